@@ -1,0 +1,314 @@
+#include "app/cli.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "app/jsonwriter.h"
+#include "platform/errorlog.h"
+#include "platform/paths.h"
+#include "render/scenefile.h"
+
+#ifndef PELORUS_VERSION
+#define PELORUS_VERSION "0.0.0"
+#endif
+
+namespace pelorus {
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: pelorus [FILE]\n"
+    "       pelorus --check FILE|FOLDER...\n"
+    "       pelorus --dump FILE\n"
+    "       pelorus --help | --version\n"
+    "\n"
+    "FILE is a RenderWare script (.rwx) or an object map (any other name).\n"
+    "  --check   read each file as the viewer does and print its error lines and a summary;\n"
+    "            a folder stands for every .rwx file below it. Exit status 1 when any error\n"
+    "            line was written.\n"
+    "  --dump    print everything read from FILE as one JSON document.\n";
+
+struct Loaded {
+    std::vector<std::unique_ptr<RWXObject>> objects;
+    std::vector<std::string> errors;
+};
+
+// Reads `path` the way the viewer does when it is given that path: from the file's own folder.
+Loaded LoadAsViewer(const std::string& path) {
+    const std::string absolute = AbsolutePath(path);
+    const std::string_view folder = ParentPart(absolute);
+    ScopedCurrentDirectory cd(folder.empty() ? std::string_view(".") : folder);
+    const std::size_t mark = ErrorLog::Instance().LineCount();
+    Loaded loaded;
+    loaded.objects = LoadSceneObjects(cd.Changed() ? std::string(FileNamePart(absolute)) : absolute);
+    loaded.errors = ErrorLog::Instance().LinesSince(mark);
+    return loaded;
+}
+
+struct Counts {
+    int64_t files = 0, objects = 0, clumps = 0, prototypes = 0, vertices = 0, triangles = 0, translucent = 0,
+            textures = 0, errors = 0;
+    void Add(const Counts& o) {
+        files += o.files;
+        objects += o.objects;
+        clumps += o.clumps;
+        prototypes += o.prototypes;
+        vertices += o.vertices;
+        triangles += o.triangles;
+        translucent += o.translucent;
+        textures += o.textures;
+        errors += o.errors;
+    }
+};
+
+Counts CountsOf(const Loaded& loaded) {
+    Counts c;
+    c.files = 1;
+    c.objects = static_cast<int64_t>(loaded.objects.size());
+    for (const auto& object : loaded.objects) {
+        for (const auto& top : object->Clumps())
+            ForEachClump(*top, [&](const TClump& clump) {
+                ++c.clumps;
+                c.vertices += clump.VertexCount();
+            });
+        c.prototypes += static_cast<int64_t>(object->Prototypes().size());
+        c.triangles += object->CountTriangles();
+        c.translucent += object->CountTranslucentTriangles();
+        c.textures += static_cast<int64_t>(object->Textures().size());
+    }
+    c.errors = static_cast<int64_t>(loaded.errors.size());
+    return c;
+}
+
+void PrintCounts(std::ostream& out, const Counts& c) {
+    out << "objects " << c.objects << ", clumps " << c.clumps << ", prototypes " << c.prototypes << ", vertices "
+        << c.vertices << ", triangles " << c.triangles << ", translucent " << c.translucent << ", textures "
+        << c.textures << ", errors " << c.errors;
+}
+
+bool IsRwxFile(const std::filesystem::path& p) { return IsScriptName(p.filename().string()); }
+
+// The files a --check argument stands for: a folder gives its .rwx files, sorted.
+std::vector<std::string> Expand(const std::string& arg, std::ostream& err) {
+    if (!IsDirectory(arg)) return {arg};
+    std::vector<std::string> files;
+    std::error_code ec;
+    namespace fs = std::filesystem;
+    fs::recursive_directory_iterator it(ResolvePath(arg), fs::directory_options::skip_permission_denied, ec);
+    if (ec) {
+        err << "pelorus: cannot read folder \"" << arg << "\": " << ec.message() << "\n";
+        return files;
+    }
+    for (const fs::recursive_directory_iterator end; it != end; it.increment(ec)) {
+        if (ec) break;
+        std::error_code typeError;
+        if (it->is_regular_file(typeError) && IsRwxFile(it->path())) files.push_back(it->path().string());
+    }
+    if (ec) err << "pelorus: error while reading folder \"" << arg << "\": " << ec.message() << "\n";
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+int Check(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.empty()) {
+        err << "pelorus: --check needs at least one file or folder\n" << kUsage;
+        return 2;
+    }
+    Counts total;
+    bool folderGiven = false;
+    for (const std::string& arg : args) {
+        folderGiven = folderGiven || IsDirectory(arg);
+        for (const std::string& file : Expand(arg, err)) {
+            const Loaded loaded = LoadAsViewer(file);
+            for (const std::string& line : loaded.errors) out << file << ": " << line << "\n";
+            const Counts c = CountsOf(loaded);
+            out << file << ": ";
+            PrintCounts(out, c);
+            out << "\n";
+            total.Add(c);
+        }
+    }
+    if (folderGiven || args.size() > 1) {
+        out << "total: files " << total.files << ", ";
+        PrintCounts(out, total);
+        out << "\n";
+    }
+    out.flush();
+    return total.errors > 0 ? 1 : 0;
+}
+
+void WriteColor(JsonWriter& j, const RGB& c) {
+    j.Raw("[").Number(c.r).Raw(",").Number(c.g).Raw(",").Number(c.b).Raw("]");
+}
+
+void WriteMaterial(JsonWriter& j, const RWXMaterial& m) {
+    j.Raw("{").Key("geometry_sampling").Int(m.geometrySampling);
+    j.Raw(", ").Key("axis_alignment").Int(m.axisAlignment);
+    j.Raw(", ").Key("light_sampling").Int(m.lightSampling);
+    j.Raw(", ").Key("color");
+    WriteColor(j, m.color);
+    j.Raw(", ").Key("ambient");
+    WriteColor(j, m.ambient);
+    j.Raw(", ").Key("diffuse");
+    WriteColor(j, m.diffuse);
+    j.Raw(", ").Key("specular");
+    WriteColor(j, m.specular);
+    j.Raw(", ").Key("opacity").Number(m.opacity);
+    j.Raw(", ").Key("texture").Int(m.TextureIndex());
+    j.Raw(", ").Key("frames").Int(m.frameCount);
+    j.Raw(", ").Key("texture_modes").Int(m.textureModes);
+    j.Raw(", ").Key("material_modes").Int(m.materialModes);
+    j.Raw(", ").Key("mipmapping").Int(m.mipmapping);
+    j.Raw(", ").Key("mask").Int(m.mask);
+    j.Raw(", ").Key("address_mode").Int(m.addressMode);
+    j.Raw("}");
+}
+
+void WriteClumpBody(JsonWriter& j, const TClump& c) {
+    j.Key("vertices").Raw("[");
+    bool first = true;
+    for (const TVertex& v : c.Vertices()) {
+        j.Raw(first ? "[" : ", [");
+        first = false;
+        const double values[11] = {v.x, v.y, v.z, v.u, v.v, v.nx, v.ny, v.nz, v.r, v.g, v.b};
+        for (int i = 0; i < 11; ++i) {
+            if (i) j.Raw(",");
+            j.Number(values[i]);
+        }
+        j.Raw("]");
+    }
+    j.Raw("], ").Key("batches").Raw("[");
+    first = true;
+    for (const auto& batch : c.Batches()) {
+        j.Raw(first ? "{" : ", {");
+        first = false;
+        j.Key("material");
+        WriteMaterial(j, batch->Material());
+        j.Raw(", ").Key("triangles").Raw("[");
+        bool firstTri = true;
+        for (const TTriangle& t : batch->Triangles()) {
+            j.Raw(firstTri ? "[" : ", [").Int(t[0]).Raw(",").Int(t[1]).Raw(",").Int(t[2]).Raw("]");
+            firstTri = false;
+        }
+        j.Raw("]");
+        if (batch->Material().IsFacet()) {
+            j.Raw(", ").Key("face_normals").Raw("[");
+            bool firstNormal = true;
+            for (const Vec3& n : batch->FaceNormals()) {
+                j.Raw(firstNormal ? "[" : ", [").Number(n.x).Raw(",").Number(n.y).Raw(",").Number(n.z).Raw("]");
+                firstNormal = false;
+            }
+            j.Raw("]");
+        }
+        j.Raw("}");
+    }
+    j.Raw("], ").Key("children").Raw("[");
+}
+
+// Writes a clump and its descendants without recursion; `name` is written first when given.
+void WriteClump(JsonWriter& j, const TClump& root, const std::string* name) {
+    j.Raw("{");
+    if (name) j.Key("name").String(*name).Raw(", ");
+    WriteClumpBody(j, root);
+    struct Frame {
+        const TClump* clump;
+        std::size_t next;
+    };
+    std::vector<Frame> stack{{&root, 0}};
+    while (!stack.empty()) {
+        Frame& top = stack.back();
+        if (top.next < top.clump->Children().size()) {
+            const TClump* child = top.clump->Children()[top.next].get();
+            j.Raw(top.next > 0 ? ", {" : "{");
+            ++top.next;
+            WriteClumpBody(j, *child);
+            stack.push_back({child, 0});
+        } else {
+            j.Raw("]}");
+            stack.pop_back();
+        }
+    }
+}
+
+void WriteObject(JsonWriter& j, const RWXObject& o, const std::string& shownPath) {
+    j.Raw("{").Key("path").String(shownPath);
+    j.Raw(", ").Key("offset").Raw("[").Number(o.Offset()[0]).Raw(",").Number(o.Offset()[1]).Raw(",");
+    j.Number(o.Offset()[2]).Raw("]");
+    j.Raw(", ").Key("clumps").Raw("[");
+    for (std::size_t i = 0; i < o.Clumps().size(); ++i) {
+        if (i) j.Raw(", ");
+        WriteClump(j, *o.Clumps()[i], nullptr);
+    }
+    j.Raw("], ").Key("prototypes").Raw("[");
+    for (std::size_t i = 0; i < o.Prototypes().size(); ++i) {
+        if (i) j.Raw(", ");
+        WriteClump(j, *o.Prototypes()[i], &o.Prototypes()[i]->Name());
+    }
+    j.Raw("], ").Key("textures").Raw("[");
+    for (std::size_t i = 0; i < o.Textures().size(); ++i) {
+        const TTexture& t = o.Textures()[i];
+        if (i) j.Raw(", ");
+        j.Raw("{").Key("name").String(t.name);
+        j.Raw(", ").Key("width").Int(t.width);
+        j.Raw(", ").Key("height").Int(t.height);
+        j.Raw(", ").Key("frames").Int(t.frameCount);
+        j.Raw(", ").Key("address_mode").Int(t.addressMode);
+        j.Raw(", ").Key("mipmapped").Int(t.mipmapped);
+        j.Raw(", ").Key("mask").Int(t.hasMask);
+        j.Raw("}");
+    }
+    j.Raw("], ").Key("triangles").Int(o.CountTriangles());
+    j.Raw(", ").Key("translucent").Int(o.CountTranslucentTriangles());
+    j.Raw("}");
+}
+
+}  // namespace
+
+std::string DumpScene(const std::string& path) {
+    const Loaded loaded = LoadAsViewer(path);
+    const bool script = IsScriptName(path);
+    JsonWriter j;
+    j.Raw("{").Key("errors").Raw("[");
+    for (std::size_t i = 0; i < loaded.errors.size(); ++i) {
+        if (i) j.Raw(", ");
+        j.String(loaded.errors[i]);
+    }
+    j.Raw("],\n ").Key("objects").Raw("[");
+    for (std::size_t i = 0; i < loaded.objects.size(); ++i) {
+        if (i) j.Raw(",\n  ");
+        const RWXObject& o = *loaded.objects[i];
+        WriteObject(j, o, script ? path : o.Path());
+    }
+    j.Raw("]}\n");
+    return std::move(j.Text());
+}
+
+std::optional<int> RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.empty()) return std::nullopt;
+    const std::string& first = args[0];
+    if (first == "--help" || first == "-h") {
+        out << kUsage;
+        return 0;
+    }
+    if (first == "--version") {
+        out << "pelorus " << PELORUS_VERSION << "\n";
+        return 0;
+    }
+    if (first == "--check") return Check(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
+    if (first == "--dump") {
+        if (args.size() != 2) {
+            err << "pelorus: --dump needs exactly one file\n" << kUsage;
+            return 2;
+        }
+        out << DumpScene(args[1]);
+        out.flush();
+        return 0;
+    }
+    if (first.starts_with("--")) {
+        err << "pelorus: unknown option " << first << "\n" << kUsage;
+        return 2;
+    }
+    return std::nullopt;
+}
+
+}  // namespace pelorus

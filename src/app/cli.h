@@ -1,0 +1,18 @@
+#pragma once
+// The command-line tools: checking and dumping models without any window or OpenGL.
+
+#include <optional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace pelorus {
+
+// Runs the tool that `args` (without the program name) ask for and returns its exit status;
+// std::nullopt when they ask for the viewer window instead.
+std::optional<int> RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+// The JSON description of what reading `path` gives (the --dump format).
+std::string DumpScene(const std::string& path);
+
+}  // namespace pelorus

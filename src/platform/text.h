@@ -1,0 +1,29 @@
+#pragma once
+// Small text helpers shared by every reader. All comparisons are ASCII-only: letters a to z
+// are upper-cased, every other byte compares as itself.
+
+#include <string>
+#include <string_view>
+
+namespace pelorus {
+
+constexpr char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+constexpr bool EqualsNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (UpperAscii(a[i]) != UpperAscii(b[i])) return false;
+    return true;
+}
+
+constexpr bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
+    return text.size() >= suffix.size() && EqualsNoCase(text.substr(text.size() - suffix.size()), suffix);
+}
+
+// White space as the script format defines it: blank, tab, carriage return, line feed,
+// vertical tab and form feed.
+constexpr bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+
+std::string ToUpperAscii(std::string_view text);
+
+}  // namespace pelorus

@@ -1,0 +1,221 @@
+#include "reader/rwxobject.h"
+
+#include <cstring>
+
+#include "platform/errorlog.h"
+#include "platform/paths.h"
+#include "platform/text.h"
+
+namespace pelorus {
+namespace {
+
+// Splits a script into lines. A carriage return before a line feed is dropped with it, a NUL
+// byte ends the line's text, and the last line needs no line feed.
+class LineReader {
+public:
+    explicit LineReader(std::string_view text) : text_(text) {
+        if (text_.starts_with("\xEF\xBB\xBF")) text_.remove_prefix(3);  // UTF-8 byte-order mark
+    }
+
+    bool Next(std::string_view& line) {
+        if (pos_ >= text_.size()) return false;
+        const char* start = text_.data() + pos_;
+        const std::size_t remaining = text_.size() - pos_;
+        const auto* lf = static_cast<const char*>(std::memchr(start, '\n', remaining));
+        std::size_t length = lf ? static_cast<std::size_t>(lf - start) : remaining;
+        pos_ += length + (lf ? 1 : 0);
+        if (lf && length > 0 && start[length - 1] == '\r') --length;
+        if (const auto* nul = static_cast<const char*>(std::memchr(start, '\0', length)))
+            length = static_cast<std::size_t>(nul - start);
+        line = std::string_view(start, length);
+        return true;
+    }
+
+private:
+    std::string_view text_;
+    std::size_t pos_ = 0;
+};
+
+std::string Quoted(std::string_view prefix, std::string_view text) {
+    std::string out;
+    out.reserve(prefix.size() + text.size() + 1);
+    out.append(prefix).append(text).push_back('"');
+    return out;
+}
+
+// Error lines of a clump body at nesting depth `depth` (1 for a top-level clump) are indented
+// by 4 * depth - 2 spaces.
+std::string ClumpError(std::size_t depth, std::string_view prefix, std::string_view line) {
+    return std::string(4 * depth - 2, ' ') + Quoted(prefix, line);
+}
+
+}  // namespace
+
+RWXObject::RWXObject(std::string_view path, double x, double y, double z, ReadOptions options)
+    : path_(path), offset_{x, y, z}, options_(std::move(options)) {
+    std::string text;
+    if (!ReadWholeFile(path, text)) {
+        Log(Quoted("Could Not Open File \"", path));
+        return;
+    }
+    Read(text);
+}
+
+RWXObject::RWXObject(FromMemory, std::string_view text, std::string_view path, double x, double y, double z,
+                     ReadOptions options)
+    : path_(path), offset_{x, y, z}, options_(std::move(options)) {
+    Read(text);
+}
+
+std::unique_ptr<RWXObject> RWXObject::FromText(std::string_view text, double x, double y, double z,
+                                               ReadOptions options, std::string_view path) {
+    return std::unique_ptr<RWXObject>(new RWXObject(FromMemory{}, text, path, x, y, z, std::move(options)));
+}
+
+RWXObject::~RWXObject() = default;
+
+void RWXObject::Log(std::string_view line) {
+    LogLine(line);
+    ++errorLines_;
+}
+
+RWXCommand RWXObject::HandleLine(std::string_view line) {
+    LineTokens args(line);
+    const RWXCommand code = CommandCode(args.Word());
+    switch (code) {
+        case RWXCommand::ClumpBegin:
+        case RWXCommand::ClumpEnd:
+        case RWXCommand::ModelBegin:
+        case RWXCommand::ModelEnd:
+        case RWXCommand::ProtoBegin:
+        case RWXCommand::ProtoEnd:
+        case RWXCommand::Comment:
+        case RWXCommand::Unknown:
+        case RWXCommand::Empty:
+            return code;
+        default:
+            RunStateCommand(code, args, state_, *this);  // geometry is ignored out here
+            return RWXCommand::Empty;
+    }
+}
+
+bool RWXObject::PushState() {
+    if (saved_.size() >= 256) return false;
+    saved_.push_back(state_);
+    return true;
+}
+
+void RWXObject::PopState() {
+    if (saved_.empty()) return;
+    state_ = std::move(saved_.back());
+    saved_.pop_back();
+}
+
+void RWXObject::Read(std::string_view text) {
+    struct OpenBody {
+        TClump* clump;
+        bool scoped;  // its state was saved at its start
+    };
+    std::vector<OpenBody> open;
+    std::unique_ptr<TProto> proto;  // the prototype being read, added once complete
+
+    auto begin = [&](TClump* clump, std::string_view line) {
+        const bool scoped = PushState();
+        open.push_back({clump, scoped});
+        if (!scoped) Log(ClumpError(open.size(), "Clump:Nested too deeply, state not saved : \"", line));
+    };
+    auto end = [&] {
+        if (open.back().scoped) PopState();
+        open.back().clump->FinishReading();
+        open.pop_back();
+        if (open.empty() && proto) {
+            std::string key = ToUpperAscii(proto->Name());
+            protoByName_.try_emplace(std::move(key), protos_.size());
+            protos_.push_back(std::move(proto));
+        }
+    };
+
+    LineReader lines(text);
+    std::string_view line;
+    while (lines.Next(line)) {
+        if (open.empty()) {
+            const RWXCommand code = HandleLine(line);
+            if (code == RWXCommand::ModelEnd) break;
+            switch (code) {
+                case RWXCommand::ClumpBegin:
+                    clumps_.push_back(std::make_unique<TClump>(this));
+                    begin(clumps_.back().get(), line);
+                    break;
+                case RWXCommand::ProtoBegin: {
+                    LineTokens args(line);
+                    args.Word();
+                    proto = std::make_unique<TProto>(args.Word(), this);
+                    begin(proto.get(), line);
+                    break;
+                }
+                case RWXCommand::ClumpEnd:
+                case RWXCommand::ProtoEnd:
+                    Log(Quoted("Object:Cannot use command here : \"", line));
+                    break;
+                case RWXCommand::Unknown:
+                    Log(Quoted("Object:Unknown command : \"", line));
+                    break;
+                default:
+                    break;
+            }
+            continue;
+        }
+        TClump* current = open.back().clump;
+        switch (current->HandleLine(line)) {
+            case RWXCommand::ClumpBegin:
+                begin(current->AddChild(), line);
+                break;
+            case RWXCommand::ClumpEnd:
+            case RWXCommand::ProtoEnd:
+                end();
+                break;
+            case RWXCommand::ModelBegin:
+            case RWXCommand::ModelEnd:
+            case RWXCommand::ProtoBegin:
+            case RWXCommand::Unknown:
+                Log(ClumpError(open.size(), "Clump:Invalid / Unknown command : \"", line));
+                break;
+            default:
+                break;
+        }
+    }
+    while (!open.empty()) end();  // the file ended inside bodies
+
+    for (const auto& clump : clumps_) clump->ComputeVertexNormals();
+}
+
+const TProto* RWXObject::FindProto(std::string_view name) const {
+    const auto it = protoByName_.find(ToUpperAscii(name.substr(0, TProto::kMaxName)));
+    return it == protoByName_.end() ? nullptr : protos_[it->second].get();
+}
+
+int32_t RWXObject::LoadTexture(std::string_view, std::string_view) { return -1; }
+
+TextureFacts RWXObject::FactsOf(int32_t index) const {
+    if (index < 0 || static_cast<std::size_t>(index) >= textures_.size()) return {};
+    const TTexture& t = textures_[static_cast<std::size_t>(index)];
+    return {t.frameCount, t.mipmapped, t.hasMask, t.addressMode};
+}
+
+int64_t RWXObject::CountTriangles() const {
+    int64_t total = 0;
+    for (const auto& c : clumps_) total += c->CountTriangles();
+    return total;
+}
+
+int64_t RWXObject::CountTranslucentTriangles() const {
+    int64_t total = 0;
+    for (const auto& c : clumps_) total += c->CountTranslucentTriangles();
+    return total;
+}
+
+void RWXObject::ListTranslucentTriangles(std::vector<TranslucentRef>& out) const {
+    for (const auto& c : clumps_) c->ListTranslucentTriangles(out);
+}
+
+}  // namespace pelorus

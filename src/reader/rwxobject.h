@@ -1,0 +1,103 @@
+#pragma once
+// One model read from one script and placed at an offset.
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "geometry/tclump.h"
+#include "geometry/tproto.h"
+#include "reader/rwmaterial.h"
+#include "reader/rwxstate.h"
+#include "render/texture.h"
+
+namespace pelorus {
+
+// Where a model's textures are looked for.
+struct ReadOptions {
+    // The folder holding TexturesPath.txt; "" means the folder of the running program.
+    std::string programDir;
+    // Folders searched after those of TexturesPath.txt.
+    std::vector<std::string> extraTextureDirs;
+    // False reads no image at all: every texture command leaves the material untextured.
+    bool loadTextures = true;
+};
+
+class RWXObject final : public TextureProvider {
+public:
+    // Reads the script at `path` (either separator; file names in any letter case). A file that
+    // cannot be read gives an empty object and one error line.
+    RWXObject(std::string_view path, double x, double y, double z, ReadOptions options = {});
+    // Reads a script held in memory; `path` only names it.
+    static std::unique_ptr<RWXObject> FromText(std::string_view text, double x, double y, double z,
+                                               ReadOptions options = {}, std::string_view path = "");
+    ~RWXObject();
+    RWXObject(const RWXObject&) = delete;
+    RWXObject& operator=(const RWXObject&) = delete;
+
+    // The object-level line handler: carries out state commands, ignores geometry, and returns
+    // the line's classification.
+    RWXCommand HandleLine(std::string_view line);
+
+    RWXState& State() { return state_; }
+    // Save the current state while a body is read, and restore it afterwards. At most 256 states
+    // are saved: PushState returns false (and saves nothing) beyond that, and the caller must then
+    // not call PopState for that body.
+    bool PushState();
+    void PopState();
+    int SavedStates() const { return static_cast<int>(saved_.size()); }
+
+    // The first complete prototype whose name matches, ignoring letter case; nullptr if none.
+    const TProto* FindProto(std::string_view name) const;
+
+    int32_t LoadTexture(std::string_view name, std::string_view mask) override;
+    TextureFacts FactsOf(int32_t index) const override;
+
+    int64_t CountTriangles() const;
+    int64_t CountTranslucentTriangles() const;
+    void ListTranslucentTriangles(std::vector<TranslucentRef>& out) const;
+
+    const std::string& Path() const { return path_; }
+    const std::array<double, 3>& Offset() const { return offset_; }
+    const std::vector<std::unique_ptr<TClump>>& Clumps() const { return clumps_; }
+    const std::vector<std::unique_ptr<TProto>>& Prototypes() const { return protos_; }
+    const std::vector<TTexture>& Textures() const { return textures_; }
+    std::vector<TTexture>& Textures() { return textures_; }
+    // Face lines (Triangle, Quad, Polygon) accepted while reading.
+    int64_t FacesRead() const { return facesRead_; }
+    // Error lines this object's reading wrote.
+    int64_t ErrorLines() const { return errorLines_; }
+
+    // Used by the clumps while they read.
+    std::vector<int32_t>& PolygonScratch() { return polygonScratch_; }
+    std::vector<TTriangle>& TriangleScratch() { return triangleScratch_; }
+    void CountFaceRead() { ++facesRead_; }
+    void CountVertexRead() {}
+
+private:
+    struct FromMemory {};
+    RWXObject(FromMemory, std::string_view text, std::string_view path, double x, double y, double z,
+              ReadOptions options);
+    void Read(std::string_view text);
+    void Log(std::string_view line);
+
+    std::string path_;
+    std::array<double, 3> offset_;
+    ReadOptions options_;
+    RWXState state_;
+    std::vector<RWXState> saved_;
+    std::vector<std::unique_ptr<TClump>> clumps_;
+    std::vector<std::unique_ptr<TProto>> protos_;
+    std::unordered_map<std::string, std::size_t> protoByName_;  // upper-cased name -> first
+    std::vector<TTexture> textures_;
+    int64_t facesRead_ = 0;
+    int64_t errorLines_ = 0;
+    std::vector<int32_t> polygonScratch_;
+    std::vector<TTriangle> triangleScratch_;
+};
+
+}  // namespace pelorus

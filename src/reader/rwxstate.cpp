@@ -1,0 +1,276 @@
+#include "reader/rwxstate.h"
+
+#include <array>
+#include <string_view>
+
+namespace pelorus {
+namespace {
+
+// Material versions only need to be unique: a plain increasing number serves every state.
+uint64_t NextVersion() {
+    static uint64_t next = 0;
+    return ++next;
+}
+
+}  // namespace
+
+RWXState::RWXState() : version_(NextVersion()) {}
+
+RWXMaterial& RWXState::EditMaterial() {
+    version_ = NextVersion();
+    return material_;
+}
+
+void RWXState::SetMaterial(const RWXMaterial& material) {
+    version_ = NextVersion();
+    material_ = material;
+}
+
+void RWXState::PopMaterial() {
+    version_ = NextVersion();
+    materials_.Pop(material_);
+}
+
+namespace {
+
+struct Ctx {
+    LineTokens& args;
+    RWXState& state;
+    TextureProvider& textures;
+};
+
+bool ReadNumbers(LineTokens& args, double* out, int n) {
+    for (int i = 0; i < n; ++i)
+        if (!args.Number(out[i])) return false;
+    return true;
+}
+
+// Ambient, Diffuse, Specular: one number (alone on the rest of the line, or followed only by a
+// comment) or three.
+bool ReadOneOrThree(LineTokens& args, RGB& out) {
+    double v[3];
+    if (!args.Number(v[0])) return false;
+    if (args.AtEndOrComment()) {
+        out = {v[0], v[0], v[0]};
+        return true;
+    }
+    if (!ReadNumbers(args, v + 1, 2)) return false;
+    out = {v[0], v[1], v[2]};
+    return true;
+}
+
+void AxisAlignment(Ctx& c) {
+    switch (ValueCode(c.args.Word())) {
+        case RWXOption::None: c.state.EditMaterial().axisAlignment = 0; break;
+        case RWXOption::ZOrientX: c.state.EditMaterial().axisAlignment = 1; break;
+        case RWXOption::ZOrientY: c.state.EditMaterial().axisAlignment = 2; break;
+        case RWXOption::XYZ: c.state.EditMaterial().axisAlignment = 3; break;
+        default: break;
+    }
+}
+
+void GeometrySampling(Ctx& c) {
+    switch (ValueCode(c.args.Word())) {
+        case RWXOption::PointCloud: c.state.EditMaterial().geometrySampling = 0; break;
+        case RWXOption::WireFrame: c.state.EditMaterial().geometrySampling = 1; break;
+        case RWXOption::Solid: c.state.EditMaterial().geometrySampling = 2; break;
+        default: break;
+    }
+}
+
+void LightSampling(Ctx& c) {
+    switch (ValueCode(c.args.Word())) {
+        case RWXOption::Vertex: c.state.EditMaterial().lightSampling = 0; break;
+        case RWXOption::Facet: c.state.EditMaterial().lightSampling = 1; break;
+        default: break;
+    }
+}
+
+uint8_t TextureModeBit(RWXOption code) {
+    switch (code) {
+        case RWXOption::Lit: return kLit;
+        case RWXOption::Foreshorten: return kForeshorten;
+        case RWXOption::Filter: return kFilter;
+        default: return 0;
+    }
+}
+
+void MaterialModes(Ctx& c) {
+    switch (ValueCode(c.args.Word())) {
+        case RWXOption::Null: c.state.EditMaterial().materialModes = 0; break;
+        case RWXOption::Double: c.state.EditMaterial().materialModes = kDouble; break;
+        default: break;
+    }
+}
+
+void AddMaterialMode(Ctx& c) {
+    if (ValueCode(c.args.Word()) == RWXOption::Double) c.state.EditMaterial().materialModes |= kDouble;
+}
+
+void RemoveMaterialMode(Ctx& c) {
+    if (ValueCode(c.args.Word()) == RWXOption::Double)
+        c.state.EditMaterial().materialModes = static_cast<uint8_t>(c.state.CurrentMaterial().materialModes & ~kDouble);
+}
+
+void TextureModes(Ctx& c) {
+    std::string_view word = c.args.Word();
+    if (word.empty()) return;  // no argument at all
+    uint8_t bits = 0;
+    for (int i = 0; i < 3 && !word.empty(); ++i) {
+        bits = static_cast<uint8_t>(bits | TextureModeBit(ValueCode(word)));
+        if (i < 2) word = c.args.Word();
+    }
+    c.state.EditMaterial().textureModes = bits;
+}
+
+void AddTextureMode(Ctx& c) {
+    if (const uint8_t bit = TextureModeBit(ValueCode(c.args.Word())))
+        c.state.EditMaterial().textureModes |= bit;
+}
+
+void RemoveTextureMode(Ctx& c) {
+    if (const uint8_t bit = TextureModeBit(ValueCode(c.args.Word())))
+        c.state.EditMaterial().textureModes = static_cast<uint8_t>(c.state.CurrentMaterial().textureModes & ~bit);
+}
+
+void Color(Ctx& c) {
+    double v[3];
+    if (ReadNumbers(c.args, v, 3)) c.state.EditMaterial().color = {v[0], v[1], v[2]};
+}
+
+void Ambient(Ctx& c) {
+    RGB v;
+    if (ReadOneOrThree(c.args, v)) c.state.EditMaterial().ambient = v;
+}
+
+void Diffuse(Ctx& c) {
+    RGB v;
+    if (ReadOneOrThree(c.args, v)) c.state.EditMaterial().diffuse = v;
+}
+
+void Specular(Ctx& c) {
+    RGB v;
+    if (ReadOneOrThree(c.args, v)) c.state.EditMaterial().specular = v;
+}
+
+void Surface(Ctx& c) {
+    double v[3];
+    if (!ReadNumbers(c.args, v, 3)) return;
+    RWXMaterial& m = c.state.EditMaterial();
+    m.ambient = {v[0], v[0], v[0]};
+    m.diffuse = {v[1], v[1], v[1]};
+    m.specular = {v[2], v[2], v[2]};
+}
+
+void Opacity(Ctx& c) {
+    double o;
+    if (c.args.Number(o)) c.state.EditMaterial().opacity = o;
+}
+
+void Texture(Ctx& c) {
+    const std::string_view name = c.args.Word();
+    if (name.empty()) return;
+    const std::string_view second = c.args.Word();
+    const std::string_view third = c.args.Word();
+    const std::string_view mask = ValueCode(second) == RWXOption::Mask ? third : std::string_view{};
+    c.state.EditMaterial().SetTexture(c.textures, name, mask);
+}
+
+void TextureMipmapState(Ctx& c) {
+    switch (ValueCode(c.args.Word())) {
+        case RWXOption::On: c.state.SetMipmapping(true); break;
+        case RWXOption::Off: c.state.SetMipmapping(false); break;
+        default: break;
+    }
+}
+
+void TextureAddressMode(Ctx& c) {
+    switch (ValueCode(c.args.Word())) {
+        case RWXOption::Wrap: c.state.SetAddressMode(kWrap); break;
+        case RWXOption::Mirror: c.state.SetAddressMode(kMirror); break;
+        case RWXOption::Clamp: c.state.SetAddressMode(kClamp); break;
+        default: break;
+    }
+}
+
+void MaterialBegin(Ctx& c) { c.state.PushMaterial(); }
+void MaterialEnd(Ctx& c) { c.state.PopMaterial(); }
+void Identity(Ctx& c) { c.state.SetTransform(RWXMatrix::Identity()); }
+void TransformBegin(Ctx& c) { c.state.PushTransform(); }
+void TransformEnd(Ctx& c) { c.state.PopTransform(); }
+
+void Translate(Ctx& c) {
+    double v[3];
+    if (ReadNumbers(c.args, v, 3)) c.state.PreMultiply(RWXMatrix::Translation(v[0], v[1], v[2]));
+}
+
+void Scale(Ctx& c) {
+    double v[3];
+    if (ReadNumbers(c.args, v, 3)) c.state.PreMultiply(RWXMatrix::Scaling(v[0], v[1], v[2]));
+}
+
+void Rotate(Ctx& c) {
+    double v[4];
+    if (!ReadNumbers(c.args, v, 4)) return;
+    if (v[0] == 0 && v[1] == 0 && v[2] == 0) return;  // no axis to turn about
+    c.state.PreMultiply(RWXMatrix::Rotation(v[0], v[1], v[2], v[3]));
+}
+
+void Transform(Ctx& c) {
+    std::array<double, 16> v{};
+    if (ReadNumbers(c.args, v.data(), 16)) c.state.PreMultiply(RWXMatrix::FromRows(v));
+}
+
+using Handler = void (*)(Ctx&);
+
+constexpr std::array<Handler, 73> MakeHandlers() {
+    std::array<Handler, 73> h{};
+    auto at = [&h](RWXCommand code) -> Handler& { return h[static_cast<std::size_t>(code)]; };
+    at(RWXCommand::AxisAlignment) = AxisAlignment;
+    at(RWXCommand::AddMaterialMode) = AddMaterialMode;
+    at(RWXCommand::AddTextureMode) = AddTextureMode;
+    at(RWXCommand::Ambient) = Ambient;
+    at(RWXCommand::Color) = Color;
+    at(RWXCommand::Diffuse) = Diffuse;
+    at(RWXCommand::GeometrySampling) = GeometrySampling;
+    at(RWXCommand::LightSampling) = LightSampling;
+    at(RWXCommand::MaterialBegin) = MaterialBegin;
+    at(RWXCommand::MaterialEnd) = MaterialEnd;
+    at(RWXCommand::MaterialMode) = MaterialModes;
+    at(RWXCommand::MaterialModes) = MaterialModes;
+    at(RWXCommand::Opacity) = Opacity;
+    at(RWXCommand::RemoveMaterialMode) = RemoveMaterialMode;
+    at(RWXCommand::RemoveTextureMode) = RemoveTextureMode;
+    at(RWXCommand::Surface) = Surface;
+    at(RWXCommand::Texture) = Texture;
+    at(RWXCommand::TextureExt) = Texture;
+    at(RWXCommand::TextureModes) = TextureModes;
+    at(RWXCommand::TextureMode) = TextureModes;
+    at(RWXCommand::Identity) = Identity;
+    at(RWXCommand::JointTransformBegin) = TransformBegin;
+    at(RWXCommand::JointTransformEnd) = TransformEnd;
+    at(RWXCommand::Rotate) = Rotate;
+    at(RWXCommand::Scale) = Scale;
+    at(RWXCommand::Transform) = Transform;
+    at(RWXCommand::TransformBegin) = TransformBegin;
+    at(RWXCommand::TransformEnd) = TransformEnd;
+    at(RWXCommand::Translate) = Translate;
+    at(RWXCommand::TextureMipmapState) = TextureMipmapState;
+    at(RWXCommand::TextureAddressMode) = TextureAddressMode;
+    at(RWXCommand::Specular) = Specular;
+    return h;
+}
+
+constexpr std::array<Handler, 73> kHandlers = MakeHandlers();
+
+}  // namespace
+
+bool RunStateCommand(RWXCommand code, LineTokens& args, RWXState& state, TextureProvider& textures) {
+    const auto index = static_cast<std::size_t>(code);
+    if (index >= kHandlers.size() || kHandlers[index] == nullptr) return false;
+    Ctx ctx{args, state, textures};
+    kHandlers[index](ctx);
+    return true;
+}
+
+}  // namespace pelorus

@@ -1,0 +1,102 @@
+#pragma once
+// Everything the state commands of a script change: the current transform and material with
+// their 256-slot stacks, the prelight colour, and the mipmap and address-mode settings for
+// textures loaded next.
+
+#include <algorithm>
+#include <cstdint>
+#include <vector>
+
+#include "reader/rwmaterial.h"
+#include "reader/rwmatrix.h"
+#include "reader/rwtypes.h"
+
+namespace pelorus {
+
+// A stack of at most 256 saved values. A push onto a full stack is ignored; a pop with nothing
+// saved restores slot 0 (whatever the last push on an empty stack stored there, or the initial
+// value). Only the live slots are kept, so copying a state is cheap when its stacks are shallow.
+template <typename T>
+class ValueStack {
+public:
+    static constexpr int kSlots = 256;
+
+    ValueStack() : slots_(1) {}
+    ValueStack(const ValueStack& other)
+        : slots_(other.slots_.begin(), other.slots_.begin() + std::max(other.count_, 1)), count_(other.count_) {}
+    ValueStack& operator=(const ValueStack& other) {
+        if (this != &other) {
+            slots_.assign(other.slots_.begin(), other.slots_.begin() + std::max(other.count_, 1));
+            count_ = other.count_;
+        }
+        return *this;
+    }
+
+    void Push(const T& value) {
+        if (count_ >= kSlots) return;
+        if (static_cast<std::size_t>(count_) < slots_.size())
+            slots_[static_cast<std::size_t>(count_)] = value;
+        else
+            slots_.push_back(value);
+        ++count_;
+    }
+    void Pop(T& value) {
+        if (count_ > 0) --count_;
+        value = slots_[static_cast<std::size_t>(count_)];
+    }
+    int Count() const { return count_; }
+
+private:
+    std::vector<T> slots_;  // slot 0 always exists
+    int count_ = 0;
+};
+
+class RWXState {
+public:
+    RWXState();
+
+    const RWXMaterial& CurrentMaterial() const { return material_; }
+    // The material for changing; every call counts as a change (see MaterialVersion).
+    RWXMaterial& EditMaterial();
+    void SetMaterial(const RWXMaterial& material);
+    // Changes whenever the current material may have changed, never repeats for another
+    // material: equal versions mean equal materials.
+    uint64_t MaterialVersion() const { return version_; }
+
+    const RWXMatrix& CurrentTransform() const { return transform_; }
+    void SetTransform(const RWXMatrix& transform) { transform_ = transform; }
+    // transform = x * transform: `x` acts in the frame the current transform defines.
+    void PreMultiply(const RWXMatrix& x) { transform_ = Product(x, transform_); }
+
+    void PushTransform() { transforms_.Push(transform_); }
+    void PopTransform() { transforms_.Pop(transform_); }
+    void PushMaterial() { materials_.Push(material_); }
+    void PopMaterial();
+    int TransformDepth() const { return transforms_.Count(); }
+    int MaterialDepth() const { return materials_.Count(); }
+
+    const RGB& CurrentPrelight() const { return prelight_; }
+    void SetPrelight(const RGB& colour) { prelight_ = colour; }
+
+    bool Mipmapping() const { return mipmapping_; }
+    void SetMipmapping(bool on) { mipmapping_ = on; }
+    uint8_t AddressMode() const { return addressMode_; }
+    void SetAddressMode(uint8_t mode) { addressMode_ = mode; }
+
+private:
+    RWXMatrix transform_;
+    ValueStack<RWXMatrix> transforms_;
+    RWXMaterial material_;
+    ValueStack<RWXMaterial> materials_;
+    RGB prelight_;
+    bool mipmapping_ = true;
+    uint8_t addressMode_ = kWrap;
+    uint64_t version_;
+};
+
+// Carries out a state command whose arguments follow in `args`. Missing or malformed arguments
+// leave the state unchanged; so does a value word the command does not take. Returns false
+// when `code` is not a state command.
+bool RunStateCommand(RWXCommand code, LineTokens& args, RWXState& state, TextureProvider& textures);
+
+}  // namespace pelorus

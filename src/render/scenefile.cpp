@@ -1,0 +1,101 @@
+#include "render/scenefile.h"
+
+#include <charconv>
+
+#include "platform/errorlog.h"
+#include "platform/paths.h"
+#include "platform/text.h"
+
+namespace pelorus {
+namespace {
+
+struct Token {
+    std::string_view text;
+    std::size_t line;
+};
+
+bool ParseWholeNumber(std::string_view text, double& out) {
+    if (text.empty()) return false;
+    const char* p = text.data();
+    const char* end = p + text.size();
+    if (*p == '+') ++p;
+    if (p == end || !((*p >= '0' && *p <= '9') || *p == '.' || *p == '-')) return false;
+    if (*p == '-' && (p + 1 == end || !((p[1] >= '0' && p[1] <= '9') || p[1] == '.'))) return false;
+    const auto [next, ec] = std::from_chars(p, end, out, std::chars_format::general);
+    return ec == std::errc{} && next == end;
+}
+
+}  // namespace
+
+std::vector<ObjectMapEntry> ParseObjectMap(std::string_view text, std::string_view mapPath) {
+    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    std::vector<Token> tokens;
+    std::vector<std::string_view> lines;
+    {
+        std::size_t lineNo = 0, pos = 0;
+        while (pos <= text.size()) {
+            std::size_t lf = text.find('\n', pos);
+            if (lf == std::string_view::npos) lf = text.size();
+            std::string_view line = text.substr(pos, lf - pos);
+            lines.push_back(line);
+            std::size_t i = 0;
+            while (i < line.size()) {
+                while (i < line.size() && (IsBlank(line[i]) || line[i] == '\0')) ++i;
+                const std::size_t start = i;
+                while (i < line.size() && !IsBlank(line[i]) && line[i] != '\0') ++i;
+                if (i > start) tokens.push_back({line.substr(start, i - start), lineNo});
+            }
+            ++lineNo;
+            pos = lf + 1;
+        }
+    }
+    auto report = [&](std::size_t line) {
+        std::string_view shown = lines[line];
+        while (!shown.empty() && IsBlank(shown.back())) shown.remove_suffix(1);
+        LogLine("Invalid object map entry \"" + std::string(shown) + "\" in \"" + std::string(mapPath) + "\".");
+    };
+
+    std::vector<ObjectMapEntry> entries;
+    std::size_t i = 0;
+    while (i < tokens.size()) {
+        const std::size_t line = tokens[i].line;
+        ObjectMapEntry entry;
+        entry.path = std::string(tokens[i].text);
+        bool ok = entry.path.size() <= 259 && i + 3 < tokens.size();
+        ok = ok && ParseWholeNumber(tokens[i + 1].text, entry.x) && ParseWholeNumber(tokens[i + 2].text, entry.y) &&
+             ParseWholeNumber(tokens[i + 3].text, entry.z);
+        if (ok) {
+            entries.push_back(std::move(entry));
+            i += 4;
+            continue;
+        }
+        report(line);
+        while (i < tokens.size() && tokens[i].line == line) ++i;  // resume at the next line
+    }
+    return entries;
+}
+
+bool IsScriptName(std::string_view path) {
+    const std::string_view name = FileNamePart(path);
+    const std::size_t dot = name.rfind('.');
+    return dot != std::string_view::npos && EqualsNoCase(name.substr(dot), ".rwx");
+}
+
+std::vector<std::unique_ptr<RWXObject>> LoadSceneObjects(std::string_view path, const ReadOptions& options) {
+    std::vector<std::unique_ptr<RWXObject>> objects;
+    if (path.empty()) return objects;
+    if (IsScriptName(path)) {
+        objects.push_back(std::make_unique<RWXObject>(path, 0.0, 0.025, 0.0, options));
+        return objects;
+    }
+    std::string text;
+    if (!ReadWholeFile(path, text)) {
+        LogLine("Unable to open file \"" + std::string(path) + "\" as an object map.");
+        return objects;
+    }
+    for (const ObjectMapEntry& e : ParseObjectMap(text, path))
+        objects.push_back(std::make_unique<RWXObject>(e.path, e.x, e.y, e.z, options));
+    return objects;
+}
+
+}  // namespace pelorus

@@ -1,0 +1,47 @@
+#pragma once
+// Helpers shared by the tests: temporary folders, files, and the error lines a piece of code wrote.
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "reader/rwxobject.h"
+
+namespace pelorus::test {
+
+// A fresh folder, removed with everything in it when the object goes.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& Path() const { return path_; }
+    // Writes `content` to `name` (relative to the folder, sub-folders created) and returns its path.
+    std::string Write(std::string_view name, std::string_view content) const;
+    std::string Join(std::string_view name) const { return path_ + "/" + std::string(name); }
+
+private:
+    std::string path_;
+};
+
+// Collects the error-log lines written from its construction on.
+class LogCapture {
+public:
+    LogCapture();
+    std::vector<std::string> Lines() const;
+
+private:
+    std::size_t mark_;
+};
+
+ReadOptions NoTextures();
+// Reads a script from text, at offset (0, 0, 0), without textures unless `options` say otherwise.
+std::unique_ptr<RWXObject> ReadScript(std::string_view text, ReadOptions options = NoTextures());
+
+// Folders of the source tree.
+std::string SourceDir();
+std::string DataDir();  // tests/data
+
+}  // namespace pelorus::test
