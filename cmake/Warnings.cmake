@@ -2,7 +2,7 @@
 add_library(pelorus_options INTERFACE)
 target_compile_options(pelorus_options INTERFACE
     -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wcast-align -Woverloaded-virtual
-    -Wnull-dereference -Wdouble-promotion -Wformat=2 -Wimplicit-fallthrough
+    -Wdouble-promotion -Wformat=2 -Wimplicit-fallthrough
     # Geometry results are specified to the last bit: no fused multiply-add contraction.
     -ffp-contract=off)
 if(PELORUS_WERROR)

@@ -20,13 +20,19 @@ constexpr const char* kUsage =
     "Usage: pelorus [FILE]\n"
     "       pelorus --check FILE|FOLDER...\n"
     "       pelorus --dump FILE\n"
+    "       pelorus --screenshot OUT.png [--size WxH] [--yaw DEG] [--pitch DEG] [--height H]\n"
+    "                            [--distance D] [--world FILE] [--view LIST] [--time MS] [FILE]\n"
     "       pelorus --help | --version\n"
     "\n"
     "FILE is a RenderWare script (.rwx) or an object map (any other name).\n"
     "  --check   read each file as the viewer does and print its error lines and a summary;\n"
     "            a folder stands for every .rwx file below it. Exit status 1 when any error\n"
     "            line was written.\n"
-    "  --dump    print everything read from FILE as one JSON document.\n";
+    "  --dump    print everything read from FILE as one JSON document.\n"
+    "  --screenshot  draw FILE as the viewer would, without a window, into OUT.png (default\n"
+    "            400x400, default world and camera; --view +normals,-ground switches view flags;\n"
+    "            --time fixes the clock of animated textures). Exit status 1 when no OpenGL\n"
+    "            context can be made.\n";
 
 struct Loaded {
     std::vector<std::unique_ptr<RWXObject>> objects;

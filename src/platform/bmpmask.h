@@ -17,6 +17,22 @@ struct GreyImage {
 // value (blue + green + red) / 3 of its pixel (of its palette entry for 1, 4 and 8 bits). False
 // for any other depth or compression, a file cut short, or a size of 0 or above 16384 pixels;
 // `out` is then empty.
+//
+// Contract:
+// - The file starts with "BM" and an information header of at least 40 bytes (40, 108 and 124
+//   are the usual sizes); width and height are read from it.
+// - The palette starts right after the information header. It has the header's colour count of
+//   entries when that is 1 to 2^bits, else 2^bits entries (B, G, R, unused); an index beyond it
+//   reads as grey 0.
+// - Pixel rows start at the file header's pixel-data offset when that lies inside the file and
+//   at or after the end of the palette; otherwise directly after the palette. Each row is padded
+//   to a multiple of 4 bytes, and every row with its padding must be inside the file.
+// - Pixels of 24 and 32 bits are B, G, R[, A] bytes; 32 bits may also be BI_BITFIELDS with the
+//   masks red 0x00FF0000, green 0x0000FF00, blue 0x000000FF. Alpha is ignored.
+// - A positive height means rows stored bottom-up, a negative one top-down; the result is top
+//   row first either way.
+// - On success the result is exactly width x height bytes with every byte set. Callers that
+//   address it with another image's size must check bounds themselves.
 bool ReadBmpMask(std::span<const uint8_t> bytes, GreyImage& out);
 
 }  // namespace pelorus

@@ -22,10 +22,19 @@ enum class ImageError {
     TooLarge,    // wider or taller than kMaxImageSide pixels
 };
 
-// Decodes the JPEG image that `file` is positioned at (read with the stdio source). On failure
-// `out` is left empty.
+// Decodes the JPEG image that `file` is positioned at (read with the stdio source, which may
+// read past the image's end). On failure `out` is left empty.
+//
+// Contract:
+// - Greyscale and YCbCr (and RGB) images come out as RGB; CMYK and YCCK are Unreadable.
+// - A width or height above kMaxImageSide is TooLarge, found from the header before any pixel
+//   is decoded.
+// - Every libjpeg error and every libjpeg warning (data cut short, corrupt data, extraneous
+//   bytes) is Unreadable; nothing is printed. A null `file` is Unreadable.
+// - Memory grows with the rows actually decoded, and libjpeg's own memory is capped at 512 MiB,
+//   so a damaged file that claims a huge size fails without exhausting memory.
 ImageError DecodeJpeg(std::FILE* file, RgbImage& out);
-// Decodes a JPEG image held in memory.
+// Decodes a JPEG image held in memory, with the same results. An empty span is Unreadable.
 ImageError DecodeJpeg(std::span<const uint8_t> bytes, RgbImage& out);
 
 }  // namespace pelorus

@@ -171,3 +171,36 @@ std::string AbsolutePath(std::string_view path) {
 }
 
 }  // namespace pelorus
+
+#include <sys/mman.h>
+
+namespace pelorus {
+
+FileContents::~FileContents() {
+    if (mapped_) ::munmap(const_cast<char*>(mapped_), size_);
+}
+
+bool FileContents::Open(std::string_view path) {
+    const std::string resolved = ResolvePath(path);
+    if (resolved.empty()) return false;
+    const int fd = ::open(resolved.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return false;
+    }
+    if (S_ISREG(st.st_mode) && st.st_size > 0) {
+        void* p = ::mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
+        if (p != MAP_FAILED) {
+            ::close(fd);
+            mapped_ = static_cast<const char*>(p);
+            size_ = static_cast<std::size_t>(st.st_size);
+            return true;
+        }
+    }
+    ::close(fd);
+    return ReadWholeFile(resolved, copy_);
+}
+
+}  // namespace pelorus

@@ -66,3 +66,26 @@ private:
 };
 
 }  // namespace pelorus
+
+namespace pelorus {
+
+// The whole contents of a file: mapped into memory when it is a regular file, read otherwise.
+class FileContents {
+public:
+    FileContents() = default;
+    ~FileContents();
+    FileContents(const FileContents&) = delete;
+    FileContents& operator=(const FileContents&) = delete;
+
+    // Opens the file `path` names (resolved as ResolvePath does). False when it cannot be opened or
+    // read, or names a folder.
+    bool Open(std::string_view path);
+    std::string_view Text() const { return mapped_ ? std::string_view(mapped_, size_) : std::string_view(copy_); }
+
+private:
+    const char* mapped_ = nullptr;
+    std::size_t size_ = 0;
+    std::string copy_;
+};
+
+}  // namespace pelorus

@@ -2,6 +2,7 @@
 // Reading members of zip archives (untrusted input: every size is checked).
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -39,9 +40,19 @@ public:
 
     // Reads member `index` whole into `out`, stopping with TooLarge as soon as more than
     // `maxBytes` would be produced (whatever the archive claims). `password` opens encrypted
-    // members; "" means none.
+    // members; "" means none. `out` is empty unless the result is Ok; an index beyond the
+    // members gives NotFound.
     ZipStatus Read(std::size_t index, std::vector<uint8_t>& out, uint64_t maxBytes,
                    const std::string& password = {}) const;
+
+    // Reads member `index` piece by piece, handing each piece to `sink` in order; a sink that
+    // returns false stops the reading with Corrupt (its caller knows why). Stops with TooLarge
+    // before a piece would take the total above `maxBytes` (the pieces given so far stay
+    // given), and at once when the directory already claims more. Passwords as for Read; a
+    // wrong one gives NeedsPassword. An index beyond the members gives NotFound.
+    using Sink = std::function<bool(const uint8_t* data, std::size_t size)>;
+    ZipStatus ReadPieces(std::size_t index, const Sink& sink, uint64_t maxBytes,
+                         const std::string& password = {}) const;
 
 private:
     struct Impl;
@@ -49,5 +60,12 @@ private:
     std::unique_ptr<Impl> impl_;
     std::vector<std::string> names_;
 };
+
+// Reads the member of the archive at `archivePath` whose file name equals `memberFileName`
+// without regard to letter case (as FindByFileName), within `maxBytes`, into `out`. `out` is
+// empty unless the result is Ok. For images kept zipped beside a model, e.g. "dropletm.bmp"
+// in "dropletm.zip".
+ZipStatus ReadZippedFile(std::string_view archivePath, std::string_view memberFileName,
+                         std::vector<uint8_t>& out, uint64_t maxBytes, const std::string& password = {});
 
 }  // namespace pelorus

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <cstdint>
 
 #include "platform/text.h"
 
@@ -86,6 +87,23 @@ Prefix StripPrefix(std::string_view& word) {
 }  // namespace
 
 RWXCommand CommandCode(std::string_view word) {
+    // The words that make up most of any model, checked before the general table.
+    switch (word.size()) {
+        case 6:
+            if (EqualsNoCase(word, "Vertex")) return RWXCommand::Vertex;
+            break;
+        case 8:
+            if (EqualsNoCase(word, "Triangle")) return RWXCommand::Triangle;
+            break;
+        case 4:
+            if (EqualsNoCase(word, "Quad")) return RWXCommand::Quad;
+            break;
+        case 7:
+            if (EqualsNoCase(word, "Polygon")) return RWXCommand::Polygon;
+            break;
+        default:
+            break;
+    }
     if (StripPrefix(word) == Prefix::Comment) return RWXCommand::Comment;
     if (word.empty()) return RWXCommand::Empty;
     const int code = kCommands.Find(word);
@@ -93,6 +111,7 @@ RWXCommand CommandCode(std::string_view word) {
 }
 
 RWXOption ValueCode(std::string_view word) {
+    if (word.size() == 2 && EqualsNoCase(word, "UV")) return RWXOption::UV;
     if (StripPrefix(word) == Prefix::Comment) return RWXOption::Comment;
     const int code = kValues.Find(word);
     return code < 0 ? RWXOption::Unknown : static_cast<RWXOption>(code);
@@ -102,6 +121,69 @@ std::string_view CommandName(RWXCommand code) {
     const auto index = static_cast<std::size_t>(code);
     return index < kCommandWords.size() ? kCommandWords[index] : std::string_view{};
 }
+
+namespace {
+
+// The exact powers of ten a double holds.
+constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                             1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+constexpr bool IsDigitChar(char c) { return c >= '0' && c <= '9'; }
+
+// Reads an unsigned decimal number at [p, end): digits, an optional point and fraction, an optional
+// exponent. Gives the same value and extent as std::from_chars (general format): numbers whose
+// digits fit in 53 bits and whose power of ten is exactly representable are one correctly rounded
+// operation; all others are handed to std::from_chars.
+const char* ParseUnsignedDouble(const char* p, const char* end, double& out) {
+    const char* start = p;
+    uint64_t mantissa = 0;
+    int digits = 0;
+    int fractionDigits = 0;
+    while (p != end && IsDigitChar(*p)) {
+        mantissa = mantissa * 10 + static_cast<uint64_t>(*p - '0');
+        ++digits;
+        ++p;
+    }
+    if (p != end && *p == '.') {
+        ++p;
+        while (p != end && IsDigitChar(*p)) {
+            mantissa = mantissa * 10 + static_cast<uint64_t>(*p - '0');
+            ++digits;
+            ++fractionDigits;
+            ++p;
+        }
+    }
+    if (digits == 0) return nullptr;
+    int exponent = 0;
+    bool slow = digits > 19;
+    if (p != end && (*p == 'e' || *p == 'E')) {
+        const char* q = p + 1;
+        bool negative = false;
+        if (q != end && (*q == '+' || *q == '-')) {
+            negative = *q == '-';
+            ++q;
+        }
+        if (q != end && IsDigitChar(*q)) {
+            while (q != end && IsDigitChar(*q)) {
+                if (exponent < 100000) exponent = exponent * 10 + (*q - '0');
+                ++q;
+            }
+            if (negative) exponent = -exponent;
+            p = q;
+        }
+    }
+    const int power = exponent - fractionDigits;
+    if (!slow && mantissa <= (uint64_t{1} << 53) && power >= -22 && power <= 22) {
+        const auto m = static_cast<double>(mantissa);
+        out = power < 0 ? m / kPow10[-power] : m * kPow10[power];
+        return p;
+    }
+    const auto [next, ec] = std::from_chars(start, end, out, std::chars_format::general);
+    if (ec != std::errc{}) return nullptr;
+    return next;
+}
+
+}  // namespace
 
 void LineTokens::SkipBlanks() {
     std::size_t i = 0;
@@ -139,8 +221,8 @@ bool LineTokens::Number(double& out) {
         return false;
     }
     double value = 0;
-    const auto [next, ec] = std::from_chars(p, end, value, std::chars_format::general);
-    if (ec != std::errc{}) {
+    const char* next = ParseUnsignedDouble(p, end, value);
+    if (!next) {
         failed_ = true;
         return false;
     }
@@ -165,14 +247,26 @@ bool LineTokens::Integer(int32_t& out) {
         failed_ = true;
         return false;
     }
-    int32_t value = 0;
-    const auto [next, ec] = std::from_chars(p, end, value);
-    if (ec != std::errc{}) {
+    const bool negative = *p == '-';
+    if (negative) ++p;
+    while (p != end && *p == '0') ++p;  // leading zeros never overflow
+    int64_t value = 0;
+    int digits = 0;
+    while (p != end && IsDigit(*p)) {
+        if (++digits > 10) {
+            failed_ = true;
+            return false;
+        }
+        value = value * 10 + (*p - '0');
+        ++p;
+    }
+    if (negative) value = -value;
+    if (value > INT32_MAX || value < INT32_MIN) {
         failed_ = true;
         return false;
     }
-    out = value;
-    rest_.remove_prefix(static_cast<std::size_t>(next - rest_.data()));
+    out = static_cast<int32_t>(value);
+    rest_.remove_prefix(static_cast<std::size_t>(p - rest_.data()));
     return true;
 }
 

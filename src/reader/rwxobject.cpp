@@ -1,10 +1,13 @@
 #include "reader/rwxobject.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/errorlog.h"
 #include "platform/paths.h"
+#include "platform/searchpath.h"
 #include "platform/text.h"
+#include "render/textureload.h"
 
 namespace pelorus {
 namespace {
@@ -44,21 +47,25 @@ std::string Quoted(std::string_view prefix, std::string_view text) {
 }
 
 // Error lines of a clump body at nesting depth `depth` (1 for a top-level clump) are indented
-// by 4 * depth - 2 spaces.
+// by 4 * depth - 2 spaces; beyond the 256 levels a state can be saved for, the indentation stays
+// that of level 256, so deep nesting cannot blow up the log.
 std::string ClumpError(std::size_t depth, std::string_view prefix, std::string_view line) {
-    return std::string(4 * depth - 2, ' ') + Quoted(prefix, line);
+    return std::string(4 * std::min<std::size_t>(depth, 256) - 2, ' ') + Quoted(prefix, line);
 }
+
+// One object writes at most this many error lines; the rest are counted in one closing line.
+constexpr int64_t kMaxErrorLines = 10000;
 
 }  // namespace
 
 RWXObject::RWXObject(std::string_view path, double x, double y, double z, ReadOptions options)
     : path_(path), offset_{x, y, z}, options_(std::move(options)) {
-    std::string text;
-    if (!ReadWholeFile(path, text)) {
+    FileContents file;
+    if (!file.Open(path)) {
         Log(Quoted("Could Not Open File \"", path));
         return;
     }
-    Read(text);
+    Read(file.Text());
 }
 
 RWXObject::RWXObject(FromMemory, std::string_view text, std::string_view path, double x, double y, double z,
@@ -75,8 +82,12 @@ std::unique_ptr<RWXObject> RWXObject::FromText(std::string_view text, double x, 
 RWXObject::~RWXObject() = default;
 
 void RWXObject::Log(std::string_view line) {
-    LogLine(line);
-    ++errorLines_;
+    if (errorLines_ < kMaxErrorLines) {
+        LogLine(line);
+        ++errorLines_;
+    } else {
+        ++unlistedErrors_;
+    }
 }
 
 RWXCommand RWXObject::HandleLine(std::string_view line) {
@@ -119,10 +130,14 @@ void RWXObject::Read(std::string_view text) {
     std::vector<OpenBody> open;
     std::unique_ptr<TProto> proto;  // the prototype being read, added once complete
 
+    bool toldTooDeep = false;
     auto begin = [&](TClump* clump, std::string_view line) {
         const bool scoped = PushState();
         open.push_back({clump, scoped});
-        if (!scoped) Log(ClumpError(open.size(), "Clump:Nested too deeply, state not saved : \"", line));
+        if (!scoped && !toldTooDeep) {
+            Log(ClumpError(open.size(), "Clump:Nested too deeply, state not saved : \"", line));
+            toldTooDeep = true;
+        }
     };
     auto end = [&] {
         if (open.back().scoped) PopState();
@@ -187,6 +202,11 @@ void RWXObject::Read(std::string_view text) {
     while (!open.empty()) end();  // the file ended inside bodies
 
     for (const auto& clump : clumps_) clump->ComputeVertexNormals();
+
+    if (unlistedErrors_ > 0) {
+        LogLine("Object:Too many errors, " + std::to_string(unlistedErrors_) + " more not listed : \"" + path_ + "\"");
+        ++errorLines_;
+    }
 }
 
 const TProto* RWXObject::FindProto(std::string_view name) const {
@@ -194,7 +214,40 @@ const TProto* RWXObject::FindProto(std::string_view name) const {
     return it == protoByName_.end() ? nullptr : protos_[it->second].get();
 }
 
-int32_t RWXObject::LoadTexture(std::string_view, std::string_view) { return -1; }
+int32_t RWXObject::LoadTexture(std::string_view name, std::string_view mask) {
+    if (!options_.loadTextures) return -1;
+    TextureRequest request;
+    request.fileName = TextureFileName(name);
+    if (!IsLoadableTextureName(request.fileName)) return -1;
+    std::string key = ToUpperAscii(request.fileName);
+    if (const auto it = textureByName_.find(key); it != textureByName_.end()) return it->second;
+
+    request.maskFileName = MaskFileName(mask);
+    request.addressMode = state_.AddressMode();
+    request.mipmapped = state_.Mipmapping();
+    // A name that failed once fails the same way again: repeat its lines without searching again.
+    const std::string failKey = key + '\0' + ToUpperAscii(request.maskFileName);
+    if (const auto it = failedTextures_.find(failKey); it != failedTextures_.end()) {
+        for (const std::string& line : it->second) Log(line);
+        return -1;
+    }
+    if (!textureDirsRead_) {
+        textureDirs_ = TextureSearchDirs(options_.programDir);
+        textureDirs_.insert(textureDirs_.end(), options_.extraTextureDirs.begin(), options_.extraTextureDirs.end());
+        textureDirsRead_ = true;
+    }
+    std::vector<std::string> errors;
+    std::optional<TTexture> loaded = LoadTextureImage(request, textureDirs_, errors);
+    for (const std::string& line : errors) Log(line);
+    if (!loaded) {
+        failedTextures_.emplace(failKey, std::move(errors));
+        return -1;
+    }
+    const auto index = static_cast<int32_t>(textures_.size());
+    textures_.push_back(std::move(*loaded));
+    textureByName_.emplace(std::move(key), index);
+    return index;
+}
 
 TextureFacts RWXObject::FactsOf(int32_t index) const {
     if (index < 0 || static_cast<std::size_t>(index) >= textures_.size()) return {};

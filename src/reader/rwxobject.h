@@ -69,7 +69,8 @@ public:
     std::vector<TTexture>& Textures() { return textures_; }
     // Face lines (Triangle, Quad, Polygon) accepted while reading.
     int64_t FacesRead() const { return facesRead_; }
-    // Error lines this object's reading wrote.
+    // Error lines this object's reading wrote. After 10,000 lines further problems are only
+    // counted, and one last line says how many were not listed.
     int64_t ErrorLines() const { return errorLines_; }
 
     // Used by the clumps while they read.
@@ -94,8 +95,13 @@ private:
     std::vector<std::unique_ptr<TProto>> protos_;
     std::unordered_map<std::string, std::size_t> protoByName_;  // upper-cased name -> first
     std::vector<TTexture> textures_;
+    std::unordered_map<std::string, int32_t> textureByName_;          // upper-cased name -> index
+    std::unordered_map<std::string, std::vector<std::string>> failedTextures_;  // their error lines
+    std::vector<std::string> textureDirs_;
+    bool textureDirsRead_ = false;
     int64_t facesRead_ = 0;
     int64_t errorLines_ = 0;
+    int64_t unlistedErrors_ = 0;
     std::vector<int32_t> polygonScratch_;
     std::vector<TTriangle> triangleScratch_;
 };

@@ -22,6 +22,8 @@ struct TTexture {
     std::vector<uint8_t> rgba;
     // One per frame once uploaded; empty before.
     std::vector<uint32_t> glNames;
+    // True when those texture objects were given images (mipmapped and complete pixels).
+    bool glHasImages = false;
 };
 
 }  // namespace pelorus

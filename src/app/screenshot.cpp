@@ -1,0 +1,245 @@
+#include "app/screenshot.h"
+
+#include <QImage>
+#include <QSaveFile>
+#include <QString>
+
+#include <charconv>
+#include <cmath>
+#include <memory>
+
+#include "app/worlds.h"
+#include "platform/errorlog.h"
+#include "platform/paths.h"
+#include "render/frame.h"
+#include "render/headless.h"
+#include "render/objectmap.h"
+#include "render/viewmath.h"
+#include "render/worldgl.h"
+
+namespace pelorus {
+namespace {
+
+constexpr const char* kScreenshotUsage =
+    "Usage: pelorus --screenshot OUT.png [--size WxH] [--yaw DEG] [--pitch DEG] [--height H]\n"
+    "                            [--distance D] [--world FILE] [--view LIST] [--time MS] [FILE]\n";
+
+bool ParseDouble(std::string_view text, double& out) {
+    if (text.empty()) return false;
+    const char* begin = text.data();
+    const char* end = begin + text.size();
+    if (*begin == '+') ++begin;
+    const auto [next, ec] = std::from_chars(begin, end, out, std::chars_format::general);
+    return ec == std::errc{} && next == end && std::isfinite(out);
+}
+
+template <typename Int>
+bool ParseInt(std::string_view text, Int& out) {
+    if (text.empty()) return false;
+    const auto [next, ec] = std::from_chars(text.data(), text.data() + text.size(), out);
+    return ec == std::errc{} && next == text.data() + text.size();
+}
+
+bool ParseSize(std::string_view text, int32_t& width, int32_t& height) {
+    const std::size_t x = text.find_first_of("xX");
+    if (x == std::string_view::npos) return false;
+    int32_t w = 0, h = 0;
+    if (!ParseInt(text.substr(0, x), w) || !ParseInt(text.substr(x + 1), h)) return false;
+    if (w < 1 || h < 1 || w > 16384 || h > 16384) return false;
+    width = w;
+    height = h;
+    return true;
+}
+
+bool* FlagNamed(std::string_view name, ViewFlags& flags) {
+    struct Entry {
+        std::string_view name;
+        bool ViewFlags::*flag;
+    };
+    static constexpr Entry kFlags[] = {
+        {"axes", &ViewFlags::axes},       {"geometry", &ViewFlags::geometry}, {"object", &ViewFlags::object},
+        {"normals", &ViewFlags::normals}, {"backdrop", &ViewFlags::backdrop}, {"skybox", &ViewFlags::skybox},
+        {"ground", &ViewFlags::ground},   {"fog", &ViewFlags::fog},           {"lighting", &ViewFlags::lighting},
+        {"topmost", &ViewFlags::topmost},
+    };
+    for (const Entry& e : kFlags)
+        if (e.name == name) return &(flags.*e.flag);
+    return nullptr;
+}
+
+// Prints the error-log lines written since `mark`.
+void PrintErrors(std::size_t mark, const std::string& file, std::ostream& err) {
+    for (const std::string& line : ErrorLog::Instance().LinesSince(mark))
+        err << (file.empty() ? std::string("pelorus") : file) << ": " << line << "\n";
+}
+
+bool WritePng(const std::string& path, const std::vector<uint8_t>& rgba, int32_t width, int32_t height,
+              std::string& error) {
+    const QImage view(rgba.data(), width, height, width * 4, QImage::Format_RGBA8888);
+    const QImage image = view.convertToFormat(QImage::Format_RGB888);
+    QSaveFile file(QString::fromStdString(path));
+    if (!file.open(QIODevice::WriteOnly)) {
+        error = file.errorString().toStdString();
+        return false;
+    }
+    if (!image.save(&file, "PNG")) {
+        error = file.error() != QFileDevice::NoError ? file.errorString().toStdString() : "the image could not be encoded";
+        file.cancelWriting();
+        return false;
+    }
+    if (!file.commit()) {
+        error = file.errorString().toStdString();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool ApplyViewList(std::string_view list, ViewFlags& flags, std::string& error) {
+    ViewFlags changed = flags;
+    std::size_t pos = 0;
+    while (pos <= list.size()) {
+        std::size_t comma = list.find(',', pos);
+        if (comma == std::string_view::npos) comma = list.size();
+        std::string_view item = list.substr(pos, comma - pos);
+        pos = comma + 1;
+        bool on = true;
+        if (!item.empty() && (item[0] == '+' || item[0] == '-')) {
+            on = item[0] == '+';
+            item.remove_prefix(1);
+        }
+        bool* flag = FlagNamed(item, changed);
+        if (!flag) {
+            error = "unknown view flag \"" + std::string(item) + "\"";
+            return false;
+        }
+        *flag = on;
+    }
+    flags = changed;
+    return true;
+}
+
+std::optional<ScreenshotRequest> ParseScreenshotArgs(const std::vector<std::string>& args, std::string& error) {
+    ScreenshotRequest request;
+    if (args.empty() || args[0].empty() || args[0].starts_with("--")) {
+        error = "--screenshot needs the name of the PNG file to write";
+        return std::nullopt;
+    }
+    request.output = args[0];
+    bool haveFile = false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (!a.starts_with("--")) {
+            if (haveFile) {
+                error = "only one FILE can be drawn (\"" + request.file + "\", \"" + a + "\")";
+                return std::nullopt;
+            }
+            request.file = a;
+            haveFile = true;
+            continue;
+        }
+        if (i + 1 >= args.size()) {
+            error = a + " needs a value";
+            return std::nullopt;
+        }
+        const std::string& value = args[++i];
+        bool ok = true;
+        if (a == "--size") {
+            ok = ParseSize(value, request.width, request.height);
+        } else if (a == "--yaw") {
+            ok = ParseDouble(value, request.camera.yaw);
+        } else if (a == "--pitch") {
+            ok = ParseDouble(value, request.camera.pitch);
+        } else if (a == "--height") {
+            ok = ParseDouble(value, request.camera.height);
+        } else if (a == "--distance") {
+            ok = ParseDouble(value, request.camera.distance);
+        } else if (a == "--world") {
+            request.world = value;
+        } else if (a == "--time") {
+            int64_t ms = 0;
+            ok = ParseInt(value, ms);
+            request.timeMs = ms;
+        } else if (a == "--view") {
+            if (!ApplyViewList(value, request.flags, error)) return std::nullopt;
+        } else {
+            error = "unknown option " + a;
+            return std::nullopt;
+        }
+        if (!ok) {
+            error = "bad value \"" + value + "\" for " + a;
+            return std::nullopt;
+        }
+    }
+    return request;
+}
+
+int RunScreenshot(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    std::string error;
+    const std::vector<std::string> rest(args.empty() ? args.begin() : args.begin() + 1, args.end());
+    const std::optional<ScreenshotRequest> request = ParseScreenshotArgs(rest, error);
+    if (!request) {
+        err << "pelorus: " << error << "\n" << kScreenshotUsage;
+        return 2;
+    }
+    // Paths given on the command line are taken from the folder the tool was started in.
+    const std::string output = AbsolutePath(request->output);
+
+    WorldLook look;
+    if (request->world) {
+        std::string text;
+        if (!ReadWholeFile(*request->world, text)) {
+            err << "pelorus: cannot read the world file \"" << *request->world << "\"\n";
+            return 1;
+        }
+        look = LookOf(ParseWorldFile(text));
+    }
+
+    HeadlessStatus status = HeadlessStatus::Ok;
+    std::unique_ptr<HeadlessGL> gl = HeadlessGL::Create(request->width, request->height, &status, &error);
+    if (!gl) {
+        err << "pelorus: cannot make an OpenGL context: " << error << "\n";
+        return 1;
+    }
+
+    std::vector<uint8_t> pixels;
+    {
+        // As the viewer does with a file named on its command line: read it from its own folder,
+        // where relative object paths of the world then resolve too.
+        const std::string absolute = request->file.empty() ? std::string() : AbsolutePath(request->file);
+        const std::string_view folder = ParentPart(absolute);
+        std::optional<ScopedCurrentDirectory> cd;
+        if (!absolute.empty()) cd.emplace(folder.empty() ? std::string_view(".") : folder);
+        const std::size_t mark = ErrorLog::Instance().LineCount();
+        std::unique_ptr<TObjectMap> scene =
+            absolute.empty() ? std::make_unique<TObjectMap>()
+                             : TObjectMap::FromFile(cd->Changed() ? std::string(FileNamePart(absolute)) : absolute);
+
+        Viewport viewport;
+        Resize(viewport, request->width, request->height);
+        AppliedWorld world;
+        ApplyWorld(look, world, scene.get(), ReadOptions{});
+        SetFog(world, request->flags.fog);
+        PrintErrors(mark, request->file, err);
+
+        DrawContext context;
+        context.flags = request->flags;
+        context.camera = request->camera;
+        context.timeMs = request->timeMs ? *request->timeMs : SteadyMilliseconds();
+        DrawFrame(viewport, world, context, scene.get());
+        pixels = gl->ReadPixels();
+        scene.reset();
+        DeleteBackdrop(world.backdrop);
+    }
+    gl.reset();
+
+    if (!WritePng(output, pixels, request->width, request->height, error)) {
+        err << "pelorus: cannot write \"" << request->output << "\": " << error << "\n";
+        return 1;
+    }
+    out.flush();
+    return 0;
+}
+
+}  // namespace pelorus

@@ -1,0 +1,42 @@
+#pragma once
+// `pelorus --screenshot`: one frame drawn as the viewer draws it, without any window system,
+// written as a PNG image.
+
+#include <cstdint>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "render/viewstate.h"
+
+namespace pelorus {
+
+struct ScreenshotRequest {
+    std::string output;                // the PNG to write
+    std::string file;                  // script or object map; "" draws the empty scene
+    std::optional<std::string> world;  // world file; the default world without one
+    int32_t width = 400, height = 400;
+    Camera camera;
+    ViewFlags flags;
+    std::optional<int64_t> timeMs;  // the clock of texture animation; the steady clock without it
+};
+
+// Reads the arguments that follow "--screenshot": OUT.png first, then the options in any order
+// and at most one FILE. Numbers must be finite and written whole ("1.5", "-20"); the size is WxH
+// with each side 1 to 16384. Returns nothing and sets `error` for anything else.
+std::optional<ScreenshotRequest> ParseScreenshotArgs(const std::vector<std::string>& args, std::string& error);
+
+// Switches view flags from a comma-separated list of names (axes, geometry, object, normals,
+// backdrop, skybox, ground, fog, lighting, topmost), each with "+" (on, also without sign) or
+// "-" (off) in front. False and `error` set for an unknown name; `flags` is then unchanged.
+bool ApplyViewList(std::string_view list, ViewFlags& flags, std::string& error);
+
+// Runs the tool for `args` (beginning with "--screenshot"). Exit status: 0 when the image was
+// written, 1 when no OpenGL context can be made, the world file cannot be read or the image
+// cannot be written, 2 for arguments that do not read. Reading problems of the scene are printed
+// on `err` and do not change the status.
+int RunScreenshot(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+}  // namespace pelorus

@@ -1,0 +1,439 @@
+#include "app/worlds.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstring>
+
+#include "platform/atomicfile.h"
+#include "platform/paths.h"
+#include "platform/text.h"
+
+namespace pelorus {
+namespace {
+
+constexpr std::size_t kMaxLineField = 1023;  // whole-line fields of a world file
+constexpr std::size_t kFieldReadLength = 9;  // characters of a field that applying reads
+constexpr std::size_t kMaxApplyName = 259;   // object path, ground and skybox when applied
+constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// Reads a text line by line or word by word, in any mix.
+class TextCursor {
+public:
+    explicit TextCursor(std::string_view text) : text_(text) {}
+
+    // The next line without its LF or CR LF, cut to `limit` characters (the rest of the line is
+    // skipped). nullopt when nothing is left; a last line without a line break counts.
+    std::optional<std::string_view> Line(std::size_t limit) {
+        if (pos_ >= text_.size()) return std::nullopt;
+        const std::size_t lf = text_.find('\n', pos_);
+        const std::size_t end = lf == std::string_view::npos ? text_.size() : lf;
+        std::string_view line = text_.substr(pos_, end - pos_);
+        pos_ = lf == std::string_view::npos ? text_.size() : lf + 1;
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        return line.substr(0, limit);
+    }
+
+    // The next run of non-blanks, line breaks counting as blanks; nullopt when only blanks remain.
+    std::optional<std::string_view> Word() {
+        while (pos_ < text_.size() && IsBlank(text_[pos_])) ++pos_;
+        if (pos_ >= text_.size()) return std::nullopt;
+        const std::size_t start = pos_;
+        while (pos_ < text_.size() && !IsBlank(text_[pos_])) ++pos_;
+        return text_.substr(start, pos_ - start);
+    }
+
+    // Skips to just after the next line break (or to the end).
+    void SkipLine() {
+        const std::size_t lf = text_.find('\n', pos_);
+        pos_ = lf == std::string_view::npos ? text_.size() : lf + 1;
+    }
+
+private:
+    std::string_view text_;
+    std::size_t pos_ = 0;
+};
+
+std::string_view WithoutByteOrderMark(std::string_view text) {
+    if (text.starts_with(kByteOrderMark)) text.remove_prefix(kByteOrderMark.size());
+    return text;
+}
+
+// An integer at the start of `text`: leading blanks, an optional sign, then the digits up to the
+// first other character. nullopt without digits.
+struct IntegerStart {
+    bool negative = false;
+    std::string_view digits;
+};
+
+std::optional<IntegerStart> IntegerStartOf(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && IsBlank(text[i])) ++i;
+    IntegerStart out;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) out.negative = text[i++] == '-';
+    const std::size_t start = i;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+    if (i == start) return std::nullopt;
+    out.digits = text.substr(start, i - start);
+    return out;
+}
+
+// The low 8 bits of the integer at the start of `text`, negatives in two's complement.
+std::optional<uint8_t> LowByteOf(std::string_view text) {
+    const std::optional<IntegerStart> n = IntegerStartOf(text);
+    if (!n) return std::nullopt;
+    // 10^8 is a multiple of 256, so the last eight digits decide the low 8 bits.
+    const std::string_view last = n->digits.substr(n->digits.size() > 8 ? n->digits.size() - 8 : 0);
+    uint32_t value = 0;
+    std::from_chars(last.data(), last.data() + last.size(), value);
+    value %= 256u;
+    if (n->negative) value = (256u - value) % 256u;
+    return static_cast<uint8_t>(value);
+}
+
+// The integer a field applies as: its first 9 characters read as above, 0 without digits.
+int32_t FieldInteger(std::string_view text) {
+    const std::optional<IntegerStart> n = IntegerStartOf(text.substr(0, kFieldReadLength));
+    if (!n) return 0;
+    int32_t value = 0;  // at most 9 digits: always fits
+    std::from_chars(n->digits.data(), n->digits.data() + n->digits.size(), value);
+    return n->negative ? -value : value;
+}
+
+// The real number a field applies as: its first 9 characters, leading blanks, an optional sign,
+// then a number that starts with a digit or a point and a digit; 0 otherwise.
+double FieldReal(std::string_view text) {
+    text = text.substr(0, kFieldReadLength);
+    std::size_t i = 0;
+    while (i < text.size() && IsBlank(text[i])) ++i;
+    bool negative = false;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    auto digit = [&](std::size_t at) { return at < text.size() && text[at] >= '0' && text[at] <= '9'; };
+    if (!digit(i) && !(i < text.size() && text[i] == '.' && digit(i + 1))) return 0.0;
+    double value = 0.0;
+    const char* end = text.data() + text.size();
+    const auto [next, ec] = std::from_chars(text.data() + i, end, value, std::chars_format::general);
+    (void)next;
+    if (ec != std::errc{}) return 0.0;
+    return negative ? -value : value;
+}
+
+std::string_view UpToLineBreak(std::string_view text) {
+    return text.substr(0, text.find_first_of("\r\n"));
+}
+
+std::string LineField(std::string_view text) {
+    return std::string(UpToLineBreak(text).substr(0, kMaxLineField));
+}
+
+std::string WordField(std::string_view text) {
+    TextCursor in(text);
+    const std::optional<std::string_view> word = in.Word();
+    return word ? std::string(*word) : std::string("0");
+}
+
+std::string ColorWord(const ColorField& field) {
+    TextCursor in(field.text);
+    const std::optional<std::string_view> word = in.Word();
+    if (word && *word == field.text && LowByteOf(*word) == std::optional<uint8_t>(field.value)) return field.text;
+    return std::to_string(field.value);
+}
+
+std::array<float, 4> Rgba(uint8_t r, uint8_t g, uint8_t b) {
+    return {static_cast<float>(r) / 255.0f, static_cast<float>(g) / 255.0f, static_cast<float>(b) / 255.0f, 1.0f};
+}
+std::array<float, 4> Rgba(const std::array<ColorField, 3>& c) {
+    return Rgba(c[0].value, c[1].value, c[2].value);
+}
+
+bool ExistsAsAnything(const std::string& path) {
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+// True when the file at `path` already holds `text`, CR LF line breaks counting as LF (they read
+// alike everywhere). Anything else, a last line without its line break included, is rewritten in
+// the plain form that every reader of these files reads the same way.
+bool FileHolds(const std::string& path, std::string_view text) {
+    std::string old;
+    if (!ReadWholeFile(path, old)) return false;
+    if (old == text) return true;
+    std::string lf;
+    for (std::size_t i = 0; i < old.size(); ++i)
+        if (!(old[i] == '\r' && i + 1 < old.size() && old[i + 1] == '\n')) lf.push_back(old[i]);
+    return lf == text;
+}
+
+WorldMessage SaveFailure(std::string_view name, std::string_view reason) {
+    return {
+        "Error : The settings of the World \"" + std::string(name) + "\" could not be saved.\n" + std::string(reason),
+        "Error : World Not Saved"};
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+
+ColorField ColorFieldFromText(std::string text) {
+    const uint8_t value = static_cast<uint8_t>(static_cast<uint32_t>(FieldInteger(text)) & 0xFFu);
+    return {std::move(text), value};
+}
+
+ColorField ColorFieldFromByte(uint8_t value) {
+    return {std::to_string(value), value};
+}
+
+WorldSettings ParseWorldFile(std::string_view text) {
+    TextCursor in(WithoutByteOrderMark(text));
+    WorldSettings s;
+    auto line = [&](std::string& field) {
+        if (const auto got = in.Line(kMaxLineField)) field = std::string(*got);
+    };
+    auto word = [&](std::string& field) {
+        if (const auto got = in.Word()) field = std::string(*got);
+    };
+    auto byte = [&]() -> std::optional<uint8_t> {
+        const auto got = in.Word();
+        return got ? LowByteOf(*got) : std::nullopt;
+    };
+    auto color = [&](ColorField& field) {
+        if (const auto got = byte()) field = ColorFieldFromByte(*got);
+    };
+
+    line(s.objectPath);
+    line(s.password);
+    for (std::string& d : s.direction) word(d);
+    for (ColorField& c : s.directional) color(c);
+    for (ColorField& c : s.ambient) color(c);
+    if (const auto fog = in.Word()) s.fog = EqualsNoCase(*fog, "Fog");
+    word(s.fogMin);
+    word(s.fogMax);
+    in.SkipLine();
+    line(s.backdrop);
+    line(s.skybox);
+    line(s.ground);
+    for (uint8_t& c : s.backdropColor)
+        if (const auto got = byte()) c = *got;
+    return s;
+}
+
+std::string WorldFileText(const WorldSettings& s) {
+    std::string out;
+    out += LineField(s.objectPath) + "\n";
+    out += LineField(s.password) + "\n";
+    out += WordField(s.direction[0]) + " " + WordField(s.direction[1]) + " " + WordField(s.direction[2]) + " ";
+    out += ColorWord(s.directional[0]) + " " + ColorWord(s.directional[1]) + " " + ColorWord(s.directional[2]) + "\n";
+    for (const ColorField& c : s.ambient) out += ColorWord(c) + " ";
+    out += s.fog ? "Fog " : "NoFog ";
+    out += WordField(s.fogMin) + " " + WordField(s.fogMax) + "\n";
+    out += LineField(s.backdrop) + "\n";
+    out += LineField(s.skybox) + "\n";
+    out += LineField(s.ground) + "\n";
+    out += std::to_string(s.backdropColor[0]) + " " + std::to_string(s.backdropColor[1]) + " " +
+           std::to_string(s.backdropColor[2]);
+    return out;
+}
+
+WorldLook LookOf(const WorldSettings& s) {
+    WorldLook look;
+    std::string path = ToSlashes(std::string_view(s.objectPath).substr(0, kMaxApplyName));
+    if (!path.empty() && path.back() != '/') path.push_back('/');
+    auto model = [&](std::string_view name) {
+        return path + "models/" + ToSlashes(name.substr(0, kMaxApplyName)) + ".rwx";
+    };
+    look.groundPath = model(s.ground);
+    look.skyboxPath = model(s.skybox);
+    look.objectPath = std::move(path);
+    look.backdrop = s.backdrop;
+    look.clearColor = Rgba(s.backdropColor[0], s.backdropColor[1], s.backdropColor[2]);
+    look.directional = Rgba(s.directional);
+    look.ambient = Rgba(s.ambient);
+    look.lightX = FieldReal(s.direction[0]);
+    look.lightY = FieldReal(s.direction[1]);
+    look.lightZ = FieldReal(s.direction[2]);
+    look.fog = s.fog;
+    look.fogStart = FieldInteger(s.fogMin) * 0.1;
+    look.fogEnd = FieldInteger(s.fogMax) * 0.1;
+    return look;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+WorldList ParseWorldList(std::string_view text) {
+    TextCursor in(WithoutByteOrderMark(text));
+    WorldList list;
+    if (const auto first = in.Line(std::string_view::npos)) {
+        int32_t index = 0;
+        if (const auto n = IntegerStartOf(*first)) {
+            const auto [next, ec] = std::from_chars(n->digits.data(), n->digits.data() + n->digits.size(), index);
+            (void)next;
+            if (ec != std::errc{})
+                index = 0;  // too large: no usable index
+            else if (n->negative)
+                index = -index;
+        }
+        list.current = index;
+    }
+    while (const auto name = in.Line(std::string_view::npos)) list.names.emplace_back(*name);
+    return list;
+}
+
+std::string WorldListText(const WorldList& list) {
+    std::string out = std::to_string(list.current) + "\n";
+    for (const std::string& name : list.names) out += name.substr(0, name.find('\n')) + "\n";
+    return out;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+WorldMessage DeleteWorldQuestion() {
+    return {"About to delete world from the list.\nDelete world config file too?", "Confirm file deletion"};
+}
+
+WorldMessage DuplicateWorldMessage() {
+    return {
+        "Error : You already entered a World with this name.\nPlease try a different, unique name.\n"
+        "This check is not case-sensitive.",
+        "Error : World Name Already Exists"};
+}
+
+WorldMessage InvalidWorldNameMessage() {
+    return {
+        "Error : World name must be a valid file name.\nThis error can also occur if you don't have write access\n"
+        "to the folder where Pelorus is installed.",
+        "Error: Invalid World name"};
+}
+
+bool IsValidWorldName(std::string_view name) {
+    if (name.empty() || name.size() > 249) return false;
+    for (const char c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u < 0x20 || u == 0x7F) return false;
+        if (std::string_view("/\\:*?\"<>|").find(c) != std::string_view::npos) return false;
+    }
+    return true;
+}
+
+WorldBook::WorldBook(std::string_view folder) : folder_(AbsolutePath(folder)) {}
+
+std::string WorldBook::ListPath() const {
+    return ResolvePath(JoinPath(folder_, "Worlds.txt"));
+}
+
+std::optional<std::string> WorldBook::WorldFilePath(std::string_view name) const {
+    if (!IsValidWorldName(name)) return std::nullopt;
+    return ResolvePath(JoinPath(folder_, std::string(name) + ".world"));
+}
+
+int32_t WorldBook::Selection() const {
+    return list_.current >= 0 && static_cast<std::size_t>(list_.current) < list_.names.size() ? list_.current : -1;
+}
+
+void WorldBook::Start() {
+    std::string text;
+    listExists_ = ReadWholeFile(ListPath(), text);
+    list_ = listExists_ ? ParseWorldList(text) : WorldList{};
+    LoadWorld(Selection());
+}
+
+std::optional<WorldMessage> WorldBook::WriteList() const {
+    if (!listExists_) return std::nullopt;
+    const std::string path = ListPath();
+    const std::string text = WorldListText(list_);
+    if (FileHolds(path, text)) return std::nullopt;
+    std::string error;
+    if (WriteFileAtomically(path, text, &error)) return std::nullopt;
+    return WorldMessage{"Error : The list of Worlds could not be saved.\n" + error, "Error : World List Not Saved"};
+}
+
+bool WorldBook::LoadWorld(int32_t index) {
+    if (index < 0 || static_cast<std::size_t>(index) >= list_.names.size()) return false;
+    const std::optional<std::string> path = WorldFilePath(list_.names[static_cast<std::size_t>(index)]);
+    std::string text;
+    if (!path || !ReadWholeFile(*path, text)) return false;
+    shown_ = ParseWorldFile(text);
+    return true;
+}
+
+std::optional<WorldMessage> WorldBook::SaveWorld(int32_t index) const {
+    if (index < 0 || static_cast<std::size_t>(index) >= list_.names.size()) return std::nullopt;
+    const std::string& name = list_.names[static_cast<std::size_t>(index)];
+    const std::optional<std::string> path = WorldFilePath(name);
+    if (!path) return SaveFailure(name, "The name is not a valid file name.");
+    const std::string text = WorldFileText(shown_);
+    if (FileHolds(*path, text)) return std::nullopt;
+    std::string error;
+    if (!WriteFileAtomically(*path, text, &error)) return SaveFailure(name, error);
+    return std::nullopt;
+}
+
+std::vector<WorldMessage> WorldBook::Select(int32_t index) {
+    if (index < 0 || static_cast<std::size_t>(index) >= list_.names.size() || index == list_.current) return {};
+    if (auto failure = SaveWorld(list_.current)) return {std::move(*failure)};
+    list_.current = index;
+    LoadWorld(index);
+    return {};
+}
+
+std::optional<std::size_t> WorldBook::Find(std::string_view name) const {
+    for (std::size_t i = 0; i < list_.names.size(); ++i)
+        if (EqualsNoCase(list_.names[i], name)) return i;
+    return std::nullopt;
+}
+
+std::vector<WorldMessage> WorldBook::Create(std::string_view name) {
+    if (const std::optional<std::size_t> found = Find(name)) {
+        std::vector<WorldMessage> out{DuplicateWorldMessage()};
+        for (WorldMessage& m : Select(static_cast<int32_t>(*found))) out.push_back(std::move(m));
+        return out;
+    }
+    const std::optional<std::string> path = WorldFilePath(name);
+    if (!path) return {InvalidWorldNameMessage()};
+    std::string existing;
+    if (ReadWholeFile(*path, existing)) {
+        shown_ = ParseWorldFile(existing);
+    } else {
+        // Something that cannot be read is never replaced.
+        if (ExistsAsAnything(*path)) return {InvalidWorldNameMessage()};
+        const bool first = list_.names.empty();
+        const std::string text = first ? std::string(kDefaultWorldText) : WorldFileText(shown_);
+        if (!WriteFileAtomically(*path, text, nullptr)) return {InvalidWorldNameMessage()};
+        if (first) shown_ = ParseWorldFile(text);
+    }
+    list_.names.emplace_back(name);
+    list_.current = static_cast<int32_t>(list_.names.size() - 1);
+    listExists_ = true;
+    return {};
+}
+
+std::vector<WorldMessage> WorldBook::Delete(DeleteAnswer answer) {
+    const int32_t selected = Selection();
+    if (selected >= 0) {
+        if (answer == DeleteAnswer::kCancel) return {};
+        const auto at = static_cast<std::size_t>(selected);
+        if (answer == DeleteAnswer::kYes) {
+            const std::optional<std::string> path = WorldFilePath(list_.names[at]);
+            const int failed = path && ::unlink(path->c_str()) != 0 ? errno : 0;
+            if (failed != 0 && failed != ENOENT)
+                return {WorldMessage{"Error : The file of the World \"" + list_.names[at] +
+                                         "\" could not be deleted.\n" + std::strerror(failed),
+                                     "Error : World File Not Deleted"}};
+        } else if (auto failure = SaveWorld(selected)) {
+            return {std::move(*failure)};
+        }
+        list_.names.erase(list_.names.begin() + selected);
+    }
+    const auto count = static_cast<int32_t>(list_.names.size());
+    list_.current = selected < count ? selected : count - 1;
+    LoadWorld(list_.current);
+    return {};
+}
+
+std::vector<WorldMessage> WorldBook::Ok() {
+    if (auto failure = SaveWorld(Selection())) return {std::move(*failure)};
+    return {};
+}
+
+}  // namespace pelorus

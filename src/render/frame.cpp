@@ -1,0 +1,163 @@
+#include "render/frame.h"
+
+#include <GL/gl.h>
+#include <GL/glu.h>
+
+#include "platform/errorlog.h"
+#include "platform/paths.h"
+#include "platform/searchpath.h"
+#include "render/objectmap.h"
+#include "render/viewmath.h"
+
+namespace pelorus {
+
+void Resize(Viewport& viewport, int32_t width, int32_t height) {
+    viewport.width = width > 0 ? width : 0;
+    viewport.height = height > 0 ? height : 0;
+    glViewport(0, 0, viewport.width, viewport.height);
+    glMatrixMode(GL_PROJECTION);
+    const Mat4 projection = ViewerProjection(viewport.width, viewport.height);
+    glLoadMatrixd(projection.data());
+    glMatrixMode(GL_MODELVIEW);
+}
+
+void DrawFrame(const Viewport& viewport, const AppliedWorld& world, const DrawContext& context, TObjectMap* scene) {
+    glMatrixMode(GL_MODELVIEW);
+    const Mat4 camera = CameraMatrix(context.camera);
+    glLoadMatrixd(camera.data());
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    const GLfloat position[4] = {static_cast<GLfloat>(-world.lightX), static_cast<GLfloat>(-world.lightY),
+                                 static_cast<GLfloat>(-world.lightZ), 0.0f};
+    glLightfv(GL_LIGHT0, GL_POSITION, position);
+    if (context.flags.backdrop) DrawBackdrop(viewport, world.backdrop, context.camera);
+    if (scene)
+        scene->Draw(context);
+    else
+        DrawAxes();
+}
+
+void DrawBackdrop(const Viewport& viewport, const Backdrop& backdrop, const Camera& camera) {
+    if (backdrop.texture == 0 || backdrop.width <= 0 || backdrop.height <= 0 || viewport.width <= 0) return;
+    glDisable(GL_DEPTH_TEST);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadIdentity();
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadIdentity();
+    glOrtho(-viewport.width / 2.0, viewport.width / 2.0, -viewport.height / 2.0, viewport.height / 2.0, -1, 1);
+    glEnable(GL_TEXTURE_2D);
+    glBindTexture(GL_TEXTURE_2D, backdrop.texture);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_REPEAT);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_REPEAT);
+    glDisable(GL_LIGHTING);
+    glColor3f(1, 1, 1);
+    glBegin(GL_QUADS);
+    for (const BackdropCorner& c :
+         BackdropQuad(viewport.width, viewport.height, backdrop.width, backdrop.height, camera.yaw, camera.pitch)) {
+        glTexCoord2d(c.s, c.t);
+        glVertex3d(c.x, c.y, 0);
+    }
+    glEnd();
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_LIGHTING);
+}
+
+void DrawAxes() {
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_LIGHTING);
+    glLineWidth(2.0f);
+    glBegin(GL_LINES);
+    glColor3d(0, 0, 1);
+    glVertex3d(0, 0, 0); glVertex3d(1, 0, 0);
+    glVertex3d(1, 0.01, 0); glVertex3d(1.02, -0.01, 0);
+    glVertex3d(1.02, 0.01, 0); glVertex3d(1, -0.01, 0);
+    glColor3d(0, 1, 0);
+    glVertex3d(0, 0, 0); glVertex3d(0, 1, 0);
+    glVertex3d(0, 1.03, -0.01); glVertex3d(0, 1.02, 0);
+    glVertex3d(0, 1.03, 0.01); glVertex3d(0, 1.02, 0);
+    glVertex3d(0, 1.02, 0); glVertex3d(0, 1.01, 0);
+    glColor3d(1, 0, 0);
+    glVertex3d(0, 0, 0); glVertex3d(0, 0, 1);
+    glVertex3d(0, 0.01, 1.02); glVertex3d(0, 0.01, 1);
+    glVertex3d(0, 0.01, 1); glVertex3d(0, -0.01, 1.02);
+    glVertex3d(0, -0.01, 1.02); glVertex3d(0, -0.01, 1);
+    glEnd();
+
+    glColor3d(0, 0, 1);
+    glBegin(GL_TRIANGLE_FAN);
+    glVertex3d(1, 0, 0);
+    glVertex3d(0.95, 0.01, 0.01); glVertex3d(0.95, -0.01, 0.01); glVertex3d(0.95, -0.01, -0.01);
+    glVertex3d(0.95, 0.01, -0.01); glVertex3d(0.95, 0.01, 0.01);
+    glEnd();
+    glColor3d(0, 1, 0);
+    glBegin(GL_TRIANGLE_FAN);
+    glVertex3d(0, 1, 0);
+    glVertex3d(0.01, 0.95, 0.01); glVertex3d(0.01, 0.95, -0.01); glVertex3d(-0.01, 0.95, -0.01);
+    glVertex3d(-0.01, 0.95, 0.01); glVertex3d(0.01, 0.95, 0.01);
+    glEnd();
+    glColor3d(1, 0, 0);
+    glBegin(GL_TRIANGLE_FAN);
+    glVertex3d(0, 0, 1);
+    glVertex3d(0.01, 0.01, 0.95); glVertex3d(-0.01, 0.01, 0.95); glVertex3d(-0.01, -0.01, 0.95);
+    glVertex3d(0.01, -0.01, 0.95); glVertex3d(0.01, 0.01, 0.95);
+    glEnd();
+    glEnable(GL_LIGHTING);
+    glEnable(GL_TEXTURE_2D);
+}
+
+// ---- The backdrop image ---------------------------------------------------------------------
+
+std::string BackdropFileName(std::string_view name) {
+    std::string out(name);
+    if (name.size() < 2 || name.find('.', 1) == std::string_view::npos) out += ".jpg";
+    return out;
+}
+
+std::optional<RgbImage> ReadBackdropImage(std::string_view name, const ReadOptions& options) {
+    const std::string file = BackdropFileName(name);
+    std::vector<std::string> dirs = TextureSearchDirs(options.programDir);
+    dirs.insert(dirs.end(), options.extraTextureDirs.begin(), options.extraTextureDirs.end());
+    for (const std::string& dir : dirs) {
+        std::string bytes;
+        if (!ReadWholeFile(JoinPath(dir, file), bytes)) continue;
+        RgbImage image;
+        const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+        if (DecodeJpeg(std::span<const uint8_t>(data, bytes.size()), image) != ImageError::None || image.width <= 0 ||
+            image.height <= 0) {
+            LogLine("Couldn't read texture backdrop \"" + file + "\".");
+            return std::nullopt;
+        }
+        return image;
+    }
+    LogLine("Couldn't open texture backdrop \"" + file + "\".");
+    return std::nullopt;
+}
+
+Backdrop LoadBackdrop(std::string_view name, const ReadOptions& options) {
+    const std::optional<RgbImage> image = ReadBackdropImage(name, options);
+    if (!image) return {};
+    Backdrop out;
+    glGenTextures(1, &out.texture);
+    glBindTexture(GL_TEXTURE_2D, out.texture);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    if (gluBuild2DMipmaps(GL_TEXTURE_2D, GL_RGB, image->width, image->height, GL_RGB, GL_UNSIGNED_BYTE,
+                          image->pixels.data()) != 0) {
+        LogLine("Couldn't read texture backdrop \"" + BackdropFileName(name) + "\".");
+        DeleteBackdrop(out);
+        return {};
+    }
+    out.width = image->width;
+    out.height = image->height;
+    return out;
+}
+
+void DeleteBackdrop(Backdrop& backdrop) {
+    if (backdrop.texture != 0) glDeleteTextures(1, &backdrop.texture);
+    backdrop = {};
+}
+
+}  // namespace pelorus

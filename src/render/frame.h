@@ -1,0 +1,73 @@
+#pragma once
+// One frame of the view: projection, camera, light, the backdrop strip fixed to the horizon,
+// then the scene (or the axes alone); and the loader of the backdrop image.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/jpegimage.h"
+#include "reader/rwxobject.h"
+#include "render/modeldraw.h"
+
+namespace pelorus {
+
+class TObjectMap;
+
+// The drawing surface's size in pixels, 0 x 0 until the first resize.
+struct Viewport {
+    int32_t width = 0;
+    int32_t height = 0;
+};
+
+// The backdrop as uploaded: an OpenGL texture (0 for none) and the image's size in pixels.
+struct Backdrop {
+    uint32_t texture = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+};
+
+// What applying a world leaves for the frames that follow.
+struct AppliedWorld {
+    std::string objectPath;
+    Backdrop backdrop;
+    double lightX = 0, lightY = 0, lightZ = 0;  // the direction the light shines towards
+    bool fog = false;                            // the world asks for fog
+    double fogStart = 0, fogEnd = 0;             // model units
+};
+
+// Records the size, sets the viewport and the viewer's projection (identity for a height of 0
+// or less) and leaves the modelview matrix current. Negative sizes count as 0.
+void Resize(Viewport& viewport, int32_t width, int32_t height);
+
+// Draws one frame into the current context (the caller presents it): camera, clear, light,
+// backdrop (when there is one, the viewport has a width and the backdrop flag is on), then the
+// scene, or the axes alone when `scene` is null whatever the axes flag says.
+void DrawFrame(const Viewport& viewport, const AppliedWorld& world, const DrawContext& context, TObjectMap* scene);
+
+// The axes in model units: x blue, y green, z red, one unit long, with letters and arrowheads.
+// Leaves lighting and texturing on; lines stay 2 pixels wide afterwards.
+void DrawAxes();
+
+// Draws the backdrop strip (see BackdropQuad) without depth test; does nothing for a backdrop
+// without texture or size, or an empty viewport.
+void DrawBackdrop(const Viewport& viewport, const Backdrop& backdrop, const Camera& camera);
+
+// The file name a backdrop is looked for under: ".jpg" appended when the name has no "." after
+// its first character.
+std::string BackdropFileName(std::string_view name);
+
+// Finds the backdrop in the folders of `options` (TexturesPath.txt of its program folder, then
+// its extra folders) and decodes it. Writes "Couldn't open texture backdrop "<file>"." when no
+// folder holds it and "Couldn't read texture backdrop "<file>"." when it cannot be decoded;
+// nothing is returned then.
+std::optional<RgbImage> ReadBackdropImage(std::string_view name, const ReadOptions& options);
+
+// Reads the backdrop and uploads it as a mipmapped texture; an empty Backdrop when it cannot be
+// read. Needs a current context.
+Backdrop LoadBackdrop(std::string_view name, const ReadOptions& options);
+// Deletes the backdrop's texture (if any) and empties it.
+void DeleteBackdrop(Backdrop& backdrop);
+
+}  // namespace pelorus

@@ -1,0 +1,276 @@
+#include "render/modeldraw.h"
+
+#include <GL/gl.h>
+
+#include <cassert>
+#include <cmath>
+#include <limits>
+#include <utility>
+
+#include "geometry/tclump.h"
+#include "render/texture_gl.h"
+
+namespace pelorus {
+namespace {
+
+struct Corners {
+    const TVertex* v[3] = {nullptr, nullptr, nullptr};
+};
+
+// The three vertices of triangle `index`, or false when one is missing (never for a script that
+// was read: such faces are refused).
+bool CornersOf(const MatTris& batch, std::size_t index, Corners& out) {
+    const TTriangle& t = batch.Triangles()[index];
+    const TClump* clump = batch.Owner();
+    for (std::size_t i = 0; i < 3; ++i) out.v[i] = clump ? clump->GetVertex(t[i]) : nullptr;
+    const bool ok = out.v[0] && out.v[1] && out.v[2];
+    assert(ok && "a triangle names a vertex its clump does not hold");
+    return ok;
+}
+
+void SetEmission(const TVertex& v) {
+    const GLfloat emission[4] = {static_cast<GLfloat>(v.r), static_cast<GLfloat>(v.g), static_cast<GLfloat>(v.b), 1.0f};
+    glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, emission);
+}
+
+// The corners of one triangle inside glBegin(GL_TRIANGLES): emission (when asked), normal,
+// texture coordinates and position of each.
+void EmitTriangle(const MatTris& batch, std::size_t index, const Corners& c, bool mirror, bool emission) {
+    const bool facet = batch.Material().IsFacet();
+    if (facet) {
+        const Vec3 n = index < batch.FaceNormals().size() ? batch.FaceNormals()[index] : Vec3{};
+        glNormal3d(n.x, n.y, n.z);
+    }
+    const double scale = mirror ? 0.5 : 1.0;
+    for (const TVertex* v : c.v) {
+        if (emission) SetEmission(*v);
+        if (!facet) glNormal3d(v->nx, v->ny, v->nz);
+        glTexCoord2d(v->u * scale, v->v * scale);
+        glVertex3d(v->x, v->y, v->z);
+    }
+}
+
+void EmitFaces(const MatTris& batch, bool mirror) {
+    glBegin(GL_TRIANGLES);
+    Corners c;
+    for (std::size_t i = 0; i < batch.Triangles().size(); ++i)
+        if (CornersOf(batch, i, c)) EmitTriangle(batch, i, c, mirror, true);
+    glEnd();
+}
+
+Vec3 NormalAt(const MatTris& batch, std::size_t index, const TVertex& v) {
+    if (batch.Material().IsFacet()) return index < batch.FaceNormals().size() ? batch.FaceNormals()[index] : Vec3{};
+    return {v.nx, v.ny, v.nz};
+}
+
+void EmitNormalLines(const MatTris& batch, std::size_t index, const Corners& c) {
+    glColor3d(1, 1, 0);
+    for (const TVertex* v : c.v) {
+        const Vec3 n = NormalAt(batch, index, *v);
+        glVertex3d(v->x, v->y, v->z);
+        glVertex3d(v->x + 0.1 * n.x, v->y + 0.1 * n.y, v->z + 0.1 * n.z);
+    }
+}
+
+void EmitOutline(const Corners& c) {
+    glColor3d(1, 0, 1);
+    glBegin(GL_LINE_LOOP);
+    for (const TVertex* v : c.v) glVertex3d(v->x, v->y, v->z);
+    glEnd();
+}
+
+// Steps after the faces of a batch or a triangle: texturing and lighting off, normal lines,
+// lighting on, outlines.
+template <typename ForEach>
+void DrawLines(const MatTris& batch, const DrawContext& context, ForEach forEachTriangle) {
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_LIGHTING);
+    if (context.flags.normals) {
+        glBegin(GL_LINES);
+        forEachTriangle([&](std::size_t i, const Corners& c) { EmitNormalLines(batch, i, c); });
+        glEnd();
+        glEnable(GL_LIGHTING);
+    }
+    glEnable(GL_LIGHTING);
+    if (context.flags.geometry) {
+        glDisable(GL_LIGHTING);
+        forEachTriangle([&](std::size_t, const Corners& c) { EmitOutline(c); });
+        glEnable(GL_LIGHTING);
+    }
+}
+
+TTexture* TextureOf(const MatTris& batch, uint32_t key) {
+    if (key == 0 || !batch.Owner() || !batch.Owner()->Owner()) return nullptr;
+    std::vector<TTexture>& textures = batch.Owner()->Owner()->Textures();
+    const int32_t index = TextureOfKey(key);
+    if (index < 0 || static_cast<std::size_t>(index) >= textures.size()) return nullptr;
+    return &textures[static_cast<std::size_t>(index)];
+}
+
+}  // namespace
+
+// ---- Compiled geometry --------------------------------------------------------------------
+
+GeometryCache::~GeometryCache() { Release(); }
+
+GeometryCache::GeometryCache(GeometryCache&& other) noexcept : lists_(std::exchange(other.lists_, {})) {}
+
+GeometryCache& GeometryCache::operator=(GeometryCache&& other) noexcept {
+    if (this != &other) {
+        Release();
+        lists_ = std::exchange(other.lists_, {});
+    }
+    return *this;
+}
+
+uint32_t GeometryCache::FacesList(const MatTris& batch) {
+    if (const auto it = lists_.find(&batch); it != lists_.end()) return it->second;
+    const GLuint list = glGenLists(1);
+    if (list == 0) return 0;
+    glNewList(list, GL_COMPILE);
+    EmitFaces(batch, batch.Material().addressMode == kMirror);
+    glEndList();
+    lists_.emplace(&batch, list);
+    return list;
+}
+
+void GeometryCache::Release() {
+    for (const auto& [batch, list] : lists_) glDeleteLists(list, 1);
+    lists_.clear();
+}
+
+// ---- Materials ----------------------------------------------------------------------------
+
+bool ApplyMaterial(const MatTris& batch, const DrawContext& context) {
+    const RWXMaterial& m = batch.Material();
+    switch (m.geometrySampling) {
+        case 0: glPolygonMode(GL_FRONT_AND_BACK, GL_POINT); break;
+        case 1: glPolygonMode(GL_FRONT_AND_BACK, GL_LINE); break;
+        case 2: glPolygonMode(GL_FRONT_AND_BACK, GL_FILL); break;
+        default: break;
+    }
+    glShadeModel(m.IsFacet() ? GL_FLAT : GL_SMOOTH);
+    const auto f = [](double v) { return static_cast<GLfloat>(v); };
+    const GLfloat alpha = f(m.opacity);
+    glColor4f(f(m.color.r), f(m.color.g), f(m.color.b), alpha);
+    const GLfloat diffuse[4] = {f(m.diffuse.r), f(m.diffuse.g), f(m.diffuse.b), alpha};
+    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, diffuse);
+    if (m.materialModes & kDouble)
+        glDisable(GL_CULL_FACE);
+    else
+        glEnable(GL_CULL_FACE);
+
+    if (m.frameCount > 0) {
+        const int32_t frames = m.frameCount < kMaxTextureFrames ? m.frameCount : kMaxTextureFrames;
+        const int32_t frame = AnimationFrame(context.timeMs, frames);
+        const uint32_t key = m.textureFrames[static_cast<std::size_t>(frame)];
+        TTexture* texture = TextureOf(batch, key);
+        const GLuint name = texture ? FrameTexture(*texture, FrameOfKey(key)) : 0;
+        if (name != 0) {
+            glEnable(GL_TEXTURE_2D);
+            // Parameters belong to the texture object: bind first, then set them.
+            glBindTexture(GL_TEXTURE_2D, name);
+            const GLint wrap = m.addressMode == kClamp ? GL_CLAMP : GL_REPEAT;
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap);
+            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, m.mipmapping ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST);
+        } else {
+            glDisable(GL_TEXTURE_2D);
+        }
+        const bool lit = (m.textureModes & kLit) != 0;
+        const GLfloat ambient[4] = {lit ? f(m.ambient.r) : 1.0f, lit ? f(m.ambient.g) : 1.0f,
+                                    lit ? f(m.ambient.b) : 1.0f, alpha};
+        glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, ambient);
+    } else {
+        const GLfloat ambient[4] = {f(m.color.r * m.ambient.r), f(m.color.g * m.ambient.g), f(m.color.b * m.ambient.b),
+                                    alpha};
+        glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, ambient);
+        glDisable(GL_TEXTURE_2D);
+    }
+    return m.addressMode == kMirror;
+}
+
+// ---- Opaque batches -----------------------------------------------------------------------
+
+void DrawBatch(const MatTris& batch, const DrawContext& context, GeometryCache* cache) {
+    glPushMatrix();
+    if (batch.Material().IsAxisAligned()) glRotated(-context.camera.yaw, 0, 1, 0);
+    if (context.flags.object) {
+        const bool mirror = ApplyMaterial(batch, context);
+        if (!context.flags.lighting) glDisable(GL_LIGHTING);
+        const GLuint list = cache ? cache->FacesList(batch) : 0;
+        if (list != 0)
+            glCallList(list);
+        else
+            EmitFaces(batch, mirror);
+    }
+    DrawLines(batch, context, [&](auto&& visit) {
+        Corners c;
+        for (std::size_t i = 0; i < batch.Triangles().size(); ++i)
+            if (CornersOf(batch, i, c)) visit(i, c);
+    });
+    glPopMatrix();
+}
+
+void DrawOpaque(const RWXObject& object, const DrawContext& context, GeometryCache* cache) {
+    const auto& offset = object.Offset();
+    glPushMatrix();
+    glTranslated(offset[0], offset[1], offset[2]);
+    for (const auto& top : object.Clumps())
+        ForEachClump(*top, [&](const TClump& clump) {
+            for (const auto& batch : clump.Batches())
+                if (batch->IsOpaque()) DrawBatch(*batch, context, cache);
+        });
+    glPopMatrix();
+}
+
+// ---- The transparent pass -----------------------------------------------------------------
+
+void DrawTriangles(const MatTris& batch, std::span<const int32_t> triangles, const DrawContext& context) {
+    const std::size_t count = batch.Triangles().size();
+    const RWXObject* object = batch.Owner() ? batch.Owner()->Owner() : nullptr;
+    glPushMatrix();
+    if (object) glTranslated(object->Offset()[0], object->Offset()[1], object->Offset()[2]);
+    if (batch.Material().IsAxisAligned()) glRotated(-context.camera.yaw, 0, 1, 0);
+    const bool lines = context.flags.normals || context.flags.geometry;
+    // Without lines the faces of a run share one material set-up and one glBegin; with lines each
+    // triangle's faces are followed by its own lines, as when drawn one by one.
+    const std::size_t step = lines ? 1 : triangles.size();
+    for (std::size_t first = 0; first < triangles.size(); first += step) {
+        const std::span<const int32_t> part = triangles.subspan(first, std::min(step, triangles.size() - first));
+        auto forEach = [&](auto&& visit) {
+            Corners c;
+            for (const int32_t t : part)
+                if (t >= 0 && static_cast<std::size_t>(t) < count && CornersOf(batch, static_cast<std::size_t>(t), c))
+                    visit(static_cast<std::size_t>(t), c);
+        };
+        if (context.flags.object) {
+            const bool mirror = ApplyMaterial(batch, context);
+            glBegin(GL_TRIANGLES);
+            forEach([&](std::size_t i, const Corners& c) { EmitTriangle(batch, i, c, mirror, true); });
+            glEnd();
+        }
+        DrawLines(batch, context, forEach);
+    }
+    glPopMatrix();
+}
+
+// ---- Depth --------------------------------------------------------------------------------
+
+DepthRow DepthRowOf(const Mat4& modelview, const std::array<double, 3>& offset, double yaw, bool axisAligned) {
+    Mat4 m = Multiply(modelview, TranslationMatrix(offset[0], offset[1], offset[2]));
+    if (axisAligned) m = Multiply(m, RotationMatrix(-yaw, 0, 1, 0));
+    return {m[2], m[6], m[10], m[14]};
+}
+
+double TriangleDepth(const MatTris& batch, int32_t triangle, const DepthRow& row) {
+    if (triangle < 0 || static_cast<std::size_t>(triangle) >= batch.Triangles().size())
+        return std::numeric_limits<double>::quiet_NaN();
+    Corners c;
+    if (!CornersOf(batch, static_cast<std::size_t>(triangle), c)) return std::numeric_limits<double>::quiet_NaN();
+    double sum = 0;
+    for (const TVertex* v : c.v) sum += v->x * row[0] + v->y * row[1] + v->z * row[2] + row[3];
+    return sum / 3;
+}
+
+}  // namespace pelorus

@@ -1,0 +1,89 @@
+#pragma once
+// Drawing a model's triangle batches with OpenGL: the material set-up, the opaque batches of an
+// object, single triangles of the transparent pass and their eye-space depth.
+//
+// Every drawing call needs a current OpenGL context and leaves GL_TEXTURE_2D off, GL_LIGHTING on
+// and the modelview matrix as it found it; the polygon mode, shade model, culling, colour and
+// the material's ambient, diffuse and emission are those of the last material and vertex drawn.
+// Triangles with a corner outside their clump's vertex list are refused when a script is read;
+// drawing asserts that in debug builds and skips such a triangle otherwise.
+
+#include <cstdint>
+#include <span>
+#include <unordered_map>
+
+#include "reader/rwxobject.h"
+#include "render/mattris.h"
+#include "render/viewmath.h"
+#include "render/viewstate.h"
+
+namespace pelorus {
+
+// What a drawing call reads besides the model: the view flags, the camera (its yaw turns
+// axis-aligned batches) and the time for texture animation, in milliseconds on a steady clock.
+struct DrawContext {
+    ViewFlags flags;
+    Camera camera;
+    int64_t timeMs = 0;
+};
+
+// Compiled faces of opaque batches: one display list per batch, holding the triangles with their
+// emission, normals, texture coordinates and positions. Material set-up (and with it the texture
+// binding and the animated frame) stays outside the lists. The lists belong to the context that
+// compiled them; destroying the cache (or Release) deletes them and needs that context current
+// when any list exists. A batch must outlive its list, or be forgotten with Release first.
+class GeometryCache {
+public:
+    GeometryCache() = default;
+    ~GeometryCache();
+    GeometryCache(const GeometryCache&) = delete;
+    GeometryCache& operator=(const GeometryCache&) = delete;
+    GeometryCache(GeometryCache&& other) noexcept;
+    GeometryCache& operator=(GeometryCache&& other) noexcept;
+
+    // The list drawing the faces of `batch`, compiled on first use; 0 when no list can be made
+    // (the faces are then drawn directly).
+    uint32_t FacesList(const MatTris& batch);
+    void Release();
+    std::size_t ListCount() const { return lists_.size(); }
+
+private:
+    std::unordered_map<const MatTris*, uint32_t> lists_;
+};
+
+// Sets the OpenGL state for the batch's material: polygon mode, shade model, colour, diffuse,
+// culling (off for Double materials), then for a textured material the texture of the frame that
+// `timeMs` selects (uploaded on first use), its wrap mode and minification filter and the ambient
+// term ((1, 1, 1) unless Lit); for an untextured one the ambient colour x ambient factors with
+// texturing off. A texture without image (not mipmapped) leaves texturing off. Returns true for
+// Mirror address mode, whose texture coordinates are drawn halved.
+bool ApplyMaterial(const MatTris& batch, const DrawContext& context);
+
+// Draws every triangle of a batch as the opaque pass does, with normal lines (yellow) and
+// outlines (magenta) as the view flags ask. `cache` may be null: the faces are then sent vertex
+// by vertex; with a cache they come from its list. Both give the same pixels.
+void DrawBatch(const MatTris& batch, const DrawContext& context, GeometryCache* cache);
+
+// Draws triangles of one batch as the transparent pass does: placed by the owning object's
+// offset, always lit, each corner with its own prelight as emission. Indices outside the batch
+// are skipped. With normal lines or outlines on, each triangle is followed by its own lines.
+void DrawTriangles(const MatTris& batch, std::span<const int32_t> triangles, const DrawContext& context);
+inline void DrawTriangle(const MatTris& batch, int32_t triangle, const DrawContext& context) {
+    DrawTriangles(batch, std::span<const int32_t>(&triangle, 1), context);
+}
+
+// The opaque part of an object: its offset applied, then every opaque batch of every top-level
+// clump, each clump's batches before its children, depth first.
+void DrawOpaque(const RWXObject& object, const DrawContext& context, GeometryCache* cache);
+
+// The row of a modelview matrix that gives eye-space z, taken for an object at `offset` (and
+// turned by -yaw about the vertical axis for axis-aligned batches): z = x*r[0] + y*r[1] + z*r[2]
+// + r[3] for a point of the object.
+using DepthRow = std::array<double, 4>;
+DepthRow DepthRowOf(const Mat4& modelview, const std::array<double, 3>& offset, double yaw, bool axisAligned);
+
+// The mean eye-space z of a triangle's corners through `row` (negative in front of the eye,
+// smaller is farther). NaN when an index is outside the batch or a corner outside its clump.
+double TriangleDepth(const MatTris& batch, int32_t triangle, const DepthRow& row);
+
+}  // namespace pelorus

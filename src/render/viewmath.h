@@ -1,0 +1,79 @@
+#pragma once
+// The arithmetic of a frame without OpenGL: matrices in OpenGL's layout, the orbiting camera, the
+// projection, the backdrop strip and the clock of texture animation. Everything here is a pure
+// function of its arguments.
+
+#include <array>
+#include <cstdint>
+
+#include "render/viewstate.h"
+
+namespace pelorus {
+
+// A 4 x 4 matrix in OpenGL's column-major order: element (row r, column c) is m[c * 4 + r], the
+// translation sits in m[12], m[13], m[14]. Points are column vectors multiplied on the right.
+using Mat4 = std::array<double, 16>;
+
+Mat4 IdentityMatrix();
+// a x b: applying the result to a point applies b first, then a (as glMultMatrix does).
+Mat4 Multiply(const Mat4& a, const Mat4& b);
+Mat4 TranslationMatrix(double x, double y, double z);
+// A turn of `degrees` about the axis (x, y, z), as glRotated makes it. A zero axis gives the
+// identity.
+Mat4 RotationMatrix(double degrees, double x, double y, double z);
+// As gluPerspective: `fovyDegrees` vertical field of view. An aspect, near or far value that
+// leaves the frustum without volume (aspect <= 0, near <= 0, far <= near, fovy not in (0, 180))
+// gives the identity.
+Mat4 PerspectiveMatrix(double fovyDegrees, double aspect, double zNear, double zFar);
+
+struct Vec4 {
+    double x = 0, y = 0, z = 0, w = 1;
+};
+Vec4 Transform(const Mat4& m, const Vec4& p);
+
+// The viewer's projection for a viewport of `width` x `height` pixels: 50 degrees vertically,
+// near plane 0.001, far plane 40 model units. A height of 0 or less gives the identity.
+constexpr double kFieldOfView = 50.0;
+constexpr double kNearPlane = 0.001;
+constexpr double kFarPlane = 40.0;
+Mat4 ViewerProjection(int32_t width, int32_t height);
+
+// The camera's modelview: the world turned by yaw about its vertical axis, lowered by the
+// height, tilted by pitch and pushed `distance` away from the eye. The camera orbits the world's
+// origin. No value is clamped; any finite camera gives a finite matrix.
+Mat4 CameraMatrix(const Camera& camera);
+// The same turns without the moves: pitch and yaw only, so that the eye sits at the origin of
+// what is drawn under it (the skybox).
+Mat4 SkyboxMatrix(const Camera& camera);
+
+// Where a point of the world lands in a viewport of width x height pixels, counted from the
+// top-left corner (x to the right, y downwards, pixel centres at .5). `visible` is false for a
+// point behind the eye or outside the near and far planes.
+struct ScreenPoint {
+    double x = 0, y = 0;
+    bool visible = false;
+};
+ScreenPoint ProjectToScreen(const Mat4& projection, const Mat4& modelview, double x, double y, double z,
+                            int32_t width, int32_t height);
+
+// The backdrop quad: texture coordinates (s, t) and window position (x, y) of its four corners
+// in drawing order, in a pixel space whose origin is the centre of the window. The image keeps
+// its own pixel size and repeats across the window; its bottom row lies on the horizon, which
+// sits H x pitch / 45 pixels above the centre; a full turn of yaw scrolls it by one image width.
+struct BackdropCorner {
+    double s = 0, t = 0, x = 0, y = 0;
+};
+// `imageWidth` and `imageHeight` must be above 0 (the quad is not drawn otherwise); with 0 the
+// texture coordinates are 0 instead of infinite.
+std::array<BackdropCorner, 4> BackdropQuad(int32_t width, int32_t height, int32_t imageWidth, int32_t imageHeight,
+                                           double yaw, double pitch);
+
+// The frame of an animated texture shown at `milliseconds` on a steady clock: one frame per
+// 200 ms, all textures in step. 0 for a frame count of 1 or less; negative times count back.
+constexpr int64_t kMillisecondsPerFrame = 200;
+int32_t AnimationFrame(int64_t milliseconds, int32_t frameCount);
+
+// Milliseconds on the steady clock, the time base of texture animation.
+int64_t SteadyMilliseconds();
+
+}  // namespace pelorus

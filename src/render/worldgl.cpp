@@ -1,0 +1,63 @@
+#include "render/worldgl.h"
+
+#include <GL/gl.h>
+
+#include "platform/paths.h"
+
+namespace pelorus {
+
+std::unique_ptr<RWXObject> ReadWorldModel(const std::string& path, const std::array<double, 3>& offset,
+                                          const ReadOptions& options) {
+    if (FileNamePart(path) == ".rwx") return nullptr;
+    return std::make_unique<RWXObject>(path, offset[0], offset[1], offset[2], options);
+}
+
+void ApplyWorld(const WorldLook& look, AppliedWorld& world, TObjectMap* scene, const ReadOptions& options) {
+    world.objectPath = look.objectPath;
+    DeleteBackdrop(world.backdrop);
+    world.backdrop = LoadBackdrop(look.backdrop, options);
+
+    glClearColor(look.clearColor[0], look.clearColor[1], look.clearColor[2], look.clearColor[3]);
+    if (scene) {
+        scene->SetGround(ReadWorldModel(look.groundPath, kGroundOffset, options));
+        scene->SetSkybox(ReadWorldModel(look.skyboxPath, kSkyboxOffset, options));
+    }
+
+    glLightModelfv(GL_LIGHT_MODEL_AMBIENT, look.ambient.data());
+    glLightfv(GL_LIGHT0, GL_AMBIENT, look.directional.data());
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, look.directional.data());
+    glLightfv(GL_LIGHT0, GL_SPECULAR, look.directional.data());
+    glEnable(GL_LIGHTING);
+    glEnable(GL_LIGHT0);
+    glEnable(GL_TEXTURE_2D);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glEnable(GL_NORMALIZE);
+    glEnable(GL_DEPTH_TEST);
+
+    world.fogStart = look.fogStart;
+    world.fogEnd = look.fogEnd;
+    world.lightX = look.lightX;
+    world.lightY = look.lightY;
+    world.lightZ = look.lightZ;
+    world.fog = look.fog;
+    if (look.fog) {
+        glFogi(GL_FOG_MODE, GL_LINEAR);
+        glFogf(GL_FOG_START, static_cast<GLfloat>(look.fogStart));
+        glFogf(GL_FOG_END, static_cast<GLfloat>(look.fogEnd));
+        const GLfloat color[4] = {look.clearColor[0], look.clearColor[1], look.clearColor[2], 1.0f};
+        glFogfv(GL_FOG_COLOR, color);
+        glEnable(GL_FOG);
+    } else {
+        glDisable(GL_FOG);
+    }
+}
+
+void SetFog(const AppliedWorld& world, bool viewFog) {
+    if (world.fog && viewFog)
+        glEnable(GL_FOG);
+    else
+        glDisable(GL_FOG);
+}
+
+}  // namespace pelorus

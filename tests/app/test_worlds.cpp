@@ -1,0 +1,521 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <set>
+
+#include "app/worlds.h"
+#include "platform/atomicfile.h"
+#include "platform/paths.h"
+#include "testutil.h"
+
+namespace pelorus {
+namespace {
+
+using test::TempDir;
+namespace fs = std::filesystem;
+
+std::string Slurp(const std::string& path) {
+    std::string text;
+    EXPECT_TRUE(ReadWholeFile(path, text)) << path;
+    return text;
+}
+
+std::set<std::string> Entries(const std::string& folder) {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder)) names.insert(e.path().filename().string());
+    return names;
+}
+
+// A world file whose every field differs from the default world.
+constexpr std::string_view kSampleText =
+    "C:\\objs\nsecret\n1 2.5 -3 10 20 30\n40 50 60 Fog 100 200\nsunset\nclouds\ngrass\n1 2 3";
+
+WorldSettings Sample() {
+    return ParseWorldFile(kSampleText);
+}
+
+// ---------------------------------------------------------------------------------------------
+// World files
+
+TEST(WorldFile, DefaultTextReadsAsTheDefaultWorld) {
+    const WorldSettings s = ParseWorldFile(kDefaultWorldText);
+    EXPECT_EQ(s, WorldSettings{});
+    EXPECT_EQ(s.direction, (std::array<std::string, 3>{"-0.8", "-0.5", "-0.2"}));
+    EXPECT_EQ(s.directional[1], ColorFieldFromByte(255));
+    EXPECT_FALSE(s.fog);
+    EXPECT_EQ(s.fogMin + "/" + s.fogMax, "40/150");
+    EXPECT_EQ(s.backdrop + "|" + s.skybox + "|" + s.ground, "fall_day||fall_gd");
+    EXPECT_EQ(s.backdropColor, (std::array<uint8_t, 3>{30, 9, 200}));
+}
+
+TEST(WorldFile, FogWordIgnoresLetterCase) {
+    const std::pair<const char*, bool> cases[] = {{"Fog", true},    {"fog", true},    {"FOG", true},
+                                                  {"NoFog", false}, {"nofog", false}, {"Fogs", false}};
+    for (const auto& [word, fog] : cases) {
+        const std::string text = "\n\n0 0 0 1 1 1\n1 1 1 " + std::string(word) + " 1 2\nb\ns\ng\n1 2 3";
+        EXPECT_EQ(ParseWorldFile(text).fog, fog) << word;
+    }
+}
+
+TEST(WorldFile, ColourComponentKeepsItsLowEightBits) {
+    const std::pair<const char*, uint8_t> cases[] = {{"300", 44},        {"256", 0},    {"255", 255}, {"-1", 255},
+                                                     {"4294967340", 44}, {"12abc", 12}, {"+7", 7}};
+    for (const auto& [word, byte] : cases) {
+        const std::string w(word);
+        const WorldSettings s =
+            ParseWorldFile("\n\n0 0 0 " + w + " 0 0\n" + w + " 0 0 NoFog 1 2\nb\ns\ng\n" + w + " 0 0");
+        EXPECT_EQ(s.directional[0], ColorFieldFromByte(byte)) << word;
+        EXPECT_EQ(s.ambient[0], ColorFieldFromByte(byte)) << word;
+        EXPECT_EQ(s.backdropColor[0], byte) << word;
+    }
+}
+
+TEST(WorldFile, TwelveWordsAreReadAcrossLineBreaksAndTheRestOfTheirLineSkipped) {
+    const WorldSettings s =
+        ParseWorldFile("p\nw\n-1\n-2 -3 10\n20 30 40 50 60 fog 7 8 ignored words\nback\nsky\nground\n4\n5 6");
+    EXPECT_EQ(s.direction, (std::array<std::string, 3>{"-1", "-2", "-3"}));
+    EXPECT_EQ(s.directional[2].value, 30);
+    EXPECT_EQ(s.ambient[2].value, 60);
+    EXPECT_TRUE(s.fog);
+    EXPECT_EQ(s.fogMax, "8");
+    EXPECT_EQ(s.backdrop + "|" + s.skybox + "|" + s.ground, "back|sky|ground");
+    EXPECT_EQ(s.backdropColor, (std::array<uint8_t, 3>{4, 5, 6}));
+}
+
+TEST(WorldFile, WritesTheExactLayoutAndReadsItBack) {
+    const WorldSettings s = Sample();
+    EXPECT_EQ(WorldFileText(s), kSampleText);
+    EXPECT_EQ(ParseWorldFile(WorldFileText(s)), s);
+    // The default text differs from a written default world only by its final line break.
+    EXPECT_EQ(WorldFileText(WorldSettings{}) + "\n", kDefaultWorldText);
+}
+
+TEST(WorldFile, CrLfLineBreaksAndAByteOrderMarkReadLikeLf) {
+    std::string crlf = "\xEF\xBB\xBF";
+    for (const char c : kSampleText) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    EXPECT_EQ(ParseWorldFile(crlf), Sample());
+}
+
+TEST(WorldFile, ShortOrGarbledFileKeepsDefaultsForWhatIsMissing) {
+    EXPECT_EQ(ParseWorldFile(""), WorldSettings{});
+
+    WorldSettings pathOnly;
+    pathOnly.objectPath = "objs";
+    EXPECT_EQ(ParseWorldFile("objs"), pathOnly);
+
+    const WorldSettings s = ParseWorldFile("p\nw\n1 2 3 abc 7 x\n");
+    EXPECT_EQ(s.direction[2], "3");
+    EXPECT_EQ(s.directional[0], ColorField{});  // no number: default kept, next word read on
+    EXPECT_EQ(s.directional[1], ColorFieldFromByte(7));
+    EXPECT_EQ(s.directional[2], ColorField{});
+    EXPECT_EQ(s.ambient, WorldSettings{}.ambient);
+    EXPECT_EQ(s.backdrop, "fall_day");
+
+    const WorldSettings noColour = ParseWorldFile("p\nw\n1 2 3 4 5 6\n7 8 9 Fog 1 2\nb\ns\ng\nred green");
+    EXPECT_EQ(noColour.ground, "g");
+    EXPECT_EQ(noColour.backdropColor, WorldSettings{}.backdropColor);
+}
+
+TEST(WorldFile, FieldsThatWouldBreakTheLayoutCannotShiftLaterFields) {
+    WorldSettings s = Sample();
+    s.fogMin = "";
+    s.fogMax = "  150 m";
+    s.direction[1] = "1 2";
+    s.directional[0] = ColorFieldFromText("");
+    s.ambient[1] = ColorFieldFromText("abc");
+    s.ambient[2] = ColorFieldFromText("300");
+    s.objectPath = "objs\nmore";
+    s.password = std::string(1500, 'x');
+
+    const WorldSettings back = ParseWorldFile(WorldFileText(s));
+    EXPECT_EQ(back.objectPath, "objs");
+    EXPECT_EQ(back.password, std::string(1023, 'x'));
+    EXPECT_EQ(back.direction[1], "1");
+    EXPECT_EQ(back.directional[0], ColorFieldFromByte(0));
+    EXPECT_EQ(back.ambient[1], ColorFieldFromByte(0));
+    EXPECT_EQ(back.ambient[2], ColorFieldFromByte(44));
+    EXPECT_EQ(back.fogMin + "/" + back.fogMax, "0/150");
+    EXPECT_EQ(back.backdrop + "|" + back.skybox + "|" + back.ground, "sunset|clouds|grass");
+    EXPECT_EQ(back.backdropColor, s.backdropColor);
+    // What the world looks like is not changed by the rewriting.
+    const WorldLook before = LookOf(s), after = LookOf(back);
+    EXPECT_EQ(before.lightY, after.lightY);
+    EXPECT_EQ(before.fogStart, after.fogStart);
+    EXPECT_EQ(before.fogEnd, after.fogEnd);
+    EXPECT_EQ(before.directional, after.directional);
+    EXPECT_EQ(before.ambient, after.ambient);
+}
+
+TEST(WorldFile, TypedComponentKeepsItsTextAndLowEightBits) {
+    const std::pair<const char*, uint8_t> cases[] = {{"300", 44}, {"256", 0}, {"-1", 255},       {"", 0},
+                                                     {"abc", 0},  {" 7", 7},  {"1234567890", 21}};
+    for (const auto& [text, byte] : cases) EXPECT_EQ(ColorFieldFromText(text), (ColorField{text, byte})) << text;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The applied look
+
+TEST(WorldLookOf, DefaultWorldAppliesTheDefaultLook) {
+    const WorldLook got = LookOf(WorldSettings{}), want;
+    EXPECT_EQ(got.objectPath, want.objectPath);
+    EXPECT_EQ(got.backdrop, want.backdrop);
+    EXPECT_EQ(got.groundPath, want.groundPath);
+    EXPECT_EQ(got.skyboxPath, want.skyboxPath);
+    EXPECT_EQ(got.clearColor, want.clearColor);
+    EXPECT_EQ(got.directional, want.directional);
+    EXPECT_EQ(got.ambient, want.ambient);
+    EXPECT_DOUBLE_EQ(got.lightX, want.lightX);
+    EXPECT_DOUBLE_EQ(got.lightY, want.lightY);
+    EXPECT_DOUBLE_EQ(got.lightZ, want.lightZ);
+    EXPECT_EQ(got.fog, want.fog);
+    EXPECT_DOUBLE_EQ(got.fogStart, want.fogStart);
+    EXPECT_DOUBLE_EQ(got.fogEnd, want.fogEnd);
+}
+
+TEST(WorldLookOf, FogDistancesAreWholeMetersOfTheFirstNineCharacters) {
+    struct Case {
+        const char *min, *max;
+        double start, end;
+    } const cases[] = {{"40", "150", 4.0, 15.0},
+                       {"40.9", "150m", 4.0, 15.0},
+                       {"", "abc", 0, 0},
+                       {" -20", "+30", -2.0, 3.0},
+                       {"1234567890", "0", 12345678.9, 0}};
+    for (const Case& c : cases) {
+        WorldSettings s;
+        s.fogMin = c.min;
+        s.fogMax = c.max;
+        EXPECT_DOUBLE_EQ(LookOf(s).fogStart, c.start) << c.min;
+        EXPECT_DOUBLE_EQ(LookOf(s).fogEnd, c.end) << c.max;
+    }
+}
+
+TEST(WorldLookOf, LightDirectionIsTheRealNumberAtTheStartOfNineCharacters) {
+    const std::pair<const char*, double> cases[] = {{"-0.8", -0.8},
+                                                    {"abc", 0},
+                                                    {"", 0},
+                                                    {"+1.5", 1.5},
+                                                    {".5", 0.5},
+                                                    {"-.5", -0.5},
+                                                    {"1e2", 100},
+                                                    {"2x", 2},
+                                                    {"  3", 3},
+                                                    {".", 0},
+                                                    {"-", 0},
+                                                    {"inf", 0},
+                                                    {"nan", 0},
+                                                    {"1e999", 0},
+                                                    {"0.123456789", 0.1234567},
+                                                    {"123456789012", 123456789}};
+    for (const auto& [text, value] : cases) {
+        WorldSettings s;
+        s.direction = {text, "0", "0"};
+        EXPECT_DOUBLE_EQ(LookOf(s).lightX, value) << text;
+    }
+}
+
+TEST(WorldLookOf, ObjectPathEndsWithExactlyOneSeparator) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"C:\\objs", "C:/objs/"}, {"C:\\objs\\", "C:/objs/"}, {"/data/objs/", "/data/objs/"}, {"", ""}};
+    for (const auto& [path, folder] : cases) {
+        WorldSettings s;
+        s.objectPath = path;
+        s.skybox = "sky";
+        const WorldLook look = LookOf(s);
+        EXPECT_EQ(look.objectPath, folder) << path;
+        EXPECT_EQ(look.skyboxPath, std::string(folder) + "models/sky.rwx") << path;
+        EXPECT_EQ(look.groundPath, std::string(folder) + "models/fall_gd.rwx") << path;
+    }
+}
+
+TEST(WorldLookOf, ColoursComeFromTheBytesOverTwoHundredFiftyFive) {
+    WorldSettings s = Sample();
+    s.directional[0] = ColorFieldFromText("300");
+    const WorldLook look = LookOf(s);
+    EXPECT_EQ(look.clearColor, (std::array<float, 4>{1 / 255.0f, 2 / 255.0f, 3 / 255.0f, 1}));
+    EXPECT_EQ(look.directional, (std::array<float, 4>{44 / 255.0f, 20 / 255.0f, 30 / 255.0f, 1}));
+    EXPECT_EQ(look.ambient, (std::array<float, 4>{40 / 255.0f, 50 / 255.0f, 60 / 255.0f, 1}));
+    EXPECT_TRUE(look.fog);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The world list
+
+TEST(WorldListFile, ReadsIndexAndEveryNameIncludingAnUnfinishedLastLine) {
+    const std::pair<const char*, WorldList> cases[] = {
+        {"1\nA\nB\n", {1, {"A", "B"}}},
+        {"1\nA\nB", {1, {"A", "B"}}},
+        {"1\r\nA\r\nB\r\n", {1, {"A", "B"}}},
+        {"\xEF\xBB\xBF 2 \nA\n\nB\n", {2, {"A", "", "B"}}},
+        {"-1\n", {-1, {}}},
+        {"-1", {-1, {}}},
+        {"", {0, {}}},
+        {"abc\nA\n", {0, {"A"}}},
+        {"99999999999\nA\n", {0, {"A"}}},
+    };
+    for (const auto& [text, list] : cases) EXPECT_EQ(ParseWorldList(text), list) << text;
+}
+
+TEST(WorldListFile, WritesIndexThenOneNamePerLine) {
+    EXPECT_EQ(WorldListText({-1, {}}), "-1\n");
+    EXPECT_EQ(WorldListText({1, {"A", "b c"}}), "1\nA\nb c\n");
+    const WorldList list{3, {"x", "", "y"}};
+    EXPECT_EQ(ParseWorldList(WorldListText(list)), list);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Atomic saving
+
+TEST(AtomicFile, ReplacesTheWholeFileAndKeepsItsPermissions) {
+    TempDir dir;
+    const std::string path = dir.Write("f.txt", "old content that is longer");
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+    std::string error;
+    ASSERT_TRUE(WriteFileAtomically(path, "new", &error)) << error;
+    EXPECT_EQ(Slurp(path), "new");
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(Entries(dir.Path()), std::set<std::string>{"f.txt"});
+}
+
+TEST(AtomicFile, WritesThroughASymbolicLink) {
+    TempDir dir;
+    const std::string real = dir.Write("real.txt", "old");
+    ASSERT_EQ(::symlink(real.c_str(), dir.Join("link.txt").c_str()), 0);
+    ASSERT_TRUE(WriteFileAtomically(dir.Join("link.txt"), "new", nullptr));
+    EXPECT_EQ(Slurp(real), "new");
+    EXPECT_TRUE(fs::is_symlink(dir.Join("link.txt")));
+}
+
+TEST(AtomicFile, FailureLeavesTargetUntouchedNoTemporaryAndAReason) {
+    TempDir dir;
+    dir.Write("folder/inside.txt", "keep");
+    for (const std::string& target : {dir.Join("missing/f.txt"), dir.Join("folder"), std::string()}) {
+        std::string error;
+        EXPECT_FALSE(WriteFileAtomically(target, "data", &error)) << target;
+        EXPECT_FALSE(error.empty()) << target;
+    }
+    EXPECT_EQ(Entries(dir.Path()), std::set<std::string>{"folder"});
+    EXPECT_EQ(Entries(dir.Join("folder")), std::set<std::string>{"inside.txt"});
+}
+
+// ---------------------------------------------------------------------------------------------
+// The world book
+
+class WorldBookTest : public ::testing::Test {
+protected:
+    // Worlds live in a sub-folder so that a file escaping it would show in the parent.
+    TempDir root;
+    std::string home = root.Join("home");
+    void SetUp() override { fs::create_directories(home); }
+    std::string File(std::string_view name) const { return home + "/" + std::string(name); }
+    void Write(std::string_view name, std::string_view text) const { root.Write("home/" + std::string(name), text); }
+    // A world file that differs from the default world by its backdrop name.
+    void WriteWorld(std::string_view name, std::string_view backdrop) const {
+        WorldSettings s;
+        s.backdrop = backdrop;
+        Write(std::string(name) + ".world", WorldFileText(s));
+    }
+    WorldBook Started() const {
+        WorldBook book(home);
+        book.Start();
+        return book;
+    }
+};
+
+TEST_F(WorldBookTest, FilesStayInTheStartUpFolderWhenTheCurrentFolderChanges) {
+    TempDir elsewhere;
+    ScopedCurrentDirectory startup(home);
+    ASSERT_TRUE(startup.Changed());
+    WorldBook book(".");
+    ScopedCurrentDirectory later(elsewhere.Path());
+    ASSERT_TRUE(later.Changed());
+    book.Start();
+    EXPECT_TRUE(book.Create("A").empty());
+    EXPECT_FALSE(book.WriteList().has_value());
+    EXPECT_EQ(Entries(home), (std::set<std::string>{"A.world", "Worlds.txt"}));
+    EXPECT_TRUE(Entries(elsewhere.Path()).empty());
+}
+
+TEST_F(WorldBookTest, MissingListIsWrittenOnlyOnceAWorldExists) {
+    WorldBook book = Started();
+    EXPECT_FALSE(book.ListExists());
+    EXPECT_FALSE(book.FieldsEnabled());
+    EXPECT_FALSE(book.WriteList().has_value());
+    EXPECT_FALSE(fs::exists(File("Worlds.txt")));
+    book.Create("A");
+    book.WriteList();
+    EXPECT_EQ(Slurp(File("Worlds.txt")), "0\nA\n");
+}
+
+TEST_F(WorldBookTest, StartLoadsTheCurrentWorldAndShutDownWritesTheListBack) {
+    Write("Worlds.txt", "1\nA\nb");  // last line without a line break
+    WriteWorld("A", "a_sky");
+    WriteWorld("B", "b_sky");  // found although the list spells it "b"
+    WorldBook book = Started();
+    EXPECT_EQ(book.Names(), (std::vector<std::string>{"A", "b"}));
+    EXPECT_EQ(book.Selection(), 1);
+    EXPECT_EQ(book.Shown().backdrop, "b_sky");
+    EXPECT_FALSE(book.WriteList().has_value());
+    EXPECT_EQ(Slurp(File("Worlds.txt")), "1\nA\nb\n");
+}
+
+TEST_F(WorldBookTest, FirstNewWorldGetsTheDefaultTextAndLaterOnesCopyTheShownSettings) {
+    WorldBook book = Started();
+    book.Shown().backdrop = "ignored";  // the fields are disabled while the list is empty
+    EXPECT_TRUE(book.Create("A").empty());
+    EXPECT_EQ(Slurp(File("A.world")), kDefaultWorldText);
+    EXPECT_EQ(book.Shown(), WorldSettings{});
+    EXPECT_TRUE(book.FieldsEnabled());
+
+    book.Shown().backdrop = "snow";
+    EXPECT_TRUE(book.Create("B").empty());
+    EXPECT_EQ(Slurp(File("B.world")), WorldFileText(book.Shown()));
+    EXPECT_EQ(Slurp(File("A.world")), kDefaultWorldText);  // the world shown is not saved
+    EXPECT_EQ(book.Names(), (std::vector<std::string>{"A", "B"}));
+    EXPECT_EQ(book.Current(), 1);
+}
+
+TEST_F(WorldBookTest, ExistingFileOfANewNameIsAdopted) {
+    WorldBook book = Started();
+    WriteWorld("c", "c_sky");
+    EXPECT_TRUE(book.Create("C").empty());
+    EXPECT_EQ(book.Shown().backdrop, "c_sky");
+    EXPECT_EQ(Entries(home), std::set<std::string>{"c.world"});
+}
+
+TEST_F(WorldBookTest, DuplicateNameSelectsTheExistingWorldWithItsOwnSettings) {
+    Write("Worlds.txt", "1\nAlpha\nBeta\n");
+    WriteWorld("Alpha", "a_sky");
+    WriteWorld("Beta", "b_sky");
+    WorldBook book = Started();
+    book.Shown().ground = "edited";
+    EXPECT_EQ(book.Create("ALPHA"), std::vector<WorldMessage>{DuplicateWorldMessage()});
+    EXPECT_EQ(book.Names().size(), 2u);
+    EXPECT_EQ(book.Current(), 0);
+    EXPECT_EQ(book.Shown().backdrop, "a_sky");  // Alpha's settings, not Beta's
+    EXPECT_EQ(ParseWorldFile(Slurp(File("Beta.world"))).ground, "edited");
+    EXPECT_EQ(ParseWorldFile(Slurp(File("Alpha.world"))).ground, "fall_gd");
+    EXPECT_FALSE(fs::exists(File("ALPHA.world")));
+}
+
+TEST_F(WorldBookTest, NamesThatCannotBeFileNamesAreRefusedAndCreateNothing) {
+    WorldBook book = Started();
+    for (const std::string& name :
+         {std::string("a/b"), std::string("../evil"), std::string("..\\evil"), std::string(""), std::string("a:b"),
+          std::string("tab\there"), std::string(250, 'n')}) {
+        EXPECT_EQ(book.Create(name), std::vector<WorldMessage>{InvalidWorldNameMessage()}) << name;
+    }
+    EXPECT_TRUE(book.Names().empty());
+    EXPECT_TRUE(Entries(home).empty());
+    EXPECT_EQ(Entries(root.Path()), std::set<std::string>{"home"});
+    EXPECT_TRUE(IsValidWorldName(std::string(249, 'n')));
+    EXPECT_TRUE(IsValidWorldName("..")) << "becomes \"...world\", inside the folder";
+}
+
+TEST_F(WorldBookTest, FileThatExistsButCannotBeReadIsNeverReplaced) {
+    WorldBook book = Started();
+    Write("D.world/keep", "x");
+    EXPECT_EQ(book.Create("D"), std::vector<WorldMessage>{InvalidWorldNameMessage()});
+    EXPECT_TRUE(book.Names().empty());
+    EXPECT_TRUE(fs::is_directory(File("D.world")));
+}
+
+TEST_F(WorldBookTest, SelectSavesTheWorldLeftAndLoadsThePickedOne) {
+    Write("Worlds.txt", "0\nA\nB\n");
+    WriteWorld("A", "a_sky");
+    WriteWorld("B", "b_sky");
+    WorldBook book = Started();
+    book.Shown().ground = "edited";
+    EXPECT_TRUE(book.Select(1).empty());
+    EXPECT_EQ(book.Current(), 1);
+    EXPECT_EQ(book.Shown().backdrop, "b_sky");
+    EXPECT_EQ(Slurp(File("A.world")), [] {
+        WorldSettings s;
+        s.backdrop = "a_sky";
+        s.ground = "edited";
+        return WorldFileText(s);
+    }());
+    book.Shown().ground = "kept";
+    EXPECT_TRUE(book.Select(1).empty());  // same world: nothing saved or loaded
+    EXPECT_TRUE(book.Select(7).empty());  // outside the list: ignored
+    EXPECT_EQ(book.Shown().ground, "kept");
+    EXPECT_EQ(ParseWorldFile(Slurp(File("B.world"))).ground, "fall_gd");
+}
+
+TEST_F(WorldBookTest, UnchangedWorldIsNotRewritten) {
+    Write("Worlds.txt", "0\nA\nB\n");
+    std::string crlf;
+    for (const char c : WorldFileText(Sample())) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+    Write("A.world", crlf);
+    WriteWorld("B", "b_sky");
+    WorldBook book = Started();
+    EXPECT_TRUE(book.Select(1).empty());
+    EXPECT_EQ(Slurp(File("A.world")), crlf);
+}
+
+TEST_F(WorldBookTest, DeleteAnswersDecideWhatHappensToTheFile) {
+    Write("Worlds.txt", "0\nA\nB\nC\n");
+    WriteWorld("A", "a_sky");
+    WriteWorld("B", "b_sky");
+    WriteWorld("C", "c_sky");
+    WorldBook book = Started();
+
+    book.Shown().ground = "edited";
+    EXPECT_TRUE(book.Delete(DeleteAnswer::kCancel).empty());
+    EXPECT_EQ(book.Names().size(), 3u);
+    EXPECT_EQ(book.Shown().ground, "edited");
+
+    EXPECT_TRUE(book.Delete(DeleteAnswer::kNo).empty());  // A's file keeps the shown settings
+    EXPECT_EQ(ParseWorldFile(Slurp(File("A.world"))).ground, "edited");
+    EXPECT_EQ(book.Names(), (std::vector<std::string>{"B", "C"}));
+    EXPECT_EQ(book.Current(), 0);
+    EXPECT_EQ(book.Shown().backdrop, "b_sky");
+
+    ASSERT_TRUE(book.Select(1).empty());
+    EXPECT_TRUE(book.Delete(DeleteAnswer::kYes).empty());  // the last entry: the one before follows
+    EXPECT_FALSE(fs::exists(File("C.world")));
+    EXPECT_EQ(book.Names(), std::vector<std::string>{"B"});
+    EXPECT_EQ(book.Current(), 0);
+    EXPECT_EQ(book.Shown().backdrop, "b_sky");
+
+    EXPECT_TRUE(book.Delete(DeleteAnswer::kYes).empty());
+    EXPECT_TRUE(book.Names().empty());
+    EXPECT_EQ(book.Current(), -1);
+    EXPECT_EQ(book.Selection(), -1);
+    EXPECT_FALSE(book.FieldsEnabled());
+    EXPECT_FALSE(book.WriteList().has_value());
+    EXPECT_EQ(Slurp(File("Worlds.txt")), "-1\n");
+}
+
+TEST_F(WorldBookTest, FailedSaveIsReportedAndKeepsTheShownWorldAndItsEdits) {
+    Write("Worlds.txt", "0\nA\nB\n");
+    Write("A.world/keep", "x");  // a folder where A's file belongs: it can be neither read nor replaced
+    WriteWorld("B", "b_sky");
+    WorldBook book = Started();
+    book.Shown().ground = "edited";
+    for (std::vector<WorldMessage> messages : {book.Select(1), book.Ok(), book.Delete(DeleteAnswer::kNo)}) {
+        ASSERT_EQ(messages.size(), 1u);
+        EXPECT_EQ(messages[0].caption, "Error : World Not Saved");
+        EXPECT_NE(messages[0].text.find("\"A\""), std::string::npos) << messages[0].text;
+    }
+    EXPECT_EQ(book.Current(), 0);
+    EXPECT_EQ(book.Names().size(), 2u);
+    EXPECT_EQ(book.Shown().ground, "edited");
+    EXPECT_EQ(Entries(File("A.world")), std::set<std::string>{"keep"});
+}
+
+TEST_F(WorldBookTest, OkSavesTheShownSettings) {
+    Write("Worlds.txt", "0\nA\n");
+    WriteWorld("A", "a_sky");
+    WorldBook book = Started();
+    book.Shown().fog = true;
+    EXPECT_TRUE(book.Ok().empty());
+    EXPECT_TRUE(ParseWorldFile(Slurp(File("A.world"))).fog);
+}
+
+}  // namespace
+}  // namespace pelorus

@@ -1,0 +1,175 @@
+// Reading whole scripts: structure, scoping, error lines, and hostile line shapes.
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "platform/errorlog.h"
+#include "testutil.h"
+
+namespace pelorus {
+namespace {
+
+using test::LogCapture;
+using test::ReadScript;
+using Lines = std::vector<std::string>;
+
+const RWXMaterial& FirstMaterial(const TClump& c) { return c.Batches().at(0)->Material(); }
+
+TEST(ObjectReader, EmptyAndMissingFiles) {
+    LogCapture log;
+    auto empty = ReadScript("");
+    EXPECT_TRUE(empty->Clumps().empty());
+    EXPECT_TRUE(log.Lines().empty());
+
+    RWXObject missing("/nonexistent/folder/model.rwx", 0, 0, 0);
+    EXPECT_EQ(missing.CountTriangles(), 0);
+    EXPECT_EQ(log.Lines(), Lines{"Could Not Open File \"/nonexistent/folder/model.rwx\""});
+}
+
+TEST(ObjectReader, ScriptWithoutModelBeginIsReadToTheEnd) {
+    auto o = ReadScript("ClumpBegin\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\nTriangle 1 2 3\nClumpEnd");
+    ASSERT_EQ(o->Clumps().size(), 1u);
+    EXPECT_EQ(o->CountTriangles(), 1);
+}
+
+TEST(ObjectReader, LinesAfterModelEndAreNeverRead) {
+    LogCapture log;
+    auto o = ReadScript("ModelBegin\nModelEnd\nClumpBegin\nClumpEnd\nFrobnicate\n");
+    EXPECT_TRUE(o->Clumps().empty());
+    EXPECT_TRUE(log.Lines().empty());
+}
+
+TEST(ObjectReader, StateBeforeAClumpReachesItButNotPastAClumpEnd) {
+    auto o = ReadScript(
+        "Color 1 0 0\n"
+        "ClumpBegin\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\nColor 0 1 0\nTriangle 1 2 3\nClumpEnd\n"
+        "ClumpBegin\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\nTriangle 1 2 3\nClumpEnd\n");
+    ASSERT_EQ(o->Clumps().size(), 2u);
+    EXPECT_EQ(FirstMaterial(*o->Clumps()[0]).color, (RGB{0, 1, 0}));
+    EXPECT_EQ(FirstMaterial(*o->Clumps()[1]).color, (RGB{1, 0, 0}));
+}
+
+TEST(ObjectReader, ObjectLevelErrorLinesQuoteTheWholeLine) {
+    LogCapture log;
+    auto o = ReadScript("  ClumpEnd  # stray\nFrobnicate 1 2 3\nProtoEnd\nClumpBegin\nClumpEnd\n");
+    EXPECT_EQ(o->Clumps().size(), 1u);
+    EXPECT_EQ(log.Lines(), (Lines{"Object:Cannot use command here : \"  ClumpEnd  # stray\"",
+                                  "Object:Unknown command : \"Frobnicate 1 2 3\"",
+                                  "Object:Cannot use command here : \"ProtoEnd\""}));
+    EXPECT_EQ(o->ErrorLines(), 3);
+}
+
+TEST(ObjectReader, ClumpErrorLinesAreIndentedByDepth) {
+    LogCapture log;
+    ReadScript(
+        "ClumpBegin\n"
+        "ModelEnd\n"
+        "ClumpBegin\n"
+        "Frobnicate 1 2 3\n"
+        "ProtoBegin x\n"
+        "ProtoEnd\n"  // closes the inner clump
+        "ModelBegin\n"
+        "ClumpEnd\n"
+        "Collision on\nTag 3\nSphere 1 2\nInclude other.rwx\nHints\nTrace\n# comment\n");
+    EXPECT_EQ(log.Lines(), (Lines{"  Clump:Invalid / Unknown command : \"ModelEnd\"",
+                                  "      Clump:Invalid / Unknown command : \"Frobnicate 1 2 3\"",
+                                  "      Clump:Invalid / Unknown command : \"ProtoBegin x\"",
+                                  "  Clump:Invalid / Unknown command : \"ModelBegin\""}));
+}
+
+TEST(ObjectReader, IgnoredAndGeometryCommandsOutsideClumpsWriteNothing) {
+    LogCapture log;
+    auto o = ReadScript("Vertex 0 0 0\nTriangle 1 2 3\nInclude a.rwx\nHints\nTrace\nProtoInstance box\n#!\n \t \n");
+    EXPECT_TRUE(log.Lines().empty());
+    EXPECT_TRUE(o->Clumps().empty());
+}
+
+TEST(ObjectReader, CommentPrefixesAndLetterCase) {
+    auto o = ReadScript(
+        "ClumpBegin\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\n"
+        "#!cOLOR 1 0 0\n#Color 0 1 0\n# Color 0 0 1\n\t  Triangle 1 2 3\nClumpEnd");
+    EXPECT_EQ(FirstMaterial(*o->Clumps()[0]).color, (RGB{1, 0, 0}));
+}
+
+TEST(ObjectReader, LineEndingsByteOrderMarkAndNulBytes) {
+    LogCapture log;
+    const std::string text = std::string("\xEF\xBB\xBF") + "ModelBegin\r\nClumpBegin\r\nVertex 0 0 0\r\n" +
+                             "Vertex 1 0 0\r\nVertex 0 1 0\r\nTriangle 1 2 3\r\n" + "Color 1 0 0" + std::string(1, '\0') +
+                             "junk\r\nClumpEnd\r\nModelEnd";
+    auto o = ReadScript(text);
+    EXPECT_TRUE(log.Lines().empty());
+    ASSERT_EQ(o->Clumps().size(), 1u);
+    EXPECT_EQ(o->CountTriangles(), 1);
+}
+
+TEST(ObjectReader, VeryLongLinesDoNotEndReading) {
+    std::string text = "ClumpBegin\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\n# " + std::string(5000, 'x') +
+                       "\nColor 1 0 0 " + std::string(3000, ' ') + "# tail\nTriangle 1 2 3\nClumpEnd\nClumpBegin\nClumpEnd\n";
+    auto o = ReadScript(text);
+    ASSERT_EQ(o->Clumps().size(), 2u);
+    EXPECT_EQ(o->CountTriangles(), 1);
+    EXPECT_EQ(FirstMaterial(*o->Clumps()[0]).color, (RGB{1, 0, 0}));
+}
+
+TEST(ObjectReader, FileEndingInsideBodiesKeepsWhatWasRead) {
+    auto o = ReadScript("ProtoBegin p\nClumpBegin\nClumpBegin\nVertex 0 0 0\n");
+    EXPECT_TRUE(o->Clumps().empty());
+    ASSERT_EQ(o->Prototypes().size(), 1u);
+    EXPECT_EQ(o->Prototypes()[0]->Name(), "p");
+    EXPECT_EQ(o->SavedStates(), 0);
+}
+
+TEST(ObjectReader, NestingBeyondTheStateStackIsReportedAndReadOn) {
+    LogCapture log;
+    std::string text = "Color 1 0 0\n";
+    for (int i = 0; i < 300; ++i) text += "ClumpBegin\nColor 0 1 0\n";
+    for (int i = 0; i < 300; ++i) text += "ClumpEnd\n";
+    text += "ClumpBegin\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\nTriangle 1 2 3\nClumpEnd\n";
+    auto o = ReadScript(text);
+    const Lines lines = log.Lines();
+    ASSERT_EQ(lines.size(), 1u);  // told once, at the first body beyond 256 levels
+    // Indented as at level 256: deeper levels do not indent further.
+    EXPECT_EQ(lines[0], std::string(4 * 256 - 2, ' ') + "Clump:Nested too deeply, state not saved : \"ClumpBegin\"");
+    ASSERT_EQ(o->Clumps().size(), 2u);
+    EXPECT_EQ(FirstMaterial(*o->Clumps()[1]).color, (RGB{1, 0, 0}));  // scopes still balanced
+    EXPECT_EQ(o->SavedStates(), 0);
+}
+
+TEST(ObjectReader, HundredThousandNestedClumpsNeitherCrashNorRecurse) {
+    const int depth = 100000;
+    std::string text;
+    text.reserve(depth * 20);
+    for (int i = 0; i < depth; ++i) text += "ClumpBegin\n";
+    for (int i = 0; i < depth; ++i) text += "ClumpEnd\n";
+    LogCapture log;
+    auto o = ReadScript(text);
+    ASSERT_EQ(o->Clumps().size(), 1u);
+    EXPECT_EQ(o->CountTriangles(), 0);
+    EXPECT_EQ(log.Lines().size(), 1u);
+    o.reset();  // destroying the deep tree must not recurse either
+}
+
+TEST(ObjectReader, ErrorFloodIsCappedWithACountingLine) {
+    std::string text = "ClumpBegin\n";
+    for (int i = 0; i < 10005; ++i) text += "Bogus\n";
+    LogCapture log;
+    auto o = ReadScript(text);
+    const Lines lines = log.Lines();
+    ASSERT_EQ(lines.size(), 10001u);
+    EXPECT_EQ(lines.back(), "Object:Too many errors, 5 more not listed : \"test.rwx\"");
+    EXPECT_EQ(o->ErrorLines(), 10001);
+}
+
+TEST(ObjectReader, PrototypeNamesAreTruncatedAndCaseBlind) {
+    const std::string longName(150, 'N');
+    auto o = ReadScript("ProtoBegin " + longName + "\nVertex 0 0 0\nProtoEnd\nProtoBegin Box\nProtoEnd\nProtoBegin BOX\nProtoEnd\n");
+    ASSERT_EQ(o->Prototypes().size(), 3u);
+    EXPECT_EQ(o->Prototypes()[0]->Name().size(), 99u);
+    EXPECT_EQ(o->FindProto(longName), o->Prototypes()[0].get());
+    EXPECT_EQ(o->FindProto("box"), o->Prototypes()[1].get());  // the first of equal names
+    EXPECT_EQ(o->FindProto("crate"), nullptr);
+}
+
+}  // namespace
+}  // namespace pelorus

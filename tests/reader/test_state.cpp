@@ -1,0 +1,257 @@
+// State commands: what each changes, what malformed arguments leave alone, and the stacks.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "reader/rwxstate.h"
+
+namespace pelorus {
+namespace {
+
+// Records texture requests; "wood"-like names load as a one-frame texture at index 0.
+class FakeTextures final : public TextureProvider {
+public:
+    int32_t LoadTexture(std::string_view name, std::string_view mask) override {
+        requests.push_back(std::string(name) + "|" + std::string(mask));
+        return name == "missing" ? -1 : 0;
+    }
+    TextureFacts FactsOf(int32_t) const override { return facts; }
+    std::vector<std::string> requests;
+    TextureFacts facts{1, 1, 0, 0};
+};
+
+class StateTest : public ::testing::Test {
+protected:
+    void Run(std::string_view line) {
+        LineTokens args(line);
+        const RWXCommand code = CommandCode(args.Word());
+        ASSERT_TRUE(RunStateCommand(code, args, state, textures)) << line;
+    }
+    const RWXMaterial& M() const { return state.CurrentMaterial(); }
+    void ExpectPoint(double x, double y, double z, double ex, double ey, double ez) {
+        double ox, oy, oz;
+        state.CurrentTransform().TransformPoint(x, y, z, ox, oy, oz);
+        EXPECT_NEAR(ox, ex, 1e-12);
+        EXPECT_NEAR(oy, ey, 1e-12);
+        EXPECT_NEAR(oz, ez, 1e-12);
+    }
+    RWXState state;
+    FakeTextures textures;
+};
+
+TEST_F(StateTest, NewMaterialHasTheDocumentedDefaults) {
+    const RWXMaterial m;
+    EXPECT_EQ(m.geometrySampling, 2);
+    EXPECT_EQ(m.axisAlignment, 0);
+    EXPECT_EQ(m.lightSampling, 1);
+    EXPECT_EQ(m.color, (RGB{0, 0, 0}));
+    EXPECT_EQ(m.opacity, 1.0);
+    EXPECT_EQ(m.frameCount, 0);
+    EXPECT_EQ(m.textureModes, 7);
+    EXPECT_EQ(m.materialModes, 0);
+    EXPECT_EQ(m.mipmapping, 1);
+    EXPECT_EQ(m.mask, 0);
+    EXPECT_EQ(m.addressMode, 0);
+    EXPECT_TRUE(m.IsOpaque());
+}
+
+TEST_F(StateTest, OneOrThreeNumberForms) {
+    Run("Ambient 0.4");
+    EXPECT_EQ(M().ambient, (RGB{0.4, 0.4, 0.4}));
+    Run("Ambient 0.1 0.2 0.3");
+    EXPECT_EQ(M().ambient, (RGB{0.1, 0.2, 0.3}));
+    // A single number followed by blanks or a comment is still the one-number form.
+    Run("Diffuse 0.7   ");
+    EXPECT_EQ(M().diffuse, (RGB{0.7, 0.7, 0.7}));
+    Run("Specular 0.2 # shiny");
+    EXPECT_EQ(M().specular, (RGB{0.2, 0.2, 0.2}));
+    // Two numbers are neither form: nothing changes.
+    Run("Specular 0.5 0.6");
+    EXPECT_EQ(M().specular, (RGB{0.2, 0.2, 0.2}));
+}
+
+TEST_F(StateTest, SurfaceThenDiffuse) {
+    Run("Surface 0.3 0.6 0.1");
+    Run("Diffuse 0.9");
+    EXPECT_EQ(M().ambient, (RGB{0.3, 0.3, 0.3}));
+    EXPECT_EQ(M().diffuse, (RGB{0.9, 0.9, 0.9}));
+    EXPECT_EQ(M().specular, (RGB{0.1, 0.1, 0.1}));
+}
+
+TEST_F(StateTest, MalformedArgumentsLeaveTheStateUnchanged) {
+    Run("Color 1 0 0");
+    const RWXMaterial before = M();
+    const RWXMatrix transform = state.CurrentTransform();
+    for (const char* line : {"Color 0 1", "Color 0 x 1", "Color", "Opacity", "Opacity half", "Surface 1 2",
+                             "LightSampling Flat", "LightSampling", "GeometrySampling Vertex", "AxisAlignment",
+                             "MaterialModes Lit", "AddTextureMode Double", "TextureModes", "Texture",
+                             "Translate 1 2", "Rotate 0 0 1", "Rotate 0 0 0 90", "Scale 2", "Transform 1 0 0 0",
+                             "Ambient", "Ambient x"}) {
+        Run(line);
+        EXPECT_EQ(M(), before) << line;
+        EXPECT_EQ(state.CurrentTransform(), transform) << line;
+    }
+    EXPECT_TRUE(textures.requests.empty());
+}
+
+TEST_F(StateTest, TextureModeWords) {
+    Run("TextureModes Lit");
+    EXPECT_EQ(M().textureModes, kLit);
+    Run("AddTextureMode Filter");
+    EXPECT_EQ(M().textureModes, kLit | kFilter);
+    Run("RemoveTextureMode Lit");
+    EXPECT_EQ(M().textureModes, kFilter);
+    Run("TextureModes NULL");
+    EXPECT_EQ(M().textureModes, 0);
+    Run("TextureMode foreshorten #!filter Lit");
+    EXPECT_EQ(M().textureModes, kForeshorten | kFilter | kLit);
+}
+
+TEST_F(StateTest, MaterialModeWords) {
+    Run("MaterialModes Double");
+    EXPECT_EQ(M().materialModes, kDouble);
+    Run("MaterialMode Bogus");
+    EXPECT_EQ(M().materialModes, kDouble);
+    Run("MaterialModes NULL");
+    EXPECT_EQ(M().materialModes, 0);
+    Run("AddMaterialMode double");
+    EXPECT_EQ(M().materialModes, kDouble);
+    Run("RemoveMaterialMode Double");
+    EXPECT_EQ(M().materialModes, 0);
+}
+
+TEST_F(StateTest, SamplingAndAlignmentWords) {
+    Run("GeometrySampling wireframe");
+    Run("LightSampling Vertex");
+    Run("AxisAlignment ZOrientY");
+    EXPECT_EQ(M().geometrySampling, 1);
+    EXPECT_EQ(M().lightSampling, 0);
+    EXPECT_EQ(M().axisAlignment, 2);
+}
+
+TEST_F(StateTest, MaterialBeginEndRestoresEverything) {
+    Run("Color 1 0 0");
+    Run("MaterialBegin");
+    Run("Color 0 0 1");
+    Run("Opacity 0.5");
+    Run("MaterialEnd");
+    EXPECT_EQ(M().color, (RGB{1, 0, 0}));
+    EXPECT_EQ(M().opacity, 1.0);
+}
+
+TEST_F(StateTest, TransformCommandsActInTheCurrentFrame) {
+    Run("Translate 1 0 0");
+    Run("Scale 2 2 2");
+    ExpectPoint(1, 0, 0, 3, 0, 0);
+    Run("Identity");
+    ExpectPoint(1, 0, 0, 1, 0, 0);
+    Run("Transform 1 0 0 0 0 1 0 0 0 0 1 0 2 0 0 1");
+    Run("Transform 1 0 0 0 0 1 0 0 0 0 1 0 2 0 0 1");
+    ExpectPoint(0, 0, 0, 4, 0, 0);  // multiplied in, not replaced
+}
+
+TEST_F(StateTest, TransformStackScopesAndOverflows) {
+    Run("TransformEnd");  // nothing saved: the bottom slot is the identity
+    EXPECT_EQ(state.CurrentTransform(), RWXMatrix{});
+
+    Run("TransformBegin");
+    Run("Translate 0 5 0");
+    Run("TransformEnd");
+    EXPECT_EQ(state.CurrentTransform(), RWXMatrix{});
+
+    // 257 pushes save 256; 257 pops then end with the value saved first.
+    for (int i = 0; i < 257; ++i) {
+        Run("TransformBegin");
+        Run("Translate 1 0 0");
+    }
+    EXPECT_EQ(state.TransformDepth(), 256);
+    for (int i = 0; i < 257; ++i) Run("TransformEnd");
+    EXPECT_EQ(state.TransformDepth(), 0);
+    EXPECT_EQ(state.CurrentTransform(), RWXMatrix{});
+}
+
+TEST_F(StateTest, PopOnEmptyStackRestoresTheLastValuePushedIntoTheBottomSlot) {
+    Run("Color 0 1 0");
+    Run("MaterialBegin");
+    Run("MaterialEnd");
+    Run("Color 1 1 1");
+    Run("MaterialEnd");  // nothing saved: slot 0 still holds green
+    EXPECT_EQ(M().color, (RGB{0, 1, 0}));
+}
+
+TEST_F(StateTest, CopiedStatesShareNothing) {
+    Run("Color 1 0 0");
+    Run("MaterialBegin");
+    RWXState copy = state;
+    Run("Color 0 0 1");
+    Run("MaterialEnd");
+    EXPECT_EQ(copy.CurrentMaterial().color, (RGB{1, 0, 0}));
+    EXPECT_EQ(copy.MaterialDepth(), 1);
+    EXPECT_EQ(state.MaterialDepth(), 0);
+}
+
+TEST_F(StateTest, TextureWordsChooseTheMaskOnlyAfterTheMaskWord) {
+    Run("Texture wood Mask woodmask");
+    Run("Texture wood Foo bar");
+    Run("TextureExt wood mask");
+    ASSERT_EQ(textures.requests.size(), 3u);
+    EXPECT_EQ(textures.requests[0], "wood|woodmask");
+    EXPECT_EQ(textures.requests[1], "wood|");
+    EXPECT_EQ(textures.requests[2], "wood|");
+}
+
+TEST_F(StateTest, TextureNullOrMissingDropsTheTextureButKeepsItsFlags) {
+    textures.facts = {4, 0, 1, kMirror};
+    Run("Texture wood Mask holes");
+    EXPECT_EQ(M().frameCount, 4);
+    EXPECT_EQ(M().mask, 1);
+    EXPECT_FALSE(M().IsOpaque());
+    Run("Texture NULL");
+    EXPECT_EQ(M().frameCount, 0);
+    EXPECT_EQ(M().mask, 1);  // kept from the previous texture
+    EXPECT_EQ(M().mipmapping, 0);
+    EXPECT_EQ(M().addressMode, kMirror);
+    EXPECT_FALSE(M().IsOpaque());
+    Run("Texture missing");
+    EXPECT_EQ(M().frameCount, 0);
+    EXPECT_EQ(textures.requests.size(), 2u);  // null never reaches the loader
+}
+
+TEST_F(StateTest, MipmapAndAddressModeSettings) {
+    Run("TextureMipmapState Off");
+    Run("TextureAddressMode Clamp");
+    EXPECT_FALSE(state.Mipmapping());
+    EXPECT_EQ(state.AddressMode(), kClamp);
+    Run("TextureAddressMode Sideways");
+    EXPECT_EQ(state.AddressMode(), kClamp);
+}
+
+TEST(RWXMaterial, EqualityCoversEveryField) {
+    RWXMaterial a, b;
+    EXPECT_EQ(a, b);
+    b.specular.g = 0.5;
+    EXPECT_NE(a, b);
+    b = a;
+    b.textureFrames[57] = 3;  // a slot beyond the frame count still counts
+    EXPECT_NE(a, b);
+    b = a;
+    b.opacity = 0.999;
+    EXPECT_FALSE(b.IsOpaque());
+    RWXMaterial copy = a;
+    copy.color.r = 1;
+    EXPECT_EQ(a.color.r, 0);
+    EXPECT_NE(copy, a);
+}
+
+TEST(RWXMaterial, HashAgreesWithEquality) {
+    RWXMaterial a, b;
+    a.color = {-0.0, 0, 0};
+    b.color = {0.0, 0, 0};
+    ASSERT_EQ(a, b);
+    EXPECT_EQ(MaterialHash(a), MaterialHash(b));
+}
+
+}  // namespace
+}  // namespace pelorus

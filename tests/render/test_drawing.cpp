@@ -1,0 +1,467 @@
+// Pixel checks of drawn frames in a headless context, on tiny scenes with known colours.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "render/renderfixtures.h"
+#include "render/worldgl.h"
+
+namespace pelorus::test {
+namespace {
+
+const Rgb kBlack{0, 0, 0};
+const Rgb kRed{255, 0, 0};
+const Rgb kGreen{0, 255, 0};
+const Rgb kBlue{0, 0, 255};
+const Rgb kWhite{255, 255, 255};
+
+// A square of side 0.6 in the plane z = `z`, counter-clockwise seen from the camera (or clockwise
+// with `reversed`), texture coordinates 0 to `uMax` across and 0 to 1 down, after `material`.
+std::string Square(const std::string& material, double z = 0, double uMax = 1, bool reversed = false) {
+    const std::string zs = std::to_string(z), u = std::to_string(uMax);
+    return "ModelBegin\nClumpBegin\n" + material + "\nVertex -0.3 -0.3 " + zs + " UV 0 1\nVertex 0.3 -0.3 " + zs +
+           " UV " + u + " 1\nVertex 0.3 0.3 " + zs + " UV " + u + " 0\nVertex -0.3 0.3 " + zs + " UV 0 0\n" +
+           (reversed ? "Quad 4 3 2 1\n" : "Quad 1 2 3 4\n") + "ClumpEnd\nModelEnd\n";
+}
+
+// ---- Colour, lighting, emission, culling -----------------------------------------------------
+
+struct ColourCase {
+    const char* name;
+    std::string script;
+    bool lighting;
+    Rgb expected;
+};
+
+class ColourTest : public GLTest, public ::testing::WithParamInterface<ColourCase> {};
+
+TEST_P(ColourTest, CentreShowsTheExpectedColour) {
+    const ColourCase& c = GetParam();
+    auto scene = SceneOf(c.script);
+    context_.flags.lighting = c.lighting;
+    Draw(scene.get());
+    EXPECT_TRUE(Near(Centre(), c.expected)) << ToString(Centre()) << " instead of " << ToString(c.expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faces, ColourTest,
+    ::testing::Values(
+        // Unlit faces show the material colour as it is.
+        ColourCase{"UnlitFaceShowsMaterialColour", Square("Color 1 0 0\nSurface 0.2 0.5 0"), false, kRed},
+        // Lit: (model ambient + light ambient) x colour x ambient factor + light x diffuse factor x N.L;
+        // the colour reaches lit untextured faces through the ambient term only.
+        ColourCase{"LitFaceTakesColourThroughAmbientOnly", Square("Color 1 0 0\nSurface 0.2 0.5 0"), true,
+                   Rgb{230, 128, 128}},
+        // Prelight is emitted light: it shows on a black, lit face.
+        ColourCase{"PrelightShowsAsEmission",
+                   "ModelBegin\nClumpBegin\nColor 0 0 0\nSurface 0 0 0\n"
+                   "Vertex -0.3 -0.3 0 Prelight 0.2 0.6 0.4\nVertex 0.3 -0.3 0 Prelight 0.2 0.6 0.4\n"
+                   "Vertex 0.3 0.3 0 Prelight 0.2 0.6 0.4\nVertex -0.3 0.3 0 Prelight 0.2 0.6 0.4\n"
+                   "Quad 1 2 3 4\nClumpEnd\nModelEnd\n",
+                   true, Rgb{51, 153, 102}},
+        ColourCase{"SingleSidedFaceIsHiddenFromBehind", Square("Color 1 0 0", 0, 1, true), false, kBlack},
+        ColourCase{"DoubleFaceIsSeenFromBehind", Square("Color 1 0 0\nMaterialModes Double", 0, 1, true), false,
+                   kRed},
+        // Outside the opaque pass faces are always lit: 2 x ambient 1 x colour, clamped, at alpha 0.5.
+        ColourCase{"TranslucentFaceIsBlendedAndLitWithLightingOff",
+                   Square("Color 0 1 0\nSurface 1 0 0\nOpacity 0.5"), false, Rgb{0, 128, 0}}),
+    [](const ::testing::TestParamInfo<ColourCase>& p) { return std::string(p.param.name); });
+
+TEST_F(GLTest, TranslucentFaceShowsItsOwnPrelightNotTheLastOpaqueOne) {
+    // A glowing opaque face drawn first must not lend its emission to a translucent face.
+    const std::string glowing =
+        "ModelBegin\nClumpBegin\nColor 0 0 0\nSurface 0 0 0\n"
+        "Vertex 0.5 0.5 0 Prelight 1 1 1\nVertex 0.6 0.5 0 Prelight 1 1 1\nVertex 0.6 0.6 0 Prelight 1 1 1\n"
+        "Triangle 1 2 3\nClumpEnd\nModelEnd\n";
+    std::vector<std::unique_ptr<RWXObject>> objects;
+    objects.push_back(RWXObject::FromText(glowing, 0, 0, 0, NoTextures()));
+    objects.push_back(RWXObject::FromText(Square("Color 0 0 1\nSurface 1 0 0\nOpacity 0.5"), 0, 0, 0, NoTextures()));
+    TObjectMap scene(std::move(objects));
+    context_.flags.lighting = true;
+    Draw(&scene);
+    EXPECT_TRUE(Near(Centre(), Rgb{0, 0, 128})) << ToString(Centre());
+}
+
+// ---- Textures --------------------------------------------------------------------------------
+
+class TextureTest : public GLTest {
+protected:
+    TempDir dir_;
+};
+
+TEST_F(TextureTest, MaskedTexelsAreTransparent) {
+    dir_.Write("leaf.jpg", BandsJpeg(16, 16, {{0, 200, 0}}));
+    std::vector<uint8_t> mask(16 * 16);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) mask[static_cast<std::size_t>(y * 16 + x)] = x < 8 ? 0 : 255;
+    dir_.Write("leafm.bmp", EncodeGreyBmp(16, 16, mask));
+    auto scene = SceneOf(Square("Color 1 1 1\nSurface 1 0 0\nTexture leaf Mask leafm"), 0, 0, 0,
+                         TexturesFrom(dir_.Path()));
+    ASSERT_EQ(scene->Translucent().records.size(), 2u) << "a masked texture makes its faces translucent";
+    Draw(scene.get());
+    EXPECT_TRUE(Near(PixelAt(-0.15, 0, 0), kBlack, 6)) << ToString(PixelAt(-0.15, 0, 0));
+    EXPECT_TRUE(Near(PixelAt(0.15, 0, 0), Rgb{0, 200, 0}, 6)) << ToString(PixelAt(0.15, 0, 0));
+}
+
+struct AddressCase {
+    const char* mode;
+    Rgb at[4];  // at u = 0.25, 0.75, 1.25, 1.75 of a face spanning u 0 to 2
+};
+
+class AddressModeTest : public TextureTest, public ::testing::WithParamInterface<AddressCase> {};
+
+TEST_P(AddressModeTest, TextureRepeatsAsTheModeSays) {
+    dir_.Write("bands.jpg", BandsJpeg(16, 16, {kRed, kBlue}));
+    const std::string material = std::string("Color 1 1 1\nTextureAddressMode ") + GetParam().mode + "\nTexture bands";
+    auto scene = SceneOf(Square(material, 0, 2), 0, 0, 0, TexturesFrom(dir_.Path()));
+    Draw(scene.get());
+    for (int i = 0; i < 4; ++i) {
+        const Rgb got = PixelAt(-0.3 + 0.6 * (2 * i + 1) / 8.0, 0, 0);
+        EXPECT_TRUE(Near(got, GetParam().at[i], 14)) << "quarter " << i << ": " << ToString(got);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, AddressModeTest,
+                         ::testing::Values(AddressCase{"Wrap", {kRed, kBlue, kRed, kBlue}},
+                                           // The image, then its mirror image.
+                                           AddressCase{"Mirror", {kRed, kBlue, kBlue, kRed}},
+                                           // Clamped to the edge, half mixed with the black border.
+                                           AddressCase{"Clamp", {kRed, kBlue, {0, 0, 128}, {0, 0, 128}}}),
+                         [](const ::testing::TestParamInfo<AddressCase>& p) { return std::string(p.param.mode); });
+
+TEST_F(TextureTest, EachTextureKeepsItsOwnWrapModeFrameAfterFrame) {
+    // Wrap modes are set on the texture that is drawn, not on the one bound before it.
+    dir_.Write("a.jpg", BandsJpeg(16, 16, {kRed, kBlue}));
+    dir_.Write("b.jpg", BandsJpeg(16, 16, {kRed, kBlue}));
+    const std::string left =
+        "ClumpBegin\nColor 1 1 1\nTextureAddressMode Clamp\nTexture a\n"
+        "Vertex -0.6 -0.2 0 UV 0 1\nVertex -0.05 -0.2 0 UV 2 1\nVertex -0.05 0.2 0 UV 2 0\nVertex -0.6 0.2 0 UV 0 0\n"
+        "Quad 1 2 3 4\nClumpEnd\n";
+    const std::string right =
+        "ClumpBegin\nColor 1 1 1\nTextureAddressMode Wrap\nTexture b\n"
+        "Vertex 0.05 -0.2 0 UV 0 1\nVertex 0.6 -0.2 0 UV 2 1\nVertex 0.6 0.2 0 UV 2 0\nVertex 0.05 0.2 0 UV 0 0\n"
+        "Quad 1 2 3 4\nClumpEnd\n";
+    auto scene = SceneOf("ModelBegin\n" + left + right + "ModelEnd\n", 0, 0, 0, TexturesFrom(dir_.Path()));
+    for (int frame = 0; frame < 3; ++frame) {
+        Draw(scene.get());
+        const Rgb clamped = PixelAt(-0.6 + 0.55 * 5 / 8.0, 0, 0);
+        const Rgb wrapped = PixelAt(0.05 + 0.55 * 5 / 8.0, 0, 0);
+        EXPECT_TRUE(Near(clamped, {0, 0, 128}, 20)) << "frame " << frame << ": " << ToString(clamped);
+        EXPECT_TRUE(Near(wrapped, kRed, 14)) << "frame " << frame << ": " << ToString(wrapped);
+    }
+}
+
+TEST_F(TextureTest, AnimatedTextureShowsTheFrameOfTheClock) {
+    const std::vector<Rgb> frames{kRed, kGreen, kBlue, kWhite};
+    dir_.Write("anim.jpg", FramesJpeg(16, frames));
+    auto scene = SceneOf(Square("Color 1 1 1\nTexture anim"), 0, 0, 0, TexturesFrom(dir_.Path()));
+    ASSERT_EQ(scene->Object(0).Textures().at(0).frameCount, 4);
+    const struct {
+        int64_t ms;
+        Rgb expected;
+    } cases[] = {{0, kRed}, {199, kRed}, {200, kGreen}, {400, kBlue}, {799, kWhite}, {800, kRed}, {1000, kGreen}};
+    for (const auto& c : cases) {
+        context_.timeMs = c.ms;
+        Draw(scene.get());
+        EXPECT_TRUE(Near(Centre(), c.expected, 6)) << c.ms << " ms: " << ToString(Centre());
+    }
+}
+
+TEST_F(TextureTest, TextureWithoutMipmapsDrawsUntextured) {
+    dir_.Write("red.jpg", BandsJpeg(16, 16, {kRed}));
+    auto scene = SceneOf(Square("Color 0.2 0.4 0.6\nTextureMipmapState Off\nTexture red"), 0, 0, 0,
+                         TexturesFrom(dir_.Path()));
+    ASSERT_EQ(scene->Object(0).Textures().size(), 1u);
+    Draw(scene.get());
+    EXPECT_TRUE(Near(Centre(), Rgb{51, 102, 153})) << ToString(Centre());
+}
+
+TEST_F(TextureTest, CompiledAndDirectDrawingGiveTheSamePixels) {
+    dir_.Write("bands.jpg", BandsJpeg(16, 16, {kRed, kBlue, kGreen}));
+    std::string script = "ModelBegin\nClumpBegin\nColor 0.9 0.8 0.7\nSurface 0.3 0.6 0\nLightSampling Vertex\n"
+                         "TextureAddressMode Mirror\nTexture bands\n";
+    for (int i = 0; i < 6; ++i) {
+        const double a = i * 0.1 - 0.3;
+        script += "Vertex " + std::to_string(a) + " -0.3 " + std::to_string(a * a) + " UV " + std::to_string(i) +
+                  " 1 Prelight 0." + std::to_string(i) + " 0.1 0\n";
+        script += "Vertex " + std::to_string(a) + " 0.3 0 UV " + std::to_string(i) + " 0\n";
+    }
+    for (int i = 0; i < 5; ++i) {
+        const int b = 2 * i + 1;
+        script += "Quad " + std::to_string(b) + " " + std::to_string(b + 2) + " " + std::to_string(b + 3) + " " +
+                  std::to_string(b + 1) + "\n";
+    }
+    script += "ClumpEnd\nModelEnd\n";
+    auto scene = SceneOf(script, 0, 0, 0, TexturesFrom(dir_.Path()));
+    context_.flags.lighting = true;
+    context_.camera.yaw = 20;
+    context_.camera.pitch = 10;
+    Draw(scene.get());
+    const std::vector<uint8_t> compiled = pixels_;
+    scene->SetCompiledGeometry(false);
+    Draw(scene.get());
+    EXPECT_TRUE(compiled == pixels_) << "compiled and direct drawing differ";
+    EXPECT_FALSE(Near(Centre(), kBlack)) << "the scene was not drawn";
+}
+
+// ---- The transparent pass --------------------------------------------------------------------
+
+TEST_F(GLTest, TranslucentFacesOfTwoObjectsBlendFartherFirstInEitherMapOrder) {
+    const std::string red = Square("Color 1 0 0\nSurface 1 0 0\nOpacity 0.5");
+    const std::string blue = Square("Color 0 0 1\nSurface 1 0 0\nOpacity 0.5");
+    // Red lies behind blue: red blended over black, then blue over that.
+    const Rgb farFirst{64, 0, 128};
+    for (const bool redFirst : {true, false}) {
+        std::vector<std::unique_ptr<RWXObject>> objects;
+        auto far = RWXObject::FromText(red, 0, 0, -0.2, NoTextures());
+        auto near = RWXObject::FromText(blue, 0, 0, 0.2, NoTextures());
+        if (redFirst) {
+            objects.push_back(std::move(far));
+            objects.push_back(std::move(near));
+        } else {
+            objects.push_back(std::move(near));
+            objects.push_back(std::move(far));
+        }
+        TObjectMap scene(std::move(objects));
+        Draw(&scene);
+        EXPECT_TRUE(Near(Centre(), farFirst, 4)) << (redFirst ? "red first: " : "blue first: ") << ToString(Centre());
+    }
+}
+
+// ---- Scene: ground, skybox, view flags ---------------------------------------------------------
+
+struct GroundCase {
+    const char* name;
+    bool object, ground;
+    Rgb model, groundOpaque, groundTranslucent;
+};
+
+class GroundTest : public GLTest, public ::testing::WithParamInterface<GroundCase> {};
+
+TEST_P(GroundTest, FlagsShowWhatTheyShould) {
+    const GroundCase& c = GetParam();
+    // The model at the centre; the ground's opaque square to the left, its translucent one to the right.
+    auto scene = SceneOf(Square("Color 1 0 0"), 0, 0, 0);
+    scene->SetGround(RWXObject::FromText(
+        "ModelBegin\nClumpBegin\nColor 0 1 0\n"
+        "Vertex -0.6 -0.1 0\nVertex -0.4 -0.1 0\nVertex -0.4 0.1 0\nVertex -0.6 0.1 0\nQuad 1 2 3 4\n"
+        "Color 0 0 1\nSurface 1 0 0\nOpacity 0.5\n"
+        "Vertex 0.4 -0.1 0\nVertex 0.6 -0.1 0\nVertex 0.6 0.1 0\nVertex 0.4 0.1 0\nQuad 5 6 7 8\n"
+        "ClumpEnd\nModelEnd\n",
+        0, 0, 0, NoTextures()));
+    ASSERT_TRUE(scene->Ground());
+    context_.flags.object = c.object;
+    context_.flags.ground = c.ground;
+    context_.flags.axes = false;
+    Draw(scene.get());
+    EXPECT_TRUE(Near(Centre(), c.model, 4)) << "model " << ToString(Centre());
+    EXPECT_TRUE(Near(PixelAt(-0.5, 0, 0), c.groundOpaque, 4)) << "ground " << ToString(PixelAt(-0.5, 0, 0));
+    EXPECT_TRUE(Near(PixelAt(0.5, 0, 0), c.groundTranslucent, 4)) << "ground " << ToString(PixelAt(0.5, 0, 0));
+}
+
+INSTANTIATE_TEST_SUITE_P(Flags, GroundTest,
+                         ::testing::Values(GroundCase{"AllOn", true, true, kRed, kGreen, {0, 0, 128}},
+                                           GroundCase{"ObjectOffKeepsGround", false, true, kBlack, kGreen, {0, 0, 128}},
+                                           GroundCase{"GroundOffHidesBothPasses", true, false, kRed, kBlack, kBlack}),
+                         [](const ::testing::TestParamInfo<GroundCase>& p) { return std::string(p.param.name); });
+
+TEST_F(GLTest, GroundOrSkyboxWithoutTrianglesIsDropped) {
+    TObjectMap scene;
+    scene.SetGround(RWXObject::FromText("ModelBegin\nModelEnd\n", 0, 0, 0, NoTextures()));
+    scene.SetSkybox(nullptr);
+    EXPECT_EQ(scene.Ground(), nullptr);
+    EXPECT_EQ(scene.Skybox(), nullptr);
+}
+
+TEST_F(GLTest, SkyboxStaysAroundTheEyeWhateverDistanceAndHeight) {
+    // A box of side 4 around the origin, each side its own colour, seen from inside.
+    const char* sides[] = {
+        "Color 1 0 0\nVertex -2 -2 -2\nVertex 2 -2 -2\nVertex 2 2 -2\nVertex -2 2 -2\n",  // far (-z)
+        "Color 0 1 0\nVertex 2 -2 -2\nVertex 2 -2 2\nVertex 2 2 2\nVertex 2 2 -2\n",      // right (+x)
+        "Color 0 0 1\nVertex -2 -2 2\nVertex -2 -2 -2\nVertex -2 2 -2\nVertex -2 2 2\n",  // left (-x)
+        "Color 1 1 0\nVertex 2 -2 2\nVertex -2 -2 2\nVertex -2 2 2\nVertex 2 2 2\n",      // near (+z)
+    };
+    std::string script = "ModelBegin\nClumpBegin\nMaterialModes Double\n";
+    for (int i = 0; i < 4; ++i)
+        script += std::string(sides[i]) + "Quad " + std::to_string(4 * i + 1) + " " + std::to_string(4 * i + 2) + " " +
+                  std::to_string(4 * i + 3) + " " + std::to_string(4 * i + 4) + "\n";
+    script += "ClumpEnd\nModelEnd\n";
+    TObjectMap scene;
+    scene.SetSkybox(RWXObject::FromText(script, kSkyboxOffset[0], kSkyboxOffset[1], kSkyboxOffset[2], NoTextures()));
+    ASSERT_TRUE(scene.Skybox());
+    context_.flags.axes = false;
+    Draw(&scene);
+    const std::vector<uint8_t> home = pixels_;
+    EXPECT_TRUE(Near(Centre(), kRed)) << ToString(Centre());
+
+    context_.camera.distance = 3.5;
+    context_.camera.height = 1.2;
+    Draw(&scene);
+    EXPECT_TRUE(home == pixels_) << "moving the camera moved the skybox";
+
+    context_.camera.yaw = 90;  // the world turns left: the right side comes in front of the eye
+    Draw(&scene);
+    EXPECT_TRUE(Near(Centre(), kGreen)) << ToString(Centre());
+}
+
+struct AlignCase {
+    const char* name;
+    const char* alignment;
+    double yaw;
+    bool visible;
+};
+
+class AlignTest : public GLTest, public ::testing::WithParamInterface<AlignCase> {};
+
+TEST_P(AlignTest, AlignedFacesTurnWithTheCamera) {
+    auto scene = SceneOf(Square(std::string("Color 1 0 0\nMaterialModes Double\nAxisAlignment ") + GetParam().alignment));
+    context_.camera.yaw = GetParam().yaw;
+    context_.flags.axes = false;
+    Draw(scene.get());
+    EXPECT_EQ(Near(Centre(), kRed), GetParam().visible) << ToString(Centre());
+}
+
+INSTANTIATE_TEST_SUITE_P(Yaw, AlignTest,
+                         ::testing::Values(AlignCase{"PlainFaceSeenEdgeOn", "None", 90, false},
+                                           AlignCase{"AlignedFaceStillFacesTheEye", "ZOrientY", 90, true},
+                                           AlignCase{"AlignedFaceAtYaw0", "ZOrientY", 0, true}),
+                         [](const ::testing::TestParamInfo<AlignCase>& p) { return std::string(p.param.name); });
+
+// Whether some pixel within one pixel of `p` is near `colour`.
+bool AnyAround(const std::vector<uint8_t>& pixels, int size, ScreenPoint p, Rgb colour) {
+    for (int dy = -1; dy <= 1; ++dy)
+        for (int dx = -1; dx <= 1; ++dx) {
+            const int x = static_cast<int>(p.x) + dx, y = static_cast<int>(p.y) + dy;
+            if (x < 0 || y < 0 || x >= size || y >= size) continue;
+            const std::size_t i = (static_cast<std::size_t>(y) * static_cast<std::size_t>(size) + static_cast<std::size_t>(x)) * 4u;
+            if (Near({pixels[i], pixels[i + 1], pixels[i + 2]}, colour, 8)) return true;
+        }
+    return false;
+}
+
+class LinesTest : public GLTest {
+protected:
+    ScreenPoint At(double x, double y, double z) const {
+        return ProjectToScreen(ViewerProjection(kSize, kSize), CameraMatrix(context_.camera), x, y, z, kSize, kSize);
+    }
+    bool Shows(double x, double y, double z, Rgb colour) const { return AnyAround(pixels_, kSize, At(x, y, z), colour); }
+};
+
+TEST_F(LinesTest, NormalsAreYellowAndOutlinesMagentaWithFacesHidden) {
+    // A horizontal triangle below the eye, its normal pointing up.
+    auto scene = SceneOf(
+        "ModelBegin\nClumpBegin\nColor 0 0 1\n"
+        "Vertex -0.3 -0.2 0.2\nVertex 0.3 -0.2 0.2\nVertex 0 -0.2 -0.3\nTriangle 1 2 3\nClumpEnd\nModelEnd\n");
+    context_.flags.object = false;
+    context_.flags.axes = false;
+    context_.flags.normals = true;
+    context_.flags.geometry = true;
+    Draw(scene.get());
+    EXPECT_TRUE(Shows(-0.3, -0.15, 0.2, Rgb{255, 255, 0})) << "no yellow normal line";
+    EXPECT_TRUE(Shows(0, -0.2, 0.2, Rgb{255, 0, 255})) << "no magenta outline";
+    EXPECT_FALSE(Shows(0, -0.2, 0.05, Rgb{0, 0, 255})) << "the face was drawn with the object flag off";
+}
+
+TEST_F(LinesTest, AxesAreDrawnWithoutSceneWhateverTheFlag) {
+    context_.flags.axes = false;
+    Draw(nullptr);
+    EXPECT_TRUE(Shows(0.5, 0, 0, kBlue)) << "x axis";
+    EXPECT_TRUE(Shows(0, 0.5, 0, kGreen)) << "y axis";
+
+    TObjectMap empty;
+    Draw(&empty);
+    EXPECT_FALSE(Shows(0.5, 0, 0, kBlue)) << "an empty scene with the axes flag off shows no axes";
+    context_.flags.axes = true;
+    Draw(&empty);
+    EXPECT_TRUE(Shows(0.5, 0, 0, kBlue)) << "an empty scene shows the axes when asked";
+}
+
+// ---- World: backdrop and fog -------------------------------------------------------------------
+
+TEST_F(TextureTest, BackdropTurnsHalfAnImageAtYaw180AndSitsOnTheHorizon) {
+    dir_.Write("sky.jpg", BandsJpeg(kSize, 32, {kRed, kBlue}));
+    WorldLook look = PlainLook();
+    look.backdrop = "sky";
+    look.clearColor = {0, 1, 0, 1};
+    Apply(look, nullptr, dir_.Path());
+    ASSERT_EQ(world_.backdrop.width, kSize);
+    ASSERT_EQ(world_.backdrop.height, 32);
+
+    Draw(nullptr);
+    // Left of the centre s runs from -0.5 to 0: the right half of the image; right of it the left half.
+    EXPECT_TRUE(Near(Pixel(16, 16), kBlue, 8)) << ToString(Pixel(16, 16));
+    EXPECT_TRUE(Near(Pixel(48, 16), kRed, 8)) << ToString(Pixel(48, 16));
+    EXPECT_TRUE(Near(Pixel(16, 31), kBlue, 8)) << "the image reaches down to the centre line";
+    EXPECT_TRUE(Near(Pixel(16, 33), kGreen, 8)) << "below the horizon the clear colour shows";
+
+    context_.camera.yaw = 180;
+    Draw(nullptr);
+    EXPECT_TRUE(Near(Pixel(16, 16), kRed, 8)) << ToString(Pixel(16, 16));
+    EXPECT_TRUE(Near(Pixel(48, 16), kBlue, 8)) << ToString(Pixel(48, 16));
+
+    context_.flags.backdrop = false;
+    Draw(nullptr);
+    EXPECT_TRUE(Near(Pixel(16, 16), kGreen, 8)) << "the backdrop flag hides it";
+}
+
+TEST_F(TextureTest, BackdropKeepsRepeatingAfterAClampedMaterial) {
+    dir_.Write("sky.jpg", BandsJpeg(kSize, 32, {kRed, kBlue}));
+    dir_.Write("tile.jpg", BandsJpeg(16, 16, {kWhite}));
+    WorldLook look = PlainLook();
+    look.backdrop = "sky";
+    Apply(look, nullptr, dir_.Path());
+    auto scene = SceneOf(
+        "ModelBegin\nClumpBegin\nTextureAddressMode Clamp\nTexture tile\n"
+        "Vertex -0.05 -0.5 0 UV 0 1\nVertex 0.05 -0.5 0 UV 1 1\nVertex 0.05 -0.4 0 UV 1 0\nTriangle 1 2 3\n"
+        "ClumpEnd\nModelEnd\n",
+        0, 0, 0, TexturesFrom(dir_.Path()));
+    context_.flags.axes = false;
+    for (int frame = 0; frame < 2; ++frame) Draw(scene.get());
+    EXPECT_TRUE(Near(Pixel(16, 16), kBlue, 8)) << ToString(Pixel(16, 16));
+}
+
+TEST_F(GLTest, UndecodableBackdropIsReportedAndNotDrawn) {
+    TempDir dir;
+    dir.Write("broken.jpg", "\xFF\xD8\xFF\xE0 this is no picture");
+    WorldLook look = PlainLook();
+    look.backdrop = "broken";
+    LogCapture log;
+    Apply(look, nullptr, dir.Path());
+    EXPECT_EQ(log.Lines(), std::vector<std::string>{"Couldn't read texture backdrop \"broken.jpg\"."});
+    EXPECT_EQ(world_.backdrop.texture, 0u);
+    Draw(nullptr);
+    EXPECT_TRUE(Near(Pixel(16, 16), kBlack)) << ToString(Pixel(16, 16));
+}
+
+struct FogCase {
+    const char* name;
+    bool worldFog, viewFog;
+    Rgb expected;
+};
+
+class FogTest : public GLTest, public ::testing::WithParamInterface<FogCase> {};
+
+TEST_P(FogTest, FogMixesTheBackdropColourByDistance) {
+    const FogCase& c = GetParam();
+    WorldLook look = PlainLook();
+    look.clearColor = {0, 0, 1, 1};
+    look.fog = c.worldFog;
+    look.fogStart = 0;
+    look.fogEnd = 3;  // the face is 1.5 units from the eye: half way
+    Apply(look);
+    SetFog(world_, c.viewFog);
+    auto scene = SceneOf(Square("Color 1 1 1"));
+    Draw(scene.get());
+    EXPECT_TRUE(Near(Centre(), c.expected, 4)) << ToString(Centre());
+}
+
+INSTANTIATE_TEST_SUITE_P(World, FogTest,
+                         ::testing::Values(FogCase{"HalfWay", true, true, {128, 128, 255}},
+                                           FogCase{"ViewFlagOff", true, false, kWhite},
+                                           FogCase{"WorldWithoutFog", false, true, kWhite}),
+                         [](const ::testing::TestParamInfo<FogCase>& p) { return std::string(p.param.name); });
+
+}  // namespace
+}  // namespace pelorus::test

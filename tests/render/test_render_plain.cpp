@@ -1,0 +1,278 @@
+// The arithmetic of drawing, checked without any OpenGL context: camera, projection, backdrop,
+// animation clock, depth sorting and the scene's transparent lists.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "platform/paths.h"
+#include "render/frame.h"
+#include "render/objectmap.h"
+#include "render/renderfixtures.h"
+#include "render/viewmath.h"
+#include "render/worldgl.h"
+#include "testutil.h"
+
+namespace pelorus::test {
+namespace {
+
+constexpr double kEps = 1e-9;
+
+void ExpectPoint(const Vec4& got, double x, double y, double z) {
+    EXPECT_NEAR(got.x, x, kEps);
+    EXPECT_NEAR(got.y, y, kEps);
+    EXPECT_NEAR(got.z, z, kEps);
+}
+
+TEST(CameraMatrix, OrbitsTheOriginOfTheWorld) {
+    const struct {
+        const char* what;
+        Camera camera;
+        Vec4 point;
+        Vec4 eye;
+    } cases[] = {
+        {"origin straight ahead", {0, 0, 0, 1.5}, {0, 0, 0, 1}, {0, 0, -1.5, 1}},
+        {"height lifts the eye", {0, 0, 0.5, 2}, {0, 0.5, 0, 1}, {0, 0, -2, 1}},
+        {"yaw 90 brings +x in front", {90, 0, 0, 1}, {1, 0, 0, 1}, {0, 0, -2, 1}},
+        {"pitch 90 looks down on +y", {0, 90, 0, 1}, {0, 1, 0, 1}, {0, 0, 0, 1}},
+        {"negative distance puts the eye behind", {0, 0, 0, -1}, {0, 0, 0, 1}, {0, 0, 1, 1}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Vec4 got = Transform(CameraMatrix(c.camera), c.point);
+        ExpectPoint(got, c.eye.x, c.eye.y, c.eye.z);
+    }
+}
+
+TEST(CameraMatrix, SkyboxKeepsTheTurnsAndDropsTheMoves) {
+    const Camera near{30, -20, 0, 1.5};
+    const Camera far{30, -20, 3, 12};
+    EXPECT_EQ(SkyboxMatrix(near), SkyboxMatrix(far));
+    // The skybox sees a direction as the camera does.
+    const Vec4 dir{0.3, 0.4, -1, 0};
+    const Vec4 a = Transform(SkyboxMatrix(near), dir), b = Transform(CameraMatrix(far), dir);
+    ExpectPoint(a, b.x, b.y, b.z);
+}
+
+TEST(Projection, ClipsNearerThanTheNearPlaneAndFartherThanTheFarPlane) {
+    const Mat4 projection = ViewerProjection(64, 64);
+    const Mat4 identity = IdentityMatrix();
+    const struct {
+        double z;
+        bool visible;
+    } cases[] = {{-0.0005, false}, {-0.002, true}, {-1.5, true}, {-39.9, true}, {-40.1, false}, {1, false}};
+    for (const auto& c : cases)
+        EXPECT_EQ(ProjectToScreen(projection, identity, 0, 0, c.z, 64, 64).visible, c.visible) << "z " << c.z;
+    const ScreenPoint centre = ProjectToScreen(projection, identity, 0, 0, -3, 64, 64);
+    EXPECT_NEAR(centre.x, 32, kEps);
+    EXPECT_NEAR(centre.y, 32, kEps);
+    // 50 degrees vertically: a point at 25 degrees above the axis lands on the top edge.
+    const ScreenPoint top = ProjectToScreen(projection, identity, 0, std::tan(25 * std::numbers::pi / 180), -1, 64, 64);
+    EXPECT_NEAR(top.y, 0, 1e-6);
+}
+
+TEST(Projection, ZeroHeightLeavesTheIdentity) {
+    EXPECT_EQ(ViewerProjection(100, 0), IdentityMatrix());
+    EXPECT_EQ(PerspectiveMatrix(50, 1, 0, 40), IdentityMatrix());
+}
+
+TEST(BackdropQuad, ScrollsOneImagePerTurnAndSitsOnTheHorizon) {
+    const auto at0 = BackdropQuad(400, 300, 200, 100, 0, 0);
+    const auto at180 = BackdropQuad(400, 300, 200, 100, 180, 0);
+    for (std::size_t i = 0; i < 4; ++i) {
+        EXPECT_DOUBLE_EQ(at180[i].s - at0[i].s, 0.5) << "corner " << i;
+        EXPECT_DOUBLE_EQ(at180[i].x, at0[i].x);
+    }
+    // Image pixels at their own size: the window is 2 images wide.
+    EXPECT_DOUBLE_EQ(at0[2].s - at0[1].s, 2.0);
+    EXPECT_DOUBLE_EQ(at0[1].y, 0.0) << "bottom edge on the centre line at pitch 0";
+    EXPECT_DOUBLE_EQ(at0[0].y, 100.0);
+    EXPECT_DOUBLE_EQ(at0[0].t, 0.0) << "top row of the image at the top";
+    EXPECT_DOUBLE_EQ(BackdropQuad(400, 300, 200, 100, 0, 45)[1].y, 300.0) << "45 degrees move one window height";
+    const auto empty = BackdropQuad(400, 300, 0, 100, 10, 0);
+    for (const auto& c : empty) EXPECT_TRUE(std::isfinite(c.s));
+}
+
+TEST(AnimationFrame, AdvancesOneFramePer200Milliseconds) {
+    const struct {
+        int64_t ms;
+        int32_t frames, expected;
+    } cases[] = {{0, 4, 0},   {199, 4, 0}, {200, 4, 1}, {799, 4, 3}, {800, 4, 0}, {-1, 4, 3},
+                 {-200, 4, 3}, {-201, 4, 2}, {12345, 1, 0}, {12345, 0, 0}, {12345, -3, 0},
+                 {std::numeric_limits<int64_t>::max(), 7, static_cast<int32_t>((std::numeric_limits<int64_t>::max() / 200) % 7)}};
+    for (const auto& c : cases) EXPECT_EQ(AnimationFrame(c.ms, c.frames), c.expected) << c.ms << " ms, " << c.frames;
+}
+
+TEST(BackdropFileName, AppendsJpgOnlyWithoutExtension) {
+    const struct {
+        const char* name;
+        const char* file;
+    } cases[] = {{"sky", "sky.jpg"}, {"sky.jpg", "sky.jpg"}, {"sky.png", "sky.png"}, {".sky", ".sky.jpg"}, {"", ".jpg"}};
+    for (const auto& c : cases) EXPECT_EQ(BackdropFileName(c.name), c.file);
+}
+
+TEST(ReadBackdropImage, ReportsMissingAndUndecodableFilesAndReadsGoodOnes) {
+    TempDir dir;
+    dir.Write("sky.jpg", BandsJpeg(24, 8, {{10, 20, 30}}));
+    dir.Write("bad.jpg", std::string("\xFF\xD8\xFF", 3) + "not really");
+    const ReadOptions options = TexturesFrom(dir.Path());
+    {
+        LogCapture log;
+        const auto image = ReadBackdropImage("sky", options);
+        ASSERT_TRUE(image);
+        EXPECT_EQ(image->width, 24);
+        EXPECT_EQ(image->height, 8);
+        EXPECT_TRUE(log.Lines().empty());
+    }
+    {
+        LogCapture log;
+        EXPECT_FALSE(ReadBackdropImage("bad", options));
+        EXPECT_EQ(log.Lines(), std::vector<std::string>{"Couldn't read texture backdrop \"bad.jpg\"."});
+    }
+    {
+        LogCapture log;
+        EXPECT_FALSE(ReadBackdropImage("none", options));
+        EXPECT_EQ(log.Lines(), std::vector<std::string>{"Couldn't open texture backdrop \"none.jpg\"."});
+    }
+}
+
+TEST(ReadWorldModel, WorldWithoutModelNameReadsNothing) {
+    LogCapture log;
+    EXPECT_EQ(ReadWorldModel("models/.rwx", kSkyboxOffset, NoTextures()), nullptr);
+    EXPECT_EQ(ReadWorldModel("/some/path/models\\.rwx", kSkyboxOffset, NoTextures()), nullptr);
+    EXPECT_TRUE(log.Lines().empty());
+    const auto missing = ReadWorldModel("/nonexistent/models/sky.rwx", kSkyboxOffset, NoTextures());
+    ASSERT_TRUE(missing);
+    EXPECT_EQ(missing->Offset(), kSkyboxOffset);
+    EXPECT_EQ(missing->CountTriangles(), 0);
+    EXPECT_EQ(log.Lines().size(), 1u) << "the reader reports the missing script";
+}
+
+// ---- Depth and sorting -------------------------------------------------------------------------
+
+std::string Pane(double z, const char* extra = "") {
+    const std::string zs = std::to_string(z);
+    return std::string("ModelBegin\nClumpBegin\nOpacity 0.5\n") + extra + "\nVertex -0.1 -0.1 " + zs +
+           "\nVertex 0.1 -0.1 " + zs + "\nVertex 0.1 0.1 " + zs + "\nTriangle 1 2 3\nClumpEnd\nModelEnd\n";
+}
+
+TEST(ComputeDepths, UsesEachObjectsOffsetAndTheCamera) {
+    auto a = RWXObject::FromText(Pane(0), 0, 0, -2, NoTextures());
+    auto b = RWXObject::FromText(Pane(-1), 0, 0, 0.5, NoTextures());
+    TranslucentList list;
+    AppendTranslucent(list, *a, false);
+    AppendTranslucent(list, *b, true);
+    ASSERT_EQ(list.records.size(), 2u);
+    EXPECT_EQ(list.records[0].source, 0);
+    EXPECT_EQ(list.records[1].source, 1);
+    EXPECT_FALSE(list.records[0].fromGround);
+    EXPECT_TRUE(list.records[1].fromGround);
+
+    const Camera camera{0, 0, 0, 1.5};
+    ComputeDepths(list, CameraMatrix(camera), camera.yaw);
+    EXPECT_NEAR(list.records[0].depth, -3.5, kEps);
+    EXPECT_NEAR(list.records[1].depth, -2.0, kEps);
+
+    // Seen from the other side the order flips.
+    const Camera behind{180, 0, 0, 1.5};
+    ComputeDepths(list, CameraMatrix(behind), behind.yaw);
+    EXPECT_NEAR(list.records[0].depth, 0.5, kEps);
+    EXPECT_NEAR(list.records[1].depth, -1.0, kEps);
+}
+
+TEST(ComputeDepths, AlignedBatchesTurnWithTheCamera) {
+    // A pane off to the side, at x = 1: turned with the camera it keeps its depth.
+    auto o = RWXObject::FromText(
+        "ModelBegin\nClumpBegin\nOpacity 0.5\nAxisAlignment ZOrientY\n"
+        "Vertex 1 0 0\nVertex 1.1 0 0\nVertex 1 0.1 0\nTriangle 1 2 3\nClumpEnd\nModelEnd\n",
+        0, 0, 0, NoTextures());
+    TranslucentList list;
+    AppendTranslucent(list, *o, false);
+    ASSERT_EQ(list.records.size(), 1u);
+    for (const double yaw : {0.0, 60.0, 135.0}) {
+        const Camera camera{yaw, 0, 0, 1.5};
+        ComputeDepths(list, CameraMatrix(camera), yaw);
+        EXPECT_NEAR(list.records[0].depth, -1.5, kEps) << "yaw " << yaw;
+    }
+}
+
+TEST(SortBackToFront, PutsTheFarthestFirstAndCopesWithNaN) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    std::vector<TTranslucentTriangle> records;
+    const double depths[] = {-1, nan, -5, -3, nan, -2, -4, nan, -0.5};
+    for (int i = 0; i < 200; ++i)
+        for (const double d : depths) {
+            TTranslucentTriangle t;
+            t.depth = d;
+            records.push_back(t);
+        }
+    SortBackToFront(records);
+    for (std::size_t i = 0; i < 600; ++i) EXPECT_TRUE(std::isnan(records[i].depth)) << i;
+    for (std::size_t i = 601; i < records.size(); ++i) ASSERT_LE(records[i - 1].depth, records[i].depth) << i;
+    EXPECT_EQ(records[600].depth, -5);
+}
+
+TEST(TriangleDepth, IndexOutsideTheBatchIsNaN) {
+    auto o = RWXObject::FromText(Pane(0), 0, 0, 0, NoTextures());
+    const MatTris& batch = *o->Clumps().at(0)->Batches().at(0);
+    const DepthRow row = DepthRowOf(IdentityMatrix(), {0, 0, 0}, 0, false);
+    EXPECT_EQ(TriangleDepth(batch, 0, row), 0);
+    EXPECT_TRUE(std::isnan(TriangleDepth(batch, 1, row)));
+    EXPECT_TRUE(std::isnan(TriangleDepth(batch, -1, row)));
+}
+
+// ---- The scene's lists -------------------------------------------------------------------------
+
+TEST(TObjectMap, TranslucentListHoldsObjectsInOrderThenTheGround) {
+    std::vector<std::unique_ptr<RWXObject>> objects;
+    objects.push_back(RWXObject::FromText(Pane(0), 0, 0, 0, NoTextures()));
+    objects.push_back(nullptr);
+    objects.push_back(RWXObject::FromText(Pane(1), 1, 0, 0, NoTextures()));
+    TObjectMap scene(std::move(objects));
+    EXPECT_EQ(scene.ObjectCount(), 2u);
+    ASSERT_EQ(scene.Translucent().records.size(), 2u);
+
+    scene.SetGround(RWXObject::FromText(Pane(3), 0, 0, 0, NoTextures()));
+    const auto& list = scene.Translucent();
+    ASSERT_EQ(list.records.size(), 3u);
+    EXPECT_EQ(list.sources.at(static_cast<std::size_t>(list.records[0].source)), &scene.Object(0));
+    EXPECT_EQ(list.sources.at(static_cast<std::size_t>(list.records[1].source)), &scene.Object(1));
+    EXPECT_EQ(list.sources.at(static_cast<std::size_t>(list.records[2].source)), scene.Ground());
+    EXPECT_TRUE(list.records[2].fromGround);
+    EXPECT_FALSE(list.records[0].fromGround || list.records[1].fromGround);
+
+    // A ground without triangles is dropped, and its records go with the old ground.
+    scene.SetGround(RWXObject::FromText("ModelBegin\nModelEnd\n", 0, 0, 0, NoTextures()));
+    EXPECT_EQ(scene.Ground(), nullptr);
+    EXPECT_EQ(scene.Translucent().records.size(), 2u);
+}
+
+TEST(TObjectMap, SkyboxHasItsOwnList) {
+    TObjectMap scene;
+    scene.SetSkybox(RWXObject::FromText(Pane(0), 0, -0.1, 0, NoTextures()));
+    ASSERT_NE(scene.Skybox(), nullptr);
+    EXPECT_TRUE(scene.Translucent().records.empty());
+    ASSERT_EQ(scene.SkyboxTranslucent().records.size(), 1u);
+    EXPECT_FALSE(scene.SkyboxTranslucent().records[0].fromGround);
+    scene.SetSkybox(nullptr);
+    EXPECT_TRUE(scene.SkyboxTranslucent().records.empty());
+}
+
+TEST(TObjectMap, FromFileReadsAnObjectMapRelativeToTheCurrentFolder) {
+    TempDir dir;
+    dir.Write("pane.rwx", Pane(0));
+    dir.Write("map.txt", "pane.rwx 0 0 -1\npane.rwx 1 2 3\n");
+    ScopedCurrentDirectory cd(dir.Path());
+    ASSERT_TRUE(cd.Changed());
+    const auto scene = TObjectMap::FromFile("map.txt", NoTextures());
+    ASSERT_EQ(scene->ObjectCount(), 2u);
+    EXPECT_EQ(scene->Object(1).Offset(), (std::array<double, 3>{1, 2, 3}));
+    EXPECT_EQ(scene->Translucent().records.size(), 2u);
+}
+
+}  // namespace
+}  // namespace pelorus::test

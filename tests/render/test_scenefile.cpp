@@ -1,0 +1,74 @@
+// Object maps: entries, offsets, and what a broken map reports.
+
+#include <gtest/gtest.h>
+
+#include "platform/paths.h"
+#include "render/scenefile.h"
+#include "testutil.h"
+
+namespace pelorus {
+namespace {
+
+using test::LogCapture;
+using Lines = std::vector<std::string>;
+
+TEST(ObjectMap, EntriesAreFourItemsSeparatedByAnyWhiteSpace) {
+    LogCapture log;
+    const auto entries = ParseObjectMap("chair.rwx 0 0.5 -2\r\ntable.rwx\t1e1\n 2\n+3\n\n", "map.txt");
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].path, "chair.rwx");
+    EXPECT_EQ(entries[0].y, 0.5);
+    EXPECT_EQ(entries[0].z, -2);
+    EXPECT_EQ(entries[1].path, "table.rwx");
+    EXPECT_EQ(entries[1].x, 10);
+    EXPECT_EQ(entries[1].z, 3);
+    EXPECT_TRUE(log.Lines().empty());
+}
+
+TEST(ObjectMap, BadEntriesAreReportedAndReadingGoesOnAtTheNextLine) {
+    LogCapture log;
+    const std::string longPath(300, 'p');
+    const auto entries = ParseObjectMap("a.rwx 0 zero 0\nb.rwx 1 2 3\n" + longPath + " 0 0 0\nc.rwx 1 2\n", "maps/m.txt");
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].path, "b.rwx");
+    EXPECT_EQ(log.Lines(), (Lines{"Invalid object map entry \"a.rwx 0 zero 0\" in \"maps/m.txt\".",
+                                  "Invalid object map entry \"" + longPath + " 0 0 0\" in \"maps/m.txt\".",
+                                  "Invalid object map entry \"c.rwx 1 2\" in \"maps/m.txt\"."}));
+}
+
+TEST(SceneFiles, ScriptsByExtensionEverythingElseAsMap) {
+    EXPECT_TRUE(IsScriptName("A.RWX"));
+    EXPECT_TRUE(IsScriptName("dir.x/a.Rwx"));
+    EXPECT_FALSE(IsScriptName("a.txt"));
+    EXPECT_FALSE(IsScriptName("a.x"));
+    EXPECT_FALSE(IsScriptName("a"));
+    EXPECT_FALSE(IsScriptName("models.rwx/a"));
+}
+
+TEST(SceneFiles, MapPlacesEachScriptAtItsOffsetAndKeepsMissingOnesEmpty) {
+    test::TempDir dir;
+    dir.Write("Box.rwx", "ClumpBegin\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\nTriangle 1 2 3\nClumpEnd\n");
+    dir.Write("scene.txt", "box.rwx 1 2 3\nmissing.rwx 0 0 0\nBOX.RWX -1 0 0\n");
+    ScopedCurrentDirectory cd(dir.Path());
+    LogCapture log;
+    const auto objects = LoadSceneObjects("scene.txt", test::NoTextures());
+    ASSERT_EQ(objects.size(), 3u);
+    EXPECT_EQ(objects[0]->Offset(), (std::array<double, 3>{1, 2, 3}));
+    EXPECT_EQ(objects[0]->CountTriangles(), 1);
+    EXPECT_EQ(objects[1]->CountTriangles(), 0);
+    EXPECT_EQ(objects[2]->Offset()[0], -1);
+    EXPECT_EQ(log.Lines(), Lines{"Could Not Open File \"missing.rwx\""});
+
+    const auto single = LoadSceneObjects("box.RWX", test::NoTextures());
+    ASSERT_EQ(single.size(), 1u);
+    EXPECT_EQ(single[0]->Offset(), (std::array<double, 3>{0, 0.025, 0}));
+}
+
+TEST(SceneFiles, UnreadableMapGivesNoObjects) {
+    LogCapture log;
+    EXPECT_TRUE(LoadSceneObjects("/nonexistent/scene.txt").empty());
+    EXPECT_EQ(log.Lines(), Lines{"Unable to open file \"/nonexistent/scene.txt\" as an object map."});
+}
+
+}  // namespace
+}  // namespace pelorus

@@ -1,0 +1,221 @@
+// `pelorus --screenshot`: its arguments, its exit statuses, and reference images of the sample
+// scenes. Set PELORUS_UPDATE_REFERENCES=1 to rewrite the reference images after a deliberate
+// change of the drawing; on a mismatch the rendered and difference images are written under
+// the build folder (tests/screenshot-failures).
+
+#include <gtest/gtest.h>
+
+#include <QImage>
+#include <QString>
+
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "app/screenshot.h"
+#include "platform/paths.h"
+#include "testutil.h"
+
+#ifndef PELORUS_EXECUTABLE
+#error "PELORUS_EXECUTABLE must name the program under test"
+#endif
+
+namespace pelorus::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// ---- Arguments -------------------------------------------------------------------------------
+
+TEST(ScreenshotArgs, ReadsEveryOption) {
+    std::string error;
+    const auto r = ParseScreenshotArgs({"out.png", "--size", "320x200", "--yaw", "-30", "--pitch", "12.5", "--height",
+                                        "0.2", "--distance", "3", "--world", "w.world", "--view", "+normals,-ground",
+                                        "--time", "400", "scene.txt"},
+                                       error);
+    ASSERT_TRUE(r) << error;
+    EXPECT_EQ(r->output, "out.png");
+    EXPECT_EQ(r->file, "scene.txt");
+    EXPECT_EQ(r->width, 320);
+    EXPECT_EQ(r->height, 200);
+    EXPECT_EQ(r->camera.yaw, -30);
+    EXPECT_EQ(r->camera.pitch, 12.5);
+    EXPECT_EQ(r->camera.height, 0.2);
+    EXPECT_EQ(r->camera.distance, 3);
+    EXPECT_EQ(r->world, "w.world");
+    EXPECT_EQ(r->timeMs, 400);
+    EXPECT_TRUE(r->flags.normals);
+    EXPECT_FALSE(r->flags.ground);
+    EXPECT_TRUE(r->flags.object) << "flags not named keep their initial values";
+}
+
+TEST(ScreenshotArgs, DefaultsAreTheViewersInitialValues) {
+    std::string error;
+    const auto r = ParseScreenshotArgs({"out.png"}, error);
+    ASSERT_TRUE(r) << error;
+    EXPECT_EQ(r->file, "");
+    EXPECT_EQ(r->camera.distance, 1.5);
+    EXPECT_EQ(r->width, 400);
+    EXPECT_TRUE(r->flags.axes && r->flags.object && r->flags.backdrop && r->flags.fog);
+    EXPECT_FALSE(r->flags.lighting || r->flags.normals || r->flags.geometry);
+}
+
+TEST(ScreenshotArgs, RefusesWhatDoesNotRead) {
+    const std::vector<std::vector<std::string>> bad = {
+        {},
+        {"--size", "10x10"},
+        {"out.png", "--size", "0x10"},
+        {"out.png", "--size", "20000x10"},
+        {"out.png", "--size", "10"},
+        {"out.png", "--yaw"},
+        {"out.png", "--yaw", "nan"},
+        {"out.png", "--yaw", "inf"},
+        {"out.png", "--yaw", "1e999"},
+        {"out.png", "--distance", "1,5"},
+        {"out.png", "--pitch", "12deg"},
+        {"out.png", "--time", "1.5"},
+        {"out.png", "--view", "+normals,+wings"},
+        {"out.png", "--zoom", "2"},
+        {"out.png", "a.rwx", "b.rwx"},
+    };
+    for (const auto& args : bad) {
+        std::string error;
+        EXPECT_FALSE(ParseScreenshotArgs(args, error)) << ::testing::PrintToString(args);
+        EXPECT_FALSE(error.empty());
+    }
+}
+
+TEST(ApplyViewList, SwitchesNamedFlagsAndLeavesThemAloneOnError) {
+    ViewFlags flags;
+    std::string error;
+    ASSERT_TRUE(ApplyViewList("normals,-axes,+lighting,-fog", flags, error)) << error;
+    EXPECT_TRUE(flags.normals && flags.lighting);
+    EXPECT_FALSE(flags.axes || flags.fog);
+    const ViewFlags before = flags;
+    EXPECT_FALSE(ApplyViewList("+geometry,Normals", flags, error));
+    EXPECT_FALSE(flags.geometry) << "nothing changes when one name is wrong";
+    EXPECT_EQ(flags.normals, before.normals);
+}
+
+// ---- The program -----------------------------------------------------------------------------
+
+std::string Quote(const std::string& s) {
+    std::string out = "'";
+    for (const char c : s) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return out + "'";
+}
+
+// Runs the program with `args` from `folder`; returns its exit status, stderr in `err`.
+int RunPelorus(const std::string& folder, const std::vector<std::string>& args, std::string& err,
+        const std::string& environment = "") {
+    const TempDir scratch;
+    std::string command = "cd " + Quote(folder) + " && " + environment + " " + Quote(PELORUS_EXECUTABLE);
+    for (const std::string& a : args) command += " " + Quote(a);
+    command += " 2>" + Quote(scratch.Join("err.txt"));
+    const int status = std::system(command.c_str());
+    err.clear();
+    ReadWholeFile(scratch.Join("err.txt"), err);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(ScreenshotTool, ExitsWithStatus1WhenNoContextCanBeMade) {
+    TempDir dir;
+    std::string err;
+    const int status = RunPelorus(dir.Path(), {"--screenshot", "out.png"}, err,
+                           "__EGL_VENDOR_LIBRARY_FILENAMES=/nonexistent/vendor.json EGL_PLATFORM=surfaceless");
+    EXPECT_EQ(status, 1);
+    EXPECT_NE(err.find("cannot make an OpenGL context"), std::string::npos) << err;
+    EXPECT_FALSE(fs::exists(dir.Join("out.png")));
+}
+
+TEST(ScreenshotTool, ExitsWithStatus2OnBadArguments) {
+    TempDir dir;
+    std::string err;
+    EXPECT_EQ(RunPelorus(dir.Path(), {"--screenshot", "out.png", "--size", "big"}, err), 2);
+    EXPECT_NE(err.find("--size"), std::string::npos) << err;
+}
+
+TEST(ScreenshotTool, MissingWorldFileIsAnError) {
+    TempDir dir;
+    std::string err;
+    EXPECT_EQ(RunPelorus(dir.Path(), {"--screenshot", "out.png", "--world", "nowhere.world"}, err), 1);
+    EXPECT_NE(err.find("nowhere.world"), std::string::npos) << err;
+}
+
+struct Reference {
+    const char* name;  // tests/data/render/<name>.png
+    std::vector<std::string> args;
+};
+
+class ReferenceImage : public ::testing::TestWithParam<Reference> {};
+
+// Pixels whose channels differ by more than kChannelTolerance count as different; a few of those
+// (edges can fall either way) are allowed.
+constexpr int kChannelTolerance = 10;
+constexpr double kDifferentShare = 0.002;
+
+TEST_P(ReferenceImage, MatchesWithinTolerance) {
+    const Reference& ref = GetParam();
+    const std::string samples = SourceDir() + "/samples";
+    const std::string reference = DataDir() + "/render/" + ref.name + ".png";
+    const std::string failures = std::string(PELORUS_BINARY_DIR) + "/tests/screenshot-failures";
+    TempDir dir;
+    const std::string rendered = dir.Join(std::string(ref.name) + ".png");
+    std::vector<std::string> args{"--screenshot", rendered};
+    args.insert(args.end(), ref.args.begin(), ref.args.end());
+    std::string err;
+    ASSERT_EQ(RunPelorus(samples, args, err, "EGL_PLATFORM=surfaceless"), 0) << err;
+
+    QImage got(QString::fromStdString(rendered));
+    ASSERT_FALSE(got.isNull()) << "no image written";
+    got = got.convertToFormat(QImage::Format_RGB888);
+    if (const char* update = std::getenv("PELORUS_UPDATE_REFERENCES"); update && std::string(update) == "1") {
+        ASSERT_TRUE(got.save(QString::fromStdString(reference), "PNG"));
+        GTEST_SKIP() << "reference rewritten: " << reference;
+    }
+    QImage want(QString::fromStdString(reference));
+    ASSERT_FALSE(want.isNull()) << "no reference image " << reference;
+    want = want.convertToFormat(QImage::Format_RGB888);
+    ASSERT_EQ(got.size(), want.size());
+
+    QImage diff(got.size(), QImage::Format_RGB888);
+    diff.fill(Qt::black);
+    long different = 0;
+    for (int y = 0; y < got.height(); ++y)
+        for (int x = 0; x < got.width(); ++x) {
+            const QRgb a = got.pixel(x, y), b = want.pixel(x, y);
+            const int d = std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
+                                    std::abs(qBlue(a) - qBlue(b))});
+            if (d > kChannelTolerance) {
+                ++different;
+                diff.setPixel(x, y, qRgb(255, 255, 255));
+            }
+        }
+    const long allowed = static_cast<long>(kDifferentShare * got.width() * got.height());
+    if (different > allowed) {
+        fs::create_directories(failures);
+        got.save(QString::fromStdString(failures + "/" + ref.name + ".png"), "PNG");
+        diff.save(QString::fromStdString(failures + "/" + ref.name + "-diff.png"), "PNG");
+    }
+    EXPECT_LE(different, allowed) << different << " pixels differ from " << reference << "; see " << failures;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Samples, ReferenceImage,
+    ::testing::Values(
+        Reference{"scene_default", {"--size", "320x240", "--time", "0", "scene.txt"}},
+        Reference{"scene_lit_outlines",
+                  {"--size", "320x240", "--time", "0", "--yaw", "30", "--pitch", "20", "--distance", "0.9", "--view",
+                   "+lighting,-axes,+geometry,+normals", "scene.txt"}},
+        Reference{"glass_fog_world",
+                  {"--size", "160x160", "--time", "0", "--yaw", "-25", "--distance", "0.6", "--world",
+                   DataDir() + "/render/fog.world", "glass.rwx"}},
+        Reference{"empty_axes", {"--size", "96x96", "--yaw", "45", "--pitch", "30"}}),
+    [](const ::testing::TestParamInfo<Reference>& p) { return std::string(p.param.name); });
+
+}  // namespace
+}  // namespace pelorus::test
