@@ -13,3 +13,7 @@ if(PELORUS_SANITIZE)
         -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
     target_link_options(pelorus_options INTERFACE -fsanitize=address,undefined -fno-sanitize-recover=all)
 endif()
+if(PELORUS_FUZZ)
+    # Coverage for libFuzzer in every library the fuzzers link.
+    target_compile_options(pelorus_options INTERFACE -fsanitize=fuzzer-no-link)
+endif()

@@ -1,5 +1,6 @@
 #include "geometry/tessellate.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cmath>
 
@@ -68,10 +69,135 @@ private:
     std::size_t read_ = 0, write_ = 0;
 };
 
+// The polygon positions that are not in the current corner triple, in ring order. Large polygons
+// also keep their positions in a grid over the projected coordinates, so that the vertices that
+// may lie inside a corner's triangle are found without visiting all of them; both ways choose the
+// same vertex.
+class EarRing {
+public:
+    static constexpr std::size_t kGridFrom = 64;
+
+    EarRing(const std::vector<double>& u, const std::vector<double>& v, bool indexed)
+        : ring_(u.size()), u_(u), v_(v) {
+        const std::size_t n = u.size();
+        if (!indexed || n < kGridFrom) return;
+        double u0 = u[0], u1 = u[0], v0 = v[0], v1 = v[0];
+        for (std::size_t k = 0; k < n; ++k) {
+            if (!std::isfinite(u[k]) || !std::isfinite(v[k])) return;
+            u0 = std::min(u0, u[k]);
+            u1 = std::max(u1, u[k]);
+            v0 = std::min(v0, v[k]);
+            v1 = std::max(v1, v[k]);
+        }
+        if (!(u1 > u0) || !(v1 > v0) || !std::isfinite(u1 - u0) || !std::isfinite(v1 - v0)) return;
+        side_ = static_cast<std::size_t>(std::ceil(std::sqrt(static_cast<double>(n))));
+        u0_ = u0;
+        v0_ = v0;
+        uScale_ = static_cast<double>(side_) / (u1 - u0);
+        vScale_ = static_cast<double>(side_) / (v1 - v0);
+        head_.assign(side_ * side_, -1);
+        next_.assign(n, -1);
+        prev_.assign(n, -1);
+        cell_.assign(n, 0);
+        seq_.assign(n, 0);
+    }
+
+    void Push(int32_t k) {
+        ring_.Push(k);
+        if (head_.empty()) return;
+        const auto K = static_cast<std::size_t>(k);
+        seq_[K] = nextSeq_++;
+        const std::size_t c = Cell(u_[K], v_[K]);
+        cell_[K] = c;
+        prev_[K] = -1;
+        next_[K] = head_[c];
+        if (head_[c] >= 0) prev_[static_cast<std::size_t>(head_[c])] = k;
+        head_[c] = k;
+    }
+    int32_t Pop() {
+        const int32_t k = ring_.Pop();
+        if (head_.empty()) return k;
+        const auto K = static_cast<std::size_t>(k);
+        if (prev_[K] >= 0)
+            next_[static_cast<std::size_t>(prev_[K])] = next_[K];
+        else
+            head_[cell_[K]] = next_[K];
+        if (next_[K] >= 0) prev_[static_cast<std::size_t>(next_[K])] = prev_[K];
+        return k;
+    }
+    std::size_t Size() const { return ring_.Size(); }
+    bool Empty() const { return ring_.Empty(); }
+    int32_t At(std::size_t i) const { return ring_.At(i); }
+
+    // The vertex to split the corner (a, b, c) at: of the ring vertices inside or on its triangle,
+    // the one farthest from the line a-c (the first in ring order among equals); -1 when none lies
+    // off that line. `best` receives it, the result is its place in ring order.
+    template <typename Area>
+    std::ptrdiff_t FindSplit(int32_t a, int32_t b, int32_t c, const Area& area2, int32_t& best) const {
+        best = c;
+        double bestValue = std::fabs(area2(a, best, c));
+        auto consider = [&](int32_t p, bool earlier) {
+            const double e1a = area2(a, b, p), e2a = area2(b, c, p), e3a = area2(c, a, p);
+            if (!((e1a >= 0 && e2a >= 0 && e3a >= 0) || (e1a <= 0 && e2a <= 0 && e3a <= 0))) return false;
+            const double value = std::fabs(area2(a, p, c));
+            if (value > bestValue || (earlier && value == bestValue && best != c)) {
+                best = p;
+                bestValue = value;
+                return true;
+            }
+            return false;
+        };
+        if (head_.empty()) {
+            std::ptrdiff_t pos = -1;
+            for (std::size_t i = 0; i < ring_.Size(); ++i)
+                if (consider(ring_.At(i), false)) pos = static_cast<std::ptrdiff_t>(i);
+            return pos;
+        }
+        const auto A = static_cast<std::size_t>(a), B = static_cast<std::size_t>(b), C = static_cast<std::size_t>(c);
+        const std::size_t x0 = Index(std::min({u_[A], u_[B], u_[C]}), u0_, uScale_);
+        const std::size_t x1 = Index(std::max({u_[A], u_[B], u_[C]}), u0_, uScale_);
+        const std::size_t y0 = Index(std::min({v_[A], v_[B], v_[C]}), v0_, vScale_);
+        const std::size_t y1 = Index(std::max({v_[A], v_[B], v_[C]}), v0_, vScale_);
+        bool found = false;
+        for (std::size_t y = y0; y <= y1; ++y)
+            for (std::size_t x = x0; x <= x1; ++x)
+                for (int32_t p = head_[y * side_ + x]; p >= 0; p = next_[static_cast<std::size_t>(p)]) {
+                    const bool earlier = found && seq_[static_cast<std::size_t>(p)] < seq_[static_cast<std::size_t>(best)];
+                    if (consider(p, earlier)) found = true;
+                }
+        if (!found) return -1;
+        std::ptrdiff_t pos = 0;
+        for (std::size_t i = 0; i < ring_.Size(); ++i)
+            if (seq_[static_cast<std::size_t>(ring_.At(i))] < seq_[static_cast<std::size_t>(best)]) ++pos;
+        return pos;
+    }
+
+private:
+    std::size_t Index(double value, double origin, double scale) const {
+        double t = (value - origin) * scale;
+        if (!(t >= 0)) t = 0;
+        const auto last = static_cast<double>(side_ - 1);
+        if (t > last) t = last;
+        return static_cast<std::size_t>(t);
+    }
+    std::size_t Cell(double u, double v) const { return Index(v, v0_, vScale_) * side_ + Index(u, u0_, uScale_); }
+
+    Ring ring_;
+    const std::vector<double>& u_;
+    const std::vector<double>& v_;
+    std::size_t side_ = 0;
+    double u0_ = 0, v0_ = 0, uScale_ = 0, vScale_ = 0;
+    std::vector<int32_t> head_, next_, prev_;
+    std::vector<std::size_t> cell_;
+    std::vector<uint64_t> seq_;
+    uint64_t nextSeq_ = 0;
+};
+
 struct Part {
     std::vector<int32_t> numbers;
     bool top;     // the polygon as given, not a part of a split
     bool family;  // a part of a polygon that took the Newell plane
+    bool indexed; // large parts use the grid
 };
 
 void TessellatePart(std::span<const TVertex> vertices, const Part& part, std::vector<TTriangle>& out,
@@ -112,7 +238,7 @@ void TessellatePart(std::span<const TVertex> vertices, const Part& part, std::ve
                                  poly[static_cast<std::size_t>(c)]}});
     };
 
-    Ring ring(n);
+    EarRing ring(u, v, part.indexed);
     for (std::size_t k = 3; k < n; ++k) ring.Push(static_cast<int32_t>(k));
     int32_t a = 0, b = 1, c = 2;
 
@@ -137,16 +263,7 @@ void TessellatePart(std::span<const TVertex> vertices, const Part& part, std::ve
         }
         fails = 0;
         int32_t best = c;
-        std::ptrdiff_t bestPos = -1;
-        for (std::size_t i = 0; i < ring.Size(); ++i) {
-            const int32_t p = ring.At(i);
-            const double e1a = area2(a, b, p), e2a = area2(b, c, p), e3a = area2(c, a, p);
-            const bool inside = (e1a >= 0 && e2a >= 0 && e3a >= 0) || (e1a <= 0 && e2a <= 0 && e3a <= 0);
-            if (inside && std::fabs(area2(a, p, c)) > std::fabs(area2(a, best, c))) {
-                best = p;
-                bestPos = static_cast<std::ptrdiff_t>(i);
-            }
-        }
+        const std::ptrdiff_t bestPos = ring.FindSplit(a, b, c, area2, best);
         if (bestPos < 0) {
             emit(a, b, c);
             ring.Push(a);
@@ -158,7 +275,7 @@ void TessellatePart(std::span<const TVertex> vertices, const Part& part, std::ve
         // Split along the diagonal b-best.
         const auto cut = static_cast<std::size_t>(bestPos) + 1;
         const bool family = part.family || usedFallback;
-        Part first{{}, false, family}, second{{}, false, family};
+        Part first{{}, false, family, part.indexed}, second{{}, false, family, part.indexed};
         first.numbers.push_back(poly[static_cast<std::size_t>(best)]);
         for (std::size_t i = cut; i < ring.Size(); ++i) first.numbers.push_back(poly[static_cast<std::size_t>(ring.At(i))]);
         first.numbers.push_back(poly[static_cast<std::size_t>(a)]);
@@ -173,18 +290,28 @@ void TessellatePart(std::span<const TVertex> vertices, const Part& part, std::ve
     if (!split && (ccw || fails < ring.Size() + 2)) emit(a, b, c);
 }
 
-}  // namespace
-
-void TessellatePolygon(std::span<const TVertex> vertices, std::span<const int32_t> polygon,
-                       std::vector<TTriangle>& out) {
+void Tessellate(std::span<const TVertex> vertices, std::span<const int32_t> polygon, std::vector<TTriangle>& out,
+                bool indexed) {
     if (polygon.size() < 3) return;
     std::vector<Part> pending;
-    pending.push_back(Part{std::vector<int32_t>(polygon.begin(), polygon.end()), true, false});
+    pending.push_back(Part{std::vector<int32_t>(polygon.begin(), polygon.end()), true, false, indexed});
     while (!pending.empty()) {
         Part part = std::move(pending.back());
         pending.pop_back();
         TessellatePart(vertices, part, out, pending);
     }
+}
+
+}  // namespace
+
+void TessellatePolygon(std::span<const TVertex> vertices, std::span<const int32_t> polygon,
+                       std::vector<TTriangle>& out) {
+    Tessellate(vertices, polygon, out, true);
+}
+
+void TessellatePolygonByScan(std::span<const TVertex> vertices, std::span<const int32_t> polygon,
+                             std::vector<TTriangle>& out) {
+    Tessellate(vertices, polygon, out, false);
 }
 
 }  // namespace pelorus

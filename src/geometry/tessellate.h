@@ -28,7 +28,13 @@ namespace pelorus {
 //   three vertices, and its one (degenerate) triangle when it has exactly three. A full round of
 //   rejected corners ends the polygon: a counter-clockwise one then gets one last triangle, a
 //   clockwise one none.
+// Large polygons find the vertices inside a corner through a grid over their projected
+// coordinates, so that typical polygons of many thousand vertices take time close to linear.
 void TessellatePolygon(std::span<const TVertex> vertices, std::span<const int32_t> polygon,
                        std::vector<TTriangle>& out);
+
+// The same triangles, found by visiting every remaining vertex for every corner (for comparison).
+void TessellatePolygonByScan(std::span<const TVertex> vertices, std::span<const int32_t> polygon,
+                             std::vector<TTriangle>& out);
 
 }  // namespace pelorus

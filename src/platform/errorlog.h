@@ -24,6 +24,13 @@ public:
     // The lines appended since LineCount() returned `mark`, without their line feeds.
     std::vector<std::string> LinesSince(std::size_t mark) const;
 
+    // Empties the log. The viewer never does this; tools that read thousands of inputs in one
+    // process (the fuzzers) do, between inputs.
+    void Clear() {
+        text_.clear();
+        starts_.clear();
+    }
+
     // Called after every appended line with that line (without its line feed); used to mirror
     // the log to a terminal. An empty function turns mirroring off.
     void SetMirror(std::function<void(std::string_view)> mirror) { mirror_ = std::move(mirror); }

@@ -22,7 +22,17 @@ constexpr bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
 
 // White space as the script format defines it: blank, tab, carriage return, line feed,
 // vertical tab and form feed.
-constexpr bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f'; }
+namespace detail {
+struct BlankTable {
+    bool blank[256] = {};
+    constexpr BlankTable() {
+        for (unsigned char c : {' ', '\t', '\r', '\n', '\v', '\f'}) blank[c] = true;
+    }
+};
+inline constexpr BlankTable kBlanks{};
+}  // namespace detail
+
+constexpr bool IsBlank(char c) { return detail::kBlanks.blank[static_cast<unsigned char>(c)]; }
 
 std::string ToUpperAscii(std::string_view text);
 

@@ -3,6 +3,7 @@
 #include <array>
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 
 #include "platform/text.h"
 
@@ -130,6 +131,21 @@ constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8
 
 constexpr bool IsDigitChar(char c) { return c >= '0' && c <= '9'; }
 
+// Eight ASCII digits loaded little-endian into one word.
+inline bool AllEightDigits(uint64_t v) {
+    return (((v & 0xF0F0F0F0F0F0F0F0ull) | (((v + 0x0606060606060606ull) & 0xF0F0F0F0F0F0F0F0ull) >> 4)) ==
+            0x3333333333333333ull);
+}
+inline uint64_t EightDigitsValue(uint64_t v) {
+    const uint64_t mask = 0x000000FF000000FFull;
+    const uint64_t mul1 = 0x000F424000000064ull;  // 100 + (1000000 << 32)
+    const uint64_t mul2 = 0x0000271000000001ull;  // 1 + (10000 << 32)
+    v -= 0x3030303030303030ull;
+    v = (v * 10) + (v >> 8);
+    v = (((v & mask) * mul1) + (((v >> 16) & mask) * mul2)) >> 32;
+    return v;
+}
+
 // Reads an unsigned decimal number at [p, end): digits, an optional point and fraction, an optional
 // exponent. Gives the same value and extent as std::from_chars (general format): numbers whose
 // digits fit in 53 bits and whose power of ten is exactly representable are one correctly rounded
@@ -146,6 +162,14 @@ const char* ParseUnsignedDouble(const char* p, const char* end, double& out) {
     }
     if (p != end && *p == '.') {
         ++p;
+        // Eight fraction digits at a time where the text allows.
+        uint64_t chunk;
+        while (end - p >= 8 && (std::memcpy(&chunk, p, 8), AllEightDigits(chunk)) && digits <= 11) {
+            mantissa = mantissa * 100000000 + EightDigitsValue(chunk);
+            digits += 8;
+            fractionDigits += 8;
+            p += 8;
+        }
         while (p != end && IsDigitChar(*p)) {
             mantissa = mantissa * 10 + static_cast<uint64_t>(*p - '0');
             ++digits;
@@ -186,19 +210,21 @@ const char* ParseUnsignedDouble(const char* p, const char* end, double& out) {
 }  // namespace
 
 void LineTokens::SkipBlanks() {
-    std::size_t i = 0;
-    while (i < rest_.size() && IsBlank(rest_[i])) ++i;
-    rest_.remove_prefix(i);
+    const char* p = rest_.data();
+    const char* end = p + rest_.size();
+    while (p != end && IsBlank(*p)) ++p;
+    rest_ = std::string_view(p, static_cast<std::size_t>(end - p));
 }
 
 std::string_view LineTokens::Word() {
     if (failed_) return {};
-    SkipBlanks();
-    std::size_t i = 0;
-    while (i < rest_.size() && !IsBlank(rest_[i])) ++i;
-    std::string_view word = rest_.substr(0, i);
-    rest_.remove_prefix(i);
-    return word;
+    const char* p = rest_.data();
+    const char* end = p + rest_.size();
+    while (p != end && IsBlank(*p)) ++p;
+    const char* start = p;
+    while (p != end && !IsBlank(*p)) ++p;
+    rest_ = std::string_view(p, static_cast<std::size_t>(end - p));
+    return std::string_view(start, static_cast<std::size_t>(p - start));
 }
 
 namespace {

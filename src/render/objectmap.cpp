@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <limits>
 
@@ -51,15 +52,28 @@ void ComputeDepths(TranslucentList& list, const Mat4& modelview, double yaw) {
     }
 }
 
-void SortBackToFront(std::span<TTranslucentTriangle> records) {
-    // NaN has no place in an ordering of doubles: it sorts before every number.
-    const auto key = [](double d) { return std::isnan(d) ? -std::numeric_limits<double>::infinity() : d; };
-    std::sort(records.begin(), records.end(),
-              [&](const TTranslucentTriangle& a, const TTranslucentTriangle& b) {
-                  const double ka = key(a.depth), kb = key(b.depth);
-                  if (ka != kb) return ka < kb;
-                  return std::isnan(a.depth) && !std::isnan(b.depth);
-              });
+void SortBackToFront(std::span<const TTranslucentTriangle> records, std::vector<uint32_t>& order) {
+    // Each record becomes one 64-bit key: its depth as a float whose bits are turned so that
+    // unsigned order is numeric order, then its index. Sorting plain integers keeps the records
+    // where they are and is several times faster than sorting the records. (Depths closer than a
+    // float can tell apart count as equal, whose order is not fixed anyway.) NaN has no place in
+    // an ordering of numbers: those records go first.
+    std::vector<uint64_t> keys;
+    keys.reserve(records.size());
+    order.clear();
+    order.reserve(records.size());
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const double depth = records[i].depth;
+        if (std::isnan(depth)) {
+            order.push_back(static_cast<uint32_t>(i));
+            continue;
+        }
+        const auto bits = std::bit_cast<uint32_t>(static_cast<float>(depth));
+        const uint32_t ordered = (bits & 0x80000000u) ? ~bits : (bits | 0x80000000u);
+        keys.push_back((static_cast<uint64_t>(ordered) << 32) | static_cast<uint64_t>(i));
+    }
+    std::sort(keys.begin(), keys.end());
+    for (const uint64_t k : keys) order.push_back(static_cast<uint32_t>(k & 0xFFFFFFFFu));
 }
 
 // ---- The scene ----------------------------------------------------------------------------
@@ -124,23 +138,23 @@ void TObjectMap::DrawTranslucent(TranslucentList& list, const DrawContext& conte
     Mat4 modelview{};
     glGetDoublev(GL_MODELVIEW_MATRIX, modelview.data());
     ComputeDepths(list, modelview, context.camera.yaw);
-    SortBackToFront(list.records);
+    SortBackToFront(list.records, order_);
 
     DrawContext forced = context;
     forced.flags.object = true;
-    std::vector<int32_t> run;
+    // Neighbours in depth order from the same batch are drawn in one call.
     std::size_t i = 0;
-    while (i < list.records.size()) {
-        const TTranslucentTriangle& first = list.records[i];
+    while (i < order_.size()) {
+        const TTranslucentTriangle& first = list.records[order_[i]];
         std::size_t end = i + 1;
-        while (end < list.records.size() && list.records[end].batch == first.batch &&
-               list.records[end].fromGround == first.fromGround)
+        while (end < order_.size() && list.records[order_[end]].batch == first.batch &&
+               list.records[order_[end]].fromGround == first.fromGround)
             ++end;
         const bool ground = groundFlags && first.fromGround;
         if (first.batch && !(ground && !context.flags.ground)) {
-            run.clear();
-            for (std::size_t k = i; k < end; ++k) run.push_back(list.records[k].triangle);
-            DrawTriangles(*first.batch, run, ground ? forced : context);
+            run_.clear();
+            for (std::size_t k = i; k < end; ++k) run_.push_back(list.records[order_[k]].triangle);
+            DrawTriangles(*first.batch, run_, ground ? forced : context);
         }
         i = end;
     }

@@ -27,7 +27,7 @@ struct TTranslucentTriangle {
 // A transparent pass: the records and the objects they come from.
 struct TranslucentList {
     std::vector<const RWXObject*> sources;
-    std::vector<TTranslucentTriangle> records;
+    std::vector<TTranslucentTriangle> records;  // objects in order, then the ground
 };
 
 // Appends the transparent triangles of `object` (clumps in order, each clump's non-opaque
@@ -39,9 +39,9 @@ void AppendTranslucent(TranslucentList& list, const RWXObject& object, bool from
 // be measured gets NaN.
 void ComputeDepths(TranslucentList& list, const Mat4& modelview, double yaw);
 
-// Orders the records by ascending depth: the farthest first, drawn back to front. NaN depths go
-// first. The order of equal depths is not fixed.
-void SortBackToFront(std::span<TTranslucentTriangle> records);
+// The indices of `records` by ascending depth: the farthest first, drawn back to front. NaN
+// depths come first. The order of equal depths is not fixed. `order` is replaced.
+void SortBackToFront(std::span<const TTranslucentTriangle> records, std::vector<uint32_t>& order);
 
 class TObjectMap {
 public:
@@ -98,6 +98,8 @@ private:
     TranslucentList translucent_;
     TranslucentList skyboxTranslucent_;
     bool compiled_ = true;
+    std::vector<uint32_t> order_;  // scratch of the transparent passes
+    std::vector<int32_t> run_;
 };
 
 }  // namespace pelorus

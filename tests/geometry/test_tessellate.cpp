@@ -126,3 +126,40 @@ TEST(Tessellate, RepeatedVerticesTerminate) {
 
 }  // namespace
 }  // namespace pelorus
+
+namespace pelorus {
+namespace {
+
+// Random polygons of every kind large enough for the grid: star shapes, spirals with repeated
+// vertices, integer grids full of collinear and coincident points, and polygons in tilted planes.
+TEST(Tessellate, GridSearchChoosesExactlyWhatTheFullScanChooses) {
+    uint64_t state = 12345;
+    auto next = [&] {
+        state = state * 6364136223846793005ull + 1442695040888963407ull;
+        return static_cast<double>(state >> 11) / static_cast<double>(1ull << 53);
+    };
+    for (int round = 0; round < 300; ++round) {
+        const int n = 64 + static_cast<int>(next() * 400);
+        const int kind = round % 4;
+        std::vector<TVertex> v;
+        for (int i = 0; i < n; ++i) {
+            const double angle = 2 * 3.14159265358979 * i / n;
+            double r = 10 + 9 * next();
+            double x = r * std::cos(angle), y = r * std::sin(angle), z = 0;
+            if (kind == 1) r = 1 + i % 17, x = r * std::cos(angle * 3), y = r * std::sin(angle * 3);
+            if (kind == 2) x = std::floor(next() * 8), y = std::floor(next() * 8);
+            if (kind == 3) z = 0.5 * x + 0.25 * y;
+            v.push_back(TVertex{x, y, z});
+        }
+        std::vector<int32_t> poly = Range(n);
+        if (kind == 1)
+            for (int i = 0; i < n / 10; ++i) poly[static_cast<std::size_t>(next() * n)] = static_cast<int32_t>(next() * n);
+        Tris byGrid, byScan;
+        TessellatePolygon(v, poly, byGrid);
+        TessellatePolygonByScan(v, poly, byScan);
+        ASSERT_EQ(byGrid, byScan) << "round " << round << " kind " << kind << " n " << n;
+    }
+}
+
+}  // namespace
+}  // namespace pelorus

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <GL/gl.h>
+
 #include <string>
 #include <vector>
 
@@ -34,6 +36,8 @@ struct ColourCase {
     bool lighting;
     Rgb expected;
 };
+void PrintTo(const ColourCase& c, std::ostream* os) { *os << c.name; }
+
 
 class ColourTest : public GLTest, public ::testing::WithParamInterface<ColourCase> {};
 
@@ -109,6 +113,8 @@ struct AddressCase {
     const char* mode;
     Rgb at[4];  // at u = 0.25, 0.75, 1.25, 1.75 of a face spanning u 0 to 2
 };
+void PrintTo(const AddressCase& c, std::ostream* os) { *os << c.mode; }
+
 
 class AddressModeTest : public TextureTest, public ::testing::WithParamInterface<AddressCase> {};
 
@@ -206,6 +212,43 @@ TEST_F(TextureTest, CompiledAndDirectDrawingGiveTheSamePixels) {
     EXPECT_FALSE(Near(Centre(), kBlack)) << "the scene was not drawn";
 }
 
+TEST_F(TextureTest, TexturesAreReleasedWithTheirObject) {
+    dir_.Write("red.jpg", BandsJpeg(16, 16, {kRed}));
+    dir_.Write("anim.jpg", FramesJpeg(16, {kRed, kGreen}));
+    auto scene = SceneOf(Square("Texture anim"), 0, 0, 0, TexturesFrom(dir_.Path()));
+    scene->SetGround(RWXObject::FromText(Square("Texture red"), 0, 0, 0, TexturesFrom(dir_.Path())));
+    Draw(scene.get());
+    std::vector<uint32_t> names;
+    for (const RWXObject* o : {&scene->Object(0), scene->Ground()})
+        for (const TTexture& t : o->Textures()) names.insert(names.end(), t.glNames.begin(), t.glNames.end());
+    ASSERT_EQ(names.size(), 3u) << "one texture object per frame, uploaded when first drawn";
+    for (const uint32_t n : names) EXPECT_TRUE(glIsTexture(n)) << n;
+
+    scene->SetGround(nullptr);
+    EXPECT_FALSE(glIsTexture(names[2])) << "the replaced ground's texture";
+    EXPECT_TRUE(glIsTexture(names[0]));
+    scene.reset();
+    for (const uint32_t n : names) EXPECT_FALSE(glIsTexture(n)) << n;
+}
+
+TEST_F(TextureTest, ApplyingAWorldGivesTheSceneItsGroundAndSkybox) {
+    dir_.Write("models/grass.rwx", Square("Color 0 1 0"));
+    dir_.Write("models/sky.rwx", Square("Color 0 0 1"));
+    WorldLook look = PlainLook();
+    look.groundPath = dir_.Join("models/grass.rwx");
+    look.skyboxPath = dir_.Join("models/sky.rwx");
+    TObjectMap scene;
+    Apply(look, &scene, dir_.Path());
+    ASSERT_TRUE(scene.Ground());
+    ASSERT_TRUE(scene.Skybox());
+    EXPECT_EQ(scene.Ground()->Offset(), kGroundOffset);
+    EXPECT_EQ(scene.Skybox()->Offset(), kSkyboxOffset);
+    look.skyboxPath = "models/.rwx";  // a world without skybox
+    Apply(look, &scene, dir_.Path());
+    EXPECT_TRUE(scene.Ground());
+    EXPECT_FALSE(scene.Skybox());
+}
+
 // ---- The transparent pass --------------------------------------------------------------------
 
 TEST_F(GLTest, TranslucentFacesOfTwoObjectsBlendFartherFirstInEitherMapOrder) {
@@ -237,6 +280,8 @@ struct GroundCase {
     bool object, ground;
     Rgb model, groundOpaque, groundTranslucent;
 };
+void PrintTo(const GroundCase& c, std::ostream* os) { *os << c.name; }
+
 
 class GroundTest : public GLTest, public ::testing::WithParamInterface<GroundCase> {};
 
@@ -312,6 +357,8 @@ struct AlignCase {
     double yaw;
     bool visible;
 };
+void PrintTo(const AlignCase& c, std::ostream* os) { *os << c.name; }
+
 
 class AlignTest : public GLTest, public ::testing::WithParamInterface<AlignCase> {};
 
@@ -440,6 +487,8 @@ struct FogCase {
     bool worldFog, viewFog;
     Rgb expected;
 };
+void PrintTo(const FogCase& c, std::ostream* os) { *os << c.name; }
+
 
 class FogTest : public GLTest, public ::testing::WithParamInterface<FogCase> {};
 

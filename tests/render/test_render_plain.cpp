@@ -203,17 +203,28 @@ TEST(ComputeDepths, AlignedBatchesTurnWithTheCamera) {
 TEST(SortBackToFront, PutsTheFarthestFirstAndCopesWithNaN) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     std::vector<TTranslucentTriangle> records;
-    const double depths[] = {-1, nan, -5, -3, nan, -2, -4, nan, -0.5};
+    const double depths[] = {-1, nan, -5, -3, nan, -2, -4, nan, -0.5, 0.25, -1e30, 1e30};
     for (int i = 0; i < 200; ++i)
         for (const double d : depths) {
             TTranslucentTriangle t;
             t.depth = d;
+            t.triangle = i;
             records.push_back(t);
         }
-    SortBackToFront(records);
-    for (std::size_t i = 0; i < 600; ++i) EXPECT_TRUE(std::isnan(records[i].depth)) << i;
-    for (std::size_t i = 601; i < records.size(); ++i) ASSERT_LE(records[i - 1].depth, records[i].depth) << i;
-    EXPECT_EQ(records[600].depth, -5);
+    std::vector<uint32_t> order{7, 7, 7};
+    SortBackToFront(records, order);
+    ASSERT_EQ(order.size(), records.size());
+    std::vector<bool> seen(records.size());
+    for (const uint32_t i : order) {
+        ASSERT_LT(i, records.size());
+        EXPECT_FALSE(seen[i]) << "index " << i << " twice";
+        seen[i] = true;
+    }
+    for (std::size_t i = 0; i < 600; ++i) EXPECT_TRUE(std::isnan(records[order[i]].depth)) << i;
+    for (std::size_t i = 601; i < order.size(); ++i)
+        ASSERT_LE(records[order[i - 1]].depth, records[order[i]].depth) << i;
+    EXPECT_EQ(records[order[600]].depth, -1e30);
+    EXPECT_EQ(records[order.back()].depth, 1e30);
 }
 
 TEST(TriangleDepth, IndexOutsideTheBatchIsNaN) {

@@ -150,6 +150,8 @@ struct Reference {
     const char* name;  // tests/data/render/<name>.png
     std::vector<std::string> args;
 };
+void PrintTo(const Reference& r, std::ostream* os) { *os << r.name; }
+
 
 class ReferenceImage : public ::testing::TestWithParam<Reference> {};
 

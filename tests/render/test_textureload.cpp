@@ -1,0 +1,274 @@
+// Texture loading from disk: names, the cache, the search path, zipped images, masks as alpha,
+// mirror tiling, animation frames, and every way an image can be bad.
+
+#include <gtest/gtest.h>
+
+#include <zip.h>
+
+#include "renderfixtures.h"
+#include "platform/paths.h"
+#include "render/textureload.h"
+#include "testutil.h"
+
+namespace pelorus {
+namespace {
+
+using test::LogCapture;
+using test::Rgb;
+using Lines = std::vector<std::string>;
+
+const Rgb kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255}, kWhite{255, 255, 255};
+
+// A folder with TexturesPath.txt naming `dirs` (relative to it), and a reader set to use it.
+class TextureTest : public ::testing::Test {
+protected:
+    void SetSearchPath(const std::vector<std::string>& dirs) {
+        std::string text;
+        for (const auto& d : dirs) text += root.Join(d) + "\n";
+        text.pop_back();  // no final empty entry
+        root.Write("TexturesPath.txt", text);
+    }
+    std::unique_ptr<RWXObject> Read(const std::string& script) {
+        ReadOptions options;
+        options.programDir = root.Path();
+        return RWXObject::FromText(script, 0, 0, 0, options);
+    }
+    static std::string Triangle(const std::string& textureLine) {
+        return "ClumpBegin\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\n" + textureLine + "\nTriangle 1 2 3\nClumpEnd\n";
+    }
+    static Rgb Texel(const TTexture& t, int x, int y) {
+        const std::size_t i = (static_cast<std::size_t>(y) * static_cast<std::size_t>(t.width) + static_cast<std::size_t>(x)) * 4;
+        return {t.rgba[i], t.rgba[i + 1], t.rgba[i + 2]};
+    }
+    static int Alpha(const TTexture& t, int x, int y) {
+        return t.rgba[(static_cast<std::size_t>(y) * static_cast<std::size_t>(t.width) + static_cast<std::size_t>(x)) * 4 + 3];
+    }
+    test::TempDir root;
+};
+
+TEST_F(TextureTest, NamesGetJpgAppendedAndTheCacheIgnoresCase) {
+    SetSearchPath({"tex"});
+    root.Write("tex/wood.jpg", test::BandsJpeg(8, 8, {kRed}));
+    LogCapture log;
+    auto o = Read(Triangle("Texture wood\nTexture wood.jpg\nTexture WOOD.JPG\nTexture wall.png\nTexture .hidden"));
+    ASSERT_EQ(o->Textures().size(), 1u);
+    EXPECT_EQ(o->Textures()[0].name, "wood.jpg");
+    // ".hidden" has no extension (its only point is its first character): looked for as ".hidden.jpg".
+    EXPECT_EQ(log.Lines(), Lines{"Couldn't open texture \".hidden.jpg\"."});
+}
+
+TEST_F(TextureTest, TheFirstUseFixesMipmapAndAddressMode) {
+    SetSearchPath({"tex"});
+    root.Write("tex/wood.jpg", test::BandsJpeg(8, 8, {kRed}));
+    auto o = Read("TextureMipmapState Off\nTexture wood\nTextureMipmapState On\nTextureAddressMode Clamp\nTexture wood\n");
+    ASSERT_EQ(o->Textures().size(), 1u);
+    EXPECT_EQ(o->Textures()[0].mipmapped, 0);
+    EXPECT_EQ(o->Textures()[0].addressMode, 0);
+}
+
+TEST_F(TextureTest, SearchPathOrderDecidesAndFileNamesMatchInAnyCase) {
+    SetSearchPath({"first", "second"});
+    root.Write("second/Wood.JPG", test::BandsJpeg(8, 8, {kGreen}));
+    root.Write("second/stone.jpg", test::BandsJpeg(8, 8, {kGreen}));
+    root.Write("first/stone.jpg", test::BandsJpeg(8, 8, {kBlue}));
+    auto o = Read("Texture wood\nTexture stone\n");
+    ASSERT_EQ(o->Textures().size(), 2u);
+    EXPECT_TRUE(test::Near(Texel(o->Textures()[0], 0, 0), kGreen));
+    EXPECT_TRUE(test::Near(Texel(o->Textures()[1], 0, 0), kBlue));
+}
+
+TEST_F(TextureTest, WithoutTexturesPathTheCurrentFolderIsSearched) {
+    root.Write("models/here.jpg", test::BandsJpeg(8, 8, {kRed}));
+    ScopedCurrentDirectory cd(root.Join("models"));
+    auto o = Read("Texture here\n");
+    EXPECT_EQ(o->Textures().size(), 1u);
+}
+
+TEST_F(TextureTest, MaskBytesBecomeAlphaAndAreLookedForOnlyBesideTheTexture) {
+    SetSearchPath({"a", "b"});
+    root.Write("a/glass.jpg", test::BandsJpeg(8, 8, {kWhite}));
+    std::vector<uint8_t> grey(64, 255);
+    grey[0] = 0;        // top-left transparent
+    grey[63] = 128;     // bottom-right half
+    root.Write("a/holes.bmp", test::EncodeGreyBmp(8, 8, grey));
+    root.Write("b/elsewhere.bmp", test::EncodeGreyBmp(8, 8, grey));
+    LogCapture log;
+    auto o = Read(Triangle("Texture glass Mask holes\nTexture glass.jpg\n") + "ClumpBegin\nClumpEnd\n");
+    ASSERT_EQ(o->Textures().size(), 1u);
+    const TTexture& t = o->Textures()[0];
+    EXPECT_EQ(t.hasMask, 1);
+    EXPECT_EQ(Alpha(t, 0, 0), 0);
+    EXPECT_EQ(Alpha(t, 7, 7), 128);
+    EXPECT_EQ(Alpha(t, 3, 3), 255);
+    // "glass.jpg" without a mask finds the masked record in the cache: the face is still masked.
+    EXPECT_EQ(o->CountTranslucentTriangles(), 1);
+
+    LogCapture log2;
+    auto other = Read(Triangle("Texture glass Mask elsewhere"));
+    EXPECT_EQ(log2.Lines(), Lines{"Couldn't open texture mask \"elsewhere.bmp\"."});
+    ASSERT_EQ(other->Textures().size(), 1u);
+    EXPECT_EQ(other->Textures()[0].hasMask, 0);
+    EXPECT_EQ(Alpha(other->Textures()[0], 0, 0), 255);
+}
+
+TEST_F(TextureTest, MaskedTexturesMakeTheirFacesTranslucent) {
+    SetSearchPath({"a"});
+    root.Write("a/glass.jpg", test::BandsJpeg(8, 8, {kWhite}));
+    root.Write("a/holes.bmp", test::EncodeGreyBmp(8, 8, std::vector<uint8_t>(64, 200)));
+    auto o = Read(Triangle("Texture glass Mask holes"));
+    EXPECT_EQ(o->CountTranslucentTriangles(), 1);
+    const RWXMaterial& m = o->Clumps()[0]->Batches()[0]->Material();
+    EXPECT_EQ(m.mask, 1);
+    EXPECT_EQ(m.frameCount, 1);
+    EXPECT_EQ(m.TextureIndex(), 0);
+}
+
+TEST_F(TextureTest, MasksOfAnotherSizeNeverReachOutsideAndLeaveTheRestOpaque) {
+    SetSearchPath({"a"});
+    root.Write("a/big.jpg", test::BandsJpeg(16, 16, {kWhite}));
+    root.Write("a/small.bmp", test::EncodeGreyBmp(4, 4, std::vector<uint8_t>(16, 10)));
+    auto o = Read("Texture big Mask small\n");
+    ASSERT_EQ(o->Textures().size(), 1u);
+    const TTexture& t = o->Textures()[0];
+    EXPECT_EQ(Alpha(t, 3, 3), 10);
+    EXPECT_EQ(Alpha(t, 4, 0), 255);
+    EXPECT_EQ(Alpha(t, 0, 4), 255);
+    EXPECT_EQ(Alpha(t, 15, 15), 255);
+}
+
+TEST_F(TextureTest, UnreadableMasksAreReportedAndTheTextureKept) {
+    SetSearchPath({"a"});
+    root.Write("a/t.jpg", test::BandsJpeg(8, 8, {kWhite}));
+    std::string bmp = test::EncodeGreyBmp(8, 8, std::vector<uint8_t>(64, 0));
+    root.Write("a/cut.bmp", bmp.substr(0, bmp.size() / 2));
+    root.Write("a/jpegmask.bmp", test::BandsJpeg(8, 8, {kWhite}));
+    LogCapture log;
+    auto o = Read("Texture t Mask cut\nTexture T.jpg Mask jpegmask\n");
+    EXPECT_EQ(log.Lines(), Lines{"Couldn't open texture mask \"cut.bmp\"."});
+    ASSERT_EQ(o->Textures().size(), 1u);
+    EXPECT_EQ(o->Textures()[0].hasMask, 0);
+}
+
+TEST_F(TextureTest, MirrorModeStoresTheTwoByTwoMirroredTile) {
+    SetSearchPath({"a"});
+    root.Write("a/m.jpg", test::BandsJpeg(16, 16, {kRed, kBlue}));  // left red, right blue
+    auto o = Read("TextureAddressMode Mirror\nTexture m\n");
+    const TTexture& t = o->Textures()[0];
+    EXPECT_EQ(t.width, 32);
+    EXPECT_EQ(t.height, 32);
+    EXPECT_EQ(t.frameCount, 1);
+    EXPECT_EQ(t.addressMode, kMirror);
+    EXPECT_TRUE(test::Near(Texel(t, 0, 0), kRed));
+    EXPECT_TRUE(test::Near(Texel(t, 12, 0), kBlue));
+    EXPECT_TRUE(test::Near(Texel(t, 19, 0), kBlue));   // mirrored: blue meets blue
+    EXPECT_TRUE(test::Near(Texel(t, 31, 0), kRed));
+    EXPECT_TRUE(test::Near(Texel(t, 0, 31), kRed));    // the lower half repeats the upper, flipped
+    EXPECT_TRUE(test::Near(Texel(t, 31, 31), kRed));
+}
+
+TEST(ComposeRgba, MirrorsRowsAndColumnsExactly) {
+    const std::vector<uint8_t> rgb = {1, 1, 1, 2, 2, 2, 3, 3, 3, 4, 4, 4};  // 2 x 2: 1 2 / 3 4
+    const std::vector<uint8_t> mask = {10, 20, 30, 40};
+    const auto out = ComposeRgba(rgb, 2, 2, mask, 2, 2, true);
+    ASSERT_EQ(out.size(), 4u * 4u * 4u);
+    const uint8_t expected[4][4] = {{1, 2, 2, 1}, {3, 4, 4, 3}, {3, 4, 4, 3}, {1, 2, 2, 1}};
+    const uint8_t alpha[4][4] = {{10, 20, 20, 10}, {30, 40, 40, 30}, {30, 40, 40, 30}, {10, 20, 20, 10}};
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) {
+            EXPECT_EQ(out[static_cast<std::size_t>((y * 4 + x) * 4)], expected[y][x]) << x << "," << y;
+            EXPECT_EQ(out[static_cast<std::size_t>((y * 4 + x) * 4 + 3)], alpha[y][x]) << x << "," << y;
+        }
+}
+
+TEST_F(TextureTest, VerticalStripsOfSquareFramesAnimate) {
+    SetSearchPath({"a"});
+    root.Write("a/strip.jpg", test::FramesJpeg(16, {kRed, kGreen, kBlue, kWhite}));
+    root.Write("a/odd.jpg", test::BandsJpeg(16, 24, {kRed}));
+    root.Write("a/square.jpg", test::BandsJpeg(16, 16, {kRed}));
+    auto o = Read("Texture strip\nTexture odd\nTextureAddressMode Mirror\nTexture square\n");
+    ASSERT_EQ(o->Textures().size(), 3u);
+    EXPECT_EQ(o->Textures()[0].frameCount, 4);
+    EXPECT_EQ(o->Textures()[1].frameCount, 1);
+    EXPECT_EQ(o->Textures()[2].frameCount, 1);
+    EXPECT_TRUE(test::Near(Texel(o->Textures()[0], 8, 40), kBlue));
+}
+
+TEST_F(TextureTest, StripsOfMoreThanAHundredFramesKeepTheFirstHundred) {
+    SetSearchPath({"a"});
+    root.Write("a/long.jpg", test::EncodeJpeg(8, 8 * 120, std::vector<uint8_t>(8 * 8 * 120 * 3, 90)));
+    LogCapture log;
+    auto o = Read(Triangle("Texture long"));
+    EXPECT_EQ(log.Lines(), Lines{"Texture \"long.jpg\" has 120 frames; only the first 100 are used."});
+    const TTexture& t = o->Textures()[0];
+    EXPECT_EQ(t.frameCount, 100);
+    EXPECT_EQ(t.height, 800);
+    EXPECT_EQ(t.rgba.size(), 8u * 800u * 4u);
+    EXPECT_EQ(o->Clumps()[0]->Batches()[0]->Material().frameCount, 100);
+}
+
+TEST_F(TextureTest, BadImagesAreReportedOnceEachAndTheModelStillReads) {
+    SetSearchPath({"a"});
+    const std::string good = test::BandsJpeg(16, 16, {kRed});
+    root.Write("a/cut.jpg", good.substr(0, good.size() / 2));
+    root.Write("a/garbage.jpg", "this is no image at all");
+    root.Write("a/wide.jpg", test::EncodeJpeg(16385, 1, std::vector<uint8_t>(16385 * 3, 0)));
+    LogCapture log;
+    auto o = Read(Triangle("Texture cut\nTexture garbage\nTexture wide\nTexture cut\nTexture missing"));
+    EXPECT_EQ(log.Lines(), (Lines{"Couldn't read texture \"cut.jpg\".", "Couldn't read texture \"garbage.jpg\".",
+                                  "Couldn't read texture \"wide.jpg\": wider or taller than 16384 pixels.",
+                                  "Couldn't read texture \"cut.jpg\".", "Couldn't open texture \"missing.jpg\"."}));
+    EXPECT_TRUE(o->Textures().empty());
+    EXPECT_EQ(o->CountTriangles(), 1);
+    EXPECT_EQ(o->Clumps()[0]->Batches()[0]->Material().frameCount, 0);
+}
+
+std::string ZipOf(const std::string& member, const std::string& content) {
+    test::TempDir tmp;
+    const std::string path = tmp.Join("a.zip");
+    int error = 0;
+    zip_t* z = zip_open(path.c_str(), ZIP_CREATE, &error);
+    zip_source_t* src = zip_source_buffer(z, content.data(), content.size(), 0);
+    zip_file_add(z, member.c_str(), src, ZIP_FL_OVERWRITE);
+    zip_close(z);
+    std::string bytes;
+    ReadWholeFile(path, bytes);
+    return bytes;
+}
+
+TEST_F(TextureTest, ZippedTexturesAndMasksAreFoundBesideTheirFolderEntries) {
+    SetSearchPath({"a", "b"});
+    root.Write("b/bark.zip", ZipOf("Bark.JPG", test::BandsJpeg(8, 8, {kGreen})));
+    root.Write("b/barkm.zip", ZipOf("barkm.bmp", test::EncodeGreyBmp(8, 8, std::vector<uint8_t>(64, 7))));
+    LogCapture log;
+    auto o = Read("Texture bark Mask barkm\n");
+    EXPECT_TRUE(log.Lines().empty());
+    ASSERT_EQ(o->Textures().size(), 1u);
+    EXPECT_EQ(o->Textures()[0].hasMask, 1);
+    EXPECT_EQ(Alpha(o->Textures()[0], 1, 1), 7);
+    EXPECT_TRUE(test::Near(Texel(o->Textures()[0], 1, 1), kGreen));
+}
+
+TEST_F(TextureTest, TexturesAreNotReadWhenReadingWithoutThem) {
+    SetSearchPath({"a"});
+    root.Write("a/wood.jpg", test::BandsJpeg(8, 8, {kRed}));
+    LogCapture log;
+    auto o = test::ReadScript(Triangle("Texture wood\nTexture missing"));
+    EXPECT_TRUE(o->Textures().empty());
+    EXPECT_TRUE(log.Lines().empty());
+}
+
+TEST(TextureNames, ExtensionRules) {
+    EXPECT_EQ(TextureFileName("wood"), "wood.jpg");
+    EXPECT_EQ(TextureFileName("wood.JPEG"), "wood.JPEG");
+    EXPECT_EQ(TextureFileName("a.b.c"), "a.b.c");
+    EXPECT_EQ(TextureFileName(".x"), ".x.jpg");
+    EXPECT_EQ(MaskFileName("holes"), "holes.bmp");
+    EXPECT_EQ(MaskFileName(""), "");
+    EXPECT_TRUE(IsLoadableTextureName("x.JpG"));
+    EXPECT_TRUE(IsLoadableTextureName("x.jpeg"));
+    EXPECT_FALSE(IsLoadableTextureName("x.png"));
+    EXPECT_FALSE(IsLoadableTextureName("x.jpg.bak"));
+}
+
+}  // namespace
+}  // namespace pelorus
