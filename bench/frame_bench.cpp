@@ -186,10 +186,8 @@ double TimeTranslucent(std::vector<std::unique_ptr<RWXObject>> objects, int fram
         const Mat4 modelview = CameraMatrix(camera);
         const auto t0 = Clock::now();
         ComputeDepths(list, modelview, camera.yaw);
-        const auto t1 = Clock::now();
         SortBackToFront(list.records, order);
         times.push_back(Ms(Clock::now() - t0));
-        if (std::getenv("BENCH_SPLIT")) std::printf("depth %.2f sort %.2f\n", Ms(t1 - t0), Ms(Clock::now() - t1));
     }
     return Median(times);
 }

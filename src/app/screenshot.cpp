@@ -22,7 +22,7 @@ namespace {
 
 constexpr const char* kScreenshotUsage =
     "Usage: pelorus --screenshot OUT.png [--size WxH] [--yaw DEG] [--pitch DEG] [--height H]\n"
-    "                            [--distance D] [--world FILE] [--view LIST] [--time MS] [FILE]\n";
+    "                            [--distance D] [--world NAME|FILE] [--view LIST] [--time MS] [FILE]\n";
 
 bool ParseDouble(std::string_view text, double& out) {
     if (text.empty()) return false;
@@ -94,7 +94,30 @@ bool WritePng(const std::string& path, const std::vector<uint8_t>& rgba, int32_t
     return true;
 }
 
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (lower(a[i]) != lower(b[i])) return false;
+    return true;
+}
+
 }  // namespace
+
+std::string WorldFileOfArgument(std::string_view value, std::string_view folder) {
+    WorldBook book(folder);
+    std::string text;
+    if (!ReadWholeFile(book.ListPath(), text)) return std::string(value);
+    const std::vector<std::string> names = ParseWorldList(text).names;
+    const std::string* match = nullptr;
+    for (const std::string& name : names)
+        if (!match && name == value) match = &name;
+    for (const std::string& name : names)
+        if (!match && EqualNoCase(name, value)) match = &name;
+    if (match)
+        if (const std::optional<std::string> path = book.WorldFilePath(*match)) return *path;
+    return std::string(value);
+}
 
 bool ApplyViewList(std::string_view list, ViewFlags& flags, std::string& error) {
     ViewFlags changed = flags;
@@ -188,9 +211,12 @@ int RunScreenshot(const std::vector<std::string>& args, std::ostream& out, std::
 
     WorldLook look;
     if (request->world) {
+        const std::string worldFile = WorldFileOfArgument(*request->world, CurrentDirectory());
         std::string text;
-        if (!ReadWholeFile(*request->world, text)) {
-            err << "pelorus: cannot read the world file \"" << *request->world << "\"\n";
+        if (!ReadWholeFile(worldFile, text)) {
+            err << "pelorus: cannot read the world file \"" << worldFile << "\"";
+            if (worldFile != *request->world) err << " of the world \"" << *request->world << "\"";
+            err << "\n";
             return 1;
         }
         look = LookOf(ParseWorldFile(text));

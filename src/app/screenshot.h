@@ -16,7 +16,7 @@ namespace pelorus {
 struct ScreenshotRequest {
     std::string output;                // the PNG to write
     std::string file;                  // script or object map; "" draws the empty scene
-    std::optional<std::string> world;  // world file; the default world without one
+    std::optional<std::string> world;  // world name or file; the default world without one
     int32_t width = 400, height = 400;
     Camera camera;
     ViewFlags flags;
@@ -33,8 +33,13 @@ std::optional<ScreenshotRequest> ParseScreenshotArgs(const std::vector<std::stri
 // "-" (off) in front. False and `error` set for an unknown name; `flags` is then unchanged.
 bool ApplyViewList(std::string_view list, ViewFlags& flags, std::string& error);
 
+// The world file that "--world VALUE" means, with `folder` the current folder: the file of the
+// world VALUE when the folder's Worlds.txt lists it (an exact name first, else one that differs
+// only in letter case), otherwise VALUE itself as a path.
+std::string WorldFileOfArgument(std::string_view value, std::string_view folder);
+
 // Runs the tool for `args` (beginning with "--screenshot"). Exit status: 0 when the image was
-// written, 1 when no OpenGL context can be made, the world file cannot be read or the image
+// written, 1 when no OpenGL context can be made, the world cannot be read or the image
 // cannot be written, 2 for arguments that do not read. Reading problems of the scene are printed
 // on `err` and do not change the status.
 int RunScreenshot(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);

@@ -36,7 +36,7 @@ void TClump::FinishReading() {
 // ---- Reading one line -------------------------------------------------------------------
 
 RWXCommand TClump::HandleLine(std::string_view line) {
-    LineTokens args(line);
+    LineTokens args(line, owner_->ReadableEnd());
     const RWXCommand code = CommandCode(args.Word());
     switch (code) {
         case RWXCommand::Vertex:

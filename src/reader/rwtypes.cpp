@@ -131,51 +131,58 @@ constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8
 
 constexpr bool IsDigitChar(char c) { return c >= '0' && c <= '9'; }
 
-// Eight ASCII digits loaded little-endian into one word.
-inline bool AllEightDigits(uint64_t v) {
-    return (((v & 0xF0F0F0F0F0F0F0F0ull) | (((v + 0x0606060606060606ull) & 0xF0F0F0F0F0F0F0F0ull) >> 4)) ==
-            0x3333333333333333ull);
-}
-inline uint64_t EightDigitsValue(uint64_t v) {
+constexpr uint64_t kPow10Int[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+
+// The value of eight digit values (0 to 9, one per byte, the first byte most significant).
+inline uint64_t EightDigitValues(uint64_t v) {
     const uint64_t mask = 0x000000FF000000FFull;
     const uint64_t mul1 = 0x000F424000000064ull;  // 100 + (1000000 << 32)
     const uint64_t mul2 = 0x0000271000000001ull;  // 1 + (10000 << 32)
-    v -= 0x3030303030303030ull;
     v = (v * 10) + (v >> 8);
-    v = (((v & mask) * mul1) + (((v >> 16) & mask) * mul2)) >> 32;
-    return v;
+    return (((v & mask) * mul1) + (((v >> 16) & mask) * mul2)) >> 32;
+}
+
+// Adds the run of decimal digits at `p` to `value` (as further digits) and counts them in
+// `digits`; returns the end of the run. Eight bytes are examined at a time where the text has
+// them. Once `digits` passes 19 the value is no longer meaningful (the caller checks the count).
+inline const char* DigitRun(const char* p, const char* end, const char* readable, uint64_t& value, int& digits) {
+    while (readable - p >= 8 && digits <= 11) {
+        uint64_t chunk;
+        std::memcpy(&chunk, p, 8);
+        const uint64_t x = chunk ^ 0x3030303030303030ull;  // digits become 0 to 9
+        // A byte is no digit when its value is above 9; carries only reach bytes above such a
+        // byte, so the first non-digit is found exactly.
+        const uint64_t nonDigit = ((x + 0x0606060606060606ull) | x) & 0xF0F0F0F0F0F0F0F0ull;
+        int k = nonDigit ? (__builtin_ctzll(nonDigit) >> 3) : 8;
+        if (k > end - p) k = static_cast<int>(end - p);  // the line ends first
+        if (k == 0) return p;
+        value = value * kPow10Int[k] + EightDigitValues(x << (64 - 8 * k));
+        digits += k;
+        p += k;
+        if (k < 8) return p;
+    }
+    while (p != end && IsDigitChar(*p)) {
+        value = value * 10 + static_cast<uint64_t>(*p - '0');
+        ++digits;
+        ++p;
+    }
+    return p;
 }
 
 // Reads an unsigned decimal number at [p, end): digits, an optional point and fraction, an optional
 // exponent. Gives the same value and extent as std::from_chars (general format): numbers whose
 // digits fit in 53 bits and whose power of ten is exactly representable are one correctly rounded
 // operation; all others are handed to std::from_chars.
-const char* ParseUnsignedDouble(const char* p, const char* end, double& out) {
+const char* ParseUnsignedDouble(const char* p, const char* end, const char* readable, double& out) {
     const char* start = p;
     uint64_t mantissa = 0;
     int digits = 0;
     int fractionDigits = 0;
-    while (p != end && IsDigitChar(*p)) {
-        mantissa = mantissa * 10 + static_cast<uint64_t>(*p - '0');
-        ++digits;
-        ++p;
-    }
+    p = DigitRun(p, end, readable, mantissa, digits);
     if (p != end && *p == '.') {
-        ++p;
-        // Eight fraction digits at a time where the text allows.
-        uint64_t chunk;
-        while (end - p >= 8 && (std::memcpy(&chunk, p, 8), AllEightDigits(chunk)) && digits <= 11) {
-            mantissa = mantissa * 100000000 + EightDigitsValue(chunk);
-            digits += 8;
-            fractionDigits += 8;
-            p += 8;
-        }
-        while (p != end && IsDigitChar(*p)) {
-            mantissa = mantissa * 10 + static_cast<uint64_t>(*p - '0');
-            ++digits;
-            ++fractionDigits;
-            ++p;
-        }
+        const int before = digits;
+        p = DigitRun(p + 1, end, readable, mantissa, digits);
+        fractionDigits = digits - before;
     }
     if (digits == 0) return nullptr;
     int exponent = 0;
@@ -247,7 +254,7 @@ bool LineTokens::Number(double& out) {
         return false;
     }
     double value = 0;
-    const char* next = ParseUnsignedDouble(p, end, value);
+    const char* next = ParseUnsignedDouble(p, end, readableEnd_, value);
     if (!next) {
         failed_ = true;
         return false;
@@ -276,16 +283,14 @@ bool LineTokens::Integer(int32_t& out) {
     const bool negative = *p == '-';
     if (negative) ++p;
     while (p != end && *p == '0') ++p;  // leading zeros never overflow
-    int64_t value = 0;
+    uint64_t magnitude = 0;
     int digits = 0;
-    while (p != end && IsDigit(*p)) {
-        if (++digits > 10) {
-            failed_ = true;
-            return false;
-        }
-        value = value * 10 + (*p - '0');
-        ++p;
+    p = DigitRun(p, end, readableEnd_, magnitude, digits);
+    if (digits > 10) {
+        failed_ = true;
+        return false;
     }
+    int64_t value = static_cast<int64_t>(magnitude);
     if (negative) value = -value;
     if (value > INT32_MAX || value < INT32_MIN) {
         failed_ = true;

@@ -46,7 +46,11 @@ std::string_view CommandName(RWXCommand code);
 // nothing more. Every read guards the end of the line itself.
 class LineTokens {
 public:
-    explicit LineTokens(std::string_view line) : rest_(line) {}
+    explicit LineTokens(std::string_view line) : rest_(line), readableEnd_(line.data() + line.size()) {}
+    // `readableEnd` (at or after the line's end) bounds the memory that may be looked at ahead of
+    // the line's end for speed; nothing beyond the line's end is ever taken as part of it.
+    LineTokens(std::string_view line, const char* readableEnd)
+        : rest_(line), readableEnd_(readableEnd ? readableEnd : line.data() + line.size()) {}
 
     // The next word, or an empty view at the end of the line or after a failed read.
     std::string_view Word();
@@ -68,6 +72,7 @@ public:
 private:
     void SkipBlanks();
     std::string_view rest_;
+    const char* readableEnd_;
     bool failed_ = false;
 };
 

@@ -91,7 +91,7 @@ void RWXObject::Log(std::string_view line) {
 }
 
 RWXCommand RWXObject::HandleLine(std::string_view line) {
-    LineTokens args(line);
+    LineTokens args(line, readableEnd_);
     const RWXCommand code = CommandCode(args.Word());
     switch (code) {
         case RWXCommand::ClumpBegin:
@@ -150,6 +150,7 @@ void RWXObject::Read(std::string_view text) {
         }
     };
 
+    readableEnd_ = text.data() + text.size();
     LineReader lines(text);
     std::string_view line;
     while (lines.Next(line)) {
@@ -201,6 +202,7 @@ void RWXObject::Read(std::string_view text) {
     }
     while (!open.empty()) end();  // the file ended inside bodies
 
+    readableEnd_ = nullptr;
     for (const auto& clump : clumps_) clump->ComputeVertexNormals();
 
     if (unlistedErrors_ > 0) {

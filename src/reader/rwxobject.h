@@ -77,6 +77,8 @@ public:
     std::vector<int32_t>& PolygonScratch() { return polygonScratch_; }
     std::vector<TTriangle>& TriangleScratch() { return triangleScratch_; }
     void CountFaceRead() { ++facesRead_; }
+    // The end of the text being read: lines may be looked ahead of up to there.
+    const char* ReadableEnd() const { return readableEnd_; }
     void CountVertexRead() {}
 
 private:
@@ -102,6 +104,7 @@ private:
     int64_t facesRead_ = 0;
     int64_t errorLines_ = 0;
     int64_t unlistedErrors_ = 0;
+    const char* readableEnd_ = nullptr;
     std::vector<int32_t> polygonScratch_;
     std::vector<TTriangle> triangleScratch_;
 };

@@ -3,6 +3,8 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <algorithm>
+
 #include "platform/errorlog.h"
 #include "platform/paths.h"
 #include "platform/searchpath.h"
@@ -26,9 +28,10 @@ void DrawFrame(const Viewport& viewport, const AppliedWorld& world, const DrawCo
     const Mat4 camera = CameraMatrix(context.camera);
     glLoadMatrixd(camera.data());
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-    const GLfloat position[4] = {static_cast<GLfloat>(-world.lightX), static_cast<GLfloat>(-world.lightY),
-                                 static_cast<GLfloat>(-world.lightZ), 0.0f};
-    glLightfv(GL_LIGHT0, GL_POSITION, position);
+    const GLdouble position[4] = {-world.lightX, -world.lightY, -world.lightZ, 0.0};
+    GLfloat light[4];
+    for (int i = 0; i < 4; ++i) light[i] = static_cast<GLfloat>(std::clamp(position[i], -1e30, 1e30));
+    glLightfv(GL_LIGHT0, GL_POSITION, light);
     if (context.flags.backdrop) DrawBackdrop(viewport, world.backdrop, context.camera);
     if (scene)
         scene->Draw(context);

@@ -13,6 +13,12 @@
 namespace pelorus {
 namespace {
 
+// A double as OpenGL's float; values beyond the float range become the largest float.
+GLfloat ToFloat(double v) {
+    constexpr double kMax = std::numeric_limits<GLfloat>::max();
+    return static_cast<GLfloat>(v > kMax ? kMax : v < -kMax ? -kMax : v);
+}
+
 struct Corners {
     const TVertex* v[3] = {nullptr, nullptr, nullptr};
 };
@@ -29,7 +35,7 @@ bool CornersOf(const MatTris& batch, std::size_t index, Corners& out) {
 }
 
 void SetEmission(const TVertex& v) {
-    const GLfloat emission[4] = {static_cast<GLfloat>(v.r), static_cast<GLfloat>(v.g), static_cast<GLfloat>(v.b), 1.0f};
+    const GLfloat emission[4] = {ToFloat(v.r), ToFloat(v.g), ToFloat(v.b), 1.0f};
     glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, emission);
 }
 
@@ -150,7 +156,7 @@ bool ApplyMaterial(const MatTris& batch, const DrawContext& context) {
         default: break;
     }
     glShadeModel(m.IsFacet() ? GL_FLAT : GL_SMOOTH);
-    const auto f = [](double v) { return static_cast<GLfloat>(v); };
+    const auto f = ToFloat;
     const GLfloat alpha = f(m.opacity);
     glColor4f(f(m.color.r), f(m.color.g), f(m.color.b), alpha);
     const GLfloat diffuse[4] = {f(m.diffuse.r), f(m.diffuse.g), f(m.diffuse.b), alpha};

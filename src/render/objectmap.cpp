@@ -68,7 +68,8 @@ void SortBackToFront(std::span<const TTranslucentTriangle> records, std::vector<
             order.push_back(static_cast<uint32_t>(i));
             continue;
         }
-        const auto bits = std::bit_cast<uint32_t>(static_cast<float>(depth));
+        constexpr double kFloatMax = std::numeric_limits<float>::max();
+        const auto bits = std::bit_cast<uint32_t>(static_cast<float>(std::clamp(depth, -kFloatMax, kFloatMax)));
         const uint32_t ordered = (bits & 0x80000000u) ? ~bits : (bits | 0x80000000u);
         keys.push_back((static_cast<uint64_t>(ordered) << 32) | static_cast<uint64_t>(i));
     }

@@ -40,7 +40,8 @@ void AppendTranslucent(TranslucentList& list, const RWXObject& object, bool from
 void ComputeDepths(TranslucentList& list, const Mat4& modelview, double yaw);
 
 // The indices of `records` by ascending depth: the farthest first, drawn back to front. NaN
-// depths come first. The order of equal depths is not fixed. `order` is replaced.
+// depths come first; depths beyond the range of float count as the largest float. The order of
+// equal depths is not fixed. `order` is replaced. A list holds fewer than 2^32 records.
 void SortBackToFront(std::span<const TTranslucentTriangle> records, std::vector<uint32_t>& order);
 
 class TObjectMap {

@@ -2,6 +2,8 @@
 
 #include <GL/gl.h>
 
+#include <algorithm>
+
 #include "platform/paths.h"
 
 namespace pelorus {
@@ -43,8 +45,8 @@ void ApplyWorld(const WorldLook& look, AppliedWorld& world, TObjectMap* scene, c
     world.fog = look.fog;
     if (look.fog) {
         glFogi(GL_FOG_MODE, GL_LINEAR);
-        glFogf(GL_FOG_START, static_cast<GLfloat>(look.fogStart));
-        glFogf(GL_FOG_END, static_cast<GLfloat>(look.fogEnd));
+        glFogf(GL_FOG_START, static_cast<GLfloat>(std::clamp(look.fogStart, -1e30, 1e30)));
+        glFogf(GL_FOG_END, static_cast<GLfloat>(std::clamp(look.fogEnd, -1e30, 1e30)));
         const GLfloat color[4] = {look.clearColor[0], look.clearColor[1], look.clearColor[2], 1.0f};
         glFogfv(GL_FOG_COLOR, color);
         glEnable(GL_FOG);

@@ -203,7 +203,7 @@ TEST(ComputeDepths, AlignedBatchesTurnWithTheCamera) {
 TEST(SortBackToFront, PutsTheFarthestFirstAndCopesWithNaN) {
     const double nan = std::numeric_limits<double>::quiet_NaN();
     std::vector<TTranslucentTriangle> records;
-    const double depths[] = {-1, nan, -5, -3, nan, -2, -4, nan, -0.5, 0.25, -1e30, 1e30};
+    const double depths[] = {-1, nan, -5, -3, nan, -2, -4, nan, -0.5, 0.25, -1e300, 1e300};
     for (int i = 0; i < 200; ++i)
         for (const double d : depths) {
             TTranslucentTriangle t;
@@ -223,8 +223,8 @@ TEST(SortBackToFront, PutsTheFarthestFirstAndCopesWithNaN) {
     for (std::size_t i = 0; i < 600; ++i) EXPECT_TRUE(std::isnan(records[order[i]].depth)) << i;
     for (std::size_t i = 601; i < order.size(); ++i)
         ASSERT_LE(records[order[i - 1]].depth, records[order[i]].depth) << i;
-    EXPECT_EQ(records[order[600]].depth, -1e30);
-    EXPECT_EQ(records[order.back()].depth, 1e30);
+    EXPECT_EQ(records[order[600]].depth, -1e300);
+    EXPECT_EQ(records[order.back()].depth, 1e300);
 }
 
 TEST(TriangleDepth, IndexOutsideTheBatchIsNaN) {

@@ -1,0 +1,78 @@
+#include "app/cataloguemenu.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QString>
+
+namespace pelorus {
+namespace {
+
+void AddEntries(QMenu* menu, const std::vector<CatalogueMenuEntry>& entries) {
+    for (const CatalogueMenuEntry& entry : entries) {
+        QAction* action = menu->addAction(QString::fromStdString(entry.label));
+        action->setCheckable(true);
+        action->setChecked(entry.checked);
+        action->setData(entry.command);
+    }
+}
+
+void CollectEntries(const QMenu* menu, std::vector<QAction*>& out) {
+    for (QAction* action : menu->actions()) {
+        if (QMenu* sub = action->menu())
+            CollectEntries(sub, out);
+        else if (action->data().isValid())
+            out.push_back(action);
+    }
+}
+
+}  // namespace
+
+CatalogueMenu::CatalogueMenu(QMenu* menu, QAction* before) : menu_(menu), before_(before) {}
+
+CatalogueMenu::~CatalogueMenu() {
+    Clear();
+}
+
+void CatalogueMenu::Clear() {
+    for (QPointer<QMenu>& group : groups_) {
+        if (!group) continue;
+        if (menu_) menu_->removeAction(group->menuAction());
+        delete group.data();
+    }
+    groups_.clear();
+}
+
+void CatalogueMenu::Rebuild(const std::vector<CatalogueMenuGroup>& groups) {
+    Clear();
+    if (!menu_) return;
+    QAction* before = before_ && menu_->actions().contains(before_.data()) ? before_.data() : nullptr;
+    for (const CatalogueMenuGroup& group : groups) {
+        auto* sub = new QMenu(QString::fromStdString(group.label), menu_);
+        if (group.parts.size() == 1 && group.parts.front().label.empty()) {
+            AddEntries(sub, group.parts.front().entries);
+        } else {
+            for (const CatalogueMenuPart& part : group.parts) {
+                auto* partMenu = new QMenu(QString::fromStdString(part.label), sub);
+                AddEntries(partMenu, part.entries);
+                sub->addMenu(partMenu);
+            }
+        }
+        menu_->insertMenu(before, sub);
+        groups_.emplace_back(sub);
+    }
+}
+
+std::vector<QAction*> CatalogueMenu::EntryActions() const {
+    std::vector<QAction*> out;
+    for (const QPointer<QMenu>& group : groups_)
+        if (group) CollectEntries(group.data(), out);
+    return out;
+}
+
+QAction* CatalogueMenu::EntryAction(int32_t command) const {
+    for (QAction* action : EntryActions())
+        if (action->data().toInt() == command) return action;
+    return nullptr;
+}
+
+}  // namespace pelorus

@@ -1,0 +1,52 @@
+#include "app/filewatch.h"
+
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <string>
+
+#include "platform/paths.h"
+
+namespace pelorus {
+
+FileStamp StampOf(std::string_view path) {
+    FileStamp stamp;
+    struct stat st {};
+    if (::stat(std::string(path).c_str(), &st) != 0) return stamp;
+    stamp.exists = true;
+    stamp.modifiedNs = static_cast<int64_t>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+    stamp.size = static_cast<uint64_t>(st.st_size);
+    stamp.inode = static_cast<uint64_t>(st.st_ino);
+    stamp.device = static_cast<uint64_t>(st.st_dev);
+    return stamp;
+}
+
+std::vector<std::string> SourceFilesOf(std::string_view currentFile, std::span<const RWXObject* const> objects) {
+    std::vector<std::string> paths;
+    auto add = [&](std::string_view path) {
+        if (path.empty()) return;
+        std::string absolute = ResolvePath(AbsolutePath(ToSlashes(path)));
+        if (std::find(paths.begin(), paths.end(), absolute) == paths.end()) paths.push_back(std::move(absolute));
+    };
+    add(currentFile);
+    for (const RWXObject* object : objects)
+        if (object) add(object->Path());
+    return paths;
+}
+
+void ChangeWatch::Watch(std::vector<std::string> paths) {
+    paths_ = std::move(paths);
+    stamps_.clear();
+    for (const std::string& path : paths_) stamps_.push_back(StampOf(path));
+}
+
+bool ChangeWatch::TakeChange() {
+    if (paths_.empty()) return false;
+    std::vector<FileStamp> now;
+    for (const std::string& path : paths_) now.push_back(StampOf(path));
+    if (!now.front().exists || now == stamps_) return false;
+    stamps_ = std::move(now);
+    return true;
+}
+
+}  // namespace pelorus

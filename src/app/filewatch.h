@@ -1,0 +1,53 @@
+#pragma once
+// Noticing that the files a scene was read from changed on disk, so that the viewer can show
+// each save of a script at once. Plain file-system checks: the window's watcher only says when
+// to look.
+
+#include <cstdint>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "reader/rwxobject.h"
+
+namespace pelorus {
+
+// What identifies one version of a file: a save changes its time or size, and a save that
+// writes a new file and renames it over the old one changes its inode.
+struct FileStamp {
+    bool exists = false;
+    int64_t modifiedNs = 0;
+    uint64_t size = 0;
+    uint64_t inode = 0;
+    uint64_t device = 0;
+    bool operator==(const FileStamp&) const = default;
+};
+
+// The stamp of the file `path` names now (links followed); exists is false when there is none.
+FileStamp StampOf(std::string_view path);
+
+// The files a scene was read from: `currentFile` first, then the script of each object (object
+// maps name several), each made absolute against the current folder and resolved without regard
+// to letter case. Repeats and empty paths are left out.
+std::vector<std::string> SourceFilesOf(std::string_view currentFile, std::span<const RWXObject* const> objects);
+
+// The stamps of a set of files, taken when they were read.
+class ChangeWatch {
+public:
+    // Starts over with `paths`, taking their stamps now.
+    void Watch(std::vector<std::string> paths);
+    void Clear() { Watch({}); }
+    const std::vector<std::string>& Paths() const { return paths_; }
+
+    // True when any file's stamp differs from the one taken, while the first file exists (a file
+    // being replaced may be missing for a moment: its change is reported once it is back). The
+    // new stamps are taken when true is returned, so each change is reported once.
+    bool TakeChange();
+
+private:
+    std::vector<std::string> paths_;
+    std::vector<FileStamp> stamps_;
+};
+
+}  // namespace pelorus

@@ -1,0 +1,62 @@
+#pragma once
+// The OpenGL view of the main window: draws the frame (camera, light, backdrop, scene) when
+// something changed and, while animated textures are shown, at each change of animation frame.
+// All OpenGL work of the window happens here, with this widget's context current.
+
+#include <QOpenGLWidget>
+#include <QSurfaceFormat>
+#include <QTimer>
+
+#include <memory>
+#include <optional>
+
+#include "app/sceneview.h"
+#include "render/frame.h"
+#include "render/modeldraw.h"
+
+namespace pelorus {
+
+class GlView final : public QOpenGLWidget, public SceneView {
+    Q_OBJECT
+public:
+    explicit GlView(QWidget* parent = nullptr);
+    // Releases the scene and the backdrop with the context current.
+    ~GlView() override;
+
+    // Compatibility profile with a depth buffer, double-buffered, synchronised to the display.
+    static QSurfaceFormat Format();
+
+    QWidget* Widget() override { return this; }
+    void SetScene(std::unique_ptr<TObjectMap> scene) override;
+    const TObjectMap* Scene() const override { return scene_.get(); }
+    // Before the context exists the world is kept and applied as soon as it does.
+    void ApplyWorld(const WorldLook& look, const ReadOptions& options) override;
+    void Redraw(const ViewFlags& flags, const Camera& camera) override;
+    bool Ready() const override { return isValid(); }
+
+signals:
+    // The context was replaced (the platform recreated the window): the scene and backdrop went
+    // with the old one, so the file must be loaded again.
+    void contextReplaced();
+
+protected:
+    void initializeGL() override;
+    void resizeGL(int width, int height) override;
+    void paintGL() override;
+
+private:
+    void ReleaseGl();
+    void NoteAnimation();
+
+    std::unique_ptr<TObjectMap> scene_;
+    AppliedWorld applied_;
+    std::optional<WorldLook> pendingLook_;
+    ReadOptions pendingOptions_;
+    Viewport viewport_;
+    DrawContext context_;
+    bool animated_ = false;
+    bool hadContext_ = false;
+    QTimer animationTimer_;
+};
+
+}  // namespace pelorus

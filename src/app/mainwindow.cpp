@@ -1,0 +1,394 @@
+#include "app/mainwindow.h"
+
+#include <QCloseEvent>
+#include <QCoreApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileDialog>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QUrl>
+#include <QWheelEvent>
+#include <QWindow>
+
+#include <cmath>
+
+#include "app/catalogue.h"
+#include "app/glview.h"
+#include "app/objectinfo.h"
+#include "app/objectproperties.h"
+#include "platform/errorlog.h"
+#include "platform/paths.h"
+
+namespace pelorus {
+namespace {
+
+// Saves during which an editor writes a file several times are read once they are done.
+constexpr int kReloadDelayMs = 250;
+
+QString Text(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+// The local file a drop names first; "" when the first item is not a local file.
+std::string FirstDroppedFile(const QMimeData* data) {
+    if (!data || !data->hasUrls() || data->urls().isEmpty()) return {};
+    const QUrl first = data->urls().first();
+    return first.isLocalFile() ? first.toLocalFile().toStdString() : std::string();
+}
+
+}  // namespace
+
+MainWindow::MainWindow(MainWindowOptions options) : options_(std::move(options)) {
+    setObjectName("PELO_GLWindowClass");
+    setWindowTitle(Text(kMainWindowTitle));
+    setAcceptDrops(true);
+    move(100, 100);
+    resize(400, 400);
+
+    settingsFolder_ = options_.settingsFolder.empty() ? CurrentDirectory() : options_.settingsFolder;
+    recent_ = LoadRecentFiles(RecentPath());
+
+    if (options_.glView) {
+        auto* gl = new GlView(this);
+        connect(gl, &GlView::contextReplaced, this, &MainWindow::LoadCurrentFile);
+        view_ = gl;
+    } else {
+        view_ = new PlainView(this);
+    }
+    setCentralWidget(view_->Widget());
+    view_->Widget()->setFocus();
+
+    BuildMenus();
+    RebuildRecentMenu();
+    SyncChecks();
+
+    reloadTimer_.setSingleShot(true);
+    reloadTimer_.setInterval(kReloadDelayMs);
+    connect(&reloadTimer_, &QTimer::timeout, this, &MainWindow::CheckSources);
+    connect(&watcher_, &QFileSystemWatcher::fileChanged, this, [this] { reloadTimer_.start(); });
+    connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, [this] { reloadTimer_.start(); });
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::BuildMenus() {
+    for (const MenuSpec& spec : MenuBarSpec()) {
+        QMenu* menu = menuBar()->addMenu(Text(spec.text));
+        menu->menuAction()->setData(spec.command);
+        actions_[spec.command] = menu->menuAction();
+        for (const MenuItemSpec& item : spec.items) {
+            if (item.text == "-") {
+                QAction* separator = menu->addSeparator();
+                if (spec.command == kObjectMenu) objectSeparator_ = separator;
+                continue;
+            }
+            QAction* action = nullptr;
+            if (item.submenu) {
+                QMenu* sub = menu->addMenu(Text(item.text));
+                action = sub->menuAction();
+                if (item.command == kCmdRecent) recentMenu_ = sub;
+            } else {
+                action = menu->addAction(Text(item.text));
+                const int32_t command = item.command;
+                connect(action, &QAction::triggered, this, [this, command] { Dispatch(command); });
+            }
+            action->setData(item.command);
+            action->setCheckable(item.checkable);
+            actions_[item.command] = action;
+        }
+        if (spec.command == kObjectMenu) objectMenu_ = menu;
+    }
+    // Catalogue entries live in submenus made elsewhere; their triggers pass through the bar.
+    connect(menuBar(), &QMenuBar::triggered, this, [this](QAction* action) {
+        bool ok = false;
+        const int command = action->data().toInt(&ok);
+        if (ok && command >= kFirstCatalogueCommand) Dispatch(command);
+    });
+}
+
+QAction* MainWindow::Action(int32_t command) const {
+    const auto it = actions_.find(command);
+    return it == actions_.end() ? nullptr : it->second;
+}
+
+std::string MainWindow::RecentPath() const { return JoinPath(settingsFolder_, kRecentFileName); }
+
+QAction* MainWindow::InsertObjectSubmenu(QMenu* submenu) {
+    QAction* action = objectMenu_->insertMenu(objectSeparator_, submenu);
+    objectSubmenus_.push_back(action);
+    return action;
+}
+
+void MainWindow::RemoveObjectSubmenus() {
+    for (QAction* action : objectSubmenus_) objectMenu_->removeAction(action);
+    objectSubmenus_.clear();
+}
+
+void MainWindow::SyncChecks() {
+    for (const auto& [command, action] : actions_)
+        if (action->isCheckable()) action->setChecked(shell_.Checked(command));
+}
+
+void MainWindow::RequestRedraw() { view_->Redraw(shell_.Flags(), shell_.CameraValues()); }
+
+void MainWindow::Dispatch(int32_t command) { Carry(shell_.Command(command), command); }
+
+void MainWindow::Carry(ShellAction action, int32_t command) {
+    switch (action) {
+        case ShellAction::kNone: break;
+        case ShellAction::kRedraw:
+            SyncChecks();
+            RequestRedraw();
+            break;
+        case ShellAction::kOpenDialog: OpenWithDialog(); break;
+        case ShellAction::kReload: LoadCurrentFile(); break;
+        case ShellAction::kOpenRecent:
+            OpenRecent(static_cast<std::size_t>(command - kFirstRecentCommand));
+            break;
+        case ShellAction::kObjectProperties: ShowProperties(); break;
+        case ShellAction::kWorldProperties: emit worldPropertiesRequested(); break;
+        case ShellAction::kExit: close(); break;
+        case ShellAction::kTopMost:
+            SyncChecks();
+            ApplyTopMost();
+            break;
+        case ShellAction::kAutoReload:
+            SyncChecks();
+            WatchSources();
+            break;
+        case ShellAction::kAbout: QMessageBox::about(this, Text(AboutTitle()), Text(AboutText())); break;
+        case ShellAction::kCatalogue: emit catalogueRequested(command); break;
+    }
+}
+
+// ---- Loading ---------------------------------------------------------------------------------
+
+void MainWindow::OpenAtStartup(std::string_view commandLinePath) {
+    const FirstLoad plan = PlanFirstLoad(commandLinePath, CurrentDirectory());
+    // The model's folder becomes current: relative names in an object map, and a relative
+    // object path of the world, are found there. The file itself is known by its whole path, so
+    // reloading finds it whatever the current folder.
+    if (!plan.folder.empty()) SetCurrentDirectory(plan.folder);
+    currentFile_ = plan.currentFile;
+    LoadCurrentFile();
+    if (!currentFile_.empty()) Remember(currentFile_);
+}
+
+void MainWindow::OpenFile(const std::string& path) {
+    currentFile_ = path;
+    LoadCurrentFile();
+    Remember(path);
+}
+
+void MainWindow::LoadCurrentFile() {
+    std::unique_ptr<TObjectMap> scene = currentFile_.empty() ? std::make_unique<TObjectMap>()
+                                                             : TObjectMap::FromFile(currentFile_, options_.readOptions);
+    view_->SetScene(std::move(scene));
+    ApplyCurrentWorld();
+    WatchSources();
+    emit sceneLoaded();
+}
+
+void MainWindow::SetWorldSource(std::function<CurrentWorld()> source) {
+    worldSource_ = std::move(source);
+    ApplyCurrentWorld();
+}
+
+void MainWindow::ApplyCurrentWorld() {
+    const CurrentWorld world = worldSource_ ? worldSource_() : CurrentWorld{};
+    worldName_ = world.name;
+    view_->ApplyWorld(world.look, options_.readOptions);
+    RefreshProperties();
+    RequestRedraw();
+}
+
+std::vector<const RWXObject*> MainWindow::ModelObjects() const {
+    std::vector<const RWXObject*> objects;
+    if (const TObjectMap* scene = view_->Scene())
+        for (std::size_t i = 0; i < scene->ObjectCount(); ++i) objects.push_back(&scene->Object(i));
+    return objects;
+}
+
+void MainWindow::OpenWithDialog() {
+    QFileDialog dialog(this, Text(kOpenDialogTitle));
+    dialog.setObjectName("openDialog");
+    // Qt's own dialog: its filters match names in any letter case, so "*.RWX" lists "a.rwx".
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    QStringList filters;
+    for (const std::string_view filter : kOpenDialogFilters) filters << Text(filter);
+    dialog.setNameFilters(filters);
+    dialog.selectNameFilter(filters.first());
+    if (dialog.exec() != QDialog::Accepted) return;  // cancelling changes nothing
+    const QStringList chosen = dialog.selectedFiles();
+    if (chosen.isEmpty()) return;
+    const std::string path = chosen.first().toStdString();
+    // As with a file-open dialog that does not keep the current folder: the folder browsed to
+    // stays current, and relative names of the world resolve there.
+    SetCurrentDirectory(ParentPart(path));
+    OpenFile(path);
+}
+
+void MainWindow::OpenRecent(std::size_t index) {
+    if (index >= recent_.Paths().size()) return;
+    const std::string path = recent_.Paths()[index];
+    // Like a file chosen in the Open dialog: its folder becomes current.
+    const std::string_view folder = ParentPart(path);
+    if (!folder.empty()) SetCurrentDirectory(folder);
+    OpenFile(path);
+}
+
+// ---- Recent files ----------------------------------------------------------------------------
+
+void MainWindow::Remember(const std::string& path) {
+    const std::string absolute = AbsolutePath(path);
+    if (!recent_.Add(absolute)) return;
+    std::string error;
+    if (!SaveRecentFiles(RecentPath(), recent_, &error))
+        LogLine("Couldn't save the list of recent files \"" + RecentPath() + "\": " + error + ".");
+    RebuildRecentMenu();
+}
+
+void MainWindow::RebuildRecentMenu() {
+    for (QAction* action : recentMenu_->actions()) {
+        actions_.erase(action->data().toInt());
+        recentMenu_->removeAction(action);
+        delete action;
+    }
+    const std::vector<std::string>& paths = recent_.Paths();
+    for (std::size_t i = 0; i < paths.size() && i < static_cast<std::size_t>(kRecentCommandCount); ++i) {
+        const int32_t command = kFirstRecentCommand + static_cast<int32_t>(i);
+        QAction* action = recentMenu_->addAction(Text(RecentMenuLabel(i, paths[i])));
+        action->setData(command);
+        connect(action, &QAction::triggered, this, [this, command] { Dispatch(command); });
+        actions_[command] = action;
+    }
+}
+
+// ---- Reloading files that change -------------------------------------------------------------
+
+void MainWindow::WatchSources() {
+    if (shell_.AutoReload() && !currentFile_.empty())
+        sources_.Watch(SourceFilesOf(currentFile_, ModelObjects()));
+    else
+        sources_.Clear();
+    ArmWatcher();
+}
+
+void MainWindow::ArmWatcher() {
+    // Editors often save by writing a new file and renaming it over the old one, which ends the
+    // watch on the file: watch the folders too and look at the stamps.
+    if (!watcher_.files().isEmpty()) watcher_.removePaths(watcher_.files());
+    if (!watcher_.directories().isEmpty()) watcher_.removePaths(watcher_.directories());
+    QStringList paths;
+    for (const std::string& file : sources_.Paths()) {
+        paths << Text(file);
+        const QString folder = Text(ParentPart(file));
+        if (!folder.isEmpty() && !paths.contains(folder)) paths << folder;
+    }
+    if (!paths.isEmpty()) watcher_.addPaths(paths);  // missing paths are skipped
+}
+
+void MainWindow::CheckSources() {
+    if (!shell_.AutoReload()) return;
+    if (sources_.TakeChange())
+        LoadCurrentFile();
+    else
+        ArmWatcher();
+}
+
+// ---- Object Properties -----------------------------------------------------------------------
+
+void MainWindow::ShowProperties() {
+    if (!properties_) properties_ = new ObjectProperties(this);
+    RefreshProperties();
+    properties_->show();
+    properties_->raise();
+    properties_->activateWindow();
+    if (!WindowWasMade(*properties_)) {
+        options_.fatal(kObjectPropertiesError);
+        QCoreApplication::exit(1);
+    }
+}
+
+void MainWindow::RefreshProperties() {
+    if (!properties_) return;
+    const std::vector<const RWXObject*> objects = ModelObjects();
+    properties_->SetContent(GeneralInfoOf(worldName_, currentFile_, objects), TextureRowsOf(objects));
+    if (properties_->isVisible()) properties_->RefreshErrors();
+}
+
+// ---- Window and input ------------------------------------------------------------------------
+
+void MainWindow::ApplyTopMost() {
+    const bool on = shell_.Flags().topmost;
+    if (QWindow* native = windowHandle()) {
+        // On the existing window: recreating it would replace the OpenGL context.
+        overrideWindowFlags(windowFlags().setFlag(Qt::WindowStaysOnTopHint, on));
+        native->setFlag(Qt::WindowStaysOnTopHint, on);
+    } else {
+        setWindowFlag(Qt::WindowStaysOnTopHint, on);
+    }
+}
+
+QPoint MainWindow::ViewPoint(const QPointF& windowPoint) const {
+    return view_->Widget()->mapFrom(this, QPoint(static_cast<int>(std::lround(windowPoint.x())),
+                                                 static_cast<int>(std::lround(windowPoint.y()))));
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+    const QString text = event->text();
+    const bool command = event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
+    if (command || text.size() != 1) {
+        QMainWindow::keyPressEvent(event);
+        return;
+    }
+    const ShellAction action = shell_.Character(text.front().unicode());
+    if (action == ShellAction::kNone) {
+        QMainWindow::keyPressEvent(event);
+        return;
+    }
+    Carry(action, 0);
+}
+
+void MainWindow::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton && event->button() != Qt::RightButton) {
+        QMainWindow::mousePressEvent(event);
+        return;
+    }
+    const QPoint p = ViewPoint(event->position());
+    shell_.PointerPressed(p.x(), p.y());
+}
+
+void MainWindow::mouseMoveEvent(QMouseEvent* event) {
+    const QPoint p = ViewPoint(event->position());
+    if (shell_.PointerMoved(p.x(), p.y(), event->buttons() & Qt::LeftButton, event->buttons() & Qt::RightButton))
+        RequestRedraw();
+}
+
+void MainWindow::wheelEvent(QWheelEvent* event) {
+    if (shell_.Wheel(event->angleDelta().y())) RequestRedraw();
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (!FirstDroppedFile(event->mimeData()).empty()) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+    const std::string path = FirstDroppedFile(event->mimeData());
+    if (path.empty()) return;
+    event->acceptProposedAction();
+    OpenFile(path);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    reloadTimer_.stop();
+    if (properties_) properties_->hide();
+    event->accept();
+}
+
+}  // namespace pelorus

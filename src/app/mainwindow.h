@@ -1,0 +1,152 @@
+#pragma once
+// The main window "Pelorus": the menu bar, the view, keys, pointer, dropped files, the Open
+// dialog, Reload and Recent, automatic reloading of the files shown, and the Object Properties
+// window. What each command, key and drag means is decided by ViewerShell; this class carries it
+// out.
+
+#include <QFileSystemWatcher>
+#include <QMainWindow>
+#include <QTimer>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/fatalerror.h"
+#include "app/filewatch.h"
+#include "app/recentfiles.h"
+#include "app/sceneview.h"
+#include "app/viewershell.h"
+#include "reader/rwxobject.h"
+#include "render/worldlook.h"
+
+class QMenu;
+
+namespace pelorus {
+
+class ObjectProperties;
+
+// The world applied after every load: its name (shown by Object Properties) and its look.
+struct CurrentWorld {
+    std::string name;  // "" for the built-in default world
+    WorldLook look;
+};
+
+struct MainWindowOptions {
+    // The OpenGL view; without it a PlainView stands in (no OpenGL, for the offscreen platform).
+    bool glView = true;
+    // The folder of "Recent.txt" (beside "Worlds.txt"); "" is the current folder at construction.
+    std::string settingsFolder;
+    // Where textures are looked for.
+    ReadOptions readOptions;
+    // How a failure to make a window is reported.
+    FatalReporter fatal = ShowFatalMessage;
+};
+
+class MainWindow final : public QMainWindow {
+    Q_OBJECT
+public:
+    // The window at (100, 100), 400 x 400, titled "Pelorus", with its menu bar and view; not
+    // shown yet, no scene yet.
+    explicit MainWindow(MainWindowOptions options = {});
+    ~MainWindow() override;
+
+    // The first load: `commandLinePath` (see CommandLinePath) is planned by PlanFirstLoad; the
+    // file's folder becomes the current folder and the file is loaded (an empty path gives the
+    // empty scene). A file that is named is remembered in Recent.
+    void OpenAtStartup(std::string_view commandLinePath);
+    // Makes `path` the current file, loads it and remembers it in Recent. The current folder
+    // stays.
+    void OpenFile(const std::string& path);
+    // Loads the current file again into a new scene (the empty scene when there is none), then
+    // applies the current world.
+    void LoadCurrentFile();
+
+    // Where the world comes from; by default the built-in default world. Then applies it.
+    void SetWorldSource(std::function<CurrentWorld()> source);
+    // Applies the current world to the scene (ground, skybox, light, fog, backdrop) and redraws.
+    void ApplyCurrentWorld();
+
+    // Puts `submenu` into the Object menu just above its separator, after the submenus put there
+    // before; returns its menu item. RemoveObjectSubmenus takes them all out again.
+    QAction* InsertObjectSubmenu(QMenu* submenu);
+    void RemoveObjectSubmenus();
+    // The Object menu and its separator, for menus that manage their own items there. Items
+    // whose command number (QAction::data) is kFirstCatalogueCommand or above, anywhere below
+    // the menu bar, are dispatched when triggered.
+    QMenu* ObjectMenu() const { return objectMenu_; }
+    QAction* ObjectMenuSeparator() const { return objectSeparator_; }
+
+    // Carries out the menu command `command` (as choosing the item does).
+    void Dispatch(int32_t command);
+
+    const ViewerShell& Shell() const { return shell_; }
+    const std::string& CurrentFile() const { return currentFile_; }
+    SceneView& View() { return *view_; }
+    // The objects of the file shown (without ground and skybox).
+    std::vector<const RWXObject*> ModelObjects() const;
+    // The menu item of `command` (bar items by their numbers 0, 100, ... too); null when none.
+    QAction* Action(int32_t command) const;
+    QMenu* RecentMenu() const { return recentMenu_; }
+    // The Object Properties window; null until it was first shown.
+    ObjectProperties* Properties() const { return properties_; }
+    const RecentFiles& Recent() const { return recent_; }
+    std::string RecentPath() const;
+
+signals:
+    // "&Properties...\tP" of the World menu.
+    void worldPropertiesRequested();
+    // A catalogue entry's command (kFirstCatalogueCommand or above).
+    void catalogueRequested(int command);
+    // After every load of the current file, the world applied.
+    void sceneLoaded();
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildMenus();
+    void Carry(ShellAction action, int32_t command);
+    void SyncChecks();
+    void RequestRedraw();
+    void OpenWithDialog();
+    void OpenRecent(std::size_t index);
+    void ShowProperties();
+    void RefreshProperties();
+    void ApplyTopMost();
+    void Remember(const std::string& path);
+    void RebuildRecentMenu();
+    void WatchSources();
+    void ArmWatcher();
+    void CheckSources();
+    QPoint ViewPoint(const QPointF& windowPoint) const;
+
+    MainWindowOptions options_;
+    ViewerShell shell_;
+    SceneView* view_ = nullptr;
+    std::string currentFile_;
+    std::function<CurrentWorld()> worldSource_;
+    std::string worldName_;
+    std::map<int32_t, QAction*> actions_;
+    QMenu* recentMenu_ = nullptr;
+    QMenu* objectMenu_ = nullptr;
+    QAction* objectSeparator_ = nullptr;
+    std::vector<QAction*> objectSubmenus_;
+    ObjectProperties* properties_ = nullptr;
+    std::string settingsFolder_;
+    RecentFiles recent_;
+    ChangeWatch sources_;
+    QFileSystemWatcher watcher_;
+    QTimer reloadTimer_;
+};
+
+}  // namespace pelorus

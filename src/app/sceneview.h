@@ -1,0 +1,67 @@
+#pragma once
+// The drawing surface of the main window: it owns the scene and the applied world and shows
+// them. GlView (glview.h) draws with OpenGL; PlainView stands in where no OpenGL window can be
+// shown (the offscreen platform of the widget tests) and only keeps the scene.
+
+#include <QWidget>
+
+#include <cstdint>
+#include <memory>
+
+#include "reader/rwxobject.h"
+#include "render/objectmap.h"
+#include "render/viewstate.h"
+#include "render/worldlook.h"
+
+namespace pelorus {
+
+class SceneView {
+public:
+    virtual ~SceneView() = default;
+
+    virtual QWidget* Widget() = 0;
+
+    // Replaces the scene; the previous one is destroyed with the resources it holds.
+    virtual void SetScene(std::unique_ptr<TObjectMap> scene) = 0;
+    // The scene shown; null before the first SetScene.
+    virtual const TObjectMap* Scene() const = 0;
+
+    // Applies a world to what is shown: the scene gets a new ground and skybox read from the
+    // look's paths; with OpenGL also the backdrop, lights, fog and clear colour.
+    virtual void ApplyWorld(const WorldLook& look, const ReadOptions& options) = 0;
+
+    // Shows the view with these flags and camera: a redraw is scheduled (several requests before
+    // it is drawn give one frame).
+    virtual void Redraw(const ViewFlags& flags, const Camera& camera) = 0;
+
+    // False when the surface could not be made ready to draw (no OpenGL context).
+    virtual bool Ready() const = 0;
+};
+
+// The stand-in without OpenGL: keeps the scene and what it would draw, draws nothing.
+class PlainView final : public QWidget, public SceneView {
+public:
+    explicit PlainView(QWidget* parent = nullptr);
+
+    QWidget* Widget() override { return this; }
+    void SetScene(std::unique_ptr<TObjectMap> scene) override;
+    const TObjectMap* Scene() const override { return scene_.get(); }
+    void ApplyWorld(const WorldLook& look, const ReadOptions& options) override;
+    void Redraw(const ViewFlags& flags, const Camera& camera) override;
+    bool Ready() const override { return true; }
+
+    // What the last Redraw asked to show, and how many redraws were asked for.
+    const ViewFlags& Flags() const { return flags_; }
+    const Camera& CameraValues() const { return camera_; }
+    int64_t RedrawRequests() const { return redraws_; }
+    const WorldLook& Look() const { return look_; }
+
+private:
+    std::unique_ptr<TObjectMap> scene_;
+    WorldLook look_;
+    ViewFlags flags_;
+    Camera camera_;
+    int64_t redraws_ = 0;
+};
+
+}  // namespace pelorus

@@ -1,0 +1,123 @@
+#include "app/viewerapp.h"
+
+#include <signal.h>
+#include <sys/signalfd.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QSocketNotifier>
+
+#include "app/catalogue.h"
+#include "app/glview.h"
+#include "platform/paths.h"
+
+namespace pelorus {
+namespace {
+
+// SIGTERM and SIGINT, taken as events of the loop (they are blocked for every thread and read
+// from a signal descriptor), close the main window so that shut-down runs as usual.
+class TerminationSignals {
+public:
+    // Blocks the signals; must run before any thread is started (QApplication starts some).
+    TerminationSignals() {
+        sigemptyset(&set_);
+        sigaddset(&set_, SIGTERM);
+        sigaddset(&set_, SIGINT);
+        blocked_ = pthread_sigmask(SIG_BLOCK, &set_, &previous_) == 0;
+    }
+    ~TerminationSignals() {
+        notifier_.reset();
+        if (fd_ >= 0) ::close(fd_);
+        if (blocked_) pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
+    }
+    TerminationSignals(const TerminationSignals&) = delete;
+    TerminationSignals& operator=(const TerminationSignals&) = delete;
+
+    // Calls `onSignal` from the event loop for each signal received.
+    void Listen(std::function<void()> onSignal) {
+        if (!blocked_) return;
+        fd_ = signalfd(-1, &set_, SFD_NONBLOCK | SFD_CLOEXEC);
+        if (fd_ < 0) return;
+        notifier_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
+        QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this, onSignal = std::move(onSignal)] {
+            signalfd_siginfo info{};
+            while (::read(fd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) onSignal();
+        });
+    }
+
+private:
+    sigset_t set_{};
+    sigset_t previous_{};
+    bool blocked_ = false;
+    int fd_ = -1;
+    std::unique_ptr<QSocketNotifier> notifier_;
+};
+
+}  // namespace
+
+bool CanMakeGlContext() {
+    QOpenGLContext context;
+    context.setFormat(GlView::Format());
+    if (!context.create()) return false;
+    QOffscreenSurface surface;
+    surface.setFormat(context.format());
+    surface.create();
+    if (!surface.isValid() || !context.makeCurrent(&surface)) return false;
+    context.doneCurrent();
+    return true;
+}
+
+std::unique_ptr<MainWindow> StartViewer(const std::vector<std::string>& args, const ViewerOptions& options) {
+    if (options.glView && !(options.glProbe ? options.glProbe() : CanMakeGlContext())) {
+        options.fatal(kGlWindowError);
+        return nullptr;
+    }
+    MainWindowOptions windowOptions;
+    windowOptions.glView = options.glView;
+    windowOptions.settingsFolder = options.settingsFolder;
+    windowOptions.fatal = options.fatal;
+    auto window = std::make_unique<MainWindow>(std::move(windowOptions));
+    window->show();
+    QCoreApplication::processEvents();
+    if (!WindowWasMade(*window) || !window->View().Ready()) {
+        window.reset();
+        options.fatal(kGlWindowError);
+        return nullptr;
+    }
+    // The world list and the World Properties window join here; until then the world is the
+    // built-in default world, applied after every load.
+    window->OpenAtStartup(CommandLinePath(args));
+    return window;
+}
+
+int RunViewer(const std::string& programName, const std::vector<std::string>& args) {
+    const std::string programDir = ProgramDirectory();
+    // Scripts extracted from archives by an earlier run are not needed any more.
+    CleanTempFolder(ProgramTempFolder(programDir));
+
+    TerminationSignals termination;
+    // Only the program name goes to Qt: the arguments are one path, whatever they look like.
+    std::string name = programName;
+    int argc = 1;
+    char* argv[] = {name.data(), nullptr};
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Pelorus");
+    QApplication::setApplicationVersion(QString::fromUtf8(ProgramVersion().data(), static_cast<qsizetype>(ProgramVersion().size())));
+
+    std::unique_ptr<MainWindow> window = StartViewer(args, ViewerOptions{});
+    if (!window) return 1;
+    termination.Listen([&window] {
+        if (window) window->close();
+    });
+    const int status = QApplication::exec();
+
+    // Shut-down: the scene, then the backdrop, go with the window (with its context current);
+    // then the extracted scripts.
+    window.reset();
+    CleanTempFolder(ProgramTempFolder(programDir));
+    return status;
+}
+
+}  // namespace pelorus

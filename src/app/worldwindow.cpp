@@ -1,0 +1,394 @@
+#include "app/worldwindow.h"
+
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPixmap>
+#include <QPushButton>
+#include <QString>
+
+namespace pelorus {
+namespace {
+
+QString Q(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// The client area of the window: its 422 x 500 frame less the borders and the title bar.
+constexpr int kClientWidth = 416;
+constexpr int kClientHeight = 474;
+// The controls are sized for a small dialog font.
+constexpr int kFontPixels = 11;
+
+// ---- The dialogs of the real asker ----------------------------------------------------------
+
+// Asks for one line of text: prompt, field, "OK" (only with text in the field) and "Cancel".
+class AskTextDialog : public QDialog {
+public:
+    AskTextDialog(QWidget* owner, const QString& prompt, const QString& title) : QDialog(owner) {
+        setWindowTitle(title);
+        setObjectName("AskTextDlgBox");
+        setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint);
+        setFixedSize(294, 78);
+        auto* label = new QLabel(prompt, this);
+        label->setAlignment(Qt::AlignCenter);
+        label->setGeometry(20, 6, 250, 18);
+        field_ = new QLineEdit(this);
+        field_->setGeometry(20, 26, 250, 20);
+        field_->setMaxLength(255);
+        ok_ = new QPushButton("OK", this);
+        ok_->setGeometry(100, 50, 50, 23);
+        ok_->setDefault(true);
+        ok_->setEnabled(false);
+        auto* cancel = new QPushButton("Cancel", this);
+        cancel->setGeometry(160, 50, 50, 23);
+        connect(field_, &QLineEdit::textChanged, ok_, [this](const QString& text) { ok_->setEnabled(!text.isEmpty()); });
+        connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
+        connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+        field_->setFocus();
+    }
+    QString Text() const { return field_->text(); }
+
+private:
+    QLineEdit* field_ = nullptr;
+    QPushButton* ok_ = nullptr;
+};
+
+class DialogAsker : public WorldWindowAsker {
+public:
+    DialogAsker() { custom_.fill(QColor(0, 0, 0)); }
+
+    std::optional<std::string> AskName(QWidget* owner, std::string_view prompt, std::string_view title) override {
+        AskTextDialog dialog(owner, Q(prompt), Q(title));
+        if (dialog.exec() != QDialog::Accepted || dialog.Text().isEmpty()) return std::nullopt;
+        return dialog.Text().toStdString();
+    }
+
+    DeleteAnswer AskDelete(QWidget* owner, const WorldMessage& question) override {
+        QMessageBox box(QMessageBox::Critical, Q(question.caption), Q(question.text),
+                        QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, owner);
+        switch (box.exec()) {
+            case QMessageBox::Yes: return DeleteAnswer::kYes;
+            case QMessageBox::No: return DeleteAnswer::kNo;
+            default: return DeleteAnswer::kCancel;
+        }
+    }
+
+    void ShowError(QWidget* owner, const WorldMessage& message) override {
+        QMessageBox box(QMessageBox::Critical, Q(message.caption), Q(message.text), QMessageBox::Ok, owner);
+        box.exec();
+    }
+
+    std::optional<Rgb> PickColor(QWidget* owner, Rgb initial) override {
+        // The dialog's custom colours belong to Qt; this asker keeps its own set and lends it.
+        for (int i = 0; i < static_cast<int>(custom_.size()); ++i) QColorDialog::setCustomColor(i, custom_[static_cast<std::size_t>(i)]);
+        QColorDialog dialog(QColor(initial[0], initial[1], initial[2]), owner);
+        const bool ok = dialog.exec() == QDialog::Accepted;
+        for (int i = 0; i < static_cast<int>(custom_.size()); ++i) custom_[static_cast<std::size_t>(i)] = QColorDialog::customColor(i);
+        if (!ok) return std::nullopt;
+        const QColor c = dialog.selectedColor();
+        return Rgb{static_cast<uint8_t>(c.red()), static_cast<uint8_t>(c.green()), static_cast<uint8_t>(c.blue())};
+    }
+
+private:
+    std::array<QColor, 16> custom_;
+};
+
+// ---- Building the controls ------------------------------------------------------------------
+
+QLabel* MakeLabel(QWidget* parent, const char* text, int x, int y, int w, int h, QWidget* buddy = nullptr) {
+    auto* label = new QLabel(QString::fromUtf8(text), parent);
+    label->setGeometry(x, y, w, h);
+    if (buddy) label->setBuddy(buddy);
+    return label;
+}
+
+QLineEdit* MakeField(QWidget* parent, const char* name, int x, int y, int w, int h) {
+    auto* field = new QLineEdit(parent);
+    field->setObjectName(name);
+    field->setGeometry(x, y, w, h);
+    return field;
+}
+
+QPushButton* MakeButton(QWidget* parent, const char* text, const char* name, int x, int y, int w, int h) {
+    auto* button = new QPushButton(QString::fromUtf8(text), parent);
+    button->setObjectName(name);
+    button->setGeometry(x, y, w, h);
+    button->setAutoDefault(false);
+    return button;
+}
+
+QGroupBox* MakeGroup(QWidget* parent, const char* title, int x, int y, int w, int h) {
+    auto* group = new QGroupBox(QString::fromUtf8(title), parent);
+    group->setGeometry(x, y, w, h);
+    return group;
+}
+
+QLabel* MakeSwatch(QWidget* parent, const char* name, int x, int y, int w, int h) {
+    auto* swatch = new QLabel(parent);
+    swatch->setObjectName(name);
+    swatch->setGeometry(x, y, w, h);
+    swatch->setAlignment(Qt::AlignCenter);
+    return swatch;
+}
+
+// A "Color" group: Red, Green, Blue labels and fields, the swatch and the picker button.
+void MakeColorGroup(QWidget* parent, const std::array<const char*, 3>& labels, const char* picker, const char* prefix,
+                    std::array<QLineEdit*, 3>& fields, QLabel*& swatch, QPushButton*& button) {
+    QGroupBox* group = MakeGroup(parent, "Color", 8, 18, 192, 91);
+    static constexpr const char* kParts[] = {"Red", "Green", "Blue"};
+    for (std::size_t i = 0; i < 3; ++i) {
+        const int y = 18 + 24 * static_cast<int>(i);
+        const std::string name = std::string(prefix) + kParts[i];
+        fields[i] = MakeField(group, name.c_str(), 44, y, 51, 20);
+        MakeLabel(group, labels[i], 8, y + 3, 33, 13, fields[i]);
+    }
+    swatch = MakeSwatch(group, (std::string(prefix) + "Swatch").c_str(), 108, 14, 65, 37);
+    button = MakeButton(group, picker, (std::string(prefix) + "Picker").c_str(), 108, 58, 66, 24);
+}
+
+void Paint(QLabel* swatch, const Rgb& rgb) {
+    QPixmap pixmap(std::max(1, swatch->width() - 2), std::max(1, swatch->height() - 2));
+    pixmap.fill(QColor(rgb[0], rgb[1], rgb[2]));
+    swatch->setPixmap(pixmap);
+}
+
+Rgb BytesOf(const std::array<ColorField, 3>& light) {
+    return {light[0].value, light[1].value, light[2].value};
+}
+
+}  // namespace
+
+std::unique_ptr<WorldWindowAsker> MakeDialogAsker() {
+    return std::make_unique<DialogAsker>();
+}
+
+WorldPropertiesWindow::WorldPropertiesWindow(WorldBook& book, QWidget* owner, std::unique_ptr<WorldWindowAsker> asker)
+    : QDialog(owner), book_(book), asker_(asker ? std::move(asker) : MakeDialogAsker()) {
+    setObjectName("PELO_WPWindowClass");
+    setWindowTitle("World Properties");
+    setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    setModal(false);
+    QFont small = font();
+    small.setPixelSize(kFontPixels);
+    setFont(small);
+    Build();
+    setFixedSize(kClientWidth, kClientHeight);
+    move(200, 100);
+    Refresh();
+}
+
+WorldPropertiesWindow::~WorldPropertiesWindow() = default;
+
+void WorldPropertiesWindow::Build() {
+    // Top row.
+    c_.worldName = new QComboBox(this);
+    c_.worldName->setObjectName("worldName");
+    c_.worldName->setAccessibleName("World Name");
+    c_.worldName->setGeometry(90, 2, 160, 22);
+    c_.worldName->setMaxVisibleItems(12);
+    c_.worldName->setEditable(false);
+    MakeLabel(this, "&World Name:", 10, 4, 80, 14, c_.worldName);
+    c_.newWorld = MakeButton(this, "&New", "newWorld", 260, 2, 50, 22);
+    c_.deleteWorld = MakeButton(this, "Delete", "deleteWorld", 320, 2, 50, 22);
+
+    // World features.
+    QGroupBox* features = MakeGroup(this, "&World Features", 8, 24, 402, 140);
+    c_.objectPath = MakeField(features, "objectPath", 102, 18, 275, 21);
+    MakeLabel(features, "Object &Path:", 8, 20, 92, 16, c_.objectPath);
+    c_.backdrop = MakeField(features, "backdrop", 102, 46, 83, 21);
+    MakeLabel(features, "&Backdrop:", 8, 47, 92, 18, c_.backdrop);
+    c_.ground = MakeField(features, "ground", 102, 74, 83, 21);
+    MakeLabel(features, "&Ground:", 8, 75, 93, 19, c_.ground);
+    c_.skybox = MakeField(features, "skybox", 102, 102, 83, 21);
+    MakeLabel(features, "&Skybox:", 8, 103, 93, 19, c_.skybox);
+    QLabel* backdropColor = MakeLabel(features, "Backdrop Color:", 196, 50, 53, 30);
+    backdropColor->setWordWrap(true);
+    c_.backdropSwatch = MakeSwatch(features, "backdropSwatch", 252, 44, 54, 42);
+    c_.changeBackdrop = MakeButton(features, "Change...", "changeBackdrop", 314, 53, 60, 23);
+    c_.password = MakeField(features, "password", 292, 102, 83, 21);
+    c_.password->setEchoMode(QLineEdit::Password);
+    MakeLabel(features, "Object Pass&word:", 196, 102, 93, 21, c_.password);
+
+    // Lights and fog.
+    QGroupBox* lights = MakeGroup(this, "World &Lights And Fog", 27, 169, 368, 263);
+    QGroupBox* directional = MakeGroup(lights, "Directional Light", 13, 18, 341, 119);
+    MakeColorGroup(directional, {"&Red", "&Green", "&Blue"}, "&Picker...", "directional", c_.directional,
+                   c_.directionalSwatch, c_.directionalPicker);
+    QGroupBox* direction = MakeGroup(directional, "Direction", 212, 18, 120, 91);
+    static constexpr const char* kAxes[] = {"&X", "&Y", "&Z"};
+    static constexpr const char* kAxisNames[] = {"directionX", "directionY", "directionZ"};
+    for (std::size_t i = 0; i < 3; ++i) {
+        const int y = 18 + 24 * static_cast<int>(i);
+        c_.direction[i] = MakeField(direction, kAxisNames[i], 46, y, 60, 20);
+        MakeLabel(direction, kAxes[i], 10, y + 3, 33, 13, c_.direction[i]);
+    }
+    QGroupBox* ambient = MakeGroup(lights, "Ambient Light", 13, 140, 210, 119);
+    MakeColorGroup(ambient, {"R&ed", "Gree&n", "Bl&ue"}, "P&icker...", "ambient", c_.ambient, c_.ambientSwatch,
+                   c_.ambientPicker);
+    QGroupBox* fog = MakeGroup(lights, "Fog", 229, 140, 125, 119);
+    c_.fog = new QCheckBox("Enable &Fog", fog);
+    c_.fog->setObjectName("fog");
+    c_.fog->setGeometry(10, 20, 104, 16);
+    c_.fogMin = MakeField(fog, "fogMin", 36, 47, 36, 20);
+    MakeLabel(fog, "&Min", 8, 50, 26, 15, c_.fogMin);
+    MakeLabel(fog, "meters", 76, 50, 32, 15);
+    c_.fogMax = MakeField(fog, "fogMax", 36, 77, 36, 20);
+    MakeLabel(fog, "Ma&x", 8, 80, 26, 15, c_.fogMax);
+    MakeLabel(fog, "meters", 76, 80, 32, 15);
+
+    c_.ok = new QPushButton("OK", this);
+    c_.ok->setObjectName("ok");
+    c_.ok->setGeometry(173, 442, 75, 23);
+    c_.ok->setDefault(true);
+
+    // Wiring: every edit goes straight into the book's working copy.
+    const auto bindText = [this](QLineEdit* field, std::string& (*get)(WorldSettings&)) {
+        connect(field, &QLineEdit::textEdited, this, [this, get](const QString& text) {
+            if (!refreshing_) get(book_.Shown()) = text.toStdString();
+        });
+    };
+    bindText(c_.objectPath, [](WorldSettings& s) -> std::string& { return s.objectPath; });
+    bindText(c_.password, [](WorldSettings& s) -> std::string& { return s.password; });
+    bindText(c_.backdrop, [](WorldSettings& s) -> std::string& { return s.backdrop; });
+    bindText(c_.ground, [](WorldSettings& s) -> std::string& { return s.ground; });
+    bindText(c_.skybox, [](WorldSettings& s) -> std::string& { return s.skybox; });
+    bindText(c_.fogMin, [](WorldSettings& s) -> std::string& { return s.fogMin; });
+    bindText(c_.fogMax, [](WorldSettings& s) -> std::string& { return s.fogMax; });
+    bindText(c_.direction[0], [](WorldSettings& s) -> std::string& { return s.direction[0]; });
+    bindText(c_.direction[1], [](WorldSettings& s) -> std::string& { return s.direction[1]; });
+    bindText(c_.direction[2], [](WorldSettings& s) -> std::string& { return s.direction[2]; });
+    for (std::size_t i = 0; i < 3; ++i) {
+        connect(c_.directional[i], &QLineEdit::textEdited, this, [this, i](const QString& text) {
+            if (refreshing_) return;
+            book_.Shown().directional[i] = ColorFieldFromText(text.toStdString());
+            PaintSwatches();
+        });
+        connect(c_.ambient[i], &QLineEdit::textEdited, this, [this, i](const QString& text) {
+            if (refreshing_) return;
+            book_.Shown().ambient[i] = ColorFieldFromText(text.toStdString());
+            PaintSwatches();
+        });
+    }
+    connect(c_.fog, &QCheckBox::toggled, this, [this](bool on) {
+        if (!refreshing_) book_.Shown().fog = on;
+    });
+    connect(c_.worldName, &QComboBox::currentIndexChanged, this, &WorldPropertiesWindow::Pick);
+    connect(c_.newWorld, &QPushButton::clicked, this, &WorldPropertiesWindow::NewWorld);
+    connect(c_.deleteWorld, &QPushButton::clicked, this, &WorldPropertiesWindow::DeleteWorld);
+    connect(c_.ok, &QPushButton::clicked, this, &WorldPropertiesWindow::Accept);
+    connect(c_.changeBackdrop, &QPushButton::clicked, this, [this] {
+        if (const std::optional<Rgb> picked = asker_->PickColor(this, book_.Shown().backdropColor)) {
+            book_.Shown().backdropColor = *picked;
+            Refresh();
+        }
+    });
+    connect(c_.directionalPicker, &QPushButton::clicked, this,
+            [this] { PickLightColor(&WorldSettings::directional); });
+    connect(c_.ambientPicker, &QPushButton::clicked, this, [this] { PickLightColor(&WorldSettings::ambient); });
+}
+
+void WorldPropertiesWindow::Refresh() {
+    refreshing_ = true;
+    c_.worldName->clear();
+    for (const std::string& name : book_.Names()) c_.worldName->addItem(Q(name));
+    c_.worldName->setCurrentIndex(book_.Selection());
+
+    const WorldSettings& s = book_.Shown();
+    const auto show = [](QLineEdit* field, const std::string& text) {
+        const QString q = Q(text);
+        if (field->text() != q) field->setText(q);
+    };
+    show(c_.objectPath, s.objectPath);
+    show(c_.password, s.password);
+    show(c_.backdrop, s.backdrop);
+    show(c_.ground, s.ground);
+    show(c_.skybox, s.skybox);
+    show(c_.fogMin, s.fogMin);
+    show(c_.fogMax, s.fogMax);
+    for (std::size_t i = 0; i < 3; ++i) {
+        show(c_.direction[i], s.direction[i]);
+        show(c_.directional[i], s.directional[i].text);
+        show(c_.ambient[i], s.ambient[i].text);
+    }
+    c_.fog->setChecked(s.fog);
+
+    const bool enabled = book_.FieldsEnabled();
+    QWidget* const fields[] = {c_.deleteWorld,    c_.objectPath,        c_.backdrop,     c_.ground,
+                               c_.skybox,         c_.backdropSwatch,    c_.changeBackdrop, c_.password,
+                               c_.directionalSwatch, c_.directionalPicker, c_.ambientSwatch, c_.ambientPicker,
+                               c_.fog,            c_.fogMin,            c_.fogMax};
+    for (QWidget* w : fields) w->setEnabled(enabled);
+    for (std::size_t i = 0; i < 3; ++i) {
+        c_.direction[i]->setEnabled(enabled);
+        c_.directional[i]->setEnabled(enabled);
+        c_.ambient[i]->setEnabled(enabled);
+    }
+    PaintSwatches();
+    refreshing_ = false;
+}
+
+void WorldPropertiesWindow::PaintSwatches() {
+    const WorldSettings& s = book_.Shown();
+    Paint(c_.backdropSwatch, s.backdropColor);
+    Paint(c_.directionalSwatch, BytesOf(s.directional));
+    Paint(c_.ambientSwatch, BytesOf(s.ambient));
+}
+
+void WorldPropertiesWindow::ShowMessages(const std::vector<WorldMessage>& messages) {
+    for (const WorldMessage& m : messages) asker_->ShowError(this, m);
+}
+
+void WorldPropertiesWindow::Pick(int index) {
+    if (refreshing_) return;
+    const std::vector<WorldMessage> messages = book_.Select(index);
+    Refresh();
+    ShowMessages(messages);
+}
+
+void WorldPropertiesWindow::NewWorld() {
+    const std::optional<std::string> name = asker_->AskName(this, kNewWorldPrompt, kNewWorldTitle);
+    if (!name) return;
+    const std::vector<WorldMessage> messages = book_.Create(*name);
+    ShowMessages(messages);
+    Refresh();
+}
+
+void WorldPropertiesWindow::DeleteWorld() {
+    DeleteAnswer answer = DeleteAnswer::kCancel;
+    if (book_.Selection() >= 0) {
+        answer = asker_->AskDelete(this, DeleteWorldQuestion());
+        if (answer == DeleteAnswer::kCancel) return;
+    }
+    const std::vector<WorldMessage> messages = book_.Delete(answer);
+    Refresh();
+    ShowMessages(messages);
+}
+
+void WorldPropertiesWindow::Accept() {
+    const std::vector<WorldMessage> messages = book_.Ok();
+    if (!messages.empty()) {
+        ShowMessages(messages);
+        return;
+    }
+    hide();
+    emit WorldAccepted();
+}
+
+void WorldPropertiesWindow::PickLightColor(std::array<ColorField, 3> WorldSettings::*light) {
+    const std::optional<Rgb> picked = asker_->PickColor(this, BytesOf(book_.Shown().*light));
+    if (!picked) return;
+    std::array<ColorField, 3>& fields = book_.Shown().*light;
+    for (std::size_t i = 0; i < 3; ++i) fields[i] = ColorFieldFromByte((*picked)[i]);
+    Refresh();
+}
+
+void WorldPropertiesWindow::reject() {
+    hide();
+}
+
+}  // namespace pelorus
