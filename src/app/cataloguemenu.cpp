@@ -37,7 +37,8 @@ void CatalogueMenu::Clear() {
     for (QPointer<QMenu>& group : groups_) {
         if (!group) continue;
         if (menu_) menu_->removeAction(group->menuAction());
-        delete group.data();
+        // Not at once: the entry being triggered may be in it, with Qt still walking its menus.
+        group->deleteLater();
     }
     groups_.clear();
 }
@@ -45,7 +46,6 @@ void CatalogueMenu::Clear() {
 void CatalogueMenu::Rebuild(const std::vector<CatalogueMenuGroup>& groups) {
     Clear();
     if (!menu_) return;
-    QAction* before = before_ && menu_->actions().contains(before_.data()) ? before_.data() : nullptr;
     for (const CatalogueMenuGroup& group : groups) {
         auto* sub = new QMenu(QString::fromStdString(group.label), menu_);
         if (group.parts.size() == 1 && group.parts.front().label.empty()) {
@@ -57,7 +57,7 @@ void CatalogueMenu::Rebuild(const std::vector<CatalogueMenuGroup>& groups) {
                 sub->addMenu(partMenu);
             }
         }
-        menu_->insertMenu(before, sub);
+        menu_->insertMenu(before_.data(), sub);  // at the end when the separator is gone
         groups_.emplace_back(sub);
     }
 }

@@ -30,7 +30,9 @@ public:
     // triggered() signal of `menu` and of the menu bar above it.
     void Rebuild(const std::vector<CatalogueMenuGroup>& groups);
 
-    // Removes and deletes every item inserted by Rebuild; the menu's own items stay.
+    // Removes every item inserted by Rebuild; the menu's own items stay. The removed submenus
+    // are deleted when control is back in the event loop, so both calls are safe from a handler
+    // of one of the entries.
     void Clear();
 
     // The entry actions in menu order (for the shell and the tests).

@@ -11,6 +11,10 @@
 #include <QPushButton>
 #include <QString>
 
+#include <algorithm>
+
+#include "app/asktextdialog.h"
+
 namespace pelorus {
 namespace {
 
@@ -26,46 +30,14 @@ constexpr int kFontPixels = 11;
 
 // ---- The dialogs of the real asker ----------------------------------------------------------
 
-// Asks for one line of text: prompt, field, "OK" (only with text in the field) and "Cancel".
-class AskTextDialog : public QDialog {
-public:
-    AskTextDialog(QWidget* owner, const QString& prompt, const QString& title) : QDialog(owner) {
-        setWindowTitle(title);
-        setObjectName("AskTextDlgBox");
-        setWindowFlags(Qt::Dialog | Qt::WindowTitleHint | Qt::MSWindowsFixedSizeDialogHint);
-        setFixedSize(294, 78);
-        auto* label = new QLabel(prompt, this);
-        label->setAlignment(Qt::AlignCenter);
-        label->setGeometry(20, 6, 250, 18);
-        field_ = new QLineEdit(this);
-        field_->setGeometry(20, 26, 250, 20);
-        field_->setMaxLength(255);
-        ok_ = new QPushButton("OK", this);
-        ok_->setGeometry(100, 50, 50, 23);
-        ok_->setDefault(true);
-        ok_->setEnabled(false);
-        auto* cancel = new QPushButton("Cancel", this);
-        cancel->setGeometry(160, 50, 50, 23);
-        connect(field_, &QLineEdit::textChanged, ok_, [this](const QString& text) { ok_->setEnabled(!text.isEmpty()); });
-        connect(ok_, &QPushButton::clicked, this, &QDialog::accept);
-        connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
-        field_->setFocus();
-    }
-    QString Text() const { return field_->text(); }
-
-private:
-    QLineEdit* field_ = nullptr;
-    QPushButton* ok_ = nullptr;
-};
-
 class DialogAsker : public WorldWindowAsker {
 public:
     DialogAsker() { custom_.fill(QColor(0, 0, 0)); }
 
     std::optional<std::string> AskName(QWidget* owner, std::string_view prompt, std::string_view title) override {
-        AskTextDialog dialog(owner, Q(prompt), Q(title));
-        if (dialog.exec() != QDialog::Accepted || dialog.Text().isEmpty()) return std::nullopt;
-        return dialog.Text().toStdString();
+        std::string name;
+        if (!AskForText(Q(prompt), Q(title), name, owner) || name.empty()) return std::nullopt;
+        return name;
     }
 
     DeleteAnswer AskDelete(QWidget* owner, const WorldMessage& question) override {
@@ -85,10 +57,10 @@ public:
 
     std::optional<Rgb> PickColor(QWidget* owner, Rgb initial) override {
         // The dialog's custom colours belong to Qt; this asker keeps its own set and lends it.
-        for (int i = 0; i < static_cast<int>(custom_.size()); ++i) QColorDialog::setCustomColor(i, custom_[static_cast<std::size_t>(i)]);
+        for (std::size_t i = 0; i < custom_.size(); ++i) QColorDialog::setCustomColor(static_cast<int>(i), custom_[i]);
         QColorDialog dialog(QColor(initial[0], initial[1], initial[2]), owner);
         const bool ok = dialog.exec() == QDialog::Accepted;
-        for (int i = 0; i < static_cast<int>(custom_.size()); ++i) custom_[static_cast<std::size_t>(i)] = QColorDialog::customColor(i);
+        for (std::size_t i = 0; i < custom_.size(); ++i) custom_[i] = QColorDialog::customColor(static_cast<int>(i));
         if (!ok) return std::nullopt;
         const QColor c = dialog.selectedColor();
         return Rgb{static_cast<uint8_t>(c.red()), static_cast<uint8_t>(c.green()), static_cast<uint8_t>(c.blue())};
@@ -236,10 +208,10 @@ void WorldPropertiesWindow::Build() {
     c_.fog->setGeometry(10, 20, 104, 16);
     c_.fogMin = MakeField(fog, "fogMin", 36, 47, 36, 20);
     MakeLabel(fog, "&Min", 8, 50, 26, 15, c_.fogMin);
-    MakeLabel(fog, "meters", 76, 50, 32, 15);
+    MakeLabel(fog, "meters", 76, 50, 44, 15);  // wider than 32: room for the whole word
     c_.fogMax = MakeField(fog, "fogMax", 36, 77, 36, 20);
     MakeLabel(fog, "Ma&x", 8, 80, 26, 15, c_.fogMax);
-    MakeLabel(fog, "meters", 76, 80, 32, 15);
+    MakeLabel(fog, "meters", 76, 80, 44, 15);
 
     c_.ok = new QPushButton("OK", this);
     c_.ok->setObjectName("ok");
@@ -294,8 +266,16 @@ void WorldPropertiesWindow::Build() {
 
 void WorldPropertiesWindow::Refresh() {
     refreshing_ = true;
-    c_.worldName->clear();
-    for (const std::string& name : book_.Names()) c_.worldName->addItem(Q(name));
+    // The list is refilled only when it changed: picking a world refreshes from inside the
+    // list's own signal.
+    const std::vector<std::string>& names = book_.Names();
+    bool same = c_.worldName->count() == static_cast<int>(names.size());
+    for (std::size_t i = 0; same && i < names.size(); ++i)
+        same = c_.worldName->itemText(static_cast<int>(i)) == Q(names[i]);
+    if (!same) {
+        c_.worldName->clear();
+        for (const std::string& name : names) c_.worldName->addItem(Q(name));
+    }
     c_.worldName->setCurrentIndex(book_.Selection());
 
     const WorldSettings& s = book_.Shown();
@@ -376,7 +356,7 @@ void WorldPropertiesWindow::Accept() {
         return;
     }
     hide();
-    emit WorldAccepted();
+    emit worldAccepted();
 }
 
 void WorldPropertiesWindow::PickLightColor(std::array<ColorField, 3> WorldSettings::*light) {

@@ -18,7 +18,6 @@
 
 class QCheckBox;
 class QComboBox;
-class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -92,7 +91,7 @@ public:
 
 signals:
     // "OK" saved the world: the shell applies LookOf(Book().Shown()) now.
-    void WorldAccepted();
+    void worldAccepted();
 
 protected:
     // The close box and Escape: the window hides; nothing is saved or applied.

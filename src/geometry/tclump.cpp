@@ -252,9 +252,13 @@ void TClump::Instance(std::string_view name, bool withMaterials) {
 
 void TClump::ComputeVertexNormals() {
     const std::size_t n = vertices_.size();
-    std::vector<Vec3> sum(n);
-    std::vector<int32_t> batchCount(n, 0);
-    std::vector<int32_t> lastBatch(n, -1);
+    struct Accumulated {
+        Vec3 sum;
+        int32_t batches;
+        int32_t lastBatch;  // the last batch counted, plus one (0: none yet)
+    };
+    PodVector<Accumulated> acc;
+    acc.resize(n);
     for (std::size_t bi = 0; bi < batches_.size(); ++bi) {
         const auto batchId = static_cast<int32_t>(bi);
         for (const TTriangle& t : batches_[bi]->Triangles()) {
@@ -266,21 +270,21 @@ void TClump::ComputeVertexNormals() {
                 const int32_t v = t[static_cast<std::size_t>(k)];
                 // Each triangle counts once for a vertex it uses at several corners.
                 if ((k >= 1 && v == t[0]) || (k == 2 && v == t[1])) continue;
-                const auto vi = static_cast<std::size_t>(v);
-                sum[vi].x += unit.x;
-                sum[vi].y += unit.y;
-                sum[vi].z += unit.z;
-                if (lastBatch[vi] != batchId) {
-                    lastBatch[vi] = batchId;
-                    ++batchCount[vi];
+                Accumulated& slot = acc[static_cast<std::size_t>(v)];
+                slot.sum.x += unit.x;
+                slot.sum.y += unit.y;
+                slot.sum.z += unit.z;
+                if (slot.lastBatch != batchId + 1) {
+                    slot.lastBatch = batchId + 1;
+                    ++slot.batches;
                 }
             }
         }
     }
     for (std::size_t i = 0; i < n; ++i) {
-        Vec3 r = sum[i];
-        if (batchCount[i] > 0) {
-            const auto count = static_cast<double>(batchCount[i]);
+        Vec3 r = acc[i].sum;
+        if (acc[i].batches > 0) {
+            const auto count = static_cast<double>(acc[i].batches);
             r = {r.x / count, r.y / count, r.z / count};
         }
         const double len = std::sqrt(r.x * r.x + r.y * r.y + r.z * r.z);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "geometry/tvertex.h"
+#include "platform/podvector.h"
 #include "reader/rwtypes.h"
 #include "render/mattris.h"
 
@@ -68,7 +69,7 @@ public:
     void ListTranslucentTriangles(std::vector<TranslucentRef>& out) const;
 
     const std::vector<std::unique_ptr<TClump>>& Children() const { return children_; }
-    const std::vector<TVertex>& Vertices() const { return vertices_; }
+    const PodVector<TVertex>& Vertices() const { return vertices_; }
     const std::vector<std::unique_ptr<MatTris>>& Batches() const { return batches_; }
     RWXObject* Owner() const { return owner_; }
 
@@ -85,7 +86,7 @@ private:
     void Instance(std::string_view name, bool withMaterials);
 
     std::vector<std::unique_ptr<TClump>> children_;
-    std::vector<TVertex> vertices_;
+    PodVector<TVertex> vertices_;
     std::vector<std::unique_ptr<MatTris>> batches_;
     RWXObject* owner_;
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "geometry/tvertex.h"
+#include "platform/podvector.h"
 #include "reader/rwmaterial.h"
 
 namespace pelorus {
@@ -24,9 +25,9 @@ public:
     void AddTriangle(const TTriangle& t);
 
     int32_t TriangleCount() const { return static_cast<int32_t>(triangles_.size()); }
-    const std::vector<TTriangle>& Triangles() const { return triangles_; }
+    const PodVector<TTriangle>& Triangles() const { return triangles_; }
     // One per triangle with Facet light sampling, empty otherwise.
-    const std::vector<Vec3>& FaceNormals() const { return faceNormals_; }
+    const PodVector<Vec3>& FaceNormals() const { return faceNormals_; }
 
     bool IsOpaque() const { return material_.IsOpaque(); }
     bool IsMasked() const { return material_.IsMasked(); }
@@ -36,8 +37,8 @@ public:
 
 private:
     RWXMaterial material_;
-    std::vector<TTriangle> triangles_;
-    std::vector<Vec3> faceNormals_;
+    PodVector<TTriangle> triangles_;
+    PodVector<Vec3> faceNormals_;
     TClump* owner_;
 };
 

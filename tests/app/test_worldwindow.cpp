@@ -331,7 +331,7 @@ private slots:
 
     void OkSavesHidesAndAsksForTheWorldToBeApplied() {
         Setup s = TwoWorlds();
-        QSignalSpy accepted(s.window.get(), &WorldPropertiesWindow::WorldAccepted);
+        QSignalSpy accepted(s.window.get(), &WorldPropertiesWindow::worldAccepted);
         Type(s.c().objectPath, "/elsewhere");
         s.c().fog->click();
         s.c().ok->click();
@@ -347,7 +347,7 @@ private slots:
     // the next load applies) but no file is written.
     void CloseBoxAndEscapeHideWithoutSaving() {
         Setup s = TwoWorlds();
-        QSignalSpy accepted(s.window.get(), &WorldPropertiesWindow::WorldAccepted);
+        QSignalSpy accepted(s.window.get(), &WorldPropertiesWindow::worldAccepted);
         Type(s.c().backdrop, "edited");
         s.window->close();
         QVERIFY(!s.window->isVisible());
@@ -365,7 +365,7 @@ private slots:
     void FailedSaveOnOkKeepsTheWindowOpen() {
         Setup s("0\nA\n");
         fs::create_directory(s.dir.Join("A.world"));
-        QSignalSpy accepted(s.window.get(), &WorldPropertiesWindow::WorldAccepted);
+        QSignalSpy accepted(s.window.get(), &WorldPropertiesWindow::worldAccepted);
         Type(s.c().backdrop, "kept");
         s.c().ok->click();
         QCOMPARE(s.asker->errors.size(), std::size_t{1});

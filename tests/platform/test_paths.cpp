@@ -71,3 +71,34 @@ TEST(ErrorLog, KeepsEveryLineWithItsLineFeed) {
 
 }  // namespace
 }  // namespace pelorus
+
+#include "platform/podvector.h"
+
+namespace pelorus {
+namespace {
+
+TEST(PodVector, KeepsItsValuesWhileGrowingFromHeapIntoMappedMemory) {
+    struct Item {
+        int64_t a;
+        double b;
+    };
+    PodVector<Item> items;
+    const int64_t n = 3'000'000;  // 48 MB: grows through malloc, into a mapping, then remaps
+    for (int64_t i = 0; i < n; ++i) items.push_back(Item{i, static_cast<double>(i) * 0.5});
+    ASSERT_EQ(items.size(), static_cast<std::size_t>(n));
+    for (int64_t i = 0; i < n; i += 9973) {
+        EXPECT_EQ(items[static_cast<std::size_t>(i)].a, i);
+        EXPECT_EQ(items[static_cast<std::size_t>(i)].b, static_cast<double>(i) * 0.5);
+    }
+    PodVector<Item> copy = items;
+    items.push_back(items[0]);  // an element of the array itself, while it grows
+    EXPECT_EQ(items.back().a, 0);
+    EXPECT_EQ(copy.size(), static_cast<std::size_t>(n));
+    PodVector<Item> moved = std::move(copy);
+    EXPECT_EQ(moved[static_cast<std::size_t>(n - 1)].a, n - 1);
+    moved.resize(n + 5);
+    EXPECT_EQ(moved[static_cast<std::size_t>(n + 4)].a, 0);  // new elements are zero
+}
+
+}  // namespace
+}  // namespace pelorus

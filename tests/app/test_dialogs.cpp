@@ -1,0 +1,235 @@
+// The ask-for-text dialog and the Object Properties window on the offscreen platform.
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QWindow>
+
+#include <functional>
+#include <memory>
+
+#include "app/asktextdialog.h"
+#include "app/objectproperties.h"
+#include "platform/errorlog.h"
+
+namespace pelorus {
+namespace {
+
+// Acts on the ask-for-text dialog once it is the modal window (from inside its own loop).
+void WhenAsked(std::function<void(AskTextDialog*)> act, bool& seen) {
+    auto* timer = new QTimer;
+    auto ticks = std::make_shared<int>(0);
+    QObject::connect(timer, &QTimer::timeout, [timer, act, &seen, ticks] {
+        if (auto* dialog = qobject_cast<AskTextDialog*>(QApplication::activeModalWidget())) {
+            seen = true;
+            timer->stop();
+            timer->deleteLater();
+            act(dialog);
+        } else if (++*ticks > 500) {
+            timer->stop();
+            timer->deleteLater();
+        }
+    });
+    timer->start(10);
+}
+
+QString Value(const ObjectProperties& window, const char* name) { return window.findChild<QLabel*>(name)->text(); }
+
+class DialogsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void okIsEnabledOnlyWhileTheFieldHoldsText() {
+        AskTextDialog dialog("Enter the name of the new World below:", "Name new World ", nullptr);
+        QCOMPARE(dialog.windowTitle(), QString("Name new World "));
+        QCOMPARE(dialog.findChild<QLabel*>("prompt")->text(), QString("Enter the name of the new World below:"));
+        QCOMPARE(dialog.OkButton()->text(), QString("OK"));
+        QCOMPARE(dialog.CancelButton()->text(), QString("Cancel"));
+        QVERIFY(dialog.OkButton()->isDefault());
+        QVERIFY(!dialog.OkButton()->isEnabled());
+        QTest::keyClick(dialog.Field(), 'w');
+        QVERIFY(dialog.OkButton()->isEnabled());
+        QTest::keyClick(dialog.Field(), Qt::Key_Backspace);
+        QVERIFY(!dialog.OkButton()->isEnabled());
+        QVERIFY(dialog.isModal());
+        QCOMPARE(dialog.windowModality(), Qt::ApplicationModal);
+        QVERIFY(!dialog.windowFlags().testFlag(Qt::WindowCloseButtonHint));
+    }
+
+    void confirmedTextIsExactlyWhatTheFieldShows() {
+        std::string result = "unchanged";
+        bool seen = false;
+        WhenAsked(
+            [](AskTextDialog* dialog) {
+                QTest::keyClicks(dialog->Field(), QString(250, QChar('w')));
+                dialog->Field()->insert(QString(50, QChar(u'\u00e9')));  // more than fits
+                QCOMPARE(dialog->Field()->text().size(), qsizetype{255});
+                dialog->OkButton()->click();
+            },
+            seen);
+        QVERIFY(AskForText("Name:", "Title", result, nullptr));
+        QVERIFY(seen);
+        QCOMPARE(QString::fromStdString(result), QString(250, QChar('w')) + QString(5, QChar(u'\u00e9')));
+    }
+
+    void cancelOrEscapeLeavesTheResultAlone() {
+        std::string result = "unchanged";
+        bool seen = false;
+        WhenAsked(
+            [](AskTextDialog* dialog) {
+                QTest::keyClicks(dialog->Field(), "typed");
+                dialog->CancelButton()->click();
+            },
+            seen);
+        QVERIFY(!AskForText("Name:", "Title", result, nullptr));
+        QVERIFY(seen);
+        QCOMPARE(result, std::string("unchanged"));
+
+        seen = false;
+        WhenAsked(
+            [](AskTextDialog* dialog) {
+                QTest::keyClicks(dialog->Field(), "typed");
+                QTest::keyClick(dialog, Qt::Key_Escape);
+            },
+            seen);
+        QVERIFY(!AskForText("Name:", "Title", result, nullptr));
+        QVERIFY(seen);
+        QCOMPARE(result, std::string("unchanged"));
+
+        // Enter presses the default button.
+        seen = false;
+        WhenAsked(
+            [](AskTextDialog* dialog) {
+                QTest::keyClicks(dialog->Field(), "Dusk");
+                QTest::keyClick(dialog->Field(), Qt::Key_Return);
+            },
+            seen);
+        QVERIFY(AskForText("Name:", "Title", result, nullptr));
+        QCOMPARE(result, std::string("Dusk"));
+    }
+
+    void otherWindowsTakeNoInputWhileAsking() {
+        QWidget owner;
+        owner.show();
+        std::string result;
+        bool seen = false, ownerBlocked = false;
+        WhenAsked(
+            [&](AskTextDialog* dialog) {
+                // An application-modal window blocks input to every other window.
+                ownerBlocked = QGuiApplication::modalWindow() == dialog->windowHandle() &&
+                               dialog->windowModality() == Qt::ApplicationModal && dialog->parentWidget() == &owner;
+                dialog->reject();
+            },
+            seen);
+        AskForText("Name:", "Title", result, &owner);
+        QVERIFY(seen);
+        QVERIFY(ownerBlocked);
+    }
+
+    void propertiesPagesHaveTheirNamesTextsAndColumns() {
+        ObjectProperties window(nullptr);
+        QCOMPARE(window.windowTitle(), QString("Object Properties"));
+        QCOMPARE(window.objectName(), QString("PELO_OPWindowClass"));
+        QCOMPARE(window.pos(), QPoint(200, 100));
+        QCOMPARE(window.size(), QSize(422, 500));
+        QTabWidget* tabs = window.Tabs();
+        QCOMPARE(tabs->count(), 3);
+        QCOMPARE(tabs->tabText(0), QString("General"));
+        QCOMPARE(tabs->tabText(1), QString("Textures"));
+        QCOMPARE(tabs->tabText(2), QString("Errors"));
+        QCOMPARE(tabs->currentIndex(), 0);
+        QCOMPARE(tabs->widget(0)->objectName(), QString("PELO_OPGWindowClass"));
+        QCOMPARE(tabs->widget(1)->objectName(), QString("PELO_OPTWindowClass"));
+        QCOMPARE(tabs->widget(2)->objectName(), QString("PELO_OPEWindowClass"));
+        QStringList labels;
+        for (const QLabel* label : tabs->widget(0)->findChildren<QLabel*>())
+            if (label->objectName().isEmpty()) labels << label->text();
+        QCOMPARE(labels, (QStringList{"World:", "Object:", "Polygons:", "Triangles:"}));
+
+        auto* list = window.findChild<QTreeWidget*>("textureList");
+        QCOMPARE(list->columnCount(), 7);
+        const int widths[] = {64, 100, 35, 50, 100, 30, 30};
+        const char* names[] = {"Texture", "FileName", "Size", "WxH", "Mask", "Mipmapped", "AddressMode"};
+        for (int i = 0; i < 7; ++i) {
+            QCOMPARE(list->headerItem()->text(i), QString(names[i]));
+            QCOMPARE(list->columnWidth(i), widths[i]);
+        }
+        // Nothing loaded yet.
+        QCOMPARE(Value(window, "worldValue"), QString("(default world)"));
+        QCOMPARE(Value(window, "objectValue"), QString("(none)"));
+        QCOMPARE(Value(window, "polygonsValue"), QString("0"));
+        QCOMPARE(Value(window, "textureCount"), QString("0"));
+    }
+
+    void texturesPageListsOneRowPerTexture() {
+        ObjectProperties window(nullptr);
+        const std::vector<TextureRow> rows = {
+            {"wood.jpg", "/t/wood.jpg", "12 KB", "64x64", "", "Yes", "Wrap"},
+            {"fire.jpg", "/t/fire.zip:fire.jpg", "", "32x128", "firem.bmp", "No", "Clamp"},
+        };
+        window.SetContent(GeneralInfo{"W", "a.rwx", "4", "8"}, rows);
+        auto* list = window.findChild<QTreeWidget*>("textureList");
+        QCOMPARE(list->topLevelItemCount(), 2);
+        QCOMPARE(list->topLevelItem(1)->text(0), QString("fire.jpg"));
+        QCOMPARE(list->topLevelItem(1)->text(1), QString("/t/fire.zip:fire.jpg"));
+        QCOMPARE(list->topLevelItem(1)->text(4), QString("firem.bmp"));
+        QCOMPARE(list->topLevelItem(1)->text(6), QString("Clamp"));
+        QCOMPARE(list->topLevelItem(0)->text(2), QString("12 KB"));
+        QCOMPARE(Value(window, "textureCount"), QString("2"));
+        QCOMPARE(Value(window, "trianglesValue"), QString("8"));
+        // A new content replaces the rows.
+        window.SetContent(GeneralInfo{"W", "b.rwx", "0", "0"}, {});
+        QCOMPARE(list->topLevelItemCount(), 0);
+    }
+
+    void errorsPageShowsTheWholeLogEachTimeItIsShown() {
+        ObjectProperties window(nullptr);
+        LogLine("first problem of the run");
+        window.show();
+        auto* text = window.findChild<QPlainTextEdit*>("errorText");
+        QVERIFY(text->toPlainText().contains("first problem of the run"));
+        QCOMPARE(Value(window, "errorCount"), QString::number(ErrorLog::Instance().LineCount()));
+
+        window.Tabs()->setCurrentIndex(2);
+        LogLine("logged while shown");
+        QVERIFY(!text->toPlainText().contains("logged while shown"));
+        window.Tabs()->setCurrentIndex(0);
+        window.Tabs()->setCurrentIndex(2);  // choosing the page again refreshes it
+        QVERIFY(text->toPlainText().contains("logged while shown"));
+
+        window.hide();
+        LogLine("logged while hidden");
+        window.show();  // showing the window again refreshes it too, on the page left open
+        QCOMPARE(window.Tabs()->currentIndex(), 2);
+        QVERIFY(text->toPlainText().contains("logged while hidden"));
+        QCOMPARE(Value(window, "errorCount"), QString::number(ErrorLog::Instance().LineCount()));
+        QCOMPARE(text->toPlainText().count('\n') + 1, static_cast<qsizetype>(ErrorLog::Instance().LineCount()) + 1);
+    }
+
+    void okAndEscapeOnlyHideTheWindow() {
+        ObjectProperties window(nullptr);
+        window.show();
+        window.findChild<QPushButton*>("okButton")->click();
+        QVERIFY(!window.isVisible());
+        window.show();
+        QTest::keyClick(&window, Qt::Key_Escape);
+        QVERIFY(!window.isVisible());
+        window.show();
+        window.close();
+        QVERIFY(!window.isVisible());
+        window.show();
+        QVERIFY(window.isVisible());
+    }
+};
+
+}  // namespace
+}  // namespace pelorus
+
+QTEST_MAIN(pelorus::DialogsTest)
+#include "test_dialogs.moc"
