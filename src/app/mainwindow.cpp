@@ -178,9 +178,10 @@ void MainWindow::OpenAtStartup(std::string_view commandLinePath) {
 }
 
 void MainWindow::OpenFile(const std::string& path) {
-    currentFile_ = path;
+    // Known by its whole path, so that reloading does not depend on the current folder.
+    currentFile_ = path.empty() ? std::string() : AbsolutePath(ToSlashes(path));
     LoadCurrentFile();
-    Remember(path);
+    Remember(currentFile_);
 }
 
 void MainWindow::LoadCurrentFile() {
@@ -245,8 +246,7 @@ void MainWindow::OpenRecent(std::size_t index) {
 // ---- Recent files ----------------------------------------------------------------------------
 
 void MainWindow::Remember(const std::string& path) {
-    const std::string absolute = AbsolutePath(path);
-    if (!recent_.Add(absolute)) return;
+    if (!recent_.Add(path)) return;
     std::string error;
     if (!SaveRecentFiles(RecentPath(), recent_, &error))
         LogLine("Couldn't save the list of recent files \"" + RecentPath() + "\": " + error + ".");

@@ -58,12 +58,15 @@ public:
     // file's folder becomes the current folder and the file is loaded (an empty path gives the
     // empty scene). A file that is named is remembered in Recent.
     void OpenAtStartup(std::string_view commandLinePath);
-    // Makes `path` the current file, loads it and remembers it in Recent. The current folder
-    // stays.
+    // Makes `path` (made absolute against the current folder) the current file, loads it and
+    // remembers it in Recent. The current folder stays.
     void OpenFile(const std::string& path);
     // Loads the current file again into a new scene (the empty scene when there is none), then
     // applies the current world.
     void LoadCurrentFile();
+
+    // Where the next loads look for textures (a catalogue adds its own folders).
+    void SetReadOptions(ReadOptions options) { options_.readOptions = std::move(options); }
 
     // Where the world comes from; by default the built-in default world. Then applies it.
     void SetWorldSource(std::function<CurrentWorld()> source);

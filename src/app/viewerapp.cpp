@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QSocketNotifier>
@@ -15,6 +16,8 @@
 
 namespace pelorus {
 namespace {
+
+constexpr qint64 kContextWaitMs = 3000;
 
 // SIGTERM and SIGINT, taken as events of the loop (they are blocked for every thread and read
 // from a signal descriptor), close the main window so that shut-down runs as usual.
@@ -80,7 +83,12 @@ std::unique_ptr<MainWindow> StartViewer(const std::vector<std::string>& args, co
     windowOptions.fatal = options.fatal;
     auto window = std::make_unique<MainWindow>(std::move(windowOptions));
     window->show();
-    QCoreApplication::processEvents();
+    // The view makes its context once the platform has shown the window.
+    QElapsedTimer waited;
+    waited.start();
+    do {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    } while (!window->View().Ready() && waited.elapsed() < kContextWaitMs);
     if (!WindowWasMade(*window) || !window->View().Ready()) {
         window.reset();
         options.fatal(kGlWindowError);

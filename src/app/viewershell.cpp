@@ -1,5 +1,7 @@
 #include "app/viewershell.h"
 
+#include <type_traits>
+
 #include "app/catalogue.h"
 #include "platform/paths.h"
 #include "render/viewmath.h"
@@ -127,30 +129,32 @@ std::string RecentMenuLabel(std::size_t index, std::string_view path) {
     return label;
 }
 
-bool* ViewerShell::FlagOf(int32_t command) {
+template <typename Shell>
+auto* ViewerShell::FlagOf(Shell& shell, int32_t command) {
+    using Flag = std::conditional_t<std::is_const_v<Shell>, const bool, bool>;
     switch (command) {
-        case kCmdAxes: return &flags_.axes;
-        case kCmdGeometry: return &flags_.geometry;
-        case kCmdObject: return &flags_.object;
-        case kCmdNormals: return &flags_.normals;
-        case kCmdBackdrop: return &flags_.backdrop;
-        case kCmdSkybox: return &flags_.skybox;
-        case kCmdGround: return &flags_.ground;
-        case kCmdFog: return &flags_.fog;
-        case kCmdLighting: return &flags_.lighting;
-        case kCmdTopMost: return &flags_.topmost;
-        case kCmdAutoReload: return &autoReload_;
-        default: return nullptr;
+        case kCmdAxes: return static_cast<Flag*>(&shell.flags_.axes);
+        case kCmdGeometry: return static_cast<Flag*>(&shell.flags_.geometry);
+        case kCmdObject: return static_cast<Flag*>(&shell.flags_.object);
+        case kCmdNormals: return static_cast<Flag*>(&shell.flags_.normals);
+        case kCmdBackdrop: return static_cast<Flag*>(&shell.flags_.backdrop);
+        case kCmdSkybox: return static_cast<Flag*>(&shell.flags_.skybox);
+        case kCmdGround: return static_cast<Flag*>(&shell.flags_.ground);
+        case kCmdFog: return static_cast<Flag*>(&shell.flags_.fog);
+        case kCmdLighting: return static_cast<Flag*>(&shell.flags_.lighting);
+        case kCmdTopMost: return static_cast<Flag*>(&shell.flags_.topmost);
+        case kCmdAutoReload: return static_cast<Flag*>(&shell.autoReload_);
+        default: return static_cast<Flag*>(nullptr);
     }
 }
 
 bool ViewerShell::Checked(int32_t command) const {
-    const bool* flag = const_cast<ViewerShell*>(this)->FlagOf(command);
+    const bool* flag = FlagOf(*this, command);
     return flag && *flag;
 }
 
 ShellAction ViewerShell::Command(int32_t command) {
-    if (bool* flag = FlagOf(command)) {
+    if (bool* flag = FlagOf(*this, command)) {
         *flag = !*flag;
         if (command == kCmdTopMost) return ShellAction::kTopMost;
         if (command == kCmdAutoReload) return ShellAction::kAutoReload;

@@ -124,7 +124,9 @@ public:
     bool Wheel(int32_t angleDelta);
 
 private:
-    bool* FlagOf(int32_t command);
+    // The flag that menu item `command` shows; null for items without one.
+    template <typename Shell>
+    static auto* FlagOf(Shell& shell, int32_t command);
 
     ViewFlags flags_;
     Camera camera_;

@@ -46,6 +46,50 @@ bool Near(QRgb a, QRgb b, int tolerance) {
            std::abs(qBlue(a) - qBlue(b)) <= tolerance;
 }
 
+// User and system time the process `pid` has used, in clock ticks; -1 when unknown.
+int64_t CpuTicks(qint64 pid) {
+    std::string stat;
+    if (!ReadWholeFile("/proc/" + std::to_string(pid) + "/stat", stat)) return -1;
+    // Fields after the command name (which ends with the last ')'): state is field 3, utime 14,
+    // stime 15.
+    const std::size_t close = stat.rfind(')');
+    if (close == std::string::npos) return -1;
+    const QStringList fields = QString::fromStdString(stat.substr(close + 2)).split(' ');
+    if (fields.size() < 13) return -1;
+    return fields[11].toLongLong() + fields[12].toLongLong();
+}
+
+// The viewer on `file`, from the folder `home`, on the X server of the test.
+void StartViewer(QProcess& viewer, const std::string& home, const std::string& file) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "xcb");
+    env.remove("EGL_PLATFORM");
+    // Mesa unloads its driver when the display closes, before the leak check at exit runs, and
+    // the driver's own allocations can then no longer be told from others: keep it loaded.
+    if (QFile::exists(PELORUS_MESA_DRIVER)) {
+        env.insert("LD_PRELOAD", PELORUS_MESA_DRIVER);
+        env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
+    }
+    viewer.setProcessEnvironment(env);
+    viewer.setWorkingDirectory(QString::fromStdString(home));
+    viewer.setProcessChannelMode(QProcess::ForwardedChannels);
+    viewer.start(PELORUS_EXECUTABLE, {QString::fromStdString(file)});
+}
+
+// Waits until the window shows a scene: many colours below its menu bar. Returns the grab and
+// the first row of the view (-1 when it never showed).
+std::pair<QImage, int> WaitForScene(const QProcess& viewer) {
+    QImage shot;
+    int top = -1;
+    for (int tries = 0; tries < 240 && viewer.state() == QProcess::Running; ++tries) {
+        QTest::qWait(500);
+        shot = GrabWindowArea();
+        top = shot.isNull() ? -1 : ViewTop(shot);
+        if (top > 0 && ColourCount(shot, top) > 200) return {shot, top};
+    }
+    return {shot, -1};
+}
+
 class ViewerOnXTest : public QObject {
     Q_OBJECT
 
@@ -55,33 +99,11 @@ private slots:
         const std::string scene = test::SourceDir() + "/samples/scene.txt";
 
         QProcess viewer;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        env.insert("QT_QPA_PLATFORM", "xcb");
-        env.remove("EGL_PLATFORM");
-        // Mesa unloads its driver when the display closes, before the leak check at exit runs, and
-        // the driver's own allocations can then no longer be told from others: keep it loaded.
-        if (QFile::exists(PELORUS_MESA_DRIVER)) {
-            env.insert("LD_PRELOAD", PELORUS_MESA_DRIVER);
-            env.insert("ASAN_OPTIONS", env.value("ASAN_OPTIONS") + ":verify_asan_link_order=0");
-        }
-        viewer.setProcessEnvironment(env);
-        viewer.setWorkingDirectory(QString::fromStdString(home.Path()));
-        viewer.setProcessChannelMode(QProcess::ForwardedChannels);
-        viewer.start(PELORUS_EXECUTABLE, {QString::fromStdString(scene)});
+        StartViewer(viewer, home.Path(), scene);
         QVERIFY(viewer.waitForStarted(10000));
-
-        // Wait for the window and for frames of the scene: many colours below the menu bar.
-        QImage shot;
-        int top = -1;
-        for (int tries = 0; tries < 240 && viewer.state() == QProcess::Running; ++tries) {
-            QTest::qWait(500);
-            shot = GrabWindowArea();
-            top = shot.isNull() ? -1 : ViewTop(shot);
-            if (top > 0 && ColourCount(shot, top) > 200) break;
-        }
+        auto [shot, top] = WaitForScene(viewer);
         QVERIFY2(viewer.state() == QProcess::Running, "the viewer ended early");
-        QVERIFY2(top > 0 && top < 60, "no menu bar at the top of the window");
-        QVERIFY2(ColourCount(shot, top) > 200, "the view shows no scene");
+        QVERIFY2(top > 0 && top < 60, "no scene below a menu bar at the top of the window");
         QTest::qWait(1500);  // later frames only animate the torch's flame
         shot = GrabWindowArea();
 
@@ -112,6 +134,24 @@ private slots:
         std::string recent;
         QVERIFY(ReadWholeFile(home.Join("Recent.txt"), recent));
         QCOMPARE(recent, scene + "\n");
+    }
+
+    void aStillSceneCostsNoProcessorTime() {
+        test::TempDir home;
+        QProcess viewer;
+        StartViewer(viewer, home.Path(), test::SourceDir() + "/samples/table.rwx");
+        QVERIFY(viewer.waitForStarted(10000));
+        QVERIFY2(WaitForScene(viewer).second > 0, "the view shows no scene");
+        QTest::qWait(1000);
+        const int64_t before = CpuTicks(viewer.processId());
+        QTest::qWait(3000);
+        const int64_t after = CpuTicks(viewer.processId());
+        QVERIFY(before >= 0 && after >= before);
+        // Frames drawn back to back would take all of one processor (about 300 ticks).
+        QVERIFY2(after - before < 30, qPrintable(QString("%1 ticks in 3 s").arg(after - before)));
+        viewer.terminate();
+        QVERIFY(viewer.waitForFinished(60000));
+        QCOMPARE(viewer.exitCode(), 0);
     }
 };
 
