@@ -214,6 +214,15 @@ std::vector<const RWXObject*> MainWindow::ModelObjects() const {
 }
 
 void MainWindow::OpenWithDialog() {
+    const std::optional<std::string> path = chooser_ ? chooser_(this) : ChooseWithDialog();
+    if (!path || path->empty()) return;  // cancelling changes nothing
+    // As with a file-open dialog that does not keep the current folder: the folder browsed to
+    // stays current, and relative names of the world resolve there.
+    SetCurrentDirectory(ParentPart(*path));
+    OpenFile(*path);
+}
+
+std::optional<std::string> MainWindow::ChooseWithDialog() {
     QFileDialog dialog(this, Text(kOpenDialogTitle));
     dialog.setObjectName("openDialog");
     // Qt's own dialog: its filters match names in any letter case, so "*.RWX" lists "a.rwx".
@@ -224,14 +233,10 @@ void MainWindow::OpenWithDialog() {
     for (const std::string_view filter : kOpenDialogFilters) filters << Text(filter);
     dialog.setNameFilters(filters);
     dialog.selectNameFilter(filters.first());
-    if (dialog.exec() != QDialog::Accepted) return;  // cancelling changes nothing
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     const QStringList chosen = dialog.selectedFiles();
-    if (chosen.isEmpty()) return;
-    const std::string path = chosen.first().toStdString();
-    // As with a file-open dialog that does not keep the current folder: the folder browsed to
-    // stays current, and relative names of the world resolve there.
-    SetCurrentDirectory(ParentPart(path));
-    OpenFile(path);
+    if (chosen.isEmpty()) return std::nullopt;
+    return chosen.first().toStdString();
 }
 
 void MainWindow::OpenRecent(std::size_t index) {

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -99,6 +100,11 @@ public:
     const RecentFiles& Recent() const { return recent_; }
     std::string RecentPath() const;
 
+    // What the Open command asks for a file with: the Open dialog unless replaced (tests replace
+    // it to choose without a dialog). Nothing chosen changes nothing.
+    using FileChooser = std::function<std::optional<std::string>(QWidget* owner)>;
+    void SetFileChooser(FileChooser chooser) { chooser_ = std::move(chooser); }
+
 signals:
     // "&Properties...\tP" of the World menu.
     void worldPropertiesRequested();
@@ -122,6 +128,8 @@ private:
     void SyncChecks();
     void RequestRedraw();
     void OpenWithDialog();
+    std::optional<std::string> ChooseWithDialog();
+    FileChooser chooser_;
     void OpenRecent(std::size_t index);
     void ShowProperties();
     void RefreshProperties();

@@ -31,7 +31,7 @@ void WhenAsked(std::function<void(AskTextDialog*)> act, bool& seen) {
             timer->stop();
             timer->deleteLater();
             act(dialog);
-        } else if (++*ticks > 500) {
+        } else if (++*ticks > 6000) {  // a loaded machine can take seconds to show a dialog
             timer->stop();
             timer->deleteLater();
         }
