@@ -1,5 +1,6 @@
 #include "fuzztargets.h"
 
+#include <string>
 #include <string_view>
 
 #include "platform/bmpmask.h"
@@ -18,11 +19,49 @@ std::string_view Text(const uint8_t* data, std::size_t size) {
 
 }  // namespace
 
+namespace {
+
+// Everything a read produced, as comparable text (doubles by their bits).
+std::string Digest(const RWXObject& o) {
+    std::string out = ErrorLog::Instance().Text();
+    auto add = [&](const void* p, std::size_t n) { out.append(static_cast<const char*>(p), n); };
+    auto clump = [&](const TClump& c) {
+        ForEachClump(c, [&](const TClump& k) {
+            out += 'C';
+            add(k.Vertices().data(), k.Vertices().size() * sizeof(TVertex));
+            for (const auto& b : k.Batches()) {
+                out += 'B';
+                const std::size_t h = MaterialHash(b->Material());
+                add(&h, sizeof h);
+                add(b->Triangles().data(), b->Triangles().size() * sizeof(TTriangle));
+                add(b->FaceNormals().data(), b->FaceNormals().size() * sizeof(Vec3));
+            }
+        });
+    };
+    for (const auto& c : o.Clumps()) clump(*c);
+    for (const auto& p : o.Prototypes()) out += p->Name(), clump(*p);
+    return out;
+}
+
+}  // namespace
+
 void Script(const uint8_t* data, std::size_t size) {
+    // The general line handlers give the reference; reading plain lines ahead (on a second thread
+    // for odd sizes) must give the same.
+    ReadOptions general;
+    general.loadTextures = false;
+    general.plainLinesAhead = false;
+    ReadOptions ahead = general;
+    ahead.plainLinesAhead = true;
+    ahead.parallelFrom = size % 2 ? 0 : SIZE_MAX;
+
     ErrorLog::Instance().Clear();
-    ReadOptions options;
-    options.loadTextures = false;
-    auto object = RWXObject::FromText(Text(data, size), 0, 0, 0, options, "fuzz.rwx");
+    auto reference = RWXObject::FromText(Text(data, size), 0, 0, 0, general, "fuzz.rwx");
+    const std::string expected = Digest(*reference);
+    ErrorLog::Instance().Clear();
+    auto object = RWXObject::FromText(Text(data, size), 0, 0, 0, ahead, "fuzz.rwx");
+    if (Digest(*object) != expected) __builtin_trap();
+
     std::vector<TranslucentRef> translucent;
     object->ListTranslucentTriangles(translucent);
     if (static_cast<int64_t>(translucent.size()) != object->CountTranslucentTriangles()) __builtin_trap();

@@ -173,6 +173,8 @@ void MainWindow::OpenAtStartup(std::string_view commandLinePath) {
     // reloading finds it whatever the current folder.
     if (!plan.folder.empty()) SetCurrentDirectory(plan.folder);
     currentFile_ = plan.currentFile;
+    entryTextureDirs_.clear();
+    emit fileChosen();
     LoadCurrentFile();
     if (!currentFile_.empty()) Remember(currentFile_);
 }
@@ -180,13 +182,37 @@ void MainWindow::OpenAtStartup(std::string_view commandLinePath) {
 void MainWindow::OpenFile(const std::string& path) {
     // Known by its whole path, so that reloading does not depend on the current folder.
     currentFile_ = path.empty() ? std::string() : AbsolutePath(ToSlashes(path));
+    entryTextureDirs_.clear();
+    emit fileChosen();
     LoadCurrentFile();
     Remember(currentFile_);
 }
 
+void MainWindow::OpenCatalogueScript(const std::string& path, std::vector<std::string> textureDirs, bool extracted) {
+    currentFile_ = path.empty() ? std::string() : AbsolutePath(ToSlashes(path));
+    entryTextureDirs_ = std::move(textureDirs);
+    if (extracted || currentFile_.empty()) {
+        LoadCurrentFile();
+        return;
+    }
+    // The extraction has written its error line; reading the missing script would add a second.
+    std::vector<std::unique_ptr<RWXObject>> objects;
+    objects.push_back(RWXObject::FromText("", 0.0, 0.025, 0.0, ModelReadOptions(), currentFile_));
+    ShowScene(std::make_unique<TObjectMap>(std::move(objects)));
+}
+
+ReadOptions MainWindow::ModelReadOptions() const {
+    ReadOptions options = options_.readOptions;
+    options.extraTextureDirs.insert(options.extraTextureDirs.end(), entryTextureDirs_.begin(), entryTextureDirs_.end());
+    return options;
+}
+
 void MainWindow::LoadCurrentFile() {
-    std::unique_ptr<TObjectMap> scene = currentFile_.empty() ? std::make_unique<TObjectMap>()
-                                                             : TObjectMap::FromFile(currentFile_, options_.readOptions);
+    ShowScene(currentFile_.empty() ? std::make_unique<TObjectMap>()
+                                   : TObjectMap::FromFile(currentFile_, ModelReadOptions()));
+}
+
+void MainWindow::ShowScene(std::unique_ptr<TObjectMap> scene) {
     view_->SetScene(std::move(scene));
     ApplyCurrentWorld();
     WatchSources();
@@ -195,7 +221,7 @@ void MainWindow::LoadCurrentFile() {
 
 void MainWindow::SetWorldSource(std::function<CurrentWorld()> source) {
     worldSource_ = std::move(source);
-    ApplyCurrentWorld();
+    if (view_->Scene()) ApplyCurrentWorld();
 }
 
 void MainWindow::ApplyCurrentWorld() {
@@ -204,6 +230,7 @@ void MainWindow::ApplyCurrentWorld() {
     view_->ApplyWorld(world.look, options_.readOptions);
     RefreshProperties();
     RequestRedraw();
+    emit worldApplied();
 }
 
 std::vector<const RWXObject*> MainWindow::ModelObjects() const {

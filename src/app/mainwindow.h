@@ -62,6 +62,13 @@ public:
     // Makes `path` (made absolute against the current folder) the current file, loads it and
     // remembers it in Recent. The current folder stays.
     void OpenFile(const std::string& path);
+    // Shows a catalogue entry's script, extracted to `path`: it becomes the current file (made
+    // absolute; "" gives the empty scene) and is read as a script with `textureDirs` searched
+    // after the ReadOptions folders, now and at every reload, until another file is opened.
+    // With `extracted` false the extraction failed and said so: the scene shows an empty object
+    // without reading the file (a reload reads it). Not remembered in Recent: extracted scripts
+    // are deleted at every start and exit.
+    void OpenCatalogueScript(const std::string& path, std::vector<std::string> textureDirs, bool extracted);
     // Loads the current file again into a new scene (the empty scene when there is none), then
     // applies the current world.
     void LoadCurrentFile();
@@ -69,9 +76,11 @@ public:
     // Where the next loads look for textures (a catalogue adds its own folders).
     void SetReadOptions(ReadOptions options) { options_.readOptions = std::move(options); }
 
-    // Where the world comes from; by default the built-in default world. Then applies it.
+    // Where the world comes from; by default the built-in default world. Then applies it when a
+    // scene is shown (before the first load there is nothing to apply it to: the load will).
     void SetWorldSource(std::function<CurrentWorld()> source);
-    // Applies the current world to the scene (ground, skybox, light, fog, backdrop) and redraws.
+    // Applies the current world to the scene (ground, skybox, light, fog, backdrop), redraws and
+    // emits worldApplied.
     void ApplyCurrentWorld();
 
     // Puts `submenu` into the Object menu just above its separator, after the submenus put there
@@ -112,6 +121,11 @@ signals:
     void catalogueRequested(int command);
     // After every load of the current file, the world applied.
     void sceneLoaded();
+    // At the end of every ApplyCurrentWorld (so after every load too).
+    void worldApplied();
+    // Open, Recent, a drop or the command line chose a file (not a catalogue entry, not a
+    // reload); emitted before it is loaded.
+    void fileChosen();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -131,6 +145,8 @@ private:
     std::optional<std::string> ChooseWithDialog();
     FileChooser chooser_;
     void OpenRecent(std::size_t index);
+    ReadOptions ModelReadOptions() const;
+    void ShowScene(std::unique_ptr<TObjectMap> scene);
     void ShowProperties();
     void RefreshProperties();
     void ApplyTopMost();
@@ -145,6 +161,8 @@ private:
     ViewerShell shell_;
     SceneView* view_ = nullptr;
     std::string currentFile_;
+    // Texture folders of the catalogue entry shown; empty for other files.
+    std::vector<std::string> entryTextureDirs_;
     std::function<CurrentWorld()> worldSource_;
     std::string worldName_;
     std::map<int32_t, QAction*> actions_;

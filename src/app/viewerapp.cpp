@@ -12,6 +12,7 @@
 
 #include "app/catalogue.h"
 #include "app/glview.h"
+#include "app/viewersession.h"
 #include "platform/paths.h"
 
 namespace pelorus {
@@ -77,9 +78,13 @@ std::unique_ptr<MainWindow> StartViewer(const std::vector<std::string>& args, co
         options.fatal(kGlWindowError);
         return nullptr;
     }
+    // Worlds.txt and the world files stay where they were found, whatever folder the model
+    // makes current.
+    const std::string settingsFolder = options.settingsFolder.empty() ? CurrentDirectory() : options.settingsFolder;
     MainWindowOptions windowOptions;
     windowOptions.glView = options.glView;
-    windowOptions.settingsFolder = options.settingsFolder;
+    windowOptions.settingsFolder = settingsFolder;
+    windowOptions.readOptions.programDir = options.programDir;
     windowOptions.fatal = options.fatal;
     auto window = std::make_unique<MainWindow>(std::move(windowOptions));
     window->show();
@@ -94,17 +99,28 @@ std::unique_ptr<MainWindow> StartViewer(const std::vector<std::string>& args, co
         options.fatal(kGlWindowError);
         return nullptr;
     }
-    // The world list and the World Properties window join here; until then the world is the
-    // built-in default world, applied after every load.
+    SessionOptions session;
+    session.worldFolder = settingsFolder;
+    session.programDir = options.programDir;
+    session.makeAsker = options.makeWorldAsker;
+    session.fatal = options.fatal;
+    new ViewerSession(*window, std::move(session));  // owned by the window
     window->OpenAtStartup(CommandLinePath(args));
     return window;
 }
 
-int RunViewer(const std::string& programName, const std::vector<std::string>& args) {
-    const std::string programDir = ProgramDirectory();
-    // Scripts extracted from archives by an earlier run are not needed any more.
-    CleanTempFolder(ProgramTempFolder(programDir));
+void ShutDownViewer(std::unique_ptr<MainWindow> window) {
+    if (!window) return;
+    std::string tempFolder;
+    if (ViewerSession* session = ViewerSession::Of(*window)) {
+        session->WriteWorldList();
+        tempFolder = session->TempFolder();
+    }
+    window.reset();
+    CleanTempFolder(tempFolder);
+}
 
+int RunViewer(const std::string& programName, const std::vector<std::string>& args) {
     TerminationSignals termination;
     // Only the program name goes to Qt: the arguments are one path, whatever they look like.
     std::string name = programName;
@@ -120,11 +136,7 @@ int RunViewer(const std::string& programName, const std::vector<std::string>& ar
         if (window) window->close();
     });
     const int status = QApplication::exec();
-
-    // Shut-down: the scene, then the backdrop, go with the window (with its context current);
-    // then the extracted scripts.
-    window.reset();
-    CleanTempFolder(ProgramTempFolder(programDir));
+    ShutDownViewer(std::move(window));
     return status;
 }
 

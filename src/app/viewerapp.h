@@ -8,6 +8,7 @@
 
 #include "app/fatalerror.h"
 #include "app/mainwindow.h"
+#include "app/worldwindow.h"
 
 namespace pelorus {
 
@@ -17,23 +18,36 @@ struct ViewerOptions {
     // Whether an OpenGL context can be made; CanMakeGlContext when empty. Asked only with glView.
     std::function<bool()> glProbe;
     FatalReporter fatal = ShowFatalMessage;
-    // The folder of "Recent.txt"; "" is the current folder at start-up.
+    // The folder of "Recent.txt", "Worlds.txt" and the world files; "" is the current folder at
+    // start-up.
     std::string settingsFolder;
+    // The folder of "TexturesPath.txt" and of the "temp" folder for extracted scripts; "" is the
+    // running program's folder.
+    std::string programDir;
+    // Makes the askers of the World Properties window and of the shut-down message; the real
+    // dialogs when empty.
+    std::function<std::unique_ptr<WorldWindowAsker>()> makeWorldAsker;
 };
 
 // True when an OpenGL context of GlView::Format() can be made and made current.
 bool CanMakeGlContext();
 
-// Start-up with a QApplication in place: makes and shows the main window with its view, then
-// shows the file that the program's arguments `args` name (see CommandLinePath and
-// MainWindow::OpenAtStartup) in the current world. When no OpenGL context can be made or the
-// window cannot be made, reports kGlWindowError through `options.fatal` and returns null.
+// Start-up with a QApplication in place: makes and shows the main window with its view; reads
+// the world list and makes the World Properties window hidden, empties the temporary folder
+// (the ViewerSession the window then owns); then shows the file that the program's arguments
+// `args` name (see CommandLinePath and MainWindow::OpenAtStartup) in the current world, which
+// also builds the catalogue. When no OpenGL context can be made or the window cannot be made,
+// reports kGlWindowError through `options.fatal` and returns null.
 std::unique_ptr<MainWindow> StartViewer(const std::vector<std::string>& args, const ViewerOptions& options);
 
+// Shut-down of a window that StartViewer made, in this order: the world list is written (a
+// failure is shown through the world asker), the window goes with its scene and then its
+// backdrop, and the scripts extracted into the temporary folder are deleted. Null does nothing.
+void ShutDownViewer(std::unique_ptr<MainWindow> window);
+
 // The whole program with a window: start-up, the event loop until the main window is closed (or
-// SIGTERM or SIGINT close it), then shut-down: the scene and the backdrop are released and
-// scripts left in the temporary folder deleted. Returns the exit status: 0, or 1 after a fatal
-// failure.
+// SIGTERM or SIGINT close it), then ShutDownViewer. Returns the exit status: 0, or 1 after a
+// fatal failure.
 int RunViewer(const std::string& programName, const std::vector<std::string>& args);
 
 }  // namespace pelorus

@@ -110,14 +110,48 @@ bool TClump::ReadVertex(LineTokens& args) {
     }
     if (setPrelight) state.SetPrelight({v.r, v.g, v.b});
     AddVertex(v);
-    owner_->CountVertexRead();
     return true;
+}
+
+RWXCommand TClump::HandleLexed(const LexedLine& lexed) {
+    switch (lexed.kind) {
+        case LexedLine::Vertex:
+        case LexedLine::VertexUV: {
+            const RGB& prelight = owner_->State().CurrentPrelight();
+            TVertex v;
+            v.x = lexed.xyzuv[0];
+            v.y = lexed.xyzuv[1];
+            v.z = lexed.xyzuv[2];
+            if (lexed.kind == LexedLine::VertexUV) {
+                v.u = lexed.xyzuv[3];
+                v.v = lexed.xyzuv[4];
+            }
+            v.r = prelight.r;
+            v.g = prelight.g;
+            v.b = prelight.b;
+            AddVertex(v);
+            return RWXCommand::Empty;
+        }
+        case LexedLine::Triangle:
+            return AddFace(lexed.corners, 3) ? RWXCommand::Empty : RWXCommand::Unknown;
+        case LexedLine::Quad:
+            return AddFace(lexed.corners, 4) ? RWXCommand::Empty : RWXCommand::Unknown;
+        case LexedLine::Other:
+            break;
+    }
+    return HandleLine(lexed.line);
 }
 
 bool TClump::ReadFace(LineTokens& args, int corners) {
     int32_t n[4];
     for (int i = 0; i < corners; ++i)
-        if (!args.Integer(n[i]) || !ValidIndex(n[i])) return false;
+        if (!args.Integer(n[i])) return false;
+    return AddFace(n, corners);
+}
+
+bool TClump::AddFace(const int32_t* n, int corners) {
+    for (int i = 0; i < corners; ++i)
+        if (!ValidIndex(n[i])) return false;
     if (corners == 3)
         AddTriangle(TTriangle{{n[0] - 1, n[1] - 1, n[2] - 1}});
     else

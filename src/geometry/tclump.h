@@ -11,6 +11,7 @@
 
 #include "geometry/tvertex.h"
 #include "platform/podvector.h"
+#include "reader/lexedline.h"
 #include "reader/rwtypes.h"
 #include "render/mattris.h"
 
@@ -31,6 +32,8 @@ public:
     // number that names no vertex of this clump, a polygon of fewer than three vertices).
     // Rejected lines change nothing.
     RWXCommand HandleLine(std::string_view line);
+    // The same for a line whose plain vertex or face the lexer has read already.
+    RWXCommand HandleLexed(const LexedLine& lexed);
 
     // Appends `v` with its position taken through the current transform and a zero normal.
     void AddVertex(const TVertex& v);
@@ -81,6 +84,7 @@ private:
     void FileTriangle(MatTris& batch, const TTriangle& t);
     bool ReadVertex(LineTokens& args);
     bool ReadFace(LineTokens& args, int corners);
+    bool AddFace(const int32_t* oneBased, int corners);
     bool ReadPolygon(LineTokens& args);
     bool ValidIndex(int32_t oneBased) const { return oneBased >= 1 && oneBased <= VertexCount(); }
     void Instance(std::string_view name, bool withMaterials);

@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
+#include <thread>
 
 #include "platform/errorlog.h"
+#include "reader/lexedline.h"
 #include "platform/paths.h"
 #include "platform/searchpath.h"
 #include "platform/text.h"
@@ -11,33 +14,6 @@
 
 namespace pelorus {
 namespace {
-
-// Splits a script into lines. A carriage return before a line feed is dropped with it, a NUL
-// byte ends the line's text, and the last line needs no line feed.
-class LineReader {
-public:
-    explicit LineReader(std::string_view text) : text_(text) {
-        if (text_.starts_with("\xEF\xBB\xBF")) text_.remove_prefix(3);  // UTF-8 byte-order mark
-    }
-
-    bool Next(std::string_view& line) {
-        if (pos_ >= text_.size()) return false;
-        const char* start = text_.data() + pos_;
-        const std::size_t remaining = text_.size() - pos_;
-        const auto* lf = static_cast<const char*>(std::memchr(start, '\n', remaining));
-        std::size_t length = lf ? static_cast<std::size_t>(lf - start) : remaining;
-        pos_ += length + (lf ? 1 : 0);
-        if (lf && length > 0 && start[length - 1] == '\r') --length;
-        if (const auto* nul = static_cast<const char*>(std::memchr(start, '\0', length)))
-            length = static_cast<std::size_t>(nul - start);
-        line = std::string_view(start, length);
-        return true;
-    }
-
-private:
-    std::string_view text_;
-    std::size_t pos_ = 0;
-};
 
 std::string Quoted(std::string_view prefix, std::string_view text) {
     std::string out;
@@ -151,11 +127,31 @@ void RWXObject::Read(std::string_view text) {
     };
 
     readableEnd_ = text.data() + text.size();
+    // Large scripts have their plain geometry lines read ahead on a second thread.
+    std::optional<LexPipeline> pipeline;
+    if (options_.plainLinesAhead && text.size() >= options_.parallelFrom && std::thread::hardware_concurrency() > 1)
+        pipeline.emplace(text);
     LineReader lines(text);
-    std::string_view line;
-    while (lines.Next(line)) {
+    LexedLine here;
+    auto next = [&](const LexedLine*& lexed) {
+        if (pipeline) return pipeline->Next(lexed);
+        std::string_view text_line;
+        if (!lines.Next(text_line)) return false;
+        if (options_.plainLinesAhead) {
+            LexLine(here, text_line, readableEnd_);
+        } else {
+            here.line = text_line;
+            here.kind = LexedLine::Other;
+        }
+        lexed = &here;
+        return true;
+    };
+    const LexedLine* lexed = nullptr;
+    while (next(lexed)) {
+        const std::string_view line = lexed->line;
         if (open.empty()) {
-            const RWXCommand code = HandleLine(line);
+            // Geometry out here is accepted and ignored.
+            const RWXCommand code = lexed->kind == LexedLine::Other ? HandleLine(line) : RWXCommand::Empty;
             if (code == RWXCommand::ModelEnd) break;
             switch (code) {
                 case RWXCommand::ClumpBegin:
@@ -182,7 +178,7 @@ void RWXObject::Read(std::string_view text) {
             continue;
         }
         TClump* current = open.back().clump;
-        switch (current->HandleLine(line)) {
+        switch (current->HandleLexed(*lexed)) {
             case RWXCommand::ClumpBegin:
                 begin(current->AddChild(), line);
                 break;

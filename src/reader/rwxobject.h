@@ -25,6 +25,12 @@ struct ReadOptions {
     std::vector<std::string> extraTextureDirs;
     // False reads no image at all: every texture command leaves the material untextured.
     bool loadTextures = true;
+    // Scripts of at least this many bytes have their plain vertex and face lines read ahead on a
+    // second thread (the result is the same either way).
+    std::size_t parallelFrom = std::size_t{2} << 20;
+    // False carries out every line through the general line handlers, plain vertices and faces
+    // included (for comparison; the result is the same).
+    bool plainLinesAhead = true;
 };
 
 class RWXObject final : public TextureProvider {
@@ -79,7 +85,6 @@ public:
     void CountFaceRead() { ++facesRead_; }
     // The end of the text being read: lines may be looked ahead of up to there.
     const char* ReadableEnd() const { return readableEnd_; }
-    void CountVertexRead() {}
 
 private:
     struct FromMemory {};

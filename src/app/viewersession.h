@@ -1,0 +1,86 @@
+#pragma once
+// What a viewer run keeps beside its main window: the world book with the World Properties
+// window over it, the object catalogue with its part of the "&Object" menu, and the temporary
+// folder that catalogue entries are extracted to. The session ties them to the window's signals:
+// every load applies the book's working copy, every apply rebuilds the catalogue from the
+// world's object path, "OK" applies the world, and a chosen entry is extracted and shown.
+
+#include <QObject>
+#include <QPointer>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "app/catalogue.h"
+#include "app/cataloguemenu.h"
+#include "app/fatalerror.h"
+#include "app/worlds.h"
+#include "app/worldwindow.h"
+
+namespace pelorus {
+
+class MainWindow;
+
+inline constexpr std::string_view kWorldPropertiesError = "Error creating the World Properties window !";
+
+struct SessionOptions {
+    // The folder of "Worlds.txt" and the world files: the current folder at start-up, so that
+    // later changes of the current folder (opening a model does) move nothing.
+    std::string worldFolder;
+    // The folder whose "temp" folder receives extracted scripts; "" is the running program's.
+    // When it cannot be written the user's cache folder is used (see PrepareTempFolder).
+    std::string programDir;
+    // Makes the askers of the World Properties window and of the shut-down message (called
+    // twice); MakeDialogAsker when empty. Tests give scripted ones.
+    std::function<std::unique_ptr<WorldWindowAsker>()> makeAsker;
+    // How a World Properties window that cannot be shown is reported.
+    FatalReporter fatal = ShowFatalMessage;
+};
+
+class ViewerSession final : public QObject {
+    Q_OBJECT
+public:
+    // Joins `window`, which owns the session from now on (as its child) and must not have loaded
+    // a file yet: reads the world list, makes the World Properties window (hidden, owned by
+    // `window`), prepares the temporary folder and deletes the scripts left in it, and becomes
+    // the window's world source. The world is applied and the catalogue built by the window's
+    // first load.
+    ViewerSession(MainWindow& window, SessionOptions options);
+    ~ViewerSession() override;
+    ViewerSession(const ViewerSession&) = delete;
+    ViewerSession& operator=(const ViewerSession&) = delete;
+
+    // The session of `window`; null when it has none.
+    static ViewerSession* Of(const MainWindow& window);
+
+    WorldBook& Book() { return book_; }
+    WorldPropertiesWindow& WorldWindow() { return *worldWindow_; }
+    const Catalogue& ObjectCatalogue() const { return catalogue_; }
+    const CatalogueMenu& ObjectCatalogueMenu() const { return menu_; }
+    // The folder scripts are extracted to; "" when none could be made (then no entry opens).
+    const std::string& TempFolder() const { return tempFolder_; }
+
+    // Shut-down's first step: writes "Worlds.txt" when the list exists; a failure is shown
+    // through the asker.
+    void WriteWorldList();
+
+private:
+    void ShowWorldWindow();
+    void RebuildCatalogue();
+    void OpenEntry(int command);
+    void ForgetEntry();
+
+    MainWindow& window_;
+    SessionOptions options_;
+    WorldBook book_;
+    std::unique_ptr<WorldWindowAsker> asker_;
+    // Owned by the main window as its child, and deleted here first: it refers to book_.
+    QPointer<WorldPropertiesWindow> worldWindow_;
+    Catalogue catalogue_;
+    CatalogueMenu menu_;
+    std::string tempFolder_;
+};
+
+}  // namespace pelorus

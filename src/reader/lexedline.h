@@ -1,0 +1,78 @@
+#pragma once
+// Splitting a script into lines, and reading ahead the lines that make up most of any model
+// (plain vertices and faces) so that their numbers can be read on another thread while the lines
+// before them are being carried out.
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+namespace pelorus {
+
+// Splits a script into lines. A carriage return before a line feed is dropped with it, a NUL
+// byte ends the line's text, the last line needs no line feed, and a UTF-8 byte-order mark at the
+// start is skipped.
+class LineReader {
+public:
+    explicit LineReader(std::string_view text);
+    bool Next(std::string_view& line);
+
+private:
+    std::string_view text_;
+    std::size_t pos_ = 0;
+};
+
+// One line, and what it holds when it is a plain geometry line:
+// - Vertex: "Vertex" (or "VertexExt") and three numbers, optionally "UV" and two numbers, and
+//   nothing after them;
+// - Triangle, Quad: the command word and three or four integers (later words are ignored, as the
+//   line handler ignores them).
+// Any other line, and any of these whose numbers do not read, is Other and is carried out from
+// its text. A plain line has exactly the effect its text would have.
+struct LexedLine {
+    enum Kind : uint8_t { Other, Vertex, VertexUV, Triangle, Quad };
+    std::string_view line;
+    Kind kind = Other;
+    union {
+        double xyzuv[5];
+        int32_t corners[4];
+    };
+};
+
+// Reads `line` (a view into a text that may be looked at up to `readableEnd`).
+void LexLine(LexedLine& out, std::string_view line, const char* readableEnd);
+
+// Lexes a whole text on a second thread, a block of lines ahead of the reader.
+class LexPipeline {
+public:
+    explicit LexPipeline(std::string_view text);
+    // Stops the second thread, wherever it is.
+    ~LexPipeline();
+    LexPipeline(const LexPipeline&) = delete;
+    LexPipeline& operator=(const LexPipeline&) = delete;
+
+    // The next line; false at the end of the text.
+    bool Next(const LexedLine*& line);
+
+private:
+    static constexpr std::size_t kBlockLines = 4096;
+    static constexpr std::size_t kBlocks = 8;
+    void Produce();
+
+    std::string_view text_;
+    std::vector<LexedLine> slots_;
+    std::array<std::size_t, kBlocks> counts_{};
+    std::atomic<uint64_t> produced_{0};
+    std::atomic<uint64_t> consumed_{0};
+    std::atomic<bool> stop_{false};
+    uint64_t block_ = 0;         // the block being read (reader side)
+    std::size_t inBlock_ = 0;    // lines of it handed out
+    bool started_ = false;
+    std::thread worker_;
+};
+
+}  // namespace pelorus
