@@ -42,11 +42,11 @@ struct SessionOptions {
 class ViewerSession final : public QObject {
     Q_OBJECT
 public:
-    // Joins `window`, which owns the session from now on (as its child) and must not have loaded
-    // a file yet: reads the world list, makes the World Properties window (hidden, owned by
-    // `window`), prepares the temporary folder and deletes the scripts left in it, and becomes
-    // the window's world source. The world is applied and the catalogue built by the window's
-    // first load.
+    // Joins `window`, which owns the session from now on (as its child; the session lives as long
+    // as the window) and should not have loaded a file yet: reads the world list, makes the World
+    // Properties window (hidden, owned by `window`), prepares the temporary folder and deletes
+    // the scripts left in it, and becomes the window's world source. The world is applied and
+    // the catalogue built by the window's next load.
     ViewerSession(MainWindow& window, SessionOptions options);
     ~ViewerSession() override;
     ViewerSession(const ViewerSession&) = delete;
@@ -59,7 +59,8 @@ public:
     WorldPropertiesWindow& WorldWindow() { return *worldWindow_; }
     const Catalogue& ObjectCatalogue() const { return catalogue_; }
     const CatalogueMenu& ObjectCatalogueMenu() const { return menu_; }
-    // The folder scripts are extracted to; "" when none could be made (then no entry opens).
+    // The folder scripts are extracted to; "" when none could be made (opening an entry then
+    // fails with one error line).
     const std::string& TempFolder() const { return tempFolder_; }
 
     // Shut-down's first step: writes "Worlds.txt" when the list exists; a failure is shown

@@ -1,0 +1,368 @@
+// The whole viewer on the offscreen platform (the stand-in view in place of OpenGL): worlds read
+// at start-up and applied to every load, the World Properties window behind World -> Properties,
+// the catalogue of the world's zipped models in the Object menu, the temporary folder they are
+// extracted to, and shut-down.
+
+#include <zip.h>
+
+#include <QAction>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QTest>
+
+#include <cstdlib>
+#include <deque>
+#include <filesystem>
+#include <memory>
+#include <optional>
+
+#include "app/mainwindow.h"
+#include "app/viewerapp.h"
+#include "app/viewersession.h"
+#include "platform/paths.h"
+#include "testutil.h"
+
+namespace pelorus {
+namespace {
+
+namespace fs = std::filesystem;
+using test::TempDir;
+
+constexpr std::string_view kTriangle =
+    "ModelBegin\nClumpBegin\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\nTriangle 1 2 3\nClumpEnd\nModelEnd\n";
+constexpr std::string_view kQuad =
+    "ModelBegin\nClumpBegin\nVertex 0 0 0\nVertex 1 0 0\nVertex 1 1 0\nVertex 0 1 0\nQuad 1 2 3 4\n"
+    "ClumpEnd\nModelEnd\n";
+// Textured with "wood", which only the catalogue's "textures" folder holds.
+constexpr std::string_view kWoodQuad =
+    "ModelBegin\nClumpBegin\nTexture wood\nVertex 0 0 0 UV 0 0\nVertex 1 0 0 UV 1 0\nVertex 1 1 0 UV 1 1\n"
+    "Vertex 0 1 0 UV 0 1\nQuad 1 2 3 4\nClumpEnd\nModelEnd\n";
+constexpr std::string_view kWoodTriangle =
+    "ModelBegin\nClumpBegin\nTexture wood\nVertex 0 0 0 UV 0 0\nVertex 1 0 0 UV 1 0\nVertex 0 1 0 UV 0 1\n"
+    "Triangle 1 2 3\nClumpEnd\nModelEnd\n";
+
+constexpr int kBad = kFirstCatalogueCommand;  // the catalogue lists bad, Box, Locked
+constexpr int kBox = kFirstCatalogueCommand + 1;
+constexpr int kLocked = kFirstCatalogueCommand + 2;
+
+// A world file with the default lights and fog.
+std::string WorldText(const std::string& objectPath, const std::string& password, const std::string& ground) {
+    return objectPath + "\n" + password + "\n-0.8 -0.5 -0.2 255 255 255\n255 255 255 NoFog 40 150\nfall_day\n\n" +
+           ground + "\n30 9 200";
+}
+
+bool WriteZip(const std::string& path, const std::string& member, std::string_view data,
+              const std::string& password = {}) {
+    fs::create_directories(fs::path(path).parent_path());
+    int error = 0;
+    zip_t* zip = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
+    if (!zip) return false;
+    zip_source_t* source = zip_source_buffer(zip, data.data(), data.size(), 0);
+    const zip_int64_t index = zip_file_add(zip, member.c_str(), source, ZIP_FL_ENC_UTF_8);
+    bool ok = index >= 0;
+    if (ok && !password.empty())
+        ok = zip_file_set_encryption(zip, static_cast<zip_uint64_t>(index), ZIP_EM_AES_256, password.c_str()) == 0;
+    if (!ok) {
+        zip_discard(zip);
+        return false;
+    }
+    return zip_close(zip) == 0;
+}
+
+std::string Slurp(const std::string& path) {
+    std::string text;
+    return ReadWholeFile(path, text) ? text : std::string("<missing>");
+}
+
+std::vector<std::string> ScriptsIn(const std::string& folder) {
+    std::vector<std::string> scripts;
+    std::error_code error;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder, error))
+        if (QString::fromStdString(entry.path().extension().string()).compare(".rwx", Qt::CaseInsensitive) == 0)
+            scripts.push_back(entry.path().filename().string());
+    return scripts;
+}
+
+std::vector<QString> Texts(const QMenu* menu) {
+    std::vector<QString> texts;
+    for (const QAction* a : menu->actions()) texts.push_back(a->isSeparator() ? QString("----") : a->text());
+    return texts;
+}
+
+int64_t Triangles(MainWindow& window) {
+    int64_t total = 0;
+    for (const RWXObject* object : window.ModelObjects()) total += object->CountTriangles();
+    return total;
+}
+
+int64_t GroundTriangles(MainWindow& window) {
+    const TObjectMap* scene = window.View().Scene();
+    return scene && scene->Ground() ? scene->Ground()->CountTriangles() : 0;
+}
+
+// The file each texture of the model was read from.
+std::vector<std::string> TextureFiles(MainWindow& window) {
+    std::vector<std::string> files;
+    for (const RWXObject* object : window.ModelObjects())
+        for (const TTexture& texture : object->Textures()) files.push_back(texture.fileName);
+    return files;
+}
+
+// Answers in place of the dialogs; every asker made for one viewer writes to the same record.
+struct AskerRecord {
+    std::deque<std::string> names;
+    std::vector<WorldMessage> errors;
+};
+
+class ScriptedAsker : public WorldWindowAsker {
+public:
+    explicit ScriptedAsker(std::shared_ptr<AskerRecord> record) : record_(std::move(record)) {}
+    std::optional<std::string> AskName(QWidget*, std::string_view, std::string_view) override {
+        if (record_->names.empty()) return std::nullopt;
+        std::string name = record_->names.front();
+        record_->names.pop_front();
+        return name;
+    }
+    DeleteAnswer AskDelete(QWidget*, const WorldMessage&) override { return DeleteAnswer::kCancel; }
+    void ShowError(QWidget*, const WorldMessage& message) override { record_->errors.push_back(message); }
+    std::optional<Rgb> PickColor(QWidget*, Rgb) override { return std::nullopt; }
+
+private:
+    std::shared_ptr<AskerRecord> record_;
+};
+
+class ViewerSessionTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<TempDir> dir_;
+    std::string previousFolder_;
+    std::string start_, objA_, objB_, prog_;
+    std::shared_ptr<AskerRecord> record_;
+    std::unique_ptr<MainWindow> window_;
+
+    // Starts the viewer from the start folder, as the program would with `args`.
+    MainWindow& Start(std::vector<std::string> args = {}, std::string programDir = {}) {
+        SetCurrentDirectory(start_);
+        ViewerOptions options;
+        options.glView = false;
+        options.programDir = programDir.empty() ? prog_ : programDir;
+        options.fatal = [](std::string_view text) { QFAIL(std::string(text).c_str()); };
+        options.makeWorldAsker = [record = record_] { return std::make_unique<ScriptedAsker>(record); };
+        window_ = StartViewer(args, options);
+        if (!window_) qFatal("the viewer did not start");
+        return *window_;
+    }
+    ViewerSession& Session() { return *ViewerSession::Of(*window_); }
+    const WorldPropertiesWindow::Controls& Controls() { return Session().WorldWindow().Widgets(); }
+    QAction* Entry(int command) { return Session().ObjectCatalogueMenu().EntryAction(command); }
+    std::string Temp(std::string_view name) const { return prog_ + "/temp/" + std::string(name); }
+
+private slots:
+    void init() {
+        previousFolder_ = CurrentDirectory();
+        dir_ = std::make_unique<TempDir>();
+        record_ = std::make_shared<AskerRecord>();
+        start_ = dir_->Join("start");
+        objA_ = dir_->Join("objA");
+        objB_ = dir_->Join("objB");
+        prog_ = dir_->Join("prog");
+        dir_->Write("start/Worlds.txt", "0\nPlain\nShop\nBare\n");
+        dir_->Write("start/Plain.world", WorldText(objA_, "", "flat"));
+        dir_->Write("start/Shop.world", WorldText(objB_, "pw", "big"));
+        dir_->Write("start/Bare.world", WorldText("", "", "flat"));
+        dir_->Write("start/scene/model.rwx", kQuad);
+        dir_->Write("start/scene/wood.rwx", kWoodQuad);
+        dir_->Write("objA/models/flat.rwx", kTriangle);
+        dir_->Write("objA/models/big.rwx", kQuad);
+        dir_->Write("objB/models/big.rwx", kQuad);
+        QVERIFY(WriteZip(objB_ + "/models/Box.zip", "box.rwx", kWoodQuad));
+        QVERIFY(WriteZip(objB_ + "/models/Locked.zip", "locked.rwx", kTriangle, "pw"));
+        dir_->Write("objB/models/bad.zip", "PK\3\4 this is no zip archive");
+        dir_->Write("objB/textures/wood.jpg", Slurp(test::SourceDir() + "/samples/crate.jpg"));
+        dir_->Write("prog/temp/stale.rwx", kQuad);
+        dir_->Write("prog/temp/OLD.RWX", kQuad);
+        dir_->Write("prog/temp/notes.txt", "kept");
+    }
+
+    void cleanup() {
+        window_.reset();
+        SetCurrentDirectory(previousFolder_);
+        dir_.reset();
+    }
+
+    void startAppliesTheListedWorldAndShutDownWritesTheListWhereItWasRead() {
+        MainWindow& window = Start({"scene/model.rwx"});
+        QCOMPARE(CurrentDirectory(), start_ + "/scene");
+        QCOMPARE(Triangles(window), int64_t{2});
+        QCOMPARE(GroundTriangles(window), int64_t{1});  // objA's flat, found by the absolute object path
+        QVERIFY(!Session().WorldWindow().isVisible());
+        QCOMPARE(Controls().worldName->currentText(), QString("Plain"));
+        // objA's models folder holds no archive: the Object menu keeps only its own items.
+        QCOMPARE(Texts(window.ObjectMenu()), (std::vector<QString>{"----", "&Properties...\tAlt+Enter"}));
+
+        QVERIFY(Session().Book().Select(1).empty());
+        QCOMPARE(Slurp(start_ + "/Worlds.txt"), std::string("0\nPlain\nShop\nBare\n"));  // only at shut-down
+        ShutDownViewer(std::move(window_));
+        QCOMPARE(Slurp(start_ + "/Worlds.txt"), std::string("1\nPlain\nShop\nBare\n"));
+        QVERIFY(!fs::exists(start_ + "/scene/Worlds.txt"));
+        QVERIFY(record_->errors.empty());
+    }
+
+    void okAppliesThePickedWorldAndRebuildsTheCatalogue() {
+        MainWindow& window = Start({"scene/model.rwx"});
+        window.Action(kCmdWorldProperties)->trigger();
+        QVERIFY(Session().WorldWindow().isVisible());
+
+        Controls().worldName->setCurrentIndex(1);
+        QCOMPARE(GroundTriangles(window), int64_t{1});  // nothing applied before "OK"
+        Controls().ok->click();
+        QVERIFY(!Session().WorldWindow().isVisible());
+        QCOMPARE(GroundTriangles(window), int64_t{2});  // objB's big
+        QCOMPARE(dynamic_cast<PlainView&>(window.View()).Look().objectPath, objB_ + "/");
+        const std::vector<QString> shop{"&B\t(2)", "&L\t(1)", "----", "&Properties...\tAlt+Enter"};
+        QCOMPARE(Texts(window.ObjectMenu()), shop);
+        QCOMPARE(Session().ObjectCatalogue().Names(), (std::vector<std::string>{"bad", "Box", "Locked"}));
+
+        // A world without an object path keeps the catalogue it found.
+        window.Dispatch(kCmdWorldProperties);
+        Controls().worldName->setCurrentIndex(2);
+        Controls().ok->click();
+        QCOMPARE(Texts(window.ObjectMenu()), shop);
+        QVERIFY(Entry(kBox));
+    }
+
+    void theCloseBoxHidesWithoutApplyingAndTheNextLoadAppliesTheEdits() {
+        MainWindow& window = Start({"scene/model.rwx"});
+        window.Dispatch(kCmdWorldProperties);
+        Controls().ground->selectAll();
+        QTest::keyClicks(Controls().ground, "big");
+        QVERIFY(Session().WorldWindow().close());
+        QVERIFY(!Session().WorldWindow().isVisible());
+        QCOMPARE(GroundTriangles(window), int64_t{1});
+        QCOMPARE(Slurp(start_ + "/Plain.world"), WorldText(objA_, "", "flat"));  // nothing saved
+
+        window.Dispatch(kCmdReload);
+        QCOMPARE(GroundTriangles(window), int64_t{2});
+    }
+
+    // The whole road of an entry: the world's archives in the menu, the chosen one extracted and
+    // shown checked with its textures, Reload, the password of the world, and another file
+    // ending it all.
+    void aChosenEntryShowsCheckedWithItsTexturesUntilAnotherFileIsOpened() {
+        dir_->Write("start/Worlds.txt", "1\nPlain\nShop\n");
+        MainWindow& window = Start();  // no file: the world and its catalogue still come
+        QCOMPARE(window.ModelObjects().size(), std::size_t{0});
+        QVERIFY(Entry(kBox));
+
+        test::LogCapture log;
+        Entry(kBox)->trigger();
+        QCOMPARE(window.CurrentFile(), Temp("Box.rwx"));
+        QCOMPARE(Triangles(window), int64_t{2});
+        QCOMPARE(TextureFiles(window), std::vector<std::string>{objB_ + "/textures/wood.jpg"});
+        QVERIFY(Entry(kBox)->isChecked());
+        QVERIFY(!Entry(kLocked)->isChecked());
+        QCOMPARE(GroundTriangles(window), int64_t{2});
+
+        // Reload reads the extracted script again, with the textures folder.
+        dir_->Write("prog/temp/Box.rwx", kWoodTriangle);
+        window.Dispatch(kCmdReload);
+        QCOMPARE(Triangles(window), int64_t{1});
+        QCOMPARE(TextureFiles(window), std::vector<std::string>{objB_ + "/textures/wood.jpg"});
+        QCOMPARE(log.Lines(), std::vector<std::string>{});
+
+        Entry(kLocked)->trigger();  // encrypted with the world's password
+        QCOMPARE(window.CurrentFile(), Temp("Locked.rwx"));
+        QCOMPARE(Triangles(window), int64_t{1});
+        QVERIFY(Entry(kLocked)->isChecked());
+        QVERIFY(!Entry(kBox)->isChecked());
+        QCOMPARE(log.Lines(), std::vector<std::string>{});
+        QVERIFY(window.Recent().Paths().empty());  // extracted scripts do not outlive the run
+
+        // Another file: no entry checked, and the catalogue's textures are not searched.
+        window.OpenFile(start_ + "/scene/wood.rwx");
+        for (QAction* entry : Session().ObjectCatalogueMenu().EntryActions()) QVERIFY(!entry->isChecked());
+        QCOMPARE(Session().ObjectCatalogue().CurrentEntry(), std::string());
+        QVERIFY(TextureFiles(window).empty());
+        QCOMPARE(log.Lines(), std::vector<std::string>{"Couldn't open texture \"wood.jpg\"."});
+    }
+
+    void aCorruptArchiveWritesOneLineAndShowsAnEmptyObject() {
+        dir_->Write("start/Worlds.txt", "1\nPlain\nShop\n");
+        MainWindow& window = Start({"scene/model.rwx"});
+        Entry(kBox)->trigger();
+        QCOMPARE(Triangles(window), int64_t{2});
+
+        test::LogCapture log;
+        Entry(kBad)->trigger();
+        const std::vector<std::string> lines = log.Lines();
+        QCOMPARE(lines.size(), std::size_t{1});
+        QVERIFY2(lines[0].find(objB_ + "/models/bad.zip") != std::string::npos, lines[0].c_str());
+        QCOMPARE(window.ModelObjects().size(), std::size_t{1});
+        QCOMPARE(Triangles(window), int64_t{0});
+        QVERIFY(!fs::exists(Temp("bad.rwx")));
+        QVERIFY(Entry(kBad)->isChecked());
+        QCOMPARE(GroundTriangles(window), int64_t{2});  // the world is still applied
+    }
+
+    void theTemporaryFolderHoldsNoScriptBeforeOrAfterARun() {
+        dir_->Write("start/Worlds.txt", "1\nPlain\nShop\n");
+        Start();
+        QCOMPARE(Session().TempFolder(), prog_ + "/temp");
+        QCOMPARE(ScriptsIn(prog_ + "/temp"), std::vector<std::string>{});
+        Entry(kBox)->trigger();
+        QCOMPARE(ScriptsIn(prog_ + "/temp"), std::vector<std::string>{"Box.rwx"});
+        ShutDownViewer(std::move(window_));
+        QCOMPARE(ScriptsIn(prog_ + "/temp"), std::vector<std::string>{});
+        QCOMPARE(Slurp(prog_ + "/temp/notes.txt"), std::string("kept"));
+    }
+
+    // A program folder where no "temp" folder can be made: the user's cache folder serves.
+    void extractedScriptsGoToTheCacheFolderWhenTheProgramFolderCannotHoldThem() {
+        dir_->Write("start/Worlds.txt", "1\nPlain\nShop\n");
+        const std::string notAFolder = dir_->Write("prog-file", "a file, not a folder");
+        const QByteArray previous = qgetenv("XDG_CACHE_HOME");
+        const bool hadPrevious = qEnvironmentVariableIsSet("XDG_CACHE_HOME");
+        qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(dir_->Join("cache")));
+        dir_->Write("cache/pelorus/temp/left.rwx", kQuad);
+        Start({}, notAFolder);
+        if (hadPrevious)
+            qputenv("XDG_CACHE_HOME", previous);
+        else
+            qunsetenv("XDG_CACHE_HOME");
+
+        const std::string cache = dir_->Join("cache/pelorus/temp");
+        QCOMPARE(Session().TempFolder(), cache);
+        QCOMPARE(ScriptsIn(cache), std::vector<std::string>{});
+        Entry(kBox)->trigger();
+        QCOMPARE(window_->CurrentFile(), cache + "/Box.rwx");
+        QCOMPARE(Triangles(*window_), int64_t{2});
+        ShutDownViewer(std::move(window_));
+        QCOMPARE(ScriptsIn(cache), std::vector<std::string>{});
+    }
+
+    void aWorldListThatCannotBeWrittenIsReportedAtShutDown() {
+        fs::remove(start_ + "/Worlds.txt");
+        fs::create_directory(start_ + "/Worlds.txt");  // in the way of the list
+        Start();
+        QVERIFY(Session().Book().Names().empty());
+        record_->names.push_back("Fresh");
+        window_->Dispatch(kCmdWorldProperties);
+        Controls().newWorld->click();
+        QCOMPARE(Session().Book().Names(), std::vector<std::string>{"Fresh"});
+        QVERIFY(record_->errors.empty());
+
+        ShutDownViewer(std::move(window_));
+        QCOMPARE(record_->errors.size(), std::size_t{1});
+        QCOMPARE(record_->errors[0].caption, std::string("Error : World List Not Saved"));
+        QVERIFY(fs::is_directory(start_ + "/Worlds.txt"));
+    }
+};
+
+}  // namespace
+}  // namespace pelorus
+
+QTEST_MAIN(pelorus::ViewerSessionTest)
+#include "test_viewersession.moc"
