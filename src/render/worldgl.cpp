@@ -17,7 +17,8 @@ std::unique_ptr<RWXObject> ReadWorldModel(const std::string& path, const std::ar
 void ApplyWorld(const WorldLook& look, AppliedWorld& world, TObjectMap* scene, const ReadOptions& options) {
     world.objectPath = look.objectPath;
     DeleteBackdrop(world.backdrop);
-    world.backdrop = LoadBackdrop(look.backdrop, options);
+    // A world that names no backdrop has none; there is no file to complain about.
+    if (!look.backdrop.empty()) world.backdrop = LoadBackdrop(look.backdrop, options);
 
     glClearColor(look.clearColor[0], look.clearColor[1], look.clearColor[2], look.clearColor[3]);
     if (scene) {

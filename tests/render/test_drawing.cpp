@@ -480,6 +480,13 @@ TEST_F(GLTest, UndecodableBackdropIsReportedAndNotDrawn) {
     EXPECT_EQ(world_.backdrop.texture, 0u);
     Draw(nullptr);
     EXPECT_TRUE(Near(Pixel(16, 16), kBlack)) << ToString(Pixel(16, 16));
+
+    // A world that names no backdrop replaces the old one with none, and has nothing to report.
+    LogCapture quiet;
+    look.backdrop = "";
+    Apply(look, nullptr, dir.Path());
+    EXPECT_TRUE(quiet.Lines().empty());
+    EXPECT_EQ(world_.backdrop.texture, 0u);
 }
 
 struct FogCase {
