@@ -8,6 +8,8 @@ namespace pelorus {
 
 LineReader::LineReader(std::string_view text) : text_(text) {
     if (text_.starts_with("\xEF\xBB\xBF")) text_.remove_prefix(3);
+    // Most texts hold no NUL byte at all: then no line needs to be searched for one.
+    hasNul_ = std::memchr(text_.data(), '\0', text_.size()) != nullptr;
 }
 
 bool LineReader::Next(std::string_view& line) {
@@ -18,8 +20,9 @@ bool LineReader::Next(std::string_view& line) {
     std::size_t length = lf ? static_cast<std::size_t>(lf - start) : remaining;
     pos_ += length + (lf ? 1 : 0);
     if (lf && length > 0 && start[length - 1] == '\r') --length;
-    if (const auto* nul = static_cast<const char*>(std::memchr(start, '\0', length)))
-        length = static_cast<std::size_t>(nul - start);
+    if (hasNul_)
+        if (const auto* nul = static_cast<const char*>(std::memchr(start, '\0', length)))
+            length = static_cast<std::size_t>(nul - start);
     line = std::string_view(start, length);
     return true;
 }

@@ -24,6 +24,7 @@ public:
 private:
     std::string_view text_;
     std::size_t pos_ = 0;
+    bool hasNul_ = false;
 };
 
 // One line, and what it holds when it is a plain geometry line:
