@@ -7,14 +7,9 @@
 //    camera turned to a new angle every frame.
 // Prints the median of each over N frames and the ratio of the opaque timings.
 
+#include <GL/gl.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <GL/gl.h>
-
-#include <cstdio>
-
-#include <jpeglib.h>
 
 #include <algorithm>
 #include <charconv>
@@ -29,6 +24,13 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+// libjpeg's header needs size_t and FILE declared before it.
+// clang-format off
+#include <cstddef>
+#include <cstdio>
+#include <jpeglib.h>
+// clang-format on
 
 #include "platform/errorlog.h"
 #include "reader/rwxobject.h"
@@ -72,7 +74,8 @@ std::string SphereScript(int rows, int cols, int bands, double radius, double op
             s += '\n';
         }
     for (int r = 0; r < rows; ++r) {
-        if (r % std::max(1, rows / bands) == 0) s += (r / std::max(1, rows / bands)) % 2 ? "Color 1 0.9 0.8\n" : "Color 0.8 0.9 1\n";
+        if (r % std::max(1, rows / bands) == 0)
+            s += (r / std::max(1, rows / bands)) % 2 ? "Color 1 0.9 0.8\n" : "Color 0.8 0.9 1\n";
         for (int c = 0; c < cols; ++c) {
             const int a = r * (cols + 1) + c + 1, b = a + cols + 1;
             s += "Quad " + std::to_string(a) + " " + std::to_string(b) + " " + std::to_string(b + 1) + " " +
@@ -120,7 +123,9 @@ double Median(std::vector<double> v) {
     return v.empty() ? 0 : v[v.size() / 2];
 }
 
-double Ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
+double Ms(Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
 
 struct OpaqueResult {
     double compiled = 0, direct = 0;
@@ -204,9 +209,8 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    ErrorLog::Instance().SetMirror([](std::string_view line) {
-        std::fprintf(stderr, "log: %.*s\n", static_cast<int>(line.size()), line.data());
-    });
+    ErrorLog::Instance().SetMirror(
+        [](std::string_view line) { std::fprintf(stderr, "log: %.*s\n", static_cast<int>(line.size()), line.data()); });
 
     char dirTemplate[] = "/tmp/pelorus-bench-XXXXXX";
     if (!::mkdtemp(dirTemplate)) return 1;
@@ -233,8 +237,8 @@ int main(int argc, char** argv) {
     // Five translucent spheres of 20,000 triangles each: 100,000 triangles.
     std::vector<std::unique_ptr<RWXObject>> panes;
     for (int i = 0; i < 5; ++i)
-        panes.push_back(RWXObject::FromText(SphereScript(100, 100, 1, 0.2, 0.5), 0.3 * i - 0.6, 0, -0.2 * i, options,
-                                            "glass.rwx"));
+        panes.push_back(
+            RWXObject::FromText(SphereScript(100, 100, 1, 0.2, 0.5), 0.3 * i - 0.6, 0, -0.2 * i, options, "glass.rwx"));
     std::size_t count = 0;
     const double sortMs = TimeTranslucent(std::move(panes), frames, count);
     std::printf("transparent pass: %zu triangles, depth and sort %.2f ms per frame\n", count, sortMs);

@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 #include <string>
 
 namespace {
@@ -21,6 +22,16 @@ void AppendInt(std::string& out, long v) {
     char buf[24];
     const auto r = std::to_chars(buf, buf + sizeof buf, v);
     out.append(buf, r.ptr);
+}
+
+// A face line: the command, then its vertex numbers.
+void AppendFace(std::string& out, const char* command, std::initializer_list<long> corners) {
+    out += command;
+    for (long corner : corners) {
+        out += ' ';
+        AppendInt(out, corner);
+    }
+    out += '\n';
 }
 
 }  // namespace
@@ -39,7 +50,8 @@ int main(int argc, char** argv) {
     out += "ModelBegin\nClumpBegin\nColor 0.6 0.6 0.6\nSurface 0.4 0.6 0\nLightSampling Vertex\n";
     for (long j = 0; j <= h; ++j)
         for (long i = 0; i <= w; ++i) {
-            const double x = static_cast<double>(i) / static_cast<double>(w), z = static_cast<double>(j) / static_cast<double>(h);
+            const double x = static_cast<double>(i) / static_cast<double>(w),
+                         z = static_cast<double>(j) / static_cast<double>(h);
             out += "Vertex ";
             AppendNumber(out, x - 0.5);
             out += ' ';
@@ -52,46 +64,20 @@ int main(int argc, char** argv) {
             AppendNumber(out, z * 4);
             out += '\n';
         }
-    const char* colours[] = {"Color 0.8 0.2 0.2\n", "Color 0.2 0.8 0.2\n", "Color 0.2 0.2 0.8\n", "Color 0.8 0.8 0.2\n"};
+    const char* colours[] = {"Color 0.8 0.2 0.2\n", "Color 0.2 0.8 0.2\n", "Color 0.2 0.2 0.8\n",
+                             "Color 0.8 0.8 0.2\n"};
     long written = 0;
     for (long j = 0; j < h && written < triangles; ++j)
         for (long i = 0; i < w && written < triangles; ++i) {
             const long a = j * (w + 1) + i + 1, b = a + 1, c = a + w + 2, d = a + w + 1;
             if (mixed && i % 64 == 0) out += colours[(i / 64 + j) % 4];
             if (mixed && (i + j) % 3 == 0) {
-                out += "Quad ";
-                AppendInt(out, a);
-                out += ' ';
-                AppendInt(out, b);
-                out += ' ';
-                AppendInt(out, c);
-                out += ' ';
-                AppendInt(out, d);
-                out += '\n';
+                AppendFace(out, "Quad", {a, b, c, d});
             } else if (mixed && (i + j) % 3 == 1) {
-                out += "Polygon 4 ";
-                AppendInt(out, a);
-                out += ' ';
-                AppendInt(out, b);
-                out += ' ';
-                AppendInt(out, c);
-                out += ' ';
-                AppendInt(out, d);
-                out += '\n';
+                AppendFace(out, "Polygon 4", {a, b, c, d});
             } else {
-                out += "Triangle ";
-                AppendInt(out, a);
-                out += ' ';
-                AppendInt(out, b);
-                out += ' ';
-                AppendInt(out, c);
-                out += "\nTriangle ";
-                AppendInt(out, a);
-                out += ' ';
-                AppendInt(out, c);
-                out += ' ';
-                AppendInt(out, d);
-                out += '\n';
+                AppendFace(out, "Triangle", {a, b, c});
+                AppendFace(out, "Triangle", {a, c, d});
             }
             written += 2;
         }

@@ -93,8 +93,8 @@ void Texture(const uint8_t* data, std::size_t size) {
     GreyImage mask;
     ReadBmpMask(bmp, mask);
     const auto rgba = ComposeRgba(rgb.pixels, rgb.width, rgb.height, mask.pixels, mask.width, mask.height, mirror);
-    const std::size_t expected = static_cast<std::size_t>(rgb.width) * static_cast<std::size_t>(rgb.height) * 4 *
-                                 (mirror ? 4 : 1);
+    const std::size_t expected =
+        static_cast<std::size_t>(rgb.width) * static_cast<std::size_t>(rgb.height) * 4 * (mirror ? 4 : 1);
     if (rgba.size() != expected) __builtin_trap();
 }
 

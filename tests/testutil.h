@@ -1,6 +1,7 @@
 #pragma once
 // Helpers shared by the tests: temporary folders, files, and the error lines a piece of code wrote.
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -39,6 +40,17 @@ private:
 ReadOptions NoTextures();
 // Reads a script from text, at offset (0, 0, 0), without textures unless `options` say otherwise.
 std::unique_ptr<RWXObject> ReadScript(std::string_view text, ReadOptions options = NoTextures());
+
+// Writes a zip archive at `path` (folders created) holding one member, encrypted with AES-256
+// when `password` is given. False when libzip refuses.
+bool WriteZip(const std::string& path, const std::string& member, std::string_view data,
+              const std::string& password = {});
+
+// A JPEG of width x height pixels of `components` bytes each (1 grey, 3 RGB, 4 CMYK), top row
+// first, at quality 100 and without chroma subsampling, so that areas of one colour on 8-pixel
+// boundaries decode to that colour within a few levels.
+std::vector<uint8_t> EncodeJpegBytes(int width, int height, int components, const std::vector<uint8_t>& pixels,
+                                     bool progressive = false);
 
 // Folders of the source tree.
 std::string SourceDir();

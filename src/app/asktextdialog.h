@@ -4,7 +4,6 @@
 // the program take no input while it is open.
 
 #include <QDialog>
-
 #include <string>
 
 #include "app/fatalerror.h"

@@ -60,8 +60,7 @@ bool MakeFolders(const std::string& path, mode_t mode) {
     for (;;) {
         const std::size_t slash = path.find('/', pos + 1);
         const std::string prefix = path.substr(0, slash);
-        if (!prefix.empty() && prefix != "/" && ::mkdir(prefix.c_str(), mode) != 0 && errno != EEXIST)
-            return false;
+        if (!prefix.empty() && prefix != "/" && ::mkdir(prefix.c_str(), mode) != 0 && errno != EEXIST) return false;
         if (slash == std::string::npos) break;
         pos = slash;
     }
@@ -75,7 +74,9 @@ std::string SizeText(uint64_t bytes) {
     return std::to_string(bytes) + " bytes";
 }
 
-std::string Quote(std::string_view text) { return "\"" + std::string(text) + "\""; }
+std::string Quote(std::string_view text) {
+    return "\"" + std::string(text) + "\"";
+}
 
 bool WriteAll(int fd, const uint8_t* data, std::size_t size) {
     while (size > 0) {
@@ -92,25 +93,35 @@ bool WriteAll(int fd, const uint8_t* data, std::size_t size) {
 
 ExtractStatus StatusOfRead(ZipStatus status) {
     switch (status) {
-        case ZipStatus::Ok: return ExtractStatus::Ok;
-        case ZipStatus::CannotOpen: return ExtractStatus::CannotOpen;
-        case ZipStatus::NotAZip: return ExtractStatus::NotAZip;
-        case ZipStatus::NotFound: return ExtractStatus::NoScript;
-        case ZipStatus::Corrupt: return ExtractStatus::Corrupt;
-        case ZipStatus::TooLarge: return ExtractStatus::TooLarge;
-        case ZipStatus::NeedsPassword: return ExtractStatus::NeedsPassword;
+        case ZipStatus::Ok:
+            return ExtractStatus::Ok;
+        case ZipStatus::CannotOpen:
+            return ExtractStatus::CannotOpen;
+        case ZipStatus::NotAZip:
+            return ExtractStatus::NotAZip;
+        case ZipStatus::NotFound:
+            return ExtractStatus::NoScript;
+        case ZipStatus::Corrupt:
+            return ExtractStatus::Corrupt;
+        case ZipStatus::TooLarge:
+            return ExtractStatus::TooLarge;
+        case ZipStatus::NeedsPassword:
+            return ExtractStatus::NeedsPassword;
     }
     return ExtractStatus::Corrupt;
 }
 
-std::string FailureLine(ExtractStatus status, std::string_view archive, std::string_view script,
-                        uint64_t maxBytes) {
+std::string FailureLine(ExtractStatus status, std::string_view archive, std::string_view script, uint64_t maxBytes) {
     const std::string a = Quote(archive);
     switch (status) {
-        case ExtractStatus::CannotOpen: return "Couldn't open archive " + a + ".";
-        case ExtractStatus::NotAZip: return "Archive " + a + " is not a zip archive or is damaged.";
-        case ExtractStatus::NoScript: return "Archive " + a + " holds no .rwx model script.";
-        case ExtractStatus::Corrupt: return "Archive " + a + " holds a damaged model script.";
+        case ExtractStatus::CannotOpen:
+            return "Couldn't open archive " + a + ".";
+        case ExtractStatus::NotAZip:
+            return "Archive " + a + " is not a zip archive or is damaged.";
+        case ExtractStatus::NoScript:
+            return "Archive " + a + " holds no .rwx model script.";
+        case ExtractStatus::Corrupt:
+            return "Archive " + a + " holds a damaged model script.";
         case ExtractStatus::TooLarge:
             return "Archive " + a + " holds a model script larger than " + SizeText(maxBytes) + ".";
         case ExtractStatus::NeedsPassword:
@@ -135,8 +146,7 @@ int CatalogueGroupOf(std::string_view name) {
     return kCatalogueOtherGroup;
 }
 
-std::vector<CatalogueMenuGroup> BuildCatalogueMenu(std::span<const std::string> names,
-                                                   std::string_view current) {
+std::vector<CatalogueMenuGroup> BuildCatalogueMenu(std::span<const std::string> names, std::string_view current) {
     std::array<std::vector<std::size_t>, kCatalogueGroupCount> members;
     bool exactMatch = false;
     for (std::size_t i = 0; i < names.size(); ++i) {
@@ -162,13 +172,11 @@ std::vector<CatalogueMenuGroup> BuildCatalogueMenu(std::span<const std::string> 
         for (std::size_t first = 0; first < indices.size(); first += kCatalogueEntriesPerMenu) {
             const std::size_t end = std::min(indices.size(), first + kCatalogueEntriesPerMenu);
             CatalogueMenuPart part;
-            if (split)
-                part.label = GroupKey(group) + " " + std::to_string(first + 1) + "\u2013" + std::to_string(end);
+            if (split) part.label = GroupKey(group) + " " + std::to_string(first + 1) + "\u2013" + std::to_string(end);
             for (std::size_t k = first; k < end; ++k) {
                 const std::size_t i = indices[k];
-                part.entries.push_back({MenuText(names[i]),
-                                        kFirstCatalogueCommand + static_cast<int32_t>(i),
-                                        isChecked(names[i])});
+                part.entries.push_back(
+                    {MenuText(names[i]), kFirstCatalogueCommand + static_cast<int32_t>(i), isChecked(names[i])});
             }
             item.parts.push_back(std::move(part));
         }
@@ -211,9 +219,8 @@ std::string ExtractedScriptPath(std::string_view tempFolder, std::string_view na
     return JoinPath(tempFolder, file);
 }
 
-ExtractResult ExtractModelScript(std::string_view archivePath, std::string_view name,
-                                 std::string_view tempFolder, const std::string& password,
-                                 uint64_t maxBytes) {
+ExtractResult ExtractModelScript(std::string_view archivePath, std::string_view name, std::string_view tempFolder,
+                                 const std::string& password, uint64_t maxBytes) {
     ExtractResult result;
     result.scriptPath = ExtractedScriptPath(tempFolder, name);
     auto fail = [&](ExtractStatus status) {
@@ -272,8 +279,7 @@ std::string CacheTempFolder(std::string_view xdgCacheHome, std::string_view home
     return {};
 }
 
-std::string PrepareTempFolder(std::string_view programDir, std::string_view xdgCacheHome,
-                              std::string_view home) {
+std::string PrepareTempFolder(std::string_view programDir, std::string_view xdgCacheHome, std::string_view home) {
     const std::string own = ResolvePath(ProgramTempFolder(programDir));
     if (IsWritableFolder(own)) return own;
     if (::mkdir(own.c_str(), 0777) == 0 && IsWritableFolder(own)) return own;
@@ -339,7 +345,9 @@ std::vector<std::string> Catalogue::TextureDirs() const {
     return CatalogueTextureDirs(objectPath_);
 }
 
-std::vector<CatalogueMenuGroup> Catalogue::Menu() const { return BuildCatalogueMenu(names_, current_); }
+std::vector<CatalogueMenuGroup> Catalogue::Menu() const {
+    return BuildCatalogueMenu(names_, current_);
+}
 
 ExtractResult Catalogue::Open(int32_t command, std::string_view tempFolder, const std::string& password,
                               uint64_t maxBytes) {

@@ -62,8 +62,7 @@ struct CatalogueMenuGroup {
 // INT32_MAX - kFirstCatalogueCommand names). An entry is checked when `current` is not empty
 // and equals its name; when no name equals `current` exactly, those equal to it without regard
 // to letter case are checked instead.
-std::vector<CatalogueMenuGroup> BuildCatalogueMenu(std::span<const std::string> names,
-                                                   std::string_view current);
+std::vector<CatalogueMenuGroup> BuildCatalogueMenu(std::span<const std::string> names, std::string_view current);
 
 // The file names of the archives in `modelsFolder` (either separator, any letter case): regular
 // files, or links to them, whose names end in ".zip" in any letter case and are longer than
@@ -114,9 +113,8 @@ std::string ExtractedScriptPath(std::string_view tempFolder, std::string_view na
 // On failure exactly one error line naming the archive is logged, the temporary file is
 // removed and so is any earlier script at the target path, so that reading it yields the
 // empty object rather than a stale model.
-ExtractResult ExtractModelScript(std::string_view archivePath, std::string_view name,
-                                 std::string_view tempFolder, const std::string& password,
-                                 uint64_t maxBytes = kMaxExtractedScriptBytes);
+ExtractResult ExtractModelScript(std::string_view archivePath, std::string_view name, std::string_view tempFolder,
+                                 const std::string& password, uint64_t maxBytes = kMaxExtractedScriptBytes);
 
 // ---- Temporary folder -----------------------------------------------------------------------
 
@@ -131,8 +129,7 @@ std::string CacheTempFolder(std::string_view xdgCacheHome, std::string_view home
 // it is (or can be made) a folder this process can write, else CacheTempFolder(xdgCacheHome,
 // home) (created with its parents, private to the user). "" and one error line when neither
 // works.
-std::string PrepareTempFolder(std::string_view programDir, std::string_view xdgCacheHome,
-                              std::string_view home);
+std::string PrepareTempFolder(std::string_view programDir, std::string_view xdgCacheHome, std::string_view home);
 // The same with $XDG_CACHE_HOME and $HOME from the environment.
 std::string PrepareTempFolder(std::string_view programDir);
 

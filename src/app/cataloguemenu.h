@@ -3,7 +3,6 @@
 // the menu's separator, and taken out again before the next rebuild.
 
 #include <QPointer>
-
 #include <cstdint>
 #include <vector>
 

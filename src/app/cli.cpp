@@ -92,7 +92,9 @@ void PrintCounts(std::ostream& out, const Counts& c) {
         << c.textures << ", errors " << c.errors;
 }
 
-bool IsRwxFile(const std::filesystem::path& p) { return IsScriptName(p.filename().string()); }
+bool IsRwxFile(const std::filesystem::path& p) {
+    return IsScriptName(p.filename().string());
+}
 
 // The files a --check argument stands for: a folder gives its .rwx files, sorted.
 std::vector<std::string> Expand(const std::string& arg, std::ostream& err) {

@@ -9,7 +9,8 @@
 namespace pelorus {
 
 void ShowFatalMessage(std::string_view text) {
-    QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kFatalCaption.data(), static_cast<qsizetype>(kFatalCaption.size())),
+    QMessageBox box(QMessageBox::Critical,
+                    QString::fromUtf8(kFatalCaption.data(), static_cast<qsizetype>(kFatalCaption.size())),
                     QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), QMessageBox::Ok);
     box.exec();
 }

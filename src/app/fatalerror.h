@@ -3,7 +3,6 @@
 // the caption "Fatal error, program will now exit.", after which the program ends with status 1.
 
 #include <QWidget>
-
 #include <functional>
 #include <string_view>
 

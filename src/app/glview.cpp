@@ -1,7 +1,6 @@
 #include "app/glview.h"
 
 #include <QOpenGLContext>
-
 #include <cmath>
 
 #include "app/viewershell.h"
@@ -60,7 +59,8 @@ void GlView::ReleaseGl() {
 void GlView::NoteAnimation() {
     animated_ = false;
     if (!scene_) return;
-    for (std::size_t i = 0; i < scene_->ObjectCount(); ++i) animated_ = animated_ || HasAnimatedTexture(&scene_->Object(i));
+    for (std::size_t i = 0; i < scene_->ObjectCount(); ++i)
+        animated_ = animated_ || HasAnimatedTexture(&scene_->Object(i));
     animated_ = animated_ || HasAnimatedTexture(scene_->Ground()) || HasAnimatedTexture(scene_->Skybox());
     if (!animated_) animationTimer_.stop();
 }
@@ -109,7 +109,9 @@ void GlView::initializeGL() {
     }
 }
 
-void GlView::resizeGL(int, int) { update(); }
+void GlView::resizeGL(int, int) {
+    update();
+}
 
 void GlView::paintGL() {
     const qreal ratio = devicePixelRatioF();

@@ -6,7 +6,6 @@
 #include <QOpenGLWidget>
 #include <QSurfaceFormat>
 #include <QTimer>
-
 #include <memory>
 #include <optional>
 

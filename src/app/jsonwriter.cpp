@@ -44,9 +44,15 @@ JsonWriter& JsonWriter::String(std::string_view s) {
             ++i;
         } else if (c < 0x20) {
             switch (c) {
-                case '\n': out_.append("\\n"); break;
-                case '\r': out_.append("\\r"); break;
-                case '\t': out_.append("\\t"); break;
+                case '\n':
+                    out_.append("\\n");
+                    break;
+                case '\r':
+                    out_.append("\\r");
+                    break;
+                case '\t':
+                    out_.append("\\t");
+                    break;
                 default:
                     out_.append("\\u00");
                     out_.push_back(kHex[c >> 4]);

@@ -14,7 +14,6 @@
 #include <QUrl>
 #include <QWheelEvent>
 #include <QWindow>
-
 #include <cmath>
 
 #include "app/catalogue.h"
@@ -30,7 +29,9 @@ namespace {
 // Saves during which an editor writes a file several times are read once they are done.
 constexpr int kReloadDelayMs = 250;
 
-QString Text(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString Text(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 // The local file a drop names first; "" when the first item is not a local file.
 std::string FirstDroppedFile(const QMimeData* data) {
@@ -75,14 +76,14 @@ MainWindow::MainWindow(MainWindowOptions options) : options_(std::move(options))
 MainWindow::~MainWindow() = default;
 
 void MainWindow::BuildMenus() {
-    for (const MenuSpec& spec : MenuBarSpec()) {
-        QMenu* menu = menuBar()->addMenu(Text(spec.text));
-        menu->menuAction()->setData(spec.command);
-        actions_[spec.command] = menu->menuAction();
-        for (const MenuItemSpec& item : spec.items) {
+    for (const MenuRow& bar : MenuBarTable()) {
+        QMenu* menu = menuBar()->addMenu(Text(bar.text));
+        menu->menuAction()->setData(bar.command);
+        actions_[bar.command] = menu->menuAction();
+        for (const MenuItemRow& item : bar.items) {
             if (item.text == "-") {
                 QAction* separator = menu->addSeparator();
-                if (spec.command == kObjectMenu) objectSeparator_ = separator;
+                if (bar.command == kObjectMenu) objectSeparator_ = separator;
                 continue;
             }
             QAction* action = nullptr;
@@ -99,7 +100,7 @@ void MainWindow::BuildMenus() {
             action->setCheckable(item.checkable);
             actions_[item.command] = action;
         }
-        if (spec.command == kObjectMenu) objectMenu_ = menu;
+        if (bar.command == kObjectMenu) objectMenu_ = menu;
     }
     // Catalogue entries live in submenus made elsewhere; their triggers pass through the bar.
     connect(menuBar(), &QMenuBar::triggered, this, [this](QAction* action) {
@@ -114,7 +115,9 @@ QAction* MainWindow::Action(int32_t command) const {
     return it == actions_.end() ? nullptr : it->second;
 }
 
-std::string MainWindow::RecentPath() const { return JoinPath(settingsFolder_, kRecentFileName); }
+std::string MainWindow::RecentPath() const {
+    return JoinPath(settingsFolder_, kRecentFileName);
+}
 
 QAction* MainWindow::InsertObjectSubmenu(QMenu* submenu) {
     QAction* action = objectMenu_->insertMenu(objectSeparator_, submenu);
@@ -132,25 +135,40 @@ void MainWindow::SyncChecks() {
         if (action->isCheckable()) action->setChecked(shell_.Checked(command));
 }
 
-void MainWindow::RequestRedraw() { view_->Redraw(shell_.Flags(), shell_.CameraValues()); }
+void MainWindow::RequestRedraw() {
+    view_->Redraw(shell_.Flags(), shell_.CameraValues());
+}
 
-void MainWindow::Dispatch(int32_t command) { Carry(shell_.Command(command), command); }
+void MainWindow::Dispatch(int32_t command) {
+    Carry(shell_.Command(command), command);
+}
 
 void MainWindow::Carry(ShellAction action, int32_t command) {
     switch (action) {
-        case ShellAction::kNone: break;
+        case ShellAction::kNone:
+            break;
         case ShellAction::kRedraw:
             SyncChecks();
             RequestRedraw();
             break;
-        case ShellAction::kOpenDialog: OpenWithDialog(); break;
-        case ShellAction::kReload: LoadCurrentFile(); break;
+        case ShellAction::kOpenDialog:
+            OpenWithDialog();
+            break;
+        case ShellAction::kReload:
+            LoadCurrentFile();
+            break;
         case ShellAction::kOpenRecent:
             OpenRecent(static_cast<std::size_t>(command - kFirstRecentCommand));
             break;
-        case ShellAction::kObjectProperties: ShowProperties(); break;
-        case ShellAction::kWorldProperties: emit worldPropertiesRequested(); break;
-        case ShellAction::kExit: close(); break;
+        case ShellAction::kObjectProperties:
+            ShowProperties();
+            break;
+        case ShellAction::kWorldProperties:
+            emit worldPropertiesRequested();
+            break;
+        case ShellAction::kExit:
+            close();
+            break;
         case ShellAction::kTopMost:
             SyncChecks();
             ApplyTopMost();
@@ -159,8 +177,12 @@ void MainWindow::Carry(ShellAction action, int32_t command) {
             SyncChecks();
             WatchSources();
             break;
-        case ShellAction::kAbout: QMessageBox::about(this, Text(AboutTitle()), Text(AboutText())); break;
-        case ShellAction::kCatalogue: emit catalogueRequested(command); break;
+        case ShellAction::kAbout:
+            QMessageBox::about(this, Text(AboutTitle()), Text(AboutText()));
+            break;
+        case ShellAction::kCatalogue:
+            emit catalogueRequested(command);
+            break;
     }
 }
 
@@ -368,8 +390,8 @@ void MainWindow::ApplyTopMost() {
 }
 
 QPoint MainWindow::ViewPoint(const QPointF& windowPoint) const {
-    return view_->Widget()->mapFrom(this, QPoint(static_cast<int>(std::lround(windowPoint.x())),
-                                                 static_cast<int>(std::lround(windowPoint.y()))));
+    return view_->Widget()->mapFrom(
+        this, QPoint(static_cast<int>(std::lround(windowPoint.x())), static_cast<int>(std::lround(windowPoint.y()))));
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event) {

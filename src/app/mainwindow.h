@@ -7,7 +7,6 @@
 #include <QFileSystemWatcher>
 #include <QMainWindow>
 #include <QTimer>
-
 #include <cstdint>
 #include <functional>
 #include <map>

@@ -12,10 +12,14 @@ namespace {
 
 std::string AddressModeText(uint8_t mode) {
     switch (mode) {
-        case kWrap: return "Wrap";
-        case kMirror: return "Mirror";
-        case kClamp: return "Clamp";
-        default: return "?";
+        case kWrap:
+            return "Wrap";
+        case kMirror:
+            return "Mirror";
+        case kClamp:
+            return "Clamp";
+        default:
+            return "?";
     }
 }
 
@@ -56,8 +60,8 @@ std::vector<TextureRow> TextureRowsOf(std::span<const RWXObject* const> objects)
             if (!ec) row.size = FileSizeText(bytes);
             // Mirror mode stores the image with its mirror images, twice as wide and high.
             const bool mirror = t.addressMode == kMirror;
-            row.wxh = std::to_string(mirror ? t.width / 2 : t.width) + "x" +
-                      std::to_string(mirror ? t.height / 2 : t.height);
+            row.wxh =
+                std::to_string(mirror ? t.width / 2 : t.width) + "x" + std::to_string(mirror ? t.height / 2 : t.height);
             row.mask = t.hasMask ? t.maskName : std::string();
             row.mipmapped = t.mipmapped ? "Yes" : "No";
             row.addressMode = AddressModeText(t.addressMode);

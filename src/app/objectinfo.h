@@ -31,8 +31,8 @@ GeneralInfo GeneralInfoOf(std::string_view worldName, std::string_view currentFi
                           std::span<const RWXObject* const> objects);
 
 // The columns of the Textures page, in order.
-inline constexpr std::string_view kTextureColumns[] = {"Texture", "FileName", "Size", "WxH",
-                                                       "Mask", "Mipmapped", "AddressMode"};
+inline constexpr std::string_view kTextureColumns[] = {"Texture", "FileName",  "Size",       "WxH",
+                                                       "Mask",    "Mipmapped", "AddressMode"};
 inline constexpr int32_t kTextureColumnWidths[] = {64, 100, 35, 50, 100, 30, 30};
 
 struct TextureRow {

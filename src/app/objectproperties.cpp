@@ -17,7 +17,9 @@ namespace {
 
 constexpr int kErrorsTab = 2;
 
-QString Text(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString Text(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 QLabel* ValueLabel(const char* name, const QString& text, QWidget* parent) {
     auto* label = new QLabel(text, parent);

@@ -4,7 +4,6 @@
 // the run with its line count). Closing it (close box, OK, Enter, Escape) only hides it.
 
 #include <QDialog>
-
 #include <vector>
 
 #include "app/objectinfo.h"

@@ -9,7 +9,9 @@ PlainView::PlainView(QWidget* parent) : QWidget(parent) {
     setFocusPolicy(Qt::StrongFocus);
 }
 
-void PlainView::SetScene(std::unique_ptr<TObjectMap> scene) { scene_ = std::move(scene); }
+void PlainView::SetScene(std::unique_ptr<TObjectMap> scene) {
+    scene_ = std::move(scene);
+}
 
 void PlainView::ApplyWorld(const WorldLook& look, const ReadOptions& options) {
     look_ = look;

@@ -4,7 +4,6 @@
 // shown (the offscreen platform of the widget tests) and only keeps the scene.
 
 #include <QWidget>
-
 #include <cstdint>
 #include <memory>
 

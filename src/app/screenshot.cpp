@@ -3,7 +3,6 @@
 #include <QImage>
 #include <QSaveFile>
 #include <QString>
-
 #include <charconv>
 #include <cmath>
 #include <memory>
@@ -83,7 +82,8 @@ bool WritePng(const std::string& path, const std::vector<uint8_t>& rgba, int32_t
         return false;
     }
     if (!image.save(&file, "PNG")) {
-        error = file.error() != QFileDevice::NoError ? file.errorString().toStdString() : "the image could not be encoded";
+        error =
+            file.error() != QFileDevice::NoError ? file.errorString().toStdString() : "the image could not be encoded";
         file.cancelWriting();
         return false;
     }

@@ -128,7 +128,8 @@ int RunViewer(const std::string& programName, const std::vector<std::string>& ar
     char* argv[] = {name.data(), nullptr};
     QApplication app(argc, argv);
     QApplication::setApplicationName("Pelorus");
-    QApplication::setApplicationVersion(QString::fromUtf8(ProgramVersion().data(), static_cast<qsizetype>(ProgramVersion().size())));
+    QApplication::setApplicationVersion(
+        QString::fromUtf8(ProgramVersion().data(), static_cast<qsizetype>(ProgramVersion().size())));
 
     std::unique_ptr<MainWindow> window = StartViewer(args, ViewerOptions{});
     if (!window) return 1;

@@ -13,7 +13,7 @@
 namespace pelorus {
 namespace {
 
-constexpr MenuItemSpec kFileItems[] = {
+constexpr MenuItemRow kFileItems[] = {
     {"&Open...", kCmdOpen},
     {"&Reload\tR", kCmdReload},
     {"&Recent", kCmdRecent, false, true},
@@ -24,43 +24,34 @@ constexpr MenuItemSpec kFileItems[] = {
     {"E&xit\tAlt+F4", kCmdExit},
 };
 
-constexpr MenuItemSpec kViewItems[] = {
-    {"A&xes\tX", kCmdAxes, true},
-    {"&Geometry\tSpace", kCmdGeometry, true},
-    {"&Object\tO", kCmdObject, true},
-    {"&Normals\tN", kCmdNormals, true},
-    {"&Backdrop\tB", kCmdBackdrop, true},
-    {"&SkyBox\tS", kCmdSkybox, true},
-    {"&Ground\tG", kCmdGround, true},
-    {"&Fog\tF", kCmdFog, true},
-    {"&Lighting\tL", kCmdLighting, true},
-    {"-"},
-    {"&TopMost", kCmdTopMost, true},
-    {"Auto Re&load", kCmdAutoReload, true},
+constexpr MenuItemRow kViewItems[] = {
+    {"A&xes\tX", kCmdAxes, true},         {"&Geometry\tSpace", kCmdGeometry, true},
+    {"&Object\tO", kCmdObject, true},     {"&Normals\tN", kCmdNormals, true},
+    {"&Backdrop\tB", kCmdBackdrop, true}, {"&SkyBox\tS", kCmdSkybox, true},
+    {"&Ground\tG", kCmdGround, true},     {"&Fog\tF", kCmdFog, true},
+    {"&Lighting\tL", kCmdLighting, true}, {"-"},
+    {"&TopMost", kCmdTopMost, true},      {"Auto Re&load", kCmdAutoReload, true},
 };
 
-constexpr MenuItemSpec kWorldItems[] = {
+constexpr MenuItemRow kWorldItems[] = {
     {"-"},
     {"&Properties...\tP", kCmdWorldProperties},
 };
 
-constexpr MenuItemSpec kObjectItems[] = {
+constexpr MenuItemRow kObjectItems[] = {
     {"-"},
     {"&Properties...\tAlt+Enter", kCmdObjectProperties},
 };
 
-constexpr MenuItemSpec kHelpItems[] = {
+constexpr MenuItemRow kHelpItems[] = {
     {"&Online Help\tF1", kCmdOnlineHelp},
     {"-"},
     {"&About", kCmdAbout},
 };
 
-constexpr MenuSpec kMenuBar[] = {
-    {"&File", kFileMenu, kFileItems},
-    {"&View", kViewMenu, kViewItems},
-    {"&World", kWorldMenu, kWorldItems},
-    {"&Object", kObjectMenu, kObjectItems},
-    {"&Help", kHelpMenu, kHelpItems},
+constexpr MenuRow kMenuBar[] = {
+    {"&File", kFileMenu, kFileItems},       {"&View", kViewMenu, kViewItems}, {"&World", kWorldMenu, kWorldItems},
+    {"&Object", kObjectMenu, kObjectItems}, {"&Help", kHelpMenu, kHelpItems},
 };
 
 // The key table: what each typed character does.
@@ -104,11 +95,15 @@ constexpr KeyEntry kKeys[] = {
 constexpr double kWheelNotch = 120.0;
 constexpr double kWheelStep = 0.1;
 
-bool IsLeadingBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsLeadingBlank(char c) {
+    return c == ' ' || c == '\t';
+}
 
 }  // namespace
 
-std::span<const MenuSpec> MenuBarSpec() { return kMenuBar; }
+std::span<const MenuRow> MenuBarTable() {
+    return kMenuBar;
+}
 
 std::string RecentMenuLabel(std::size_t index, std::string_view path) {
     std::string label;
@@ -133,18 +128,30 @@ template <typename Shell>
 auto* ViewerShell::FlagOf(Shell& shell, int32_t command) {
     using Flag = std::conditional_t<std::is_const_v<Shell>, const bool, bool>;
     switch (command) {
-        case kCmdAxes: return static_cast<Flag*>(&shell.flags_.axes);
-        case kCmdGeometry: return static_cast<Flag*>(&shell.flags_.geometry);
-        case kCmdObject: return static_cast<Flag*>(&shell.flags_.object);
-        case kCmdNormals: return static_cast<Flag*>(&shell.flags_.normals);
-        case kCmdBackdrop: return static_cast<Flag*>(&shell.flags_.backdrop);
-        case kCmdSkybox: return static_cast<Flag*>(&shell.flags_.skybox);
-        case kCmdGround: return static_cast<Flag*>(&shell.flags_.ground);
-        case kCmdFog: return static_cast<Flag*>(&shell.flags_.fog);
-        case kCmdLighting: return static_cast<Flag*>(&shell.flags_.lighting);
-        case kCmdTopMost: return static_cast<Flag*>(&shell.flags_.topmost);
-        case kCmdAutoReload: return static_cast<Flag*>(&shell.autoReload_);
-        default: return static_cast<Flag*>(nullptr);
+        case kCmdAxes:
+            return static_cast<Flag*>(&shell.flags_.axes);
+        case kCmdGeometry:
+            return static_cast<Flag*>(&shell.flags_.geometry);
+        case kCmdObject:
+            return static_cast<Flag*>(&shell.flags_.object);
+        case kCmdNormals:
+            return static_cast<Flag*>(&shell.flags_.normals);
+        case kCmdBackdrop:
+            return static_cast<Flag*>(&shell.flags_.backdrop);
+        case kCmdSkybox:
+            return static_cast<Flag*>(&shell.flags_.skybox);
+        case kCmdGround:
+            return static_cast<Flag*>(&shell.flags_.ground);
+        case kCmdFog:
+            return static_cast<Flag*>(&shell.flags_.fog);
+        case kCmdLighting:
+            return static_cast<Flag*>(&shell.flags_.lighting);
+        case kCmdTopMost:
+            return static_cast<Flag*>(&shell.flags_.topmost);
+        case kCmdAutoReload:
+            return static_cast<Flag*>(&shell.autoReload_);
+        default:
+            return static_cast<Flag*>(nullptr);
     }
 }
 
@@ -164,14 +171,21 @@ ShellAction ViewerShell::Command(int32_t command) {
     if (command >= kFirstRecentCommand && command < kFirstRecentCommand + kRecentCommandCount)
         return ShellAction::kOpenRecent;
     switch (command) {
-        case kCmdOpen: return ShellAction::kOpenDialog;
-        case kCmdReload: return ShellAction::kReload;
+        case kCmdOpen:
+            return ShellAction::kOpenDialog;
+        case kCmdReload:
+            return ShellAction::kReload;
         case kCmdFileProperties:
-        case kCmdObjectProperties: return ShellAction::kObjectProperties;
-        case kCmdExit: return ShellAction::kExit;
-        case kCmdWorldProperties: return ShellAction::kWorldProperties;
-        case kCmdAbout: return ShellAction::kAbout;
-        default: return ShellAction::kNone;  // Recent (a submenu), Associations, Online Help
+        case kCmdObjectProperties:
+            return ShellAction::kObjectProperties;
+        case kCmdExit:
+            return ShellAction::kExit;
+        case kCmdWorldProperties:
+            return ShellAction::kWorldProperties;
+        case kCmdAbout:
+            return ShellAction::kAbout;
+        default:
+            return ShellAction::kNone;  // Recent (a submenu), Associations, Online Help
     }
 }
 
@@ -179,10 +193,16 @@ ShellAction ViewerShell::Character(char32_t c) {
     for (const KeyEntry& entry : kKeys) {
         if (entry.key != c) continue;
         switch (entry.kind) {
-            case KeyKind::kToggle: return Command(entry.command);
-            case KeyKind::kHeight: camera_.height += entry.step; return ShellAction::kRedraw;
-            case KeyKind::kDistance: camera_.distance += entry.step; return ShellAction::kRedraw;
-            case KeyKind::kReload: return ShellAction::kReload;
+            case KeyKind::kToggle:
+                return Command(entry.command);
+            case KeyKind::kHeight:
+                camera_.height += entry.step;
+                return ShellAction::kRedraw;
+            case KeyKind::kDistance:
+                camera_.distance += entry.step;
+                return ShellAction::kRedraw;
+            case KeyKind::kReload:
+                return ShellAction::kReload;
         }
     }
     return ShellAction::kNone;
@@ -245,9 +265,13 @@ int64_t MillisecondsToNextAnimationFrame(int64_t nowMs) {
     return kMillisecondsPerFrame - into;
 }
 
-std::string_view ProgramVersion() { return PELORUS_VERSION; }
+std::string_view ProgramVersion() {
+    return PELORUS_VERSION;
+}
 
-std::string AboutTitle() { return "About " + std::string(kMainWindowTitle); }
+std::string AboutTitle() {
+    return "About " + std::string(kMainWindowTitle);
+}
 
 std::string AboutText() {
     return std::string(kMainWindowTitle) + " " + std::string(ProgramVersion()) +

@@ -51,21 +51,21 @@ inline constexpr int32_t kRecentCommandCount = 10;
 // ---------------------------------------------------------------------------------------------
 // The menu bar
 
-struct MenuItemSpec {
-    std::string_view text;  // "-" is a separator; text after "\t" is a shortcut shown, not bound
-    int32_t command = 0;    // 0 for separators
-    bool checkable = false; // shows a check mark that follows ViewerShell::Checked
-    bool submenu = false;   // opens a submenu (Recent) instead of acting
+struct MenuItemRow {
+    std::string_view text;   // "-" is a separator; text after "\t" is a shortcut shown, not bound
+    int32_t command = 0;     // 0 for separators
+    bool checkable = false;  // shows a check mark that follows ViewerShell::Checked
+    bool submenu = false;    // opens a submenu (Recent) instead of acting
 };
 
-struct MenuSpec {
+struct MenuRow {
     std::string_view text;
     int32_t command = 0;  // the bar item's number: kFileMenu ... kHelpMenu
-    std::span<const MenuItemSpec> items;
+    std::span<const MenuItemRow> items;
 };
 
 // The menus of the bar, left to right, each with its items in order.
-std::span<const MenuSpec> MenuBarSpec();
+std::span<const MenuRow> MenuBarTable();
 
 // The label of Recent entry `index` (0-based): "&1 " ... "&9 ", then "1&0 ", followed by the
 // path with every '&' doubled (so it shows as written) and tabs shown as blanks.

@@ -10,7 +10,6 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QString>
-
 #include <algorithm>
 
 #include "app/asktextdialog.h"
@@ -44,9 +43,12 @@ public:
         QMessageBox box(QMessageBox::Critical, Q(question.caption), Q(question.text),
                         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, owner);
         switch (box.exec()) {
-            case QMessageBox::Yes: return DeleteAnswer::kYes;
-            case QMessageBox::No: return DeleteAnswer::kNo;
-            default: return DeleteAnswer::kCancel;
+            case QMessageBox::Yes:
+                return DeleteAnswer::kYes;
+            case QMessageBox::No:
+                return DeleteAnswer::kNo;
+            default:
+                return DeleteAnswer::kCancel;
         }
     }
 
@@ -259,8 +261,7 @@ void WorldPropertiesWindow::Build() {
             Refresh();
         }
     });
-    connect(c_.directionalPicker, &QPushButton::clicked, this,
-            [this] { PickLightColor(&WorldSettings::directional); });
+    connect(c_.directionalPicker, &QPushButton::clicked, this, [this] { PickLightColor(&WorldSettings::directional); });
     connect(c_.ambientPicker, &QPushButton::clicked, this, [this] { PickLightColor(&WorldSettings::ambient); });
 }
 
@@ -298,10 +299,21 @@ void WorldPropertiesWindow::Refresh() {
     c_.fog->setChecked(s.fog);
 
     const bool enabled = book_.FieldsEnabled();
-    QWidget* const fields[] = {c_.deleteWorld,    c_.objectPath,        c_.backdrop,     c_.ground,
-                               c_.skybox,         c_.backdropSwatch,    c_.changeBackdrop, c_.password,
-                               c_.directionalSwatch, c_.directionalPicker, c_.ambientSwatch, c_.ambientPicker,
-                               c_.fog,            c_.fogMin,            c_.fogMax};
+    QWidget* const fields[] = {c_.deleteWorld,
+                               c_.objectPath,
+                               c_.backdrop,
+                               c_.ground,
+                               c_.skybox,
+                               c_.backdropSwatch,
+                               c_.changeBackdrop,
+                               c_.password,
+                               c_.directionalSwatch,
+                               c_.directionalPicker,
+                               c_.ambientSwatch,
+                               c_.ambientPicker,
+                               c_.fog,
+                               c_.fogMin,
+                               c_.fogMax};
     for (QWidget* w : fields) w->setEnabled(enabled);
     for (std::size_t i = 0; i < 3; ++i) {
         c_.direction[i]->setEnabled(enabled);

@@ -5,7 +5,6 @@
 // the messages it returns. Closing the window hides it; the book keeps the edits.
 
 #include <QDialog>
-
 #include <array>
 #include <cstdint>
 #include <memory>

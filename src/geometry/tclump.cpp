@@ -263,8 +263,12 @@ void TClump::AddPolygon(std::span<const int32_t> numbers) {
     for (const TTriangle& t : triangles) AddTriangle(t);
 }
 
-void TClump::InstanceProto(std::string_view name) { Instance(name, true); }
-void TClump::InstanceProtoGeometry(std::string_view name) { Instance(name, false); }
+void TClump::InstanceProto(std::string_view name) {
+    Instance(name, true);
+}
+void TClump::InstanceProtoGeometry(std::string_view name) {
+    Instance(name, false);
+}
 
 void TClump::Instance(std::string_view name, bool withMaterials) {
     const TProto* proto = owner_->FindProto(name);
@@ -276,8 +280,7 @@ void TClump::Instance(std::string_view name, bool withMaterials) {
     if (withMaterials) state.PushMaterial();
     for (const auto& batch : proto->Batches()) {
         if (withMaterials) state.SetMaterial(batch->Material());
-        for (const TTriangle& t : batch->Triangles())
-            AddTriangle(TTriangle{{t[0] + base, t[1] + base, t[2] + base}});
+        for (const TTriangle& t : batch->Triangles()) AddTriangle(TTriangle{{t[0] + base, t[1] + base, t[2] + base}});
     }
     if (withMaterials) state.PopMaterial();
 }

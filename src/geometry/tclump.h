@@ -54,8 +54,9 @@ public:
     TClump* AddChild();
 
     const TVertex* GetVertex(int32_t index) const {
-        return index >= 0 && static_cast<std::size_t>(index) < vertices_.size() ? &vertices_[static_cast<std::size_t>(index)]
-                                                                                 : nullptr;
+        return index >= 0 && static_cast<std::size_t>(index) < vertices_.size()
+                   ? &vertices_[static_cast<std::size_t>(index)]
+                   : nullptr;
     }
     int32_t VertexCount() const { return static_cast<int32_t>(vertices_.size()); }
 

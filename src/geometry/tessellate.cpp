@@ -7,12 +7,18 @@
 namespace pelorus {
 namespace {
 
-Vec3 Sub(const TVertex& a, const TVertex& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+Vec3 Sub(const TVertex& a, const TVertex& b) {
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
 Vec3 Cross(const Vec3& a, const Vec3& b) {
     return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
-double Dot(const TVertex& p, const Vec3& e) { return p.x * e.x + p.y * e.y + p.z * e.z; }
-double Length(const Vec3& v) { return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z); }
+double Dot(const TVertex& p, const Vec3& e) {
+    return p.x * e.x + p.y * e.y + p.z * e.z;
+}
+double Length(const Vec3& v) {
+    return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+}
 void Normalise(Vec3& v) {
     const double len = Length(v);
     if (len != 0) v = {v.x / len, v.y / len, v.z / len};
@@ -77,8 +83,7 @@ class EarRing {
 public:
     static constexpr std::size_t kGridFrom = 64;
 
-    EarRing(const std::vector<double>& u, const std::vector<double>& v, bool indexed)
-        : ring_(u.size()), u_(u), v_(v) {
+    EarRing(const std::vector<double>& u, const std::vector<double>& v, bool indexed) : ring_(u.size()), u_(u), v_(v) {
         const std::size_t n = u.size();
         if (!indexed || n < kGridFrom) return;
         double u0 = u[0], u1 = u[0], v0 = v[0], v1 = v[0];
@@ -162,7 +167,8 @@ public:
         for (std::size_t y = y0; y <= y1; ++y)
             for (std::size_t x = x0; x <= x1; ++x)
                 for (int32_t p = head_[y * side_ + x]; p >= 0; p = next_[static_cast<std::size_t>(p)]) {
-                    const bool earlier = found && seq_[static_cast<std::size_t>(p)] < seq_[static_cast<std::size_t>(best)];
+                    const bool earlier =
+                        found && seq_[static_cast<std::size_t>(p)] < seq_[static_cast<std::size_t>(best)];
                     if (consider(p, earlier)) found = true;
                 }
         if (!found) return -1;
@@ -195,9 +201,9 @@ private:
 
 struct Part {
     std::vector<int32_t> numbers;
-    bool top;     // the polygon as given, not a part of a split
-    bool family;  // a part of a polygon that took the Newell plane
-    bool indexed; // large parts use the grid
+    bool top;      // the polygon as given, not a part of a split
+    bool family;   // a part of a polygon that took the Newell plane
+    bool indexed;  // large parts use the grid
 };
 
 void TessellatePart(std::span<const TVertex> vertices, const Part& part, std::vector<TTriangle>& out,
@@ -234,8 +240,8 @@ void TessellatePart(std::span<const TVertex> vertices, const Part& part, std::ve
         return u[P] * (v[Q] - v[R]) + u[Q] * (v[R] - v[P]) + u[R] * (v[P] - v[Q]);
     };
     auto emit = [&](int32_t a, int32_t b, int32_t c) {
-        out.push_back(TTriangle{{poly[static_cast<std::size_t>(a)], poly[static_cast<std::size_t>(b)],
-                                 poly[static_cast<std::size_t>(c)]}});
+        out.push_back(TTriangle{
+            {poly[static_cast<std::size_t>(a)], poly[static_cast<std::size_t>(b)], poly[static_cast<std::size_t>(c)]}});
     };
 
     EarRing ring(u, v, part.indexed);
@@ -277,7 +283,8 @@ void TessellatePart(std::span<const TVertex> vertices, const Part& part, std::ve
         const bool family = part.family || usedFallback;
         Part first{{}, false, family, part.indexed}, second{{}, false, family, part.indexed};
         first.numbers.push_back(poly[static_cast<std::size_t>(best)]);
-        for (std::size_t i = cut; i < ring.Size(); ++i) first.numbers.push_back(poly[static_cast<std::size_t>(ring.At(i))]);
+        for (std::size_t i = cut; i < ring.Size(); ++i)
+            first.numbers.push_back(poly[static_cast<std::size_t>(ring.At(i))]);
         first.numbers.push_back(poly[static_cast<std::size_t>(a)]);
         first.numbers.push_back(poly[static_cast<std::size_t>(b)]);
         second.numbers.push_back(poly[static_cast<std::size_t>(b)]);

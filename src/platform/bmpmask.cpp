@@ -72,8 +72,7 @@ bool ReadLayout(std::span<const uint8_t> bytes, BmpLayout& layout) {
     layout.width = width;
     layout.bottomUp = height > 0;
     layout.height = height < 0 ? -int64_t{height} : int64_t{height};
-    if (layout.width <= 0 || layout.width > kMaxMaskSide || layout.height <= 0 ||
-        layout.height > kMaxMaskSide) {
+    if (layout.width <= 0 || layout.width > kMaxMaskSide || layout.height <= 0 || layout.height > kMaxMaskSide) {
         return false;
     }
     layout.bitsPerPixel = bits;
@@ -141,8 +140,8 @@ std::array<uint8_t, 256> PaletteGreys(std::span<const uint8_t> bytes, const BmpL
 }
 
 // Converts one stored row (`row` holds rowBytes bytes) into `width` grey bytes at `out`.
-void ConvertRow(std::span<const uint8_t> row, const BmpLayout& layout,
-                const std::array<uint8_t, 256>& greys, uint8_t* out) {
+void ConvertRow(std::span<const uint8_t> row, const BmpLayout& layout, const std::array<uint8_t, 256>& greys,
+                uint8_t* out) {
     const auto width = static_cast<std::size_t>(layout.width);
     switch (layout.bitsPerPixel) {
         case 1:
@@ -193,8 +192,7 @@ bool ReadBmpMask(std::span<const uint8_t> bytes, GreyImage& out) {
     image.pixels.resize(width * height);
     for (std::size_t y = 0; y < height; ++y) {
         const std::size_t stored = layout.bottomUp ? height - 1 - y : y;
-        const std::span<const uint8_t> row =
-            bytes.subspan(layout.pixelsAt + stored * layout.rowBytes, layout.rowBytes);
+        const std::span<const uint8_t> row = bytes.subspan(layout.pixelsAt + stored * layout.rowBytes, layout.rowBytes);
         ConvertRow(row, layout, greys, image.pixels.data() + y * width);
     }
     out = std::move(image);

@@ -24,6 +24,8 @@ std::vector<std::string> ErrorLog::LinesSince(std::size_t mark) const {
     return lines;
 }
 
-void LogLine(std::string_view line) { ErrorLog::Instance().Append(line); }
+void LogLine(std::string_view line) {
+    ErrorLog::Instance().Append(line);
+}
 
 }  // namespace pelorus

@@ -4,8 +4,12 @@
 #include <cstddef>
 #include <new>
 
-// jpeglib.h needs size_t and FILE declared before it.
+// libjpeg's header needs size_t and FILE declared before it.
+// clang-format off
+#include <cstddef>
+#include <cstdio>
 #include <jpeglib.h>
+// clang-format on
 
 namespace pelorus {
 namespace {

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -81,19 +82,24 @@ std::string ResolvePath(std::string_view path) {
     return resolved;
 }
 
-bool ReadWholeFile(std::string_view path, std::string& out) {
-    out.clear();
+namespace {
+
+// Opens the file `path` names for reading; -1 when it cannot be opened or is a folder.
+int OpenForReading(std::string_view path, struct stat& st) {
     const std::string resolved = ResolvePath(path);
-    if (resolved.empty()) return false;
+    if (resolved.empty()) return -1;
     const int fd = ::open(resolved.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat st {};
+    if (fd < 0) return -1;
     if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
         ::close(fd);
-        return false;
+        return -1;
     }
-    std::size_t capacity = st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 65536;
-    out.resize(capacity);
+    return fd;
+}
+
+// Reads what is left of `fd` into `out` and closes it.
+bool ReadAll(int fd, const struct stat& st, std::string& out) {
+    out.resize(st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 65536);
     std::size_t used = 0;
     for (;;) {
         if (used == out.size()) out.resize(out.size() * 2);
@@ -110,6 +116,15 @@ bool ReadWholeFile(std::string_view path, std::string& out) {
     ::close(fd);
     out.resize(used);
     return true;
+}
+
+}  // namespace
+
+bool ReadWholeFile(std::string_view path, std::string& out) {
+    out.clear();
+    struct stat st {};
+    const int fd = OpenForReading(path, st);
+    return fd >= 0 && ReadAll(fd, st, out);
 }
 
 std::string JoinPath(std::string_view dir, std::string_view name) {
@@ -146,10 +161,6 @@ bool IsDirectory(std::string_view path) {
     return !resolved.empty() && ::stat(resolved.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
-}  // namespace pelorus
-
-namespace pelorus {
-
 std::string CurrentDirectory() {
     std::vector<char> buffer(4096);
     for (;;) {
@@ -170,26 +181,14 @@ std::string AbsolutePath(std::string_view path) {
     return JoinPath(CurrentDirectory(), slashed);
 }
 
-}  // namespace pelorus
-
-#include <sys/mman.h>
-
-namespace pelorus {
-
 FileContents::~FileContents() {
     if (mapped_) ::munmap(const_cast<char*>(mapped_), size_);
 }
 
 bool FileContents::Open(std::string_view path) {
-    const std::string resolved = ResolvePath(path);
-    if (resolved.empty()) return false;
-    const int fd = ::open(resolved.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        return false;
-    }
+    const int fd = OpenForReading(path, st);
+    if (fd < 0) return false;
     if (S_ISREG(st.st_mode) && st.st_size > 0) {
         void* p = ::mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
         if (p != MAP_FAILED) {
@@ -199,8 +198,7 @@ bool FileContents::Open(std::string_view path) {
             return true;
         }
     }
-    ::close(fd);
-    return ReadWholeFile(resolved, copy_);
+    return ReadAll(fd, st, copy_);  // pipes, empty files, or no mapping to be had
 }
 
 }  // namespace pelorus

@@ -36,10 +36,6 @@ std::string ProgramDirectory();
 // True when `path` (resolved as above) names an existing folder.
 bool IsDirectory(std::string_view path);
 
-}  // namespace pelorus
-
-namespace pelorus {
-
 // The current directory ("" when it cannot be read), and changing it (false on failure).
 std::string CurrentDirectory();
 bool SetCurrentDirectory(std::string_view path);
@@ -64,10 +60,6 @@ private:
     std::string previous_;
     bool changed_ = false;
 };
-
-}  // namespace pelorus
-
-namespace pelorus {
 
 // The whole contents of a file: mapped into memory when it is a regular file, read otherwise.
 class FileContents {

@@ -11,7 +11,9 @@ namespace {
 constexpr std::size_t kMapFrom = std::size_t{4} << 20;  // blocks from 4 MiB are mappings
 constexpr std::size_t kHugePage = std::size_t{2} << 20;
 
-std::size_t RoundUp(std::size_t bytes) { return (bytes + kHugePage - 1) / kHugePage * kHugePage; }
+std::size_t RoundUp(std::size_t bytes) {
+    return (bytes + kHugePage - 1) / kHugePage * kHugePage;
+}
 
 void* Map(std::size_t bytes) {
     void* p = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);

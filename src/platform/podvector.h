@@ -103,8 +103,12 @@ public:
         size_ = n;
     }
 
-    friend bool operator==(const PodVector& a, const PodVector& b) { return std::equal(a.begin(), a.end(), b.begin(), b.end()); }
-    friend bool operator==(const PodVector& a, const std::vector<T>& b) { return std::equal(a.begin(), a.end(), b.begin(), b.end()); }
+    friend bool operator==(const PodVector& a, const PodVector& b) {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end());
+    }
+    friend bool operator==(const PodVector& a, const std::vector<T>& b) {
+        return std::equal(a.begin(), a.end(), b.begin(), b.end());
+    }
 
 private:
     void Grow(std::size_t n) {

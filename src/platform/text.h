@@ -7,7 +7,9 @@
 
 namespace pelorus {
 
-constexpr char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+constexpr char UpperAscii(char c) {
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 constexpr bool EqualsNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
@@ -32,7 +34,9 @@ struct BlankTable {
 inline constexpr BlankTable kBlanks{};
 }  // namespace detail
 
-constexpr bool IsBlank(char c) { return detail::kBlanks.blank[static_cast<unsigned char>(c)]; }
+constexpr bool IsBlank(char c) {
+    return detail::kBlanks.blank[static_cast<unsigned char>(c)];
+}
 
 std::string ToUpperAscii(std::string_view text);
 

@@ -154,8 +154,8 @@ ZipStatus ZipArchive::Read(std::size_t index, std::vector<uint8_t>& out, uint64_
     return status;
 }
 
-ZipStatus ReadZippedFile(std::string_view archivePath, std::string_view memberFileName,
-                         std::vector<uint8_t>& out, uint64_t maxBytes, const std::string& password) {
+ZipStatus ReadZippedFile(std::string_view archivePath, std::string_view memberFileName, std::vector<uint8_t>& out,
+                         uint64_t maxBytes, const std::string& password) {
     out.clear();
     ZipStatus status = ZipStatus::Ok;
     const std::unique_ptr<ZipArchive> archive = ZipArchive::Open(archivePath, &status);

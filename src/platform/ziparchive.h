@@ -65,7 +65,7 @@ private:
 // without regard to letter case (as FindByFileName), within `maxBytes`, into `out`. `out` is
 // empty unless the result is Ok. For images kept zipped beside a model, e.g. "dropletm.bmp"
 // in "dropletm.zip".
-ZipStatus ReadZippedFile(std::string_view archivePath, std::string_view memberFileName,
-                         std::vector<uint8_t>& out, uint64_t maxBytes, const std::string& password = {});
+ZipStatus ReadZippedFile(std::string_view archivePath, std::string_view memberFileName, std::vector<uint8_t>& out,
+                         uint64_t maxBytes, const std::string& password = {});
 
 }  // namespace pelorus

@@ -41,8 +41,7 @@ void LexLine(LexedLine& out, std::string_view line, const char* readableEnd) {
                 out.kind = LexedLine::Vertex;
                 return;
             }
-            if (ValueCode(option) != RWXOption::UV || !args.Number(v[3]) || !args.Number(v[4]) || !args.AtEnd())
-                return;
+            if (ValueCode(option) != RWXOption::UV || !args.Number(v[3]) || !args.Number(v[4]) || !args.AtEnd()) return;
             out.kind = LexedLine::VertexUV;
             return;
         }

@@ -70,8 +70,8 @@ private:
     std::atomic<uint64_t> produced_{0};
     std::atomic<uint64_t> consumed_{0};
     std::atomic<bool> stop_{false};
-    uint64_t block_ = 0;         // the block being read (reader side)
-    std::size_t inBlock_ = 0;    // lines of it handed out
+    uint64_t block_ = 0;       // the block being read (reader side)
+    std::size_t inBlock_ = 0;  // lines of it handed out
     bool started_ = false;
     std::thread worker_;
 };

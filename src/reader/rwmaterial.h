@@ -21,8 +21,12 @@ struct RGB {
 constexpr uint32_t TextureFrameKey(int32_t textureIndex, int32_t frame) {
     return static_cast<uint32_t>(textureIndex) * 128u + static_cast<uint32_t>(frame) + 1u;
 }
-constexpr int32_t TextureOfKey(uint32_t key) { return static_cast<int32_t>((key - 1u) / 128u); }
-constexpr int32_t FrameOfKey(uint32_t key) { return static_cast<int32_t>((key - 1u) % 128u); }
+constexpr int32_t TextureOfKey(uint32_t key) {
+    return static_cast<int32_t>((key - 1u) / 128u);
+}
+constexpr int32_t FrameOfKey(uint32_t key) {
+    return static_cast<int32_t>((key - 1u) % 128u);
+}
 
 // What a material copies from a loaded texture.
 struct TextureFacts {

@@ -39,10 +39,22 @@ RWXMatrix RWXMatrix::Rotation(double x, double y, double z, double angle) {
     const double s = std::sin(theta);
     const double t = 1 - c;
     RWXMatrix r;
-    r.m = {t * x * x + c,     t * x * y - s * z, t * x * z + s * y, 0,
-           t * x * y + s * z, t * y * y + c,     t * y * z - s * x, 0,
-           t * x * z - s * y, t * y * z + s * x, t * z * z + c,     0,
-           0,                 0,                 0,                 1};
+    r.m = {t * x * x + c,
+           t * x * y - s * z,
+           t * x * z + s * y,
+           0,
+           t * x * y + s * z,
+           t * y * y + c,
+           t * y * z - s * x,
+           0,
+           t * x * z - s * y,
+           t * y * z + s * x,
+           t * z * z + c,
+           0,
+           0,
+           0,
+           0,
+           1};
     return r;
 }
 

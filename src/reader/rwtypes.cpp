@@ -11,25 +11,83 @@ namespace pelorus {
 namespace {
 
 constexpr std::array<std::string_view, 70> kCommandWords = {
-    "Vertex", "VertexExt", "Polygon", "PolygonExt", "Quad", "QuadExt", "Triangle", "TriangleExt",
-    "Block", "Cone", "Cylinder", "Disc", "Hemisphere", "Sphere",
-    "AxisAlignment", "AddMaterialMode", "AddTextureMode", "Ambient", "Color", "Diffuse",
-    "GeometrySampling", "LightSampling", "MaterialBegin", "MaterialEnd", "MaterialMode",
-    "MaterialModes", "Opacity", "RemoveMaterialMode", "RemoveTextureMode", "Surface", "Texture",
-    "TextureExt", "TextureModes", "TextureMode", "Identity", "IdentityJoint",
-    "JointTransformBegin", "JointTransformEnd", "Rotate", "RotateJoint", "Scale", "Transform",
-    "TransformBegin", "TransformEnd", "Translate", "TextureMipmapState",
-    "ClumpBegin", "ClumpEnd", "ModelBegin", "ModelEnd", "ProtoBegin", "ProtoEnd",
-    "ProtoInstance", "ProtoInstanceGeometry", "TextureAddressMode",
-    "Collision", "OpacityFix", "RandomUVs", "AddHint", "Hint", "Hints", "RemoveHint", "Specular",
-    "Tag", "TextureDithering", "TextureGammaCorrection", "Trace", "TransformJoint", "Include",
+    "Vertex",
+    "VertexExt",
+    "Polygon",
+    "PolygonExt",
+    "Quad",
+    "QuadExt",
+    "Triangle",
+    "TriangleExt",
+    "Block",
+    "Cone",
+    "Cylinder",
+    "Disc",
+    "Hemisphere",
+    "Sphere",
+    "AxisAlignment",
+    "AddMaterialMode",
+    "AddTextureMode",
+    "Ambient",
+    "Color",
+    "Diffuse",
+    "GeometrySampling",
+    "LightSampling",
+    "MaterialBegin",
+    "MaterialEnd",
+    "MaterialMode",
+    "MaterialModes",
+    "Opacity",
+    "RemoveMaterialMode",
+    "RemoveTextureMode",
+    "Surface",
+    "Texture",
+    "TextureExt",
+    "TextureModes",
+    "TextureMode",
+    "Identity",
+    "IdentityJoint",
+    "JointTransformBegin",
+    "JointTransformEnd",
+    "Rotate",
+    "RotateJoint",
+    "Scale",
+    "Transform",
+    "TransformBegin",
+    "TransformEnd",
+    "Translate",
+    "TextureMipmapState",
+    "ClumpBegin",
+    "ClumpEnd",
+    "ModelBegin",
+    "ModelEnd",
+    "ProtoBegin",
+    "ProtoEnd",
+    "ProtoInstance",
+    "ProtoInstanceGeometry",
+    "TextureAddressMode",
+    "Collision",
+    "OpacityFix",
+    "RandomUVs",
+    "AddHint",
+    "Hint",
+    "Hints",
+    "RemoveHint",
+    "Specular",
+    "Tag",
+    "TextureDithering",
+    "TextureGammaCorrection",
+    "Trace",
+    "TransformJoint",
+    "Include",
     "IncludeGeometry",
 };
 
 constexpr std::array<std::string_view, 28> kValueWords = {
-    "Normal", "UV", "Tag", "Vertex", "Facet", "NULL", "Container", "HS", "Editable", "On", "Off",
-    "None", "ZOrientX", "ZOrientY", "XYZ", "Double", "Lit", "Foreshorten", "Filter",
-    "PointCloud", "Solid", "WireFrame", "Mask", "Auto", "Wrap", "Clamp", "Mirror", "Prelight",
+    "Normal",    "UV",       "Tag",  "Vertex",      "Facet",  "NULL",       "Container",
+    "HS",        "Editable", "On",   "Off",         "None",   "ZOrientX",   "ZOrientY",
+    "XYZ",       "Double",   "Lit",  "Foreshorten", "Filter", "PointCloud", "Solid",
+    "WireFrame", "Mask",     "Auto", "Wrap",        "Clamp",  "Mirror",     "Prelight",
 };
 
 constexpr std::size_t kMaxKeyword = 24;
@@ -129,7 +187,9 @@ namespace {
 constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                              1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
-constexpr bool IsDigitChar(char c) { return c >= '0' && c <= '9'; }
+constexpr bool IsDigitChar(char c) {
+    return c >= '0' && c <= '9';
+}
 
 constexpr uint64_t kPow10Int[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
 
@@ -235,7 +295,9 @@ std::string_view LineTokens::Word() {
 }
 
 namespace {
-constexpr bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+constexpr bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 }  // namespace
 
 bool LineTokens::Number(double& out) {

@@ -6,10 +6,10 @@
 #include <thread>
 
 #include "platform/errorlog.h"
-#include "reader/lexedline.h"
 #include "platform/paths.h"
 #include "platform/searchpath.h"
 #include "platform/text.h"
+#include "reader/lexedline.h"
 #include "render/textureload.h"
 
 namespace pelorus {
@@ -50,8 +50,8 @@ RWXObject::RWXObject(FromMemory, std::string_view text, std::string_view path, d
     Read(text);
 }
 
-std::unique_ptr<RWXObject> RWXObject::FromText(std::string_view text, double x, double y, double z,
-                                               ReadOptions options, std::string_view path) {
+std::unique_ptr<RWXObject> RWXObject::FromText(std::string_view text, double x, double y, double z, ReadOptions options,
+                                               std::string_view path) {
     return std::unique_ptr<RWXObject>(new RWXObject(FromMemory{}, text, path, x, y, z, std::move(options)));
 }
 

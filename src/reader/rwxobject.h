@@ -102,7 +102,7 @@ private:
     std::vector<std::unique_ptr<TProto>> protos_;
     std::unordered_map<std::string, std::size_t> protoByName_;  // upper-cased name -> first
     std::vector<TTexture> textures_;
-    std::unordered_map<std::string, int32_t> textureByName_;          // upper-cased name -> index
+    std::unordered_map<std::string, int32_t> textureByName_;                    // upper-cased name -> index
     std::unordered_map<std::string, std::vector<std::string>> failedTextures_;  // their error lines
     std::vector<std::string> textureDirs_;
     bool textureDirsRead_ = false;

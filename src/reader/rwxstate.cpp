@@ -61,45 +61,75 @@ bool ReadOneOrThree(LineTokens& args, RGB& out) {
 
 void AxisAlignment(Ctx& c) {
     switch (ValueCode(c.args.Word())) {
-        case RWXOption::None: c.state.EditMaterial().axisAlignment = 0; break;
-        case RWXOption::ZOrientX: c.state.EditMaterial().axisAlignment = 1; break;
-        case RWXOption::ZOrientY: c.state.EditMaterial().axisAlignment = 2; break;
-        case RWXOption::XYZ: c.state.EditMaterial().axisAlignment = 3; break;
-        default: break;
+        case RWXOption::None:
+            c.state.EditMaterial().axisAlignment = 0;
+            break;
+        case RWXOption::ZOrientX:
+            c.state.EditMaterial().axisAlignment = 1;
+            break;
+        case RWXOption::ZOrientY:
+            c.state.EditMaterial().axisAlignment = 2;
+            break;
+        case RWXOption::XYZ:
+            c.state.EditMaterial().axisAlignment = 3;
+            break;
+        default:
+            break;
     }
 }
 
 void GeometrySampling(Ctx& c) {
     switch (ValueCode(c.args.Word())) {
-        case RWXOption::PointCloud: c.state.EditMaterial().geometrySampling = 0; break;
-        case RWXOption::WireFrame: c.state.EditMaterial().geometrySampling = 1; break;
-        case RWXOption::Solid: c.state.EditMaterial().geometrySampling = 2; break;
-        default: break;
+        case RWXOption::PointCloud:
+            c.state.EditMaterial().geometrySampling = 0;
+            break;
+        case RWXOption::WireFrame:
+            c.state.EditMaterial().geometrySampling = 1;
+            break;
+        case RWXOption::Solid:
+            c.state.EditMaterial().geometrySampling = 2;
+            break;
+        default:
+            break;
     }
 }
 
 void LightSampling(Ctx& c) {
     switch (ValueCode(c.args.Word())) {
-        case RWXOption::Vertex: c.state.EditMaterial().lightSampling = 0; break;
-        case RWXOption::Facet: c.state.EditMaterial().lightSampling = 1; break;
-        default: break;
+        case RWXOption::Vertex:
+            c.state.EditMaterial().lightSampling = 0;
+            break;
+        case RWXOption::Facet:
+            c.state.EditMaterial().lightSampling = 1;
+            break;
+        default:
+            break;
     }
 }
 
 uint8_t TextureModeBit(RWXOption code) {
     switch (code) {
-        case RWXOption::Lit: return kLit;
-        case RWXOption::Foreshorten: return kForeshorten;
-        case RWXOption::Filter: return kFilter;
-        default: return 0;
+        case RWXOption::Lit:
+            return kLit;
+        case RWXOption::Foreshorten:
+            return kForeshorten;
+        case RWXOption::Filter:
+            return kFilter;
+        default:
+            return 0;
     }
 }
 
 void MaterialModes(Ctx& c) {
     switch (ValueCode(c.args.Word())) {
-        case RWXOption::Null: c.state.EditMaterial().materialModes = 0; break;
-        case RWXOption::Double: c.state.EditMaterial().materialModes = kDouble; break;
-        default: break;
+        case RWXOption::Null:
+            c.state.EditMaterial().materialModes = 0;
+            break;
+        case RWXOption::Double:
+            c.state.EditMaterial().materialModes = kDouble;
+            break;
+        default:
+            break;
     }
 }
 
@@ -124,8 +154,7 @@ void TextureModes(Ctx& c) {
 }
 
 void AddTextureMode(Ctx& c) {
-    if (const uint8_t bit = TextureModeBit(ValueCode(c.args.Word())))
-        c.state.EditMaterial().textureModes |= bit;
+    if (const uint8_t bit = TextureModeBit(ValueCode(c.args.Word()))) c.state.EditMaterial().textureModes |= bit;
 }
 
 void RemoveTextureMode(Ctx& c) {
@@ -178,26 +207,48 @@ void Texture(Ctx& c) {
 
 void TextureMipmapState(Ctx& c) {
     switch (ValueCode(c.args.Word())) {
-        case RWXOption::On: c.state.SetMipmapping(true); break;
-        case RWXOption::Off: c.state.SetMipmapping(false); break;
-        default: break;
+        case RWXOption::On:
+            c.state.SetMipmapping(true);
+            break;
+        case RWXOption::Off:
+            c.state.SetMipmapping(false);
+            break;
+        default:
+            break;
     }
 }
 
 void TextureAddressMode(Ctx& c) {
     switch (ValueCode(c.args.Word())) {
-        case RWXOption::Wrap: c.state.SetAddressMode(kWrap); break;
-        case RWXOption::Mirror: c.state.SetAddressMode(kMirror); break;
-        case RWXOption::Clamp: c.state.SetAddressMode(kClamp); break;
-        default: break;
+        case RWXOption::Wrap:
+            c.state.SetAddressMode(kWrap);
+            break;
+        case RWXOption::Mirror:
+            c.state.SetAddressMode(kMirror);
+            break;
+        case RWXOption::Clamp:
+            c.state.SetAddressMode(kClamp);
+            break;
+        default:
+            break;
     }
 }
 
-void MaterialBegin(Ctx& c) { c.state.PushMaterial(); }
-void MaterialEnd(Ctx& c) { c.state.PopMaterial(); }
-void Identity(Ctx& c) { c.state.SetTransform(RWXMatrix::Identity()); }
-void TransformBegin(Ctx& c) { c.state.PushTransform(); }
-void TransformEnd(Ctx& c) { c.state.PopTransform(); }
+void MaterialBegin(Ctx& c) {
+    c.state.PushMaterial();
+}
+void MaterialEnd(Ctx& c) {
+    c.state.PopMaterial();
+}
+void Identity(Ctx& c) {
+    c.state.SetTransform(RWXMatrix::Identity());
+}
+void TransformBegin(Ctx& c) {
+    c.state.PushTransform();
+}
+void TransformEnd(Ctx& c) {
+    c.state.PopTransform();
+}
 
 void Translate(Ctx& c) {
     double v[3];

@@ -33,8 +33,8 @@ struct AppliedWorld {
     std::string objectPath;
     Backdrop backdrop;
     double lightX = 0, lightY = 0, lightZ = 0;  // the direction the light shines towards
-    bool fog = false;                            // the world asks for fog
-    double fogStart = 0, fogEnd = 0;             // model units
+    bool fog = false;                           // the world asks for fog
+    double fogStart = 0, fogEnd = 0;            // model units
 };
 
 // Records the size, sets the viewport and the viewer's projection (identity for a height of 0

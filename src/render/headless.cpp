@@ -55,9 +55,18 @@ EGLDisplay OpenDisplay() {
 // The pbuffer configuration with the deepest depth buffer.
 bool ChooseConfig(EGLDisplay display, EGLConfig& out) {
     for (const EGLint depth : {32, 24, 16}) {
-        const EGLint attributes[] = {EGL_SURFACE_TYPE, EGL_PBUFFER_BIT, EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT,
-                                     EGL_RED_SIZE,     8,               EGL_GREEN_SIZE,      8,
-                                     EGL_BLUE_SIZE,    8,               EGL_DEPTH_SIZE,      depth,
+        const EGLint attributes[] = {EGL_SURFACE_TYPE,
+                                     EGL_PBUFFER_BIT,
+                                     EGL_RENDERABLE_TYPE,
+                                     EGL_OPENGL_BIT,
+                                     EGL_RED_SIZE,
+                                     8,
+                                     EGL_GREEN_SIZE,
+                                     8,
+                                     EGL_BLUE_SIZE,
+                                     8,
+                                     EGL_DEPTH_SIZE,
+                                     depth,
                                      EGL_NONE};
         EGLint count = 0;
         if (eglChooseConfig(display, attributes, &out, 1, &count) == EGL_TRUE && count > 0) return true;
@@ -132,7 +141,9 @@ HeadlessGL::~HeadlessGL() {
     eglDestroySurface(display_, surface_);
 }
 
-bool HeadlessGL::MakeCurrent() { return eglMakeCurrent(display_, surface_, surface_, context_) == EGL_TRUE; }
+bool HeadlessGL::MakeCurrent() {
+    return eglMakeCurrent(display_, surface_, surface_, context_) == EGL_TRUE;
+}
 
 std::vector<uint8_t> HeadlessGL::ReadPixels() const {
     const std::size_t row = static_cast<std::size_t>(width_) * 4u;

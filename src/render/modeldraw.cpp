@@ -117,7 +117,9 @@ TTexture* TextureOf(const MatTris& batch, uint32_t key) {
 
 // ---- Compiled geometry --------------------------------------------------------------------
 
-GeometryCache::~GeometryCache() { Release(); }
+GeometryCache::~GeometryCache() {
+    Release();
+}
 
 GeometryCache::GeometryCache(GeometryCache&& other) noexcept : lists_(std::exchange(other.lists_, {})) {}
 
@@ -150,10 +152,17 @@ void GeometryCache::Release() {
 bool ApplyMaterial(const MatTris& batch, const DrawContext& context) {
     const RWXMaterial& m = batch.Material();
     switch (m.geometrySampling) {
-        case 0: glPolygonMode(GL_FRONT_AND_BACK, GL_POINT); break;
-        case 1: glPolygonMode(GL_FRONT_AND_BACK, GL_LINE); break;
-        case 2: glPolygonMode(GL_FRONT_AND_BACK, GL_FILL); break;
-        default: break;
+        case 0:
+            glPolygonMode(GL_FRONT_AND_BACK, GL_POINT);
+            break;
+        case 1:
+            glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+            break;
+        case 2:
+            glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+            break;
+        default:
+            break;
     }
     glShadeModel(m.IsFacet() ? GL_FLAT : GL_SMOOTH);
     const auto f = ToFloat;

@@ -11,10 +11,9 @@ void UploadTexture(TTexture& texture) {
     texture.glNames.assign(static_cast<std::size_t>(frames), 0u);
     glGenTextures(frames, texture.glNames.data());
 
-    const bool sizeOk = texture.width > 0 && texture.height > 0 && texture.frameCount >= 1 &&
-                        texture.frameCount <= texture.height &&
-                        texture.rgba.size() >= static_cast<std::size_t>(texture.width) *
-                                                   static_cast<std::size_t>(texture.height) * 4u;
+    const bool sizeOk =
+        texture.width > 0 && texture.height > 0 && texture.frameCount >= 1 && texture.frameCount <= texture.height &&
+        texture.rgba.size() >= static_cast<std::size_t>(texture.width) * static_cast<std::size_t>(texture.height) * 4u;
     if (texture.mipmapped && sizeOk) {
         const int32_t frameHeight = texture.height / texture.frameCount;
         const std::size_t frameBytes =
@@ -36,7 +35,9 @@ void UploadTexture(TTexture& texture) {
     texture.rgba.shrink_to_fit();
 }
 
-bool HasImage(const TTexture& texture) { return !texture.glNames.empty() && texture.glHasImages; }
+bool HasImage(const TTexture& texture) {
+    return !texture.glNames.empty() && texture.glHasImages;
+}
 
 uint32_t FrameTexture(TTexture& texture, int32_t frame) {
     UploadTexture(texture);

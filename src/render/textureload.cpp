@@ -73,7 +73,8 @@ std::vector<uint8_t> ComposeRgba(const std::vector<uint8_t>& rgb, int32_t w, int
     const std::size_t stride = (mirror ? 2 * W : W) * 4;
     std::vector<uint8_t> out(stride * (mirror ? 2 * H : H));
     auto alpha = [&](std::size_t row, std::size_t col) -> uint8_t {
-        if (mask.empty() || row >= static_cast<std::size_t>(maskH) || col >= static_cast<std::size_t>(maskW)) return 255;
+        if (mask.empty() || row >= static_cast<std::size_t>(maskH) || col >= static_cast<std::size_t>(maskW))
+            return 255;
         return mask[row * static_cast<std::size_t>(maskW) + col];
     };
     for (std::size_t row = 0; row < H; ++row) {
@@ -127,10 +128,11 @@ std::optional<TTexture> LoadTextureImage(const TextureRequest& request, const st
 
     RgbImage rgb;
     switch (DecodeJpeg(image->bytes, rgb)) {
-        case ImageError::None: break;
+        case ImageError::None:
+            break;
         case ImageError::TooLarge:
             errors.push_back("Couldn't read texture \"" + request.fileName + "\": wider or taller than " +
-                    std::to_string(kMaxImageSide) + " pixels.");
+                             std::to_string(kMaxImageSide) + " pixels.");
             return std::nullopt;
         case ImageError::Unreadable:
             errors.push_back("Couldn't read texture \"" + request.fileName + "\".");
@@ -153,8 +155,8 @@ std::optional<TTexture> LoadTextureImage(const TextureRequest& request, const st
     if (t.width > 0 && t.height % t.width == 0) {
         int32_t frames = t.height / t.width;
         if (frames > kMaxTextureFrames) {
-            errors.push_back("Texture \"" + request.fileName + "\" has " + std::to_string(frames) + " frames; only the first " +
-                    std::to_string(kMaxTextureFrames) + " are used.");
+            errors.push_back("Texture \"" + request.fileName + "\" has " + std::to_string(frames) +
+                             " frames; only the first " + std::to_string(kMaxTextureFrames) + " are used.");
             frames = kMaxTextureFrames;
             t.height = frames * t.width;
             t.rgba.resize(static_cast<std::size_t>(t.width) * static_cast<std::size_t>(t.height) * 4);

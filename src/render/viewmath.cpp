@@ -6,14 +6,17 @@
 
 namespace pelorus {
 
-Mat4 IdentityMatrix() { return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}; }
+Mat4 IdentityMatrix() {
+    return {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+}
 
 Mat4 Multiply(const Mat4& a, const Mat4& b) {
     Mat4 out{};
     for (int c = 0; c < 4; ++c)
         for (int r = 0; r < 4; ++r) {
             double sum = 0;
-            for (int k = 0; k < 4; ++k) sum += a[static_cast<std::size_t>(k * 4 + r)] * b[static_cast<std::size_t>(c * 4 + k)];
+            for (int k = 0; k < 4; ++k)
+                sum += a[static_cast<std::size_t>(k * 4 + r)] * b[static_cast<std::size_t>(c * 4 + k)];
             out[static_cast<std::size_t>(c * 4 + r)] = sum;
         }
     return out;
@@ -36,10 +39,22 @@ Mat4 RotationMatrix(double degrees, double x, double y, double z) {
     const double a = degrees * std::numbers::pi / 180.0;
     const double c = std::cos(a), s = std::sin(a), t = 1 - c;
     // Column-major: m[col * 4 + row].
-    return {t * x * x + c,     t * x * y + s * z, t * x * z - s * y, 0,
-            t * x * y - s * z, t * y * y + c,     t * y * z + s * x, 0,
-            t * x * z + s * y, t * y * z - s * x, t * z * z + c,     0,
-            0,                 0,                 0,                 1};
+    return {t * x * x + c,
+            t * x * y + s * z,
+            t * x * z - s * y,
+            0,
+            t * x * y - s * z,
+            t * y * y + c,
+            t * y * z + s * x,
+            0,
+            t * x * z + s * y,
+            t * y * z - s * x,
+            t * z * z + c,
+            0,
+            0,
+            0,
+            0,
+            1};
 }
 
 Mat4 PerspectiveMatrix(double fovyDegrees, double aspect, double zNear, double zFar) {
@@ -76,8 +91,8 @@ Mat4 SkyboxMatrix(const Camera& camera) {
     return Multiply(RotationMatrix(camera.pitch, 1, 0, 0), RotationMatrix(camera.yaw, 0, 1, 0));
 }
 
-ScreenPoint ProjectToScreen(const Mat4& projection, const Mat4& modelview, double x, double y, double z,
-                            int32_t width, int32_t height) {
+ScreenPoint ProjectToScreen(const Mat4& projection, const Mat4& modelview, double x, double y, double z, int32_t width,
+                            int32_t height) {
     const Vec4 clip = Transform(projection, Transform(modelview, {x, y, z, 1}));
     ScreenPoint out;
     if (!(clip.w > 0)) return out;

@@ -53,8 +53,8 @@ struct ScreenPoint {
     double x = 0, y = 0;
     bool visible = false;
 };
-ScreenPoint ProjectToScreen(const Mat4& projection, const Mat4& modelview, double x, double y, double z,
-                            int32_t width, int32_t height);
+ScreenPoint ProjectToScreen(const Mat4& projection, const Mat4& modelview, double x, double y, double z, int32_t width,
+                            int32_t height);
 
 // The backdrop quad: texture coordinates (s, t) and window position (x, y) of its four corners
 // in drawing order, in a pixel space whose origin is the centre of the window. The image keeps

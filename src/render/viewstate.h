@@ -17,10 +17,10 @@ struct ViewFlags {
 };
 
 struct Camera {
-    double yaw = 0;        // degrees about the vertical axis
-    double pitch = 0;      // degrees about the horizontal axis
-    double height = 0;     // model units
-    double distance = 1.5; // model units
+    double yaw = 0;         // degrees about the vertical axis
+    double pitch = 0;       // degrees about the horizontal axis
+    double height = 0;      // model units
+    double distance = 1.5;  // model units
 };
 
 }  // namespace pelorus

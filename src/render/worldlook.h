@@ -10,14 +10,14 @@ namespace pelorus {
 
 // Default values are those of the default world.
 struct WorldLook {
-    std::string objectPath;                              // "" or ending with a separator
-    std::string backdrop = "fall_day";                   // image name as the world gives it
-    std::string groundPath = "models/fall_gd.rwx";       // objectPath + "models/" + ground + ".rwx"
-    std::string skyboxPath = "models/.rwx";              // objectPath + "models/" + skybox + ".rwx"
+    std::string objectPath;                         // "" or ending with a separator
+    std::string backdrop = "fall_day";              // image name as the world gives it
+    std::string groundPath = "models/fall_gd.rwx";  // objectPath + "models/" + ground + ".rwx"
+    std::string skyboxPath = "models/.rwx";         // objectPath + "models/" + skybox + ".rwx"
     std::array<float, 4> clearColor{30 / 255.0f, 9 / 255.0f, 200 / 255.0f, 1};  // backdrop colour
-    std::array<float, 4> directional{1, 1, 1, 1};                              // light 0
-    std::array<float, 4> ambient{1, 1, 1, 1};                                  // light-model ambient
-    double lightX = -0.8, lightY = -0.5, lightZ = -0.2;                        // direction the light shines to
+    std::array<float, 4> directional{1, 1, 1, 1};                               // light 0
+    std::array<float, 4> ambient{1, 1, 1, 1};                                   // light-model ambient
+    double lightX = -0.8, lightY = -0.5, lightZ = -0.2;                         // direction the light shines to
     bool fog = false;
     double fogStart = 4.0, fogEnd = 15.0;  // model units
 };

@@ -1,5 +1,3 @@
-#include "app/catalogue.h"
-
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <zip.h>
@@ -9,6 +7,7 @@
 #include <iterator>
 #include <set>
 
+#include "app/catalogue.h"
 #include "platform/paths.h"
 #include "testutil.h"
 
@@ -37,8 +36,8 @@ void WriteZip(const std::string& path, const std::vector<Member>& members) {
         const zip_int64_t index = zip_file_add(zip, m.name.c_str(), source, ZIP_FL_ENC_UTF_8);
         ASSERT_GE(index, 0) << zip_strerror(zip);
         if (!m.password.empty()) {
-            ASSERT_EQ(zip_file_set_encryption(zip, static_cast<zip_uint64_t>(index), ZIP_EM_AES_256,
-                                              m.password.c_str()), 0);
+            ASSERT_EQ(
+                zip_file_set_encryption(zip, static_cast<zip_uint64_t>(index), ZIP_EM_AES_256, m.password.c_str()), 0);
         }
     }
     ASSERT_EQ(zip_close(zip), 0) << zip_strerror(zip);
@@ -67,8 +66,8 @@ TEST(CatalogueGroup, FirstCharacterPicksLetterDigitsOrOther) {
     const struct {
         std::string_view name;
         int group;
-    } cases[] = {{"apple", 0}, {"Apricot", 0}, {"zed", 25}, {"Zed", 25}, {"3d", 26}, {"0", 26},
-                 {"9lives", 26}, {"_x", 27}, {"", 27}, {"@", 27}, {"[", 27}, {"\xC3\xA9t\xC3\xA9", 27}};
+    } cases[] = {{"apple", 0},   {"Apricot", 0}, {"zed", 25}, {"Zed", 25}, {"3d", 26}, {"0", 26},
+                 {"9lives", 26}, {"_x", 27},     {"", 27},    {"@", 27},   {"[", 27},  {"\xC3\xA9t\xC3\xA9", 27}};
     for (const auto& c : cases) EXPECT_EQ(CatalogueGroupOf(c.name), c.group) << c.name;
 }
 
@@ -250,7 +249,8 @@ TEST(CatalogueTextures, TexturesFolderBesideModelsInAnyCase) {
 TEST(CatalogueOpen, CommandNumberExtractsThatEntryAndChecksIt) {
     TempDir dir;
     for (const char* n : {"a", "b", "c", "d", "e"})
-        WriteZip(dir.Join(std::string("objs/models/") + n + ".zip"), {{std::string(n) + ".rwx", std::string("model ") + n}});
+        WriteZip(dir.Join(std::string("objs/models/") + n + ".zip"),
+                 {{std::string(n) + ".rwx", std::string("model ") + n}});
     Catalogue catalogue;
     {
         // A relative object path; opening later must not depend on the current folder.
@@ -427,11 +427,9 @@ TEST(TempFolder, ProgramFolderIsUsedAndCreatedWhenItCanBe) {
 TEST(TempFolder, UnusableProgramFolderFallsBackToTheUserCache) {
     TempDir dir;
     dir.Write("prog/temp", "a file, not a folder");
-    EXPECT_EQ(PrepareTempFolder(dir.Join("prog"), dir.Join("xdg"), dir.Join("home")),
-              dir.Join("xdg/pelorus/temp"));
+    EXPECT_EQ(PrepareTempFolder(dir.Join("prog"), dir.Join("xdg"), dir.Join("home")), dir.Join("xdg/pelorus/temp"));
     EXPECT_TRUE(fs::is_directory(dir.Join("xdg/pelorus/temp")));
-    EXPECT_EQ(PrepareTempFolder(dir.Join("missing/prog"), "", dir.Join("home")),
-              dir.Join("home/.cache/pelorus/temp"));
+    EXPECT_EQ(PrepareTempFolder(dir.Join("missing/prog"), "", dir.Join("home")), dir.Join("home/.cache/pelorus/temp"));
     EXPECT_TRUE(fs::is_directory(dir.Join("home/.cache/pelorus/temp")));
 
     LogCapture log;

@@ -1,14 +1,11 @@
 // The catalogue's submenus in the "&Object" menu, and opening an entry from the menu through to
 // the model read from the temporary folder.
 
-#include <zip.h>
-
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSignalSpy>
 #include <QTest>
-
 #include <filesystem>
 #include <set>
 
@@ -29,23 +26,7 @@ constexpr std::string_view kQuad =
     "ModelBegin\nClumpBegin\nVertex 0 0 0\nVertex 1 0 0\nVertex 1 1 0\nVertex 0 1 0\nQuad 1 2 3 4\n"
     "ClumpEnd\nModelEnd\n";
 
-bool WriteZip(const std::string& path, const std::string& member, std::string_view data,
-              const std::string& password = {}) {
-    fs::create_directories(fs::path(path).parent_path());
-    int error = 0;
-    zip_t* zip = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-    if (!zip) return false;
-    zip_source_t* source = zip_source_buffer(zip, data.data(), data.size(), 0);
-    const zip_int64_t index = zip_file_add(zip, member.c_str(), source, ZIP_FL_ENC_UTF_8);
-    bool ok = index >= 0;
-    if (ok && !password.empty())
-        ok = zip_file_set_encryption(zip, static_cast<zip_uint64_t>(index), ZIP_EM_AES_256, password.c_str()) == 0;
-    if (!ok) {
-        zip_discard(zip);
-        return false;
-    }
-    return zip_close(zip) == 0;
-}
+using test::WriteZip;
 
 std::vector<std::string> Names(std::initializer_list<const char*> names) {
     return {names.begin(), names.end()};
@@ -87,8 +68,8 @@ private slots:
         CatalogueMenu catalogue(object.menu, object.separator);
         const std::vector<std::string> names = Names({"apple", "Apricot", "3d", "_x"});
         catalogue.Rebuild(BuildCatalogueMenu(names, ""));
-        QCOMPARE(Texts(object.menu), (std::vector<QString>{"&?\t(1)", "&0-9\t(1)", "&A\t(2)", "----",
-                                                           "&Properties...\tAlt+Enter"}));
+        QCOMPARE(Texts(object.menu),
+                 (std::vector<QString>{"&?\t(1)", "&0-9\t(1)", "&A\t(2)", "----", "&Properties...\tAlt+Enter"}));
         const QMenu* a = SubmenuAt(object.menu, 2);
         QVERIFY(a);
         QCOMPARE(Texts(a), (std::vector<QString>{"apple", "Apricot"}));

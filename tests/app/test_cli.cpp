@@ -47,18 +47,20 @@ TEST(Cli, CheckPrintsErrorsThenOneSummaryPerFileAndAFolderTotal) {
 
     const CliRun one = Cli({"--check", good});
     EXPECT_EQ(one.status, 0);
-    EXPECT_EQ(one.out, good + ": objects 1, clumps 1, prototypes 0, vertices 3, triangles 1, translucent 0, "
-                              "textures 0, errors 0\n");
+    EXPECT_EQ(one.out, good +
+                           ": objects 1, clumps 1, prototypes 0, vertices 3, triangles 1, translucent 0, "
+                           "textures 0, errors 0\n");
 
     const CliRun folder = Cli({"--check", dir.Join("models")});
     EXPECT_EQ(folder.status, 1);
-    EXPECT_EQ(folder.out,
-              good + ": objects 1, clumps 1, prototypes 0, vertices 3, triangles 1, translucent 0, textures 0, errors 0\n" +
-                  bad + ": Object:Unknown command : \"Frobnicate\"\n" + bad +
-                  ":   Clump:Invalid / Unknown command : \"Quad 1 2 3 4\"\n" + bad +
-                  ": objects 1, clumps 1, prototypes 0, vertices 0, triangles 0, translucent 0, textures 0, errors 2\n"
-                  "total: files 2, objects 2, clumps 2, prototypes 0, vertices 3, triangles 1, translucent 0, "
-                  "textures 0, errors 2\n");
+    EXPECT_EQ(
+        folder.out,
+        good + ": objects 1, clumps 1, prototypes 0, vertices 3, triangles 1, translucent 0, textures 0, errors 0\n" +
+            bad + ": Object:Unknown command : \"Frobnicate\"\n" + bad +
+            ":   Clump:Invalid / Unknown command : \"Quad 1 2 3 4\"\n" + bad +
+            ": objects 1, clumps 1, prototypes 0, vertices 0, triangles 0, translucent 0, textures 0, errors 2\n"
+            "total: files 2, objects 2, clumps 2, prototypes 0, vertices 3, triangles 1, translucent 0, "
+            "textures 0, errors 2\n");
 }
 
 TEST(Cli, CheckReadsObjectMapsFromTheirOwnFolder) {
@@ -67,8 +69,10 @@ TEST(Cli, CheckReadsObjectMapsFromTheirOwnFolder) {
     const std::string map = dir.Write("scene/map.txt", "a.rwx 0 0 0\nA.RWX 1 0 0\nmissing.rwx 0 0 0\n");
     const CliRun r = Cli({"--check", map});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, map + ": Could Not Open File \"missing.rwx\"\n" + map +
-                         ": objects 3, clumps 2, prototypes 0, vertices 6, triangles 2, translucent 0, textures 0, errors 1\n");
+    EXPECT_EQ(
+        r.out,
+        map + ": Could Not Open File \"missing.rwx\"\n" + map +
+            ": objects 3, clumps 2, prototypes 0, vertices 6, triangles 2, translucent 0, textures 0, errors 1\n");
 }
 
 TEST(Cli, DumpDescribesEverythingRead) {
@@ -78,7 +82,9 @@ TEST(Cli, DumpDescribesEverythingRead) {
     EXPECT_EQ(r.status, 0);
     const std::string expected =
         "{\"errors\": [\"Object:Unknown command : \\\"Bogus\\\"\"],\n"
-        " \"objects\": [{\"path\": \"" + path + "\", \"offset\": [0,0.025,0], \"clumps\": [{\"vertices\": "
+        " \"objects\": [{\"path\": \"" +
+        path +
+        "\", \"offset\": [0,0.025,0], \"clumps\": [{\"vertices\": "
         "[[0,0,0,0,1,0,0,1,0,0,0], [1,0,0,0,0,0,0,1,0,0,0], [0,1,0,0,0,0,0,1,0,0,0]], \"batches\": [{\"material\": "
         "{\"geometry_sampling\": 2, \"axis_alignment\": 0, \"light_sampling\": 1, \"color\": [0,0,0], \"ambient\": "
         "[0,0,0], \"diffuse\": [0,0,0], \"specular\": [0,0,0], \"opacity\": 1, \"texture\": -1, \"frames\": 0, "
@@ -90,8 +96,9 @@ TEST(Cli, DumpDescribesEverythingRead) {
 
 TEST(Cli, DumpNestsChildrenAndNamesPrototypesAndEscapesText) {
     test::TempDir dir;
-    const std::string path = dir.Write("n.rwx", "ProtoBegin \"q\\\nProtoEnd\nClumpBegin\nClumpBegin\nClumpEnd\nClumpBegin\n"
-                                                "ClumpBegin\nClumpEnd\nClumpEnd\nClumpEnd\nBad\xff\x01\n");
+    const std::string path = dir.Write("n.rwx",
+                                       "ProtoBegin \"q\\\nProtoEnd\nClumpBegin\nClumpBegin\nClumpEnd\nClumpBegin\n"
+                                       "ClumpBegin\nClumpEnd\nClumpEnd\nClumpEnd\nBad\xff\x01\n");
     const CliRun r = Cli({"--dump", path});
     EXPECT_NE(r.out.find("\"errors\": [\"Object:Unknown command : \\\"Bad\\u00ff\\u0001\\\"\"]"), std::string::npos);
     EXPECT_NE(r.out.find("\"prototypes\": [{\"name\": \"\\\"q\\\\\", \"vertices\""), std::string::npos);

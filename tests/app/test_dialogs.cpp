@@ -10,7 +10,6 @@
 #include <QTimer>
 #include <QTreeWidget>
 #include <QWindow>
-
 #include <functional>
 #include <memory>
 
@@ -39,7 +38,9 @@ void WhenAsked(std::function<void(AskTextDialog*)> act, bool& seen) {
     timer->start(10);
 }
 
-QString Value(const ObjectProperties& window, const char* name) { return window.findChild<QLabel*>(name)->text(); }
+QString Value(const ObjectProperties& window, const char* name) {
+    return window.findChild<QLabel*>(name)->text();
+}
 
 class DialogsTest : public QObject {
     Q_OBJECT

@@ -11,15 +11,14 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTest>
-#include <QPointer>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
 #include <QWindow>
-
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -43,7 +42,9 @@ constexpr std::string_view kQuad =
     "ModelBegin\nClumpBegin\nVertex 0 0 0\nVertex 1 0 0\nVertex 1 1 0\nVertex 0 1 0\nQuad 1 2 3 4\n"
     "ClumpEnd\nModelEnd\n";
 
-QString Q(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+QString Q(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 int64_t Triangles(const MainWindow& window) {
     int64_t total = 0;
@@ -51,7 +52,9 @@ int64_t Triangles(const MainWindow& window) {
     return total;
 }
 
-PlainView& Plain(MainWindow& window) { return dynamic_cast<PlainView&>(window.View()); }
+PlainView& Plain(MainWindow& window) {
+    return dynamic_cast<PlainView&>(window.View());
+}
 
 // Acts on the next modal widget of type T as soon as it shows (from inside its own loop); gives
 // up after five seconds. Returns a flag that tells whether it was seen.

@@ -9,7 +9,6 @@
 #include <QProcess>
 #include <QScreen>
 #include <QTest>
-
 #include <cstdlib>
 
 #include "platform/paths.h"

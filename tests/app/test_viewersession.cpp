@@ -3,15 +3,12 @@
 // the catalogue of the world's zipped models in the Object menu, the temporary folder they are
 // extracted to, and shut-down.
 
-#include <zip.h>
-
 #include <QAction>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
-
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
@@ -53,23 +50,7 @@ std::string WorldText(const std::string& objectPath, const std::string& password
            ground + "\n30 9 200";
 }
 
-bool WriteZip(const std::string& path, const std::string& member, std::string_view data,
-              const std::string& password = {}) {
-    fs::create_directories(fs::path(path).parent_path());
-    int error = 0;
-    zip_t* zip = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
-    if (!zip) return false;
-    zip_source_t* source = zip_source_buffer(zip, data.data(), data.size(), 0);
-    const zip_int64_t index = zip_file_add(zip, member.c_str(), source, ZIP_FL_ENC_UTF_8);
-    bool ok = index >= 0;
-    if (ok && !password.empty())
-        ok = zip_file_set_encryption(zip, static_cast<zip_uint64_t>(index), ZIP_EM_AES_256, password.c_str()) == 0;
-    if (!ok) {
-        zip_discard(zip);
-        return false;
-    }
-    return zip_close(zip) == 0;
-}
+using test::WriteZip;
 
 std::string Slurp(const std::string& path) {
     std::string text;

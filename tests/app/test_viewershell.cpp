@@ -211,9 +211,9 @@ TEST(ViewerMenus, ChecksStartAsTheViewFlagsAndEveryNumberIsUnique) {
     ViewerShell shell;
     std::set<int32_t> numbers;
     int checkable = 0;
-    for (const MenuSpec& menu : MenuBarSpec()) {
+    for (const MenuRow& menu : MenuBarTable()) {
         EXPECT_TRUE(numbers.insert(menu.command).second) << menu.command;
-        for (const MenuItemSpec& item : menu.items) {
+        for (const MenuItemRow& item : menu.items) {
             if (item.text == "-") {
                 EXPECT_EQ(item.command, 0);
                 continue;
@@ -285,7 +285,8 @@ TEST(ViewerCommandLine, BackslashesAndLetterCaseAreResolved) {
 }
 
 TEST(ViewerAnimation, RedrawComesAtTheNextFrameChange) {
-    const std::pair<int64_t, int64_t> cases[] = {{0, 200}, {1, 199}, {199, 1}, {200, 200}, {12345, 55}, {-1, 1}, {-200, 200}};
+    const std::pair<int64_t, int64_t> cases[] = {{0, 200},    {1, 199}, {199, 1},   {200, 200},
+                                                 {12345, 55}, {-1, 1},  {-200, 200}};
     for (const auto& [now, wait] : cases) EXPECT_EQ(MillisecondsToNextAnimationFrame(now), wait) << now;
 }
 
@@ -358,8 +359,9 @@ constexpr std::string_view kQuadAndPentagon =
 
 TEST(ObjectInfo, GeneralPageCountsFacesAndTrianglesOfAllObjects) {
     const auto a = test::ReadScript(kQuadAndPentagon);
-    const auto b = test::ReadScript("ModelBegin\nClumpBegin\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\n"
-                                    "Triangle 1 2 3\nClumpEnd\nModelEnd\n");
+    const auto b = test::ReadScript(
+        "ModelBegin\nClumpBegin\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\n"
+        "Triangle 1 2 3\nClumpEnd\nModelEnd\n");
     const RWXObject* objects[] = {a.get(), nullptr, b.get()};
     const GeneralInfo info = GeneralInfoOf("Autumn", "/models/dir/chair.rwx", objects);
     EXPECT_EQ(info.world, "Autumn");
@@ -394,7 +396,7 @@ TEST(ObjectInfo, TexturesPageListsEveryLoadedTextureWithItsFacts) {
     const TextureRow& row = rows[0];
     EXPECT_EQ(row.texture, "droplet.jpg");
     EXPECT_EQ(row.fileName, test::DataDir() + "/realworld/cube/droplet.jpg");
-    EXPECT_EQ(row.size, "3 KB");  // 2302 bytes
+    EXPECT_EQ(row.size, "3 KB");   // 2302 bytes
     EXPECT_EQ(row.wxh, "32x128");  // a strip of four 32 x 32 frames
     EXPECT_EQ(row.mask, "");
     EXPECT_EQ(row.mipmapped, "Yes");
@@ -413,8 +415,8 @@ TEST(ObjectInfo, TexturesPageListsEveryLoadedTextureWithItsFacts) {
 }
 
 TEST(ObjectInfo, FileSizesInBytesThenKilobytesRoundedUp) {
-    const std::pair<uint64_t, const char*> cases[] = {
-        {0, "0 B"}, {1023, "1023 B"}, {1024, "1 KB"}, {1025, "2 KB"}, {2302, "3 KB"}, {1048576, "1024 KB"}};
+    const std::pair<uint64_t, const char*> cases[] = {{0, "0 B"},     {1023, "1023 B"}, {1024, "1 KB"},
+                                                      {1025, "2 KB"}, {2302, "3 KB"},   {1048576, "1024 KB"}};
     for (const auto& [bytes, text] : cases) EXPECT_EQ(FileSizeText(bytes), text) << bytes;
 }
 

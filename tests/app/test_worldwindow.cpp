@@ -8,7 +8,6 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
-
 #include <deque>
 #include <filesystem>
 #include <memory>
@@ -136,14 +135,22 @@ private slots:
     void EveryLabelLeadsToItsControlAndEveryControlFitsTheWindow() {
         Setup s;
         const std::vector<std::pair<QString, QWidget*>> buddies = {
-            {"&World Name:", s.c().worldName}, {"Object &Path:", s.c().objectPath},
-            {"&Backdrop:", s.c().backdrop},    {"&Ground:", s.c().ground},
-            {"&Skybox:", s.c().skybox},        {"Object Pass&word:", s.c().password},
-            {"&Red", s.c().directional[0]},    {"&Green", s.c().directional[1]},
-            {"&Blue", s.c().directional[2]},   {"R&ed", s.c().ambient[0]},
-            {"Gree&n", s.c().ambient[1]},      {"Bl&ue", s.c().ambient[2]},
-            {"&X", s.c().direction[0]},        {"&Y", s.c().direction[1]},
-            {"&Z", s.c().direction[2]},        {"&Min", s.c().fogMin},
+            {"&World Name:", s.c().worldName},
+            {"Object &Path:", s.c().objectPath},
+            {"&Backdrop:", s.c().backdrop},
+            {"&Ground:", s.c().ground},
+            {"&Skybox:", s.c().skybox},
+            {"Object Pass&word:", s.c().password},
+            {"&Red", s.c().directional[0]},
+            {"&Green", s.c().directional[1]},
+            {"&Blue", s.c().directional[2]},
+            {"R&ed", s.c().ambient[0]},
+            {"Gree&n", s.c().ambient[1]},
+            {"Bl&ue", s.c().ambient[2]},
+            {"&X", s.c().direction[0]},
+            {"&Y", s.c().direction[1]},
+            {"&Z", s.c().direction[2]},
+            {"&Min", s.c().fogMin},
             {"Ma&x", s.c().fogMax},
         };
         const QList<QLabel*> labels = s.window->findChildren<QLabel*>();
@@ -249,7 +256,7 @@ private slots:
 
     void DeleteFollowsTheAnswer_data() {
         QTest::addColumn<int>("answer");
-        QTest::addColumn<bool>("removed");      // the entry leaves the list
+        QTest::addColumn<bool>("removed");       // the entry leaves the list
         QTest::addColumn<QString>("fileAfter");  // "gone", "saved" (with the edit) or "kept"
         QTest::newRow("yes") << static_cast<int>(DeleteAnswer::kYes) << true << "gone";
         QTest::newRow("no") << static_cast<int>(DeleteAnswer::kNo) << true << "saved";

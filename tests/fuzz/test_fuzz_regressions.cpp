@@ -26,14 +26,15 @@ TEST(FuzzRegressions, EverySeedAndEveryPastFailureRunsClean) {
                               {"texture", fuzz::Texture}};
     int inputs = 0;
     for (const Target& t : targets) {
-        for (const fs::path& root : {fs::path(test::SourceDir()) / "fuzz/corpus" / t.name,
-                                     fs::path(test::DataDir()) / "fuzz" / t.name}) {
+        for (const fs::path& root :
+             {fs::path(test::SourceDir()) / "fuzz/corpus" / t.name, fs::path(test::DataDir()) / "fuzz" / t.name}) {
             if (!fs::is_directory(root)) continue;
             for (const auto& entry : fs::directory_iterator(root)) {
                 if (!entry.is_regular_file()) continue;
                 SCOPED_TRACE(entry.path().string());
                 std::ifstream in(entry.path(), std::ios::binary);
-                const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+                const std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                                                 std::istreambuf_iterator<char>());
                 t.run(bytes.data(), bytes.size());
                 ++inputs;
             }

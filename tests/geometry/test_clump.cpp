@@ -21,17 +21,20 @@ std::vector<TTriangle> AllTriangles(const TClump& c) {
     return out;
 }
 
-TTriangle T(int a, int b, int c) { return TTriangle{{a, b, c}}; }
+TTriangle T(int a, int b, int c) {
+    return TTriangle{{a, b, c}};
+}
 
 const std::string kSquare = "Vertex 0 0 0\nVertex 1 0 0\nVertex 1 1 0\nVertex 0 1 0\n";
 
 TEST(ClumpVertices, OptionsInAnyOrderAndNormalsOnlyFromFaces) {
-    auto o = ReadScript("ClumpBegin\nVertex 1 2 3 Normal 0 0 1 UV 0.5 0.25\nVertex 4 5 6 uv 1 1 UV 0.75 0.5 Tag 7\nClumpEnd");
+    auto o = ReadScript(
+        "ClumpBegin\nVertex 1 2 3 Normal 0 0 1 UV 0.5 0.25\nVertex 4 5 6 uv 1 1 UV 0.75 0.5 Tag 7\nClumpEnd");
     const auto& v = o->Clumps()[0]->Vertices();
     ASSERT_EQ(v.size(), 2u);
     EXPECT_EQ(v[0].u, 0.5);
     EXPECT_EQ(v[0].v, 0.25);
-    EXPECT_EQ(v[0].nz, 0);  // the given normal is not kept; no face uses the vertex
+    EXPECT_EQ(v[0].nz, 0);    // the given normal is not kept; no face uses the vertex
     EXPECT_EQ(v[1].u, 0.75);  // the last value wins
     EXPECT_EQ(v[1].v, 0.5);
 }
@@ -59,11 +62,26 @@ TEST(ClumpLines, MalformedGeometryLinesAreRejectedWholeAndReported) {
         const char* line;
     };
     const Case cases[] = {
-        {"Vertex 1 2"},           {"Vertex 1 x 3"},         {"Vertex 1 2 3 UV 0.5"},   {"Vertex 1 2 3 Prelight 1 0"},
-        {"Vertex 1 2 3 Normal a b c"}, {"Triangle 1 2"},    {"Triangle 1 2 x"},        {"Triangle 1 2 5"},
-        {"Triangle 0 1 2"},       {"Triangle -1 1 2"},      {"Triangle 1 2 2147483648"}, {"Quad 1 2 3"},
-        {"Quad 1 2 3 9"},         {"Polygon 2 1 2"},        {"Polygon 4 1 2 3"},       {"Polygon 3 1 2 7"},
-        {"Polygon x 1 2 3"},      {"Polygon -3 1 2 3"},     {"PolygonExt 3 1 2"},      {"TriangleExt 1.5 2 3"},
+        {"Vertex 1 2"},
+        {"Vertex 1 x 3"},
+        {"Vertex 1 2 3 UV 0.5"},
+        {"Vertex 1 2 3 Prelight 1 0"},
+        {"Vertex 1 2 3 Normal a b c"},
+        {"Triangle 1 2"},
+        {"Triangle 1 2 x"},
+        {"Triangle 1 2 5"},
+        {"Triangle 0 1 2"},
+        {"Triangle -1 1 2"},
+        {"Triangle 1 2 2147483648"},
+        {"Quad 1 2 3"},
+        {"Quad 1 2 3 9"},
+        {"Polygon 2 1 2"},
+        {"Polygon 4 1 2 3"},
+        {"Polygon 3 1 2 7"},
+        {"Polygon x 1 2 3"},
+        {"Polygon -3 1 2 3"},
+        {"PolygonExt 3 1 2"},
+        {"TriangleExt 1.5 2 3"},
     };
     for (const auto& c : cases) {
         LogCapture log;
@@ -84,7 +102,8 @@ TEST(ClumpLines, RejectedPrelightDoesNotLeakIntoLaterVertices) {
 
 TEST(ClumpLines, PrimitivesAndIgnoredCommandsBuildNothingAndSayNothing) {
     LogCapture log;
-    auto o = ReadScript("ClumpBegin\nSphere 1 2\nBlock 1 2 3\nCylinder 1 2 3 4\nCollision on\nTag 5\nRandomUVs\nClumpEnd");
+    auto o =
+        ReadScript("ClumpBegin\nSphere 1 2\nBlock 1 2 3\nCylinder 1 2 3 4\nCollision on\nTag 5\nRandomUVs\nClumpEnd");
     EXPECT_EQ(o->Clumps()[0]->VertexCount(), 0);
     EXPECT_TRUE(log.Lines().empty());
 }
@@ -102,8 +121,9 @@ TEST(Batches, FacesJoinTheFirstBatchWithAnEqualMaterial) {
 }
 
 TEST(Batches, FacetBatchesKeepUnitFaceNormalsVertexBatchesNone) {
-    auto o = ReadScript("ClumpBegin\nVertex 0 0 0\nVertex 2 0 0\nVertex 0 2 0\nVertex 4 0 0\n"
-                        "Triangle 1 2 3\nTriangle 1 2 4\nLightSampling Vertex\nTriangle 1 2 3\nClumpEnd");
+    auto o = ReadScript(
+        "ClumpBegin\nVertex 0 0 0\nVertex 2 0 0\nVertex 0 2 0\nVertex 4 0 0\n"
+        "Triangle 1 2 3\nTriangle 1 2 4\nLightSampling Vertex\nTriangle 1 2 3\nClumpEnd");
     const TClump& c = *o->Clumps()[0];
     ASSERT_EQ(c.Batches().size(), 2u);
     EXPECT_EQ(c.Batches()[0]->FaceNormals(), (std::vector<Vec3>{{0, 0, 1}, {0, 0, 0}}));  // collinear: zero
@@ -113,7 +133,8 @@ TEST(Batches, FacetBatchesKeepUnitFaceNormalsVertexBatchesNone) {
 TEST(Batches, TranslucentListFollowsBatchOrderThenChildren) {
     auto o = ReadScript("ClumpBegin\n" + kSquare +
                         "Opacity 0.5\nTriangle 1 2 3\nOpacity 1\nTriangle 1 3 4\nOpacity 0.2\nTriangle 2 3 4\n"
-                        "ClumpBegin\n" + kSquare + "Opacity 0.3\nTriangle 1 2 3\nClumpEnd\nClumpEnd");
+                        "ClumpBegin\n" +
+                        kSquare + "Opacity 0.3\nTriangle 1 2 3\nClumpEnd\nClumpEnd");
     std::vector<TranslucentRef> list;
     o->ListTranslucentTriangles(list);
     ASSERT_EQ(list.size(), 3u);
@@ -135,14 +156,16 @@ TEST(Quads, SplitAlongTheDiagonalThatKeepsBothTrianglesInside) {
         EXPECT_EQ(tris[1][1], first[2]) << quad;
     }
     // D on the same side of A-C as B (a dart): (a, b, d) and (b, c, d).
-    auto dart = ReadScript("ClumpBegin\nVertex 0 0 0\nVertex 2 0 0\nVertex 2 2 0\nVertex 1.5 0.5 0\nQuad 1 2 3 4\nClumpEnd");
+    auto dart =
+        ReadScript("ClumpBegin\nVertex 0 0 0\nVertex 2 0 0\nVertex 2 2 0\nVertex 1.5 0.5 0\nQuad 1 2 3 4\nClumpEnd");
     EXPECT_EQ(AllTriangles(*dart->Clumps()[0]), (std::vector<TTriangle>{T(0, 1, 3), T(1, 2, 3)}));
 }
 
 TEST(VertexNormals, TopLevelClumpsGetUnitAverageOfUnitFaceNormals) {
     // A vertex shared by a large and a small face at right angles: equal weights, whatever the area.
-    auto o = ReadScript("ClumpBegin\nVertex 0 0 0\nVertex 10 0 0\nVertex 0 10 0\nVertex 0 0 1\nVertex 0 1 0\n"
-                        "Vertex 9 9 9\nTriangle 1 2 3\nColor 1 0 0\nTriangle 1 5 4\nClumpEnd");
+    auto o = ReadScript(
+        "ClumpBegin\nVertex 0 0 0\nVertex 10 0 0\nVertex 0 10 0\nVertex 0 0 1\nVertex 0 1 0\n"
+        "Vertex 9 9 9\nTriangle 1 2 3\nColor 1 0 0\nTriangle 1 5 4\nClumpEnd");
     const auto& v = o->Clumps()[0]->Vertices();
     EXPECT_NEAR(v[0].nx, 1 / std::sqrt(2.0), 1e-15);
     EXPECT_NEAR(v[0].nz, 1 / std::sqrt(2.0), 1e-15);
@@ -153,13 +176,15 @@ TEST(VertexNormals, TopLevelClumpsGetUnitAverageOfUnitFaceNormals) {
 }
 
 TEST(VertexNormals, NestedClumpsKeepAreaWeightedSums) {
-    auto o = ReadScript("ClumpBegin\nClumpBegin\nVertex 0 0 0\nVertex 2 0 0\nVertex 0 2 0\nTriangle 1 2 3\nClumpEnd\nClumpEnd");
+    auto o = ReadScript(
+        "ClumpBegin\nClumpBegin\nVertex 0 0 0\nVertex 2 0 0\nVertex 0 2 0\nTriangle 1 2 3\nClumpEnd\nClumpEnd");
     const auto& v = o->Clumps()[0]->Children()[0]->Vertices();
     EXPECT_EQ(v[0].nz, 4);  // (B - A) x (C - A), not normalised
 }
 
 TEST(VertexNormals, DegenerateFacesContributeNothing) {
-    auto o = ReadScript("ClumpBegin\nVertex 0 0 0\nVertex 1 0 0\nVertex 2 0 0\nTriangle 1 2 3\nTriangle 1 1 2\nClumpEnd");
+    auto o =
+        ReadScript("ClumpBegin\nVertex 0 0 0\nVertex 1 0 0\nVertex 2 0 0\nTriangle 1 2 3\nTriangle 1 1 2\nClumpEnd");
     for (const TVertex& v : o->Clumps()[0]->Vertices()) {
         EXPECT_EQ(v.nx, 0);
         EXPECT_EQ(v.ny, 0);
@@ -173,7 +198,8 @@ const std::string kRedBlueProto =
     "ClumpBegin\nVertex 5 5 5\nVertex 6 5 5\nVertex 5 6 5\nTriangle 1 2 3\nClumpEnd\nProtoEnd\n";
 
 TEST(Prototypes, InstancesCopyVerticesThroughTheCurrentTransform) {
-    auto o = ReadScript(kRedBlueProto + "ClumpBegin\nVertex 9 9 9\nProtoInstance tile\nTranslate 10 0 0\nProtoInstance TILE\nClumpEnd");
+    auto o = ReadScript(kRedBlueProto +
+                        "ClumpBegin\nVertex 9 9 9\nProtoInstance tile\nTranslate 10 0 0\nProtoInstance TILE\nClumpEnd");
     const TClump& c = *o->Clumps()[0];
     ASSERT_EQ(c.VertexCount(), 9);  // the child clump of the prototype is not copied
     EXPECT_EQ(c.Vertices()[1].x, 0);
@@ -199,8 +225,9 @@ TEST(Prototypes, InstanceKeepsItsMaterialsGeometryTakesTheCurrentOne) {
 
 TEST(Prototypes, UnknownOrUnfinishedPrototypesAddNothing) {
     LogCapture log;
-    auto o = ReadScript("ClumpBegin\nProtoInstance Later\nClumpEnd\n"
-                        "ProtoBegin Later\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\nTriangle 1 2 3\nProtoInstance Later\nProtoEnd\n");
+    auto o = ReadScript(
+        "ClumpBegin\nProtoInstance Later\nClumpEnd\n"
+        "ProtoBegin Later\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\nTriangle 1 2 3\nProtoInstance Later\nProtoEnd\n");
     EXPECT_EQ(o->Clumps()[0]->VertexCount(), 0);
     EXPECT_EQ(o->Prototypes()[0]->VertexCount(), 3);
     EXPECT_TRUE(log.Lines().empty());

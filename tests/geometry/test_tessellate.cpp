@@ -12,7 +12,9 @@ namespace pelorus {
 namespace {
 
 using Tris = std::vector<TTriangle>;
-TTriangle T(int a, int b, int c) { return TTriangle{{a, b, c}}; }
+TTriangle T(int a, int b, int c) {
+    return TTriangle{{a, b, c}};
+}
 
 std::vector<TVertex> Points(std::initializer_list<std::array<double, 3>> xyz) {
     std::vector<TVertex> v;
@@ -153,7 +155,8 @@ TEST(Tessellate, GridSearchChoosesExactlyWhatTheFullScanChooses) {
         }
         std::vector<int32_t> poly = Range(n);
         if (kind == 1)
-            for (int i = 0; i < n / 10; ++i) poly[static_cast<std::size_t>(next() * n)] = static_cast<int32_t>(next() * n);
+            for (int i = 0; i < n / 10; ++i)
+                poly[static_cast<std::size_t>(next() * n)] = static_cast<int32_t>(next() * n);
         Tris byGrid, byScan;
         TessellatePolygon(v, poly, byGrid);
         TessellatePolygonByScan(v, poly, byScan);

@@ -28,11 +28,11 @@ std::vector<fs::path> ModelFiles() {
     std::vector<fs::path> files;
     std::vector<fs::path> roots = {test::SourceDir() + "/samples", test::DataDir() + "/realworld"};
     // The shared collection beside the repository, when this checkout has one.
-    if (fs::is_directory(test::SourceDir() + "/../shared/realworld")) roots.push_back(test::SourceDir() + "/../shared/realworld");
+    if (fs::is_directory(test::SourceDir() + "/../shared/realworld"))
+        roots.push_back(test::SourceDir() + "/../shared/realworld");
     for (const fs::path& root : roots)
         for (const auto& entry : fs::recursive_directory_iterator(root))
-            if (entry.is_regular_file() &&
-                (IsScriptName(entry.path().string()) || entry.path().extension() == ".txt"))
+            if (entry.is_regular_file() && (IsScriptName(entry.path().string()) || entry.path().extension() == ".txt"))
                 files.push_back(entry.path());
     std::sort(files.begin(), files.end());
     return files;

@@ -1,5 +1,3 @@
-#include "platform/bmpmask.h"
-
 #include <gtest/gtest.h>
 
 #include <array>
@@ -10,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/bmpmask.h"
 #include "platform/ziparchive.h"
 #include "testutil.h"
 
@@ -106,8 +105,7 @@ void ExpectRejected(const Bytes& bytes, const std::string& what) {
     EXPECT_TRUE(out.pixels.empty()) << what;
 }
 
-void ExpectGreys(const Bytes& bytes, int32_t width, int32_t height, const Bytes& expected,
-                 const std::string& what) {
+void ExpectGreys(const Bytes& bytes, int32_t width, int32_t height, const Bytes& expected, const std::string& what) {
     GreyImage out = Stale();
     ASSERT_TRUE(ReadBmpMask(bytes, out)) << what;
     EXPECT_EQ(out.width, width) << what;
@@ -140,12 +138,7 @@ std::vector<DepthCase> DepthCases() {
          {kBlack, kWhite, kOdd, kBlueOnly},
          {{0x01, 0x20}, {0x32, 0x10}},
          {30, 20, 255, 0, 255, 20}},
-        {"8 bits",
-         8,
-         3,
-         {kBlack, kWhite, kOdd, kBlueOnly},
-         {{3, 2, 1}, {0, 1, 2}},
-         {0, 255, 20, 30, 20, 255}},
+        {"8 bits", 8, 3, {kBlack, kWhite, kOdd, kBlueOnly}, {{3, 2, 1}, {0, 1, 2}}, {0, 255, 20, 30, 20, 255}},
         {"24 bits, blue green red",
          24,
          3,
@@ -156,8 +149,7 @@ std::vector<DepthCase> DepthCases() {
          32,
          3,
          {},
-         {{10, 20, 32, 7, 0, 0, 255, 0, 255, 255, 255, 0},
-          {90, 0, 0, 255, 1, 1, 2, 9, 0, 0, 0, 255}},
+         {{10, 20, 32, 7, 0, 0, 255, 0, 255, 255, 255, 0}, {90, 0, 0, 255, 1, 1, 2, 9, 0, 0, 0, 255}},
          {30, 1, 0, 20, 85, 255}},
     };
 }
@@ -281,10 +273,8 @@ TEST(BmpMask, OtherDepthsAndCompressionsAreRejected) {
         uint16_t bits;
         uint32_t compression;
     } cases[] = {
-        {"16 bits", 16, 0}, {"2 bits", 2, 0},
-        {"0 bits", 0, 0},   {"RLE8", 8, 1},
-        {"RLE4", 4, 2},     {"24-bit bitfields", 24, 3},
-        {"JPEG", 24, 4},    {"alpha bitfields", 32, 6},
+        {"16 bits", 16, 0},          {"2 bits", 2, 0}, {"0 bits", 0, 0},           {"RLE8", 8, 1}, {"RLE4", 4, 2},
+        {"24-bit bitfields", 24, 3}, {"JPEG", 24, 4},  {"alpha bitfields", 32, 6},
     };
     for (const auto& c : cases) {
         BmpFile f;
@@ -370,8 +360,8 @@ TEST(BmpMask, FileCutShortAnywhereIsRejected) {
         ASSERT_TRUE(ReadBmpMask(whole, out));
         for (std::size_t size = 0; size < whole.size(); ++size) {
             const Bytes cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(size));
-            ExpectRejected(cut, std::to_string(f->bits) + " bits cut to " + std::to_string(size) +
-                                    " of " + std::to_string(whole.size()));
+            ExpectRejected(cut, std::to_string(f->bits) + " bits cut to " + std::to_string(size) + " of " +
+                                    std::to_string(whole.size()));
         }
     }
 }
@@ -400,8 +390,7 @@ TEST(BmpMask, HeadersThatAreNoBmpOrCannotFitAreRejected) {
 TEST(BmpMask, RealMaskWith124ByteHeaderAndOffsetRows) {
     // 32 x 128, 24 bits, rows at offset 138: a strip of four white droplets on black.
     Bytes bytes;
-    ASSERT_EQ(ReadZippedFile(test::DataDir() + "/realworld/cube/dropletm.zip", "dropletm.bmp",
-                             bytes, 1 << 20),
+    ASSERT_EQ(ReadZippedFile(test::DataDir() + "/realworld/cube/dropletm.zip", "dropletm.bmp", bytes, 1 << 20),
               ZipStatus::Ok);
     ASSERT_EQ(bytes.size(), 12426u);
     GreyImage out;

@@ -1,5 +1,3 @@
-#include "platform/jpegimage.h"
-
 #include <gtest/gtest.h>
 
 #include <cstddef>
@@ -9,8 +7,7 @@
 #include <string>
 #include <vector>
 
-#include <jpeglib.h>
-
+#include "platform/jpegimage.h"
 #include "testutil.h"
 
 namespace pelorus {
@@ -25,39 +22,9 @@ struct Rgb {
     int r, g, b;
 };
 
-std::vector<uint8_t> EncodeJpeg(int width, int height, int components, J_COLOR_SPACE space,
-                                const std::vector<uint8_t>& pixels, bool progressive = false) {
-    jpeg_compress_struct cinfo{};
-    jpeg_error_mgr errors{};
-    cinfo.err = jpeg_std_error(&errors);
-    jpeg_create_compress(&cinfo);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &buffer, &size);
-    cinfo.image_width = static_cast<JDIMENSION>(width);
-    cinfo.image_height = static_cast<JDIMENSION>(height);
-    cinfo.input_components = components;
-    cinfo.in_color_space = space;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 100, TRUE);
-    for (int c = 0; c < cinfo.num_components; ++c) {
-        cinfo.comp_info[c].h_samp_factor = 1;
-        cinfo.comp_info[c].v_samp_factor = 1;
-    }
-    if (progressive) {
-        jpeg_simple_progression(&cinfo);
-    }
-    jpeg_start_compress(&cinfo, TRUE);
-    const std::size_t rowBytes = static_cast<std::size_t>(width * components);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row = const_cast<uint8_t*>(pixels.data()) + cinfo.next_scanline * rowBytes;
-        jpeg_write_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    jpeg_destroy_compress(&cinfo);
-    std::vector<uint8_t> bytes(buffer, buffer + size);
-    std::free(buffer);
-    return bytes;
+std::vector<uint8_t> EncodeJpeg(int width, int height, int components, const std::vector<uint8_t>& pixels,
+                                bool progressive = false) {
+    return test::EncodeJpegBytes(width, height, components, pixels, progressive);
 }
 
 // 16 x 16 RGB: red top left, green top right, blue bottom left, white bottom right.
@@ -67,11 +34,11 @@ std::vector<uint8_t> FourQuadrantsJpeg(bool progressive = false) {
     for (int y = 0; y < 16; ++y) {
         for (int x = 0; x < 16; ++x) {
             const Rgb& c = quadrants[(y / 8) * 2 + x / 8];
-            pixels.insert(pixels.end(), {static_cast<uint8_t>(c.r), static_cast<uint8_t>(c.g),
-                                         static_cast<uint8_t>(c.b)});
+            pixels.insert(pixels.end(),
+                          {static_cast<uint8_t>(c.r), static_cast<uint8_t>(c.g), static_cast<uint8_t>(c.b)});
         }
     }
-    return EncodeJpeg(16, 16, 3, JCS_RGB, pixels, progressive);
+    return EncodeJpeg(16, 16, 3, pixels, progressive);
 }
 
 // A 64 x 64 image with detail in every block, so that its scan data is long.
@@ -82,7 +49,7 @@ std::vector<uint8_t> NoisyJpeg(bool progressive = false) {
         seed = seed * 1103515245u + 12345u;
         p = static_cast<uint8_t>(seed >> 24);
     }
-    return EncodeJpeg(64, 64, 3, JCS_RGB, pixels, progressive);
+    return EncodeJpeg(64, 64, 3, pixels, progressive);
 }
 
 // Rewrites the size in the frame header (SOF0 to SOF2) of `bytes`.
@@ -133,13 +100,12 @@ RgbImage Stale() {
     return image;
 }
 
-void ExpectFailure(const std::vector<uint8_t>& bytes, ImageError expected,
-                   const std::string& what) {
+void ExpectFailure(const std::vector<uint8_t>& bytes, ImageError expected, const std::string& what) {
     for (bool viaFile : {false, true}) {
         RgbImage out = Stale();
         testing::internal::CaptureStderr();
-        const ImageError result = viaFile ? DecodeThroughFile(bytes, out)
-                                          : DecodeJpeg(std::span<const uint8_t>(bytes), out);
+        const ImageError result =
+            viaFile ? DecodeThroughFile(bytes, out) : DecodeJpeg(std::span<const uint8_t>(bytes), out);
         const std::string printed = testing::internal::GetCapturedStderr();
         const std::string where = what + (viaFile ? " (file)" : " (memory)");
         EXPECT_EQ(result, expected) << where;
@@ -155,10 +121,10 @@ TEST(JpegImage, RgbQuadrantsKeepTheirColoursAndTopRowComesFirst) {
         const std::vector<uint8_t> bytes = FourQuadrantsJpeg(progressive);
         for (bool viaFile : {false, true}) {
             RgbImage out;
-            const ImageError result = viaFile ? DecodeThroughFile(bytes, out)
-                                              : DecodeJpeg(std::span<const uint8_t>(bytes), out);
-            const std::string where = std::string(progressive ? "progressive" : "baseline") +
-                                      (viaFile ? " via file" : " via memory");
+            const ImageError result =
+                viaFile ? DecodeThroughFile(bytes, out) : DecodeJpeg(std::span<const uint8_t>(bytes), out);
+            const std::string where =
+                std::string(progressive ? "progressive" : "baseline") + (viaFile ? " via file" : " via memory");
             ASSERT_EQ(result, ImageError::None) << where;
             ASSERT_EQ(out.width, 16) << where;
             ASSERT_EQ(out.height, 16) << where;
@@ -177,7 +143,7 @@ TEST(JpegImage, GreyscaleBecomesEqualRgbChannels) {
     for (std::size_t i = 0; i < pixels.size(); ++i) {
         pixels[i] = i < 64 ? 40 : 200;
     }
-    const std::vector<uint8_t> bytes = EncodeJpeg(8, 16, 1, JCS_GRAYSCALE, pixels);
+    const std::vector<uint8_t> bytes = EncodeJpeg(8, 16, 1, pixels);
     RgbImage out;
     ASSERT_EQ(DecodeJpeg(std::span<const uint8_t>(bytes), out), ImageError::None);
     ASSERT_EQ(out.width, 8);
@@ -193,20 +159,19 @@ TEST(JpegImage, GreyscaleBecomesEqualRgbChannels) {
 
 TEST(JpegImage, CmykCannotBecomeRgbAndIsUnreadable) {
     std::vector<uint8_t> pixels(8 * 8 * 4, 128);
-    ExpectFailure(EncodeJpeg(8, 8, 4, JCS_CMYK, pixels), ImageError::Unreadable, "cmyk");
+    ExpectFailure(EncodeJpeg(8, 8, 4, pixels), ImageError::Unreadable, "cmyk");
 }
 
 TEST(JpegImage, DataCutShortIsUnreadableNotPaddedWithGrey) {
     // libjpeg only warns about a premature end and fills the rest with grey; that must fail.
     for (bool progressive : {false, true}) {
         const std::vector<uint8_t> whole = NoisyJpeg(progressive);
-        for (std::size_t keep : {std::size_t{2}, std::size_t{20}, whole.size() / 3,
-                                 whole.size() / 2, whole.size() - 2}) {
-            const std::vector<uint8_t> cut(whole.begin(),
-                                           whole.begin() + static_cast<std::ptrdiff_t>(keep));
+        for (std::size_t keep :
+             {std::size_t{2}, std::size_t{20}, whole.size() / 3, whole.size() / 2, whole.size() - 2}) {
+            const std::vector<uint8_t> cut(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(keep));
             ExpectFailure(cut, ImageError::Unreadable,
-                          std::string(progressive ? "progressive" : "baseline") + " cut to " +
-                              std::to_string(keep) + " of " + std::to_string(whole.size()));
+                          std::string(progressive ? "progressive" : "baseline") + " cut to " + std::to_string(keep) +
+                              " of " + std::to_string(whole.size()));
         }
     }
 }
@@ -237,14 +202,11 @@ TEST(JpegImage, BytesThatAreNoJpegAreUnreadable) {
 }
 
 TEST(JpegImage, ClaimedSizeAboveLimitIsTooLargeBeforeDecoding) {
-    const struct {
-        uint16_t width, height;
-    } sizes[] = {{20000, 16}, {16, 20000}, {20000, 20000}, {16385, 16385}};
+    const struct { uint16_t width, height; } sizes[] = {{20000, 16}, {16, 20000}, {20000, 20000}, {16385, 16385}};
     for (const auto& s : sizes) {
         std::vector<uint8_t> bytes = FourQuadrantsJpeg();
         PatchSize(bytes, s.width, s.height);
-        ExpectFailure(bytes, ImageError::TooLarge,
-                      std::to_string(s.width) + " x " + std::to_string(s.height));
+        ExpectFailure(bytes, ImageError::TooLarge, std::to_string(s.width) + " x " + std::to_string(s.height));
     }
 }
 
@@ -262,8 +224,7 @@ TEST(JpegImage, HugeClaimedSizeWithLittleDataFailsCheaply) {
 TEST(JpegImage, FileIsReadFromItsCurrentPosition) {
     const std::vector<uint8_t> jpeg = FourQuadrantsJpeg();
     test::TempDir dir;
-    const std::string path =
-        dir.Write("prefixed.bin", "junk" + std::string(jpeg.begin(), jpeg.end()));
+    const std::string path = dir.Write("prefixed.bin", "junk" + std::string(jpeg.begin(), jpeg.end()));
     std::FILE* file = std::fopen(path.c_str(), "rb");
     ASSERT_NE(file, nullptr);
     ASSERT_EQ(std::fseek(file, 4, SEEK_SET), 0);

@@ -1,5 +1,3 @@
-#include "platform/ziparchive.h"
-
 #include <gtest/gtest.h>
 #include <zip.h>
 
@@ -7,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "platform/ziparchive.h"
 #include "testutil.h"
 
 namespace pelorus {
@@ -64,9 +63,13 @@ void PutLe16(std::string& bytes, std::size_t at, uint16_t value) {
 
 // Offsets of the single member's headers: the local one at 0, the central one found by its
 // signature.
-std::size_t CentralHeader(const std::string& bytes) { return bytes.find(std::string("PK\x01\x02", 4)); }
+std::size_t CentralHeader(const std::string& bytes) {
+    return bytes.find(std::string("PK\x01\x02", 4));
+}
 
-std::string Text(const std::vector<uint8_t>& bytes) { return {bytes.begin(), bytes.end()}; }
+std::string Text(const std::vector<uint8_t>& bytes) {
+    return {bytes.begin(), bytes.end()};
+}
 
 std::unique_ptr<ZipArchive> OpenOk(const std::string& path) {
     ZipStatus status = ZipStatus::NotFound;
@@ -89,9 +92,7 @@ TEST(ZipArchiveOpen, RejectsWhatIsNotAReadableArchive) {
         const char* file;
         ZipStatus expected;
     } cases[] = {
-        {"missing.zip", ZipStatus::CannotOpen},
-        {"folder.zip", ZipStatus::CannotOpen},
-        {"text.zip", ZipStatus::NotAZip},
+        {"missing.zip", ZipStatus::CannotOpen}, {"folder.zip", ZipStatus::CannotOpen}, {"text.zip", ZipStatus::NotAZip},
         {"empty.zip", ZipStatus::NotAZip},  // libzip would take it for a new, empty archive
         {"cut.zip", ZipStatus::NotAZip},
     };
@@ -113,10 +114,7 @@ TEST(ZipArchiveOpen, AcceptsBackslashesAndAnyLetterCase) {
 
 TEST(ZipArchiveFind, MatchesFileNamesAfterFoldersAndExtensionsInAnyCase) {
     TempDir dir;
-    WriteZip(dir.Join("a.zip"), {{"readme.txt", "r"},
-                                 {"sub/CAR.RWX", "c"},
-                                 {"car.rwx.bak", "b"},
-                                 {"car.rwx", "d"}});
+    WriteZip(dir.Join("a.zip"), {{"readme.txt", "r"}, {"sub/CAR.RWX", "c"}, {"car.rwx.bak", "b"}, {"car.rwx", "d"}});
     const std::unique_ptr<ZipArchive> archive = OpenOk(dir.Join("a.zip"));
     ASSERT_NE(archive, nullptr);
     EXPECT_EQ(archive->MemberNames(),
@@ -175,7 +173,12 @@ TEST(ZipArchiveRead, LimitHoldsAtTheExactSizeAndAgainstAnUnderstatedSize) {
     // Pieces handed out never add up to more than the limit.
     uint64_t given = 0;
     EXPECT_EQ(liar->ReadPieces(
-                  0, [&given](const uint8_t*, std::size_t size) { given += size; return true; }, 70000),
+                  0,
+                  [&given](const uint8_t*, std::size_t size) {
+                      given += size;
+                      return true;
+                  },
+                  70000),
               ZipStatus::TooLarge);
     EXPECT_LE(given, 70000u);
 }
@@ -200,7 +203,8 @@ TEST(ZipArchiveRead, DamagedDataOrUnknownMethodIsCorrupt) {
     WriteZip(dir.Join("deflated.zip"), {{"a.rwx", std::string(5000, 'z') + data}});
     std::string garbled = ReadBytes(dir.Join("deflated.zip"));
     auto le16 = [&garbled](std::size_t at) {
-        return static_cast<std::size_t>(static_cast<uint8_t>(garbled[at]) | (static_cast<uint8_t>(garbled[at + 1]) << 8));
+        return static_cast<std::size_t>(static_cast<uint8_t>(garbled[at]) |
+                                        (static_cast<uint8_t>(garbled[at + 1]) << 8));
     };
     const std::size_t start = 30 + le16(26) + le16(28);  // after the local header's name and extra field
     for (std::size_t i = start; i < start + 16 && i < garbled.size(); ++i) garbled[i] = static_cast<char>(0xFF);

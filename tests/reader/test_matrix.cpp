@@ -48,7 +48,8 @@ TEST(RWXMatrix, RotationUsesTheShortenedPi) {
 TEST(RWXMatrix, ZeroAxisRotationIsIdentityAndZeroAngleToo) {
     EXPECT_EQ(RWXMatrix::Rotation(0, 0, 0, 45), RWXMatrix{});
     const RWXMatrix r = RWXMatrix::Rotation(1, 2, 3, 0);
-    for (int i = 0; i < 16; ++i) EXPECT_NEAR(r.m[static_cast<std::size_t>(i)], RWXMatrix{}.m[static_cast<std::size_t>(i)], 1e-15);
+    for (int i = 0; i < 16; ++i)
+        EXPECT_NEAR(r.m[static_cast<std::size_t>(i)], RWXMatrix{}.m[static_cast<std::size_t>(i)], 1e-15);
 }
 
 TEST(RWXMatrix, VertexTransformKeepsUvAndPrelightAndClearsTheNormal) {

@@ -14,7 +14,9 @@ using test::LogCapture;
 using test::ReadScript;
 using Lines = std::vector<std::string>;
 
-const RWXMaterial& FirstMaterial(const TClump& c) { return c.Batches().at(0)->Material(); }
+const RWXMaterial& FirstMaterial(const TClump& c) {
+    return c.Batches().at(0)->Material();
+}
 
 TEST(ObjectReader, EmptyAndMissingFiles) {
     LogCapture log;
@@ -95,8 +97,8 @@ TEST(ObjectReader, CommentPrefixesAndLetterCase) {
 TEST(ObjectReader, LineEndingsByteOrderMarkAndNulBytes) {
     LogCapture log;
     const std::string text = std::string("\xEF\xBB\xBF") + "ModelBegin\r\nClumpBegin\r\nVertex 0 0 0\r\n" +
-                             "Vertex 1 0 0\r\nVertex 0 1 0\r\nTriangle 1 2 3\r\n" + "Color 1 0 0" + std::string(1, '\0') +
-                             "junk\r\nClumpEnd\r\nModelEnd";
+                             "Vertex 1 0 0\r\nVertex 0 1 0\r\nTriangle 1 2 3\r\n" + "Color 1 0 0" +
+                             std::string(1, '\0') + "junk\r\nClumpEnd\r\nModelEnd";
     auto o = ReadScript(text);
     EXPECT_TRUE(log.Lines().empty());
     ASSERT_EQ(o->Clumps().size(), 1u);
@@ -105,7 +107,8 @@ TEST(ObjectReader, LineEndingsByteOrderMarkAndNulBytes) {
 
 TEST(ObjectReader, VeryLongLinesDoNotEndReading) {
     std::string text = "ClumpBegin\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\n# " + std::string(5000, 'x') +
-                       "\nColor 1 0 0 " + std::string(3000, ' ') + "# tail\nTriangle 1 2 3\nClumpEnd\nClumpBegin\nClumpEnd\n";
+                       "\nColor 1 0 0 " + std::string(3000, ' ') +
+                       "# tail\nTriangle 1 2 3\nClumpEnd\nClumpBegin\nClumpEnd\n";
     auto o = ReadScript(text);
     ASSERT_EQ(o->Clumps().size(), 2u);
     EXPECT_EQ(o->CountTriangles(), 1);
@@ -163,7 +166,8 @@ TEST(ObjectReader, ErrorFloodIsCappedWithACountingLine) {
 
 TEST(ObjectReader, PrototypeNamesAreTruncatedAndCaseBlind) {
     const std::string longName(150, 'N');
-    auto o = ReadScript("ProtoBegin " + longName + "\nVertex 0 0 0\nProtoEnd\nProtoBegin Box\nProtoEnd\nProtoBegin BOX\nProtoEnd\n");
+    auto o = ReadScript("ProtoBegin " + longName +
+                        "\nVertex 0 0 0\nProtoEnd\nProtoBegin Box\nProtoEnd\nProtoBegin BOX\nProtoEnd\n");
     ASSERT_EQ(o->Prototypes().size(), 3u);
     EXPECT_EQ(o->Prototypes()[0]->Name().size(), 99u);
     EXPECT_EQ(o->FindProto(longName), o->Prototypes()[0].get());

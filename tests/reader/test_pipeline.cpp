@@ -60,24 +60,54 @@ std::string MixedScript(uint64_t seed, int lines, bool endEarly) {
     s << "Color 0.5 0.5 0.5\nProtoBegin p\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\nTriangle 1 2 3\nProtoEnd\n";
     for (int i = 0; i < lines; ++i) {
         switch (next(24)) {
-            case 0: s << "ClumpBegin\n", ++depth, vertices = 0; break;
-            case 1: if (depth > 0) s << "ClumpEnd\n", --depth, vertices = 0; break;
-            case 2: s << "Color " << next(10) / 10.0 << " 0.25 0.5\n"; break;
-            case 3: s << "Vertex 1 2 3 Prelight 0.5 0.5 0.5\n", ++vertices; break;
-            case 4: s << "vertex 1 2 3 UV 0.5\n"; break;                  // too few numbers
-            case 5: s << "Triangle " << next(vertices + 3) << " 1 2 tag 5\n"; break;
-            case 6: s << "Quad 1 2 3 " << next(vertices + 2) << "\n"; break;
-            case 7: s << "Polygon 4 1 2 3 4\n"; break;
-            case 8: s << "Rotate 0 1 0 " << next(360) << "\n"; break;
-            case 9: s << "ProtoInstance p\n"; break;
-            case 10: s << "Frobnicate\n"; break;
-            case 11: s << "Vertex 1 2 x\n"; break;
-            case 12: s << "VERTEX " << next(100) << ".125 -2.5e-1 3 uv 1 2 # note\n", ++vertices; break;
-            case 13: s << "TriangleExt 1 2\n"; break;
-            case 14: s << "#!Vertex 0 0 " << next(9) << "\n", ++vertices; break;
+            case 0:
+                s << "ClumpBegin\n", ++depth, vertices = 0;
+                break;
+            case 1:
+                if (depth > 0) s << "ClumpEnd\n", --depth, vertices = 0;
+                break;
+            case 2:
+                s << "Color " << next(10) / 10.0 << " 0.25 0.5\n";
+                break;
+            case 3:
+                s << "Vertex 1 2 3 Prelight 0.5 0.5 0.5\n", ++vertices;
+                break;
+            case 4:
+                s << "vertex 1 2 3 UV 0.5\n";
+                break;  // too few numbers
+            case 5:
+                s << "Triangle " << next(vertices + 3) << " 1 2 tag 5\n";
+                break;
+            case 6:
+                s << "Quad 1 2 3 " << next(vertices + 2) << "\n";
+                break;
+            case 7:
+                s << "Polygon 4 1 2 3 4\n";
+                break;
+            case 8:
+                s << "Rotate 0 1 0 " << next(360) << "\n";
+                break;
+            case 9:
+                s << "ProtoInstance p\n";
+                break;
+            case 10:
+                s << "Frobnicate\n";
+                break;
+            case 11:
+                s << "Vertex 1 2 x\n";
+                break;
+            case 12:
+                s << "VERTEX " << next(100) << ".125 -2.5e-1 3 uv 1 2 # note\n", ++vertices;
+                break;
+            case 13:
+                s << "TriangleExt 1 2\n";
+                break;
+            case 14:
+                s << "#!Vertex 0 0 " << next(9) << "\n", ++vertices;
+                break;
             default:
-                s << "Vertex " << next(1000) / 7.0 << " " << next(1000) * 0.001 << " -" << next(50) << " UV "
-                  << next(4) << " " << next(4) << "\n";
+                s << "Vertex " << next(1000) / 7.0 << " " << next(1000) * 0.001 << " -" << next(50) << " UV " << next(4)
+                  << " " << next(4) << "\n";
                 ++vertices;
                 s << "Triangle " << vertices << " " << 1 + next(vertices) << " " << 1 + next(vertices) << "\n";
         }

@@ -84,11 +84,27 @@ TEST_F(StateTest, MalformedArgumentsLeaveTheStateUnchanged) {
     Run("Color 1 0 0");
     const RWXMaterial before = M();
     const RWXMatrix transform = state.CurrentTransform();
-    for (const char* line : {"Color 0 1", "Color 0 x 1", "Color", "Opacity", "Opacity half", "Surface 1 2",
-                             "LightSampling Flat", "LightSampling", "GeometrySampling Vertex", "AxisAlignment",
-                             "MaterialModes Lit", "AddTextureMode Double", "TextureModes", "Texture",
-                             "Translate 1 2", "Rotate 0 0 1", "Rotate 0 0 0 90", "Scale 2", "Transform 1 0 0 0",
-                             "Ambient", "Ambient x"}) {
+    for (const char* line : {"Color 0 1",
+                             "Color 0 x 1",
+                             "Color",
+                             "Opacity",
+                             "Opacity half",
+                             "Surface 1 2",
+                             "LightSampling Flat",
+                             "LightSampling",
+                             "GeometrySampling Vertex",
+                             "AxisAlignment",
+                             "MaterialModes Lit",
+                             "AddTextureMode Double",
+                             "TextureModes",
+                             "Texture",
+                             "Translate 1 2",
+                             "Rotate 0 0 1",
+                             "Rotate 0 0 0 90",
+                             "Scale 2",
+                             "Transform 1 0 0 0",
+                             "Ambient",
+                             "Ambient x"}) {
         Run(line);
         EXPECT_EQ(M(), before) << line;
         EXPECT_EQ(state.CurrentTransform(), transform) << line;

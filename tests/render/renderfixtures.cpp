@@ -3,38 +3,14 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include <jpeglib.h>
-
 #include "render/viewmath.h"
 #include "render/worldgl.h"
 
 namespace pelorus::test {
 
 std::string EncodeJpeg(int w, int h, const std::vector<uint8_t>& rgb) {
-    jpeg_compress_struct cinfo{};
-    jpeg_error_mgr jerr{};
-    cinfo.err = jpeg_std_error(&jerr);
-    jpeg_create_compress(&cinfo);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &buffer, &size);
-    cinfo.image_width = static_cast<JDIMENSION>(w);
-    cinfo.image_height = static_cast<JDIMENSION>(h);
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 100, TRUE);
-    for (int c = 0; c < 3; ++c) cinfo.comp_info[c].h_samp_factor = cinfo.comp_info[c].v_samp_factor = 1;
-    jpeg_start_compress(&cinfo, TRUE);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row = const_cast<JSAMPROW>(rgb.data() + static_cast<std::size_t>(cinfo.next_scanline) * 3u * static_cast<std::size_t>(w));
-        jpeg_write_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    std::string out(reinterpret_cast<const char*>(buffer), size);
-    jpeg_destroy_compress(&cinfo);
-    std::free(buffer);
-    return out;
+    const std::vector<uint8_t> bytes = EncodeJpegBytes(w, h, 3, rgb);
+    return std::string(bytes.begin(), bytes.end());
 }
 
 std::string BandsJpeg(int w, int h, const std::vector<Rgb>& bands) {
@@ -101,7 +77,7 @@ void GLTest::SetUp() {
     ASSERT_TRUE(gl_) << error;
     Resize(viewport_, kSize, kSize);
     context_.flags.axes = false;  // the z axis would cover the centre of every picture
-    LogCapture quiet;  // the plain world has no backdrop image
+    LogCapture quiet;             // the plain world has no backdrop image
     Apply(PlainLook());
 }
 

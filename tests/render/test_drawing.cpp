@@ -1,8 +1,7 @@
 // Pixel checks of drawn frames in a headless context, on tiny scenes with known colours.
 
-#include <gtest/gtest.h>
-
 #include <GL/gl.h>
+#include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
@@ -36,8 +35,9 @@ struct ColourCase {
     bool lighting;
     Rgb expected;
 };
-void PrintTo(const ColourCase& c, std::ostream* os) { *os << c.name; }
-
+void PrintTo(const ColourCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ColourTest : public GLTest, public ::testing::WithParamInterface<ColourCase> {};
 
@@ -66,11 +66,10 @@ INSTANTIATE_TEST_SUITE_P(
                    "Quad 1 2 3 4\nClumpEnd\nModelEnd\n",
                    true, Rgb{51, 153, 102}},
         ColourCase{"SingleSidedFaceIsHiddenFromBehind", Square("Color 1 0 0", 0, 1, true), false, kBlack},
-        ColourCase{"DoubleFaceIsSeenFromBehind", Square("Color 1 0 0\nMaterialModes Double", 0, 1, true), false,
-                   kRed},
+        ColourCase{"DoubleFaceIsSeenFromBehind", Square("Color 1 0 0\nMaterialModes Double", 0, 1, true), false, kRed},
         // Outside the opaque pass faces are always lit: 2 x ambient 1 x colour, clamped, at alpha 0.5.
-        ColourCase{"TranslucentFaceIsBlendedAndLitWithLightingOff",
-                   Square("Color 0 1 0\nSurface 1 0 0\nOpacity 0.5"), false, Rgb{0, 128, 0}}),
+        ColourCase{"TranslucentFaceIsBlendedAndLitWithLightingOff", Square("Color 0 1 0\nSurface 1 0 0\nOpacity 0.5"),
+                   false, Rgb{0, 128, 0}}),
     [](const ::testing::TestParamInfo<ColourCase>& p) { return std::string(p.param.name); });
 
 TEST_F(GLTest, TranslucentFaceShowsItsOwnPrelightNotTheLastOpaqueOne) {
@@ -101,8 +100,8 @@ TEST_F(TextureTest, MaskedTexelsAreTransparent) {
     for (int y = 0; y < 16; ++y)
         for (int x = 0; x < 16; ++x) mask[static_cast<std::size_t>(y * 16 + x)] = x < 8 ? 0 : 255;
     dir_.Write("leafm.bmp", EncodeGreyBmp(16, 16, mask));
-    auto scene = SceneOf(Square("Color 1 1 1\nSurface 1 0 0\nTexture leaf Mask leafm"), 0, 0, 0,
-                         TexturesFrom(dir_.Path()));
+    auto scene =
+        SceneOf(Square("Color 1 1 1\nSurface 1 0 0\nTexture leaf Mask leafm"), 0, 0, 0, TexturesFrom(dir_.Path()));
     ASSERT_EQ(scene->Translucent().records.size(), 2u) << "a masked texture makes its faces translucent";
     Draw(scene.get());
     EXPECT_TRUE(Near(PixelAt(-0.15, 0, 0), kBlack, 6)) << ToString(PixelAt(-0.15, 0, 0));
@@ -113,8 +112,9 @@ struct AddressCase {
     const char* mode;
     Rgb at[4];  // at u = 0.25, 0.75, 1.25, 1.75 of a face spanning u 0 to 2
 };
-void PrintTo(const AddressCase& c, std::ostream* os) { *os << c.mode; }
-
+void PrintTo(const AddressCase& c, std::ostream* os) {
+    *os << c.mode;
+}
 
 class AddressModeTest : public TextureTest, public ::testing::WithParamInterface<AddressCase> {};
 
@@ -177,8 +177,8 @@ TEST_F(TextureTest, AnimatedTextureShowsTheFrameOfTheClock) {
 
 TEST_F(TextureTest, TextureWithoutMipmapsDrawsUntextured) {
     dir_.Write("red.jpg", BandsJpeg(16, 16, {kRed}));
-    auto scene = SceneOf(Square("Color 0.2 0.4 0.6\nTextureMipmapState Off\nTexture red"), 0, 0, 0,
-                         TexturesFrom(dir_.Path()));
+    auto scene =
+        SceneOf(Square("Color 0.2 0.4 0.6\nTextureMipmapState Off\nTexture red"), 0, 0, 0, TexturesFrom(dir_.Path()));
     ASSERT_EQ(scene->Object(0).Textures().size(), 1u);
     Draw(scene.get());
     EXPECT_TRUE(Near(Centre(), Rgb{51, 102, 153})) << ToString(Centre());
@@ -186,8 +186,9 @@ TEST_F(TextureTest, TextureWithoutMipmapsDrawsUntextured) {
 
 TEST_F(TextureTest, CompiledAndDirectDrawingGiveTheSamePixels) {
     dir_.Write("bands.jpg", BandsJpeg(16, 16, {kRed, kBlue, kGreen}));
-    std::string script = "ModelBegin\nClumpBegin\nColor 0.9 0.8 0.7\nSurface 0.3 0.6 0\nLightSampling Vertex\n"
-                         "TextureAddressMode Mirror\nTexture bands\n";
+    std::string script =
+        "ModelBegin\nClumpBegin\nColor 0.9 0.8 0.7\nSurface 0.3 0.6 0\nLightSampling Vertex\n"
+        "TextureAddressMode Mirror\nTexture bands\n";
     for (int i = 0; i < 6; ++i) {
         const double a = i * 0.1 - 0.3;
         script += "Vertex " + std::to_string(a) + " -0.3 " + std::to_string(a * a) + " UV " + std::to_string(i) +
@@ -280,8 +281,9 @@ struct GroundCase {
     bool object, ground;
     Rgb model, groundOpaque, groundTranslucent;
 };
-void PrintTo(const GroundCase& c, std::ostream* os) { *os << c.name; }
-
+void PrintTo(const GroundCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class GroundTest : public GLTest, public ::testing::WithParamInterface<GroundCase> {};
 
@@ -357,13 +359,15 @@ struct AlignCase {
     double yaw;
     bool visible;
 };
-void PrintTo(const AlignCase& c, std::ostream* os) { *os << c.name; }
-
+void PrintTo(const AlignCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class AlignTest : public GLTest, public ::testing::WithParamInterface<AlignCase> {};
 
 TEST_P(AlignTest, AlignedFacesTurnWithTheCamera) {
-    auto scene = SceneOf(Square(std::string("Color 1 0 0\nMaterialModes Double\nAxisAlignment ") + GetParam().alignment));
+    auto scene =
+        SceneOf(Square(std::string("Color 1 0 0\nMaterialModes Double\nAxisAlignment ") + GetParam().alignment));
     context_.camera.yaw = GetParam().yaw;
     context_.flags.axes = false;
     Draw(scene.get());
@@ -382,7 +386,8 @@ bool AnyAround(const std::vector<uint8_t>& pixels, int size, ScreenPoint p, Rgb 
         for (int dx = -1; dx <= 1; ++dx) {
             const int x = static_cast<int>(p.x) + dx, y = static_cast<int>(p.y) + dy;
             if (x < 0 || y < 0 || x >= size || y >= size) continue;
-            const std::size_t i = (static_cast<std::size_t>(y) * static_cast<std::size_t>(size) + static_cast<std::size_t>(x)) * 4u;
+            const std::size_t i =
+                (static_cast<std::size_t>(y) * static_cast<std::size_t>(size) + static_cast<std::size_t>(x)) * 4u;
             if (Near({pixels[i], pixels[i + 1], pixels[i + 2]}, colour, 8)) return true;
         }
     return false;
@@ -393,7 +398,9 @@ protected:
     ScreenPoint At(double x, double y, double z) const {
         return ProjectToScreen(ViewerProjection(kSize, kSize), CameraMatrix(context_.camera), x, y, z, kSize, kSize);
     }
-    bool Shows(double x, double y, double z, Rgb colour) const { return AnyAround(pixels_, kSize, At(x, y, z), colour); }
+    bool Shows(double x, double y, double z, Rgb colour) const {
+        return AnyAround(pixels_, kSize, At(x, y, z), colour);
+    }
 };
 
 TEST_F(LinesTest, NormalsAreYellowAndOutlinesMagentaWithFacesHidden) {
@@ -494,8 +501,9 @@ struct FogCase {
     bool worldFog, viewFog;
     Rgb expected;
 };
-void PrintTo(const FogCase& c, std::ostream* os) { *os << c.name; }
-
+void PrintTo(const FogCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class FogTest : public GLTest, public ::testing::WithParamInterface<FogCase> {};
 

@@ -101,9 +101,19 @@ TEST(AnimationFrame, AdvancesOneFramePer200Milliseconds) {
     const struct {
         int64_t ms;
         int32_t frames, expected;
-    } cases[] = {{0, 4, 0},   {199, 4, 0}, {200, 4, 1}, {799, 4, 3}, {800, 4, 0}, {-1, 4, 3},
-                 {-200, 4, 3}, {-201, 4, 2}, {12345, 1, 0}, {12345, 0, 0}, {12345, -3, 0},
-                 {std::numeric_limits<int64_t>::max(), 7, static_cast<int32_t>((std::numeric_limits<int64_t>::max() / 200) % 7)}};
+    } cases[] = {{0, 4, 0},
+                 {199, 4, 0},
+                 {200, 4, 1},
+                 {799, 4, 3},
+                 {800, 4, 0},
+                 {-1, 4, 3},
+                 {-200, 4, 3},
+                 {-201, 4, 2},
+                 {12345, 1, 0},
+                 {12345, 0, 0},
+                 {12345, -3, 0},
+                 {std::numeric_limits<int64_t>::max(), 7,
+                  static_cast<int32_t>((std::numeric_limits<int64_t>::max() / 200) % 7)}};
     for (const auto& c : cases) EXPECT_EQ(AnimationFrame(c.ms, c.frames), c.expected) << c.ms << " ms, " << c.frames;
 }
 
@@ -111,7 +121,8 @@ TEST(BackdropFileName, AppendsJpgOnlyWithoutExtension) {
     const struct {
         const char* name;
         const char* file;
-    } cases[] = {{"sky", "sky.jpg"}, {"sky.jpg", "sky.jpg"}, {"sky.png", "sky.png"}, {".sky", ".sky.jpg"}, {"", ".jpg"}};
+    } cases[] = {
+        {"sky", "sky.jpg"}, {"sky.jpg", "sky.jpg"}, {"sky.png", "sky.png"}, {".sky", ".sky.jpg"}, {"", ".jpg"}};
     for (const auto& c : cases) EXPECT_EQ(BackdropFileName(c.name), c.file);
 }
 

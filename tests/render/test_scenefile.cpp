@@ -28,7 +28,8 @@ TEST(ObjectMap, EntriesAreFourItemsSeparatedByAnyWhiteSpace) {
 TEST(ObjectMap, BadEntriesAreReportedAndReadingGoesOnAtTheNextLine) {
     LogCapture log;
     const std::string longPath(300, 'p');
-    const auto entries = ParseObjectMap("a.rwx 0 zero 0\nb.rwx 1 2 3\n" + longPath + " 0 0 0\nc.rwx 1 2\n", "maps/m.txt");
+    const auto entries =
+        ParseObjectMap("a.rwx 0 zero 0\nb.rwx 1 2 3\n" + longPath + " 0 0 0\nc.rwx 1 2\n", "maps/m.txt");
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].path, "b.rwx");
     EXPECT_EQ(log.Lines(), (Lines{"Invalid object map entry \"a.rwx 0 zero 0\" in \"maps/m.txt\".",

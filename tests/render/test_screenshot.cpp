@@ -4,12 +4,10 @@
 // the build folder (tests/screenshot-failures).
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <QImage>
 #include <QString>
-
-#include <sys/wait.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -33,10 +31,10 @@ namespace fs = std::filesystem;
 
 TEST(ScreenshotArgs, ReadsEveryOption) {
     std::string error;
-    const auto r = ParseScreenshotArgs({"out.png", "--size", "320x200", "--yaw", "-30", "--pitch", "12.5", "--height",
-                                        "0.2", "--distance", "3", "--world", "w.world", "--view", "+normals,-ground",
-                                        "--time", "400", "scene.txt"},
-                                       error);
+    const auto r = ParseScreenshotArgs(
+        {"out.png", "--size", "320x200", "--yaw", "-30", "--pitch", "12.5", "--height", "0.2", "--distance", "3",
+         "--world", "w.world", "--view", "+normals,-ground", "--time", "400", "scene.txt"},
+        error);
     ASSERT_TRUE(r) << error;
     EXPECT_EQ(r->output, "out.png");
     EXPECT_EQ(r->file, "scene.txt");
@@ -111,7 +109,7 @@ std::string Quote(const std::string& s) {
 
 // Runs the program with `args` from `folder`; returns its exit status, stderr in `err`.
 int RunPelorus(const std::string& folder, const std::vector<std::string>& args, std::string& err,
-        const std::string& environment = "") {
+               const std::string& environment = "") {
     const TempDir scratch;
     std::string command = "cd " + Quote(folder) + " && " + environment + " " + Quote(PELORUS_EXECUTABLE);
     for (const std::string& a : args) command += " " + Quote(a);
@@ -126,7 +124,7 @@ TEST(ScreenshotTool, ExitsWithStatus1WhenNoContextCanBeMade) {
     TempDir dir;
     std::string err;
     const int status = RunPelorus(dir.Path(), {"--screenshot", "out.png"}, err,
-                           "__EGL_VENDOR_LIBRARY_FILENAMES=/nonexistent/vendor.json EGL_PLATFORM=surfaceless");
+                                  "__EGL_VENDOR_LIBRARY_FILENAMES=/nonexistent/vendor.json EGL_PLATFORM=surfaceless");
     EXPECT_EQ(status, 1);
     EXPECT_NE(err.find("cannot make an OpenGL context"), std::string::npos) << err;
     EXPECT_FALSE(fs::exists(dir.Join("out.png")));
@@ -150,8 +148,9 @@ struct Reference {
     const char* name;  // tests/data/render/<name>.png
     std::vector<std::string> args;
 };
-void PrintTo(const Reference& r, std::ostream* os) { *os << r.name; }
-
+void PrintTo(const Reference& r, std::ostream* os) {
+    *os << r.name;
+}
 
 class ReferenceImage : public ::testing::TestWithParam<Reference> {};
 
@@ -190,8 +189,8 @@ TEST_P(ReferenceImage, MatchesWithinTolerance) {
     for (int y = 0; y < got.height(); ++y)
         for (int x = 0; x < got.width(); ++x) {
             const QRgb a = got.pixel(x, y), b = want.pixel(x, y);
-            const int d = std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)),
-                                    std::abs(qBlue(a) - qBlue(b))});
+            const int d =
+                std::max({std::abs(qRed(a) - qRed(b)), std::abs(qGreen(a) - qGreen(b)), std::abs(qBlue(a) - qBlue(b))});
             if (d > kChannelTolerance) {
                 ++different;
                 diff.setPixel(x, y, qRgb(255, 255, 255));
@@ -208,15 +207,14 @@ TEST_P(ReferenceImage, MatchesWithinTolerance) {
 
 INSTANTIATE_TEST_SUITE_P(
     Samples, ReferenceImage,
-    ::testing::Values(
-        Reference{"scene_default", {"--size", "320x240", "--time", "0", "scene.txt"}},
-        Reference{"scene_lit_outlines",
-                  {"--size", "320x240", "--time", "0", "--yaw", "30", "--pitch", "20", "--distance", "0.9", "--view",
-                   "+lighting,-axes,+geometry,+normals", "scene.txt"}},
-        Reference{"glass_fog_world",
-                  {"--size", "160x160", "--time", "0", "--yaw", "-25", "--distance", "0.6", "--world",
-                   DataDir() + "/render/fog.world", "glass.rwx"}},
-        Reference{"empty_axes", {"--size", "96x96", "--yaw", "45", "--pitch", "30"}}),
+    ::testing::Values(Reference{"scene_default", {"--size", "320x240", "--time", "0", "scene.txt"}},
+                      Reference{"scene_lit_outlines",
+                                {"--size", "320x240", "--time", "0", "--yaw", "30", "--pitch", "20", "--distance",
+                                 "0.9", "--view", "+lighting,-axes,+geometry,+normals", "scene.txt"}},
+                      Reference{"glass_fog_world",
+                                {"--size", "160x160", "--time", "0", "--yaw", "-25", "--distance", "0.6", "--world",
+                                 DataDir() + "/render/fog.world", "glass.rwx"}},
+                      Reference{"empty_axes", {"--size", "96x96", "--yaw", "45", "--pitch", "30"}}),
     [](const ::testing::TestParamInfo<Reference>& p) { return std::string(p.param.name); });
 
 }  // namespace

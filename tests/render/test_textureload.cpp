@@ -3,11 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include <zip.h>
-
-#include "renderfixtures.h"
 #include "platform/paths.h"
 #include "render/textureload.h"
+#include "renderfixtures.h"
 #include "testutil.h"
 
 namespace pelorus {
@@ -37,11 +35,14 @@ protected:
         return "ClumpBegin\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\n" + textureLine + "\nTriangle 1 2 3\nClumpEnd\n";
     }
     static Rgb Texel(const TTexture& t, int x, int y) {
-        const std::size_t i = (static_cast<std::size_t>(y) * static_cast<std::size_t>(t.width) + static_cast<std::size_t>(x)) * 4;
+        const std::size_t i =
+            (static_cast<std::size_t>(y) * static_cast<std::size_t>(t.width) + static_cast<std::size_t>(x)) * 4;
         return {t.rgba[i], t.rgba[i + 1], t.rgba[i + 2]};
     }
     static int Alpha(const TTexture& t, int x, int y) {
-        return t.rgba[(static_cast<std::size_t>(y) * static_cast<std::size_t>(t.width) + static_cast<std::size_t>(x)) * 4 + 3];
+        return t
+            .rgba[(static_cast<std::size_t>(y) * static_cast<std::size_t>(t.width) + static_cast<std::size_t>(x)) * 4 +
+                  3];
     }
     test::TempDir root;
 };
@@ -60,7 +61,8 @@ TEST_F(TextureTest, NamesGetJpgAppendedAndTheCacheIgnoresCase) {
 TEST_F(TextureTest, TheFirstUseFixesMipmapAndAddressMode) {
     SetSearchPath({"tex"});
     root.Write("tex/wood.jpg", test::BandsJpeg(8, 8, {kRed}));
-    auto o = Read("TextureMipmapState Off\nTexture wood\nTextureMipmapState On\nTextureAddressMode Clamp\nTexture wood\n");
+    auto o =
+        Read("TextureMipmapState Off\nTexture wood\nTextureMipmapState On\nTextureAddressMode Clamp\nTexture wood\n");
     ASSERT_EQ(o->Textures().size(), 1u);
     EXPECT_EQ(o->Textures()[0].mipmapped, 0);
     EXPECT_EQ(o->Textures()[0].addressMode, 0);
@@ -88,8 +90,8 @@ TEST_F(TextureTest, MaskBytesBecomeAlphaAndAreLookedForOnlyBesideTheTexture) {
     SetSearchPath({"a", "b"});
     root.Write("a/glass.jpg", test::BandsJpeg(8, 8, {kWhite}));
     std::vector<uint8_t> grey(64, 255);
-    grey[0] = 0;        // top-left transparent
-    grey[63] = 128;     // bottom-right half
+    grey[0] = 0;     // top-left transparent
+    grey[63] = 128;  // bottom-right half
     root.Write("a/holes.bmp", test::EncodeGreyBmp(8, 8, grey));
     root.Write("b/elsewhere.bmp", test::EncodeGreyBmp(8, 8, grey));
     LogCapture log;
@@ -160,9 +162,9 @@ TEST_F(TextureTest, MirrorModeStoresTheTwoByTwoMirroredTile) {
     EXPECT_EQ(t.addressMode, kMirror);
     EXPECT_TRUE(test::Near(Texel(t, 0, 0), kRed));
     EXPECT_TRUE(test::Near(Texel(t, 12, 0), kBlue));
-    EXPECT_TRUE(test::Near(Texel(t, 19, 0), kBlue));   // mirrored: blue meets blue
+    EXPECT_TRUE(test::Near(Texel(t, 19, 0), kBlue));  // mirrored: blue meets blue
     EXPECT_TRUE(test::Near(Texel(t, 31, 0), kRed));
-    EXPECT_TRUE(test::Near(Texel(t, 0, 31), kRed));    // the lower half repeats the upper, flipped
+    EXPECT_TRUE(test::Near(Texel(t, 0, 31), kRed));  // the lower half repeats the upper, flipped
     EXPECT_TRUE(test::Near(Texel(t, 31, 31), kRed));
 }
 
@@ -225,11 +227,7 @@ TEST_F(TextureTest, BadImagesAreReportedOnceEachAndTheModelStillReads) {
 std::string ZipOf(const std::string& member, const std::string& content) {
     test::TempDir tmp;
     const std::string path = tmp.Join("a.zip");
-    int error = 0;
-    zip_t* z = zip_open(path.c_str(), ZIP_CREATE, &error);
-    zip_source_t* src = zip_source_buffer(z, content.data(), content.size(), 0);
-    zip_file_add(z, member.c_str(), src, ZIP_FL_OVERWRITE);
-    zip_close(z);
+    EXPECT_TRUE(test::WriteZip(path, member, content));
     std::string bytes;
     ReadWholeFile(path, bytes);
     return bytes;
