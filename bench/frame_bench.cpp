@@ -38,8 +38,8 @@
 #include "render/headless.h"
 #include "render/modeldraw.h"
 #include "render/objectmap.h"
-#include "render/texture_gl.h"
-#include "render/viewmath.h"
+#include "render/texturecache.h"
+#include "scene/viewmath.h"
 #include "render/worldgl.h"
 
 using namespace pelorus;

@@ -7,8 +7,8 @@
 #include "platform/errorlog.h"
 #include "platform/jpegimage.h"
 #include "reader/rwxobject.h"
-#include "render/scenefile.h"
-#include "render/textureload.h"
+#include "reader/scenefile.h"
+#include "reader/textureload.h"
 
 namespace pelorus::fuzz {
 namespace {

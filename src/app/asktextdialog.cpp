@@ -7,7 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/viewershell.h"
+#include "shell/viewershell.h"
 
 namespace pelorus {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/catalogue.h"
+#include "shell/catalogue.h"
 
 class QAction;
 class QMenu;

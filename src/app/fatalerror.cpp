@@ -4,7 +4,7 @@
 #include <QString>
 #include <QWindow>
 
-#include "app/viewershell.h"
+#include "shell/viewershell.h"
 
 namespace pelorus {
 

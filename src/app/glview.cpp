@@ -3,8 +3,8 @@
 #include <QOpenGLContext>
 #include <cmath>
 
-#include "app/viewershell.h"
-#include "render/viewmath.h"
+#include "shell/viewershell.h"
+#include "scene/viewmath.h"
 #include "render/worldgl.h"
 
 namespace pelorus {

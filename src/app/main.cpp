@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "app/cli.h"
+#include "shell/cli.h"
 #include "app/screenshot.h"
 #include "app/viewerapp.h"
 

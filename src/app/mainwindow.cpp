@@ -16,9 +16,9 @@
 #include <QWindow>
 #include <cmath>
 
-#include "app/catalogue.h"
+#include "shell/catalogue.h"
 #include "app/glview.h"
-#include "app/objectinfo.h"
+#include "shell/objectinfo.h"
 #include "app/objectproperties.h"
 #include "platform/errorlog.h"
 #include "platform/paths.h"

@@ -16,12 +16,12 @@
 #include <vector>
 
 #include "app/fatalerror.h"
-#include "app/filewatch.h"
-#include "app/recentfiles.h"
+#include "shell/filewatch.h"
+#include "shell/recentfiles.h"
 #include "app/sceneview.h"
-#include "app/viewershell.h"
+#include "shell/viewershell.h"
 #include "reader/rwxobject.h"
-#include "render/worldlook.h"
+#include "scene/worldlook.h"
 
 class QMenu;
 

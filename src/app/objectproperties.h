@@ -6,7 +6,7 @@
 #include <QDialog>
 #include <vector>
 
-#include "app/objectinfo.h"
+#include "shell/objectinfo.h"
 
 class QLabel;
 class QPlainTextEdit;

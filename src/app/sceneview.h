@@ -9,8 +9,8 @@
 
 #include "reader/rwxobject.h"
 #include "render/objectmap.h"
-#include "render/viewstate.h"
-#include "render/worldlook.h"
+#include "scene/viewstate.h"
+#include "scene/worldlook.h"
 
 namespace pelorus {
 

@@ -7,13 +7,13 @@
 #include <cmath>
 #include <memory>
 
-#include "app/worlds.h"
+#include "shell/worlds.h"
 #include "platform/errorlog.h"
 #include "platform/paths.h"
 #include "render/frame.h"
 #include "render/headless.h"
 #include "render/objectmap.h"
-#include "render/viewmath.h"
+#include "scene/viewmath.h"
 #include "render/worldgl.h"
 
 namespace pelorus {

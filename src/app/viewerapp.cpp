@@ -10,7 +10,7 @@
 #include <QOpenGLContext>
 #include <QSocketNotifier>
 
-#include "app/catalogue.h"
+#include "shell/catalogue.h"
 #include "app/glview.h"
 #include "app/viewersession.h"
 #include "platform/paths.h"

@@ -12,10 +12,10 @@
 #include <string>
 #include <string_view>
 
-#include "app/catalogue.h"
+#include "shell/catalogue.h"
 #include "app/cataloguemenu.h"
 #include "app/fatalerror.h"
-#include "app/worlds.h"
+#include "shell/worlds.h"
 #include "app/worldwindow.h"
 
 namespace pelorus {

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/worlds.h"
+#include "shell/worlds.h"
 
 class QCheckBox;
 class QComboBox;

@@ -13,7 +13,7 @@
 #include "platform/podvector.h"
 #include "reader/lexedline.h"
 #include "reader/rwtypes.h"
-#include "render/mattris.h"
+#include "geometry/mattris.h"
 
 namespace pelorus {
 

@@ -10,7 +10,7 @@
 #include "platform/searchpath.h"
 #include "platform/text.h"
 #include "reader/lexedline.h"
-#include "render/textureload.h"
+#include "reader/textureload.h"
 
 namespace pelorus {
 namespace {

@@ -11,9 +11,9 @@
 
 #include "geometry/tclump.h"
 #include "geometry/tproto.h"
-#include "reader/rwmaterial.h"
+#include "geometry/rwmaterial.h"
 #include "reader/rwxstate.h"
-#include "render/texture.h"
+#include "reader/texture.h"
 
 namespace pelorus {
 

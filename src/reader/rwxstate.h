@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "reader/rwmaterial.h"
+#include "geometry/rwmaterial.h"
 #include "reader/rwmatrix.h"
 #include "reader/rwtypes.h"
 

@@ -9,7 +9,7 @@
 #include "platform/paths.h"
 #include "platform/searchpath.h"
 #include "render/objectmap.h"
-#include "render/viewmath.h"
+#include "scene/viewmath.h"
 
 namespace pelorus {
 

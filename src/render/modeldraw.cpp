@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "geometry/tclump.h"
-#include "render/texture_gl.h"
+#include "render/texturecache.h"
 
 namespace pelorus {
 namespace {

@@ -13,9 +13,9 @@
 #include <unordered_map>
 
 #include "reader/rwxobject.h"
-#include "render/mattris.h"
-#include "render/viewmath.h"
-#include "render/viewstate.h"
+#include "geometry/mattris.h"
+#include "scene/viewmath.h"
+#include "scene/viewstate.h"
 
 namespace pelorus {
 

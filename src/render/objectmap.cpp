@@ -8,8 +8,8 @@
 #include <limits>
 
 #include "render/frame.h"
-#include "render/scenefile.h"
-#include "render/texture_gl.h"
+#include "reader/scenefile.h"
+#include "render/texturecache.h"
 
 namespace pelorus {
 

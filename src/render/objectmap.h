@@ -10,7 +10,7 @@
 
 #include "reader/rwxobject.h"
 #include "render/modeldraw.h"
-#include "render/viewmath.h"
+#include "scene/viewmath.h"
 
 namespace pelorus {
 

@@ -7,7 +7,7 @@
 #include "reader/rwxobject.h"
 #include "render/frame.h"
 #include "render/objectmap.h"
-#include "render/worldlook.h"
+#include "scene/worldlook.h"
 
 namespace pelorus {
 

@@ -7,7 +7,7 @@
 #include <map>
 
 #include "platform/paths.h"
-#include "render/scenefile.h"
+#include "reader/scenefile.h"
 #include "testutil.h"
 
 namespace pelorus {

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "render/viewmath.h"
+#include "scene/viewmath.h"
 #include "render/worldgl.h"
 
 namespace pelorus::test {

@@ -13,7 +13,7 @@
 #include "render/frame.h"
 #include "render/headless.h"
 #include "render/objectmap.h"
-#include "render/worldlook.h"
+#include "scene/worldlook.h"
 #include "testutil.h"
 
 namespace pelorus::test {

@@ -13,7 +13,7 @@
 #include "render/frame.h"
 #include "render/objectmap.h"
 #include "render/renderfixtures.h"
-#include "render/viewmath.h"
+#include "scene/viewmath.h"
 #include "render/worldgl.h"
 #include "testutil.h"
 

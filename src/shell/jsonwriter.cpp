@@ -1,4 +1,4 @@
-#include "app/jsonwriter.h"
+#include "shell/jsonwriter.h"
 
 namespace pelorus {
 namespace {

@@ -7,7 +7,7 @@
 #include <iterator>
 #include <set>
 
-#include "app/catalogue.h"
+#include "shell/catalogue.h"
 #include "platform/paths.h"
 #include "testutil.h"
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "reader/rwxobject.h"
-#include "render/texture.h"
+#include "reader/texture.h"
 
 namespace pelorus {
 

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "render/texture.h"
+#include "reader/texture.h"
 
 namespace pelorus {
 

@@ -1,4 +1,4 @@
-#include "render/textureload.h"
+#include "reader/textureload.h"
 
 #include <algorithm>
 
@@ -7,7 +7,7 @@
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/ziparchive.h"
-#include "reader/rwmaterial.h"
+#include "geometry/rwmaterial.h"
 
 namespace pelorus {
 namespace {

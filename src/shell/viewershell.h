@@ -9,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-#include "render/viewstate.h"
+#include "scene/viewstate.h"
 
 namespace pelorus {
 

@@ -1,4 +1,4 @@
-#include "app/recentfiles.h"
+#include "shell/recentfiles.h"
 
 #include <algorithm>
 

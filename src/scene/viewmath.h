@@ -6,7 +6,7 @@
 #include <array>
 #include <cstdint>
 
-#include "render/viewstate.h"
+#include "scene/viewstate.h"
 
 namespace pelorus {
 

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/paths.h"
-#include "render/textureload.h"
+#include "reader/textureload.h"
 #include "renderfixtures.h"
 #include "testutil.h"
 

@@ -6,7 +6,7 @@
 
 #include "geometry/tvertex.h"
 #include "platform/podvector.h"
-#include "reader/rwmaterial.h"
+#include "geometry/rwmaterial.h"
 
 namespace pelorus {
 

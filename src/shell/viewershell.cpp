@@ -1,10 +1,10 @@
-#include "app/viewershell.h"
+#include "shell/viewershell.h"
 
 #include <type_traits>
 
-#include "app/catalogue.h"
+#include "shell/catalogue.h"
 #include "platform/paths.h"
-#include "render/viewmath.h"
+#include "scene/viewmath.h"
 
 #ifndef PELORUS_VERSION
 #define PELORUS_VERSION "0.0.0"

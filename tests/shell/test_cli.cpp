@@ -4,7 +4,7 @@
 
 #include <sstream>
 
-#include "app/cli.h"
+#include "shell/cli.h"
 #include "testutil.h"
 
 namespace pelorus {

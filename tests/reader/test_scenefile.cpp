@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/paths.h"
-#include "render/scenefile.h"
+#include "reader/scenefile.h"
 #include "testutil.h"
 
 namespace pelorus {

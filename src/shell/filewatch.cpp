@@ -1,4 +1,4 @@
-#include "app/filewatch.h"
+#include "shell/filewatch.h"
 
 #include <sys/stat.h>
 

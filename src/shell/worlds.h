@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "render/worldlook.h"
+#include "scene/worldlook.h"
 
 namespace pelorus {
 

@@ -1,4 +1,4 @@
-#include "render/scenefile.h"
+#include "reader/scenefile.h"
 
 #include <charconv>
 

@@ -1,4 +1,4 @@
-#include "render/viewmath.h"
+#include "scene/viewmath.h"
 
 #include <chrono>
 #include <cmath>

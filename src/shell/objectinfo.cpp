@@ -1,11 +1,11 @@
-#include "app/objectinfo.h"
+#include "shell/objectinfo.h"
 
 #include <filesystem>
 #include <system_error>
 
 #include "platform/errorlog.h"
 #include "platform/paths.h"
-#include "reader/rwmaterial.h"
+#include "geometry/rwmaterial.h"
 
 namespace pelorus {
 namespace {

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <set>
 
-#include "app/worlds.h"
+#include "shell/worlds.h"
 #include "platform/atomicfile.h"
 #include "platform/paths.h"
 #include "testutil.h"

@@ -8,10 +8,10 @@
 #include <filesystem>
 #include <set>
 
-#include "app/filewatch.h"
-#include "app/objectinfo.h"
-#include "app/recentfiles.h"
-#include "app/viewershell.h"
+#include "shell/filewatch.h"
+#include "shell/objectinfo.h"
+#include "shell/recentfiles.h"
+#include "shell/viewershell.h"
 #include "platform/paths.h"
 #include "testutil.h"
 

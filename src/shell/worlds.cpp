@@ -1,4 +1,4 @@
-#include "app/worlds.h"
+#include "shell/worlds.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "reader/rwmaterial.h"
+#include "geometry/rwmaterial.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "render/mattris.h"
+#include "geometry/mattris.h"
 
 #include <cassert>
 

@@ -1,4 +1,4 @@
-#include "app/catalogue.h"
+#include "shell/catalogue.h"
 
 #include <dirent.h>
 #include <sys/stat.h>

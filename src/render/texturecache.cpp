@@ -1,4 +1,4 @@
-#include "render/texture_gl.h"
+#include "render/texturecache.h"
 
 #include <GL/gl.h>
 #include <GL/glu.h>

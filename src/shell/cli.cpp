@@ -1,13 +1,13 @@
-#include "app/cli.h"
+#include "shell/cli.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
 
-#include "app/jsonwriter.h"
+#include "shell/jsonwriter.h"
 #include "platform/errorlog.h"
 #include "platform/paths.h"
-#include "render/scenefile.h"
+#include "reader/scenefile.h"
 
 #ifndef PELORUS_VERSION
 #define PELORUS_VERSION "0.0.0"
