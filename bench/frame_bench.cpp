@@ -37,10 +37,11 @@
 #include "render/frame.h"
 #include "render/headless.h"
 #include "render/modeldraw.h"
-#include "render/objectmap.h"
+#include "render/scenedraw.h"
 #include "render/texturecache.h"
-#include "scene/viewmath.h"
 #include "render/worldgl.h"
+#include "scene/objectmap.h"
+#include "scene/viewmath.h"
 
 using namespace pelorus;
 
@@ -132,7 +133,7 @@ struct OpaqueResult {
     bool samePixels = false;
 };
 
-OpaqueResult TimeOpaque(RWXObject& model, int size, int frames) {
+OpaqueResult TimeOpaque(RWXObject& model, int size, int frames, ErrorLog& log) {
     OpaqueResult result;
     auto gl = HeadlessGL::Create(size, size);
     if (!gl) return result;
@@ -141,38 +142,38 @@ OpaqueResult TimeOpaque(RWXObject& model, int size, int frames) {
     WorldLook look;
     look.backdrop = "";
     AppliedWorld world;
-    ApplyWorld(look, world, nullptr, ReadOptions{});
+    SceneRenderer renderer;
+    ApplyWorld(look, world, nullptr, renderer, log, ReadOptions{});
     DrawContext context;
     context.flags.lighting = true;
     context.flags.axes = false;
     context.camera.yaw = 30;
     context.camera.pitch = 20;
-    GeometryCache cache;
-    auto draw = [&](GeometryCache* c) {
+    ObjectResources resources;
+    auto draw = [&](bool compiled) {
         glLoadMatrixd(CameraMatrix(context.camera).data());
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        DrawOpaque(model, context, c);
+        DrawOpaque(model, resources, context, compiled);
         glFinish();
     };
-    draw(&cache);  // uploads the texture and compiles the lists
-    draw(nullptr);
+    draw(true);  // uploads the texture and compiles the lists
+    draw(false);
     std::vector<double> compiled, direct;
     std::vector<uint8_t> compiledPixels, directPixels;
     for (int i = 0; i < frames; ++i) {
         auto t0 = Clock::now();
-        draw(&cache);
+        draw(true);
         compiled.push_back(Ms(Clock::now() - t0));
         if (i == 0) compiledPixels = gl->ReadPixels();
         t0 = Clock::now();
-        draw(nullptr);
+        draw(false);
         direct.push_back(Ms(Clock::now() - t0));
         if (i == 0) directPixels = gl->ReadPixels();
     }
     result.compiled = Median(compiled);
     result.direct = Median(direct);
     result.samePixels = compiledPixels == directPixels;
-    cache.Release();
-    ReleaseTextures(model);
+    resources.Release();
     return result;
 }
 
@@ -209,7 +210,8 @@ int main(int argc, char** argv) {
             return 2;
         }
     }
-    ErrorLog::Instance().SetMirror(
+    ErrorLog log;
+    log.SetMirror(
         [](std::string_view line) { std::fprintf(stderr, "log: %.*s\n", static_cast<int>(line.size()), line.data()); });
 
     char dirTemplate[] = "/tmp/pelorus-bench-XXXXXX";
@@ -221,11 +223,11 @@ int main(int argc, char** argv) {
     options.extraTextureDirs = {dir};
 
     // 250 x 400 quads: 200,000 triangles.
-    auto model = RWXObject::FromText(SphereScript(250, 400, 4, 0.6, 1.0), 0, 0, 0, options, "sphere.rwx");
+    auto model = RWXObject::FromText(SphereScript(250, 400, 4, 0.6, 1.0), 0, 0, 0, log, options, "sphere.rwx");
     std::printf("opaque model: %lld triangles, %zu textures\n", static_cast<long long>(model->CountTriangles()),
                 model->Textures().size());
     for (const int size : {small, 256}) {
-        const OpaqueResult r = TimeOpaque(*model, size, frames);
+        const OpaqueResult r = TimeOpaque(*model, size, frames, log);
         if (r.compiled <= 0) {
             std::fprintf(stderr, "no OpenGL context\n");
             return 1;
@@ -237,8 +239,8 @@ int main(int argc, char** argv) {
     // Five translucent spheres of 20,000 triangles each: 100,000 triangles.
     std::vector<std::unique_ptr<RWXObject>> panes;
     for (int i = 0; i < 5; ++i)
-        panes.push_back(
-            RWXObject::FromText(SphereScript(100, 100, 1, 0.2, 0.5), 0.3 * i - 0.6, 0, -0.2 * i, options, "glass.rwx"));
+        panes.push_back(RWXObject::FromText(SphereScript(100, 100, 1, 0.2, 0.5), 0.3 * i - 0.6, 0, -0.2 * i, log,
+                                            options, "glass.rwx"));
     std::size_t count = 0;
     const double sortMs = TimeTranslucent(std::move(panes), frames, count);
     std::printf("transparent pass: %zu triangles, depth and sort %.2f ms per frame\n", count, sortMs);

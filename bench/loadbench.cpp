@@ -60,9 +60,10 @@ int main(int argc, char** argv) {
     }
     pelorus::ReadOptions options;
     options.loadTextures = false;
+    pelorus::ErrorLog log;
     for (const char* file : files) {
         if (once) {
-            pelorus::RWXObject object(file, 0, 0, 0, options);
+            pelorus::RWXObject object(file, 0, 0, 0, log, options);
             std::printf("%s: %lld triangles\n", file, static_cast<long long>(object.CountTriangles()));
             continue;
         }
@@ -80,7 +81,7 @@ int main(int argc, char** argv) {
         for (int r = 0; r < runs; ++r) {
             cat.push_back(TimeCat(file));
             const auto start = Clock::now();
-            pelorus::RWXObject object(file, 0, 0, 0, options);
+            pelorus::RWXObject object(file, 0, 0, 0, log, options);
             load.push_back(std::chrono::duration<double>(Clock::now() - start).count());
             triangles = object.CountTriangles();
         }

@@ -9,6 +9,7 @@
 #include "reader/rwxobject.h"
 #include "reader/scenefile.h"
 #include "reader/textureload.h"
+#include "scene/translucent.h"
 
 namespace pelorus::fuzz {
 namespace {
@@ -22,8 +23,8 @@ std::string_view Text(const uint8_t* data, std::size_t size) {
 namespace {
 
 // Everything a read produced, as comparable text (doubles by their bits).
-std::string Digest(const RWXObject& o) {
-    std::string out = ErrorLog::Instance().Text();
+std::string Digest(const RWXObject& o, const ErrorLog& log) {
+    std::string out = log.Text();
     auto add = [&](const void* p, std::size_t n) { out.append(static_cast<const char*>(p), n); };
     auto clump = [&](const TClump& c) {
         ForEachClump(c, [&](const TClump& k) {
@@ -55,22 +56,22 @@ void Script(const uint8_t* data, std::size_t size) {
     ahead.plainLinesAhead = true;
     ahead.parallelFrom = size % 2 ? 0 : SIZE_MAX;
 
-    ErrorLog::Instance().Clear();
-    auto reference = RWXObject::FromText(Text(data, size), 0, 0, 0, general, "fuzz.rwx");
-    const std::string expected = Digest(*reference);
-    ErrorLog::Instance().Clear();
-    auto object = RWXObject::FromText(Text(data, size), 0, 0, 0, ahead, "fuzz.rwx");
-    if (Digest(*object) != expected) __builtin_trap();
+    ErrorLog referenceLog;
+    auto reference = RWXObject::FromText(Text(data, size), 0, 0, 0, referenceLog, general, "fuzz.rwx");
+    const std::string expected = Digest(*reference, referenceLog);
+    ErrorLog log;
+    auto object = RWXObject::FromText(Text(data, size), 0, 0, 0, log, ahead, "fuzz.rwx");
+    if (Digest(*object, log) != expected) __builtin_trap();
 
-    std::vector<TranslucentRef> translucent;
-    object->ListTranslucentTriangles(translucent);
-    if (static_cast<int64_t>(translucent.size()) != object->CountTranslucentTriangles()) __builtin_trap();
+    TranslucentList translucent;
+    AppendTranslucent(translucent, *object, false);
+    if (static_cast<int64_t>(translucent.records.size()) != object->CountTranslucentTriangles()) __builtin_trap();
     (void)object->CountTriangles();
 }
 
 void ObjectMap(const uint8_t* data, std::size_t size) {
-    ErrorLog::Instance().Clear();
-    (void)ParseObjectMap(Text(data, size), "fuzz.txt");
+    ErrorLog log;
+    (void)ParseObjectMap(Text(data, size), "fuzz.txt", log);
 }
 
 void BmpMask(const uint8_t* data, std::size_t size) {

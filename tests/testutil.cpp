@@ -38,20 +38,19 @@ std::string TempDir::Write(std::string_view name, std::string_view content) cons
     return p.string();
 }
 
-LogCapture::LogCapture() : mark_(ErrorLog::Instance().LineCount()) {}
-
-std::vector<std::string> LogCapture::Lines() const {
-    return ErrorLog::Instance().LinesSince(mark_);
-}
-
 ReadOptions NoTextures() {
     ReadOptions options;
     options.loadTextures = false;
     return options;
 }
 
+std::unique_ptr<RWXObject> ReadScript(std::string_view text, ErrorLog& log, ReadOptions options) {
+    return RWXObject::FromText(text, 0, 0, 0, log, std::move(options), "test.rwx");
+}
+
 std::unique_ptr<RWXObject> ReadScript(std::string_view text, ReadOptions options) {
-    return RWXObject::FromText(text, 0, 0, 0, std::move(options), "test.rwx");
+    ErrorLog ignored;
+    return ReadScript(text, ignored, std::move(options));
 }
 
 bool WriteZip(const std::string& path, const std::string& member, std::string_view data, const std::string& password) {
@@ -107,6 +106,62 @@ std::string SourceDir() {
 }
 std::string DataDir() {
     return std::string(PELORUS_SOURCE_DIR) + "/tests/data";
+}
+
+std::string EncodeJpeg(int w, int h, const std::vector<uint8_t>& rgb) {
+    const std::vector<uint8_t> bytes = EncodeJpegBytes(w, h, 3, rgb);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+std::string BandsJpeg(int w, int h, const std::vector<Rgb>& bands) {
+    std::vector<uint8_t> rgb;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const Rgb& c = bands[static_cast<std::size_t>(x * static_cast<int>(bands.size()) / w)];
+            rgb.insert(rgb.end(), {static_cast<uint8_t>(c.r), static_cast<uint8_t>(c.g), static_cast<uint8_t>(c.b)});
+        }
+    return EncodeJpeg(w, h, rgb);
+}
+
+std::string FramesJpeg(int side, const std::vector<Rgb>& frames) {
+    std::vector<uint8_t> rgb;
+    for (const Rgb& c : frames)
+        for (int i = 0; i < side * side; ++i)
+            rgb.insert(rgb.end(), {static_cast<uint8_t>(c.r), static_cast<uint8_t>(c.g), static_cast<uint8_t>(c.b)});
+    return EncodeJpeg(side, side * static_cast<int>(frames.size()), rgb);
+}
+
+std::string EncodeGreyBmp(int w, int h, const std::vector<uint8_t>& grey) {
+    const int stride = (w * 3 + 3) / 4 * 4;
+    const uint32_t dataSize = static_cast<uint32_t>(stride * h);
+    std::string out;
+    auto u16 = [&](uint32_t v) { out += static_cast<char>(v & 0xFF), out += static_cast<char>((v >> 8) & 0xFF); };
+    auto u32 = [&](uint32_t v) { u16(v & 0xFFFF), u16(v >> 16); };
+    out += "BM";
+    u32(54 + dataSize), u32(0), u32(54);
+    u32(40), u32(static_cast<uint32_t>(w)), u32(static_cast<uint32_t>(h)), u16(1), u16(24), u32(0), u32(dataSize);
+    u32(2835), u32(2835), u32(0), u32(0);
+    for (int y = h - 1; y >= 0; --y) {
+        for (int x = 0; x < w; ++x)
+            for (int c = 0; c < 3; ++c) out += static_cast<char>(grey[static_cast<std::size_t>(y * w + x)]);
+        for (int p = w * 3; p < stride; ++p) out += '\0';
+    }
+    return out;
+}
+
+ReadOptions TexturesFrom(const std::string& dir) {
+    ReadOptions options;
+    options.programDir = dir;
+    options.extraTextureDirs = {dir};
+    return options;
+}
+
+bool Near(const Rgb& a, const Rgb& b, int tolerance) {
+    return std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance && std::abs(a.b - b.b) <= tolerance;
+}
+
+std::string ToString(const Rgb& c) {
+    return "(" + std::to_string(c.r) + ", " + std::to_string(c.g) + ", " + std::to_string(c.b) + ")";
 }
 
 }  // namespace pelorus::test

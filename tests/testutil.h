@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/errorlog.h"
 #include "reader/rwxobject.h"
 
 namespace pelorus::test {
@@ -27,18 +28,13 @@ private:
     std::string path_;
 };
 
-// Collects the error-log lines written from its construction on.
-class LogCapture {
-public:
-    LogCapture();
-    std::vector<std::string> Lines() const;
-
-private:
-    std::size_t mark_;
-};
+// A test's own error log: what the code under test wrote to it is in Lines().
+using LogCapture = ErrorLog;
 
 ReadOptions NoTextures();
-// Reads a script from text, at offset (0, 0, 0), without textures unless `options` say otherwise.
+// Reads a script from text, at offset (0, 0, 0), without textures unless `options` say otherwise,
+// writing its error lines to `log` (or nowhere).
+std::unique_ptr<RWXObject> ReadScript(std::string_view text, ErrorLog& log, ReadOptions options = NoTextures());
 std::unique_ptr<RWXObject> ReadScript(std::string_view text, ReadOptions options = NoTextures());
 
 // Writes a zip archive at `path` (folders created) holding one member, encrypted with AES-256
@@ -51,6 +47,27 @@ bool WriteZip(const std::string& path, const std::string& member, std::string_vi
 // boundaries decode to that colour within a few levels.
 std::vector<uint8_t> EncodeJpegBytes(int width, int height, int components, const std::vector<uint8_t>& pixels,
                                      bool progressive = false);
+
+struct Rgb {
+    int r = 0, g = 0, b = 0;
+};
+
+// True when each channel differs by at most `tolerance`.
+bool Near(const Rgb& a, const Rgb& b, int tolerance = 3);
+std::string ToString(const Rgb& c);
+
+// A JPEG of w x h pixels given as `rgb` (w x h x 3 bytes, top row first), as EncodeJpegBytes
+// makes it.
+std::string EncodeJpeg(int w, int h, const std::vector<uint8_t>& rgb);
+// A w x h image of vertical bands of equal width, one colour each, left to right.
+std::string BandsJpeg(int w, int h, const std::vector<Rgb>& bands);
+// A strip of square frames of side `side`, one colour each, top to bottom.
+std::string FramesJpeg(int side, const std::vector<Rgb>& frames);
+// A 24-bit BMP whose pixels are the grey values `grey` (w x h, top row first).
+std::string EncodeGreyBmp(int w, int h, const std::vector<uint8_t>& grey);
+
+// Reads textures from `dir` only (no TexturesPath.txt is found next to a folder that has none).
+ReadOptions TexturesFrom(const std::string& dir);
 
 // Folders of the source tree.
 std::string SourceDir();

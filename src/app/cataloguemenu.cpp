@@ -4,12 +4,14 @@
 #include <QMenu>
 #include <QString>
 
+#include "app/qtext.h"
+
 namespace pelorus {
 namespace {
 
 void AddEntries(QMenu* menu, const std::vector<CatalogueMenuEntry>& entries) {
     for (const CatalogueMenuEntry& entry : entries) {
-        QAction* action = menu->addAction(QString::fromStdString(entry.label));
+        QAction* action = menu->addAction(ToQString(entry.label));
         action->setCheckable(true);
         action->setChecked(entry.checked);
         action->setData(entry.command);
@@ -47,12 +49,12 @@ void CatalogueMenu::Rebuild(const std::vector<CatalogueMenuGroup>& groups) {
     Clear();
     if (!menu_) return;
     for (const CatalogueMenuGroup& group : groups) {
-        auto* sub = new QMenu(QString::fromStdString(group.label), menu_);
+        auto* sub = new QMenu(ToQString(group.label), menu_);
         if (group.parts.size() == 1 && group.parts.front().label.empty()) {
             AddEntries(sub, group.parts.front().entries);
         } else {
             for (const CatalogueMenuPart& part : group.parts) {
-                auto* partMenu = new QMenu(QString::fromStdString(part.label), sub);
+                auto* partMenu = new QMenu(ToQString(part.label), sub);
                 AddEntries(partMenu, part.entries);
                 sub->addMenu(partMenu);
             }

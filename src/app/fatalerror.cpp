@@ -4,14 +4,13 @@
 #include <QString>
 #include <QWindow>
 
+#include "app/qtext.h"
 #include "shell/viewershell.h"
 
 namespace pelorus {
 
 void ShowFatalMessage(std::string_view text) {
-    QMessageBox box(QMessageBox::Critical,
-                    QString::fromUtf8(kFatalCaption.data(), static_cast<qsizetype>(kFatalCaption.size())),
-                    QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())), QMessageBox::Ok);
+    QMessageBox box(QMessageBox::Critical, ToQString(kFatalCaption), ToQString(text), QMessageBox::Ok);
     box.exec();
 }
 

@@ -3,9 +3,9 @@
 #include <QOpenGLContext>
 #include <cmath>
 
-#include "shell/viewershell.h"
-#include "scene/viewmath.h"
 #include "render/worldgl.h"
+#include "scene/viewmath.h"
+#include "shell/viewershell.h"
 
 namespace pelorus {
 namespace {
@@ -50,6 +50,7 @@ QSurfaceFormat GlView::Format() {
 void GlView::ReleaseGl() {
     const bool current = isValid();
     if (current) makeCurrent();
+    if (current) renderer_.Release();
     scene_.reset();
     if (current) DeleteBackdrop(applied_.backdrop);
     applied_.backdrop = {};
@@ -68,20 +69,22 @@ void GlView::NoteAnimation() {
 void GlView::SetScene(std::unique_ptr<TObjectMap> scene) {
     const bool current = isValid();
     if (current) makeCurrent();
-    scene_ = std::move(scene);  // the previous scene releases its textures and lists here
+    if (current) renderer_.Release();  // what the card holds for the previous scene
+    scene_ = std::move(scene);
     if (current) doneCurrent();
     NoteAnimation();
     update();
 }
 
-void GlView::ApplyWorld(const WorldLook& look, const ReadOptions& options) {
+void GlView::ApplyWorld(const WorldLook& look, ErrorLog& log, const ReadOptions& options) {
     if (!isValid()) {
         pendingLook_ = look;
+        pendingLog_ = &log;
         pendingOptions_ = options;
         return;
     }
     makeCurrent();
-    pelorus::ApplyWorld(look, applied_, scene_.get(), options);
+    pelorus::ApplyWorld(look, applied_, scene_.get(), renderer_, log, options);
     doneCurrent();
     NoteAnimation();
     update();
@@ -102,8 +105,8 @@ void GlView::initializeGL() {
         return;
     }
     hadContext_ = true;
-    if (pendingLook_) {
-        pelorus::ApplyWorld(*pendingLook_, applied_, scene_.get(), pendingOptions_);
+    if (pendingLook_ && pendingLog_) {
+        pelorus::ApplyWorld(*pendingLook_, applied_, scene_.get(), renderer_, *pendingLog_, pendingOptions_);
         pendingLook_.reset();
         NoteAnimation();
     }
@@ -119,7 +122,7 @@ void GlView::paintGL() {
            static_cast<int32_t>(std::lround(height() * ratio)));
     context_.timeMs = SteadyMilliseconds();
     SetFog(applied_, context_.flags.fog);
-    DrawFrame(viewport_, applied_, context_, scene_.get());
+    DrawFrame(viewport_, applied_, context_, scene_.get(), renderer_);
     if (animated_) animationTimer_.start(static_cast<int>(MillisecondsToNextAnimationFrame(context_.timeMs)));
 }
 

@@ -12,6 +12,7 @@
 #include "app/sceneview.h"
 #include "render/frame.h"
 #include "render/modeldraw.h"
+#include "render/scenedraw.h"
 
 namespace pelorus {
 
@@ -29,7 +30,7 @@ public:
     void SetScene(std::unique_ptr<TObjectMap> scene) override;
     const TObjectMap* Scene() const override { return scene_.get(); }
     // Before the context exists the world is kept and applied as soon as it does.
-    void ApplyWorld(const WorldLook& look, const ReadOptions& options) override;
+    void ApplyWorld(const WorldLook& look, ErrorLog& log, const ReadOptions& options) override;
     void Redraw(const ViewFlags& flags, const Camera& camera) override;
     bool Ready() const override { return isValid(); }
 
@@ -47,9 +48,13 @@ private:
     void ReleaseGl();
     void NoteAnimation();
 
+    // The renderer goes after the scene (declared first, destroyed last), its resources released
+    // with the context current before either goes.
+    SceneRenderer renderer_;
     std::unique_ptr<TObjectMap> scene_;
     AppliedWorld applied_;
     std::optional<WorldLook> pendingLook_;
+    ErrorLog* pendingLog_ = nullptr;
     ReadOptions pendingOptions_;
     Viewport viewport_;
     DrawContext context_;

@@ -2,9 +2,9 @@
 #include <string>
 #include <vector>
 
-#include "shell/cli.h"
 #include "app/screenshot.h"
 #include "app/viewerapp.h"
+#include "shell/cli.h"
 
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);

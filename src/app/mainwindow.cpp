@@ -16,12 +16,12 @@
 #include <QWindow>
 #include <cmath>
 
-#include "shell/catalogue.h"
 #include "app/glview.h"
-#include "shell/objectinfo.h"
 #include "app/objectproperties.h"
-#include "platform/errorlog.h"
+#include "app/qtext.h"
 #include "platform/paths.h"
+#include "shell/catalogue.h"
+#include "shell/objectinfo.h"
 
 namespace pelorus {
 namespace {
@@ -30,7 +30,7 @@ namespace {
 constexpr int kReloadDelayMs = 250;
 
 QString Text(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    return ToQString(text);
 }
 
 // The local file a drop names first; "" when the first item is not a local file.
@@ -42,7 +42,8 @@ std::string FirstDroppedFile(const QMimeData* data) {
 
 }  // namespace
 
-MainWindow::MainWindow(MainWindowOptions options) : options_(std::move(options)) {
+MainWindow::MainWindow(MainWindowOptions options)
+    : options_(std::move(options)), log_(options_.log ? options_.log : &ownLog_) {
     setObjectName("PELO_GLWindowClass");
     setWindowTitle(Text(kMainWindowTitle));
     setAcceptDrops(true);
@@ -119,17 +120,6 @@ std::string MainWindow::RecentPath() const {
     return JoinPath(settingsFolder_, kRecentFileName);
 }
 
-QAction* MainWindow::InsertObjectSubmenu(QMenu* submenu) {
-    QAction* action = objectMenu_->insertMenu(objectSeparator_, submenu);
-    objectSubmenus_.push_back(action);
-    return action;
-}
-
-void MainWindow::RemoveObjectSubmenus() {
-    for (QAction* action : objectSubmenus_) objectMenu_->removeAction(action);
-    objectSubmenus_.clear();
-}
-
 void MainWindow::SyncChecks() {
     for (const auto& [command, action] : actions_)
         if (action->isCheckable()) action->setChecked(shell_.Checked(command));
@@ -145,42 +135,42 @@ void MainWindow::Dispatch(int32_t command) {
 
 void MainWindow::Carry(ShellAction action, int32_t command) {
     switch (action) {
-        case ShellAction::kNone:
+        case ShellAction::None:
             break;
-        case ShellAction::kRedraw:
+        case ShellAction::Redraw:
             SyncChecks();
             RequestRedraw();
             break;
-        case ShellAction::kOpenDialog:
+        case ShellAction::OpenDialog:
             OpenWithDialog();
             break;
-        case ShellAction::kReload:
+        case ShellAction::Reload:
             LoadCurrentFile();
             break;
-        case ShellAction::kOpenRecent:
+        case ShellAction::OpenRecent:
             OpenRecent(static_cast<std::size_t>(command - kFirstRecentCommand));
             break;
-        case ShellAction::kObjectProperties:
+        case ShellAction::ObjectProperties:
             ShowProperties();
             break;
-        case ShellAction::kWorldProperties:
+        case ShellAction::WorldProperties:
             emit worldPropertiesRequested();
             break;
-        case ShellAction::kExit:
+        case ShellAction::Exit:
             close();
             break;
-        case ShellAction::kTopMost:
+        case ShellAction::TopMost:
             SyncChecks();
             ApplyTopMost();
             break;
-        case ShellAction::kAutoReload:
+        case ShellAction::AutoReload:
             SyncChecks();
             WatchSources();
             break;
-        case ShellAction::kAbout:
+        case ShellAction::About:
             QMessageBox::about(this, Text(AboutTitle()), Text(AboutText()));
             break;
-        case ShellAction::kCatalogue:
+        case ShellAction::Catalogue:
             emit catalogueRequested(command);
             break;
     }
@@ -219,19 +209,20 @@ void MainWindow::OpenCatalogueScript(const std::string& path, std::vector<std::s
     }
     // The extraction has written its error line; reading the missing script would add a second.
     std::vector<std::unique_ptr<RWXObject>> objects;
-    objects.push_back(RWXObject::FromText("", 0.0, 0.025, 0.0, ModelReadOptions(), currentFile_));
+    objects.push_back(RWXObject::FromText("", 0.0, 0.025, 0.0, *log_, ModelReadOptions(), currentFile_));
     ShowScene(std::make_unique<TObjectMap>(std::move(objects)));
 }
 
 ReadOptions MainWindow::ModelReadOptions() const {
     ReadOptions options = options_.readOptions;
+    options.baseFolder = CurrentDirectory();
     options.extraTextureDirs.insert(options.extraTextureDirs.end(), entryTextureDirs_.begin(), entryTextureDirs_.end());
     return options;
 }
 
 void MainWindow::LoadCurrentFile() {
     ShowScene(currentFile_.empty() ? std::make_unique<TObjectMap>()
-                                   : TObjectMap::FromFile(currentFile_, ModelReadOptions()));
+                                   : TObjectMap::FromFile(currentFile_, *log_, ModelReadOptions()));
 }
 
 void MainWindow::ShowScene(std::unique_ptr<TObjectMap> scene) {
@@ -249,7 +240,9 @@ void MainWindow::SetWorldSource(std::function<CurrentWorld()> source) {
 void MainWindow::ApplyCurrentWorld() {
     const CurrentWorld world = worldSource_ ? worldSource_() : CurrentWorld{};
     worldName_ = world.name;
-    view_->ApplyWorld(world.look, options_.readOptions);
+    ReadOptions options = options_.readOptions;
+    options.baseFolder = CurrentDirectory();
+    view_->ApplyWorld(world.look, *log_, options);
     RefreshProperties();
     RequestRedraw();
     emit worldApplied();
@@ -303,7 +296,7 @@ void MainWindow::Remember(const std::string& path) {
     if (!recent_.Add(path)) return;
     std::string error;
     if (!SaveRecentFiles(RecentPath(), recent_, &error))
-        LogLine("Couldn't save the list of recent files \"" + RecentPath() + "\": " + error + ".");
+        log_->Append("Couldn't save the list of recent files \"" + RecentPath() + "\": " + error + ".");
     RebuildRecentMenu();
 }
 
@@ -358,7 +351,7 @@ void MainWindow::CheckSources() {
 // ---- Object Properties -----------------------------------------------------------------------
 
 void MainWindow::ShowProperties() {
-    if (!properties_) properties_ = new ObjectProperties(this);
+    if (!properties_) properties_ = new ObjectProperties(this, *log_);
     RefreshProperties();
     properties_->show();
     properties_->raise();
@@ -402,7 +395,7 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
         return;
     }
     const ShellAction action = shell_.Character(text.front().unicode());
-    if (action == ShellAction::kNone) {
+    if (action == ShellAction::None) {
         QMainWindow::keyPressEvent(event);
         return;
     }

@@ -16,12 +16,13 @@
 #include <vector>
 
 #include "app/fatalerror.h"
-#include "shell/filewatch.h"
-#include "shell/recentfiles.h"
 #include "app/sceneview.h"
-#include "shell/viewershell.h"
+#include "platform/errorlog.h"
 #include "reader/rwxobject.h"
 #include "scene/worldlook.h"
+#include "shell/filewatch.h"
+#include "shell/recentfiles.h"
+#include "shell/viewershell.h"
 
 class QMenu;
 
@@ -38,9 +39,13 @@ struct CurrentWorld {
 struct MainWindowOptions {
     // The OpenGL view; without it a PlainView stands in (no OpenGL, for the offscreen platform).
     bool glView = true;
+    // The error log every load writes to and Object Properties shows; null gives the window one
+    // of its own.
+    ErrorLog* log = nullptr;
     // The folder of "Recent.txt" (beside "Worlds.txt"); "" is the current folder at construction.
     std::string settingsFolder;
-    // Where textures are looked for.
+    // Where textures are looked for (the base folder of every read is the current folder at
+    // the moment of reading).
     ReadOptions readOptions;
     // How a failure to make a window is reported.
     FatalReporter fatal = ShowFatalMessage;
@@ -72,9 +77,6 @@ public:
     // applies the current world.
     void LoadCurrentFile();
 
-    // Where the next loads look for textures (a catalogue adds its own folders).
-    void SetReadOptions(ReadOptions options) { options_.readOptions = std::move(options); }
-
     // Where the world comes from; by default the built-in default world. Then applies it when a
     // scene is shown (before the first load there is nothing to apply it to: the load will).
     void SetWorldSource(std::function<CurrentWorld()> source);
@@ -82,10 +84,6 @@ public:
     // emits worldApplied.
     void ApplyCurrentWorld();
 
-    // Puts `submenu` into the Object menu just above its separator, after the submenus put there
-    // before; returns its menu item. RemoveObjectSubmenus takes them all out again.
-    QAction* InsertObjectSubmenu(QMenu* submenu);
-    void RemoveObjectSubmenus();
     // The Object menu and its separator, for menus that manage their own items there. Items
     // whose command number (QAction::data) is kFirstCatalogueCommand or above, anywhere below
     // the menu bar, are dispatched when triggered.
@@ -96,6 +94,8 @@ public:
     void Dispatch(int32_t command);
 
     const ViewerShell& Shell() const { return shell_; }
+    // The log every load writes to.
+    ErrorLog& Log() const { return *log_; }
     const std::string& CurrentFile() const { return currentFile_; }
     SceneView& View() { return *view_; }
     // The objects of the file shown (without ground and skybox).
@@ -157,6 +157,8 @@ private:
     QPoint ViewPoint(const QPointF& windowPoint) const;
 
     MainWindowOptions options_;
+    ErrorLog ownLog_;
+    ErrorLog* log_ = nullptr;
     ViewerShell shell_;
     SceneView* view_ = nullptr;
     std::string currentFile_;
@@ -168,7 +170,6 @@ private:
     QMenu* recentMenu_ = nullptr;
     QMenu* objectMenu_ = nullptr;
     QAction* objectSeparator_ = nullptr;
-    std::vector<QAction*> objectSubmenus_;
     ObjectProperties* properties_ = nullptr;
     std::string settingsFolder_;
     RecentFiles recent_;

@@ -12,13 +12,15 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+#include "app/qtext.h"
+
 namespace pelorus {
 namespace {
 
 constexpr int kErrorsTab = 2;
 
 QString Text(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    return ToQString(text);
 }
 
 QLabel* ValueLabel(const char* name, const QString& text, QWidget* parent) {
@@ -38,7 +40,7 @@ QHBoxLayout* CountLine(const QString& caption, QLabel* value) {
 
 }  // namespace
 
-ObjectProperties::ObjectProperties(QWidget* owner) : QDialog(owner, Qt::Tool) {
+ObjectProperties::ObjectProperties(QWidget* owner, const ErrorLog& log) : QDialog(owner, Qt::Tool), log_(log) {
     setObjectName("PELO_OPWindowClass");
     setWindowTitle("Object Properties");
     setModal(false);
@@ -146,7 +148,7 @@ void ObjectProperties::SetContent(const GeneralInfo& general, const std::vector<
 }
 
 void ObjectProperties::RefreshErrors() {
-    const ErrorsInfo info = ErrorsInfoNow();
+    const ErrorsInfo info = ErrorsInfoOf(log_);
     errors_->setPlainText(Text(info.text));
     errorCount_->setText(Text(info.count));
     errors_->moveCursor(QTextCursor::End);

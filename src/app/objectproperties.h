@@ -18,8 +18,9 @@ namespace pelorus {
 class ObjectProperties final : public QDialog {
     Q_OBJECT
 public:
-    // A window owned by `owner` (kept above it), at (200, 100), 422 x 500, General page first.
-    explicit ObjectProperties(QWidget* owner);
+    // A window owned by `owner` (kept above it), at (200, 100), 422 x 500, General page first,
+    // showing `log` (which must outlive it) on its Errors page.
+    ObjectProperties(QWidget* owner, const ErrorLog& log);
 
     // What the General and Textures pages show from now on.
     void SetContent(const GeneralInfo& general, const std::vector<TextureRow>& textures);
@@ -46,6 +47,7 @@ private:
     QTreeWidget* textureList_ = nullptr;
     QLabel* errorCount_ = nullptr;
     QPlainTextEdit* errors_ = nullptr;
+    const ErrorLog& log_;
 };
 
 }  // namespace pelorus

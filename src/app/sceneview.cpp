@@ -1,7 +1,5 @@
 #include "app/sceneview.h"
 
-#include "render/worldgl.h"
-
 namespace pelorus {
 
 PlainView::PlainView(QWidget* parent) : QWidget(parent) {
@@ -13,12 +11,11 @@ void PlainView::SetScene(std::unique_ptr<TObjectMap> scene) {
     scene_ = std::move(scene);
 }
 
-void PlainView::ApplyWorld(const WorldLook& look, const ReadOptions& options) {
+void PlainView::ApplyWorld(const WorldLook& look, ErrorLog& log, const ReadOptions& options) {
     look_ = look;
     if (!scene_) return;
     // The same models as with OpenGL, so that the scene holds what would be drawn.
-    scene_->SetGround(ReadWorldModel(look.groundPath, kGroundOffset, options));
-    scene_->SetSkybox(ReadWorldModel(look.skyboxPath, kSkyboxOffset, options));
+    (void)SetWorldModels(*scene_, look, log, options);
 }
 
 void PlainView::Redraw(const ViewFlags& flags, const Camera& camera) {

@@ -7,8 +7,9 @@
 #include <cstdint>
 #include <memory>
 
+#include "platform/errorlog.h"
 #include "reader/rwxobject.h"
-#include "render/objectmap.h"
+#include "scene/objectmap.h"
 #include "scene/viewstate.h"
 #include "scene/worldlook.h"
 
@@ -26,8 +27,9 @@ public:
     virtual const TObjectMap* Scene() const = 0;
 
     // Applies a world to what is shown: the scene gets a new ground and skybox read from the
-    // look's paths; with OpenGL also the backdrop, lights, fog and clear colour.
-    virtual void ApplyWorld(const WorldLook& look, const ReadOptions& options) = 0;
+    // look's paths; with OpenGL also the backdrop, lights, fog and clear colour. Reading problems
+    // go to `log`.
+    virtual void ApplyWorld(const WorldLook& look, ErrorLog& log, const ReadOptions& options) = 0;
 
     // Shows the view with these flags and camera: a redraw is scheduled (several requests before
     // it is drawn give one frame).
@@ -45,7 +47,7 @@ public:
     QWidget* Widget() override { return this; }
     void SetScene(std::unique_ptr<TObjectMap> scene) override;
     const TObjectMap* Scene() const override { return scene_.get(); }
-    void ApplyWorld(const WorldLook& look, const ReadOptions& options) override;
+    void ApplyWorld(const WorldLook& look, ErrorLog& log, const ReadOptions& options) override;
     void Redraw(const ViewFlags& flags, const Camera& camera) override;
     bool Ready() const override { return true; }
 

@@ -1,27 +1,28 @@
 #include "app/screenshot.h"
 
+#include <QBuffer>
+#include <QByteArray>
 #include <QImage>
-#include <QSaveFile>
-#include <QString>
 #include <charconv>
 #include <cmath>
 #include <memory>
 
-#include "shell/worlds.h"
+#include "platform/atomicfile.h"
 #include "platform/errorlog.h"
 #include "platform/paths.h"
+#include "platform/text.h"
+#include "reader/scenefile.h"
 #include "render/frame.h"
 #include "render/headless.h"
-#include "render/objectmap.h"
-#include "scene/viewmath.h"
+#include "render/scenedraw.h"
 #include "render/worldgl.h"
+#include "scene/objectmap.h"
+#include "scene/viewmath.h"
+#include "shell/cli.h"
+#include "shell/worlds.h"
 
 namespace pelorus {
 namespace {
-
-constexpr const char* kScreenshotUsage =
-    "Usage: pelorus --screenshot OUT.png [--size WxH] [--yaw DEG] [--pitch DEG] [--height H]\n"
-    "                            [--distance D] [--world NAME|FILE] [--view LIST] [--time MS] [FILE]\n";
 
 bool ParseDouble(std::string_view text, double& out) {
     if (text.empty()) return false;
@@ -66,9 +67,9 @@ bool* FlagNamed(std::string_view name, ViewFlags& flags) {
     return nullptr;
 }
 
-// Prints the error-log lines written since `mark`.
-void PrintErrors(std::size_t mark, const std::string& file, std::ostream& err) {
-    for (const std::string& line : ErrorLog::Instance().LinesSince(mark))
+// Prints the lines of `log`, each after the name of the file drawn.
+void PrintErrors(const ErrorLog& log, const std::string& file, std::ostream& err) {
+    for (const std::string& line : log.Lines())
         err << (file.empty() ? std::string("pelorus") : file) << ": " << line << "\n";
 }
 
@@ -76,30 +77,14 @@ bool WritePng(const std::string& path, const std::vector<uint8_t>& rgba, int32_t
               std::string& error) {
     const QImage view(rgba.data(), width, height, width * 4, QImage::Format_RGBA8888);
     const QImage image = view.convertToFormat(QImage::Format_RGB888);
-    QSaveFile file(QString::fromStdString(path));
-    if (!file.open(QIODevice::WriteOnly)) {
-        error = file.errorString().toStdString();
+    QByteArray encoded;
+    QBuffer buffer(&encoded);
+    if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
+        error = "the image could not be encoded";
         return false;
     }
-    if (!image.save(&file, "PNG")) {
-        error =
-            file.error() != QFileDevice::NoError ? file.errorString().toStdString() : "the image could not be encoded";
-        file.cancelWriting();
-        return false;
-    }
-    if (!file.commit()) {
-        error = file.errorString().toStdString();
-        return false;
-    }
-    return true;
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b) {
-    const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-    if (a.size() != b.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (lower(a[i]) != lower(b[i])) return false;
-    return true;
+    return WriteFileAtomically(path, std::string_view(encoded.constData(), static_cast<std::size_t>(encoded.size())),
+                               &error);
 }
 
 }  // namespace
@@ -113,7 +98,7 @@ std::string WorldFileOfArgument(std::string_view value, std::string_view folder)
     for (const std::string& name : names)
         if (!match && name == value) match = &name;
     for (const std::string& name : names)
-        if (!match && EqualNoCase(name, value)) match = &name;
+        if (!match && EqualsNoCase(name, value)) match = &name;
     if (match)
         if (const std::optional<std::string> path = book.WorldFilePath(*match)) return *path;
     return std::string(value);
@@ -203,7 +188,7 @@ int RunScreenshot(const std::vector<std::string>& args, std::ostream& out, std::
     const std::vector<std::string> rest(args.empty() ? args.begin() : args.begin() + 1, args.end());
     const std::optional<ScreenshotRequest> request = ParseScreenshotArgs(rest, error);
     if (!request) {
-        err << "pelorus: " << error << "\n" << kScreenshotUsage;
+        err << "pelorus: " << error << "\n" << UsageText();
         return 2;
     }
     // Paths given on the command line are taken from the folder the tool was started in.
@@ -233,28 +218,30 @@ int RunScreenshot(const std::vector<std::string>& args, std::ostream& out, std::
     {
         // As the viewer does with a file named on its command line: read it from its own folder,
         // where relative object paths of the world then resolve too.
-        const std::string absolute = request->file.empty() ? std::string() : AbsolutePath(request->file);
-        const std::string_view folder = ParentPart(absolute);
-        std::optional<ScopedCurrentDirectory> cd;
-        if (!absolute.empty()) cd.emplace(folder.empty() ? std::string_view(".") : folder);
-        const std::size_t mark = ErrorLog::Instance().LineCount();
-        std::unique_ptr<TObjectMap> scene =
-            absolute.empty() ? std::make_unique<TObjectMap>()
-                             : TObjectMap::FromFile(cd->Changed() ? std::string(FileNamePart(absolute)) : absolute);
+        ErrorLog log;
+        ReadOptions options;
+        if (!request->file.empty()) {
+            const std::string absolute = AbsolutePath(request->file);
+            const std::string_view folder = ParentPart(absolute);
+            options.baseFolder = folder.empty() ? std::string(".") : std::string(folder);
+        }
+        auto scene = std::make_unique<TObjectMap>(ReadAsViewer(request->file, log));
+        SceneRenderer renderer;
 
         Viewport viewport;
         Resize(viewport, request->width, request->height);
         AppliedWorld world;
-        ApplyWorld(look, world, scene.get(), ReadOptions{});
+        ApplyWorld(look, world, scene.get(), renderer, log, options);
         SetFog(world, request->flags.fog);
-        PrintErrors(mark, request->file, err);
+        PrintErrors(log, request->file, err);
 
         DrawContext context;
         context.flags = request->flags;
         context.camera = request->camera;
         context.timeMs = request->timeMs ? *request->timeMs : SteadyMilliseconds();
-        DrawFrame(viewport, world, context, scene.get());
+        DrawFrame(viewport, world, context, scene.get(), renderer);
         pixels = gl->ReadPixels();
+        renderer.Release();
         scene.reset();
         DeleteBackdrop(world.backdrop);
     }

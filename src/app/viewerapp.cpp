@@ -10,10 +10,11 @@
 #include <QOpenGLContext>
 #include <QSocketNotifier>
 
-#include "shell/catalogue.h"
 #include "app/glview.h"
+#include "app/qtext.h"
 #include "app/viewersession.h"
 #include "platform/paths.h"
+#include "shell/catalogue.h"
 
 namespace pelorus {
 namespace {
@@ -83,6 +84,7 @@ std::unique_ptr<MainWindow> StartViewer(const std::vector<std::string>& args, co
     const std::string settingsFolder = options.settingsFolder.empty() ? CurrentDirectory() : options.settingsFolder;
     MainWindowOptions windowOptions;
     windowOptions.glView = options.glView;
+    windowOptions.log = options.log;
     windowOptions.settingsFolder = settingsFolder;
     windowOptions.readOptions.programDir = options.programDir;
     windowOptions.fatal = options.fatal;
@@ -128,10 +130,13 @@ int RunViewer(const std::string& programName, const std::vector<std::string>& ar
     char* argv[] = {name.data(), nullptr};
     QApplication app(argc, argv);
     QApplication::setApplicationName("Pelorus");
-    QApplication::setApplicationVersion(
-        QString::fromUtf8(ProgramVersion().data(), static_cast<qsizetype>(ProgramVersion().size())));
+    QApplication::setApplicationVersion(ToQString(ProgramVersion()));
 
-    std::unique_ptr<MainWindow> window = StartViewer(args, ViewerOptions{});
+    // The one log of the run: every load writes to it and Object Properties shows it.
+    ErrorLog log;
+    ViewerOptions options;
+    options.log = &log;
+    std::unique_ptr<MainWindow> window = StartViewer(args, options);
     if (!window) return 1;
     termination.Listen([&window] {
         if (window) window->close();

@@ -9,10 +9,13 @@
 #include "app/fatalerror.h"
 #include "app/mainwindow.h"
 #include "app/worldwindow.h"
+#include "platform/errorlog.h"
 
 namespace pelorus {
 
 struct ViewerOptions {
+    // The error log of the run, shown by Object Properties; null gives the window its own.
+    ErrorLog* log = nullptr;
     // The OpenGL view (false: the stand-in without OpenGL, for tests on the offscreen platform).
     bool glView = true;
     // Whether an OpenGL context can be made; CanMakeGlContext when empty. Asked only with glView.

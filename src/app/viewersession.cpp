@@ -3,6 +3,7 @@
 #include <QCoreApplication>
 
 #include "app/mainwindow.h"
+#include "platform/paths.h"
 
 namespace pelorus {
 namespace {
@@ -26,7 +27,7 @@ ViewerSession::ViewerSession(MainWindow& window, SessionOptions options)
     worldWindow_ = new WorldPropertiesWindow(book_, &window, MakeAsker(options_));
 
     // Scripts extracted by an earlier run are not needed any more.
-    tempFolder_ = PrepareTempFolder(options_.programDir);
+    tempFolder_ = PrepareTempFolder(options_.programDir, window.Log());
     CleanTempFolder(tempFolder_);
 
     window.SetWorldSource([this] {
@@ -71,11 +72,11 @@ void ViewerSession::ShowWorldWindow() {
 
 void ViewerSession::RebuildCatalogue() {
     // A world without an object path keeps the catalogue it found.
-    if (catalogue_.Rebuild(LookOf(book_.Shown()).objectPath)) menu_.Rebuild(catalogue_.Menu());
+    if (catalogue_.Rebuild(LookOf(book_.Shown()).objectPath, CurrentDirectory())) menu_.Rebuild(catalogue_.Menu());
 }
 
 void ViewerSession::OpenEntry(int command) {
-    const ExtractResult result = catalogue_.Open(command, tempFolder_, book_.Shown().password);
+    const ExtractResult result = catalogue_.Open(command, tempFolder_, book_.Shown().password, window_.Log());
     if (result.status == ExtractStatus::NoSuchEntry) return;  // logged; the scene stays
     window_.OpenCatalogueScript(result.scriptPath, catalogue_.TextureDirs(), result.Ok());
     // The load rebuilt the menu only when the world has an object path; the entry shows checked.

@@ -12,11 +12,11 @@
 #include <string>
 #include <string_view>
 
-#include "shell/catalogue.h"
 #include "app/cataloguemenu.h"
 #include "app/fatalerror.h"
-#include "shell/worlds.h"
 #include "app/worldwindow.h"
+#include "shell/catalogue.h"
+#include "shell/worlds.h"
 
 namespace pelorus {
 

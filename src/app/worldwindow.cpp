@@ -13,12 +13,13 @@
 #include <algorithm>
 
 #include "app/asktextdialog.h"
+#include "app/qtext.h"
 
 namespace pelorus {
 namespace {
 
 QString Q(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    return ToQString(text);
 }
 
 // The client area of the window: its 422 x 500 frame less the borders and the title bar.
@@ -44,11 +45,11 @@ public:
                         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, owner);
         switch (box.exec()) {
             case QMessageBox::Yes:
-                return DeleteAnswer::kYes;
+                return DeleteAnswer::Yes;
             case QMessageBox::No:
-                return DeleteAnswer::kNo;
+                return DeleteAnswer::No;
             default:
-                return DeleteAnswer::kCancel;
+                return DeleteAnswer::Cancel;
         }
     }
 
@@ -351,10 +352,10 @@ void WorldPropertiesWindow::NewWorld() {
 }
 
 void WorldPropertiesWindow::DeleteWorld() {
-    DeleteAnswer answer = DeleteAnswer::kCancel;
+    DeleteAnswer answer = DeleteAnswer::Cancel;
     if (book_.Selection() >= 0) {
         answer = asker_->AskDelete(this, DeleteWorldQuestion());
-        if (answer == DeleteAnswer::kCancel) return;
+        if (answer == DeleteAnswer::Cancel) return;
     }
     const std::vector<WorldMessage> messages = book_.Delete(answer);
     Refresh();

@@ -1,27 +1,18 @@
 #include "geometry/mattris.h"
 
-#include <cassert>
-
-#include "geometry/tclump.h"
-
 namespace pelorus {
 
-void MatTris::AddTriangle(const TTriangle& t) {
+void MatTris::AddTriangle(const TTriangle& t, std::span<const TVertex> vertices) {
     triangles_.push_back(t);
-    if (material_.IsFacet()) {
-        const TVertex* a = owner_->GetVertex(t[0]);
-        const TVertex* b = owner_->GetVertex(t[1]);
-        const TVertex* c = owner_->GetVertex(t[2]);
-        assert(a && b && c);
-        faceNormals_.push_back(a && b && c ? UnitFaceNormal(*a, *b, *c) : Vec3{});
+    if (!material_.IsFacet()) return;
+    const auto inside = [&](int32_t i) { return i >= 0 && static_cast<std::size_t>(i) < vertices.size(); };
+    if (!inside(t[0]) || !inside(t[1]) || !inside(t[2])) {
+        faceNormals_.push_back(Vec3{});
+        return;
     }
-}
-
-std::vector<TTriangle> MatTris::TrianglesUsingVertex(int32_t vertex) const {
-    std::vector<TTriangle> out;
-    for (const TTriangle& t : triangles_)
-        if (t[0] == vertex || t[1] == vertex || t[2] == vertex) out.push_back(t);
-    return out;
+    faceNormals_.push_back(UnitFaceNormal(vertices[static_cast<std::size_t>(t[0])],
+                                          vertices[static_cast<std::size_t>(t[1])],
+                                          vertices[static_cast<std::size_t>(t[2])]));
 }
 
 }  // namespace pelorus

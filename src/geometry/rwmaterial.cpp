@@ -1,25 +1,8 @@
 #include "geometry/rwmaterial.h"
 
-#include <algorithm>
 #include <cstring>
 
-#include "platform/text.h"
-
 namespace pelorus {
-
-void RWXMaterial::SetTexture(TextureProvider& textures, std::string_view name, std::string_view maskName) {
-    frameCount = 0;
-    if (EqualsNoCase(name, "null")) return;
-    const int32_t index = textures.LoadTexture(name, maskName);
-    if (index < 0) return;
-    const TextureFacts facts = textures.FactsOf(index);
-    const int32_t frames = std::clamp(facts.frameCount, 0, kMaxTextureFrames);
-    for (int32_t f = 0; f < frames; ++f) textureFrames[static_cast<std::size_t>(f)] = TextureFrameKey(index, f);
-    frameCount = frames;
-    mipmapping = facts.mipmapped;
-    mask = facts.mask;
-    addressMode = facts.addressMode;
-}
 
 namespace {
 
@@ -57,8 +40,14 @@ struct Hasher {
 
 std::size_t MaterialHash(const RWXMaterial& m) {
     Hasher h;
-    const uint8_t small[8] = {m.geometrySampling, m.axisAlignment, m.lightSampling, m.textureModes,
-                              m.materialModes,    m.mipmapping,    m.mask,          m.addressMode};
+    const uint8_t small[8] = {static_cast<uint8_t>(m.geometrySampling),
+                              static_cast<uint8_t>(m.axisAlignment),
+                              static_cast<uint8_t>(m.lightSampling),
+                              m.textureModes,
+                              m.materialModes,
+                              m.mipmapping,
+                              m.mask,
+                              static_cast<uint8_t>(m.addressMode)};
     h.Bytes(small, sizeof small);
     h.Color(m.color);
     h.Color(m.ambient);

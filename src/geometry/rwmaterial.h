@@ -5,11 +5,10 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <string_view>
 
 namespace pelorus {
 
-constexpr int kMaxTextureFrames = 100;
+inline constexpr int kMaxTextureFrames = 100;
 
 struct RGB {
     double r = 0, g = 0, b = 0;
@@ -28,34 +27,22 @@ constexpr int32_t FrameOfKey(uint32_t key) {
     return static_cast<int32_t>((key - 1u) % 128u);
 }
 
-// What a material copies from a loaded texture.
-struct TextureFacts {
-    int32_t frameCount = 0;
-    uint8_t mipmapped = 1;
-    uint8_t mask = 0;
-    uint8_t addressMode = 0;
-};
+// The codes below keep the numbers scripts and dumps know them by.
+enum class GeometrySampling : uint8_t { PointCloud = 0, WireFrame = 1, Solid = 2 };
+enum class AxisAlignment : uint8_t { None = 0, ZOrientX = 1, ZOrientY = 2, XYZ = 3 };
+enum class LightSampling : uint8_t { Vertex = 0, Facet = 1 };
+enum class AddressMode : uint8_t { Wrap = 0, Mirror = 1, Clamp = 2 };
 
-// Whoever owns the textures of the model being read (the object).
-class TextureProvider {
-public:
-    // The index of the texture `name` with mask `mask` ("" for none), loading it the first time;
-    // -1 when there is no texture.
-    virtual int32_t LoadTexture(std::string_view name, std::string_view mask) = 0;
-    virtual TextureFacts FactsOf(int32_t index) const = 0;
-
-protected:
-    ~TextureProvider() = default;
-};
-
-enum TextureModeBits : uint8_t { kLit = 1, kForeshorten = 2, kFilter = 4 };
-enum MaterialModeBits : uint8_t { kDouble = 1 };
-enum AddressModes : uint8_t { kWrap = 0, kMirror = 1, kClamp = 2 };
+// Bits of RWXMaterial::textureModes and RWXMaterial::materialModes.
+inline constexpr uint8_t kTextureLit = 1;
+inline constexpr uint8_t kTextureForeshorten = 2;
+inline constexpr uint8_t kTextureFilter = 4;
+inline constexpr uint8_t kMaterialDouble = 1;
 
 struct RWXMaterial {
-    uint8_t geometrySampling = 2;  // 0 point cloud, 1 wire frame, 2 solid
-    uint8_t axisAlignment = 0;     // 0 none, 1 ZOrientX, 2 ZOrientY, 3 XYZ
-    uint8_t lightSampling = 1;     // 0 vertex, 1 facet
+    GeometrySampling geometrySampling = GeometrySampling::Solid;
+    AxisAlignment axisAlignment = AxisAlignment::None;
+    LightSampling lightSampling = LightSampling::Facet;
     RGB color;
     RGB ambient;
     RGB diffuse;
@@ -65,26 +52,22 @@ struct RWXMaterial {
     // in equality (a later texture with fewer frames leaves the rest as they were).
     std::array<uint32_t, kMaxTextureFrames> textureFrames{};
     int32_t frameCount = 0;
-    uint8_t textureModes = kLit | kForeshorten | kFilter;
+    uint8_t textureModes = kTextureLit | kTextureForeshorten | kTextureFilter;
     uint8_t materialModes = 0;
     uint8_t mipmapping = 1;
     uint8_t mask = 0;
-    uint8_t addressMode = kWrap;
+    AddressMode addressMode = AddressMode::Wrap;
 
     bool operator==(const RWXMaterial&) const = default;
 
     bool IsOpaque() const { return opacity == 1.0 && mask == 0; }
     bool IsMasked() const { return mask != 0; }
-    bool IsAxisAligned() const { return axisAlignment != 0; }
-    bool IsFacet() const { return lightSampling == 1; }
+    bool IsAxisAligned() const { return axisAlignment != AxisAlignment::None; }
+    bool IsFacet() const { return lightSampling == LightSampling::Facet; }
+    bool IsDoubleSided() const { return (materialModes & kMaterialDouble) != 0; }
     bool HasTexture() const { return frameCount > 0; }
     // The texture's index in the object's list, or -1 when the material has none.
     int32_t TextureIndex() const { return frameCount > 0 ? TextureOfKey(textureFrames[0]) : -1; }
-
-    // Drops the current texture, then (unless `name` is "null" in any case, or the texture cannot
-    // be loaded) takes the texture's frames, mipmap, mask and address-mode facts. When no texture
-    // is taken those three flags keep the previous texture's values.
-    void SetTexture(TextureProvider& textures, std::string_view name, std::string_view mask);
 };
 
 // A hash consistent with equality.

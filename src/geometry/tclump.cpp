@@ -4,13 +4,8 @@
 #include <cmath>
 
 #include "geometry/tessellate.h"
-#include "geometry/tproto.h"
-#include "reader/rwxobject.h"
-#include "reader/rwxstate.h"
 
 namespace pelorus {
-
-TClump::TClump(RWXObject* owner) : owner_(owner) {}
 
 TClump::~TClump() {
     // Take the descendants apart one by one: nesting depth must not cost stack depth.
@@ -24,7 +19,7 @@ TClump::~TClump() {
 }
 
 TClump* TClump::AddChild() {
-    children_.push_back(std::make_unique<TClump>(owner_));
+    children_.push_back(std::make_unique<TClump>());
     return children_.back().get();
 }
 
@@ -33,158 +28,16 @@ void TClump::FinishReading() {
     cachedVersion_ = 0;
 }
 
-// ---- Reading one line -------------------------------------------------------------------
-
-RWXCommand TClump::HandleLine(std::string_view line) {
-    LineTokens args(line, owner_->ReadableEnd());
-    const RWXCommand code = CommandCode(args.Word());
-    switch (code) {
-        case RWXCommand::Vertex:
-        case RWXCommand::VertexExt:
-            return ReadVertex(args) ? RWXCommand::Empty : RWXCommand::Unknown;
-        case RWXCommand::Triangle:
-        case RWXCommand::TriangleExt:
-            return ReadFace(args, 3) ? RWXCommand::Empty : RWXCommand::Unknown;
-        case RWXCommand::Quad:
-        case RWXCommand::QuadExt:
-            return ReadFace(args, 4) ? RWXCommand::Empty : RWXCommand::Unknown;
-        case RWXCommand::Polygon:
-        case RWXCommand::PolygonExt:
-            return ReadPolygon(args) ? RWXCommand::Empty : RWXCommand::Unknown;
-        case RWXCommand::Block:
-        case RWXCommand::Cone:
-        case RWXCommand::Cylinder:
-        case RWXCommand::Disc:
-        case RWXCommand::Hemisphere:
-        case RWXCommand::Sphere:
-            // Primitive shapes are read and build nothing.
-            return RWXCommand::Empty;
-        case RWXCommand::ProtoInstance:
-            InstanceProto(args.Word());
-            return RWXCommand::Empty;
-        case RWXCommand::ProtoInstanceGeometry:
-            InstanceProtoGeometry(args.Word());
-            return RWXCommand::Empty;
-        case RWXCommand::ClumpBegin:
-        case RWXCommand::ClumpEnd:
-        case RWXCommand::ModelBegin:
-        case RWXCommand::ModelEnd:
-        case RWXCommand::ProtoBegin:
-        case RWXCommand::ProtoEnd:
-        case RWXCommand::Comment:
-        case RWXCommand::Unknown:
-        case RWXCommand::Empty:
-            return code;
-        default:
-            RunStateCommand(code, args, owner_->State(), *owner_);
-            return RWXCommand::Empty;
-    }
-}
-
-bool TClump::ReadVertex(LineTokens& args) {
-    TVertex v;
-    if (!args.Number(v.x) || !args.Number(v.y) || !args.Number(v.z)) return false;
-    RWXState& state = owner_->State();
-    const RGB& prelight = state.CurrentPrelight();
-    v.r = prelight.r;
-    v.g = prelight.g;
-    v.b = prelight.b;
-    bool setPrelight = false;
-    for (std::string_view word = args.Word(); !word.empty(); word = args.Word()) {
-        switch (ValueCode(word)) {
-            case RWXOption::UV:
-                if (!args.Number(v.u) || !args.Number(v.v)) return false;
-                break;
-            case RWXOption::Normal: {
-                double ignored[3];
-                if (!args.Number(ignored[0]) || !args.Number(ignored[1]) || !args.Number(ignored[2])) return false;
-                break;
-            }
-            case RWXOption::Prelight:
-                if (!args.Number(v.r) || !args.Number(v.g) || !args.Number(v.b)) return false;
-                setPrelight = true;
-                break;
-            default:
-                break;
-        }
-    }
-    if (setPrelight) state.SetPrelight({v.r, v.g, v.b});
-    AddVertex(v);
-    return true;
-}
-
-RWXCommand TClump::HandleLexed(const LexedLine& lexed) {
-    switch (lexed.kind) {
-        case LexedLine::Vertex:
-        case LexedLine::VertexUV: {
-            const RGB& prelight = owner_->State().CurrentPrelight();
-            TVertex v;
-            v.x = lexed.xyzuv[0];
-            v.y = lexed.xyzuv[1];
-            v.z = lexed.xyzuv[2];
-            if (lexed.kind == LexedLine::VertexUV) {
-                v.u = lexed.xyzuv[3];
-                v.v = lexed.xyzuv[4];
-            }
-            v.r = prelight.r;
-            v.g = prelight.g;
-            v.b = prelight.b;
-            AddVertex(v);
-            return RWXCommand::Empty;
-        }
-        case LexedLine::Triangle:
-            return AddFace(lexed.corners, 3) ? RWXCommand::Empty : RWXCommand::Unknown;
-        case LexedLine::Quad:
-            return AddFace(lexed.corners, 4) ? RWXCommand::Empty : RWXCommand::Unknown;
-        case LexedLine::Other:
-            break;
-    }
-    return HandleLine(lexed.line);
-}
-
-bool TClump::ReadFace(LineTokens& args, int corners) {
-    int32_t n[4];
-    for (int i = 0; i < corners; ++i)
-        if (!args.Integer(n[i])) return false;
-    return AddFace(n, corners);
-}
-
-bool TClump::AddFace(const int32_t* n, int corners) {
-    for (int i = 0; i < corners; ++i)
-        if (!ValidIndex(n[i])) return false;
-    if (corners == 3)
-        AddTriangle(TTriangle{{n[0] - 1, n[1] - 1, n[2] - 1}});
-    else
-        AddQuad(n[0] - 1, n[1] - 1, n[2] - 1, n[3] - 1);
-    owner_->CountFaceRead();
-    return true;
-}
-
-bool TClump::ReadPolygon(LineTokens& args) {
-    int32_t count = 0;
-    if (!args.Integer(count) || count < 3) return false;
-    std::vector<int32_t>& numbers = owner_->PolygonScratch();
-    numbers.clear();
-    for (int32_t i = 0; i < count; ++i) {
-        int32_t k = 0;
-        if (!args.Integer(k) || !ValidIndex(k)) return false;
-        numbers.push_back(k - 1);
-    }
-    AddPolygon(numbers);
-    owner_->CountFaceRead();
-    return true;
-}
-
 // ---- Geometry ---------------------------------------------------------------------------
 
 void TClump::AddVertex(const TVertex& v) {
-    vertices_.push_back(owner_->State().CurrentTransform().TransformVertex(v));
+    TVertex stored = v;
+    stored.nx = stored.ny = stored.nz = 0;
+    vertices_.push_back(stored);
 }
 
-MatTris& TClump::CurrentBatch() {
-    const RWXState& state = owner_->State();
-    if (state.MaterialVersion() == cachedVersion_) return *batches_[cachedBatch_];
-    const RWXMaterial& material = state.CurrentMaterial();
+MatTris& TClump::BatchFor(const RWXMaterial& material, uint64_t version) {
+    if (version != 0 && version == cachedVersion_) return *batches_[cachedBatch_];
     const std::size_t hash = MaterialHash(material);
     std::size_t found = batches_.size();
     const auto [first, last] = batchesByHash_.equal_range(hash);
@@ -194,15 +47,16 @@ MatTris& TClump::CurrentBatch() {
             break;
         }
     if (found == batches_.size()) {
-        batches_.push_back(std::make_unique<MatTris>(material, this));
+        batches_.push_back(std::make_unique<MatTris>(material));
         batchesByHash_.emplace(hash, found);
     }
-    cachedVersion_ = state.MaterialVersion();
+    cachedVersion_ = version;
     cachedBatch_ = found;
     return *batches_[found];
 }
 
-void TClump::FileTriangle(MatTris& batch, const TTriangle& t) {
+void TClump::AddTriangle(MatTris& batch, const TTriangle& t) {
+    assert(HasCorners(t));
     TVertex& a = vertices_[static_cast<std::size_t>(t[0])];
     TVertex& b = vertices_[static_cast<std::size_t>(t[1])];
     TVertex& c = vertices_[static_cast<std::size_t>(t[2])];
@@ -212,16 +66,10 @@ void TClump::FileTriangle(MatTris& batch, const TTriangle& t) {
         corner->ny += n.y;
         corner->nz += n.z;
     }
-    batch.AddTriangle(t);
+    batch.AddTriangle(t, std::span<const TVertex>(vertices_.data(), vertices_.size()));
 }
 
-void TClump::AddTriangle(const TTriangle& t) {
-    assert(GetVertex(t[0]) && GetVertex(t[1]) && GetVertex(t[2]));
-    FileTriangle(CurrentBatch(), t);
-}
-
-void TClump::AddQuad(int32_t ia, int32_t ib, int32_t ic, int32_t id) {
-    MatTris& batch = CurrentBatch();
+void TClump::AddQuad(MatTris& batch, int32_t ia, int32_t ib, int32_t ic, int32_t id) {
     const TVertex& A = vertices_[static_cast<std::size_t>(ia)];
     const TVertex& B = vertices_[static_cast<std::size_t>(ib)];
     const TVertex& C = vertices_[static_cast<std::size_t>(ic)];
@@ -248,41 +96,18 @@ void TClump::AddQuad(int32_t ia, int32_t ib, int32_t ic, int32_t id) {
     const auto s1 = static_cast<float>(ua * (vb - vc) + ub * (vc - va) + uc * (va - vb));
     const auto s2 = static_cast<float>(ua * (vc - vd) + uc * (vd - va) + ud * (va - vc));
     if ((s1 > 0 && s2 < 0) || (s1 < 0 && s2 > 0)) {
-        FileTriangle(batch, TTriangle{{ia, ib, id}});
-        FileTriangle(batch, TTriangle{{ib, ic, id}});
+        AddTriangle(batch, TTriangle{{ia, ib, id}});
+        AddTriangle(batch, TTriangle{{ib, ic, id}});
     } else {
-        FileTriangle(batch, TTriangle{{ia, ib, ic}});
-        FileTriangle(batch, TTriangle{{ia, ic, id}});
+        AddTriangle(batch, TTriangle{{ia, ib, ic}});
+        AddTriangle(batch, TTriangle{{ia, ic, id}});
     }
 }
 
-void TClump::AddPolygon(std::span<const int32_t> numbers) {
-    std::vector<TTriangle>& triangles = owner_->TriangleScratch();
-    triangles.clear();
-    TessellatePolygon(vertices_, numbers, triangles);
-    for (const TTriangle& t : triangles) AddTriangle(t);
-}
-
-void TClump::InstanceProto(std::string_view name) {
-    Instance(name, true);
-}
-void TClump::InstanceProtoGeometry(std::string_view name) {
-    Instance(name, false);
-}
-
-void TClump::Instance(std::string_view name, bool withMaterials) {
-    const TProto* proto = owner_->FindProto(name);
-    if (!proto) return;
-    const auto base = static_cast<int32_t>(vertices_.size());
-    vertices_.reserve(vertices_.size() + proto->Vertices().size());
-    for (const TVertex& v : proto->Vertices()) AddVertex(v);
-    RWXState& state = owner_->State();
-    if (withMaterials) state.PushMaterial();
-    for (const auto& batch : proto->Batches()) {
-        if (withMaterials) state.SetMaterial(batch->Material());
-        for (const TTriangle& t : batch->Triangles()) AddTriangle(TTriangle{{t[0] + base, t[1] + base, t[2] + base}});
-    }
-    if (withMaterials) state.PopMaterial();
+void TClump::AddPolygon(MatTris& batch, std::span<const int32_t> numbers, std::vector<TTriangle>& scratch) {
+    scratch.clear();
+    TessellatePolygon(std::span<const TVertex>(vertices_.data(), vertices_.size()), numbers, scratch);
+    for (const TTriangle& t : scratch) AddTriangle(batch, t);
 }
 
 // ---- Finished clumps ----------------------------------------------------------------------
@@ -347,15 +172,6 @@ int64_t TClump::CountTranslucentTriangles() const {
             if (!b->IsOpaque()) total += b->TriangleCount();
     });
     return total;
-}
-
-void TClump::ListTranslucentTriangles(std::vector<TranslucentRef>& out) const {
-    ForEachClump(*this, [&](const TClump& c) {
-        for (const auto& b : c.batches_) {
-            if (b->IsOpaque()) continue;
-            for (int32_t i = 0; i < b->TriangleCount(); ++i) out.push_back({b.get(), i, b->IsMasked()});
-        }
-    });
 }
 
 }  // namespace pelorus

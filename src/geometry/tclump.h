@@ -1,54 +1,48 @@
 #pragma once
 // A node of a model: its vertices, its triangles grouped by material, and its child clumps.
+// Plain data with the operations that build it; reading scripts into clumps is the reader's.
 // A clump is built while its lines are read; afterwards it is read-only.
 
 #include <cstdint>
 #include <memory>
 #include <span>
-#include <string_view>
 #include <unordered_map>
 #include <vector>
 
+#include "geometry/mattris.h"
+#include "geometry/rwmaterial.h"
 #include "geometry/tvertex.h"
 #include "platform/podvector.h"
-#include "reader/lexedline.h"
-#include "reader/rwtypes.h"
-#include "geometry/mattris.h"
 
 namespace pelorus {
 
-class RWXObject;
-
 class TClump {
 public:
-    explicit TClump(RWXObject* owner);
+    TClump() = default;
     virtual ~TClump();
     TClump(const TClump&) = delete;
     TClump& operator=(const TClump&) = delete;
 
-    // Carries out one line of the clump's body and returns its classification: the structural
-    // codes, Comment and Empty as the command table says, and Unknown both for a word that is no
-    // command and for a geometry line that was rejected (too few or malformed numbers, a vertex
-    // number that names no vertex of this clump, a polygon of fewer than three vertices).
-    // Rejected lines change nothing.
-    RWXCommand HandleLine(std::string_view line);
-    // The same for a line whose plain vertex or face the lexer has read already.
-    RWXCommand HandleLexed(const LexedLine& lexed);
-
-    // Appends `v` with its position taken through the current transform and a zero normal.
+    // Appends `v` as it is (already in the clump's coordinates) with a zero normal.
     void AddVertex(const TVertex& v);
-    // Files the triangle under the batch of the current material and adds its face normal (not
+    // Makes room for `more` vertices beyond those held.
+    void ReserveVertices(std::size_t more) { vertices_.reserve(vertices_.size() + more); }
+
+    // The batch of `material`, made when the clump has none yet. `version` names the material
+    // cheaply for repeated calls: a version seen by the previous call means the same material
+    // (the caller guarantees that equal non-zero versions mean equal materials); 0 always compares
+    // the material itself.
+    MatTris& BatchFor(const RWXMaterial& material, uint64_t version);
+
+    // Files the triangle under `batch` (one of this clump's) and adds its face normal (not
     // normalised) to its corners' normals. Every corner must name a vertex of this clump.
-    void AddTriangle(const TTriangle& t);
+    void AddTriangle(MatTris& batch, const TTriangle& t);
     // Two triangles: (a, b, d) and (b, c, d) when b and d lie strictly on the same side of the
     // line a-c, otherwise (a, b, c) and (a, c, d). Every number must name a vertex.
-    void AddQuad(int32_t a, int32_t b, int32_t c, int32_t d);
-    // Triangulates the polygon (see TessellatePolygon). Every number must name a vertex.
-    void AddPolygon(std::span<const int32_t> numbers);
-    // Copies the named prototype's vertices (through the current transform) and triangles in,
-    // with the prototype's materials or with the current material. Unknown names do nothing.
-    void InstanceProto(std::string_view name);
-    void InstanceProtoGeometry(std::string_view name);
+    void AddQuad(MatTris& batch, int32_t a, int32_t b, int32_t c, int32_t d);
+    // Triangulates the polygon (see TessellatePolygon), using `scratch` for its triangles. Every
+    // number must name a vertex.
+    void AddPolygon(MatTris& batch, std::span<const int32_t> numbers, std::vector<TTriangle>& scratch);
 
     // A new, empty child clump, appended to the children.
     TClump* AddChild();
@@ -59,6 +53,8 @@ public:
                    : nullptr;
     }
     int32_t VertexCount() const { return static_cast<int32_t>(vertices_.size()); }
+    // True when every corner of `t` names a vertex of this clump.
+    bool HasCorners(const TTriangle& t) const { return GetVertex(t[0]) && GetVertex(t[1]) && GetVertex(t[2]); }
 
     // Replaces every vertex normal by the unit vector along the sum of the unit normals of the
     // triangles that use it (each triangle counted once, the sum divided by the number of batches
@@ -68,34 +64,20 @@ public:
     // Over this clump and all its descendants.
     int64_t CountTriangles() const;
     int64_t CountTranslucentTriangles() const;
-    // Appends the triangles of the non-opaque batches: this clump's batches in order, then each
-    // child's, depth first.
-    void ListTranslucentTriangles(std::vector<TranslucentRef>& out) const;
 
     const std::vector<std::unique_ptr<TClump>>& Children() const { return children_; }
     const PodVector<TVertex>& Vertices() const { return vertices_; }
     const std::vector<std::unique_ptr<MatTris>>& Batches() const { return batches_; }
-    RWXObject* Owner() const { return owner_; }
 
-    // Frees what only reading needs.
+    // Frees what only building needs.
     void FinishReading();
 
 private:
-    MatTris& CurrentBatch();
-    void FileTriangle(MatTris& batch, const TTriangle& t);
-    bool ReadVertex(LineTokens& args);
-    bool ReadFace(LineTokens& args, int corners);
-    bool AddFace(const int32_t* oneBased, int corners);
-    bool ReadPolygon(LineTokens& args);
-    bool ValidIndex(int32_t oneBased) const { return oneBased >= 1 && oneBased <= VertexCount(); }
-    void Instance(std::string_view name, bool withMaterials);
-
     std::vector<std::unique_ptr<TClump>> children_;
     PodVector<TVertex> vertices_;
     std::vector<std::unique_ptr<MatTris>> batches_;
-    RWXObject* owner_;
 
-    // Batch lookup while reading: the batch of the last material seen, and batches by hash.
+    // Batch lookup while building: the batch of the last material seen, and batches by hash.
     uint64_t cachedVersion_ = 0;
     std::size_t cachedBatch_ = 0;
     std::unordered_multimap<std::size_t, std::size_t> batchesByHash_;

@@ -13,7 +13,7 @@ public:
     static constexpr std::size_t kMaxName = 99;
 
     // `name` is kept to its first 99 characters.
-    TProto(std::string_view name, RWXObject* owner) : TClump(owner), name_(name.substr(0, kMaxName)) {}
+    explicit TProto(std::string_view name) : name_(name.substr(0, kMaxName)) {}
 
     const std::string& Name() const { return name_; }
 

@@ -2,11 +2,6 @@
 
 namespace pelorus {
 
-ErrorLog& ErrorLog::Instance() {
-    static ErrorLog log;
-    return log;
-}
-
 void ErrorLog::Append(std::string_view line) {
     starts_.push_back(text_.size());
     text_.append(line);
@@ -24,8 +19,8 @@ std::vector<std::string> ErrorLog::LinesSince(std::size_t mark) const {
     return lines;
 }
 
-void LogLine(std::string_view line) {
-    ErrorLog::Instance().Append(line);
+std::size_t ErrorLog::OffsetOfLine(std::size_t mark) const {
+    return mark < starts_.size() ? starts_[mark] : text_.size();
 }
 
 }  // namespace pelorus

@@ -201,4 +201,11 @@ bool FileContents::Open(std::string_view path) {
     return ReadAll(fd, st, copy_);  // pipes, empty files, or no mapping to be had
 }
 
+std::string InFolder(std::string_view folder, std::string_view path) {
+    if (folder.empty() || (!path.empty() && (path[0] == '/' || path[0] == '\\'))) return std::string(path);
+    while (path.size() >= 2 && path[0] == '.' && (path[1] == '/' || path[1] == '\\')) path.remove_prefix(2);
+    if (path.empty() || path == ".") return std::string(folder);
+    return JoinPath(folder, path);
+}
+
 }  // namespace pelorus

@@ -25,6 +25,11 @@ bool ReadWholeFile(std::string_view path, std::string& out);
 // `dir` gives "/" followed by `name`.
 std::string JoinPath(std::string_view dir, std::string_view name);
 
+// `path` as seen from `folder`: `path` itself when it is absolute (begins with `/` or `\`) or
+// `folder` is empty, otherwise `folder` joined with `path` as JoinPath does, leading "./"
+// dropped ("." and "" give `folder`).
+std::string InFolder(std::string_view folder, std::string_view path);
+
 // The folder part of `path` (up to its last separator, without it; "" when it has none, "/" for
 // a file in the root) and the file-name part after it.
 std::string_view ParentPart(std::string_view path);

@@ -4,7 +4,9 @@
 
 namespace pelorus {
 
-std::vector<std::string> TextureSearchDirs(std::string_view programDir) {
+namespace {
+
+std::vector<std::string> ReadSearchDirs(std::string_view programDir) {
     const std::string folder = programDir.empty() ? ProgramDirectory() : std::string(programDir);
     std::string text;
     if (!ReadWholeFile(JoinPath(folder, "TexturesPath.txt"), text)) return {"."};
@@ -18,6 +20,16 @@ std::vector<std::string> TextureSearchDirs(std::string_view programDir) {
         if (lf == std::string::npos) break;
         pos = lf + 1;
     }
+    return dirs;
+}
+
+}  // namespace
+
+std::vector<std::string> TextureSearchDirs(std::string_view programDir, std::string_view currentFolder) {
+    std::vector<std::string> dirs = ReadSearchDirs(programDir);
+    if (!currentFolder.empty())
+        for (std::string& dir : dirs)
+            if (!dir.empty()) dir = InFolder(currentFolder, dir);
     return dirs;
 }
 

@@ -11,6 +11,8 @@ namespace pelorus {
 // separators; lines of any length and any number of lines). A final line break gives one more,
 // empty, entry, which stands for the root folder. When the file cannot be read the search path
 // is the current folder "." alone. An empty `programDir` means the folder of the running program.
-std::vector<std::string> TextureSearchDirs(std::string_view programDir);
+// Relative folders stand for folders below the current one: `currentFolder` (when not empty) is
+// put in front of them (see InFolder); the empty entry stays the root.
+std::vector<std::string> TextureSearchDirs(std::string_view programDir, std::string_view currentFolder = {});
 
 }  // namespace pelorus

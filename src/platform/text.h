@@ -11,6 +11,10 @@ constexpr char UpperAscii(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
+constexpr bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
+
 constexpr bool EqualsNoCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i)

@@ -10,7 +10,7 @@
 namespace pelorus {
 namespace {
 
-constexpr std::array<std::string_view, 70> kCommandWords = {
+constexpr std::array<std::string_view, kCommandWordCount> kCommandWords = {
     "Vertex",
     "VertexExt",
     "Polygon",
@@ -187,10 +187,6 @@ namespace {
 constexpr double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                              1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
-constexpr bool IsDigitChar(char c) {
-    return c >= '0' && c <= '9';
-}
-
 constexpr uint64_t kPow10Int[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
 
 // The value of eight digit values (0 to 9, one per byte, the first byte most significant).
@@ -221,7 +217,7 @@ inline const char* DigitRun(const char* p, const char* end, const char* readable
         p += k;
         if (k < 8) return p;
     }
-    while (p != end && IsDigitChar(*p)) {
+    while (p != end && IsDigit(*p)) {
         value = value * 10 + static_cast<uint64_t>(*p - '0');
         ++digits;
         ++p;
@@ -254,8 +250,8 @@ const char* ParseUnsignedDouble(const char* p, const char* end, const char* read
             negative = *q == '-';
             ++q;
         }
-        if (q != end && IsDigitChar(*q)) {
-            while (q != end && IsDigitChar(*q)) {
+        if (q != end && IsDigit(*q)) {
+            while (q != end && IsDigit(*q)) {
                 if (exponent < 100000) exponent = exponent * 10 + (*q - '0');
                 ++q;
             }
@@ -294,11 +290,7 @@ std::string_view LineTokens::Word() {
     return std::string_view(start, static_cast<std::size_t>(p - start));
 }
 
-namespace {
-constexpr bool IsDigit(char c) {
-    return c >= '0' && c <= '9';
-}
-}  // namespace
+namespace {}  // namespace
 
 bool LineTokens::Number(double& out) {
     if (failed_) return false;

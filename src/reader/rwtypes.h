@@ -2,6 +2,7 @@
 // The vocabulary of a RenderWare script: command words, value words, and the tokenizer that
 // splits one line into words and numbers.
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -83,6 +84,11 @@ enum class RWXCommand : int {
     Empty = 72,
 };
 
+// The command words of the table are codes 0 to kCommandWordCount - 1; every code, the three
+// without a word included, is below kCommandCodeCount.
+inline constexpr std::size_t kCommandWordCount = static_cast<std::size_t>(RWXCommand::Comment);
+inline constexpr std::size_t kCommandCodeCount = static_cast<std::size_t>(RWXCommand::Empty) + 1;
+
 enum class RWXOption : int {
     Normal = 0,
     UV,
@@ -154,7 +160,6 @@ public:
     // Nothing at all remains, not even white space.
     bool Exhausted() const { return failed_ || rest_.empty(); }
     bool Failed() const { return failed_; }
-    std::string_view Rest() const { return rest_; }
 
 private:
     void SkipBlanks();

@@ -1,14 +1,15 @@
 #include "reader/rwxobject.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <optional>
 #include <thread>
 
-#include "platform/errorlog.h"
 #include "platform/paths.h"
 #include "platform/searchpath.h"
 #include "platform/text.h"
+#include "reader/clumpreader.h"
 #include "reader/lexedline.h"
 #include "reader/textureload.h"
 
@@ -32,34 +33,46 @@ std::string ClumpError(std::size_t depth, std::string_view prefix, std::string_v
 // One object writes at most this many error lines; the rest are counted in one closing line.
 constexpr int64_t kMaxErrorLines = 10000;
 
+uint64_t NextSerial() {
+    static std::atomic<uint64_t> next{0};
+    return next.fetch_add(1, std::memory_order_relaxed) + 1;
+}
+
 }  // namespace
 
-RWXObject::RWXObject(std::string_view path, double x, double y, double z, ReadOptions options)
-    : path_(path), offset_{x, y, z}, options_(std::move(options)) {
+RWXObject::RWXObject(std::string_view path, double x, double y, double z, ErrorLog& log, ReadOptions options)
+    : serial_(NextSerial()),
+      path_(path),
+      file_(InFolder(options.baseFolder, path)),
+      offset_{x, y, z},
+      log_(&log),
+      options_(std::move(options)) {
     FileContents file;
-    if (!file.Open(path)) {
+    if (!file.Open(file_)) {
         Log(Quoted("Could Not Open File \"", path));
-        return;
+    } else {
+        Read(file.Text());
     }
-    Read(file.Text());
+    log_ = nullptr;
 }
 
 RWXObject::RWXObject(FromMemory, std::string_view text, std::string_view path, double x, double y, double z,
-                     ReadOptions options)
-    : path_(path), offset_{x, y, z}, options_(std::move(options)) {
+                     ErrorLog& log, ReadOptions options)
+    : serial_(NextSerial()), path_(path), file_(path), offset_{x, y, z}, log_(&log), options_(std::move(options)) {
     Read(text);
+    log_ = nullptr;
 }
 
-std::unique_ptr<RWXObject> RWXObject::FromText(std::string_view text, double x, double y, double z, ReadOptions options,
-                                               std::string_view path) {
-    return std::unique_ptr<RWXObject>(new RWXObject(FromMemory{}, text, path, x, y, z, std::move(options)));
+std::unique_ptr<RWXObject> RWXObject::FromText(std::string_view text, double x, double y, double z, ErrorLog& log,
+                                               ReadOptions options, std::string_view path) {
+    return std::unique_ptr<RWXObject>(new RWXObject(FromMemory{}, text, path, x, y, z, log, std::move(options)));
 }
 
 RWXObject::~RWXObject() = default;
 
 void RWXObject::Log(std::string_view line) {
     if (errorLines_ < kMaxErrorLines) {
-        LogLine(line);
+        if (log_) log_->Append(line);
         ++errorLines_;
     } else {
         ++unlistedErrors_;
@@ -155,13 +168,13 @@ void RWXObject::Read(std::string_view text) {
             if (code == RWXCommand::ModelEnd) break;
             switch (code) {
                 case RWXCommand::ClumpBegin:
-                    clumps_.push_back(std::make_unique<TClump>(this));
+                    clumps_.push_back(std::make_unique<TClump>());
                     begin(clumps_.back().get(), line);
                     break;
                 case RWXCommand::ProtoBegin: {
                     LineTokens args(line);
                     args.Word();
-                    proto = std::make_unique<TProto>(args.Word(), this);
+                    proto = std::make_unique<TProto>(args.Word());
                     begin(proto.get(), line);
                     break;
                 }
@@ -178,7 +191,7 @@ void RWXObject::Read(std::string_view text) {
             continue;
         }
         TClump* current = open.back().clump;
-        switch (current->HandleLexed(*lexed)) {
+        switch (ReadClumpLexed(*current, *this, *lexed)) {
             case RWXCommand::ClumpBegin:
                 begin(current->AddChild(), line);
                 break;
@@ -202,7 +215,9 @@ void RWXObject::Read(std::string_view text) {
     for (const auto& clump : clumps_) clump->ComputeVertexNormals();
 
     if (unlistedErrors_ > 0) {
-        LogLine("Object:Too many errors, " + std::to_string(unlistedErrors_) + " more not listed : \"" + path_ + "\"");
+        if (log_)
+            log_->Append("Object:Too many errors, " + std::to_string(unlistedErrors_) + " more not listed : \"" +
+                         path_ + "\"");
         ++errorLines_;
     }
 }
@@ -221,7 +236,7 @@ int32_t RWXObject::LoadTexture(std::string_view name, std::string_view mask) {
     if (const auto it = textureByName_.find(key); it != textureByName_.end()) return it->second;
 
     request.maskFileName = MaskFileName(mask);
-    request.addressMode = state_.AddressMode();
+    request.addressMode = state_.TextureAddressMode();
     request.mipmapped = state_.Mipmapping();
     // A name that failed once fails the same way again: repeat its lines without searching again.
     const std::string failKey = key + '\0' + ToUpperAscii(request.maskFileName);
@@ -230,7 +245,7 @@ int32_t RWXObject::LoadTexture(std::string_view name, std::string_view mask) {
         return -1;
     }
     if (!textureDirsRead_) {
-        textureDirs_ = TextureSearchDirs(options_.programDir);
+        textureDirs_ = TextureSearchDirs(options_.programDir, options_.baseFolder);
         textureDirs_.insert(textureDirs_.end(), options_.extraTextureDirs.begin(), options_.extraTextureDirs.end());
         textureDirsRead_ = true;
     }
@@ -263,10 +278,6 @@ int64_t RWXObject::CountTranslucentTriangles() const {
     int64_t total = 0;
     for (const auto& c : clumps_) total += c->CountTranslucentTriangles();
     return total;
-}
-
-void RWXObject::ListTranslucentTriangles(std::vector<TranslucentRef>& out) const {
-    for (const auto& c : clumps_) c->ListTranslucentTriangles(out);
 }
 
 }  // namespace pelorus

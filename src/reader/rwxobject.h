@@ -9,16 +9,20 @@
 #include <unordered_map>
 #include <vector>
 
+#include "geometry/rwmaterial.h"
 #include "geometry/tclump.h"
 #include "geometry/tproto.h"
-#include "geometry/rwmaterial.h"
+#include "platform/errorlog.h"
 #include "reader/rwxstate.h"
 #include "reader/texture.h"
 
 namespace pelorus {
 
-// Where a model's textures are looked for.
+// Where a model and its textures are looked for.
 struct ReadOptions {
+    // The folder that relative names are taken from (the script's own path, relative folders of
+    // the texture search path); "" takes them as they are, from the process's current folder.
+    std::string baseFolder;
     // The folder holding TexturesPath.txt; "" means the folder of the running program.
     std::string programDir;
     // Folders searched after those of TexturesPath.txt.
@@ -35,11 +39,13 @@ struct ReadOptions {
 
 class RWXObject final : public TextureProvider {
 public:
-    // Reads the script at `path` (either separator; file names in any letter case). A file that
-    // cannot be read gives an empty object and one error line.
-    RWXObject(std::string_view path, double x, double y, double z, ReadOptions options = {});
+    // Reads the script at `path` (either separator; file names in any letter case; a relative
+    // path from options.baseFolder), writing every reading problem to `log`, which is used only
+    // while the constructor runs. A file that cannot be read gives an empty object and one error
+    // line.
+    RWXObject(std::string_view path, double x, double y, double z, ErrorLog& log, ReadOptions options = {});
     // Reads a script held in memory; `path` only names it.
-    static std::unique_ptr<RWXObject> FromText(std::string_view text, double x, double y, double z,
+    static std::unique_ptr<RWXObject> FromText(std::string_view text, double x, double y, double z, ErrorLog& log,
                                                ReadOptions options = {}, std::string_view path = "");
     ~RWXObject();
     RWXObject(const RWXObject&) = delete;
@@ -65,9 +71,14 @@ public:
 
     int64_t CountTriangles() const;
     int64_t CountTranslucentTriangles() const;
-    void ListTranslucentTriangles(std::vector<TranslucentRef>& out) const;
 
+    // A number no other object of this process has, before or after it: tells an object apart
+    // from one made later at the same address.
+    uint64_t Serial() const { return serial_; }
+
+    // The path as it was given, and the file it names as it was opened (after baseFolder).
     const std::string& Path() const { return path_; }
+    const std::string& File() const { return file_; }
     const std::array<double, 3>& Offset() const { return offset_; }
     const std::vector<std::unique_ptr<TClump>>& Clumps() const { return clumps_; }
     const std::vector<std::unique_ptr<TProto>>& Prototypes() const { return protos_; }
@@ -88,13 +99,16 @@ public:
 
 private:
     struct FromMemory {};
-    RWXObject(FromMemory, std::string_view text, std::string_view path, double x, double y, double z,
+    RWXObject(FromMemory, std::string_view text, std::string_view path, double x, double y, double z, ErrorLog& log,
               ReadOptions options);
     void Read(std::string_view text);
     void Log(std::string_view line);
 
+    uint64_t serial_;
     std::string path_;
+    std::string file_;
     std::array<double, 3> offset_;
+    ErrorLog* log_ = nullptr;  // while reading
     ReadOptions options_;
     RWXState state_;
     std::vector<RWXState> saved_;

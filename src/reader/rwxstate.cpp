@@ -1,15 +1,20 @@
 #include "reader/rwxstate.h"
 
+#include <algorithm>
 #include <array>
+#include <atomic>
 #include <string_view>
+
+#include "platform/text.h"
 
 namespace pelorus {
 namespace {
 
-// Material versions only need to be unique: a plain increasing number serves every state.
+// Material versions only need to be unique: one increasing number serves every state, on every
+// thread that reads.
 uint64_t NextVersion() {
-    static uint64_t next = 0;
-    return ++next;
+    static std::atomic<uint64_t> next{0};
+    return next.fetch_add(1, std::memory_order_relaxed) + 1;
 }
 
 }  // namespace
@@ -29,6 +34,22 @@ void RWXState::SetMaterial(const RWXMaterial& material) {
 void RWXState::PopMaterial() {
     version_ = NextVersion();
     materials_.Pop(material_);
+}
+
+void SetMaterialTexture(RWXMaterial& material, TextureProvider& textures, std::string_view name,
+                        std::string_view maskName) {
+    material.frameCount = 0;
+    if (EqualsNoCase(name, "null")) return;
+    const int32_t index = textures.LoadTexture(name, maskName);
+    if (index < 0) return;
+    const TextureFacts facts = textures.FactsOf(index);
+    const int32_t frames = std::clamp(facts.frameCount, 0, kMaxTextureFrames);
+    for (int32_t f = 0; f < frames; ++f)
+        material.textureFrames[static_cast<std::size_t>(f)] = TextureFrameKey(index, f);
+    material.frameCount = frames;
+    material.mipmapping = facts.mipmapped;
+    material.mask = facts.mask;
+    material.addressMode = facts.addressMode;
 }
 
 namespace {
@@ -59,48 +80,48 @@ bool ReadOneOrThree(LineTokens& args, RGB& out) {
     return true;
 }
 
-void AxisAlignment(Ctx& c) {
+void SetAxisAlignment(Ctx& c) {
     switch (ValueCode(c.args.Word())) {
         case RWXOption::None:
-            c.state.EditMaterial().axisAlignment = 0;
+            c.state.EditMaterial().axisAlignment = AxisAlignment::None;
             break;
         case RWXOption::ZOrientX:
-            c.state.EditMaterial().axisAlignment = 1;
+            c.state.EditMaterial().axisAlignment = AxisAlignment::ZOrientX;
             break;
         case RWXOption::ZOrientY:
-            c.state.EditMaterial().axisAlignment = 2;
+            c.state.EditMaterial().axisAlignment = AxisAlignment::ZOrientY;
             break;
         case RWXOption::XYZ:
-            c.state.EditMaterial().axisAlignment = 3;
+            c.state.EditMaterial().axisAlignment = AxisAlignment::XYZ;
             break;
         default:
             break;
     }
 }
 
-void GeometrySampling(Ctx& c) {
+void SetGeometrySampling(Ctx& c) {
     switch (ValueCode(c.args.Word())) {
         case RWXOption::PointCloud:
-            c.state.EditMaterial().geometrySampling = 0;
+            c.state.EditMaterial().geometrySampling = GeometrySampling::PointCloud;
             break;
         case RWXOption::WireFrame:
-            c.state.EditMaterial().geometrySampling = 1;
+            c.state.EditMaterial().geometrySampling = GeometrySampling::WireFrame;
             break;
         case RWXOption::Solid:
-            c.state.EditMaterial().geometrySampling = 2;
+            c.state.EditMaterial().geometrySampling = GeometrySampling::Solid;
             break;
         default:
             break;
     }
 }
 
-void LightSampling(Ctx& c) {
+void SetLightSampling(Ctx& c) {
     switch (ValueCode(c.args.Word())) {
         case RWXOption::Vertex:
-            c.state.EditMaterial().lightSampling = 0;
+            c.state.EditMaterial().lightSampling = LightSampling::Vertex;
             break;
         case RWXOption::Facet:
-            c.state.EditMaterial().lightSampling = 1;
+            c.state.EditMaterial().lightSampling = LightSampling::Facet;
             break;
         default:
             break;
@@ -110,11 +131,11 @@ void LightSampling(Ctx& c) {
 uint8_t TextureModeBit(RWXOption code) {
     switch (code) {
         case RWXOption::Lit:
-            return kLit;
+            return kTextureLit;
         case RWXOption::Foreshorten:
-            return kForeshorten;
+            return kTextureForeshorten;
         case RWXOption::Filter:
-            return kFilter;
+            return kTextureFilter;
         default:
             return 0;
     }
@@ -126,7 +147,7 @@ void MaterialModes(Ctx& c) {
             c.state.EditMaterial().materialModes = 0;
             break;
         case RWXOption::Double:
-            c.state.EditMaterial().materialModes = kDouble;
+            c.state.EditMaterial().materialModes = kMaterialDouble;
             break;
         default:
             break;
@@ -134,12 +155,13 @@ void MaterialModes(Ctx& c) {
 }
 
 void AddMaterialMode(Ctx& c) {
-    if (ValueCode(c.args.Word()) == RWXOption::Double) c.state.EditMaterial().materialModes |= kDouble;
+    if (ValueCode(c.args.Word()) == RWXOption::Double) c.state.EditMaterial().materialModes |= kMaterialDouble;
 }
 
 void RemoveMaterialMode(Ctx& c) {
     if (ValueCode(c.args.Word()) == RWXOption::Double)
-        c.state.EditMaterial().materialModes = static_cast<uint8_t>(c.state.CurrentMaterial().materialModes & ~kDouble);
+        c.state.EditMaterial().materialModes =
+            static_cast<uint8_t>(c.state.CurrentMaterial().materialModes & ~kMaterialDouble);
 }
 
 void TextureModes(Ctx& c) {
@@ -202,7 +224,7 @@ void Texture(Ctx& c) {
     const std::string_view second = c.args.Word();
     const std::string_view third = c.args.Word();
     const std::string_view mask = ValueCode(second) == RWXOption::Mask ? third : std::string_view{};
-    c.state.EditMaterial().SetTexture(c.textures, name, mask);
+    SetMaterialTexture(c.state.EditMaterial(), c.textures, name, mask);
 }
 
 void TextureMipmapState(Ctx& c) {
@@ -221,13 +243,13 @@ void TextureMipmapState(Ctx& c) {
 void TextureAddressMode(Ctx& c) {
     switch (ValueCode(c.args.Word())) {
         case RWXOption::Wrap:
-            c.state.SetAddressMode(kWrap);
+            c.state.SetTextureAddressMode(AddressMode::Wrap);
             break;
         case RWXOption::Mirror:
-            c.state.SetAddressMode(kMirror);
+            c.state.SetTextureAddressMode(AddressMode::Mirror);
             break;
         case RWXOption::Clamp:
-            c.state.SetAddressMode(kClamp);
+            c.state.SetTextureAddressMode(AddressMode::Clamp);
             break;
         default:
             break;
@@ -274,17 +296,17 @@ void Transform(Ctx& c) {
 
 using Handler = void (*)(Ctx&);
 
-constexpr std::array<Handler, 73> MakeHandlers() {
-    std::array<Handler, 73> h{};
+constexpr std::array<Handler, kCommandCodeCount> MakeHandlers() {
+    std::array<Handler, kCommandCodeCount> h{};
     auto at = [&h](RWXCommand code) -> Handler& { return h[static_cast<std::size_t>(code)]; };
-    at(RWXCommand::AxisAlignment) = AxisAlignment;
+    at(RWXCommand::AxisAlignment) = SetAxisAlignment;
     at(RWXCommand::AddMaterialMode) = AddMaterialMode;
     at(RWXCommand::AddTextureMode) = AddTextureMode;
     at(RWXCommand::Ambient) = Ambient;
     at(RWXCommand::Color) = Color;
     at(RWXCommand::Diffuse) = Diffuse;
-    at(RWXCommand::GeometrySampling) = GeometrySampling;
-    at(RWXCommand::LightSampling) = LightSampling;
+    at(RWXCommand::GeometrySampling) = SetGeometrySampling;
+    at(RWXCommand::LightSampling) = SetLightSampling;
     at(RWXCommand::MaterialBegin) = MaterialBegin;
     at(RWXCommand::MaterialEnd) = MaterialEnd;
     at(RWXCommand::MaterialMode) = MaterialModes;
@@ -312,7 +334,7 @@ constexpr std::array<Handler, 73> MakeHandlers() {
     return h;
 }
 
-constexpr std::array<Handler, 73> kHandlers = MakeHandlers();
+constexpr std::array<Handler, kCommandCodeCount> kHandlers = MakeHandlers();
 
 }  // namespace
 

@@ -80,8 +80,8 @@ public:
 
     bool Mipmapping() const { return mipmapping_; }
     void SetMipmapping(bool on) { mipmapping_ = on; }
-    uint8_t AddressMode() const { return addressMode_; }
-    void SetAddressMode(uint8_t mode) { addressMode_ = mode; }
+    AddressMode TextureAddressMode() const { return addressMode_; }
+    void SetTextureAddressMode(AddressMode mode) { addressMode_ = mode; }
 
 private:
     RWXMatrix transform_;
@@ -90,9 +90,34 @@ private:
     ValueStack<RWXMaterial> materials_;
     RGB prelight_;
     bool mipmapping_ = true;
-    uint8_t addressMode_ = kWrap;
+    AddressMode addressMode_ = AddressMode::Wrap;
     uint64_t version_;
 };
+
+// What a material copies from a loaded texture.
+struct TextureFacts {
+    int32_t frameCount = 0;
+    uint8_t mipmapped = 1;
+    uint8_t mask = 0;
+    AddressMode addressMode = AddressMode::Wrap;
+};
+
+// Whoever owns the textures of the model being read (the object).
+class TextureProvider {
+public:
+    // The index of the texture `name` with mask `mask` ("" for none), loading it the first time;
+    // -1 when there is no texture.
+    virtual int32_t LoadTexture(std::string_view name, std::string_view mask) = 0;
+    virtual TextureFacts FactsOf(int32_t index) const = 0;
+
+protected:
+    ~TextureProvider() = default;
+};
+
+// Drops the material's texture, then (unless `name` is "null" in any case, or the texture cannot
+// be loaded) takes the texture's frames, mipmap, mask and address-mode facts. When no texture is
+// taken those three flags keep the previous texture's values.
+void SetMaterialTexture(RWXMaterial& material, TextureProvider& textures, std::string_view name, std::string_view mask);
 
 // Carries out a state command whose arguments follow in `args`. Missing or malformed arguments
 // leave the state unchanged; so does a value word the command does not take. Returns false

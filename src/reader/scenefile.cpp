@@ -2,7 +2,6 @@
 
 #include <charconv>
 
-#include "platform/errorlog.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 
@@ -19,15 +18,15 @@ bool ParseWholeNumber(std::string_view text, double& out) {
     const char* p = text.data();
     const char* end = p + text.size();
     if (*p == '+') ++p;
-    if (p == end || !((*p >= '0' && *p <= '9') || *p == '.' || *p == '-')) return false;
-    if (*p == '-' && (p + 1 == end || !((p[1] >= '0' && p[1] <= '9') || p[1] == '.'))) return false;
+    if (p == end || !(IsDigit(*p) || *p == '.' || *p == '-')) return false;
+    if (*p == '-' && (p + 1 == end || !(IsDigit(p[1]) || p[1] == '.'))) return false;
     const auto [next, ec] = std::from_chars(p, end, out, std::chars_format::general);
     return ec == std::errc{} && next == end;
 }
 
 }  // namespace
 
-std::vector<ObjectMapEntry> ParseObjectMap(std::string_view text, std::string_view mapPath) {
+std::vector<ObjectMapEntry> ParseObjectMap(std::string_view text, std::string_view mapPath, ErrorLog& log) {
     if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
     std::vector<Token> tokens;
     std::vector<std::string_view> lines;
@@ -52,7 +51,7 @@ std::vector<ObjectMapEntry> ParseObjectMap(std::string_view text, std::string_vi
     auto report = [&](std::size_t line) {
         std::string_view shown = lines[line];
         while (!shown.empty() && IsBlank(shown.back())) shown.remove_suffix(1);
-        LogLine("Invalid object map entry \"" + std::string(shown) + "\" in \"" + std::string(mapPath) + "\".");
+        log.Append("Invalid object map entry \"" + std::string(shown) + "\" in \"" + std::string(mapPath) + "\".");
     };
 
     std::vector<ObjectMapEntry> entries;
@@ -81,21 +80,35 @@ bool IsScriptName(std::string_view path) {
     return dot != std::string_view::npos && EqualsNoCase(name.substr(dot), ".rwx");
 }
 
-std::vector<std::unique_ptr<RWXObject>> LoadSceneObjects(std::string_view path, const ReadOptions& options) {
+std::vector<std::unique_ptr<RWXObject>> LoadSceneObjects(std::string_view path, ErrorLog& log,
+                                                         const ReadOptions& options) {
     std::vector<std::unique_ptr<RWXObject>> objects;
     if (path.empty()) return objects;
     if (IsScriptName(path)) {
-        objects.push_back(std::make_unique<RWXObject>(path, 0.0, 0.025, 0.0, options));
+        objects.push_back(std::make_unique<RWXObject>(path, 0.0, 0.025, 0.0, log, options));
         return objects;
     }
     std::string text;
-    if (!ReadWholeFile(path, text)) {
-        LogLine("Unable to open file \"" + std::string(path) + "\" as an object map.");
+    const std::string file = InFolder(options.baseFolder, path);
+    if (!ReadWholeFile(file, text)) {
+        log.Append("Unable to open file \"" + std::string(path) + "\" as an object map.");
         return objects;
     }
-    for (const ObjectMapEntry& e : ParseObjectMap(text, path))
-        objects.push_back(std::make_unique<RWXObject>(e.path, e.x, e.y, e.z, options));
+    // Entries name their scripts from the map's own folder, however the map itself was named.
+    ReadOptions entryOptions = options;
+    const std::string_view folder = ParentPart(file);
+    if (!folder.empty()) entryOptions.baseFolder = std::string(folder);
+    for (const ObjectMapEntry& e : ParseObjectMap(text, path, log))
+        objects.push_back(std::make_unique<RWXObject>(e.path, e.x, e.y, e.z, log, entryOptions));
     return objects;
+}
+
+std::vector<std::unique_ptr<RWXObject>> ReadAsViewer(std::string_view path, ErrorLog& log, ReadOptions options) {
+    if (path.empty()) return {};
+    const std::string absolute = AbsolutePath(ToSlashes(path));
+    const std::string_view folder = ParentPart(absolute);
+    options.baseFolder = folder.empty() ? std::string(".") : std::string(folder);
+    return LoadSceneObjects(FileNamePart(absolute), log, options);
 }
 
 }  // namespace pelorus

@@ -17,17 +17,25 @@ struct ObjectMapEntry {
 
 // The entries of an object map's text: each is a script path (one word of at most 259
 // characters) and three numbers, separated by any white space. An entry that is cut short or
-// whose numbers do not read writes one error line naming the map, and reading resumes at the
-// next line.
-std::vector<ObjectMapEntry> ParseObjectMap(std::string_view text, std::string_view mapPath);
+// whose numbers do not read writes one error line naming the map to `log`, and reading resumes
+// at the next line.
+std::vector<ObjectMapEntry> ParseObjectMap(std::string_view text, std::string_view mapPath, ErrorLog& log);
 
 // True for a name whose extension is ".rwx" in any letter case: it is read as one script.
 bool IsScriptName(std::string_view path);
 
 // The objects of the file the viewer would show: for a script one object at (0, 0.025, 0);
 // otherwise one per object-map entry at its offset. An object map that cannot be opened writes
-// "Unable to open file "<path>" as an object map." and gives no objects. Relative paths resolve
-// against the current directory.
-std::vector<std::unique_ptr<RWXObject>> LoadSceneObjects(std::string_view path, const ReadOptions& options = {});
+// "Unable to open file "<path>" as an object map." and gives no objects. A relative `path`
+// resolves against options.baseFolder; the entries of an object map resolve against the map's
+// own folder, and so do the relative texture folders of their scripts. Problems go to `log`.
+std::vector<std::unique_ptr<RWXObject>> LoadSceneObjects(std::string_view path, ErrorLog& log,
+                                                         const ReadOptions& options = {});
+
+// What the viewer reads when it is started on `path`: the file's own folder (of `path` made
+// absolute against the process's current folder) is the base folder, and the file is named by
+// its file name from there, so error lines name it as the viewer's do. `options.baseFolder` is
+// replaced; an empty path gives no objects.
+std::vector<std::unique_ptr<RWXObject>> ReadAsViewer(std::string_view path, ErrorLog& log, ReadOptions options = {});
 
 }  // namespace pelorus

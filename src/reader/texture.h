@@ -1,10 +1,12 @@
 #pragma once
-// A texture of one object: the image as read (all frames), its facts, and, once the drawing side
-// has uploaded it, the OpenGL texture names of its frames.
+// A texture of one object: the image as read (all frames) and its facts. A plain record; the
+// drawing side keeps its own copies on the graphics card.
 
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "geometry/rwmaterial.h"
 
 namespace pelorus {
 
@@ -15,15 +17,11 @@ struct TTexture {
     int32_t width = 0;     // of the stored image (doubled in Mirror mode)
     int32_t height = 0;    // of all frames together
     int32_t frameCount = 1;
-    uint8_t addressMode = 0;
+    AddressMode addressMode = AddressMode::Wrap;
     uint8_t mipmapped = 1;
     uint8_t hasMask = 0;
-    // width x height x 4 bytes, RGBA, top row first; released once uploaded.
+    // width x height x 4 bytes, RGBA, top row first.
     std::vector<uint8_t> rgba;
-    // One per frame once uploaded; empty before.
-    std::vector<uint32_t> glNames;
-    // True when those texture objects were given images (mipmapped and complete pixels).
-    bool glHasImages = false;
 };
 
 }  // namespace pelorus

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 
+#include "geometry/rwmaterial.h"
 #include "platform/bmpmask.h"
 #include "platform/jpegimage.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/ziparchive.h"
-#include "geometry/rwmaterial.h"
 
 namespace pelorus {
 namespace {
@@ -140,7 +140,7 @@ std::optional<TTexture> LoadTextureImage(const TextureRequest& request, const st
     }
     image->bytes = {};
 
-    const bool mirror = request.addressMode == kMirror;
+    const bool mirror = request.addressMode == AddressMode::Mirror;
     TTexture t;
     t.name = request.fileName;
     t.maskName = mask.pixels.empty() ? std::string() : request.maskFileName;

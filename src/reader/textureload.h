@@ -24,7 +24,7 @@ bool IsLoadableTextureName(std::string_view fileName);
 struct TextureRequest {
     std::string fileName;      // after TextureFileName
     std::string maskFileName;  // after MaskFileName, "" for none
-    uint8_t addressMode = 0;   // 0 wrap, 1 mirror, 2 clamp
+    AddressMode addressMode = AddressMode::Wrap;
     bool mipmapped = true;
 };
 

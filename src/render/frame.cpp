@@ -5,10 +5,7 @@
 
 #include <algorithm>
 
-#include "platform/errorlog.h"
-#include "platform/paths.h"
-#include "platform/searchpath.h"
-#include "render/objectmap.h"
+#include "reader/backdrop.h"
 #include "scene/viewmath.h"
 
 namespace pelorus {
@@ -23,7 +20,8 @@ void Resize(Viewport& viewport, int32_t width, int32_t height) {
     glMatrixMode(GL_MODELVIEW);
 }
 
-void DrawFrame(const Viewport& viewport, const AppliedWorld& world, const DrawContext& context, TObjectMap* scene) {
+void DrawFrame(const Viewport& viewport, const AppliedWorld& world, const DrawContext& context, TObjectMap* scene,
+               SceneRenderer& renderer) {
     glMatrixMode(GL_MODELVIEW);
     const Mat4 camera = CameraMatrix(context.camera);
     glLoadMatrixd(camera.data());
@@ -34,7 +32,7 @@ void DrawFrame(const Viewport& viewport, const AppliedWorld& world, const DrawCo
     glLightfv(GL_LIGHT0, GL_POSITION, light);
     if (context.flags.backdrop) DrawBackdrop(viewport, world.backdrop, context.camera);
     if (scene)
-        scene->Draw(context);
+        renderer.Draw(*scene, context);
     else
         DrawAxes();
 }
@@ -134,34 +132,8 @@ void DrawAxes() {
 
 // ---- The backdrop image ---------------------------------------------------------------------
 
-std::string BackdropFileName(std::string_view name) {
-    std::string out(name);
-    if (name.size() < 2 || name.find('.', 1) == std::string_view::npos) out += ".jpg";
-    return out;
-}
-
-std::optional<RgbImage> ReadBackdropImage(std::string_view name, const ReadOptions& options) {
-    const std::string file = BackdropFileName(name);
-    std::vector<std::string> dirs = TextureSearchDirs(options.programDir);
-    dirs.insert(dirs.end(), options.extraTextureDirs.begin(), options.extraTextureDirs.end());
-    for (const std::string& dir : dirs) {
-        std::string bytes;
-        if (!ReadWholeFile(JoinPath(dir, file), bytes)) continue;
-        RgbImage image;
-        const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
-        if (DecodeJpeg(std::span<const uint8_t>(data, bytes.size()), image) != ImageError::None || image.width <= 0 ||
-            image.height <= 0) {
-            LogLine("Couldn't read texture backdrop \"" + file + "\".");
-            return std::nullopt;
-        }
-        return image;
-    }
-    LogLine("Couldn't open texture backdrop \"" + file + "\".");
-    return std::nullopt;
-}
-
-Backdrop LoadBackdrop(std::string_view name, const ReadOptions& options) {
-    const std::optional<RgbImage> image = ReadBackdropImage(name, options);
+Backdrop LoadBackdrop(std::string_view name, ErrorLog& log, const ReadOptions& options) {
+    const std::optional<RgbImage> image = ReadBackdropImage(name, log, options);
     if (!image) return {};
     Backdrop out;
     glGenTextures(1, &out.texture);
@@ -169,7 +141,7 @@ Backdrop LoadBackdrop(std::string_view name, const ReadOptions& options) {
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     if (gluBuild2DMipmaps(GL_TEXTURE_2D, GL_RGB, image->width, image->height, GL_RGB, GL_UNSIGNED_BYTE,
                           image->pixels.data()) != 0) {
-        LogLine("Couldn't read texture backdrop \"" + BackdropFileName(name) + "\".");
+        log.Append("Couldn't read texture backdrop \"" + BackdropFileName(name) + "\".");
         DeleteBackdrop(out);
         return {};
     }

@@ -7,13 +7,13 @@
 #include <string>
 #include <string_view>
 
-#include "platform/jpegimage.h"
+#include "platform/errorlog.h"
 #include "reader/rwxobject.h"
 #include "render/modeldraw.h"
+#include "render/scenedraw.h"
+#include "scene/objectmap.h"
 
 namespace pelorus {
-
-class TObjectMap;
 
 // The drawing surface's size in pixels, 0 x 0 until the first resize.
 struct Viewport {
@@ -43,8 +43,9 @@ void Resize(Viewport& viewport, int32_t width, int32_t height);
 
 // Draws one frame into the current context (the caller presents it): camera, clear, light,
 // backdrop (when there is one, the viewport has a width and the backdrop flag is on), then the
-// scene, or the axes alone when `scene` is null whatever the axes flag says.
-void DrawFrame(const Viewport& viewport, const AppliedWorld& world, const DrawContext& context, TObjectMap* scene);
+// scene through `renderer`, or the axes alone when `scene` is null whatever the axes flag says.
+void DrawFrame(const Viewport& viewport, const AppliedWorld& world, const DrawContext& context, TObjectMap* scene,
+               SceneRenderer& renderer);
 
 // The axes in model units: x blue, y green, z red, one unit long, with letters and arrowheads.
 // Leaves lighting and texturing on; lines stay 2 pixels wide afterwards.
@@ -54,19 +55,9 @@ void DrawAxes();
 // without texture or size, or an empty viewport.
 void DrawBackdrop(const Viewport& viewport, const Backdrop& backdrop, const Camera& camera);
 
-// The file name a backdrop is looked for under: ".jpg" appended when the name has no "." after
-// its first character.
-std::string BackdropFileName(std::string_view name);
-
-// Finds the backdrop in the folders of `options` (TexturesPath.txt of its program folder, then
-// its extra folders) and decodes it. Writes "Couldn't open texture backdrop "<file>"." when no
-// folder holds it and "Couldn't read texture backdrop "<file>"." when it cannot be decoded;
-// nothing is returned then.
-std::optional<RgbImage> ReadBackdropImage(std::string_view name, const ReadOptions& options);
-
-// Reads the backdrop and uploads it as a mipmapped texture; an empty Backdrop when it cannot be
-// read. Needs a current context.
-Backdrop LoadBackdrop(std::string_view name, const ReadOptions& options);
+// Reads the backdrop (see ReadBackdropImage) and uploads it as a mipmapped texture; an empty
+// Backdrop when it cannot be read. Needs a current context.
+Backdrop LoadBackdrop(std::string_view name, ErrorLog& log, const ReadOptions& options);
 // Deletes the backdrop's texture (if any) and empties it.
 void DeleteBackdrop(Backdrop& backdrop);
 

@@ -7,9 +7,6 @@
 #include <limits>
 #include <utility>
 
-#include "geometry/tclump.h"
-#include "render/texturecache.h"
-
 namespace pelorus {
 namespace {
 
@@ -25,10 +22,9 @@ struct Corners {
 
 // The three vertices of triangle `index`, or false when one is missing (never for a script that
 // was read: such faces are refused).
-bool CornersOf(const MatTris& batch, std::size_t index, Corners& out) {
+bool CornersOf(const TClump& clump, const MatTris& batch, std::size_t index, Corners& out) {
     const TTriangle& t = batch.Triangles()[index];
-    const TClump* clump = batch.Owner();
-    for (std::size_t i = 0; i < 3; ++i) out.v[i] = clump ? clump->GetVertex(t[i]) : nullptr;
+    for (std::size_t i = 0; i < 3; ++i) out.v[i] = clump.GetVertex(t[i]);
     const bool ok = out.v[0] && out.v[1] && out.v[2];
     assert(ok && "a triangle names a vertex its clump does not hold");
     return ok;
@@ -56,11 +52,11 @@ void EmitTriangle(const MatTris& batch, std::size_t index, const Corners& c, boo
     }
 }
 
-void EmitFaces(const MatTris& batch, bool mirror) {
+void EmitFaces(const TClump& clump, const MatTris& batch, bool mirror) {
     glBegin(GL_TRIANGLES);
     Corners c;
     for (std::size_t i = 0; i < batch.Triangles().size(); ++i)
-        if (CornersOf(batch, i, c)) EmitTriangle(batch, i, c, mirror, true);
+        if (CornersOf(clump, batch, i, c)) EmitTriangle(batch, i, c, mirror, true);
     glEnd();
 }
 
@@ -105,9 +101,9 @@ void DrawLines(const MatTris& batch, const DrawContext& context, ForEach forEach
     }
 }
 
-TTexture* TextureOf(const MatTris& batch, uint32_t key) {
-    if (key == 0 || !batch.Owner() || !batch.Owner()->Owner()) return nullptr;
-    std::vector<TTexture>& textures = batch.Owner()->Owner()->Textures();
+const TTexture* TextureOf(const RWXObject& object, uint32_t key) {
+    if (key == 0) return nullptr;
+    const std::vector<TTexture>& textures = object.Textures();
     const int32_t index = TextureOfKey(key);
     if (index < 0 || static_cast<std::size_t>(index) >= textures.size()) return nullptr;
     return &textures[static_cast<std::size_t>(index)];
@@ -131,12 +127,12 @@ GeometryCache& GeometryCache::operator=(GeometryCache&& other) noexcept {
     return *this;
 }
 
-uint32_t GeometryCache::FacesList(const MatTris& batch) {
+uint32_t GeometryCache::FacesList(const TClump& clump, const MatTris& batch) {
     if (const auto it = lists_.find(&batch); it != lists_.end()) return it->second;
     const GLuint list = glGenLists(1);
     if (list == 0) return 0;
     glNewList(list, GL_COMPILE);
-    EmitFaces(batch, batch.Material().addressMode == kMirror);
+    EmitFaces(clump, batch, batch.Material().addressMode == AddressMode::Mirror);
     glEndList();
     lists_.emplace(&batch, list);
     return list;
@@ -149,19 +145,17 @@ void GeometryCache::Release() {
 
 // ---- Materials ----------------------------------------------------------------------------
 
-bool ApplyMaterial(const MatTris& batch, const DrawContext& context) {
+bool ApplyMaterial(const MatTris& batch, const RWXObject& object, TextureCache& textures, const DrawContext& context) {
     const RWXMaterial& m = batch.Material();
     switch (m.geometrySampling) {
-        case 0:
+        case GeometrySampling::PointCloud:
             glPolygonMode(GL_FRONT_AND_BACK, GL_POINT);
             break;
-        case 1:
+        case GeometrySampling::WireFrame:
             glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
             break;
-        case 2:
+        case GeometrySampling::Solid:
             glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
-            break;
-        default:
             break;
     }
     glShadeModel(m.IsFacet() ? GL_FLAT : GL_SMOOTH);
@@ -170,7 +164,7 @@ bool ApplyMaterial(const MatTris& batch, const DrawContext& context) {
     glColor4f(f(m.color.r), f(m.color.g), f(m.color.b), alpha);
     const GLfloat diffuse[4] = {f(m.diffuse.r), f(m.diffuse.g), f(m.diffuse.b), alpha};
     glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, diffuse);
-    if (m.materialModes & kDouble)
+    if (m.IsDoubleSided())
         glDisable(GL_CULL_FACE);
     else
         glEnable(GL_CULL_FACE);
@@ -179,20 +173,20 @@ bool ApplyMaterial(const MatTris& batch, const DrawContext& context) {
         const int32_t frames = m.frameCount < kMaxTextureFrames ? m.frameCount : kMaxTextureFrames;
         const int32_t frame = AnimationFrame(context.timeMs, frames);
         const uint32_t key = m.textureFrames[static_cast<std::size_t>(frame)];
-        TTexture* texture = TextureOf(batch, key);
-        const GLuint name = texture ? FrameTexture(*texture, FrameOfKey(key)) : 0;
+        const TTexture* texture = TextureOf(object, key);
+        const GLuint name = texture ? textures.FrameTexture(*texture, FrameOfKey(key)) : 0;
         if (name != 0) {
             glEnable(GL_TEXTURE_2D);
             // Parameters belong to the texture object: bind first, then set them.
             glBindTexture(GL_TEXTURE_2D, name);
-            const GLint wrap = m.addressMode == kClamp ? GL_CLAMP : GL_REPEAT;
+            const GLint wrap = m.addressMode == AddressMode::Clamp ? GL_CLAMP : GL_REPEAT;
             glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap);
             glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap);
             glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, m.mipmapping ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST);
         } else {
             glDisable(GL_TEXTURE_2D);
         }
-        const bool lit = (m.textureModes & kLit) != 0;
+        const bool lit = (m.textureModes & kTextureLit) != 0;
         const GLfloat ambient[4] = {lit ? f(m.ambient.r) : 1.0f, lit ? f(m.ambient.g) : 1.0f,
                                     lit ? f(m.ambient.b) : 1.0f, alpha};
         glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, ambient);
@@ -202,50 +196,53 @@ bool ApplyMaterial(const MatTris& batch, const DrawContext& context) {
         glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, ambient);
         glDisable(GL_TEXTURE_2D);
     }
-    return m.addressMode == kMirror;
+    return m.addressMode == AddressMode::Mirror;
 }
 
 // ---- Opaque batches -----------------------------------------------------------------------
 
-void DrawBatch(const MatTris& batch, const DrawContext& context, GeometryCache* cache) {
+void DrawBatch(const TClump& clump, const MatTris& batch, const RWXObject& object, TextureCache& textures,
+               GeometryCache* geometry, const DrawContext& context) {
     glPushMatrix();
     if (batch.Material().IsAxisAligned()) glRotated(-context.camera.yaw, 0, 1, 0);
     if (context.flags.object) {
-        const bool mirror = ApplyMaterial(batch, context);
+        const bool mirror = ApplyMaterial(batch, object, textures, context);
         if (!context.flags.lighting) glDisable(GL_LIGHTING);
-        const GLuint list = cache ? cache->FacesList(batch) : 0;
+        const GLuint list = geometry ? geometry->FacesList(clump, batch) : 0;
         if (list != 0)
             glCallList(list);
         else
-            EmitFaces(batch, mirror);
+            EmitFaces(clump, batch, mirror);
     }
     DrawLines(batch, context, [&](auto&& visit) {
         Corners c;
         for (std::size_t i = 0; i < batch.Triangles().size(); ++i)
-            if (CornersOf(batch, i, c)) visit(i, c);
+            if (CornersOf(clump, batch, i, c)) visit(i, c);
     });
     glPopMatrix();
 }
 
-void DrawOpaque(const RWXObject& object, const DrawContext& context, GeometryCache* cache) {
+void DrawOpaque(const RWXObject& object, ObjectResources& resources, const DrawContext& context, bool compiled) {
     const auto& offset = object.Offset();
     glPushMatrix();
     glTranslated(offset[0], offset[1], offset[2]);
     for (const auto& top : object.Clumps())
         ForEachClump(*top, [&](const TClump& clump) {
             for (const auto& batch : clump.Batches())
-                if (batch->IsOpaque()) DrawBatch(*batch, context, cache);
+                if (batch->IsOpaque())
+                    DrawBatch(clump, *batch, object, resources.textures, compiled ? &resources.geometry : nullptr,
+                              context);
         });
     glPopMatrix();
 }
 
 // ---- The transparent pass -----------------------------------------------------------------
 
-void DrawTriangles(const MatTris& batch, std::span<const int32_t> triangles, const DrawContext& context) {
+void DrawTriangles(const TClump& clump, const MatTris& batch, std::span<const int32_t> triangles,
+                   const RWXObject& object, TextureCache& textures, const DrawContext& context) {
     const std::size_t count = batch.Triangles().size();
-    const RWXObject* object = batch.Owner() ? batch.Owner()->Owner() : nullptr;
     glPushMatrix();
-    if (object) glTranslated(object->Offset()[0], object->Offset()[1], object->Offset()[2]);
+    glTranslated(object.Offset()[0], object.Offset()[1], object.Offset()[2]);
     if (batch.Material().IsAxisAligned()) glRotated(-context.camera.yaw, 0, 1, 0);
     const bool lines = context.flags.normals || context.flags.geometry;
     // Without lines the faces of a run share one material set-up and one glBegin; with lines each
@@ -256,11 +253,12 @@ void DrawTriangles(const MatTris& batch, std::span<const int32_t> triangles, con
         auto forEach = [&](auto&& visit) {
             Corners c;
             for (const int32_t t : part)
-                if (t >= 0 && static_cast<std::size_t>(t) < count && CornersOf(batch, static_cast<std::size_t>(t), c))
+                if (t >= 0 && static_cast<std::size_t>(t) < count &&
+                    CornersOf(clump, batch, static_cast<std::size_t>(t), c))
                     visit(static_cast<std::size_t>(t), c);
         };
         if (context.flags.object) {
-            const bool mirror = ApplyMaterial(batch, context);
+            const bool mirror = ApplyMaterial(batch, object, textures, context);
             glBegin(GL_TRIANGLES);
             forEach([&](std::size_t i, const Corners& c) { EmitTriangle(batch, i, c, mirror, true); });
             glEnd();
@@ -268,24 +266,6 @@ void DrawTriangles(const MatTris& batch, std::span<const int32_t> triangles, con
         DrawLines(batch, context, forEach);
     }
     glPopMatrix();
-}
-
-// ---- Depth --------------------------------------------------------------------------------
-
-DepthRow DepthRowOf(const Mat4& modelview, const std::array<double, 3>& offset, double yaw, bool axisAligned) {
-    Mat4 m = Multiply(modelview, TranslationMatrix(offset[0], offset[1], offset[2]));
-    if (axisAligned) m = Multiply(m, RotationMatrix(-yaw, 0, 1, 0));
-    return {m[2], m[6], m[10], m[14]};
-}
-
-double TriangleDepth(const MatTris& batch, int32_t triangle, const DepthRow& row) {
-    if (triangle < 0 || static_cast<std::size_t>(triangle) >= batch.Triangles().size())
-        return std::numeric_limits<double>::quiet_NaN();
-    Corners c;
-    if (!CornersOf(batch, static_cast<std::size_t>(triangle), c)) return std::numeric_limits<double>::quiet_NaN();
-    double sum = 0;
-    for (const TVertex* v : c.v) sum += v->x * row[0] + v->y * row[1] + v->z * row[2] + row[3];
-    return sum / 3;
 }
 
 }  // namespace pelorus

@@ -12,8 +12,10 @@
 #include <span>
 #include <unordered_map>
 
-#include "reader/rwxobject.h"
 #include "geometry/mattris.h"
+#include "geometry/tclump.h"
+#include "reader/rwxobject.h"
+#include "render/texturecache.h"
 #include "scene/viewmath.h"
 #include "scene/viewstate.h"
 
@@ -41,49 +43,50 @@ public:
     GeometryCache(GeometryCache&& other) noexcept;
     GeometryCache& operator=(GeometryCache&& other) noexcept;
 
-    // The list drawing the faces of `batch`, compiled on first use; 0 when no list can be made
-    // (the faces are then drawn directly).
-    uint32_t FacesList(const MatTris& batch);
+    // The list drawing the faces of `batch` (one of `clump`'s), compiled on first use; 0 when no
+    // list can be made (the faces are then drawn directly).
+    uint32_t FacesList(const TClump& clump, const MatTris& batch);
     void Release();
-    std::size_t ListCount() const { return lists_.size(); }
 
 private:
     std::unordered_map<const MatTris*, uint32_t> lists_;
 };
 
+// What the graphics card holds for one object: its compiled faces and its textures.
+struct ObjectResources {
+    GeometryCache geometry;
+    TextureCache textures;
+    void Release() {
+        geometry.Release();
+        textures.Release();
+    }
+};
+
 // Sets the OpenGL state for the batch's material: polygon mode, shade model, colour, diffuse,
 // culling (off for Double materials), then for a textured material the texture of the frame that
-// `timeMs` selects (uploaded on first use), its wrap mode and minification filter and the ambient
-// term ((1, 1, 1) unless Lit); for an untextured one the ambient colour x ambient factors with
-// texturing off. A texture without image (not mipmapped) leaves texturing off. Returns true for
-// Mirror address mode, whose texture coordinates are drawn halved.
-bool ApplyMaterial(const MatTris& batch, const DrawContext& context);
+// `timeMs` selects (from `object`'s textures, uploaded into `textures` on first use), its wrap mode
+// and minification filter and the ambient term ((1, 1, 1) unless Lit); for an untextured one the
+// ambient colour x ambient factors with texturing off. A texture without image (not mipmapped)
+// leaves texturing off. Returns true for Mirror address mode, whose texture coordinates are drawn
+// halved.
+bool ApplyMaterial(const MatTris& batch, const RWXObject& object, TextureCache& textures, const DrawContext& context);
 
-// Draws every triangle of a batch as the opaque pass does, with normal lines (yellow) and
-// outlines (magenta) as the view flags ask. `cache` may be null: the faces are then sent vertex
-// by vertex; with a cache they come from its list. Both give the same pixels.
-void DrawBatch(const MatTris& batch, const DrawContext& context, GeometryCache* cache);
+// Draws every triangle of a batch of `object` (one of `clump`'s) as the opaque pass does, with
+// normal lines (yellow) and outlines (magenta) as the view flags ask. With `geometry` null the
+// faces are sent vertex by vertex; with a cache they come from its list. Both give the same
+// pixels.
+void DrawBatch(const TClump& clump, const MatTris& batch, const RWXObject& object, TextureCache& textures,
+               GeometryCache* geometry, const DrawContext& context);
 
-// Draws triangles of one batch as the transparent pass does: placed by the owning object's
-// offset, always lit, each corner with its own prelight as emission. Indices outside the batch
-// are skipped. With normal lines or outlines on, each triangle is followed by its own lines.
-void DrawTriangles(const MatTris& batch, std::span<const int32_t> triangles, const DrawContext& context);
-inline void DrawTriangle(const MatTris& batch, int32_t triangle, const DrawContext& context) {
-    DrawTriangles(batch, std::span<const int32_t>(&triangle, 1), context);
-}
+// Draws triangles of one batch as the transparent pass does: placed by the object's offset,
+// always lit, each corner with its own prelight as emission. Indices outside the batch are
+// skipped. With normal lines or outlines on, each triangle is followed by its own lines.
+void DrawTriangles(const TClump& clump, const MatTris& batch, std::span<const int32_t> triangles,
+                   const RWXObject& object, TextureCache& textures, const DrawContext& context);
 
 // The opaque part of an object: its offset applied, then every opaque batch of every top-level
-// clump, each clump's batches before its children, depth first.
-void DrawOpaque(const RWXObject& object, const DrawContext& context, GeometryCache* cache);
-
-// The row of a modelview matrix that gives eye-space z, taken for an object at `offset` (and
-// turned by -yaw about the vertical axis for axis-aligned batches): z = x*r[0] + y*r[1] + z*r[2]
-// + r[3] for a point of the object.
-using DepthRow = std::array<double, 4>;
-DepthRow DepthRowOf(const Mat4& modelview, const std::array<double, 3>& offset, double yaw, bool axisAligned);
-
-// The mean eye-space z of a triangle's corners through `row` (negative in front of the eye,
-// smaller is farther). NaN when an index is outside the batch or a corner outside its clump.
-double TriangleDepth(const MatTris& batch, int32_t triangle, const DepthRow& row);
+// clump, each clump's batches before its children, depth first. `compiled` false sends the faces
+// vertex by vertex instead of from the compiled lists (for comparisons).
+void DrawOpaque(const RWXObject& object, ObjectResources& resources, const DrawContext& context, bool compiled = true);
 
 }  // namespace pelorus

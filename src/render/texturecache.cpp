@@ -3,13 +3,30 @@
 #include <GL/gl.h>
 #include <GL/glu.h>
 
+#include <utility>
+
 namespace pelorus {
 
-void UploadTexture(TTexture& texture) {
-    if (!texture.glNames.empty()) return;
+TextureCache::~TextureCache() {
+    Release();
+}
+
+TextureCache::TextureCache(TextureCache&& other) noexcept : uploaded_(std::exchange(other.uploaded_, {})) {}
+
+TextureCache& TextureCache::operator=(TextureCache&& other) noexcept {
+    if (this != &other) {
+        Release();
+        uploaded_ = std::exchange(other.uploaded_, {});
+    }
+    return *this;
+}
+
+const TextureCache::Uploaded& TextureCache::Upload(const TTexture& texture) {
+    if (const auto it = uploaded_.find(&texture); it != uploaded_.end()) return it->second;
+    Uploaded& up = uploaded_[&texture];
     const int32_t frames = texture.frameCount >= 1 ? texture.frameCount : 1;
-    texture.glNames.assign(static_cast<std::size_t>(frames), 0u);
-    glGenTextures(frames, texture.glNames.data());
+    up.names.assign(static_cast<std::size_t>(frames), 0u);
+    glGenTextures(frames, up.names.data());
 
     const bool sizeOk =
         texture.width > 0 && texture.height > 0 && texture.frameCount >= 1 && texture.frameCount <= texture.height &&
@@ -23,35 +40,27 @@ void UploadTexture(TTexture& texture) {
         glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
         bool ok = true;
         for (int32_t n = 0; n < frames; ++n) {
-            glBindTexture(GL_TEXTURE_2D, texture.glNames[static_cast<std::size_t>(n)]);
+            glBindTexture(GL_TEXTURE_2D, up.names[static_cast<std::size_t>(n)]);
             ok = gluBuild2DMipmaps(GL_TEXTURE_2D, GL_RGBA, texture.width, frameHeight, GL_RGBA, GL_UNSIGNED_BYTE,
                                    texture.rgba.data() + static_cast<std::size_t>(n) * frameBytes) == 0 &&
                  ok;
         }
         glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(previous));
-        texture.glHasImages = ok;
+        up.hasImages = ok;
     }
-    texture.rgba.clear();
-    texture.rgba.shrink_to_fit();
+    return up;
 }
 
-bool HasImage(const TTexture& texture) {
-    return !texture.glNames.empty() && texture.glHasImages;
+uint32_t TextureCache::FrameTexture(const TTexture& texture, int32_t frame) {
+    const Uploaded& up = Upload(texture);
+    if (!up.hasImages || frame < 0 || static_cast<std::size_t>(frame) >= up.names.size()) return 0;
+    return up.names[static_cast<std::size_t>(frame)];
 }
 
-uint32_t FrameTexture(TTexture& texture, int32_t frame) {
-    UploadTexture(texture);
-    if (!texture.glHasImages || frame < 0 || static_cast<std::size_t>(frame) >= texture.glNames.size()) return 0;
-    return texture.glNames[static_cast<std::size_t>(frame)];
-}
-
-void ReleaseTextures(RWXObject& object) {
-    for (TTexture& t : object.Textures()) {
-        if (t.glNames.empty()) continue;
-        glDeleteTextures(static_cast<GLsizei>(t.glNames.size()), t.glNames.data());
-        t.glNames.clear();
-        t.glHasImages = false;
-    }
+void TextureCache::Release() {
+    for (auto& [texture, up] : uploaded_)
+        if (!up.names.empty()) glDeleteTextures(static_cast<GLsizei>(up.names.size()), up.names.data());
+    uploaded_.clear();
 }
 
 }  // namespace pelorus

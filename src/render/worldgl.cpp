@@ -4,26 +4,20 @@
 
 #include <algorithm>
 
-#include "platform/paths.h"
-
 namespace pelorus {
 
-std::unique_ptr<RWXObject> ReadWorldModel(const std::string& path, const std::array<double, 3>& offset,
-                                          const ReadOptions& options) {
-    if (FileNamePart(path) == ".rwx") return nullptr;
-    return std::make_unique<RWXObject>(path, offset[0], offset[1], offset[2], options);
-}
-
-void ApplyWorld(const WorldLook& look, AppliedWorld& world, TObjectMap* scene, const ReadOptions& options) {
+void ApplyWorld(const WorldLook& look, AppliedWorld& world, TObjectMap* scene, SceneRenderer& renderer, ErrorLog& log,
+                const ReadOptions& options) {
     world.objectPath = look.objectPath;
     DeleteBackdrop(world.backdrop);
     // A world that names no backdrop has none; there is no file to complain about.
-    if (!look.backdrop.empty()) world.backdrop = LoadBackdrop(look.backdrop, options);
+    if (!look.backdrop.empty()) world.backdrop = LoadBackdrop(look.backdrop, log, options);
 
     glClearColor(look.clearColor[0], look.clearColor[1], look.clearColor[2], look.clearColor[3]);
     if (scene) {
-        scene->SetGround(ReadWorldModel(look.groundPath, kGroundOffset, options));
-        scene->SetSkybox(ReadWorldModel(look.skyboxPath, kSkyboxOffset, options));
+        const ReplacedWorldModels replaced = SetWorldModels(*scene, look, log, options);
+        renderer.Forget(replaced.ground.get());
+        renderer.Forget(replaced.skybox.get());
     }
 
     glLightModelfv(GL_LIGHT_MODEL_AMBIENT, look.ambient.data());

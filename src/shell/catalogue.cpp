@@ -9,7 +9,6 @@
 #include <cerrno>
 #include <cstdlib>
 
-#include "platform/errorlog.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/ziparchive.h"
@@ -142,7 +141,7 @@ int CatalogueGroupOf(std::string_view name) {
     if (name.empty()) return kCatalogueOtherGroup;
     const char c = UpperAscii(name.front());
     if (c >= 'A' && c <= 'Z') return c - 'A';
-    if (c >= '0' && c <= '9') return kCatalogueDigitGroup;
+    if (IsDigit(c)) return kCatalogueDigitGroup;
     return kCatalogueOtherGroup;
 }
 
@@ -220,12 +219,12 @@ std::string ExtractedScriptPath(std::string_view tempFolder, std::string_view na
 }
 
 ExtractResult ExtractModelScript(std::string_view archivePath, std::string_view name, std::string_view tempFolder,
-                                 const std::string& password, uint64_t maxBytes) {
+                                 const std::string& password, ErrorLog& log, uint64_t maxBytes) {
     ExtractResult result;
     result.scriptPath = ExtractedScriptPath(tempFolder, name);
     auto fail = [&](ExtractStatus status) {
         if (!result.scriptPath.empty()) ::unlink(result.scriptPath.c_str());
-        LogLine(FailureLine(status, archivePath, result.scriptPath, maxBytes));
+        log.Append(FailureLine(status, archivePath, result.scriptPath, maxBytes));
         result.status = status;
         return result;
     };
@@ -279,22 +278,23 @@ std::string CacheTempFolder(std::string_view xdgCacheHome, std::string_view home
     return {};
 }
 
-std::string PrepareTempFolder(std::string_view programDir, std::string_view xdgCacheHome, std::string_view home) {
+std::string PrepareTempFolder(std::string_view programDir, std::string_view xdgCacheHome, std::string_view home,
+                              ErrorLog& log) {
     const std::string own = ResolvePath(ProgramTempFolder(programDir));
     if (IsWritableFolder(own)) return own;
     if (::mkdir(own.c_str(), 0777) == 0 && IsWritableFolder(own)) return own;
 
     const std::string cache = CacheTempFolder(xdgCacheHome, home);
     if (!cache.empty() && MakeFolders(cache, 0700) && IsWritableFolder(cache)) return cache;
-    LogLine("Couldn't create the temporary folder " + Quote(own) +
-            (cache.empty() ? std::string() : " nor " + Quote(cache)) + ".");
+    log.Append("Couldn't create the temporary folder " + Quote(own) +
+               (cache.empty() ? std::string() : " nor " + Quote(cache)) + ".");
     return {};
 }
 
-std::string PrepareTempFolder(std::string_view programDir) {
+std::string PrepareTempFolder(std::string_view programDir, ErrorLog& log) {
     const char* xdg = std::getenv("XDG_CACHE_HOME");
     const char* home = std::getenv("HOME");
-    return PrepareTempFolder(programDir, xdg ? xdg : "", home ? home : "");
+    return PrepareTempFolder(programDir, xdg ? xdg : "", home ? home : "", log);
 }
 
 int CleanTempFolder(std::string_view folder) {
@@ -317,9 +317,9 @@ int CleanTempFolder(std::string_view folder) {
     return deleted;
 }
 
-bool Catalogue::Rebuild(std::string_view objectPath) {
+bool Catalogue::Rebuild(std::string_view objectPath, std::string_view baseFolder) {
     if (objectPath.empty()) return false;
-    objectPath_ = AbsolutePath(objectPath);
+    objectPath_ = AbsolutePath(InFolder(baseFolder, objectPath));
     modelsFolder_ = ResolvePath(JoinPath(objectPath_, "models"));
     files_ = ListCatalogueArchives(modelsFolder_);
     names_.clear();
@@ -349,15 +349,15 @@ std::vector<CatalogueMenuGroup> Catalogue::Menu() const {
     return BuildCatalogueMenu(names_, current_);
 }
 
-ExtractResult Catalogue::Open(int32_t command, std::string_view tempFolder, const std::string& password,
+ExtractResult Catalogue::Open(int32_t command, std::string_view tempFolder, const std::string& password, ErrorLog& log,
                               uint64_t maxBytes) {
     const std::optional<std::size_t> index = EntryOfCommand(command);
     if (!index) {
-        LogLine("No catalogue entry has the command number " + std::to_string(command) + ".");
+        log.Append("No catalogue entry has the command number " + std::to_string(command) + ".");
         return {};
     }
     current_ = names_[*index];
-    return ExtractModelScript(ArchivePath(*index), names_[*index], tempFolder, password, maxBytes);
+    return ExtractModelScript(ArchivePath(*index), names_[*index], tempFolder, password, log, maxBytes);
 }
 
 }  // namespace pelorus

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/errorlog.h"
+
 namespace pelorus {
 
 // Command number of catalogue entry 0; entry i has kFirstCatalogueCommand + i.
@@ -110,11 +112,12 @@ std::string ExtractedScriptPath(std::string_view tempFolder, std::string_view na
 // `tempFolder` is created (with its parents) when missing. The script is written to a fresh
 // temporary file in `tempFolder` (named ".extract-XXXXXX.rwx") and renamed over the target,
 // so the target is either the old file or the complete new one.
-// On failure exactly one error line naming the archive is logged, the temporary file is
+// On failure exactly one error line naming the archive is written to `log`, the temporary file is
 // removed and so is any earlier script at the target path, so that reading it yields the
 // empty object rather than a stale model.
 ExtractResult ExtractModelScript(std::string_view archivePath, std::string_view name, std::string_view tempFolder,
-                                 const std::string& password, uint64_t maxBytes = kMaxExtractedScriptBytes);
+                                 const std::string& password, ErrorLog& log,
+                                 uint64_t maxBytes = kMaxExtractedScriptBytes);
 
 // ---- Temporary folder -----------------------------------------------------------------------
 
@@ -127,11 +130,12 @@ std::string CacheTempFolder(std::string_view xdgCacheHome, std::string_view home
 
 // The folder for extracted scripts, created when missing: ProgramTempFolder(programDir) when
 // it is (or can be made) a folder this process can write, else CacheTempFolder(xdgCacheHome,
-// home) (created with its parents, private to the user). "" and one error line when neither
-// works.
-std::string PrepareTempFolder(std::string_view programDir, std::string_view xdgCacheHome, std::string_view home);
+// home) (created with its parents, private to the user). "" and one error line in `log` when
+// neither works.
+std::string PrepareTempFolder(std::string_view programDir, std::string_view xdgCacheHome, std::string_view home,
+                              ErrorLog& log);
 // The same with $XDG_CACHE_HOME and $HOME from the environment.
-std::string PrepareTempFolder(std::string_view programDir);
+std::string PrepareTempFolder(std::string_view programDir, ErrorLog& log);
 
 // Deletes the files directly in `folder` whose names end in ".rwx" in any letter case (links
 // are removed, not followed; sub-folders and other files stay). Returns how many were deleted.
@@ -145,9 +149,10 @@ class Catalogue {
 public:
     // A world with an empty `objectPath` keeps the previous catalogue: nothing changes and the
     // result is false. Otherwise the catalogue becomes the archives of "<objectPath>/models"
-    // (ListCatalogueArchives; a relative path resolves against the current directory now, and
-    // later opening does not depend on the current directory) and the result is true.
-    bool Rebuild(std::string_view objectPath);
+    // (ListCatalogueArchives; a relative path resolves against `baseFolder`, or the process's
+    // current folder when that is empty, now, and later opening depends on neither) and the
+    // result is true.
+    bool Rebuild(std::string_view objectPath, std::string_view baseFolder = {});
 
     // Entry names: archive file names without their ".zip", in catalogue order.
     const std::vector<std::string>& Names() const { return names_; }
@@ -169,8 +174,9 @@ public:
 
     // Extracts the script of the entry `command` opens into `tempFolder` (ExtractModelScript)
     // and makes that entry the current one, whether or not the extraction works. A command
-    // that names no entry changes nothing, logs one line and gives NoSuchEntry with no path.
-    ExtractResult Open(int32_t command, std::string_view tempFolder, const std::string& password,
+    // that names no entry changes nothing, writes one line to `log` and gives NoSuchEntry with
+    // no path.
+    ExtractResult Open(int32_t command, std::string_view tempFolder, const std::string& password, ErrorLog& log,
                        uint64_t maxBytes = kMaxExtractedScriptBytes);
 
 private:

@@ -4,24 +4,21 @@
 #include <filesystem>
 #include <system_error>
 
-#include "shell/jsonwriter.h"
 #include "platform/errorlog.h"
 #include "platform/paths.h"
+#include "platform/version.h"
 #include "reader/scenefile.h"
-
-#ifndef PELORUS_VERSION
-#define PELORUS_VERSION "0.0.0"
-#endif
+#include "shell/jsonwriter.h"
 
 namespace pelorus {
 namespace {
 
-constexpr const char* kUsage =
+constexpr std::string_view kUsage =
     "Usage: pelorus [FILE]\n"
     "       pelorus --check FILE|FOLDER...\n"
     "       pelorus --dump FILE\n"
     "       pelorus --screenshot OUT.png [--size WxH] [--yaw DEG] [--pitch DEG] [--height H]\n"
-    "                            [--distance D] [--world FILE] [--view LIST] [--time MS] [FILE]\n"
+    "                            [--distance D] [--world NAME|FILE] [--view LIST] [--time MS] [FILE]\n"
     "       pelorus --help | --version\n"
     "\n"
     "FILE is a RenderWare script (.rwx) or an object map (any other name).\n"
@@ -39,15 +36,12 @@ struct Loaded {
     std::vector<std::string> errors;
 };
 
-// Reads `path` the way the viewer does when it is given that path: from the file's own folder.
+// Reads `path` the way the viewer does when it is given that path.
 Loaded LoadAsViewer(const std::string& path) {
-    const std::string absolute = AbsolutePath(path);
-    const std::string_view folder = ParentPart(absolute);
-    ScopedCurrentDirectory cd(folder.empty() ? std::string_view(".") : folder);
-    const std::size_t mark = ErrorLog::Instance().LineCount();
+    ErrorLog log;
     Loaded loaded;
-    loaded.objects = LoadSceneObjects(cd.Changed() ? std::string(FileNamePart(absolute)) : absolute);
-    loaded.errors = ErrorLog::Instance().LinesSince(mark);
+    loaded.objects = ReadAsViewer(path, log);
+    loaded.errors = log.Lines();
     return loaded;
 }
 
@@ -150,9 +144,9 @@ void WriteColor(JsonWriter& j, const RGB& c) {
 }
 
 void WriteMaterial(JsonWriter& j, const RWXMaterial& m) {
-    j.Raw("{").Key("geometry_sampling").Int(m.geometrySampling);
-    j.Raw(", ").Key("axis_alignment").Int(m.axisAlignment);
-    j.Raw(", ").Key("light_sampling").Int(m.lightSampling);
+    j.Raw("{").Key("geometry_sampling").Int(static_cast<int>(m.geometrySampling));
+    j.Raw(", ").Key("axis_alignment").Int(static_cast<int>(m.axisAlignment));
+    j.Raw(", ").Key("light_sampling").Int(static_cast<int>(m.lightSampling));
     j.Raw(", ").Key("color");
     WriteColor(j, m.color);
     j.Raw(", ").Key("ambient");
@@ -168,7 +162,7 @@ void WriteMaterial(JsonWriter& j, const RWXMaterial& m) {
     j.Raw(", ").Key("material_modes").Int(m.materialModes);
     j.Raw(", ").Key("mipmapping").Int(m.mipmapping);
     j.Raw(", ").Key("mask").Int(m.mask);
-    j.Raw(", ").Key("address_mode").Int(m.addressMode);
+    j.Raw(", ").Key("address_mode").Int(static_cast<int>(m.addressMode));
     j.Raw("}");
 }
 
@@ -260,7 +254,7 @@ void WriteObject(JsonWriter& j, const RWXObject& o, const std::string& shownPath
         j.Raw(", ").Key("width").Int(t.width);
         j.Raw(", ").Key("height").Int(t.height);
         j.Raw(", ").Key("frames").Int(t.frameCount);
-        j.Raw(", ").Key("address_mode").Int(t.addressMode);
+        j.Raw(", ").Key("address_mode").Int(static_cast<int>(t.addressMode));
         j.Raw(", ").Key("mipmapped").Int(t.mipmapped);
         j.Raw(", ").Key("mask").Int(t.hasMask);
         j.Raw("}");
@@ -291,6 +285,10 @@ std::string DumpScene(const std::string& path) {
     return std::move(j.Text());
 }
 
+std::string_view UsageText() {
+    return kUsage;
+}
+
 std::optional<int> RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     if (args.empty()) return std::nullopt;
     const std::string& first = args[0];
@@ -299,7 +297,7 @@ std::optional<int> RunCommandLine(const std::vector<std::string>& args, std::ost
         return 0;
     }
     if (first == "--version") {
-        out << "pelorus " << PELORUS_VERSION << "\n";
+        out << "pelorus " << kProgramVersion << "\n";
         return 0;
     }
     if (first == "--check") return Check(std::vector<std::string>(args.begin() + 1, args.end()), out, err);

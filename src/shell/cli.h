@@ -4,6 +4,7 @@
 #include <optional>
 #include <ostream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace pelorus {
@@ -11,6 +12,9 @@ namespace pelorus {
 // Runs the tool that `args` (without the program name) ask for and returns its exit status;
 // std::nullopt when they ask for the viewer window instead.
 std::optional<int> RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+// The usage text of every command-line tool.
+std::string_view UsageText();
 
 // The JSON description of what reading `path` gives (the --dump format).
 std::string DumpScene(const std::string& path);

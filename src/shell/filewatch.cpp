@@ -30,7 +30,7 @@ std::vector<std::string> SourceFilesOf(std::string_view currentFile, std::span<c
     };
     add(currentFile);
     for (const RWXObject* object : objects)
-        if (object) add(object->Path());
+        if (object) add(object->File());
     return paths;
 }
 

@@ -27,9 +27,9 @@ struct FileStamp {
 // The stamp of the file `path` names now (links followed); exists is false when there is none.
 FileStamp StampOf(std::string_view path);
 
-// The files a scene was read from: `currentFile` first, then the script of each object (object
-// maps name several), each made absolute against the current folder and resolved without regard
-// to letter case. Repeats and empty paths are left out.
+// The files a scene was read from: `currentFile` first, then the file each object was read from
+// (object maps name several), each made absolute against the current folder (when it is not yet)
+// and resolved without regard to letter case. Repeats and empty paths are left out.
 std::vector<std::string> SourceFilesOf(std::string_view currentFile, std::span<const RWXObject* const> objects);
 
 // The stamps of a set of files, taken when they were read.

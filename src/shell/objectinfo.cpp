@@ -3,24 +3,22 @@
 #include <filesystem>
 #include <system_error>
 
-#include "platform/errorlog.h"
-#include "platform/paths.h"
 #include "geometry/rwmaterial.h"
+#include "platform/paths.h"
 
 namespace pelorus {
 namespace {
 
-std::string AddressModeText(uint8_t mode) {
+std::string AddressModeText(AddressMode mode) {
     switch (mode) {
-        case kWrap:
+        case AddressMode::Wrap:
             return "Wrap";
-        case kMirror:
+        case AddressMode::Mirror:
             return "Mirror";
-        case kClamp:
+        case AddressMode::Clamp:
             return "Clamp";
-        default:
-            return "?";
     }
+    return "?";
 }
 
 }  // namespace
@@ -59,7 +57,7 @@ std::vector<TextureRow> TextureRowsOf(std::span<const RWXObject* const> objects)
             const std::uintmax_t bytes = std::filesystem::file_size(t.fileName, ec);
             if (!ec) row.size = FileSizeText(bytes);
             // Mirror mode stores the image with its mirror images, twice as wide and high.
-            const bool mirror = t.addressMode == kMirror;
+            const bool mirror = t.addressMode == AddressMode::Mirror;
             row.wxh =
                 std::to_string(mirror ? t.width / 2 : t.width) + "x" + std::to_string(mirror ? t.height / 2 : t.height);
             row.mask = t.hasMask ? t.maskName : std::string();
@@ -71,8 +69,7 @@ std::vector<TextureRow> TextureRowsOf(std::span<const RWXObject* const> objects)
     return rows;
 }
 
-ErrorsInfo ErrorsInfoNow() {
-    const ErrorLog& log = ErrorLog::Instance();
+ErrorsInfo ErrorsInfoOf(const ErrorLog& log) {
     return {log.Text(), std::to_string(log.LineCount())};
 }
 

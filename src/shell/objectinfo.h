@@ -8,6 +8,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/errorlog.h"
 #include "reader/rwxobject.h"
 
 namespace pelorus {
@@ -58,6 +59,6 @@ struct ErrorsInfo {
     std::string text;
     std::string count;
 };
-ErrorsInfo ErrorsInfoNow();
+ErrorsInfo ErrorsInfoOf(const ErrorLog& log);
 
 }  // namespace pelorus

@@ -2,13 +2,10 @@
 
 #include <type_traits>
 
-#include "shell/catalogue.h"
 #include "platform/paths.h"
+#include "platform/version.h"
 #include "scene/viewmath.h"
-
-#ifndef PELORUS_VERSION
-#define PELORUS_VERSION "0.0.0"
-#endif
+#include "shell/catalogue.h"
 
 namespace pelorus {
 namespace {
@@ -55,41 +52,41 @@ constexpr MenuRow kMenuBar[] = {
 };
 
 // The key table: what each typed character does.
-enum class KeyKind { kToggle, kHeight, kDistance, kReload };
+enum class KeyKind { Toggle, Height, Distance, Reload };
 struct KeyEntry {
     char32_t key;
     KeyKind kind;
-    int32_t command = 0;  // kToggle: the view item
-    double step = 0;      // kHeight, kDistance: added to the value
+    int32_t command = 0;  // Toggle: the view item
+    double step = 0;      // Height, Distance: added to the value
 };
 
 constexpr KeyEntry kKeys[] = {
-    {U' ', KeyKind::kToggle, kCmdGeometry},
-    {U'+', KeyKind::kHeight, 0, 0.02},
-    {U'=', KeyKind::kHeight, 0, 0.02},
-    {U'-', KeyKind::kHeight, 0, -0.02},
-    {U'a', KeyKind::kDistance, 0, -0.1},
-    {U'z', KeyKind::kDistance, 0, 0.1},
-    {U'A', KeyKind::kDistance, 0, -0.01},
-    {U'Z', KeyKind::kDistance, 0, 0.01},
-    {U'B', KeyKind::kToggle, kCmdBackdrop},
-    {U'b', KeyKind::kToggle, kCmdBackdrop},
-    {U'C', KeyKind::kToggle, kCmdObject},
-    {U'c', KeyKind::kToggle, kCmdObject},
-    {U'F', KeyKind::kToggle, kCmdFog},
-    {U'f', KeyKind::kToggle, kCmdFog},
-    {U'G', KeyKind::kToggle, kCmdGround},
-    {U'g', KeyKind::kToggle, kCmdGround},
-    {U'L', KeyKind::kToggle, kCmdLighting},
-    {U'l', KeyKind::kToggle, kCmdLighting},
-    {U'N', KeyKind::kToggle, kCmdNormals},
-    {U'n', KeyKind::kToggle, kCmdNormals},
-    {U'R', KeyKind::kReload},
-    {U'r', KeyKind::kReload},
-    {U'S', KeyKind::kToggle, kCmdSkybox},
-    {U's', KeyKind::kToggle, kCmdSkybox},
-    {U'X', KeyKind::kToggle, kCmdAxes},
-    {U'x', KeyKind::kToggle, kCmdAxes},
+    {U' ', KeyKind::Toggle, kCmdGeometry},
+    {U'+', KeyKind::Height, 0, 0.02},
+    {U'=', KeyKind::Height, 0, 0.02},
+    {U'-', KeyKind::Height, 0, -0.02},
+    {U'a', KeyKind::Distance, 0, -0.1},
+    {U'z', KeyKind::Distance, 0, 0.1},
+    {U'A', KeyKind::Distance, 0, -0.01},
+    {U'Z', KeyKind::Distance, 0, 0.01},
+    {U'B', KeyKind::Toggle, kCmdBackdrop},
+    {U'b', KeyKind::Toggle, kCmdBackdrop},
+    {U'C', KeyKind::Toggle, kCmdObject},
+    {U'c', KeyKind::Toggle, kCmdObject},
+    {U'F', KeyKind::Toggle, kCmdFog},
+    {U'f', KeyKind::Toggle, kCmdFog},
+    {U'G', KeyKind::Toggle, kCmdGround},
+    {U'g', KeyKind::Toggle, kCmdGround},
+    {U'L', KeyKind::Toggle, kCmdLighting},
+    {U'l', KeyKind::Toggle, kCmdLighting},
+    {U'N', KeyKind::Toggle, kCmdNormals},
+    {U'n', KeyKind::Toggle, kCmdNormals},
+    {U'R', KeyKind::Reload},
+    {U'r', KeyKind::Reload},
+    {U'S', KeyKind::Toggle, kCmdSkybox},
+    {U's', KeyKind::Toggle, kCmdSkybox},
+    {U'X', KeyKind::Toggle, kCmdAxes},
+    {U'x', KeyKind::Toggle, kCmdAxes},
 };
 
 constexpr double kWheelNotch = 120.0;
@@ -163,29 +160,29 @@ bool ViewerShell::Checked(int32_t command) const {
 ShellAction ViewerShell::Command(int32_t command) {
     if (bool* flag = FlagOf(*this, command)) {
         *flag = !*flag;
-        if (command == kCmdTopMost) return ShellAction::kTopMost;
-        if (command == kCmdAutoReload) return ShellAction::kAutoReload;
-        return ShellAction::kRedraw;
+        if (command == kCmdTopMost) return ShellAction::TopMost;
+        if (command == kCmdAutoReload) return ShellAction::AutoReload;
+        return ShellAction::Redraw;
     }
-    if (command >= kFirstCatalogueCommand) return ShellAction::kCatalogue;
+    if (command >= kFirstCatalogueCommand) return ShellAction::Catalogue;
     if (command >= kFirstRecentCommand && command < kFirstRecentCommand + kRecentCommandCount)
-        return ShellAction::kOpenRecent;
+        return ShellAction::OpenRecent;
     switch (command) {
         case kCmdOpen:
-            return ShellAction::kOpenDialog;
+            return ShellAction::OpenDialog;
         case kCmdReload:
-            return ShellAction::kReload;
+            return ShellAction::Reload;
         case kCmdFileProperties:
         case kCmdObjectProperties:
-            return ShellAction::kObjectProperties;
+            return ShellAction::ObjectProperties;
         case kCmdExit:
-            return ShellAction::kExit;
+            return ShellAction::Exit;
         case kCmdWorldProperties:
-            return ShellAction::kWorldProperties;
+            return ShellAction::WorldProperties;
         case kCmdAbout:
-            return ShellAction::kAbout;
+            return ShellAction::About;
         default:
-            return ShellAction::kNone;  // Recent (a submenu), Associations, Online Help
+            return ShellAction::None;  // Recent (a submenu), Associations, Online Help
     }
 }
 
@@ -193,19 +190,19 @@ ShellAction ViewerShell::Character(char32_t c) {
     for (const KeyEntry& entry : kKeys) {
         if (entry.key != c) continue;
         switch (entry.kind) {
-            case KeyKind::kToggle:
+            case KeyKind::Toggle:
                 return Command(entry.command);
-            case KeyKind::kHeight:
+            case KeyKind::Height:
                 camera_.height += entry.step;
-                return ShellAction::kRedraw;
-            case KeyKind::kDistance:
+                return ShellAction::Redraw;
+            case KeyKind::Distance:
                 camera_.distance += entry.step;
-                return ShellAction::kRedraw;
-            case KeyKind::kReload:
-                return ShellAction::kReload;
+                return ShellAction::Redraw;
+            case KeyKind::Reload:
+                return ShellAction::Reload;
         }
     }
-    return ShellAction::kNone;
+    return ShellAction::None;
 }
 
 void ViewerShell::PointerPressed(int32_t x, int32_t y) {
@@ -266,7 +263,7 @@ int64_t MillisecondsToNextAnimationFrame(int64_t nowMs) {
 }
 
 std::string_view ProgramVersion() {
-    return PELORUS_VERSION;
+    return kProgramVersion;
 }
 
 std::string AboutTitle() {

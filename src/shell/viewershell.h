@@ -75,18 +75,18 @@ std::string RecentMenuLabel(std::size_t index, std::string_view path);
 // What the window does after the shell handled a command, key or pointer event
 
 enum class ShellAction {
-    kNone,              // nothing changed
-    kRedraw,            // a view flag or camera value changed: show it (checks follow the flags)
-    kOpenDialog,        // ask for a file to open
-    kReload,            // load the current file again
-    kOpenRecent,        // open Recent entry (command - kFirstRecentCommand)
-    kObjectProperties,  // show the Object Properties window
-    kWorldProperties,   // show the World Properties window
-    kExit,              // close the main window, which ends the program
-    kTopMost,           // keep the window above others, or not, as Flags().topmost says
-    kAutoReload,        // start or stop watching the shown files, as AutoReload() says
-    kAbout,             // show the program's name and version
-    kCatalogue,         // open a catalogue entry (command >= kFirstCatalogueCommand)
+    None,              // nothing changed
+    Redraw,            // a view flag or camera value changed: show it (checks follow the flags)
+    OpenDialog,        // ask for a file to open
+    Reload,            // load the current file again
+    OpenRecent,        // open Recent entry (command - kFirstRecentCommand)
+    ObjectProperties,  // show the Object Properties window
+    WorldProperties,   // show the World Properties window
+    Exit,              // close the main window, which ends the program
+    TopMost,           // keep the window above others, or not, as Flags().topmost says
+    AutoReload,        // start or stop watching the shown files, as AutoReload() says
+    About,             // show the program's name and version
+    Catalogue,         // open a catalogue entry (command >= kFirstCatalogueCommand)
 };
 
 // The view flags, camera values and pointer state of the main window.

@@ -74,7 +74,7 @@ std::optional<IntegerStart> IntegerStartOf(std::string_view text) {
     IntegerStart out;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) out.negative = text[i++] == '-';
     const std::size_t start = i;
-    while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i;
+    while (i < text.size() && IsDigit(text[i])) ++i;
     if (i == start) return std::nullopt;
     out.digits = text.substr(start, i - start);
     return out;
@@ -110,7 +110,7 @@ double FieldReal(std::string_view text) {
     while (i < text.size() && IsBlank(text[i])) ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-    auto digit = [&](std::size_t at) { return at < text.size() && text[at] >= '0' && text[at] <= '9'; };
+    auto digit = [&](std::size_t at) { return at < text.size() && IsDigit(text[at]); };
     if (!digit(i) && !(i < text.size() && text[i] == '.' && digit(i + 1))) return 0.0;
     double value = 0.0;
     const char* end = text.data() + text.size();
@@ -411,9 +411,9 @@ std::vector<WorldMessage> WorldBook::Create(std::string_view name) {
 std::vector<WorldMessage> WorldBook::Delete(DeleteAnswer answer) {
     const int32_t selected = Selection();
     if (selected >= 0) {
-        if (answer == DeleteAnswer::kCancel) return {};
+        if (answer == DeleteAnswer::Cancel) return {};
         const auto at = static_cast<std::size_t>(selected);
-        if (answer == DeleteAnswer::kYes) {
+        if (answer == DeleteAnswer::Yes) {
             const std::optional<std::string> path = WorldFilePath(list_.names[at]);
             const int failed = path && ::unlink(path->c_str()) != 0 ? errno : 0;
             if (failed != 0 && failed != ENOENT)

@@ -145,7 +145,7 @@ WorldMessage InvalidWorldNameMessage();
 // files, and always inside the book's folder.
 bool IsValidWorldName(std::string_view name);
 
-enum class DeleteAnswer { kYes, kNo, kCancel };
+enum class DeleteAnswer { Yes, No, Cancel };
 
 // The world list and the working copy of the current world. All files are found in the folder
 // given at construction, made absolute then, so changing the current folder later (opening a

@@ -134,7 +134,8 @@ private slots:
     }
 
     void propertiesPagesHaveTheirNamesTextsAndColumns() {
-        ObjectProperties window(nullptr);
+        ErrorLog log;
+        ObjectProperties window(nullptr, log);
         QCOMPARE(window.windowTitle(), QString("Object Properties"));
         QCOMPARE(window.objectName(), QString("PELO_OPWindowClass"));
         QCOMPARE(window.pos(), QPoint(200, 100));
@@ -169,7 +170,8 @@ private slots:
     }
 
     void texturesPageListsOneRowPerTexture() {
-        ObjectProperties window(nullptr);
+        ErrorLog log;
+        ObjectProperties window(nullptr, log);
         const std::vector<TextureRow> rows = {
             {"wood.jpg", "/t/wood.jpg", "12 KB", "64x64", "", "Yes", "Wrap"},
             {"fire.jpg", "/t/fire.zip:fire.jpg", "", "32x128", "firem.bmp", "No", "Clamp"},
@@ -190,31 +192,33 @@ private slots:
     }
 
     void errorsPageShowsTheWholeLogEachTimeItIsShown() {
-        ObjectProperties window(nullptr);
-        LogLine("first problem of the run");
+        ErrorLog log;
+        ObjectProperties window(nullptr, log);
+        log.Append("first problem of the run");
         window.show();
         auto* text = window.findChild<QPlainTextEdit*>("errorText");
         QVERIFY(text->toPlainText().contains("first problem of the run"));
-        QCOMPARE(Value(window, "errorCount"), QString::number(ErrorLog::Instance().LineCount()));
+        QCOMPARE(Value(window, "errorCount"), QString::number(log.LineCount()));
 
         window.Tabs()->setCurrentIndex(2);
-        LogLine("logged while shown");
+        log.Append("logged while shown");
         QVERIFY(!text->toPlainText().contains("logged while shown"));
         window.Tabs()->setCurrentIndex(0);
         window.Tabs()->setCurrentIndex(2);  // choosing the page again refreshes it
         QVERIFY(text->toPlainText().contains("logged while shown"));
 
         window.hide();
-        LogLine("logged while hidden");
+        log.Append("logged while hidden");
         window.show();  // showing the window again refreshes it too, on the page left open
         QCOMPARE(window.Tabs()->currentIndex(), 2);
         QVERIFY(text->toPlainText().contains("logged while hidden"));
-        QCOMPARE(Value(window, "errorCount"), QString::number(ErrorLog::Instance().LineCount()));
-        QCOMPARE(text->toPlainText().count('\n') + 1, static_cast<qsizetype>(ErrorLog::Instance().LineCount()) + 1);
+        QCOMPARE(Value(window, "errorCount"), QString::number(log.LineCount()));
+        QCOMPARE(text->toPlainText().count('\n') + 1, static_cast<qsizetype>(log.LineCount()) + 1);
     }
 
     void okAndEscapeOnlyHideTheWindow() {
-        ObjectProperties window(nullptr);
+        ErrorLog log;
+        ObjectProperties window(nullptr, log);
         window.show();
         window.findChild<QPushButton*>("okButton")->click();
         QVERIFY(!window.isVisible());

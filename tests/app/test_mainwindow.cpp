@@ -439,11 +439,11 @@ private slots:
         QCOMPARE(loads.size(), reloads);
     }
 
-    void objectMenuTakesSubmenusAboveItsSeparatorAndPassesCatalogueCommands() {
+    void objectMenuPassesCatalogueCommandsFromSubmenusAboveItsSeparator() {
         MainWindow& window = Make();
         QMenu first("&A"), second("&B");
-        window.InsertObjectSubmenu(&first);
-        window.InsertObjectSubmenu(&second);
+        window.ObjectMenu()->insertMenu(window.ObjectMenuSeparator(), &first);
+        window.ObjectMenu()->insertMenu(window.ObjectMenuSeparator(), &second);
         QList<QAction*> items = window.ObjectMenu()->actions();
         QCOMPARE(items.size(), qsizetype{4});
         QCOMPARE(items[0]->menu(), &first);
@@ -464,7 +464,8 @@ private slots:
         window.Action(kCmdWorldProperties)->trigger();
         QCOMPARE(world.size(), qsizetype{1});
 
-        window.RemoveObjectSubmenus();
+        window.ObjectMenu()->removeAction(first.menuAction());
+        window.ObjectMenu()->removeAction(second.menuAction());
         QCOMPARE(window.ObjectMenu()->actions().size(), qsizetype{2});
     }
 
@@ -506,13 +507,13 @@ private slots:
 
         // A missing texture read while the Errors page is on display shows at once.
         properties->Tabs()->setCurrentIndex(2);
-        const std::size_t lines = ErrorLog::Instance().LineCount();
+        const std::size_t lines = window.Log().LineCount();
         dir_->Write("tex.rwx", "ModelBegin\nTexture nowhere_to_be_found\nModelEnd\n");
         window.OpenFile(dir_->Join("tex.rwx"));
         auto* errors = properties->findChild<QPlainTextEdit*>("errorText");
         QVERIFY(errors->toPlainText().contains("Couldn't open texture \"nowhere_to_be_found.jpg\"."));
-        QVERIFY(ErrorLog::Instance().LineCount() > lines);
-        QCOMPARE(value("errorCount"), QString::number(ErrorLog::Instance().LineCount()));
+        QVERIFY(window.Log().LineCount() > lines);
+        QCOMPARE(value("errorCount"), QString::number(window.Log().LineCount()));
     }
 };
 

@@ -106,7 +106,7 @@ public:
         record_->names.pop_front();
         return name;
     }
-    DeleteAnswer AskDelete(QWidget*, const WorldMessage&) override { return DeleteAnswer::kCancel; }
+    DeleteAnswer AskDelete(QWidget*, const WorldMessage&) override { return DeleteAnswer::Cancel; }
     void ShowError(QWidget*, const WorldMessage& message) override { record_->errors.push_back(message); }
     std::optional<Rgb> PickColor(QWidget*, Rgb) override { return std::nullopt; }
 
@@ -238,7 +238,7 @@ private slots:
         QCOMPARE(window.ModelObjects().size(), std::size_t{0});
         QVERIFY(Entry(kBox));
 
-        test::LogCapture log;
+        const std::size_t mark = window.Log().LineCount();
         Entry(kBox)->trigger();
         QCOMPARE(window.CurrentFile(), Temp("Box.rwx"));
         QCOMPARE(Triangles(window), int64_t{2});
@@ -252,14 +252,14 @@ private slots:
         window.Dispatch(kCmdReload);
         QCOMPARE(Triangles(window), int64_t{1});
         QCOMPARE(TextureFiles(window), std::vector<std::string>{objB_ + "/textures/wood.jpg"});
-        QCOMPARE(log.Lines(), std::vector<std::string>{});
+        QCOMPARE(window.Log().LinesSince(mark), std::vector<std::string>{});
 
         Entry(kLocked)->trigger();  // encrypted with the world's password
         QCOMPARE(window.CurrentFile(), Temp("Locked.rwx"));
         QCOMPARE(Triangles(window), int64_t{1});
         QVERIFY(Entry(kLocked)->isChecked());
         QVERIFY(!Entry(kBox)->isChecked());
-        QCOMPARE(log.Lines(), std::vector<std::string>{});
+        QCOMPARE(window.Log().LinesSince(mark), std::vector<std::string>{});
         QVERIFY(window.Recent().Paths().empty());  // extracted scripts do not outlive the run
 
         // Another file: no entry checked, and the catalogue's textures are not searched.
@@ -267,7 +267,7 @@ private slots:
         for (QAction* entry : Session().ObjectCatalogueMenu().EntryActions()) QVERIFY(!entry->isChecked());
         QCOMPARE(Session().ObjectCatalogue().CurrentEntry(), std::string());
         QVERIFY(TextureFiles(window).empty());
-        QCOMPARE(log.Lines(), std::vector<std::string>{"Couldn't open texture \"wood.jpg\"."});
+        QCOMPARE(window.Log().LinesSince(mark), std::vector<std::string>{"Couldn't open texture \"wood.jpg\"."});
     }
 
     void aCorruptArchiveWritesOneLineAndShowsAnEmptyObject() {
@@ -276,9 +276,9 @@ private slots:
         Entry(kBox)->trigger();
         QCOMPARE(Triangles(window), int64_t{2});
 
-        test::LogCapture log;
+        const std::size_t mark = window.Log().LineCount();
         Entry(kBad)->trigger();
-        const std::vector<std::string> lines = log.Lines();
+        const std::vector<std::string> lines = window.Log().LinesSince(mark);
         QCOMPARE(lines.size(), std::size_t{1});
         QVERIFY2(lines[0].find(objB_ + "/models/bad.zip") != std::string::npos, lines[0].c_str());
         QCOMPARE(window.ModelObjects().size(), std::size_t{1});

@@ -38,7 +38,7 @@ public:
     }
     DeleteAnswer AskDelete(QWidget*, const WorldMessage& question) override {
         questions.push_back(question);
-        return Next(answers, DeleteAnswer::kCancel);
+        return Next(answers, DeleteAnswer::Cancel);
     }
     void ShowError(QWidget*, const WorldMessage& message) override { errors.push_back(message); }
     std::optional<Rgb> PickColor(QWidget*, Rgb initial) override {
@@ -258,9 +258,9 @@ private slots:
         QTest::addColumn<int>("answer");
         QTest::addColumn<bool>("removed");       // the entry leaves the list
         QTest::addColumn<QString>("fileAfter");  // "gone", "saved" (with the edit) or "kept"
-        QTest::newRow("yes") << static_cast<int>(DeleteAnswer::kYes) << true << "gone";
-        QTest::newRow("no") << static_cast<int>(DeleteAnswer::kNo) << true << "saved";
-        QTest::newRow("cancel") << static_cast<int>(DeleteAnswer::kCancel) << false << "kept";
+        QTest::newRow("yes") << static_cast<int>(DeleteAnswer::Yes) << true << "gone";
+        QTest::newRow("no") << static_cast<int>(DeleteAnswer::No) << true << "saved";
+        QTest::newRow("cancel") << static_cast<int>(DeleteAnswer::Cancel) << false << "kept";
     }
     void DeleteFollowsTheAnswer() {
         QFETCH(int, answer);
@@ -290,7 +290,7 @@ private slots:
 
     void DeletingTheLastWorldDisablesTheFields() {
         Setup s("0\nOnly\n", {{"Only.world", kWorldA}});
-        s.asker->answers.push_back(DeleteAnswer::kYes);
+        s.asker->answers.push_back(DeleteAnswer::Yes);
         s.c().deleteWorld->click();
         QCOMPARE(s.c().worldName->count(), 0);
         QCOMPARE(s.book.Current(), -1);

@@ -85,7 +85,7 @@ TEST(ClumpLines, MalformedGeometryLinesAreRejectedWholeAndReported) {
     };
     for (const auto& c : cases) {
         LogCapture log;
-        auto o = ReadScript("ClumpBegin\n" + kSquare + c.line + "\nClumpEnd");
+        auto o = ReadScript("ClumpBegin\n" + kSquare + c.line + "\nClumpEnd", log);
         const TClump& clump = *o->Clumps()[0];
         EXPECT_EQ(clump.VertexCount(), 4) << c.line;
         EXPECT_EQ(clump.CountTriangles(), 0) << c.line;
@@ -102,8 +102,8 @@ TEST(ClumpLines, RejectedPrelightDoesNotLeakIntoLaterVertices) {
 
 TEST(ClumpLines, PrimitivesAndIgnoredCommandsBuildNothingAndSayNothing) {
     LogCapture log;
-    auto o =
-        ReadScript("ClumpBegin\nSphere 1 2\nBlock 1 2 3\nCylinder 1 2 3 4\nCollision on\nTag 5\nRandomUVs\nClumpEnd");
+    auto o = ReadScript(
+        "ClumpBegin\nSphere 1 2\nBlock 1 2 3\nCylinder 1 2 3 4\nCollision on\nTag 5\nRandomUVs\nClumpEnd", log);
     EXPECT_EQ(o->Clumps()[0]->VertexCount(), 0);
     EXPECT_TRUE(log.Lines().empty());
 }
@@ -128,21 +128,6 @@ TEST(Batches, FacetBatchesKeepUnitFaceNormalsVertexBatchesNone) {
     ASSERT_EQ(c.Batches().size(), 2u);
     EXPECT_EQ(c.Batches()[0]->FaceNormals(), (std::vector<Vec3>{{0, 0, 1}, {0, 0, 0}}));  // collinear: zero
     EXPECT_TRUE(c.Batches()[1]->FaceNormals().empty());
-}
-
-TEST(Batches, TranslucentListFollowsBatchOrderThenChildren) {
-    auto o = ReadScript("ClumpBegin\n" + kSquare +
-                        "Opacity 0.5\nTriangle 1 2 3\nOpacity 1\nTriangle 1 3 4\nOpacity 0.2\nTriangle 2 3 4\n"
-                        "ClumpBegin\n" +
-                        kSquare + "Opacity 0.3\nTriangle 1 2 3\nClumpEnd\nClumpEnd");
-    std::vector<TranslucentRef> list;
-    o->ListTranslucentTriangles(list);
-    ASSERT_EQ(list.size(), 3u);
-    const TClump& c = *o->Clumps()[0];
-    EXPECT_EQ(list[0].batch, c.Batches()[0].get());
-    EXPECT_EQ(list[1].batch, c.Batches()[2].get());
-    EXPECT_EQ(list[2].batch, c.Children()[0]->Batches()[0].get());
-    EXPECT_EQ(o->CountTranslucentTriangles(), 3);
 }
 
 TEST(Quads, SplitAlongTheDiagonalThatKeepsBothTrianglesInside) {
@@ -227,7 +212,8 @@ TEST(Prototypes, UnknownOrUnfinishedPrototypesAddNothing) {
     LogCapture log;
     auto o = ReadScript(
         "ClumpBegin\nProtoInstance Later\nClumpEnd\n"
-        "ProtoBegin Later\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\nTriangle 1 2 3\nProtoInstance Later\nProtoEnd\n");
+        "ProtoBegin Later\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\nTriangle 1 2 3\nProtoInstance Later\nProtoEnd\n",
+        log);
     EXPECT_EQ(o->Clumps()[0]->VertexCount(), 0);
     EXPECT_EQ(o->Prototypes()[0]->VertexCount(), 3);
     EXPECT_TRUE(log.Lines().empty());

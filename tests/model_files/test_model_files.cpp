@@ -43,9 +43,8 @@ TEST(ModelFiles, EveryFileReadsWithOnlyTheErrorsItDeserves) {
     ASSERT_GE(files.size(), 8u);
     for (const fs::path& file : files) {
         SCOPED_TRACE(file.string());
-        ScopedCurrentDirectory cd(file.parent_path().string());
         test::LogCapture log;
-        const auto objects = LoadSceneObjects(file.filename().string());
+        const auto objects = ReadAsViewer(file.string(), log);
         ASSERT_FALSE(objects.empty());
         int64_t triangles = 0;
         for (const auto& o : objects) triangles += o->CountTriangles();

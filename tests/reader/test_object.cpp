@@ -20,11 +20,11 @@ const RWXMaterial& FirstMaterial(const TClump& c) {
 
 TEST(ObjectReader, EmptyAndMissingFiles) {
     LogCapture log;
-    auto empty = ReadScript("");
+    auto empty = ReadScript("", log);
     EXPECT_TRUE(empty->Clumps().empty());
     EXPECT_TRUE(log.Lines().empty());
 
-    RWXObject missing("/nonexistent/folder/model.rwx", 0, 0, 0);
+    RWXObject missing("/nonexistent/folder/model.rwx", 0, 0, 0, log);
     EXPECT_EQ(missing.CountTriangles(), 0);
     EXPECT_EQ(log.Lines(), Lines{"Could Not Open File \"/nonexistent/folder/model.rwx\""});
 }
@@ -37,7 +37,7 @@ TEST(ObjectReader, ScriptWithoutModelBeginIsReadToTheEnd) {
 
 TEST(ObjectReader, LinesAfterModelEndAreNeverRead) {
     LogCapture log;
-    auto o = ReadScript("ModelBegin\nModelEnd\nClumpBegin\nClumpEnd\nFrobnicate\n");
+    auto o = ReadScript("ModelBegin\nModelEnd\nClumpBegin\nClumpEnd\nFrobnicate\n", log);
     EXPECT_TRUE(o->Clumps().empty());
     EXPECT_TRUE(log.Lines().empty());
 }
@@ -54,7 +54,7 @@ TEST(ObjectReader, StateBeforeAClumpReachesItButNotPastAClumpEnd) {
 
 TEST(ObjectReader, ObjectLevelErrorLinesQuoteTheWholeLine) {
     LogCapture log;
-    auto o = ReadScript("  ClumpEnd  # stray\nFrobnicate 1 2 3\nProtoEnd\nClumpBegin\nClumpEnd\n");
+    auto o = ReadScript("  ClumpEnd  # stray\nFrobnicate 1 2 3\nProtoEnd\nClumpBegin\nClumpEnd\n", log);
     EXPECT_EQ(o->Clumps().size(), 1u);
     EXPECT_EQ(log.Lines(), (Lines{"Object:Cannot use command here : \"  ClumpEnd  # stray\"",
                                   "Object:Unknown command : \"Frobnicate 1 2 3\"",
@@ -73,7 +73,8 @@ TEST(ObjectReader, ClumpErrorLinesAreIndentedByDepth) {
         "ProtoEnd\n"  // closes the inner clump
         "ModelBegin\n"
         "ClumpEnd\n"
-        "Collision on\nTag 3\nSphere 1 2\nInclude other.rwx\nHints\nTrace\n# comment\n");
+        "Collision on\nTag 3\nSphere 1 2\nInclude other.rwx\nHints\nTrace\n# comment\n",
+        log);
     EXPECT_EQ(log.Lines(), (Lines{"  Clump:Invalid / Unknown command : \"ModelEnd\"",
                                   "      Clump:Invalid / Unknown command : \"Frobnicate 1 2 3\"",
                                   "      Clump:Invalid / Unknown command : \"ProtoBegin x\"",
@@ -82,7 +83,8 @@ TEST(ObjectReader, ClumpErrorLinesAreIndentedByDepth) {
 
 TEST(ObjectReader, IgnoredAndGeometryCommandsOutsideClumpsWriteNothing) {
     LogCapture log;
-    auto o = ReadScript("Vertex 0 0 0\nTriangle 1 2 3\nInclude a.rwx\nHints\nTrace\nProtoInstance box\n#!\n \t \n");
+    auto o =
+        ReadScript("Vertex 0 0 0\nTriangle 1 2 3\nInclude a.rwx\nHints\nTrace\nProtoInstance box\n#!\n \t \n", log);
     EXPECT_TRUE(log.Lines().empty());
     EXPECT_TRUE(o->Clumps().empty());
 }
@@ -99,7 +101,7 @@ TEST(ObjectReader, LineEndingsByteOrderMarkAndNulBytes) {
     const std::string text = std::string("\xEF\xBB\xBF") + "ModelBegin\r\nClumpBegin\r\nVertex 0 0 0\r\n" +
                              "Vertex 1 0 0\r\nVertex 0 1 0\r\nTriangle 1 2 3\r\n" + "Color 1 0 0" +
                              std::string(1, '\0') + "junk\r\nClumpEnd\r\nModelEnd";
-    auto o = ReadScript(text);
+    auto o = ReadScript(text, log);
     EXPECT_TRUE(log.Lines().empty());
     ASSERT_EQ(o->Clumps().size(), 1u);
     EXPECT_EQ(o->CountTriangles(), 1);
@@ -129,7 +131,7 @@ TEST(ObjectReader, NestingBeyondTheStateStackIsReportedAndReadOn) {
     for (int i = 0; i < 300; ++i) text += "ClumpBegin\nColor 0 1 0\n";
     for (int i = 0; i < 300; ++i) text += "ClumpEnd\n";
     text += "ClumpBegin\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\nTriangle 1 2 3\nClumpEnd\n";
-    auto o = ReadScript(text);
+    auto o = ReadScript(text, log);
     const Lines lines = log.Lines();
     ASSERT_EQ(lines.size(), 1u);  // told once, at the first body beyond 256 levels
     // Indented as at level 256: deeper levels do not indent further.
@@ -146,7 +148,7 @@ TEST(ObjectReader, HundredThousandNestedClumpsNeitherCrashNorRecurse) {
     for (int i = 0; i < depth; ++i) text += "ClumpBegin\n";
     for (int i = 0; i < depth; ++i) text += "ClumpEnd\n";
     LogCapture log;
-    auto o = ReadScript(text);
+    auto o = ReadScript(text, log);
     ASSERT_EQ(o->Clumps().size(), 1u);
     EXPECT_EQ(o->CountTriangles(), 0);
     EXPECT_EQ(log.Lines().size(), 1u);
@@ -157,7 +159,7 @@ TEST(ObjectReader, ErrorFloodIsCappedWithACountingLine) {
     std::string text = "ClumpBegin\n";
     for (int i = 0; i < 10005; ++i) text += "Bogus\n";
     LogCapture log;
-    auto o = ReadScript(text);
+    auto o = ReadScript(text, log);
     const Lines lines = log.Lines();
     ASSERT_EQ(lines.size(), 10001u);
     EXPECT_EQ(lines.back(), "Object:Too many errors, 5 more not listed : \"test.rwx\"");

@@ -44,7 +44,7 @@ std::string Read(const std::string& text, std::size_t parallelFrom, bool ahead =
     options.parallelFrom = parallelFrom;
     options.plainLinesAhead = ahead;
     test::LogCapture log;
-    auto o = RWXObject::FromText(text, 0, 0, 0, options);
+    auto o = RWXObject::FromText(text, 0, 0, 0, log, options);
     return Describe(*o, log.Lines());
 }
 

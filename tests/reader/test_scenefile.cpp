@@ -14,7 +14,7 @@ using Lines = std::vector<std::string>;
 
 TEST(ObjectMap, EntriesAreFourItemsSeparatedByAnyWhiteSpace) {
     LogCapture log;
-    const auto entries = ParseObjectMap("chair.rwx 0 0.5 -2\r\ntable.rwx\t1e1\n 2\n+3\n\n", "map.txt");
+    const auto entries = ParseObjectMap("chair.rwx 0 0.5 -2\r\ntable.rwx\t1e1\n 2\n+3\n\n", "map.txt", log);
     ASSERT_EQ(entries.size(), 2u);
     EXPECT_EQ(entries[0].path, "chair.rwx");
     EXPECT_EQ(entries[0].y, 0.5);
@@ -29,7 +29,7 @@ TEST(ObjectMap, BadEntriesAreReportedAndReadingGoesOnAtTheNextLine) {
     LogCapture log;
     const std::string longPath(300, 'p');
     const auto entries =
-        ParseObjectMap("a.rwx 0 zero 0\nb.rwx 1 2 3\n" + longPath + " 0 0 0\nc.rwx 1 2\n", "maps/m.txt");
+        ParseObjectMap("a.rwx 0 zero 0\nb.rwx 1 2 3\n" + longPath + " 0 0 0\nc.rwx 1 2\n", "maps/m.txt", log);
     ASSERT_EQ(entries.size(), 1u);
     EXPECT_EQ(entries[0].path, "b.rwx");
     EXPECT_EQ(log.Lines(), (Lines{"Invalid object map entry \"a.rwx 0 zero 0\" in \"maps/m.txt\".",
@@ -50,9 +50,10 @@ TEST(SceneFiles, MapPlacesEachScriptAtItsOffsetAndKeepsMissingOnesEmpty) {
     test::TempDir dir;
     dir.Write("Box.rwx", "ClumpBegin\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\nTriangle 1 2 3\nClumpEnd\n");
     dir.Write("scene.txt", "box.rwx 1 2 3\nmissing.rwx 0 0 0\nBOX.RWX -1 0 0\n");
-    ScopedCurrentDirectory cd(dir.Path());
+    ReadOptions options = test::NoTextures();
+    options.baseFolder = dir.Path();
     LogCapture log;
-    const auto objects = LoadSceneObjects("scene.txt", test::NoTextures());
+    const auto objects = LoadSceneObjects("scene.txt", log, options);
     ASSERT_EQ(objects.size(), 3u);
     EXPECT_EQ(objects[0]->Offset(), (std::array<double, 3>{1, 2, 3}));
     EXPECT_EQ(objects[0]->CountTriangles(), 1);
@@ -60,14 +61,14 @@ TEST(SceneFiles, MapPlacesEachScriptAtItsOffsetAndKeepsMissingOnesEmpty) {
     EXPECT_EQ(objects[2]->Offset()[0], -1);
     EXPECT_EQ(log.Lines(), Lines{"Could Not Open File \"missing.rwx\""});
 
-    const auto single = LoadSceneObjects("box.RWX", test::NoTextures());
+    const auto single = LoadSceneObjects("box.RWX", log, options);
     ASSERT_EQ(single.size(), 1u);
     EXPECT_EQ(single[0]->Offset(), (std::array<double, 3>{0, 0.025, 0}));
 }
 
 TEST(SceneFiles, UnreadableMapGivesNoObjects) {
     LogCapture log;
-    EXPECT_TRUE(LoadSceneObjects("/nonexistent/scene.txt").empty());
+    EXPECT_TRUE(LoadSceneObjects("/nonexistent/scene.txt", log).empty());
     EXPECT_EQ(log.Lines(), Lines{"Unable to open file \"/nonexistent/scene.txt\" as an object map."});
 }
 

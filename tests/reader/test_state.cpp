@@ -19,7 +19,7 @@ public:
     }
     TextureFacts FactsOf(int32_t) const override { return facts; }
     std::vector<std::string> requests;
-    TextureFacts facts{1, 1, 0, 0};
+    TextureFacts facts{1, 1, 0, AddressMode::Wrap};
 };
 
 class StateTest : public ::testing::Test {
@@ -43,9 +43,9 @@ protected:
 
 TEST_F(StateTest, NewMaterialHasTheDocumentedDefaults) {
     const RWXMaterial m;
-    EXPECT_EQ(m.geometrySampling, 2);
-    EXPECT_EQ(m.axisAlignment, 0);
-    EXPECT_EQ(m.lightSampling, 1);
+    EXPECT_EQ(m.geometrySampling, GeometrySampling::Solid);
+    EXPECT_EQ(m.axisAlignment, AxisAlignment::None);
+    EXPECT_EQ(m.lightSampling, LightSampling::Facet);
     EXPECT_EQ(m.color, (RGB{0, 0, 0}));
     EXPECT_EQ(m.opacity, 1.0);
     EXPECT_EQ(m.frameCount, 0);
@@ -53,7 +53,7 @@ TEST_F(StateTest, NewMaterialHasTheDocumentedDefaults) {
     EXPECT_EQ(m.materialModes, 0);
     EXPECT_EQ(m.mipmapping, 1);
     EXPECT_EQ(m.mask, 0);
-    EXPECT_EQ(m.addressMode, 0);
+    EXPECT_EQ(m.addressMode, AddressMode::Wrap);
     EXPECT_TRUE(m.IsOpaque());
 }
 
@@ -114,26 +114,26 @@ TEST_F(StateTest, MalformedArgumentsLeaveTheStateUnchanged) {
 
 TEST_F(StateTest, TextureModeWords) {
     Run("TextureModes Lit");
-    EXPECT_EQ(M().textureModes, kLit);
+    EXPECT_EQ(M().textureModes, kTextureLit);
     Run("AddTextureMode Filter");
-    EXPECT_EQ(M().textureModes, kLit | kFilter);
+    EXPECT_EQ(M().textureModes, kTextureLit | kTextureFilter);
     Run("RemoveTextureMode Lit");
-    EXPECT_EQ(M().textureModes, kFilter);
+    EXPECT_EQ(M().textureModes, kTextureFilter);
     Run("TextureModes NULL");
     EXPECT_EQ(M().textureModes, 0);
     Run("TextureMode foreshorten #!filter Lit");
-    EXPECT_EQ(M().textureModes, kForeshorten | kFilter | kLit);
+    EXPECT_EQ(M().textureModes, kTextureForeshorten | kTextureFilter | kTextureLit);
 }
 
 TEST_F(StateTest, MaterialModeWords) {
     Run("MaterialModes Double");
-    EXPECT_EQ(M().materialModes, kDouble);
+    EXPECT_EQ(M().materialModes, kMaterialDouble);
     Run("MaterialMode Bogus");
-    EXPECT_EQ(M().materialModes, kDouble);
+    EXPECT_EQ(M().materialModes, kMaterialDouble);
     Run("MaterialModes NULL");
     EXPECT_EQ(M().materialModes, 0);
     Run("AddMaterialMode double");
-    EXPECT_EQ(M().materialModes, kDouble);
+    EXPECT_EQ(M().materialModes, kMaterialDouble);
     Run("RemoveMaterialMode Double");
     EXPECT_EQ(M().materialModes, 0);
 }
@@ -142,9 +142,9 @@ TEST_F(StateTest, SamplingAndAlignmentWords) {
     Run("GeometrySampling wireframe");
     Run("LightSampling Vertex");
     Run("AxisAlignment ZOrientY");
-    EXPECT_EQ(M().geometrySampling, 1);
-    EXPECT_EQ(M().lightSampling, 0);
-    EXPECT_EQ(M().axisAlignment, 2);
+    EXPECT_EQ(M().geometrySampling, GeometrySampling::WireFrame);
+    EXPECT_EQ(M().lightSampling, LightSampling::Vertex);
+    EXPECT_EQ(M().axisAlignment, AxisAlignment::ZOrientY);
 }
 
 TEST_F(StateTest, MaterialBeginEndRestoresEverything) {
@@ -219,7 +219,7 @@ TEST_F(StateTest, TextureWordsChooseTheMaskOnlyAfterTheMaskWord) {
 }
 
 TEST_F(StateTest, TextureNullOrMissingDropsTheTextureButKeepsItsFlags) {
-    textures.facts = {4, 0, 1, kMirror};
+    textures.facts = {4, 0, 1, AddressMode::Mirror};
     Run("Texture wood Mask holes");
     EXPECT_EQ(M().frameCount, 4);
     EXPECT_EQ(M().mask, 1);
@@ -228,7 +228,7 @@ TEST_F(StateTest, TextureNullOrMissingDropsTheTextureButKeepsItsFlags) {
     EXPECT_EQ(M().frameCount, 0);
     EXPECT_EQ(M().mask, 1);  // kept from the previous texture
     EXPECT_EQ(M().mipmapping, 0);
-    EXPECT_EQ(M().addressMode, kMirror);
+    EXPECT_EQ(M().addressMode, AddressMode::Mirror);
     EXPECT_FALSE(M().IsOpaque());
     Run("Texture missing");
     EXPECT_EQ(M().frameCount, 0);
@@ -239,9 +239,9 @@ TEST_F(StateTest, MipmapAndAddressModeSettings) {
     Run("TextureMipmapState Off");
     Run("TextureAddressMode Clamp");
     EXPECT_FALSE(state.Mipmapping());
-    EXPECT_EQ(state.AddressMode(), kClamp);
+    EXPECT_EQ(state.TextureAddressMode(), AddressMode::Clamp);
     Run("TextureAddressMode Sideways");
-    EXPECT_EQ(state.AddressMode(), kClamp);
+    EXPECT_EQ(state.TextureAddressMode(), AddressMode::Clamp);
 }
 
 TEST(RWXMaterial, EqualityCoversEveryField) {

@@ -5,7 +5,6 @@
 
 #include "platform/paths.h"
 #include "reader/textureload.h"
-#include "renderfixtures.h"
 #include "testutil.h"
 
 namespace pelorus {
@@ -29,7 +28,7 @@ protected:
     std::unique_ptr<RWXObject> Read(const std::string& script) {
         ReadOptions options;
         options.programDir = root.Path();
-        return RWXObject::FromText(script, 0, 0, 0, options);
+        return RWXObject::FromText(script, 0, 0, 0, log, options);
     }
     static std::string Triangle(const std::string& textureLine) {
         return "ClumpBegin\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\n" + textureLine + "\nTriangle 1 2 3\nClumpEnd\n";
@@ -45,12 +44,12 @@ protected:
                   3];
     }
     test::TempDir root;
+    LogCapture log;
 };
 
 TEST_F(TextureTest, NamesGetJpgAppendedAndTheCacheIgnoresCase) {
     SetSearchPath({"tex"});
     root.Write("tex/wood.jpg", test::BandsJpeg(8, 8, {kRed}));
-    LogCapture log;
     auto o = Read(Triangle("Texture wood\nTexture wood.jpg\nTexture WOOD.JPG\nTexture wall.png\nTexture .hidden"));
     ASSERT_EQ(o->Textures().size(), 1u);
     EXPECT_EQ(o->Textures()[0].name, "wood.jpg");
@@ -65,7 +64,7 @@ TEST_F(TextureTest, TheFirstUseFixesMipmapAndAddressMode) {
         Read("TextureMipmapState Off\nTexture wood\nTextureMipmapState On\nTextureAddressMode Clamp\nTexture wood\n");
     ASSERT_EQ(o->Textures().size(), 1u);
     EXPECT_EQ(o->Textures()[0].mipmapped, 0);
-    EXPECT_EQ(o->Textures()[0].addressMode, 0);
+    EXPECT_EQ(o->Textures()[0].addressMode, AddressMode::Wrap);
 }
 
 TEST_F(TextureTest, SearchPathOrderDecidesAndFileNamesMatchInAnyCase) {
@@ -81,9 +80,12 @@ TEST_F(TextureTest, SearchPathOrderDecidesAndFileNamesMatchInAnyCase) {
 
 TEST_F(TextureTest, WithoutTexturesPathTheCurrentFolderIsSearched) {
     root.Write("models/here.jpg", test::BandsJpeg(8, 8, {kRed}));
-    ScopedCurrentDirectory cd(root.Join("models"));
-    auto o = Read("Texture here\n");
+    ReadOptions options;
+    options.programDir = root.Path();
+    options.baseFolder = root.Join("models");
+    auto o = RWXObject::FromText("Texture here\n", 0, 0, 0, log, options);
     EXPECT_EQ(o->Textures().size(), 1u);
+    EXPECT_EQ(o->Textures()[0].fileName, root.Join("models/here.jpg"));
 }
 
 TEST_F(TextureTest, MaskBytesBecomeAlphaAndAreLookedForOnlyBesideTheTexture) {
@@ -94,7 +96,6 @@ TEST_F(TextureTest, MaskBytesBecomeAlphaAndAreLookedForOnlyBesideTheTexture) {
     grey[63] = 128;  // bottom-right half
     root.Write("a/holes.bmp", test::EncodeGreyBmp(8, 8, grey));
     root.Write("b/elsewhere.bmp", test::EncodeGreyBmp(8, 8, grey));
-    LogCapture log;
     auto o = Read(Triangle("Texture glass Mask holes\nTexture glass.jpg\n") + "ClumpBegin\nClumpEnd\n");
     ASSERT_EQ(o->Textures().size(), 1u);
     const TTexture& t = o->Textures()[0];
@@ -105,9 +106,9 @@ TEST_F(TextureTest, MaskBytesBecomeAlphaAndAreLookedForOnlyBesideTheTexture) {
     // "glass.jpg" without a mask finds the masked record in the cache: the face is still masked.
     EXPECT_EQ(o->CountTranslucentTriangles(), 1);
 
-    LogCapture log2;
+    const std::size_t mark = log.LineCount();
     auto other = Read(Triangle("Texture glass Mask elsewhere"));
-    EXPECT_EQ(log2.Lines(), Lines{"Couldn't open texture mask \"elsewhere.bmp\"."});
+    EXPECT_EQ(log.LinesSince(mark), Lines{"Couldn't open texture mask \"elsewhere.bmp\"."});
     ASSERT_EQ(other->Textures().size(), 1u);
     EXPECT_EQ(other->Textures()[0].hasMask, 0);
     EXPECT_EQ(Alpha(other->Textures()[0], 0, 0), 255);
@@ -144,7 +145,6 @@ TEST_F(TextureTest, UnreadableMasksAreReportedAndTheTextureKept) {
     std::string bmp = test::EncodeGreyBmp(8, 8, std::vector<uint8_t>(64, 0));
     root.Write("a/cut.bmp", bmp.substr(0, bmp.size() / 2));
     root.Write("a/jpegmask.bmp", test::BandsJpeg(8, 8, {kWhite}));
-    LogCapture log;
     auto o = Read("Texture t Mask cut\nTexture T.jpg Mask jpegmask\n");
     EXPECT_EQ(log.Lines(), Lines{"Couldn't open texture mask \"cut.bmp\"."});
     ASSERT_EQ(o->Textures().size(), 1u);
@@ -159,7 +159,7 @@ TEST_F(TextureTest, MirrorModeStoresTheTwoByTwoMirroredTile) {
     EXPECT_EQ(t.width, 32);
     EXPECT_EQ(t.height, 32);
     EXPECT_EQ(t.frameCount, 1);
-    EXPECT_EQ(t.addressMode, kMirror);
+    EXPECT_EQ(t.addressMode, AddressMode::Mirror);
     EXPECT_TRUE(test::Near(Texel(t, 0, 0), kRed));
     EXPECT_TRUE(test::Near(Texel(t, 12, 0), kBlue));
     EXPECT_TRUE(test::Near(Texel(t, 19, 0), kBlue));  // mirrored: blue meets blue
@@ -198,7 +198,6 @@ TEST_F(TextureTest, VerticalStripsOfSquareFramesAnimate) {
 TEST_F(TextureTest, StripsOfMoreThanAHundredFramesKeepTheFirstHundred) {
     SetSearchPath({"a"});
     root.Write("a/long.jpg", test::EncodeJpeg(8, 8 * 120, std::vector<uint8_t>(8 * 8 * 120 * 3, 90)));
-    LogCapture log;
     auto o = Read(Triangle("Texture long"));
     EXPECT_EQ(log.Lines(), Lines{"Texture \"long.jpg\" has 120 frames; only the first 100 are used."});
     const TTexture& t = o->Textures()[0];
@@ -214,7 +213,6 @@ TEST_F(TextureTest, BadImagesAreReportedOnceEachAndTheModelStillReads) {
     root.Write("a/cut.jpg", good.substr(0, good.size() / 2));
     root.Write("a/garbage.jpg", "this is no image at all");
     root.Write("a/wide.jpg", test::EncodeJpeg(16385, 1, std::vector<uint8_t>(16385 * 3, 0)));
-    LogCapture log;
     auto o = Read(Triangle("Texture cut\nTexture garbage\nTexture wide\nTexture cut\nTexture missing"));
     EXPECT_EQ(log.Lines(), (Lines{"Couldn't read texture \"cut.jpg\".", "Couldn't read texture \"garbage.jpg\".",
                                   "Couldn't read texture \"wide.jpg\": wider or taller than 16384 pixels.",
@@ -237,7 +235,6 @@ TEST_F(TextureTest, ZippedTexturesAndMasksAreFoundBesideTheirFolderEntries) {
     SetSearchPath({"a", "b"});
     root.Write("b/bark.zip", ZipOf("Bark.JPG", test::BandsJpeg(8, 8, {kGreen})));
     root.Write("b/barkm.zip", ZipOf("barkm.bmp", test::EncodeGreyBmp(8, 8, std::vector<uint8_t>(64, 7))));
-    LogCapture log;
     auto o = Read("Texture bark Mask barkm\n");
     EXPECT_TRUE(log.Lines().empty());
     ASSERT_EQ(o->Textures().size(), 1u);
@@ -249,8 +246,7 @@ TEST_F(TextureTest, ZippedTexturesAndMasksAreFoundBesideTheirFolderEntries) {
 TEST_F(TextureTest, TexturesAreNotReadWhenReadingWithoutThem) {
     SetSearchPath({"a"});
     root.Write("a/wood.jpg", test::BandsJpeg(8, 8, {kRed}));
-    LogCapture log;
-    auto o = test::ReadScript(Triangle("Texture wood\nTexture missing"));
+    auto o = test::ReadScript(Triangle("Texture wood\nTexture missing"), log);
     EXPECT_TRUE(o->Textures().empty());
     EXPECT_TRUE(log.Lines().empty());
 }

@@ -3,58 +3,10 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "scene/viewmath.h"
 #include "render/worldgl.h"
+#include "scene/viewmath.h"
 
 namespace pelorus::test {
-
-std::string EncodeJpeg(int w, int h, const std::vector<uint8_t>& rgb) {
-    const std::vector<uint8_t> bytes = EncodeJpegBytes(w, h, 3, rgb);
-    return std::string(bytes.begin(), bytes.end());
-}
-
-std::string BandsJpeg(int w, int h, const std::vector<Rgb>& bands) {
-    std::vector<uint8_t> rgb;
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            const Rgb& c = bands[static_cast<std::size_t>(x * static_cast<int>(bands.size()) / w)];
-            rgb.insert(rgb.end(), {static_cast<uint8_t>(c.r), static_cast<uint8_t>(c.g), static_cast<uint8_t>(c.b)});
-        }
-    return EncodeJpeg(w, h, rgb);
-}
-
-std::string FramesJpeg(int side, const std::vector<Rgb>& frames) {
-    std::vector<uint8_t> rgb;
-    for (const Rgb& c : frames)
-        for (int i = 0; i < side * side; ++i)
-            rgb.insert(rgb.end(), {static_cast<uint8_t>(c.r), static_cast<uint8_t>(c.g), static_cast<uint8_t>(c.b)});
-    return EncodeJpeg(side, side * static_cast<int>(frames.size()), rgb);
-}
-
-std::string EncodeGreyBmp(int w, int h, const std::vector<uint8_t>& grey) {
-    const int stride = (w * 3 + 3) / 4 * 4;
-    const uint32_t dataSize = static_cast<uint32_t>(stride * h);
-    std::string out;
-    auto u16 = [&](uint32_t v) { out += static_cast<char>(v & 0xFF), out += static_cast<char>((v >> 8) & 0xFF); };
-    auto u32 = [&](uint32_t v) { u16(v & 0xFFFF), u16(v >> 16); };
-    out += "BM";
-    u32(54 + dataSize), u32(0), u32(54);
-    u32(40), u32(static_cast<uint32_t>(w)), u32(static_cast<uint32_t>(h)), u16(1), u16(24), u32(0), u32(dataSize);
-    u32(2835), u32(2835), u32(0), u32(0);
-    for (int y = h - 1; y >= 0; --y) {
-        for (int x = 0; x < w; ++x)
-            for (int c = 0; c < 3; ++c) out += static_cast<char>(grey[static_cast<std::size_t>(y * w + x)]);
-        for (int p = w * 3; p < stride; ++p) out += '\0';
-    }
-    return out;
-}
-
-ReadOptions TexturesFrom(const std::string& dir) {
-    ReadOptions options;
-    options.programDir = dir;
-    options.extraTextureDirs = {dir};
-    return options;
-}
 
 WorldLook PlainLook() {
     WorldLook look;
@@ -77,22 +29,23 @@ void GLTest::SetUp() {
     ASSERT_TRUE(gl_) << error;
     Resize(viewport_, kSize, kSize);
     context_.flags.axes = false;  // the z axis would cover the centre of every picture
-    LogCapture quiet;             // the plain world has no backdrop image
     Apply(PlainLook());
 }
 
 void GLTest::TearDown() {
-    if (gl_) DeleteBackdrop(world_.backdrop);
+    if (!gl_) return;
+    renderer_.Release();
+    DeleteBackdrop(world_.backdrop);
 }
 
 void GLTest::Apply(const WorldLook& look, TObjectMap* scene, const std::string& dir) {
     ReadOptions options = dir.empty() ? ReadOptions{} : TexturesFrom(dir);
     if (dir.empty()) options.programDir = "/nonexistent-pelorus-dir";
-    ApplyWorld(look, world_, scene, options);
+    ApplyWorld(look, world_, scene, renderer_, log_, options);
 }
 
 void GLTest::Draw(TObjectMap* scene) {
-    DrawFrame(viewport_, world_, context_, scene);
+    DrawFrame(viewport_, world_, context_, scene, renderer_);
     pixels_ = gl_->ReadPixels();
 }
 
@@ -114,17 +67,10 @@ Rgb GLTest::PixelAt(double x, double y, double z) const {
 
 std::unique_ptr<TObjectMap> SceneOf(const std::string& script, double x, double y, double z,
                                     const ReadOptions& options) {
+    ErrorLog log;
     std::vector<std::unique_ptr<RWXObject>> objects;
-    objects.push_back(RWXObject::FromText(script, x, y, z, options, "scene.rwx"));
+    objects.push_back(RWXObject::FromText(script, x, y, z, log, options, "scene.rwx"));
     return std::make_unique<TObjectMap>(std::move(objects));
-}
-
-bool Near(const Rgb& a, const Rgb& b, int tolerance) {
-    return std::abs(a.r - b.r) <= tolerance && std::abs(a.g - b.g) <= tolerance && std::abs(a.b - b.b) <= tolerance;
-}
-
-std::string ToString(const Rgb& c) {
-    return "(" + std::to_string(c.r) + ", " + std::to_string(c.g) + ", " + std::to_string(c.b) + ")";
 }
 
 }  // namespace pelorus::test

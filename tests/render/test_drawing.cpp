@@ -73,14 +73,16 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<ColourCase>& p) { return std::string(p.param.name); });
 
 TEST_F(GLTest, TranslucentFaceShowsItsOwnPrelightNotTheLastOpaqueOne) {
+    ErrorLog log;
     // A glowing opaque face drawn first must not lend its emission to a translucent face.
     const std::string glowing =
         "ModelBegin\nClumpBegin\nColor 0 0 0\nSurface 0 0 0\n"
         "Vertex 0.5 0.5 0 Prelight 1 1 1\nVertex 0.6 0.5 0 Prelight 1 1 1\nVertex 0.6 0.6 0 Prelight 1 1 1\n"
         "Triangle 1 2 3\nClumpEnd\nModelEnd\n";
     std::vector<std::unique_ptr<RWXObject>> objects;
-    objects.push_back(RWXObject::FromText(glowing, 0, 0, 0, NoTextures()));
-    objects.push_back(RWXObject::FromText(Square("Color 0 0 1\nSurface 1 0 0\nOpacity 0.5"), 0, 0, 0, NoTextures()));
+    objects.push_back(RWXObject::FromText(glowing, 0, 0, 0, log, NoTextures()));
+    objects.push_back(
+        RWXObject::FromText(Square("Color 0 0 1\nSurface 1 0 0\nOpacity 0.5"), 0, 0, 0, log, NoTextures()));
     TObjectMap scene(std::move(objects));
     context_.flags.lighting = true;
     Draw(&scene);
@@ -207,29 +209,35 @@ TEST_F(TextureTest, CompiledAndDirectDrawingGiveTheSamePixels) {
     context_.camera.pitch = 10;
     Draw(scene.get());
     const std::vector<uint8_t> compiled = pixels_;
-    scene->SetCompiledGeometry(false);
+    renderer_.SetCompiledGeometry(false);
     Draw(scene.get());
     EXPECT_TRUE(compiled == pixels_) << "compiled and direct drawing differ";
     EXPECT_FALSE(Near(Centre(), kBlack)) << "the scene was not drawn";
 }
 
-TEST_F(TextureTest, TexturesAreReleasedWithTheirObject) {
+// How many of the first texture names are texture objects now.
+int LiveTextureNames() {
+    int live = 0;
+    for (GLuint n = 1; n <= 64; ++n) live += glIsTexture(n) ? 1 : 0;
+    return live;
+}
+
+TEST_F(TextureTest, TexturesAreUploadedWhenFirstDrawnAndReleasedWithTheirObject) {
     dir_.Write("red.jpg", BandsJpeg(16, 16, {kRed}));
     dir_.Write("anim.jpg", FramesJpeg(16, {kRed, kGreen}));
     auto scene = SceneOf(Square("Texture anim"), 0, 0, 0, TexturesFrom(dir_.Path()));
-    scene->SetGround(RWXObject::FromText(Square("Texture red"), 0, 0, 0, TexturesFrom(dir_.Path())));
+    ErrorLog log;
+    (void)scene->SetGround(RWXObject::FromText(Square("Texture red"), 0, 0, 0, log, TexturesFrom(dir_.Path())));
+    const int before = LiveTextureNames();
     Draw(scene.get());
-    std::vector<uint32_t> names;
-    for (const RWXObject* o : {&scene->Object(0), scene->Ground()})
-        for (const TTexture& t : o->Textures()) names.insert(names.end(), t.glNames.begin(), t.glNames.end());
-    ASSERT_EQ(names.size(), 3u) << "one texture object per frame, uploaded when first drawn";
-    for (const uint32_t n : names) EXPECT_TRUE(glIsTexture(n)) << n;
+    EXPECT_EQ(LiveTextureNames(), before + 3) << "one texture object per frame, uploaded when first drawn";
 
-    scene->SetGround(nullptr);
-    EXPECT_FALSE(glIsTexture(names[2])) << "the replaced ground's texture";
-    EXPECT_TRUE(glIsTexture(names[0]));
-    scene.reset();
-    for (const uint32_t n : names) EXPECT_FALSE(glIsTexture(n)) << n;
+    renderer_.Forget(scene->Ground());
+    EXPECT_EQ(LiveTextureNames(), before + 2) << "the forgotten ground's texture";
+    std::unique_ptr<RWXObject> ground = scene->SetGround(nullptr);
+    ground.reset();
+    renderer_.Release();
+    EXPECT_EQ(LiveTextureNames(), before);
 }
 
 TEST_F(TextureTest, ApplyingAWorldGivesTheSceneItsGroundAndSkybox) {
@@ -253,14 +261,15 @@ TEST_F(TextureTest, ApplyingAWorldGivesTheSceneItsGroundAndSkybox) {
 // ---- The transparent pass --------------------------------------------------------------------
 
 TEST_F(GLTest, TranslucentFacesOfTwoObjectsBlendFartherFirstInEitherMapOrder) {
+    ErrorLog log;
     const std::string red = Square("Color 1 0 0\nSurface 1 0 0\nOpacity 0.5");
     const std::string blue = Square("Color 0 0 1\nSurface 1 0 0\nOpacity 0.5");
     // Red lies behind blue: red blended over black, then blue over that.
     const Rgb farFirst{64, 0, 128};
     for (const bool redFirst : {true, false}) {
         std::vector<std::unique_ptr<RWXObject>> objects;
-        auto far = RWXObject::FromText(red, 0, 0, -0.2, NoTextures());
-        auto near = RWXObject::FromText(blue, 0, 0, 0.2, NoTextures());
+        auto far = RWXObject::FromText(red, 0, 0, -0.2, log, NoTextures());
+        auto near = RWXObject::FromText(blue, 0, 0, 0.2, log, NoTextures());
         if (redFirst) {
             objects.push_back(std::move(far));
             objects.push_back(std::move(near));
@@ -288,16 +297,17 @@ void PrintTo(const GroundCase& c, std::ostream* os) {
 class GroundTest : public GLTest, public ::testing::WithParamInterface<GroundCase> {};
 
 TEST_P(GroundTest, FlagsShowWhatTheyShould) {
+    ErrorLog log;
     const GroundCase& c = GetParam();
     // The model at the centre; the ground's opaque square to the left, its translucent one to the right.
     auto scene = SceneOf(Square("Color 1 0 0"), 0, 0, 0);
-    scene->SetGround(RWXObject::FromText(
+    (void)scene->SetGround(RWXObject::FromText(
         "ModelBegin\nClumpBegin\nColor 0 1 0\n"
         "Vertex -0.6 -0.1 0\nVertex -0.4 -0.1 0\nVertex -0.4 0.1 0\nVertex -0.6 0.1 0\nQuad 1 2 3 4\n"
         "Color 0 0 1\nSurface 1 0 0\nOpacity 0.5\n"
         "Vertex 0.4 -0.1 0\nVertex 0.6 -0.1 0\nVertex 0.6 0.1 0\nVertex 0.4 0.1 0\nQuad 5 6 7 8\n"
         "ClumpEnd\nModelEnd\n",
-        0, 0, 0, NoTextures()));
+        0, 0, 0, log, NoTextures()));
     ASSERT_TRUE(scene->Ground());
     context_.flags.object = c.object;
     context_.flags.ground = c.ground;
@@ -315,9 +325,10 @@ INSTANTIATE_TEST_SUITE_P(Flags, GroundTest,
                          [](const ::testing::TestParamInfo<GroundCase>& p) { return std::string(p.param.name); });
 
 TEST_F(GLTest, GroundOrSkyboxWithoutTrianglesIsDropped) {
+    ErrorLog log;
     TObjectMap scene;
-    scene.SetGround(RWXObject::FromText("ModelBegin\nModelEnd\n", 0, 0, 0, NoTextures()));
-    scene.SetSkybox(nullptr);
+    (void)scene.SetGround(RWXObject::FromText("ModelBegin\nModelEnd\n", 0, 0, 0, log, NoTextures()));
+    (void)scene.SetSkybox(nullptr);
     EXPECT_EQ(scene.Ground(), nullptr);
     EXPECT_EQ(scene.Skybox(), nullptr);
 }
@@ -336,7 +347,9 @@ TEST_F(GLTest, SkyboxStaysAroundTheEyeWhateverDistanceAndHeight) {
                   std::to_string(4 * i + 3) + " " + std::to_string(4 * i + 4) + "\n";
     script += "ClumpEnd\nModelEnd\n";
     TObjectMap scene;
-    scene.SetSkybox(RWXObject::FromText(script, kSkyboxOffset[0], kSkyboxOffset[1], kSkyboxOffset[2], NoTextures()));
+    ErrorLog log;
+    (void)scene.SetSkybox(
+        RWXObject::FromText(script, kSkyboxOffset[0], kSkyboxOffset[1], kSkyboxOffset[2], log, NoTextures()));
     ASSERT_TRUE(scene.Skybox());
     context_.flags.axes = false;
     Draw(&scene);
@@ -481,18 +494,18 @@ TEST_F(GLTest, UndecodableBackdropIsReportedAndNotDrawn) {
     dir.Write("broken.jpg", "\xFF\xD8\xFF\xE0 this is no picture");
     WorldLook look = PlainLook();
     look.backdrop = "broken";
-    LogCapture log;
+    const std::size_t mark = log_.LineCount();
     Apply(look, nullptr, dir.Path());
-    EXPECT_EQ(log.Lines(), std::vector<std::string>{"Couldn't read texture backdrop \"broken.jpg\"."});
+    EXPECT_EQ(log_.LinesSince(mark), std::vector<std::string>{"Couldn't read texture backdrop \"broken.jpg\"."});
     EXPECT_EQ(world_.backdrop.texture, 0u);
     Draw(nullptr);
     EXPECT_TRUE(Near(Pixel(16, 16), kBlack)) << ToString(Pixel(16, 16));
 
     // A world that names no backdrop replaces the old one with none, and has nothing to report.
-    LogCapture quiet;
+    const std::size_t quiet = log_.LineCount();
     look.backdrop = "";
     Apply(look, nullptr, dir.Path());
-    EXPECT_TRUE(quiet.Lines().empty());
+    EXPECT_TRUE(log_.LinesSince(quiet).empty());
     EXPECT_EQ(world_.backdrop.texture, 0u);
 }
 

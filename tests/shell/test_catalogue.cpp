@@ -7,8 +7,8 @@
 #include <iterator>
 #include <set>
 
-#include "shell/catalogue.h"
 #include "platform/paths.h"
+#include "shell/catalogue.h"
 #include "testutil.h"
 
 namespace pelorus {
@@ -188,10 +188,8 @@ TEST(Catalogue, MissingModelsFolderGivesNoEntriesEvenWhenTheCurrentFolderHasArch
     TempDir dir;
     dir.Write("stray.zip", "");
     fs::create_directories(dir.Join("world"));
-    const ScopedCurrentDirectory cwd(dir.Path());
-    ASSERT_TRUE(cwd.Changed());
     Catalogue catalogue;
-    EXPECT_TRUE(catalogue.Rebuild("world"));
+    EXPECT_TRUE(catalogue.Rebuild("world", dir.Path()));
     EXPECT_TRUE(catalogue.Names().empty());
     EXPECT_TRUE(catalogue.Menu().empty());
 }
@@ -247,18 +245,16 @@ TEST(CatalogueTextures, TexturesFolderBesideModelsInAnyCase) {
 // ---- Opening and extraction ----------------------------------------------------------------------
 
 TEST(CatalogueOpen, CommandNumberExtractsThatEntryAndChecksIt) {
+    ErrorLog log;
     TempDir dir;
     for (const char* n : {"a", "b", "c", "d", "e"})
         WriteZip(dir.Join(std::string("objs/models/") + n + ".zip"),
                  {{std::string(n) + ".rwx", std::string("model ") + n}});
     Catalogue catalogue;
-    {
-        // A relative object path; opening later must not depend on the current folder.
-        const ScopedCurrentDirectory cwd(dir.Path());
-        ASSERT_TRUE(catalogue.Rebuild("objs"));
-    }
+    // A relative object path; opening later must not depend on any folder.
+    ASSERT_TRUE(catalogue.Rebuild("objs", dir.Path()));
     const std::string temp = dir.Join("temp");
-    const ExtractResult result = catalogue.Open(2305, temp, "");
+    const ExtractResult result = catalogue.Open(2305, temp, "", log);
     EXPECT_EQ(result.status, ExtractStatus::Ok);
     EXPECT_EQ(result.scriptPath, temp + "/d.rwx");
     EXPECT_EQ(ReadText(result.scriptPath), "model d");
@@ -280,9 +276,10 @@ TEST(CatalogueOpen, CommandBeyondTheCatalogueChangesNothing) {
     WriteZip(dir.Join("models/a.zip"), {{"a.rwx", "x"}});
     Catalogue catalogue;
     ASSERT_TRUE(catalogue.Rebuild(dir.Path()));
-    ASSERT_EQ(catalogue.Open(2302, dir.Join("temp"), "").status, ExtractStatus::Ok);
+    ErrorLog first;
+    ASSERT_EQ(catalogue.Open(2302, dir.Join("temp"), "", first).status, ExtractStatus::Ok);
     LogCapture log;
-    const ExtractResult result = catalogue.Open(2303, dir.Join("temp"), "");
+    const ExtractResult result = catalogue.Open(2303, dir.Join("temp"), "", log);
     EXPECT_EQ(result.status, ExtractStatus::NoSuchEntry);
     EXPECT_EQ(result.scriptPath, "");
     EXPECT_EQ(catalogue.CurrentEntry(), "a");
@@ -305,7 +302,7 @@ TEST(Extract, PicksTheScriptNamedLikeTheArchiveElseTheFirstScript) {
         TempDir dir;
         WriteZip(dir.Join("car.zip"), c.members);
         LogCapture log;
-        const ExtractResult result = ExtractModelScript(dir.Join("car.zip"), "car", dir.Join("temp"), "");
+        const ExtractResult result = ExtractModelScript(dir.Join("car.zip"), "car", dir.Join("temp"), "", log);
         EXPECT_EQ(result.status, ExtractStatus::Ok);
         EXPECT_EQ(ReadText(dir.Join("temp/car.rwx")), c.expected);
         EXPECT_EQ(FilesIn(dir.Join("temp")), std::set<std::string>{"car.rwx"});
@@ -349,7 +346,7 @@ TEST(Extract, FailuresLogOneLineNamingTheArchiveAndLeaveNoStaleScript) {
         fs::create_directories(temp);
         std::ofstream(script) << "stale";
         LogCapture log;
-        const ExtractResult result = ExtractModelScript(dir.Join(c.archive), "model", temp, "", 4096);
+        const ExtractResult result = ExtractModelScript(dir.Join(c.archive), "model", temp, "", log, 4096);
         EXPECT_EQ(result.status, c.expected);
         EXPECT_EQ(result.scriptPath, script);
         const std::vector<std::string> lines = log.Lines();
@@ -358,22 +355,25 @@ TEST(Extract, FailuresLogOneLineNamingTheArchiveAndLeaveNoStaleScript) {
         EXPECT_NE(lines[0].find(c.says), std::string::npos) << lines[0];
         EXPECT_TRUE(FilesIn(temp).empty());
     }
-    EXPECT_EQ(ExtractModelScript(dir.Join("big.zip"), "big", temp, "", 5000).status, ExtractStatus::Ok);
+    ErrorLog log;
+    EXPECT_EQ(ExtractModelScript(dir.Join("big.zip"), "big", temp, "", log, 5000).status, ExtractStatus::Ok);
 }
 
 TEST(Extract, PasswordOpensAnEncryptedScript) {
+    ErrorLog log;
     TempDir dir;
     WriteZip(dir.Join("locked.zip"), {{"locked.rwx", "modelbegin\nmodelend\n", "sesame"}});
-    const ExtractResult result = ExtractModelScript(dir.Join("locked.zip"), "locked", dir.Join("temp"), "sesame");
+    const ExtractResult result = ExtractModelScript(dir.Join("locked.zip"), "locked", dir.Join("temp"), "sesame", log);
     EXPECT_EQ(result.status, ExtractStatus::Ok);
     EXPECT_EQ(ReadText(result.scriptPath), "modelbegin\nmodelend\n");
 }
 
 TEST(Extract, NothingIsWrittenWherePathsInTheArchivePoint) {
+    ErrorLog log;
     TempDir dir;
     WriteZip(dir.Join("evil.zip"), {{"../../evil.rwx", "payload"}, {"/abs/evil.rwx", "payload2"}});
     const std::string temp = dir.Join("deep/temp");
-    const ExtractResult result = ExtractModelScript(dir.Join("evil.zip"), "evil", temp, "");
+    const ExtractResult result = ExtractModelScript(dir.Join("evil.zip"), "evil", temp, "", log);
     EXPECT_EQ(result.status, ExtractStatus::Ok);
     EXPECT_EQ(ReadText(temp + "/evil.rwx"), "payload");
     EXPECT_EQ(FilesIn(temp), std::set<std::string>{"evil.rwx"});
@@ -391,14 +391,14 @@ TEST(Extract, WithoutATemporaryFolderNothingIsWrittenAndOneLineIsLogged) {
     TempDir dir;
     WriteZip(dir.Join("car.zip"), {{"car.rwx", "x"}});
     LogCapture log;
-    const ExtractResult result = ExtractModelScript(dir.Join("car.zip"), "car", "", "");
+    const ExtractResult result = ExtractModelScript(dir.Join("car.zip"), "car", "", "", log);
     EXPECT_EQ(result.status, ExtractStatus::CannotWrite);
     EXPECT_EQ(result.scriptPath, "");
     EXPECT_EQ(log.Lines().size(), 1u);
 
     dir.Write("file", "");  // a file where the folder should be
     LogCapture log2;
-    EXPECT_EQ(ExtractModelScript(dir.Join("car.zip"), "car", dir.Join("file/temp"), "").status,
+    EXPECT_EQ(ExtractModelScript(dir.Join("car.zip"), "car", dir.Join("file/temp"), "", log2).status,
               ExtractStatus::CannotWrite);
     EXPECT_EQ(log2.Lines().size(), 1u);
 }
@@ -414,26 +414,30 @@ TEST(TempFolder, CacheFallbackPrefersXdgThenHome) {
 }
 
 TEST(TempFolder, ProgramFolderIsUsedAndCreatedWhenItCanBe) {
+    ErrorLog log;
     TempDir dir;
     fs::create_directories(dir.Join("prog"));
-    EXPECT_EQ(PrepareTempFolder(dir.Join("prog"), dir.Join("xdg"), ""), dir.Join("prog/temp"));
+    EXPECT_EQ(PrepareTempFolder(dir.Join("prog"), dir.Join("xdg"), "", log), dir.Join("prog/temp"));
     EXPECT_TRUE(fs::is_directory(dir.Join("prog/temp")));
     EXPECT_FALSE(fs::exists(dir.Join("xdg")));
     // An existing folder is used as it is, in whatever case it is written.
     fs::create_directories(dir.Join("old/Temp"));
-    EXPECT_EQ(PrepareTempFolder(dir.Join("old"), dir.Join("xdg"), ""), dir.Join("old/Temp"));
+    EXPECT_EQ(PrepareTempFolder(dir.Join("old"), dir.Join("xdg"), "", log), dir.Join("old/Temp"));
 }
 
 TEST(TempFolder, UnusableProgramFolderFallsBackToTheUserCache) {
     TempDir dir;
+    ErrorLog quiet;
     dir.Write("prog/temp", "a file, not a folder");
-    EXPECT_EQ(PrepareTempFolder(dir.Join("prog"), dir.Join("xdg"), dir.Join("home")), dir.Join("xdg/pelorus/temp"));
+    EXPECT_EQ(PrepareTempFolder(dir.Join("prog"), dir.Join("xdg"), dir.Join("home"), quiet),
+              dir.Join("xdg/pelorus/temp"));
     EXPECT_TRUE(fs::is_directory(dir.Join("xdg/pelorus/temp")));
-    EXPECT_EQ(PrepareTempFolder(dir.Join("missing/prog"), "", dir.Join("home")), dir.Join("home/.cache/pelorus/temp"));
+    EXPECT_EQ(PrepareTempFolder(dir.Join("missing/prog"), "", dir.Join("home"), quiet),
+              dir.Join("home/.cache/pelorus/temp"));
     EXPECT_TRUE(fs::is_directory(dir.Join("home/.cache/pelorus/temp")));
 
     LogCapture log;
-    EXPECT_EQ(PrepareTempFolder(dir.Join("missing/prog"), "", ""), "");
+    EXPECT_EQ(PrepareTempFolder(dir.Join("missing/prog"), "", "", log), "");
     EXPECT_EQ(log.Lines().size(), 1u);
 }
 

@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <set>
 
-#include "shell/worlds.h"
 #include "platform/atomicfile.h"
 #include "platform/paths.h"
+#include "shell/worlds.h"
 #include "testutil.h"
 
 namespace pelorus {
@@ -465,24 +465,24 @@ TEST_F(WorldBookTest, DeleteAnswersDecideWhatHappensToTheFile) {
     WorldBook book = Started();
 
     book.Shown().ground = "edited";
-    EXPECT_TRUE(book.Delete(DeleteAnswer::kCancel).empty());
+    EXPECT_TRUE(book.Delete(DeleteAnswer::Cancel).empty());
     EXPECT_EQ(book.Names().size(), 3u);
     EXPECT_EQ(book.Shown().ground, "edited");
 
-    EXPECT_TRUE(book.Delete(DeleteAnswer::kNo).empty());  // A's file keeps the shown settings
+    EXPECT_TRUE(book.Delete(DeleteAnswer::No).empty());  // A's file keeps the shown settings
     EXPECT_EQ(ParseWorldFile(Slurp(File("A.world"))).ground, "edited");
     EXPECT_EQ(book.Names(), (std::vector<std::string>{"B", "C"}));
     EXPECT_EQ(book.Current(), 0);
     EXPECT_EQ(book.Shown().backdrop, "b_sky");
 
     ASSERT_TRUE(book.Select(1).empty());
-    EXPECT_TRUE(book.Delete(DeleteAnswer::kYes).empty());  // the last entry: the one before follows
+    EXPECT_TRUE(book.Delete(DeleteAnswer::Yes).empty());  // the last entry: the one before follows
     EXPECT_FALSE(fs::exists(File("C.world")));
     EXPECT_EQ(book.Names(), std::vector<std::string>{"B"});
     EXPECT_EQ(book.Current(), 0);
     EXPECT_EQ(book.Shown().backdrop, "b_sky");
 
-    EXPECT_TRUE(book.Delete(DeleteAnswer::kYes).empty());
+    EXPECT_TRUE(book.Delete(DeleteAnswer::Yes).empty());
     EXPECT_TRUE(book.Names().empty());
     EXPECT_EQ(book.Current(), -1);
     EXPECT_EQ(book.Selection(), -1);
@@ -497,7 +497,7 @@ TEST_F(WorldBookTest, FailedSaveIsReportedAndKeepsTheShownWorldAndItsEdits) {
     WriteWorld("B", "b_sky");
     WorldBook book = Started();
     book.Shown().ground = "edited";
-    for (std::vector<WorldMessage> messages : {book.Select(1), book.Ok(), book.Delete(DeleteAnswer::kNo)}) {
+    for (std::vector<WorldMessage> messages : {book.Select(1), book.Ok(), book.Delete(DeleteAnswer::No)}) {
         ASSERT_EQ(messages.size(), 1u);
         EXPECT_EQ(messages[0].caption, "Error : World Not Saved");
         EXPECT_NE(messages[0].text.find("\"A\""), std::string::npos) << messages[0].text;

@@ -10,11 +10,10 @@
 #include <vector>
 
 #include "platform/paths.h"
-#include "render/frame.h"
-#include "render/objectmap.h"
-#include "render/renderfixtures.h"
+#include "reader/backdrop.h"
+#include "scene/objectmap.h"
+#include "scene/translucent.h"
 #include "scene/viewmath.h"
-#include "render/worldgl.h"
 #include "testutil.h"
 
 namespace pelorus::test {
@@ -133,7 +132,7 @@ TEST(ReadBackdropImage, ReportsMissingAndUndecodableFilesAndReadsGoodOnes) {
     const ReadOptions options = TexturesFrom(dir.Path());
     {
         LogCapture log;
-        const auto image = ReadBackdropImage("sky", options);
+        const auto image = ReadBackdropImage("sky", log, options);
         ASSERT_TRUE(image);
         EXPECT_EQ(image->width, 24);
         EXPECT_EQ(image->height, 8);
@@ -141,22 +140,22 @@ TEST(ReadBackdropImage, ReportsMissingAndUndecodableFilesAndReadsGoodOnes) {
     }
     {
         LogCapture log;
-        EXPECT_FALSE(ReadBackdropImage("bad", options));
+        EXPECT_FALSE(ReadBackdropImage("bad", log, options));
         EXPECT_EQ(log.Lines(), std::vector<std::string>{"Couldn't read texture backdrop \"bad.jpg\"."});
     }
     {
         LogCapture log;
-        EXPECT_FALSE(ReadBackdropImage("none", options));
+        EXPECT_FALSE(ReadBackdropImage("none", log, options));
         EXPECT_EQ(log.Lines(), std::vector<std::string>{"Couldn't open texture backdrop \"none.jpg\"."});
     }
 }
 
 TEST(ReadWorldModel, WorldWithoutModelNameReadsNothing) {
     LogCapture log;
-    EXPECT_EQ(ReadWorldModel("models/.rwx", kSkyboxOffset, NoTextures()), nullptr);
-    EXPECT_EQ(ReadWorldModel("/some/path/models\\.rwx", kSkyboxOffset, NoTextures()), nullptr);
+    EXPECT_EQ(ReadWorldModel("models/.rwx", kSkyboxOffset, log, NoTextures()), nullptr);
+    EXPECT_EQ(ReadWorldModel("/some/path/models\\.rwx", kSkyboxOffset, log, NoTextures()), nullptr);
     EXPECT_TRUE(log.Lines().empty());
-    const auto missing = ReadWorldModel("/nonexistent/models/sky.rwx", kSkyboxOffset, NoTextures());
+    const auto missing = ReadWorldModel("/nonexistent/models/sky.rwx", kSkyboxOffset, log, NoTextures());
     ASSERT_TRUE(missing);
     EXPECT_EQ(missing->Offset(), kSkyboxOffset);
     EXPECT_EQ(missing->CountTriangles(), 0);
@@ -172,8 +171,9 @@ std::string Pane(double z, const char* extra = "") {
 }
 
 TEST(ComputeDepths, UsesEachObjectsOffsetAndTheCamera) {
-    auto a = RWXObject::FromText(Pane(0), 0, 0, -2, NoTextures());
-    auto b = RWXObject::FromText(Pane(-1), 0, 0, 0.5, NoTextures());
+    ErrorLog log;
+    auto a = RWXObject::FromText(Pane(0), 0, 0, -2, log, NoTextures());
+    auto b = RWXObject::FromText(Pane(-1), 0, 0, 0.5, log, NoTextures());
     TranslucentList list;
     AppendTranslucent(list, *a, false);
     AppendTranslucent(list, *b, true);
@@ -196,11 +196,12 @@ TEST(ComputeDepths, UsesEachObjectsOffsetAndTheCamera) {
 }
 
 TEST(ComputeDepths, AlignedBatchesTurnWithTheCamera) {
+    ErrorLog log;
     // A pane off to the side, at x = 1: turned with the camera it keeps its depth.
     auto o = RWXObject::FromText(
         "ModelBegin\nClumpBegin\nOpacity 0.5\nAxisAlignment ZOrientY\n"
         "Vertex 1 0 0\nVertex 1.1 0 0\nVertex 1 0.1 0\nTriangle 1 2 3\nClumpEnd\nModelEnd\n",
-        0, 0, 0, NoTextures());
+        0, 0, 0, log, NoTextures());
     TranslucentList list;
     AppendTranslucent(list, *o, false);
     ASSERT_EQ(list.records.size(), 1u);
@@ -239,26 +240,47 @@ TEST(SortBackToFront, PutsTheFarthestFirstAndCopesWithNaN) {
 }
 
 TEST(TriangleDepth, IndexOutsideTheBatchIsNaN) {
-    auto o = RWXObject::FromText(Pane(0), 0, 0, 0, NoTextures());
-    const MatTris& batch = *o->Clumps().at(0)->Batches().at(0);
+    ErrorLog log;
+    auto o = RWXObject::FromText(Pane(0), 0, 0, 0, log, NoTextures());
+    const TClump& clump = *o->Clumps().at(0);
+    const MatTris& batch = *clump.Batches().at(0);
     const DepthRow row = DepthRowOf(IdentityMatrix(), {0, 0, 0}, 0, false);
-    EXPECT_EQ(TriangleDepth(batch, 0, row), 0);
-    EXPECT_TRUE(std::isnan(TriangleDepth(batch, 1, row)));
-    EXPECT_TRUE(std::isnan(TriangleDepth(batch, -1, row)));
+    EXPECT_EQ(TriangleDepth(clump, batch, 0, row), 0);
+    EXPECT_TRUE(std::isnan(TriangleDepth(clump, batch, 1, row)));
+    EXPECT_TRUE(std::isnan(TriangleDepth(clump, batch, -1, row)));
 }
 
 // ---- The scene's lists -------------------------------------------------------------------------
 
+const std::string kSquareLines = "Vertex 0 0 0\nVertex 1 0 0\nVertex 1 1 0\nVertex 0 1 0\n";
+
+TEST(TranslucentList, FollowsBatchOrderThenChildren) {
+    auto o = ReadScript("ClumpBegin\n" + kSquareLines +
+                        "Opacity 0.5\nTriangle 1 2 3\nOpacity 1\nTriangle 1 3 4\nOpacity 0.2\nTriangle 2 3 4\n"
+                        "ClumpBegin\n" +
+                        kSquareLines + "Opacity 0.3\nTriangle 1 2 3\nClumpEnd\nClumpEnd");
+    TranslucentList list;
+    AppendTranslucent(list, *o, false);
+    ASSERT_EQ(list.records.size(), 3u);
+    const TClump& c = *o->Clumps()[0];
+    EXPECT_EQ(list.records[0].batch, c.Batches()[0].get());
+    EXPECT_EQ(list.records[1].batch, c.Batches()[2].get());
+    EXPECT_EQ(list.records[2].batch, c.Children()[0]->Batches()[0].get());
+    EXPECT_EQ(list.records[2].clump, c.Children()[0].get());
+    EXPECT_EQ(o->CountTranslucentTriangles(), 3);
+}
+
 TEST(TObjectMap, TranslucentListHoldsObjectsInOrderThenTheGround) {
+    ErrorLog log;
     std::vector<std::unique_ptr<RWXObject>> objects;
-    objects.push_back(RWXObject::FromText(Pane(0), 0, 0, 0, NoTextures()));
+    objects.push_back(RWXObject::FromText(Pane(0), 0, 0, 0, log, NoTextures()));
     objects.push_back(nullptr);
-    objects.push_back(RWXObject::FromText(Pane(1), 1, 0, 0, NoTextures()));
+    objects.push_back(RWXObject::FromText(Pane(1), 1, 0, 0, log, NoTextures()));
     TObjectMap scene(std::move(objects));
     EXPECT_EQ(scene.ObjectCount(), 2u);
     ASSERT_EQ(scene.Translucent().records.size(), 2u);
 
-    scene.SetGround(RWXObject::FromText(Pane(3), 0, 0, 0, NoTextures()));
+    (void)scene.SetGround(RWXObject::FromText(Pane(3), 0, 0, 0, log, NoTextures()));
     const auto& list = scene.Translucent();
     ASSERT_EQ(list.records.size(), 3u);
     EXPECT_EQ(list.sources.at(static_cast<std::size_t>(list.records[0].source)), &scene.Object(0));
@@ -268,32 +290,50 @@ TEST(TObjectMap, TranslucentListHoldsObjectsInOrderThenTheGround) {
     EXPECT_FALSE(list.records[0].fromGround || list.records[1].fromGround);
 
     // A ground without triangles is dropped, and its records go with the old ground.
-    scene.SetGround(RWXObject::FromText("ModelBegin\nModelEnd\n", 0, 0, 0, NoTextures()));
+    (void)scene.SetGround(RWXObject::FromText("ModelBegin\nModelEnd\n", 0, 0, 0, log, NoTextures()));
     EXPECT_EQ(scene.Ground(), nullptr);
     EXPECT_EQ(scene.Translucent().records.size(), 2u);
 }
 
 TEST(TObjectMap, SkyboxHasItsOwnList) {
+    ErrorLog log;
     TObjectMap scene;
-    scene.SetSkybox(RWXObject::FromText(Pane(0), 0, -0.1, 0, NoTextures()));
+    (void)scene.SetSkybox(RWXObject::FromText(Pane(0), 0, -0.1, 0, log, NoTextures()));
     ASSERT_NE(scene.Skybox(), nullptr);
     EXPECT_TRUE(scene.Translucent().records.empty());
     ASSERT_EQ(scene.SkyboxTranslucent().records.size(), 1u);
     EXPECT_FALSE(scene.SkyboxTranslucent().records[0].fromGround);
-    scene.SetSkybox(nullptr);
+    (void)scene.SetSkybox(nullptr);
     EXPECT_TRUE(scene.SkyboxTranslucent().records.empty());
 }
 
-TEST(TObjectMap, FromFileReadsAnObjectMapRelativeToTheCurrentFolder) {
+TEST(TObjectMap, FromFileTakesARelativeMapFromTheBaseFolder) {
+    ErrorLog log;
     TempDir dir;
     dir.Write("pane.rwx", Pane(0));
     dir.Write("map.txt", "pane.rwx 0 0 -1\npane.rwx 1 2 3\n");
-    ScopedCurrentDirectory cd(dir.Path());
-    ASSERT_TRUE(cd.Changed());
-    const auto scene = TObjectMap::FromFile("map.txt", NoTextures());
+    ReadOptions options = NoTextures();
+    options.baseFolder = dir.Path();
+    const auto scene = TObjectMap::FromFile("map.txt", log, options);
     ASSERT_EQ(scene->ObjectCount(), 2u);
     EXPECT_EQ(scene->Object(1).Offset(), (std::array<double, 3>{1, 2, 3}));
     EXPECT_EQ(scene->Translucent().records.size(), 2u);
+    EXPECT_TRUE(log.Lines().empty());
+}
+
+// A map named by its whole path (as a dropped file is) finds its entries beside it, whatever
+// folder is current and whatever base folder the caller gives.
+TEST(TObjectMap, EntriesOfAMapAreTakenFromTheMapsOwnFolder) {
+    ErrorLog log;
+    TempDir dir, elsewhere;
+    dir.Write("maps/pane.rwx", Pane(0));
+    dir.Write("maps/map.txt", "pane.rwx 0 0 -1\n");
+    ReadOptions options = NoTextures();
+    options.baseFolder = elsewhere.Path();
+    const auto scene = TObjectMap::FromFile(dir.Join("maps/map.txt"), log, options);
+    ASSERT_EQ(scene->ObjectCount(), 1u);
+    EXPECT_EQ(scene->Object(0).CountTriangles(), 1);
+    EXPECT_TRUE(log.Lines().empty());
 }
 
 }  // namespace

@@ -1,0 +1,30 @@
+#pragma once
+// Reading the body of a clump or prototype: the geometry commands (vertices, faces, prototype
+// instances) that build it, and the state commands that change what the next ones build.
+
+#include <string_view>
+
+#include "geometry/tclump.h"
+#include "reader/lexedline.h"
+#include "reader/rwtypes.h"
+
+namespace pelorus {
+
+class RWXObject;
+
+// Carries out one line of `clump`'s body, read as part of `object` (whose state gives the
+// transform and material, and whose prototypes can be instanced), and returns its
+// classification: the structural codes, Comment and Empty as the command table says, and Unknown
+// both for a word that is no command and for a geometry line that was rejected (too few or
+// malformed numbers, a vertex number that names no vertex of this clump, a polygon of fewer than
+// three vertices). Rejected lines change nothing.
+RWXCommand ReadClumpLine(TClump& clump, RWXObject& object, std::string_view line);
+// The same for a line whose plain vertex or face the lexer has read already.
+RWXCommand ReadClumpLexed(TClump& clump, RWXObject& object, const LexedLine& lexed);
+
+// Copies the prototype `name` names (see RWXObject::FindProto) into `clump`: its vertices
+// through the current transform, its triangles with the prototype's materials (`withMaterials`)
+// or with the current material. An unknown name does nothing.
+void InstanceProto(TClump& clump, RWXObject& object, std::string_view name, bool withMaterials);
+
+}  // namespace pelorus

@@ -1,0 +1,105 @@
+#include "render/scenedraw.h"
+
+#include <GL/gl.h>
+
+#include "render/frame.h"
+
+namespace pelorus {
+
+SceneRenderer::~SceneRenderer() {
+    Release();
+}
+
+ObjectResources& SceneRenderer::ResourcesOf(const RWXObject& object) {
+    Held& held = resources_[&object];
+    if (held.serial != object.Serial()) {
+        held.resources.Release();  // an object that was at this address before
+        held.serial = object.Serial();
+    }
+    return held.resources;
+}
+
+void SceneRenderer::Forget(const RWXObject* object) {
+    if (!object) return;
+    const auto it = resources_.find(object);
+    if (it == resources_.end()) return;
+    it->second.resources.Release();
+    resources_.erase(it);
+}
+
+void SceneRenderer::Release() {
+    for (auto& [object, held] : resources_) held.resources.Release();
+    resources_.clear();
+}
+
+void SceneRenderer::DrawTranslucent(TranslucentList& list, const DrawContext& context, bool groundFlags) {
+    Mat4 modelview{};
+    glGetDoublev(GL_MODELVIEW_MATRIX, modelview.data());
+    ComputeDepths(list, modelview, context.camera.yaw);
+    SortBackToFront(list.records, order_);
+
+    DrawContext forced = context;
+    forced.flags.object = true;
+    // Neighbours in depth order from the same batch are drawn in one call.
+    std::size_t i = 0;
+    while (i < order_.size()) {
+        const TTranslucentTriangle& first = list.records[order_[i]];
+        std::size_t end = i + 1;
+        while (end < order_.size() && list.records[order_[end]].batch == first.batch &&
+               list.records[order_[end]].fromGround == first.fromGround)
+            ++end;
+        const bool ground = groundFlags && first.fromGround;
+        const bool known = first.batch && first.clump && first.source >= 0 &&
+                           static_cast<std::size_t>(first.source) < list.sources.size() &&
+                           list.sources[static_cast<std::size_t>(first.source)];
+        if (known && !(ground && !context.flags.ground)) {
+            const RWXObject& object = *list.sources[static_cast<std::size_t>(first.source)];
+            run_.clear();
+            for (std::size_t k = i; k < end; ++k) run_.push_back(list.records[order_[k]].triangle);
+            DrawTriangles(*first.clump, *first.batch, run_, object, ResourcesOf(object).textures,
+                          ground ? forced : context);
+        }
+        i = end;
+    }
+}
+
+void SceneRenderer::Draw(TObjectMap& scene, const DrawContext& context) {
+    const ViewFlags& flags = context.flags;
+    if (scene.Skybox() && flags.skybox) {
+        glPushAttrib(GL_ALL_ATTRIB_BITS);
+        glPushMatrix();
+        const Mat4 turns = SkyboxMatrix(context.camera);
+        glLoadMatrixd(turns.data());
+        DrawOpaque(*scene.Skybox(), ResourcesOf(*scene.Skybox()), context, compiled_);
+        glDepthMask(GL_FALSE);
+        glEnable(GL_BLEND);
+        glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+        DrawTranslucent(scene.SkyboxTranslucent(), context, false);
+        glPopMatrix();
+        glPopAttrib();
+        glClear(GL_DEPTH_BUFFER_BIT);
+        glDisable(GL_BLEND);
+    }
+    glDisable(GL_BLEND);
+    if (flags.axes) DrawAxes();
+    glEnable(GL_LIGHTING);
+    if (scene.Ground() && flags.ground) {
+        DrawContext forced = context;
+        forced.flags.object = true;
+        DrawOpaque(*scene.Ground(), ResourcesOf(*scene.Ground()), forced, compiled_);
+    }
+    for (std::size_t i = 0; i < scene.ObjectCount(); ++i) {
+        const RWXObject& object = scene.Object(i);
+        DrawOpaque(object, ResourcesOf(object), context, compiled_);
+    }
+
+    glPushAttrib(GL_DEPTH_BUFFER_BIT);
+    glDepthMask(GL_FALSE);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
+    DrawTranslucent(scene.Translucent(), context, true);
+    glPopAttrib();
+    glDisable(GL_BLEND);
+}
+
+}  // namespace pelorus

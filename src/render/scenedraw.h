@@ -1,0 +1,55 @@
+#pragma once
+// Drawing a scene with OpenGL: what the graphics card holds for each of its objects, the opaque
+// passes and the blended transparent pass, farthest first.
+
+#include <cstdint>
+#include <unordered_map>
+#include <vector>
+
+#include "render/modeldraw.h"
+#include "scene/objectmap.h"
+
+namespace pelorus {
+
+// The OpenGL side of the scenes one context shows: compiled faces and textures per object, made
+// on first use. Everything it holds belongs to that context: Forget, Release and the destructor
+// need it current once anything was drawn. What is held for an object that is gone is only
+// released by Forget or Release; an object made later at its address gets its own (objects are
+// told apart by their serial numbers).
+class SceneRenderer {
+public:
+    SceneRenderer() = default;
+    ~SceneRenderer();
+    SceneRenderer(const SceneRenderer&) = delete;
+    SceneRenderer& operator=(const SceneRenderer&) = delete;
+
+    // Draws `scene` under the current modelview matrix (the camera): the skybox around the eye
+    // with its own transparent pass, a depth clear, the axes when asked, the ground (its faces
+    // shown even with the object flag off), the objects, then every transparent triangle of the
+    // objects and the ground, farthest first, blended and without depth writes. Leaves the
+    // modelview matrix as it found it.
+    void Draw(TObjectMap& scene, const DrawContext& context);
+
+    // Drops what is held for `object` (null does nothing).
+    void Forget(const RWXObject* object);
+    // Drops everything held.
+    void Release();
+
+    // Draws opaque batches vertex by vertex instead of from compiled lists (for comparisons).
+    void SetCompiledGeometry(bool on) { compiled_ = on; }
+
+private:
+    ObjectResources& ResourcesOf(const RWXObject& object);
+    void DrawTranslucent(TranslucentList& list, const DrawContext& context, bool groundFlags);
+
+    struct Held {
+        uint64_t serial = 0;
+        ObjectResources resources;
+    };
+    std::unordered_map<const RWXObject*, Held> resources_;
+    bool compiled_ = true;
+    std::vector<uint32_t> order_;  // scratch of the transparent passes
+    std::vector<int32_t> run_;
+};
+
+}  // namespace pelorus

@@ -1,0 +1,80 @@
+#pragma once
+// The scene: the placed objects, the world's ground and skybox, and the transparent triangles
+// that are drawn after everything opaque, back to front. Plain data; drawing it is the render
+// layer's.
+
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/errorlog.h"
+#include "reader/rwxobject.h"
+#include "scene/translucent.h"
+#include "scene/worldlook.h"
+
+namespace pelorus {
+
+class TObjectMap {
+public:
+    // An empty scene.
+    TObjectMap();
+    // A scene of the given objects, in order (null entries are dropped).
+    explicit TObjectMap(std::vector<std::unique_ptr<RWXObject>> objects);
+    // The scene the viewer shows for `path` (see LoadSceneObjects): one script, or an object map.
+    static std::unique_ptr<TObjectMap> FromFile(std::string_view path, ErrorLog& log, const ReadOptions& options = {});
+    ~TObjectMap();
+    TObjectMap(const TObjectMap&) = delete;
+    TObjectMap& operator=(const TObjectMap&) = delete;
+
+    // Replaces the ground (skybox); the new one is kept only when it holds at least one triangle
+    // (null or empty objects leave the slot empty). The transparent lists are rebuilt. The
+    // previous one is handed back (null when there was none), so that whoever holds resources
+    // made from it can release them before it goes.
+    [[nodiscard]] std::unique_ptr<RWXObject> SetGround(std::unique_ptr<RWXObject> ground);
+    [[nodiscard]] std::unique_ptr<RWXObject> SetSkybox(std::unique_ptr<RWXObject> skybox);
+
+    std::size_t ObjectCount() const { return objects_.size(); }
+    const RWXObject& Object(std::size_t index) const { return *objects_.at(index); }
+    const RWXObject* Ground() const { return ground_.get(); }
+    const RWXObject* Skybox() const { return skybox_.get(); }
+    // The transparent passes; their depths are for the drawing side to set.
+    const TranslucentList& Translucent() const { return translucent_; }
+    const TranslucentList& SkyboxTranslucent() const { return skyboxTranslucent_; }
+    TranslucentList& Translucent() { return translucent_; }
+    TranslucentList& SkyboxTranslucent() { return skyboxTranslucent_; }
+
+private:
+    void RebuildTranslucent();
+    void RebuildSkyboxTranslucent();
+
+    std::vector<std::unique_ptr<RWXObject>> objects_;
+    std::unique_ptr<RWXObject> ground_;
+    std::unique_ptr<RWXObject> skybox_;
+    TranslucentList translucent_;
+    TranslucentList skyboxTranslucent_;
+};
+
+// Where the world's ground and skybox are placed.
+inline constexpr std::array<double, 3> kGroundOffset{0, 0, 0};
+inline constexpr std::array<double, 3> kSkyboxOffset{0, -0.1, 0};
+
+// Reads the script of a ground or skybox. A path whose file-name part is only ".rwx" (the world
+// names no model) gives null without reading or logging anything; any other path is read, a
+// relative one from options.baseFolder (an unreadable one writes the reader's error line and
+// gives an empty object, which the scene drops).
+std::unique_ptr<RWXObject> ReadWorldModel(const std::string& path, const std::array<double, 3>& offset, ErrorLog& log,
+                                          const ReadOptions& options);
+
+// The ground and skybox a world look replaced: what SetGround and SetSkybox handed back.
+struct ReplacedWorldModels {
+    std::unique_ptr<RWXObject> ground;
+    std::unique_ptr<RWXObject> skybox;
+};
+// Gives `scene` the ground and skybox of `look` (ReadWorldModel of its paths).
+[[nodiscard]] ReplacedWorldModels SetWorldModels(TObjectMap& scene, const WorldLook& look, ErrorLog& log,
+                                                 const ReadOptions& options);
+
+}  // namespace pelorus

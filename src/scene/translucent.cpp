@@ -1,0 +1,96 @@
+#include "scene/translucent.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <limits>
+
+namespace pelorus {
+
+void AppendTranslucent(TranslucentList& list, const RWXObject& object, bool fromGround) {
+    const int64_t count = object.CountTranslucentTriangles();
+    if (count == 0) return;
+    const auto source = static_cast<int32_t>(list.sources.size());
+    list.sources.push_back(&object);
+    list.records.reserve(list.records.size() + static_cast<std::size_t>(count));
+    for (const auto& top : object.Clumps())
+        ForEachClump(*top, [&](const TClump& clump) {
+            for (const auto& batch : clump.Batches()) {
+                if (batch->IsOpaque()) continue;
+                TTranslucentTriangle t;
+                t.clump = &clump;
+                t.batch = batch.get();
+                t.source = source;
+                t.masked = batch->IsMasked();
+                t.fromGround = fromGround;
+                for (int32_t i = 0; i < batch->TriangleCount(); ++i) {
+                    t.triangle = i;
+                    list.records.push_back(t);
+                }
+            }
+        });
+}
+
+DepthRow DepthRowOf(const Mat4& modelview, const std::array<double, 3>& offset, double yaw, bool axisAligned) {
+    Mat4 m = Multiply(modelview, TranslationMatrix(offset[0], offset[1], offset[2]));
+    if (axisAligned) m = Multiply(m, RotationMatrix(-yaw, 0, 1, 0));
+    return {m[2], m[6], m[10], m[14]};
+}
+
+double TriangleDepth(const TClump& clump, const MatTris& batch, int32_t triangle, const DepthRow& row) {
+    if (triangle < 0 || static_cast<std::size_t>(triangle) >= batch.Triangles().size())
+        return std::numeric_limits<double>::quiet_NaN();
+    const TTriangle& t = batch.Triangles()[static_cast<std::size_t>(triangle)];
+    double sum = 0;
+    for (std::size_t i = 0; i < 3; ++i) {
+        const TVertex* v = clump.GetVertex(t[i]);
+        if (!v) return std::numeric_limits<double>::quiet_NaN();
+        sum += v->x * row[0] + v->y * row[1] + v->z * row[2] + row[3];
+    }
+    return sum / 3;
+}
+
+void ComputeDepths(TranslucentList& list, const Mat4& modelview, double yaw) {
+    // Two rows per source: as placed, and turned for axis-aligned batches.
+    std::vector<DepthRow> rows(list.sources.size() * 2);
+    for (std::size_t i = 0; i < list.sources.size(); ++i) {
+        const std::array<double, 3> offset = list.sources[i] ? list.sources[i]->Offset() : std::array<double, 3>{};
+        rows[i * 2] = DepthRowOf(modelview, offset, yaw, false);
+        rows[i * 2 + 1] = DepthRowOf(modelview, offset, yaw, true);
+    }
+    for (TTranslucentTriangle& t : list.records) {
+        if (!t.batch || !t.clump || t.source < 0 || static_cast<std::size_t>(t.source) >= list.sources.size()) {
+            t.depth = std::numeric_limits<double>::quiet_NaN();
+            continue;
+        }
+        const std::size_t row = static_cast<std::size_t>(t.source) * 2 + (t.batch->Material().IsAxisAligned() ? 1 : 0);
+        t.depth = TriangleDepth(*t.clump, *t.batch, t.triangle, rows[row]);
+    }
+}
+
+void SortBackToFront(std::span<const TTranslucentTriangle> records, std::vector<uint32_t>& order) {
+    // Each record becomes one 64-bit key: its depth as a float whose bits are turned so that
+    // unsigned order is numeric order, then its index. Sorting plain integers keeps the records
+    // where they are and is several times faster than sorting the records. (Depths closer than a
+    // float can tell apart count as equal, whose order is not fixed anyway.) NaN has no place in
+    // an ordering of numbers: those records go first.
+    std::vector<uint64_t> keys;
+    keys.reserve(records.size());
+    order.clear();
+    order.reserve(records.size());
+    for (std::size_t i = 0; i < records.size(); ++i) {
+        const double depth = records[i].depth;
+        if (std::isnan(depth)) {
+            order.push_back(static_cast<uint32_t>(i));
+            continue;
+        }
+        constexpr double kFloatMax = std::numeric_limits<float>::max();
+        const auto bits = std::bit_cast<uint32_t>(static_cast<float>(std::clamp(depth, -kFloatMax, kFloatMax)));
+        const uint32_t ordered = (bits & 0x80000000u) ? ~bits : (bits | 0x80000000u);
+        keys.push_back((static_cast<uint64_t>(ordered) << 32) | static_cast<uint64_t>(i));
+    }
+    std::sort(keys.begin(), keys.end());
+    for (const uint64_t k : keys) order.push_back(static_cast<uint32_t>(k & 0xFFFFFFFFu));
+}
+
+}  // namespace pelorus

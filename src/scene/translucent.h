@@ -1,0 +1,60 @@
+#pragma once
+// The transparent pass of a scene as plain data: every triangle of a batch that is not opaque,
+// with the object it belongs to, its eye-space depth, and the back-to-front order they are
+// drawn in.
+
+#include <array>
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "geometry/tclump.h"
+#include "reader/rwxobject.h"
+#include "scene/viewmath.h"
+
+namespace pelorus {
+
+// One triangle of a batch that is not opaque. The pointers are not owned: they live in an object
+// of the same scene, which outlives the list.
+struct TTranslucentTriangle {
+    const TClump* clump = nullptr;   // holds the batch and the vertices its triangles name
+    const MatTris* batch = nullptr;  // one of the clump's batches
+    int32_t triangle = 0;            // index in the batch
+    int32_t source = 0;              // index of its object in the list's sources
+    double depth = 0;                // mean eye-space z, recomputed before every sort
+    bool masked = false;             // the batch's texture has a mask (recorded only)
+    bool fromGround = false;
+};
+
+// A transparent pass: the records and the objects they come from.
+struct TranslucentList {
+    std::vector<const RWXObject*> sources;
+    std::vector<TTranslucentTriangle> records;  // objects in order, then the ground
+};
+
+// Appends the transparent triangles of `object` (clumps in order, each clump's non-opaque
+// batches before its children, triangles in order) with `fromGround` as given. An object
+// without any adds nothing, not even a source.
+void AppendTranslucent(TranslucentList& list, const RWXObject& object, bool fromGround);
+
+// The row of a modelview matrix that gives eye-space z, taken for an object at `offset` (and
+// turned by -yaw about the vertical axis for axis-aligned batches): z = x*r[0] + y*r[1] + z*r[2]
+// + r[3] for a point of the object.
+using DepthRow = std::array<double, 4>;
+DepthRow DepthRowOf(const Mat4& modelview, const std::array<double, 3>& offset, double yaw, bool axisAligned);
+
+// The mean eye-space z of a triangle's corners through `row` (negative in front of the eye,
+// smaller is farther). NaN when the index is outside the batch or a corner outside the clump.
+double TriangleDepth(const TClump& clump, const MatTris& batch, int32_t triangle, const DepthRow& row);
+
+// Sets every record's depth under `modelview` (one depth row per source object and alignment,
+// not one matrix per triangle; `yaw` turns axis-aligned batches). A record whose triangle cannot
+// be measured gets NaN.
+void ComputeDepths(TranslucentList& list, const Mat4& modelview, double yaw);
+
+// The indices of `records` by ascending depth: the farthest first, drawn back to front. NaN
+// depths come first; depths beyond the range of float count as the largest float. The order of
+// equal depths is not fixed. `order` is replaced. A list holds fewer than 2^32 records.
+void SortBackToFront(std::span<const TTranslucentTriangle> records, std::vector<uint32_t>& order);
+
+}  // namespace pelorus
