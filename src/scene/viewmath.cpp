@@ -1,5 +1,6 @@
 #include "scene/viewmath.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <numbers>
@@ -80,11 +81,28 @@ Mat4 ViewerProjection(int32_t width, int32_t height) {
     return PerspectiveMatrix(kFieldOfView, static_cast<double>(width) / height, kNearPlane, kFarPlane);
 }
 
+DepthRange DepthRangeFor(double farthest) {
+    const DepthRange fixed;
+    if (!(farthest >= 0) || !std::isfinite(farthest)) return fixed;
+    const double zFar = farthest * kFarMargin;
+    if (!(zFar > kFarPlane) || !std::isfinite(zFar)) return fixed;
+    return {std::max(kNearPlane, zFar / kDepthRatio), zFar};
+}
+
+Mat4 ViewerProjection(int32_t width, int32_t height, const DepthRange& depth) {
+    if (height <= 0) return IdentityMatrix();
+    return PerspectiveMatrix(kFieldOfView, static_cast<double>(width) / height, depth.zNear, depth.zFar);
+}
+
 Mat4 CameraMatrix(const Camera& camera) {
     Mat4 m = TranslationMatrix(0, 0, -camera.distance);
     m = Multiply(m, RotationMatrix(camera.pitch, 1, 0, 0));
     m = Multiply(m, TranslationMatrix(0, -camera.height, 0));
-    return Multiply(m, RotationMatrix(camera.yaw, 0, 1, 0));
+    m = Multiply(m, RotationMatrix(camera.yaw, 0, 1, 0));
+    // A target at the origin leaves the matrix exactly as the orbit about the origin makes it.
+    if (camera.targetX != 0 || camera.targetY != 0 || camera.targetZ != 0)
+        m = Multiply(m, TranslationMatrix(-camera.targetX, -camera.targetY, -camera.targetZ));
+    return m;
 }
 
 Mat4 SkyboxMatrix(const Camera& camera) {

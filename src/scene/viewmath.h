@@ -38,12 +38,32 @@ constexpr double kNearPlane = 0.001;
 constexpr double kFarPlane = 40.0;
 Mat4 ViewerProjection(int32_t width, int32_t height);
 
+// Near and far planes that follow the scene: a scene whose farthest point lies `farthest` model
+// units from the eye stays inside the far plane (with 5% to spare), and the near plane keeps the
+// ratio far / near of the fixed planes above (40,000), so a framed model of any size gets the
+// depth precision a small one has. The fixed planes are the lower bounds: a scene within 40 / 1.05
+// units of the eye, and a farthest distance that is negative, not finite or whose far plane would
+// not be finite, give exactly 0.001 and 40.
+struct DepthRange {
+    double zNear = kNearPlane;
+    double zFar = kFarPlane;
+    bool operator==(const DepthRange&) const = default;
+};
+constexpr double kFarMargin = 1.05;
+constexpr double kDepthRatio = kFarPlane / kNearPlane;
+DepthRange DepthRangeFor(double farthest);
+// The viewer's projection with the planes of `depth` instead of the fixed ones; with the default
+// DepthRange the same matrix as ViewerProjection(width, height).
+Mat4 ViewerProjection(int32_t width, int32_t height, const DepthRange& depth);
+
 // The camera's modelview: the world turned by yaw about its vertical axis, lowered by the
-// height, tilted by pitch and pushed `distance` away from the eye. The camera orbits the world's
-// origin. No value is clamped; any finite camera gives a finite matrix.
+// height, tilted by pitch and pushed `distance` away from the eye, after the target has been
+// moved to the origin. The camera orbits the target raised by the height (the world's origin for
+// a target of 0, 0, 0); a positive pitch looks down on it from above. No value is clamped; any
+// finite camera gives a finite matrix.
 Mat4 CameraMatrix(const Camera& camera);
 // The same turns without the moves: pitch and yaw only, so that the eye sits at the origin of
-// what is drawn under it (the skybox).
+// what is drawn under it (the skybox). Height, distance and target play no part.
 Mat4 SkyboxMatrix(const Camera& camera);
 
 // Where a point of the world lands in a viewport of width x height pixels, counted from the

@@ -16,11 +16,17 @@ struct ViewFlags {
     bool topmost = false;
 };
 
+// The orbiting camera. The eye looks at the orbit centre, which is the target raised by the
+// height; yaw turns about the vertical through it, a positive pitch looks down from above.
 struct Camera {
     double yaw = 0;         // degrees about the vertical axis
     double pitch = 0;       // degrees about the horizontal axis
     double height = 0;      // model units
     double distance = 1.5;  // model units
+    // The point of the world the camera orbits, in model units (the origin until a model is
+    // framed or the view is panned).
+    double targetX = 0, targetY = 0, targetZ = 0;
+    bool operator==(const Camera&) const = default;
 };
 
 }  // namespace pelorus

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <limits>
 #include <string>
 
 #include "platform/paths.h"
@@ -46,6 +47,44 @@ bool ChangeWatch::TakeChange() {
     for (const std::string& path : paths_) now.push_back(StampOf(path));
     if (!now.front().exists || now == stamps_) return false;
     stamps_ = std::move(now);
+    return true;
+}
+
+namespace {
+
+int64_t SaturatingAdd(int64_t a, int64_t b) {
+    int64_t sum = 0;
+    if (__builtin_add_overflow(a, b, &sum))
+        return b > 0 ? std::numeric_limits<int64_t>::max() : std::numeric_limits<int64_t>::min();
+    return sum;
+}
+
+}  // namespace
+
+void ReloadSchedule::Changed(int64_t nowMs) {
+    if (!pending_) {
+        pending_ = true;
+        first_ = last_ = nowMs;
+        return;
+    }
+    last_ = std::max(last_, nowMs);
+}
+
+int64_t ReloadSchedule::Deadline() const {
+    return std::min(SaturatingAdd(last_, kReloadQuietMs), SaturatingAdd(first_, kReloadMaxWaitMs));
+}
+
+int64_t ReloadSchedule::DueIn(int64_t nowMs) const {
+    if (!pending_) return -1;
+    // Never earlier than the last change, so the difference is at most the quiet time.
+    const int64_t now = std::max(nowMs, last_);
+    const int64_t deadline = Deadline();
+    return now >= deadline ? 0 : deadline - now;
+}
+
+bool ReloadSchedule::TakeDue(int64_t nowMs) {
+    if (DueIn(nowMs) != 0) return false;
+    pending_ = false;
     return true;
 }
 

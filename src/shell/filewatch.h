@@ -50,4 +50,33 @@ private:
     std::vector<FileStamp> stamps_;
 };
 
+// When to look at the files again after the system said they changed. A burst of changes is
+// looked at once the files have been quiet for kReloadQuietMs, but never later than
+// kReloadMaxWaitMs after the burst's first change: a file rewritten every 200 ms is still shown
+// at least every half second, and the last write of a burst is always followed by one more look.
+// A change after a look starts a new burst. Times are milliseconds on a steady clock; a time
+// earlier than the last change counts as that change's time, and no sum overflows.
+constexpr int64_t kReloadQuietMs = 250;
+constexpr int64_t kReloadMaxWaitMs = 500;
+class ReloadSchedule {
+public:
+    // A change was noticed at `nowMs`.
+    void Changed(int64_t nowMs);
+    bool Pending() const { return pending_; }
+    // Milliseconds from `nowMs` until the look is due: 0 when it is due or overdue, -1 when no
+    // change is pending. A single-shot timer started with it fires in time.
+    int64_t DueIn(int64_t nowMs) const;
+    // True when a look is due at `nowMs`; the burst then ends. False (and nothing changes)
+    // before that or with nothing pending.
+    bool TakeDue(int64_t nowMs);
+    // Forgets a pending burst (a new file was loaded anyway).
+    void Cancel() { pending_ = false; }
+
+private:
+    int64_t Deadline() const;
+    bool pending_ = false;
+    int64_t first_ = 0;
+    int64_t last_ = 0;
+};
+
 }  // namespace pelorus

@@ -1,0 +1,155 @@
+#include "scene/framing.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace pelorus {
+
+namespace {
+
+bool Finite(const Vec3& v) {
+    return std::isfinite(v.x) && std::isfinite(v.y) && std::isfinite(v.z);
+}
+
+double Radians(double degrees) {
+    return degrees * std::numbers::pi / 180.0;
+}
+
+// A usable lower limit for the distance: the one given, or kMinDistance for nonsense.
+double UsableMinimum(double minDistance) {
+    return minDistance >= 0 && std::isfinite(minDistance) ? minDistance : kMinDistance;
+}
+
+bool ValidFovy(double fovyDegrees) {
+    return fovyDegrees > 0 && fovyDegrees < 180;
+}
+
+// The length of (x, y, z) without overflow for large components.
+double Length(double x, double y, double z) {
+    const double scale = std::max({std::abs(x), std::abs(y), std::abs(z)});
+    if (scale == 0 || !std::isfinite(scale)) return scale;
+    x /= scale;
+    y /= scale;
+    z /= scale;
+    return scale * std::sqrt(x * x + y * y + z * z);
+}
+
+Vec3 WorldDirection(const Camera& camera, double x, double y, double z) {
+    // Undo the camera's turns: pitch first, then yaw.
+    const Mat4 undo = Multiply(RotationMatrix(-camera.yaw, 0, 1, 0), RotationMatrix(-camera.pitch, 1, 0, 0));
+    const Vec4 v = Transform(undo, {x, y, z, 0});
+    return {v.x, v.y, v.z};
+}
+
+}  // namespace
+
+void Bounds::Extend(double x, double y, double z, const Vec3& offset) {
+    const Vec3 p{x + offset.x, y + offset.y, z + offset.z};
+    if (!Finite(p)) return;
+    if (empty_) {
+        min_ = max_ = p;
+        empty_ = false;
+        return;
+    }
+    min_ = {std::min(min_.x, p.x), std::min(min_.y, p.y), std::min(min_.z, p.z)};
+    max_ = {std::max(max_.x, p.x), std::max(max_.y, p.y), std::max(max_.z, p.z)};
+}
+
+void Bounds::Extend(std::span<const TVertex> vertices, const Vec3& offset) {
+    for (const TVertex& v : vertices) Extend(v.x, v.y, v.z, offset);
+}
+
+void Bounds::Extend(const Bounds& other) {
+    if (other.empty_) return;
+    Extend(other.min_.x, other.min_.y, other.min_.z);
+    Extend(other.max_.x, other.max_.y, other.max_.z);
+}
+
+Vec3 Bounds::Centre() const {
+    // Halves first, so that a box across the whole double range has a finite centre.
+    return {min_.x / 2 + max_.x / 2, min_.y / 2 + max_.y / 2, min_.z / 2 + max_.z / 2};
+}
+
+double Bounds::Radius() const {
+    return Length(max_.x / 2 - min_.x / 2, max_.y / 2 - min_.y / 2, max_.z / 2 - min_.z / 2);
+}
+
+Camera FrameBounds(const Bounds& bounds, double fovyDegrees, double aspect, double yaw) {
+    const Vec3 centre = bounds.Centre();
+    const double radius = bounds.Radius();
+    if (bounds.Empty() || !Finite(centre) || !std::isfinite(radius)) return Camera{};
+    if (!ValidFovy(fovyDegrees)) fovyDegrees = kFieldOfView;
+    if (!(aspect > 0) || !std::isfinite(aspect)) aspect = 1;
+    const double halfVertical = Radians(fovyDegrees) / 2;
+    const double halfHorizontal = std::atan(std::tan(halfVertical) * aspect);
+    const double halfAngle = std::min(halfVertical, halfHorizontal);
+    Camera camera;
+    camera.yaw = std::isfinite(yaw) ? yaw : 0;
+    camera.pitch = kFramePitch;
+    camera.height = 0;
+    camera.distance = std::max(radius, kMinFrameRadius) * kFrameMargin / std::sin(halfAngle);
+    if (!std::isfinite(camera.distance)) return Camera{};
+    camera.targetX = centre.x;
+    camera.targetY = centre.y;
+    camera.targetZ = centre.z;
+    return camera;
+}
+
+Vec3 EyePosition(const Camera& camera) {
+    const Vec3 back = WorldDirection(camera, 0, 0, camera.distance);
+    return {camera.targetX + back.x, camera.targetY + camera.height + back.y, camera.targetZ + back.z};
+}
+
+DepthRange SceneDepthRange(const Camera& camera, const Bounds& bounds) {
+    if (bounds.Empty()) return {};
+    const Vec3 eye = EyePosition(camera);
+    const Vec3 centre = bounds.Centre();
+    return DepthRangeFor(Length(eye.x - centre.x, eye.y - centre.y, eye.z - centre.z) + bounds.Radius());
+}
+
+Camera Pan(const Camera& camera, double dxPixels, double dyPixels, int32_t viewportHeight, double fovyDegrees) {
+    if (viewportHeight <= 0 || !ValidFovy(fovyDegrees) || !(camera.distance > 0) || !std::isfinite(camera.distance) ||
+        !std::isfinite(dxPixels) || !std::isfinite(dyPixels))
+        return camera;
+    // Model units per pixel in the plane through the orbit centre, parallel to the screen.
+    const double unitsPerPixel = 2 * camera.distance * std::tan(Radians(fovyDegrees) / 2) / viewportHeight;
+    // The eye moves against the drag, so the world follows the pointer; screen y runs downwards.
+    const Vec3 move = WorldDirection(camera, -dxPixels * unitsPerPixel, dyPixels * unitsPerPixel, 0);
+    Camera out = camera;
+    out.targetX += move.x;
+    out.targetY += move.y;
+    out.targetZ += move.z;
+    return out;
+}
+
+Camera Zoom(const Camera& camera, double steps, double minDistance) {
+    Camera out = camera;
+    if (std::isfinite(steps)) {
+        const double distance = camera.distance * std::pow(kZoomStep, steps);
+        if (std::isfinite(distance)) out.distance = distance;
+    }
+    minDistance = UsableMinimum(minDistance);
+    if (!(out.distance >= minDistance)) out.distance = minDistance;
+    return out;
+}
+
+double ClampPitch(double pitch) {
+    if (std::isnan(pitch)) return 0;
+    return std::clamp(pitch, -kMaxPitch, kMaxPitch);
+}
+
+double MinDistance(double radius) {
+    if (!(radius >= 0) || !std::isfinite(radius)) return kMinDistance;
+    return std::max(kMinDistance, radius * kMinDistanceRatio);
+}
+
+Camera ClampCamera(const Camera& camera, double minDistance) {
+    Camera out = camera;
+    out.pitch = ClampPitch(camera.pitch);
+    minDistance = UsableMinimum(minDistance);
+    if (!(out.distance >= minDistance)) out.distance = minDistance;
+    return out;
+}
+
+}  // namespace pelorus
