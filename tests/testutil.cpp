@@ -1,5 +1,6 @@
 #include "testutil.h"
 
+#include <png.h>
 #include <zip.h>
 
 #include <cstdio>
@@ -98,6 +99,62 @@ std::vector<uint8_t> EncodeJpegBytes(int width, int height, int components, cons
     jpeg_destroy_compress(&cinfo);
     std::vector<uint8_t> bytes(buffer, buffer + size);
     std::free(buffer);
+    return bytes;
+}
+
+namespace {
+
+void AppendPngBytes(png_structp png, png_bytep data, std::size_t length) {
+    auto* out = static_cast<std::vector<uint8_t>*>(png_get_io_ptr(png));
+    out->insert(out->end(), data, data + length);
+}
+
+void FlushPng(png_structp) {}
+
+// Writes `layout` through `png`; errors jump back here, over no objects with destructors.
+bool RunPngWriter(png_structp png, png_infop info, const PngFile& layout, png_bytepp rows, png_colorp palette,
+                  png_color_16p transparent) {
+    if (setjmp(png_jmpbuf(png)) != 0) return false;
+    png_set_IHDR(png, info, static_cast<png_uint_32>(layout.width), static_cast<png_uint_32>(layout.height),
+                 layout.bitDepth, layout.colour, layout.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    if (!layout.palette.empty()) png_set_PLTE(png, info, palette, static_cast<int>(layout.palette.size() / 3));
+    if (!layout.paletteAlpha.empty())
+        png_set_tRNS(png, info, layout.paletteAlpha.data(), static_cast<int>(layout.paletteAlpha.size()), nullptr);
+    if (!layout.transparent.empty()) png_set_tRNS(png, info, nullptr, 0, transparent);
+    png_write_info(png, info);
+    png_write_image(png, rows);
+    png_write_end(png, nullptr);
+    return true;
+}
+
+}  // namespace
+
+std::vector<uint8_t> WritePng(const PngFile& layout) {
+    std::vector<uint8_t> bytes;
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    if (!info) {
+        png_destroy_write_struct(&png, nullptr);
+        return {};
+    }
+    std::vector<std::vector<uint8_t>> rowCopies = layout.rows;
+    std::vector<png_bytep> rows;
+    for (auto& row : rowCopies) rows.push_back(row.data());
+    std::vector<png_color> palette;
+    for (std::size_t i = 0; i + 2 < layout.palette.size(); i += 3)
+        palette.push_back({layout.palette[i], layout.palette[i + 1], layout.palette[i + 2]});
+    png_color_16 transparent{};
+    if (layout.transparent.size() == 1) transparent.gray = layout.transparent[0];
+    if (layout.transparent.size() == 3) {
+        transparent.red = layout.transparent[0];
+        transparent.green = layout.transparent[1];
+        transparent.blue = layout.transparent[2];
+    }
+    png_set_write_fn(png, &bytes, AppendPngBytes, FlushPng);
+    const bool ok = RunPngWriter(png, info, layout, rows.data(), palette.data(), &transparent);
+    png_destroy_write_struct(&png, &info);
+    if (!ok) bytes.clear();
     return bytes;
 }
 

@@ -68,6 +68,23 @@ std::string EncodeGreyBmp(int w, int h, const std::vector<uint8_t>& grey);
 
 // Reads textures from `dir` only (no TexturesPath.txt is found next to a folder that has none).
 ReadOptions TexturesFrom(const std::string& dir);
+// A PNG as libpng writes it. `rows` hold the samples packed as in the file, top row first,
+// without filter bytes: bits of small depths from the most significant first, 16-bit samples
+// big-endian.
+struct PngFile {
+    enum Colour { Grey = 0, Rgb = 2, Palette = 3, GreyAlpha = 4, Rgba = 6 };  // the file's codes
+    int width = 0;
+    int height = 0;
+    Colour colour = Rgb;
+    int bitDepth = 8;
+    bool interlaced = false;
+    std::vector<std::vector<uint8_t>> rows;
+    std::vector<uint8_t> palette;       // R, G, B per entry
+    std::vector<uint8_t> paletteAlpha;  // tRNS of a palette image: alpha of the first entries
+    std::vector<uint16_t> transparent;  // tRNS of grey (one value) or RGB (three) images
+};
+// Empty when libpng refuses the description.
+std::vector<uint8_t> WritePng(const PngFile& layout);
 
 // Folders of the source tree.
 std::string SourceDir();

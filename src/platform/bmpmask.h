@@ -1,9 +1,13 @@
 #pragma once
-// Reading a BMP image as a transparency mask: one grey byte per pixel.
+// Reading BMP images: as a transparency mask (one grey byte per pixel) and as a colour texture.
+// Both readers share one parser, so they accept exactly the same files.
 
 #include <cstdint>
 #include <span>
+#include <string_view>
 #include <vector>
+
+#include "platform/rgbaimage.h"
 
 namespace pelorus {
 
@@ -12,6 +16,22 @@ struct GreyImage {
     int32_t height = 0;
     std::vector<uint8_t> pixels;  // width x height bytes, top row first
 };
+
+// Why a BMP was refused.
+enum class BmpError {
+    None,         // read
+    NotBmp,       // no "BM" signature
+    Damaged,      // headers, palette or pixel rows cut short, or a width or height of 0
+    TooLarge,     // wider or taller than kMaxImageSide pixels
+    Rle,          // RLE4 or RLE8 compression
+    SixteenBit,   // 16 bits per pixel, in any layout
+    OtherDepth,   // bits per pixel other than 1, 4, 8, 16, 24 or 32
+    OtherFormat,  // a 12-byte header, JPEG or PNG inside, or channel masks other than 8-8-8
+};
+
+// A short phrase for a refusal, to follow a quoted file name ("RLE-compressed BMP is not
+// supported"); "" for None.
+std::string_view BmpErrorReason(BmpError error);
 
 // Reads an uncompressed BMP of 1, 4, 8, 24 or 32 bits per pixel; each result byte is the grey
 // value (blue + green + red) / 3 of its pixel (of its palette entry for 1, 4 and 8 bits). False
@@ -34,5 +54,14 @@ struct GreyImage {
 // - On success the result is exactly width x height bytes with every byte set. Callers that
 //   address it with another image's size must check bounds themselves.
 bool ReadBmpMask(std::span<const uint8_t> bytes, GreyImage& out);
+
+// ReadBmpMask telling why a file is refused: None exactly when ReadBmpMask reads the file, with
+// the same result in `out` (empty on failure).
+BmpError DecodeBmpMask(std::span<const uint8_t> bytes, GreyImage& out);
+
+// Reads the same files as ReadBmpMask, in colour: each pixel's (or palette entry's) R, G, B and
+// alpha 255; hasAlpha is false (the fourth byte of 32-bit pixels is ignored, as for masks). An
+// index beyond the palette reads as black. On failure `out` is empty.
+BmpError DecodeBmp(std::span<const uint8_t> bytes, RgbaImage& out);
 
 }  // namespace pelorus

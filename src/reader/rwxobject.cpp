@@ -232,6 +232,7 @@ int32_t RWXObject::LoadTexture(std::string_view name, std::string_view mask) {
     TextureRequest request;
     request.fileName = TextureFileName(name);
     if (!IsLoadableTextureName(request.fileName)) return -1;
+    request.fallbackFileName = TextureFallbackFileName(name);
     std::string key = ToUpperAscii(request.fileName);
     if (const auto it = textureByName_.find(key); it != textureByName_.end()) return it->second;
 

@@ -418,5 +418,90 @@ TEST(BmpMask, RealMaskWith124ByteHeaderAndOffsetRows) {
     EXPECT_EQ(white, 116u);
 }
 
+TEST(BmpColour, ReadsEveryFileTheMaskReaderReadsWithItsColours) {
+    for (const DepthCase& c : DepthCases()) {
+        BmpFile f;
+        f.width = c.width;
+        f.height = 2;
+        f.bits = c.bits;
+        f.palette = c.palette;
+        f.colorsUsed = static_cast<uint32_t>(c.palette.size());
+        f.rows = c.rows;
+        RgbaImage out;
+        ASSERT_EQ(DecodeBmp(WriteBmp(f), out), BmpError::None) << c.name;
+        ASSERT_EQ(out.width, c.width) << c.name;
+        ASSERT_EQ(out.height, 2) << c.name;
+        ASSERT_EQ(out.pixels.size(), c.expected.size() * 4) << c.name;
+        EXPECT_FALSE(out.hasAlpha) << c.name;
+        for (std::size_t i = 0; i < c.expected.size(); ++i) {
+            const uint8_t* p = out.pixels.data() + i * 4;
+            EXPECT_EQ((p[0] + p[1] + p[2]) / 3, c.expected[i]) << c.name << ", pixel " << i;
+            EXPECT_EQ(p[3], 255) << c.name << ", pixel " << i;
+        }
+    }
+    // Red, green and blue in their places: the palette's and the pixels' B, G, R order.
+    BmpFile paletted;
+    paletted.width = 1;
+    paletted.height = 1;
+    paletted.palette = {kOdd};
+    paletted.colorsUsed = 1;
+    paletted.rows = {{0}};
+    BmpFile direct = paletted;
+    direct.bits = 24;
+    direct.palette = {};
+    direct.colorsUsed = 0;
+    direct.rows = {{10, 20, 32}};
+    for (const BmpFile* f : {&paletted, &direct}) {
+        RgbaImage out;
+        ASSERT_EQ(DecodeBmp(WriteBmp(*f), out), BmpError::None);
+        EXPECT_EQ(out.pixels, (Bytes{32, 20, 10, 255})) << f->bits << " bits";
+    }
+}
+
+TEST(BmpMask, RefusalsNameTheirCauseForBothReaders) {
+    const struct {
+        const char* name;
+        uint16_t bits;
+        uint32_t compression;
+        int32_t width;
+        BmpError expected;
+    } cases[] = {
+        {"RLE8", 8, 1, 2, BmpError::Rle},
+        {"RLE4", 4, 2, 2, BmpError::Rle},
+        {"16 bits", 16, 0, 2, BmpError::SixteenBit},
+        {"16-bit bitfields", 16, 3, 2, BmpError::SixteenBit},
+        {"2 bits", 2, 0, 2, BmpError::OtherDepth},
+        {"JPEG inside", 24, 4, 2, BmpError::OtherFormat},
+        {"too wide", 8, 0, 16385, BmpError::TooLarge},
+        {"no pixels", 8, 0, 0, BmpError::Damaged},
+    };
+    for (const auto& c : cases) {
+        BmpFile f;
+        f.width = c.width;
+        f.height = 2;
+        f.bits = c.bits;
+        f.compression = c.compression;
+        f.palette = {kBlack, kWhite};
+        f.colorsUsed = 2;
+        f.rows = {Bytes(8, 1), Bytes(8, 1)};
+        GreyImage grey;
+        RgbaImage colour;
+        EXPECT_EQ(DecodeBmpMask(WriteBmp(f), grey), c.expected) << c.name;
+        EXPECT_EQ(DecodeBmp(WriteBmp(f), colour), c.expected) << c.name;
+        EXPECT_TRUE(colour.pixels.empty()) << c.name;
+    }
+    BmpFile small;
+    small.width = 1;
+    small.height = 1;
+    small.bits = 24;
+    small.rows = {{1, 2, 3}};
+    const Bytes whole = WriteBmp(small);
+    GreyImage out;
+    EXPECT_EQ(DecodeBmpMask(Bytes(whole.begin(), whole.end() - 1), out), BmpError::Damaged);
+    EXPECT_EQ(DecodeBmpMask(Bytes{'G', 'I', 'F', '8'}, out), BmpError::NotBmp);
+    EXPECT_EQ(BmpErrorReason(BmpError::Rle), "RLE-compressed BMP is not supported");
+    EXPECT_EQ(BmpErrorReason(BmpError::SixteenBit), "16-bit BMP is not supported");
+}
+
 }  // namespace
 }  // namespace pelorus

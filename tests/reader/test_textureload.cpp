@@ -50,7 +50,7 @@ protected:
 TEST_F(TextureTest, NamesGetJpgAppendedAndTheCacheIgnoresCase) {
     SetSearchPath({"tex"});
     root.Write("tex/wood.jpg", test::BandsJpeg(8, 8, {kRed}));
-    auto o = Read(Triangle("Texture wood\nTexture wood.jpg\nTexture WOOD.JPG\nTexture wall.png\nTexture .hidden"));
+    auto o = Read(Triangle("Texture wood\nTexture wood.jpg\nTexture WOOD.JPG\nTexture wall.gif\nTexture .hidden"));
     ASSERT_EQ(o->Textures().size(), 1u);
     EXPECT_EQ(o->Textures()[0].name, "wood.jpg");
     // ".hidden" has no extension (its only point is its first character): looked for as ".hidden.jpg".
@@ -258,10 +258,126 @@ TEST(TextureNames, ExtensionRules) {
     EXPECT_EQ(TextureFileName(".x"), ".x.jpg");
     EXPECT_EQ(MaskFileName("holes"), "holes.bmp");
     EXPECT_EQ(MaskFileName(""), "");
-    EXPECT_TRUE(IsLoadableTextureName("x.JpG"));
-    EXPECT_TRUE(IsLoadableTextureName("x.jpeg"));
-    EXPECT_FALSE(IsLoadableTextureName("x.png"));
-    EXPECT_FALSE(IsLoadableTextureName("x.jpg.bak"));
+    EXPECT_EQ(TextureFallbackFileName("wood"), "wood.png");
+    EXPECT_EQ(TextureFallbackFileName("wood.jpg"), "");
+    EXPECT_EQ(TextureFallbackFileName(".x"), ".x.png");
+    for (const char* name : {"x.JpG", "x.jpeg", "x.PNG", "x.bmp"}) EXPECT_TRUE(IsLoadableTextureName(name)) << name;
+    for (const char* name : {"x.gif", "x.jpg.bak", "x.tga"}) EXPECT_FALSE(IsLoadableTextureName(name)) << name;
+}
+
+std::string AsText(const std::vector<uint8_t>& bytes) {
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// A w x 1 PNG of RGBA pixels.
+std::string RgbaPng(const std::vector<uint8_t>& row) {
+    test::PngFile layout;
+    layout.width = static_cast<int>(row.size() / 4);
+    layout.height = 1;
+    layout.colour = test::PngFile::Rgba;
+    layout.rows = {row};
+    return AsText(test::WritePng(layout));
+}
+
+std::string OpaquePng(const Rgb& c, int side = 8) {
+    test::PngFile layout;
+    layout.width = layout.height = side;
+    layout.colour = test::PngFile::Rgb;
+    std::vector<uint8_t> row;
+    for (int x = 0; x < side; ++x)
+        row.insert(row.end(), {static_cast<uint8_t>(c.r), static_cast<uint8_t>(c.g), static_cast<uint8_t>(c.b)});
+    layout.rows.assign(static_cast<std::size_t>(side), row);
+    return AsText(test::WritePng(layout));
+}
+
+// The grey BMP with its depth and compression fields changed.
+std::string BmpWith(uint16_t bits, uint32_t compression) {
+    std::string bmp = test::EncodeGreyBmp(8, 8, std::vector<uint8_t>(64, 90));
+    bmp[28] = static_cast<char>(bits);
+    bmp[30] = static_cast<char>(compression);
+    return bmp;
+}
+
+TEST_F(TextureTest, FilesAreDecodedByContentWhateverTheirExtension) {
+    SetSearchPath({"a"});
+    root.Write("a/pngnamedjpg.jpg", OpaquePng(kGreen));
+    root.Write("a/jpegnamedpng.png", test::BandsJpeg(8, 8, {kBlue}));
+    root.Write("a/colour.bmp", test::EncodeGreyBmp(8, 8, std::vector<uint8_t>(64, 77)));
+    root.Write("a/text.jpg", "just some words");
+    root.Write("a/rle.bmp", BmpWith(8, 1));
+    root.Write("a/deep.bmp", BmpWith(16, 0));
+    test::PngFile huge;
+    huge.width = 16385;
+    huge.height = 1;
+    huge.colour = test::PngFile::Grey;
+    huge.rows = {std::vector<uint8_t>(16385, 0)};
+    root.Write("a/huge.png", AsText(test::WritePng(huge)));
+    auto o = Read(
+        "Texture pngnamedjpg\nTexture jpegnamedpng.png\nTexture colour.bmp\nTexture text\n"
+        "Texture rle.bmp\nTexture deep.bmp\nTexture huge.png\n");
+    EXPECT_EQ(log.Lines(), (Lines{"Couldn't read texture \"text.jpg\".",
+                                  "Couldn't read texture \"rle.bmp\" (RLE-compressed BMP is not supported).",
+                                  "Couldn't read texture \"deep.bmp\" (16-bit BMP is not supported).",
+                                  "Couldn't read texture \"huge.png\": wider or taller than 16384 pixels."}));
+    ASSERT_EQ(o->Textures().size(), 3u);
+    EXPECT_TRUE(test::Near(Texel(o->Textures()[0], 1, 1), kGreen, 0));
+    EXPECT_TRUE(test::Near(Texel(o->Textures()[1], 1, 1), kBlue));
+    EXPECT_TRUE(test::Near(Texel(o->Textures()[2], 1, 1), Rgb{77, 77, 77}, 0));
+    for (const TTexture& t : o->Textures()) EXPECT_EQ(t.hasMask, 0) << t.name;
+}
+
+TEST_F(TextureTest, NamesWithoutExtensionFindPngAfterJpgInEachFolder) {
+    SetSearchPath({"a", "b"});
+    root.Write("a/leaf.png", OpaquePng(kGreen));
+    root.Write("b/leaf.jpg", test::BandsJpeg(8, 8, {kRed}));  // a later folder: the PNG wins
+    root.Write("a/both.png", OpaquePng(kGreen));
+    root.Write("a/both.jpg", test::BandsJpeg(8, 8, {kRed}));
+    root.Write("b/zipped.zip", ZipOf("zipped.png", OpaquePng(kBlue)));
+    auto o = Read("Texture leaf\nTexture both\nTexture zipped\n");
+    EXPECT_TRUE(log.Lines().empty());
+    ASSERT_EQ(o->Textures().size(), 3u);
+    EXPECT_EQ(o->Textures()[0].name, "leaf.jpg");
+    EXPECT_TRUE(test::Near(Texel(o->Textures()[0], 0, 0), kGreen, 0));
+    EXPECT_TRUE(test::Near(Texel(o->Textures()[1], 0, 0), kRed));
+    EXPECT_TRUE(test::Near(Texel(o->Textures()[2], 0, 0), kBlue, 0));
+}
+
+TEST_F(TextureTest, PngAlphaIsUsedAsAMaskWouldBeAndMultipliesWithOne) {
+    SetSearchPath({"a"});
+    // Alphas 255, 200, 0, 128 under mask bytes 100, 191, 255, none (the mask is 3 x 1).
+    root.Write("a/leaf.png", RgbaPng({1, 2, 3, 255, 4, 5, 6, 200, 7, 8, 9, 0, 10, 11, 12, 128}));
+    root.Write("a/holes.bmp", test::EncodeGreyBmp(3, 1, {100, 191, 255}));
+    root.Write("a/opaque.png", OpaquePng(kWhite));
+    auto o = Read(Triangle("Texture leaf Mask holes") + Triangle("TextureAddressMode Mirror\nTexture leaf.png") +
+                  Triangle("Texture opaque"));
+    EXPECT_TRUE(log.Lines().empty());
+    ASSERT_EQ(o->Textures().size(), 3u);
+    const TTexture& masked = o->Textures()[0];
+    EXPECT_EQ(masked.hasMask, 1);
+    EXPECT_EQ((std::vector<int>{Alpha(masked, 0, 0), Alpha(masked, 1, 0), Alpha(masked, 2, 0), Alpha(masked, 3, 0)}),
+              (std::vector<int>{100, 150, 0, 128}));
+    // Without a mask, the PNG's own alpha, mirrored with its pixels; still drawn as masked.
+    const TTexture& own = o->Textures()[1];
+    EXPECT_EQ(own.hasMask, 1);
+    EXPECT_EQ(own.maskName, "");
+    ASSERT_EQ(own.width, 8);
+    EXPECT_EQ((std::vector<int>{Alpha(own, 0, 0), Alpha(own, 3, 0), Alpha(own, 4, 0), Alpha(own, 6, 1)}),
+              (std::vector<int>{255, 128, 128, 200}));
+    EXPECT_EQ(o->Textures()[2].hasMask, 0);
+    EXPECT_EQ(o->CountTranslucentTriangles(), 2);
+}
+
+TEST_F(TextureTest, MasksOfUnsupportedKindsSayWhy) {
+    SetSearchPath({"a"});
+    root.Write("a/t.jpg", test::BandsJpeg(8, 8, {kWhite}));
+    root.Write("a/u.jpg", test::BandsJpeg(8, 8, {kWhite}));
+    root.Write("a/rle.bmp", BmpWith(8, 1));
+    root.Write("a/deep.bmp", BmpWith(16, 0));
+    auto o = Read("Texture t Mask rle\nTexture u Mask deep\n");
+    EXPECT_EQ(log.Lines(), (Lines{"Couldn't open texture mask \"rle.bmp\" (RLE-compressed BMP is not supported).",
+                                  "Couldn't open texture mask \"deep.bmp\" (16-bit BMP is not supported)."}));
+    ASSERT_EQ(o->Textures().size(), 2u);
+    EXPECT_EQ(o->Textures()[0].hasMask, 0);
 }
 
 }  // namespace

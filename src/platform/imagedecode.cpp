@@ -1,0 +1,126 @@
+#include "platform/imagedecode.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <initializer_list>
+#include <new>
+#include <utility>
+
+#include "platform/bmpmask.h"
+#include "platform/jpegimage.h"
+#include "platform/pngimage.h"
+
+namespace pelorus {
+namespace {
+
+static_assert(kMaxImageSide == 16384, "the reasons below name the limit");
+constexpr std::string_view kNotAnImage = "not a JPEG, PNG or BMP image";
+constexpr std::string_view kDamaged = "damaged or cut short";
+constexpr std::string_view kTooLarge = "wider or taller than 16384 pixels";
+
+DecodedImage Failure(ImageKind kind, ImageFault fault, std::string_view reason) {
+    DecodedImage result;
+    result.kind = kind;
+    result.fault = fault;
+    result.reason = reason;
+    return result;
+}
+
+DecodedImage Success(ImageKind kind, RgbaImage image) {
+    DecodedImage result;
+    result.image = std::move(image);
+    result.kind = kind;
+    result.fault = ImageFault::None;
+    return result;
+}
+
+DecodedImage FromJpeg(std::span<const uint8_t> bytes) {
+    RgbImage rgb;
+    switch (DecodeJpeg(bytes, rgb)) {
+        case ImageError::None:
+            break;
+        case ImageError::TooLarge:
+            return Failure(ImageKind::Jpeg, ImageFault::TooLarge, kTooLarge);
+        case ImageError::Unreadable:
+            return Failure(ImageKind::Jpeg, ImageFault::Damaged, kDamaged);
+    }
+    RgbaImage image;
+    image.width = rgb.width;
+    image.height = rgb.height;
+    const std::size_t count = rgb.pixels.size() / 3;
+    image.pixels.resize(count * 4);
+    for (std::size_t i = 0; i < count; ++i) {
+        image.pixels[i * 4 + 0] = rgb.pixels[i * 3 + 0];
+        image.pixels[i * 4 + 1] = rgb.pixels[i * 3 + 1];
+        image.pixels[i * 4 + 2] = rgb.pixels[i * 3 + 2];
+        image.pixels[i * 4 + 3] = 255;
+    }
+    return Success(ImageKind::Jpeg, std::move(image));
+}
+
+DecodedImage FromPng(std::span<const uint8_t> bytes) {
+    RgbaImage image;
+    switch (DecodePng(bytes, image)) {
+        case PngError::None:
+            return Success(ImageKind::Png, std::move(image));
+        case PngError::TooLarge:
+            return Failure(ImageKind::Png, ImageFault::TooLarge, kTooLarge);
+        case PngError::NotPng:
+        case PngError::Damaged:
+            break;
+    }
+    return Failure(ImageKind::Png, ImageFault::Damaged, kDamaged);
+}
+
+DecodedImage FromBmp(std::span<const uint8_t> bytes) {
+    RgbaImage image;
+    const BmpError error = DecodeBmp(bytes, image);
+    switch (error) {
+        case BmpError::None:
+            return Success(ImageKind::Bmp, std::move(image));
+        case BmpError::NotBmp:
+        case BmpError::Damaged:
+            return Failure(ImageKind::Bmp, ImageFault::Damaged, kDamaged);
+        case BmpError::TooLarge:
+            return Failure(ImageKind::Bmp, ImageFault::TooLarge, kTooLarge);
+        case BmpError::Rle:
+        case BmpError::SixteenBit:
+        case BmpError::OtherDepth:
+        case BmpError::OtherFormat:
+            break;
+    }
+    return Failure(ImageKind::Bmp, ImageFault::Unsupported, BmpErrorReason(error));
+}
+
+}  // namespace
+
+ImageKind SniffImageKind(std::span<const uint8_t> bytes) {
+    const auto startsWith = [bytes](std::initializer_list<uint8_t> signature) {
+        return bytes.size() >= signature.size() && std::equal(signature.begin(), signature.end(), bytes.begin());
+    };
+    if (startsWith({0xFF, 0xD8, 0xFF})) return ImageKind::Jpeg;
+    if (startsWith({0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'})) return ImageKind::Png;
+    if (startsWith({'B', 'M'})) return ImageKind::Bmp;
+    return ImageKind::Unknown;
+}
+
+DecodedImage DecodeImage(std::span<const uint8_t> bytes) {
+    const ImageKind kind = SniffImageKind(bytes);
+    try {
+        switch (kind) {
+            case ImageKind::Jpeg:
+                return FromJpeg(bytes);
+            case ImageKind::Png:
+                return FromPng(bytes);
+            case ImageKind::Bmp:
+                return FromBmp(bytes);
+            case ImageKind::Unknown:
+                break;
+        }
+    } catch (const std::bad_alloc&) {
+        return Failure(kind, ImageFault::Damaged, kDamaged);
+    }
+    return Failure(ImageKind::Unknown, ImageFault::NotAnImage, kNotAnImage);
+}
+
+}  // namespace pelorus

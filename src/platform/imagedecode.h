@@ -1,0 +1,48 @@
+#pragma once
+// Decoding a texture image by what its bytes are, whatever its file is called.
+
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "platform/rgbaimage.h"
+
+namespace pelorus {
+
+enum class ImageKind { Unknown, Jpeg, Png, Bmp };
+
+// The kind of image `bytes` start with: JPEG (FF D8 FF), PNG (its 8-byte signature) or BMP
+// ("BM"); Unknown for anything else, including fewer bytes than a signature.
+ImageKind SniffImageKind(std::span<const uint8_t> bytes);
+
+enum class ImageFault {
+    None,         // decoded
+    NotAnImage,   // not a JPEG, PNG or BMP
+    Damaged,      // of a known kind but damaged, cut short or otherwise undecodable
+    TooLarge,     // wider or taller than kMaxImageSide pixels
+    Unsupported,  // a valid file of a variant that is not decoded (RLE or 16-bit BMP, ...)
+};
+
+struct DecodedImage {
+    RgbaImage image;  // empty unless fault is None
+    ImageKind kind = ImageKind::Unknown;
+    ImageFault fault = ImageFault::NotAnImage;
+    // Why it failed, a short phrase to follow a quoted file name ("damaged or cut short",
+    // "16-bit BMP is not supported"); "" on success. Always a string literal.
+    std::string_view reason;
+
+    bool Ok() const { return fault == ImageFault::None; }
+};
+
+// Decodes `bytes` as the kind SniffImageKind finds, into 8-bit RGBA, top row first.
+//
+// Contract:
+// - JPEG as DecodeJpeg (greyscale becomes RGB; CMYK is Damaged), alpha 255, hasAlpha false.
+// - PNG as DecodePng: every colour type and depth; hasAlpha from its alpha channel or tRNS.
+// - BMP as DecodeBmp: uncompressed 1, 4, 8, 24 and 32 bits in colour, alpha 255, hasAlpha false;
+//   RLE, 16-bit, other depths and other layouts are Unsupported with a reason that names them.
+// - A size above kMaxImageSide is TooLarge, found from the header before pixels are decoded.
+// - Running out of memory is Damaged. Nothing is printed.
+DecodedImage DecodeImage(std::span<const uint8_t> bytes);
+
+}  // namespace pelorus
