@@ -1,5 +1,8 @@
 #include "testutil.h"
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 #include <zip.h>
 
 #include <cstdio>
@@ -100,6 +103,18 @@ std::vector<uint8_t> EncodeJpegBytes(int width, int height, int components, cons
     std::vector<uint8_t> bytes(buffer, buffer + size);
     std::free(buffer);
     return bytes;
+}
+
+std::string MakeFifo(const TempDir& dir, std::string_view name) {
+    const std::string path = dir.Join(name);
+    if (::mkfifo(path.c_str(), 0600) != 0) throw std::runtime_error("mkfifo failed");
+    return path;
+}
+
+std::string MakeZeroDevice(const TempDir& dir, std::string_view name) {
+    const std::string path = dir.Join(name);
+    if (::geteuid() != 0 || ::mknod(path.c_str(), S_IFCHR | 0600, makedev(1, 5)) != 0) return {};
+    return path;
 }
 
 std::string SourceDir() {

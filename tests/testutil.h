@@ -52,6 +52,11 @@ bool WriteZip(const std::string& path, const std::string& member, std::string_vi
 std::vector<uint8_t> EncodeJpegBytes(int width, int height, int components, const std::vector<uint8_t>& pixels,
                                      bool progressive = false);
 
+// Special files in `dir`: a FIFO (always possible), and a character device node standing for
+// /dev/zero (only as root; "" otherwise, so the caller skips). Both return the new path.
+std::string MakeFifo(const TempDir& dir, std::string_view name);
+std::string MakeZeroDevice(const TempDir& dir, std::string_view name);
+
 // Folders of the source tree.
 std::string SourceDir();
 std::string DataDir();  // tests/data

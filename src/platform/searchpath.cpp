@@ -7,7 +7,7 @@ namespace pelorus {
 std::vector<std::string> TextureSearchDirs(std::string_view programDir) {
     const std::string folder = programDir.empty() ? ProgramDirectory() : std::string(programDir);
     std::string text;
-    if (!ReadWholeFile(JoinPath(folder, "TexturesPath.txt"), text)) return {"."};
+    if (!ReadWholeFile(JoinPath(folder, "TexturesPath.txt"), text, kSmallFileLimit)) return {"."};
     std::vector<std::string> dirs;
     std::size_t pos = 0;
     for (;;) {
