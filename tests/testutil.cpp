@@ -1,6 +1,10 @@
 #include "testutil.h"
 
 #include <png.h>
+
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <unistd.h>
 #include <zip.h>
 
 #include <cstdio>
@@ -156,6 +160,18 @@ std::vector<uint8_t> WritePng(const PngFile& layout) {
     png_destroy_write_struct(&png, &info);
     if (!ok) bytes.clear();
     return bytes;
+}
+
+std::string MakeFifo(const TempDir& dir, std::string_view name) {
+    const std::string path = dir.Join(name);
+    if (::mkfifo(path.c_str(), 0600) != 0) throw std::runtime_error("mkfifo failed");
+    return path;
+}
+
+std::string MakeZeroDevice(const TempDir& dir, std::string_view name) {
+    const std::string path = dir.Join(name);
+    if (::geteuid() != 0 || ::mknod(path.c_str(), S_IFCHR | 0600, makedev(1, 5)) != 0) return {};
+    return path;
 }
 
 std::string SourceDir() {

@@ -86,6 +86,11 @@ struct PngFile {
 // Empty when libpng refuses the description.
 std::vector<uint8_t> WritePng(const PngFile& layout);
 
+// Special files in `dir`: a FIFO (always possible), and a character device node standing for
+// /dev/zero (only as root; "" otherwise, so the caller skips). Both return the new path.
+std::string MakeFifo(const TempDir& dir, std::string_view name);
+std::string MakeZeroDevice(const TempDir& dir, std::string_view name);
+
 // Folders of the source tree.
 std::string SourceDir();
 std::string DataDir();  // tests/data

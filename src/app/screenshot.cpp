@@ -9,8 +9,10 @@
 
 #include "platform/atomicfile.h"
 #include "platform/errorlog.h"
+#include "platform/outputfile.h"
 #include "platform/paths.h"
 #include "platform/text.h"
+#include "platform/textsafety.h"
 #include "reader/scenefile.h"
 #include "render/frame.h"
 #include "render/headless.h"
@@ -67,12 +69,14 @@ bool* FlagNamed(std::string_view name, ViewFlags& flags) {
     return nullptr;
 }
 
-// Prints the lines of `log`, each after the name of the file drawn.
+// Prints the lines of `log`, each after the name of the file drawn, escaped for a terminal.
 void PrintErrors(const ErrorLog& log, const std::string& file, std::ostream& err) {
     for (const std::string& line : log.Lines())
-        err << (file.empty() ? std::string("pelorus") : file) << ": " << line << "\n";
+        err << EscapeForTerminal(file.empty() ? std::string("pelorus") : file) << ": " << EscapeForTerminal(line)
+            << "\n";
 }
 
+// Writes the image atomically: a file that already stands there is replaced whole or not at all.
 bool WritePng(const std::string& path, const std::vector<uint8_t>& rgba, int32_t width, int32_t height,
               std::string& error) {
     const QImage view(rgba.data(), width, height, width * 4, QImage::Format_RGBA8888);
@@ -92,7 +96,7 @@ bool WritePng(const std::string& path, const std::vector<uint8_t>& rgba, int32_t
 std::string WorldFileOfArgument(std::string_view value, std::string_view folder) {
     WorldBook book(folder);
     std::string text;
-    if (!ReadWholeFile(book.ListPath(), text)) return std::string(value);
+    if (!ReadWholeFile(book.ListPath(), text, kSmallFileLimit)) return std::string(value);
     const std::vector<std::string> names = ParseWorldList(text).names;
     const std::string* match = nullptr;
     for (const std::string& name : names)
@@ -130,15 +134,22 @@ bool ApplyViewList(std::string_view list, ViewFlags& flags, std::string& error) 
 
 std::optional<ScreenshotRequest> ParseScreenshotArgs(const std::vector<std::string>& args, std::string& error) {
     ScreenshotRequest request;
-    if (args.empty() || args[0].empty() || args[0].starts_with("--")) {
+    // "--" ends the options: what follows is OUT.png (when it has not come yet) and FILE.
+    bool optionsEnded = !args.empty() && args[0] == "--";
+    std::size_t i = optionsEnded ? 1 : 0;
+    if (i >= args.size() || args[i].empty() || (!optionsEnded && args[i].starts_with("--"))) {
         error = "--screenshot needs the name of the PNG file to write";
         return std::nullopt;
     }
-    request.output = args[0];
+    request.output = args[i];
     bool haveFile = false;
-    for (std::size_t i = 1; i < args.size(); ++i) {
+    for (++i; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (!a.starts_with("--")) {
+        if (!optionsEnded && a == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (optionsEnded || !a.starts_with("--")) {
             if (haveFile) {
                 error = "only one FILE can be drawn (\"" + request.file + "\", \"" + a + "\")";
                 return std::nullopt;
@@ -193,12 +204,19 @@ int RunScreenshot(const std::vector<std::string>& args, std::ostream& out, std::
     }
     // Paths given on the command line are taken from the folder the tool was started in.
     const std::string output = AbsolutePath(request->output);
+    const std::string worldFile = request->world ? WorldFileOfArgument(*request->world, CurrentDirectory()) : "";
+
+    // Before anything is drawn: a forgotten or mistyped output name must not cost a file.
+    const std::string inputs[] = {request->file, worldFile};
+    if (const std::optional<std::string> refused = CheckOutputFile(request->output, PngOutput(), inputs)) {
+        err << "pelorus: " << EscapeForTerminal(*refused) << "\n";
+        return 2;
+    }
 
     WorldLook look;
     if (request->world) {
-        const std::string worldFile = WorldFileOfArgument(*request->world, CurrentDirectory());
         std::string text;
-        if (!ReadWholeFile(worldFile, text)) {
+        if (!ReadWholeFile(worldFile, text, kSmallFileLimit)) {
             err << "pelorus: cannot read the world file \"" << worldFile << "\"";
             if (worldFile != *request->world) err << " of the world \"" << *request->world << "\"";
             err << "\n";
@@ -248,7 +266,8 @@ int RunScreenshot(const std::vector<std::string>& args, std::ostream& out, std::
     gl.reset();
 
     if (!WritePng(output, pixels, request->width, request->height, error)) {
-        err << "pelorus: cannot write \"" << request->output << "\": " << error << "\n";
+        err << "pelorus: cannot write \"" << EscapeForTerminal(request->output) << "\": " << EscapeForTerminal(error)
+            << "\n";
         return 1;
     }
     out.flush();

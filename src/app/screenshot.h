@@ -24,8 +24,9 @@ struct ScreenshotRequest {
 };
 
 // Reads the arguments that follow "--screenshot": OUT.png first, then the options in any order
-// and at most one FILE. Numbers must be finite and written whole ("1.5", "-20"); the size is WxH
-// with each side 1 to 16384. Returns nothing and sets `error` for anything else.
+// and at most one FILE. "--" ends the options: every argument after it is OUT.png (when it comes
+// first) or FILE, whatever it looks like. Numbers must be finite and written whole ("1.5", "-20");
+// the size is WxH with each side 1 to 16384. Returns nothing and sets `error` for anything else.
 std::optional<ScreenshotRequest> ParseScreenshotArgs(const std::vector<std::string>& args, std::string& error);
 
 // Switches view flags from a comma-separated list of names (axes, geometry, object, normals,
@@ -40,8 +41,10 @@ std::string WorldFileOfArgument(std::string_view value, std::string_view folder)
 
 // Runs the tool for `args` (beginning with "--screenshot"). Exit status: 0 when the image was
 // written, 1 when no OpenGL context can be made, the world cannot be read or the image
-// cannot be written, 2 for arguments that do not read. Reading problems of the scene are printed
-// on `err` and do not change the status.
+// cannot be written, 2 for arguments that do not read and for an output that CheckOutputFile
+// refuses as a PNG (with FILE and the world file as the inputs), which is refused with its one
+// line on `err` before anything is read, drawn or written. The image is written atomically.
+// Reading problems of the scene are printed on `err` and do not change the status.
 int RunScreenshot(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace pelorus

@@ -1,15 +1,29 @@
 #include "platform/atomicfile.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace pelorus {
 namespace {
+
+constexpr std::size_t kStemLimit = kTemporaryTargetLimit;
+constexpr std::string_view kTemporarySuffix = ".tmp";
+
+// True when nothing is at `path`, or a regular file (links followed: `path` is already the target).
+bool ReplaceableOrMissing(const std::string& path) {
+    struct stat st {};
+    if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT;
+    return S_ISREG(st.st_mode);
+}
 
 bool Fail(std::string* error, std::string what) {
     if (error) *error = std::move(what);
@@ -57,8 +71,9 @@ bool WriteFileAtomically(std::string_view path, std::string_view content, std::s
     const std::size_t slash = target.rfind('/');
     const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
     // Keep the temporary name within the file-name length limit whatever the target's length.
-    const std::string stem = target.substr(slash == std::string::npos ? 0 : slash + 1).substr(0, 200);
+    const std::string stem = target.substr(slash == std::string::npos ? 0 : slash + 1).substr(0, kStemLimit);
     const std::string quoted = "\"" + target + "\"";
+    if (!ReplaceableOrMissing(target)) return Fail(error, "Cannot replace " + quoted + ": it is not a regular file");
 
     std::string temp;
     int fd = -1;
@@ -85,9 +100,54 @@ bool WriteFileAtomically(std::string_view path, std::string_view content, std::s
     const int closed = ::close(fd);
     fd = -1;
     if (closed != 0) return abandon("Cannot write");
+    if (!ReplaceableOrMissing(target)) {
+        ::unlink(temp.c_str());
+        return Fail(error, "Cannot replace " + quoted + ": it is not a regular file");
+    }
     if (::rename(temp.c_str(), target.c_str()) != 0) return abandon("Cannot replace");
     SyncFolder(folder);
     return true;
+}
+
+std::optional<TemporaryName> ParseTemporaryName(std::string_view name) {
+    // ".<stem>.<pid>.<attempt>.tmp"
+    if (!name.starts_with('.') || !name.ends_with(kTemporarySuffix)) return std::nullopt;
+    name.remove_prefix(1);
+    name.remove_suffix(kTemporarySuffix.size());
+    auto number = [&name](long& value) {
+        const std::size_t dot = name.rfind('.');
+        if (dot == std::string_view::npos || dot + 1 == name.size()) return false;
+        const std::string_view digits = name.substr(dot + 1);
+        const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+        if (ec != std::errc{} || end != digits.data() + digits.size() || value < 0) return false;
+        name = name.substr(0, dot);
+        return true;
+    };
+    long attempt = 0, pid = 0;
+    if (!number(attempt) || !number(pid) || name.empty() || name.size() > kStemLimit) return std::nullopt;
+    return TemporaryName{std::string(name), pid};
+}
+
+int RemoveLeftoverTemporaries(std::string_view folder, const std::function<bool(std::string_view target)>& isOurs) {
+    const std::string path = folder.empty() ? std::string(".") : std::string(folder);
+    DIR* dir = ::opendir(path.c_str());
+    if (!dir) return 0;
+    std::vector<std::string> doomed;
+    while (const dirent* entry = ::readdir(dir)) {
+        const std::optional<TemporaryName> temporary = ParseTemporaryName(entry->d_name);
+        if (!temporary || !isOurs(temporary->target)) continue;
+        // A process that is still running may be saving right now.
+        const bool gone = temporary->pid > 0 && ::kill(static_cast<pid_t>(temporary->pid), 0) != 0 && errno == ESRCH;
+        if (!gone) continue;
+        const std::string file = path + "/" + entry->d_name;
+        struct stat st {};
+        if (::lstat(file.c_str(), &st) == 0 && S_ISREG(st.st_mode)) doomed.push_back(file);
+    }
+    ::closedir(dir);
+    int removed = 0;
+    for (const std::string& file : doomed)
+        if (::unlink(file.c_str()) == 0) ++removed;
+    return removed;
 }
 
 }  // namespace pelorus

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <new>
 #include <optional>
 #include <vector>
 
@@ -34,6 +35,7 @@ bool Exists(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0;
 }
 
+// The entry of `folder` equal to `name` without regard to case, first in byte order; listed afresh.
 std::optional<std::string> MatchInFolder(const std::string& folder, std::string_view name) {
     DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
     if (!dir) return std::nullopt;
@@ -54,7 +56,33 @@ std::string Append(const std::string& base, std::string_view component) {
 
 }  // namespace
 
-std::string ResolvePath(std::string_view path) {
+std::optional<std::string> FolderListingCache::Match(const std::string& folder, std::string_view name) {
+    const std::string key = folder.empty() ? std::string(".") : folder;
+    auto it = folders_.find(key);
+    if (it == folders_.end()) {
+        Listing listing;
+        ++listings_;
+        if (DIR* dir = ::opendir(key.c_str())) {
+            while (const dirent* entry = ::readdir(dir)) {
+                const std::string_view entryName(entry->d_name);
+                if (entryName != "." && entryName != "..") listing.names.emplace_back(entryName);
+            }
+            ::closedir(dir);
+        }
+        std::sort(listing.names.begin(), listing.names.end());
+        listing.byUpperCase.reserve(listing.names.size());
+        // In byte order, so that the first entry of each upper-cased spelling is kept.
+        for (std::size_t i = 0; i < listing.names.size(); ++i)
+            listing.byUpperCase.emplace(ToUpperAscii(listing.names[i]), i);
+        it = folders_.emplace(key, std::move(listing)).first;
+    }
+    const Listing& listing = it->second;
+    const auto found = listing.byUpperCase.find(ToUpperAscii(name));
+    if (found == listing.byUpperCase.end()) return std::nullopt;
+    return listing.names[found->second];
+}
+
+std::string ResolvePath(std::string_view path, FolderListingCache* folders) {
     std::string slashed = ToSlashes(path);
     if (slashed.empty() || Exists(slashed)) return slashed;
 
@@ -75,56 +103,102 @@ std::string ResolvePath(std::string_view path) {
             resolved = std::move(candidate);
             continue;
         }
-        std::optional<std::string> match = MatchInFolder(resolved, component);
+        std::optional<std::string> match =
+            folders ? folders->Match(resolved, component) : MatchInFolder(resolved, component);
         if (!match) return slashed;
         resolved = Append(resolved, *match);
     }
     return resolved;
 }
 
-namespace {
-
-// Opens the file `path` names for reading; -1 when it cannot be opened or is a folder.
-int OpenForReading(std::string_view path, struct stat& st) {
-    const std::string resolved = ResolvePath(path);
-    if (resolved.empty()) return -1;
-    const int fd = ::open(resolved.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return -1;
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
-        ::close(fd);
-        return -1;
+std::string_view ReadStatusText(ReadStatus status) {
+    switch (status) {
+        case ReadStatus::kOk:
+            return "";
+        case ReadStatus::kMissing:
+            return "does not exist";
+        case ReadStatus::kNotAFile:
+            return "is not a regular file";
+        case ReadStatus::kTooLarge:
+            return "is too large";
+        case ReadStatus::kUnreadable:
+            return "cannot be read";
     }
-    return fd;
+    return "cannot be read";
 }
 
-// Reads what is left of `fd` into `out` and closes it.
-bool ReadAll(int fd, const struct stat& st, std::string& out) {
-    out.resize(st.st_size > 0 ? static_cast<std::size_t>(st.st_size) : 65536);
-    std::size_t used = 0;
-    for (;;) {
-        if (used == out.size()) out.resize(out.size() * 2);
-        const ssize_t got = ::read(fd, out.data() + used, out.size() - used);
-        if (got < 0) {
-            if (errno == EINTR) continue;
-            ::close(fd);
-            out.clear();
-            return false;
+namespace {
+
+ReadStatus StatusOfErrno(int error) {
+    return error == ENOENT || error == ENOTDIR ? ReadStatus::kMissing : ReadStatus::kUnreadable;
+}
+
+// Reads what is left of `fd` into `out`, at most `maxBytes` bytes, and closes it.
+ReadStatus ReadAll(int fd, const struct stat& st, uint64_t maxBytes, std::string& out) {
+    out.clear();
+    const uint64_t claimed = st.st_size > 0 ? static_cast<uint64_t>(st.st_size) : 0;
+    // Reading stops one byte past the limit: that byte shows the file to be too large.
+    const uint64_t stopAt = maxBytes == kNoSizeLimit ? kNoSizeLimit : maxBytes + 1;
+    ReadStatus status = ReadStatus::kOk;
+    if (claimed > maxBytes) status = ReadStatus::kTooLarge;
+    try {
+        std::size_t used = 0;
+        if (status == ReadStatus::kOk)
+            out.resize(static_cast<std::size_t>(std::min<uint64_t>(claimed > 0 ? claimed + 1 : 65536, stopAt)));
+        while (status == ReadStatus::kOk) {
+            if (used == out.size()) out.resize(static_cast<std::size_t>(std::min<uint64_t>(out.size() * 2, stopAt)));
+            const ssize_t got = ::read(fd, out.data() + used, out.size() - used);
+            if (got < 0) {
+                if (errno == EINTR) continue;
+                status = ReadStatus::kUnreadable;  // EAGAIN included: a regular file that would block
+                break;
+            }
+            if (got == 0) break;
+            used += static_cast<std::size_t>(got);
+            if (used > maxBytes) status = ReadStatus::kTooLarge;
         }
-        if (got == 0) break;
-        used += static_cast<std::size_t>(got);
+        out.resize(used);
+    } catch (const std::bad_alloc&) {
+        status = ReadStatus::kTooLarge;
     }
     ::close(fd);
-    out.resize(used);
-    return true;
+    if (status != ReadStatus::kOk) {
+        out.clear();
+        out.shrink_to_fit();
+    }
+    return status;
 }
 
 }  // namespace
 
-bool ReadWholeFile(std::string_view path, std::string& out) {
+int OpenRegularFile(std::string_view path, struct stat& st, ReadStatus* status, FolderListingCache* folders) {
+    auto fail = [status](ReadStatus why) {
+        if (status) *status = why;
+        return -1;
+    };
+    const std::string resolved = ResolvePath(path, folders);
+    if (resolved.empty()) return fail(ReadStatus::kMissing);
+    // Looked at before opening as well, so that no device is even opened.
+    if (::stat(resolved.c_str(), &st) != 0) return fail(StatusOfErrno(errno));
+    if (!S_ISREG(st.st_mode)) return fail(ReadStatus::kNotAFile);
+    const int fd = ::open(resolved.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return fail(StatusOfErrno(errno));
+    // What was opened may have been swapped for something else since the look above.
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return fail(ReadStatus::kNotAFile);
+    }
+    if (status) *status = ReadStatus::kOk;
+    return fd;
+}
+
+ReadStatus ReadFileStatus(std::string_view path, std::string& out, uint64_t maxBytes, FolderListingCache* folders) {
     out.clear();
     struct stat st {};
-    const int fd = OpenForReading(path, st);
-    return fd >= 0 && ReadAll(fd, st, out);
+    ReadStatus status = ReadStatus::kOk;
+    const int fd = OpenRegularFile(path, st, &status, folders);
+    if (fd < 0) return status;
+    return ReadAll(fd, st, maxBytes, out);
 }
 
 std::string JoinPath(std::string_view dir, std::string_view name) {
@@ -185,11 +259,15 @@ FileContents::~FileContents() {
     if (mapped_) ::munmap(const_cast<char*>(mapped_), size_);
 }
 
-bool FileContents::Open(std::string_view path) {
+bool FileContents::Open(std::string_view path, uint64_t maxBytes, FolderListingCache* folders) {
+    if (mapped_) ::munmap(const_cast<char*>(mapped_), size_);
+    mapped_ = nullptr;
+    size_ = 0;
+    copy_.clear();
     struct stat st {};
-    const int fd = OpenForReading(path, st);
+    const int fd = OpenRegularFile(path, st, nullptr, folders);
     if (fd < 0) return false;
-    if (S_ISREG(st.st_mode) && st.st_size > 0) {
+    if (st.st_size > 0 && static_cast<uint64_t>(st.st_size) <= maxBytes) {
         void* p = ::mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ, MAP_PRIVATE | MAP_POPULATE, fd, 0);
         if (p != MAP_FAILED) {
             ::close(fd);
@@ -198,7 +276,8 @@ bool FileContents::Open(std::string_view path) {
             return true;
         }
     }
-    return ReadAll(fd, st, copy_);  // pipes, empty files, or no mapping to be had
+    // Empty files (some report no size until read), files too large, and files that cannot be mapped.
+    return ReadAll(fd, st, maxBytes, copy_) == ReadStatus::kOk;
 }
 
 std::string InFolder(std::string_view folder, std::string_view path) {

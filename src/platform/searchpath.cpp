@@ -9,7 +9,7 @@ namespace {
 std::vector<std::string> ReadSearchDirs(std::string_view programDir) {
     const std::string folder = programDir.empty() ? ProgramDirectory() : std::string(programDir);
     std::string text;
-    if (!ReadWholeFile(JoinPath(folder, "TexturesPath.txt"), text)) return {"."};
+    if (!ReadWholeFile(JoinPath(folder, "TexturesPath.txt"), text, kSmallFileLimit)) return {"."};
     std::vector<std::string> dirs;
     std::size_t pos = 0;
     for (;;) {

@@ -1,6 +1,7 @@
 #include "platform/ziparchive.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 #include <zip.h>
 
 #include <algorithm>
@@ -62,16 +63,22 @@ std::unique_ptr<ZipArchive> ZipArchive::Open(std::string_view path, ZipStatus* s
         if (status) *status = why;
         return nullptr;
     };
-    const std::string resolved = ResolvePath(path);
+    // Opened as every other file is: only a regular file, without waiting on a FIFO or device.
     struct stat st {};
-    if (resolved.empty() || ::stat(resolved.c_str(), &st) != 0 || !S_ISREG(st.st_mode))
-        return fail(ZipStatus::CannotOpen);
+    const int fd = OpenRegularFile(path, st);
+    if (fd < 0) return fail(ZipStatus::CannotOpen);
     // libzip takes an empty file for a new, empty archive.
-    if (st.st_size == 0) return fail(ZipStatus::NotAZip);
+    if (st.st_size == 0) {
+        ::close(fd);
+        return fail(ZipStatus::NotAZip);
+    }
 
     int error = 0;
-    zip_t* zip = zip_open(resolved.c_str(), ZIP_RDONLY, &error);
-    if (!zip) return fail(StatusOfOpenError(error));
+    zip_t* zip = zip_fdopen(fd, 0, &error);  // read-only; owns `fd` from here on when it succeeds
+    if (!zip) {
+        ::close(fd);
+        return fail(StatusOfOpenError(error));
+    }
     auto impl = std::make_unique<Impl>();
     impl->zip = zip;
 

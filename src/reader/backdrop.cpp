@@ -17,7 +17,7 @@ std::optional<RgbImage> ReadBackdropImage(std::string_view name, ErrorLog& log, 
     dirs.insert(dirs.end(), options.extraTextureDirs.begin(), options.extraTextureDirs.end());
     for (const std::string& dir : dirs) {
         std::string bytes;
-        if (!ReadWholeFile(JoinPath(dir, file), bytes)) continue;
+        if (!ReadWholeFile(JoinPath(dir, file), bytes, kImageFileLimit)) continue;
         RgbImage image;
         const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
         if (DecodeJpeg(std::span<const uint8_t>(data, bytes.size()), image) != ImageError::None || image.width <= 0 ||

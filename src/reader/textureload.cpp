@@ -13,7 +13,7 @@
 namespace pelorus {
 namespace {
 
-constexpr uint64_t kMaxImageFileBytes = 256ull << 20;
+constexpr uint64_t kMaxImageFileBytes = kImageFileLimit;  // a file or a zipped member
 
 // The position of the extension's "." in `name`, or npos: the last "." after the first character.
 std::size_t ExtensionDot(std::string_view name) {
@@ -31,7 +31,7 @@ std::optional<Found> FindInFolder(std::string_view dir, std::string_view name) {
     Found found;
     std::string text;
     found.where = JoinPath(dir, name);
-    if (ReadWholeFile(found.where, text)) {
+    if (ReadWholeFile(found.where, text, kMaxImageFileBytes)) {
         found.bytes.assign(text.begin(), text.end());
         return found;
     }

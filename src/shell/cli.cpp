@@ -6,6 +6,7 @@
 
 #include "platform/errorlog.h"
 #include "platform/paths.h"
+#include "platform/textsafety.h"
 #include "platform/version.h"
 #include "reader/scenefile.h"
 #include "shell/jsonwriter.h"
@@ -14,17 +15,19 @@ namespace pelorus {
 namespace {
 
 constexpr std::string_view kUsage =
-    "Usage: pelorus [FILE]\n"
-    "       pelorus --check FILE|FOLDER...\n"
-    "       pelorus --dump FILE\n"
+    "Usage: pelorus [--] [FILE]\n"
+    "       pelorus --check [--] FILE|FOLDER...\n"
+    "       pelorus --dump [--] FILE\n"
     "       pelorus --screenshot OUT.png [--size WxH] [--yaw DEG] [--pitch DEG] [--height H]\n"
     "                            [--distance D] [--world NAME|FILE] [--view LIST] [--time MS] [FILE]\n"
     "       pelorus --help | --version\n"
     "\n"
-    "FILE is a RenderWare script (.rwx) or an object map (any other name).\n"
+    "FILE is a RenderWare script (.rwx) or an object map (any other name). \"--\" ends the\n"
+    "options: what follows is a FILE even when it starts with \"--\".\n"
     "  --check   read each file as the viewer does and print its error lines and a summary;\n"
-    "            a folder stands for every .rwx file below it. Exit status 1 when any error\n"
-    "            line was written.\n"
+    "            a folder stands for every .rwx file below it. Control characters and bytes\n"
+    "            that are not UTF-8 are shown as \\xNN. Exit status 1 when any error line was\n"
+    "            written.\n"
     "  --dump    print everything read from FILE as one JSON document.\n"
     "  --screenshot  draw FILE as the viewer would, without a window, into OUT.png (default\n"
     "            400x400, default world and camera; --view +normals,-ground switches view flags;\n"
@@ -98,7 +101,7 @@ std::vector<std::string> Expand(const std::string& arg, std::ostream& err) {
     namespace fs = std::filesystem;
     fs::recursive_directory_iterator it(ResolvePath(arg), fs::directory_options::skip_permission_denied, ec);
     if (ec) {
-        err << "pelorus: cannot read folder \"" << arg << "\": " << ec.message() << "\n";
+        err << "pelorus: cannot read folder \"" << EscapeForTerminal(arg) << "\": " << ec.message() << "\n";
         return files;
     }
     for (const fs::recursive_directory_iterator end; it != end; it.increment(ec)) {
@@ -106,7 +109,7 @@ std::vector<std::string> Expand(const std::string& arg, std::ostream& err) {
         std::error_code typeError;
         if (it->is_regular_file(typeError) && IsRwxFile(it->path())) files.push_back(it->path().string());
     }
-    if (ec) err << "pelorus: error while reading folder \"" << arg << "\": " << ec.message() << "\n";
+    if (ec) err << "pelorus: error while reading folder \"" << EscapeForTerminal(arg) << "\": " << ec.message() << "\n";
     std::sort(files.begin(), files.end());
     return files;
 }
@@ -122,9 +125,11 @@ int Check(const std::vector<std::string>& args, std::ostream& out, std::ostream&
         folderGiven = folderGiven || IsDirectory(arg);
         for (const std::string& file : Expand(arg, err)) {
             const Loaded loaded = LoadAsViewer(file);
-            for (const std::string& line : loaded.errors) out << file << ": " << line << "\n";
+            // Scripts are anybody's text: nothing of them reaches the terminal unescaped.
+            const std::string shown = EscapeForTerminal(file);
+            for (const std::string& line : loaded.errors) out << shown << ": " << EscapeForTerminal(line) << "\n";
             const Counts c = CountsOf(loaded);
-            out << file << ": ";
+            out << shown << ": ";
             PrintCounts(out, c);
             out << "\n";
             total.Add(c);
@@ -289,9 +294,22 @@ std::string_view UsageText() {
     return kUsage;
 }
 
+namespace {
+
+// The arguments after the tool's name, without the first "--" (which only ends the options).
+std::vector<std::string> Operands(const std::vector<std::string>& args) {
+    std::vector<std::string> operands(args.begin() + 1, args.end());
+    const auto endOfOptions = std::find(operands.begin(), operands.end(), "--");
+    if (endOfOptions != operands.end()) operands.erase(endOfOptions);
+    return operands;
+}
+
+}  // namespace
+
 std::optional<int> RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     if (args.empty()) return std::nullopt;
     const std::string& first = args[0];
+    if (first == "--") return std::nullopt;  // the viewer's FILE follows, whatever it looks like
     if (first == "--help" || first == "-h") {
         out << kUsage;
         return 0;
@@ -300,18 +318,19 @@ std::optional<int> RunCommandLine(const std::vector<std::string>& args, std::ost
         out << "pelorus " << kProgramVersion << "\n";
         return 0;
     }
-    if (first == "--check") return Check(std::vector<std::string>(args.begin() + 1, args.end()), out, err);
+    if (first == "--check") return Check(Operands(args), out, err);
     if (first == "--dump") {
-        if (args.size() != 2) {
+        const std::vector<std::string> files = Operands(args);
+        if (files.size() != 1) {
             err << "pelorus: --dump needs exactly one file\n" << kUsage;
             return 2;
         }
-        out << DumpScene(args[1]);
+        out << DumpScene(files[0]);
         out.flush();
         return 0;
     }
     if (first.starts_with("--")) {
-        err << "pelorus: unknown option " << first << "\n" << kUsage;
+        err << "pelorus: unknown option " << EscapeForTerminal(first) << "\n" << kUsage;
         return 2;
     }
     return std::nullopt;

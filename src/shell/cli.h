@@ -10,7 +10,10 @@
 namespace pelorus {
 
 // Runs the tool that `args` (without the program name) ask for and returns its exit status;
-// std::nullopt when they ask for the viewer window instead.
+// std::nullopt when they ask for the viewer window instead (no arguments, a first argument that
+// is no option, or a first "--", after which comes the viewer's FILE). The first "--" after
+// --check or --dump ends their options: what follows is a file even when it starts with "--".
+// Error lines that --check prints quote scripts with control bytes escaped (EscapeForTerminal).
 std::optional<int> RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 // The usage text of every command-line tool.

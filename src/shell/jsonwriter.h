@@ -31,7 +31,8 @@ public:
         out_.append(buf, r.ptr);
         return *this;
     }
-    // Valid UTF-8 is copied; every other byte is written as the code point of the same value.
+    // Well-formed UTF-8 is copied; every byte that is not part of it is written as U+FFFD, so the
+    // document is always valid UTF-8.
     JsonWriter& String(std::string_view s);
     JsonWriter& Key(std::string_view k) {
         String(k);

@@ -48,7 +48,7 @@ bool RecentFiles::Add(std::string_view path) {
 
 RecentFiles LoadRecentFiles(std::string_view path) {
     std::string text;
-    if (!ReadWholeFile(path, text)) return {};
+    if (!ReadWholeFile(path, text, kSmallFileLimit)) return {};
     return RecentFiles::Parse(text);
 }
 

@@ -234,6 +234,7 @@ bool ViewerShell::Wheel(int32_t angleDelta) {
 }
 
 std::string CommandLinePath(std::span<const std::string> args) {
+    if (!args.empty() && args.front() == "--") args = args.subspan(1);
     std::string text;
     for (std::size_t i = 0; i < args.size(); ++i) {
         if (i > 0) text += ' ';

@@ -140,7 +140,7 @@ private:
 // The path that the program's arguments name: the arguments joined by single blanks (a path
 // with blanks may come split), leading blanks skipped, and a pair of double quotes removed when
 // the text is at least two characters long and begins and ends with one. Anything else is used
-// unchanged; no arguments give "".
+// unchanged; no arguments give "". A first argument "--" only ends the options and is dropped.
 std::string CommandLinePath(std::span<const std::string> args);
 
 // How the first file is shown. `currentFile` is the path in slash form, made absolute against

@@ -1,8 +1,11 @@
 #include "shell/worlds.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <charconv>
 #include <cstring>
@@ -148,17 +151,10 @@ std::array<float, 4> Rgba(const std::array<ColorField, 3>& c) {
     return Rgba(c[0].value, c[1].value, c[2].value);
 }
 
-bool ExistsAsAnything(const std::string& path) {
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
-}
-
-// True when the file at `path` already holds `text`, CR LF line breaks counting as LF (they read
-// alike everywhere). Anything else, a last line without its line break included, is rewritten in
-// the plain form that every reader of these files reads the same way.
-bool FileHolds(const std::string& path, std::string_view text) {
-    std::string old;
-    if (!ReadWholeFile(path, old)) return false;
+// True when `old` already is `text`, CR LF line breaks counting as LF (they read alike
+// everywhere). Anything else, a last line without its line break included, is rewritten in the
+// plain form that every reader of these files reads the same way.
+bool SameText(std::string_view old, std::string_view text) {
     if (old == text) return true;
     std::string lf;
     for (std::size_t i = 0; i < old.size(); ++i)
@@ -166,11 +162,51 @@ bool FileHolds(const std::string& path, std::string_view text) {
     return lf == text;
 }
 
+// Why a file that exists is not read, and therefore not replaced either.
+std::string NotReadable(const std::string& path, ReadStatus status) {
+    return "\"" + path + "\" " + std::string(ReadStatusText(status)) + " (at most 1 MiB); it is left as it is.";
+}
+
 WorldMessage SaveFailure(std::string_view name, std::string_view reason) {
     return {
         "Error : The settings of the World \"" + std::string(name) + "\" could not be saved.\n" + std::string(reason),
         "Error : World Not Saved"};
 }
+
+WorldMessage ListFailure(std::string_view reason) {
+    return {"Error : The list of Worlds could not be saved.\n" + std::string(reason), "Error : World List Not Saved"};
+}
+
+// The entry of `list` named `name`: spelt exactly so, else the first that differs only in case.
+std::optional<std::size_t> FindName(const WorldList& list, std::string_view name) {
+    for (std::size_t i = 0; i < list.names.size(); ++i)
+        if (list.names[i] == name) return i;
+    for (std::size_t i = 0; i < list.names.size(); ++i)
+        if (EqualsNoCase(list.names[i], name)) return i;
+    return std::nullopt;
+}
+
+// An exclusive lock on a folder for as long as the object lives, so that two viewers merging the
+// list at the same moment take turns. Where the file system has no locks, or another holder does
+// not let go within two seconds, the work goes ahead without one.
+class FolderLock {
+public:
+    explicit FolderLock(const std::string& folder) : fd_(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+        for (int attempt = 0; fd_ >= 0 && attempt < 200; ++attempt) {
+            if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) return;
+            if (errno != EWOULDBLOCK && errno != EINTR) return;
+            ::usleep(10000);
+        }
+    }
+    ~FolderLock() {
+        if (fd_ >= 0) ::close(fd_);  // releases the lock
+    }
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+private:
+    int fd_;
+};
 
 }  // namespace
 
@@ -266,7 +302,14 @@ WorldList ParseWorldList(std::string_view text) {
     WorldList list;
     if (const auto first = in.Line(std::string_view::npos)) {
         int32_t index = 0;
-        if (const auto n = IntegerStartOf(*first)) {
+        const std::optional<IntegerStart> n = IntegerStartOf(*first);
+        // Anything after the number but blanks makes the line a name: the index line is missing.
+        const std::size_t after = n ? static_cast<std::size_t>(n->digits.data() + n->digits.size() - first->data()) : 0;
+        const bool blankOnly = first->find_first_not_of(" \t\v\f\r") == std::string_view::npos;
+        const bool indexLine =
+            blankOnly || (n && first->find_first_not_of(" \t\v\f\r", after) == std::string_view::npos);
+        if (!indexLine) list.names.emplace_back(*first);
+        if (n && indexLine) {
             const auto [next, ec] = std::from_chars(n->digits.data(), n->digits.data() + n->digits.size(), index);
             (void)next;
             if (ec != std::errc{})
@@ -297,6 +340,11 @@ WorldMessage DuplicateWorldMessage() {
         "Error : You already entered a World with this name.\nPlease try a different, unique name.\n"
         "This check is not case-sensitive.",
         "Error : World Name Already Exists"};
+}
+
+WorldMessage WorldNotCreatedMessage(std::string_view name, std::string_view reason) {
+    return {"Error : The World \"" + std::string(name) + "\" could not be created.\n" + std::string(reason),
+            "Error : World Not Created"};
 }
 
 WorldMessage InvalidWorldNameMessage() {
@@ -333,48 +381,109 @@ int32_t WorldBook::Selection() const {
 
 void WorldBook::Start() {
     std::string text;
-    listExists_ = ReadWholeFile(ListPath(), text);
+    listExists_ = ReadWholeFile(ListPath(), text, kSmallFileLimit);
     list_ = listExists_ ? ParseWorldList(text) : WorldList{};
+    // What saves killed half-way left behind: hidden temporary files of the list and world files.
+    RemoveLeftoverTemporaries(folder_, [this](std::string_view target) {
+        if (EqualsNoCase(target, "Worlds.txt") || EndsWithNoCase(target, ".world")) return true;
+        if (target.size() < kTemporaryTargetLimit) return false;
+        for (const std::string& name : list_.names)
+            if ((name + ".world").starts_with(target)) return true;  // a long name, cut short
+        return false;
+    });
     LoadWorld(Selection());
 }
 
-std::optional<WorldMessage> WorldBook::WriteList() const {
-    if (!listExists_) return std::nullopt;
+std::optional<WorldMessage> WorldBook::MergeList(const std::function<void(WorldList&)>& change) {
+    const FolderLock lock(folder_);
     const std::string path = ListPath();
-    const std::string text = WorldListText(list_);
-    if (FileHolds(path, text)) return std::nullopt;
+    std::string text;
+    WorldList merged;
+    const ReadStatus read = ReadFileStatus(path, text, kSmallFileLimit);
+    if (read == ReadStatus::kOk)
+        merged = ParseWorldList(text);
+    else if (read == ReadStatus::kMissing)
+        merged = list_;
+    else
+        return ListFailure(NotReadable(path, read));
+    change(merged);
+    const std::string updated = WorldListText(merged);
     std::string error;
-    if (WriteFileAtomically(path, text, &error)) return std::nullopt;
-    return WorldMessage{"Error : The list of Worlds could not be saved.\n" + error, "Error : World List Not Saved"};
+    if (!(read == ReadStatus::kOk && SameText(text, updated)) && !WriteFileAtomically(path, updated, &error))
+        return ListFailure(error);
+    list_ = std::move(merged);
+    listExists_ = true;
+    return std::nullopt;
+}
+
+std::optional<WorldMessage> WorldBook::WriteList() {
+    if (!listExists_) return std::nullopt;
+    const int32_t selected = Selection();
+    const std::optional<std::string> current =
+        selected >= 0 ? std::optional<std::string>(list_.names[static_cast<std::size_t>(selected)]) : std::nullopt;
+    return MergeList([&](WorldList& list) {
+        if (!current) return;
+        if (const std::optional<std::size_t> at = FindName(list, *current)) list.current = static_cast<int32_t>(*at);
+    });
 }
 
 bool WorldBook::LoadWorld(int32_t index) {
     if (index < 0 || static_cast<std::size_t>(index) >= list_.names.size()) return false;
     const std::optional<std::string> path = WorldFilePath(list_.names[static_cast<std::size_t>(index)]);
     std::string text;
-    if (!path || !ReadWholeFile(*path, text)) return false;
+    if (!path || !ReadWholeFile(*path, text, kSmallFileLimit)) return false;
     shown_ = ParseWorldFile(text);
     return true;
 }
 
-std::optional<WorldMessage> WorldBook::SaveWorld(int32_t index) const {
+std::optional<WorldMessage> WorldBook::Save(int32_t index, bool& neverSaveable) const {
+    neverSaveable = false;
     if (index < 0 || static_cast<std::size_t>(index) >= list_.names.size()) return std::nullopt;
     const std::string& name = list_.names[static_cast<std::size_t>(index)];
     const std::optional<std::string> path = WorldFilePath(name);
-    if (!path) return SaveFailure(name, "The name is not a valid file name.");
+    if (!path) {
+        neverSaveable = true;
+        return SaveFailure(name, "The name is not a valid file name.");
+    }
     const std::string text = WorldFileText(shown_);
-    if (FileHolds(*path, text)) return std::nullopt;
+    std::string old;
+    const ReadStatus read = ReadFileStatus(*path, old, kSmallFileLimit);
+    if (read == ReadStatus::kOk && SameText(old, text)) return std::nullopt;
+    if (read != ReadStatus::kOk && read != ReadStatus::kMissing) {
+        neverSaveable = true;
+        return SaveFailure(name, NotReadable(*path, read));
+    }
     std::string error;
     if (!WriteFileAtomically(*path, text, &error)) return SaveFailure(name, error);
     return std::nullopt;
 }
 
+std::optional<WorldMessage> WorldBook::SaveWorld(int32_t index) const {
+    bool neverSaveable = false;
+    return Save(index, neverSaveable);
+}
+
 std::vector<WorldMessage> WorldBook::Select(int32_t index) {
     if (index < 0 || static_cast<std::size_t>(index) >= list_.names.size() || index == list_.current) return {};
-    if (auto failure = SaveWorld(list_.current)) return {std::move(*failure)};
-    list_.current = index;
-    LoadWorld(index);
-    return {};
+    bool neverSaveable = false;
+    std::optional<WorldMessage> failure = Save(list_.current, neverSaveable);
+    if (failure && !neverSaveable) return {std::move(*failure)};
+    std::vector<WorldMessage> out;
+    if (failure) out.push_back(std::move(*failure));
+
+    const std::string picked = list_.names[static_cast<std::size_t>(index)];
+    const int32_t leaving = Selection();
+    const std::optional<std::string> left =
+        leaving >= 0 ? std::optional<std::string>(list_.names[static_cast<std::size_t>(leaving)]) : std::nullopt;
+    const bool merged = !MergeList([&](WorldList& list) {
+                             if (const auto at = FindName(list, picked))
+                                 list.current = static_cast<int32_t>(*at);
+                             else if (const auto stay = left ? FindName(list, *left) : std::nullopt)
+                                 list.current = static_cast<int32_t>(*stay);
+                         }).has_value();
+    if (!merged) list_.current = index;  // only this viewer's choice; WriteList tries again
+    LoadWorld(list_.current);
+    return out;
 }
 
 std::optional<std::size_t> WorldBook::Find(std::string_view name) const {
@@ -392,43 +501,69 @@ std::vector<WorldMessage> WorldBook::Create(std::string_view name) {
     const std::optional<std::string> path = WorldFilePath(name);
     if (!path) return {InvalidWorldNameMessage()};
     std::string existing;
-    if (ReadWholeFile(*path, existing)) {
-        shown_ = ParseWorldFile(existing);
+    WorldSettings settings = shown_;
+    const ReadStatus read = ReadFileStatus(*path, existing, kSmallFileLimit);
+    if (read == ReadStatus::kOk) {
+        settings = ParseWorldFile(existing);
+    } else if (read != ReadStatus::kMissing) {
+        return {WorldNotCreatedMessage(name, NotReadable(*path, read))};  // never replaced
     } else {
-        // Something that cannot be read is never replaced.
-        if (ExistsAsAnything(*path)) return {InvalidWorldNameMessage()};
         const bool first = list_.names.empty();
         const std::string text = first ? std::string(kDefaultWorldText) : WorldFileText(shown_);
-        if (!WriteFileAtomically(*path, text, nullptr)) return {InvalidWorldNameMessage()};
-        if (first) shown_ = ParseWorldFile(text);
+        std::string error;
+        if (!WriteFileAtomically(*path, text, &error)) return {WorldNotCreatedMessage(name, error)};
+        if (first) settings = ParseWorldFile(text);
     }
-    list_.names.emplace_back(name);
-    list_.current = static_cast<int32_t>(list_.names.size() - 1);
-    listExists_ = true;
+    if (auto failure = MergeList([&](WorldList& list) {
+            std::optional<std::size_t> at = FindName(list, name);
+            if (!at) {
+                list.names.emplace_back(name);
+                at = list.names.size() - 1;
+            }
+            list.current = static_cast<int32_t>(*at);
+        }))
+        return {std::move(*failure)};
+    shown_ = std::move(settings);
     return {};
 }
 
 std::vector<WorldMessage> WorldBook::Delete(DeleteAnswer answer) {
     const int32_t selected = Selection();
-    if (selected >= 0) {
-        if (answer == DeleteAnswer::Cancel) return {};
-        const auto at = static_cast<std::size_t>(selected);
-        if (answer == DeleteAnswer::Yes) {
-            const std::optional<std::string> path = WorldFilePath(list_.names[at]);
-            const int failed = path && ::unlink(path->c_str()) != 0 ? errno : 0;
-            if (failed != 0 && failed != ENOENT)
-                return {WorldMessage{"Error : The file of the World \"" + list_.names[at] +
-                                         "\" could not be deleted.\n" + std::strerror(failed),
-                                     "Error : World File Not Deleted"}};
-        } else if (auto failure = SaveWorld(selected)) {
-            return {std::move(*failure)};
-        }
-        list_.names.erase(list_.names.begin() + selected);
+    if (selected < 0) {
+        list_.current = -1;
+        if (listExists_) MergeList([](WorldList& list) { list.current = -1; });  // reported by WriteList
+        return {};
     }
-    const auto count = static_cast<int32_t>(list_.names.size());
-    list_.current = selected < count ? selected : count - 1;
+    if (answer == DeleteAnswer::Cancel) return {};
+    std::vector<WorldMessage> out;
+    const std::string name = list_.names[static_cast<std::size_t>(selected)];
+    if (answer == DeleteAnswer::Yes) {
+        const std::optional<std::string> path = WorldFilePath(name);
+        const int failed = path && ::unlink(path->c_str()) != 0 ? errno : 0;
+        if (failed != 0 && failed != ENOENT)
+            return {WorldMessage{
+                "Error : The file of the World \"" + name + "\" could not be deleted.\n" + std::strerror(failed),
+                "Error : World File Not Deleted"}};
+    } else {
+        bool neverSaveable = false;
+        if (std::optional<WorldMessage> failure = Save(selected, neverSaveable)) {
+            if (!neverSaveable) return {std::move(*failure)};
+            out.push_back(std::move(*failure));
+        }
+    }
+    if (auto failure = MergeList([&](WorldList& list) {
+            const std::optional<std::size_t> at = FindName(list, name);
+            // Gone already when another viewer deleted it: the same place is selected all the same.
+            const auto removed = static_cast<int32_t>(at ? *at : std::min<std::size_t>(selected, list.names.size()));
+            if (at) list.names.erase(list.names.begin() + static_cast<std::ptrdiff_t>(*at));
+            const auto count = static_cast<int32_t>(list.names.size());
+            list.current = removed < count ? removed : count - 1;
+        })) {
+        out.push_back(std::move(*failure));
+        return out;
+    }
     LoadWorld(list_.current);
-    return {};
+    return out;
 }
 
 std::vector<WorldMessage> WorldBook::Ok() {

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -110,10 +111,11 @@ struct WorldList {
     bool operator==(const WorldList&) const = default;
 };
 
-// Reads the list's text: line 1 is the current index (an integer after optional blanks; 0 when
-// the line holds no number or one that does not fit), every following line one name, the last
-// one included when it has no line break. Line breaks are LF or CR LF; a leading byte-order mark
-// is ignored; names are kept whole.
+// Reads the list's text: line 1 is the current index when it holds an integer and nothing else
+// but blanks (0 when it does not fit), or nothing but blanks (index 0); every following line is
+// one name, the last one included when it has no line break. A first line holding anything else
+// is a name too: a list without its index line keeps all its names, with index 0. Line breaks
+// are LF or CR LF; a leading byte-order mark is ignored; names are kept whole.
 WorldList ParseWorldList(std::string_view text);
 
 // The list's text: the current index in decimal and a line break, then every name followed by a
@@ -138,6 +140,8 @@ inline constexpr std::string_view kNewWorldTitle = "Name new World ";
 WorldMessage DeleteWorldQuestion();
 WorldMessage DuplicateWorldMessage();
 WorldMessage InvalidWorldNameMessage();
+// A valid name whose file could not be made: `reason` says why (the system's error text).
+WorldMessage WorldNotCreatedMessage(std::string_view name, std::string_view reason);
 
 // Whether `name` can be a world name: not empty, at most 249 bytes (so that "<name>.world" is a
 // valid file name), no `/` or `\`, no control character and none of : * ? " < > | (not allowed
@@ -154,10 +158,20 @@ enum class DeleteAnswer { Yes, No, Cancel };
 //
 // After every command the window shows Names(), selects Selection(), fills its fields from
 // Shown(), enables its fields only when FieldsEnabled(), and shows the returned messages in
-// order. A save that fails is always reported, and the command then leaves the list, the current
-// index and the working copy as they were, so no edits are lost. A file that already holds
-// exactly what would be written (CR LF counting as LF) is not rewritten, so worlds can be browsed
-// in a folder that cannot be written.
+// order. A save that fails is always reported with the system's reason, and the command then
+// leaves the list, the current index and the working copy as they were, so no edits are lost
+// (the one exception: an entry whose settings can never be saved, see Select). A file that
+// already holds exactly what would be written (CR LF counting as LF) is not rewritten, so worlds
+// can be browsed in a folder that cannot be written. A world file that exists but cannot be read
+// (no regular file, or larger than 1 MiB) is never replaced.
+//
+// Several viewers may share the folder. Every change of the list (New, Delete, a selection, and
+// shut-down) is written at once and merged with what the others wrote since: Worlds.txt is read
+// again, this book's change is applied to what it holds (a name added or removed, the current
+// index set to this book's current world, found by name), and the result is renamed into place,
+// under a lock on the folder where the file system has one. The book then holds the merged list,
+// so worlds that another viewer created stay and those it deleted go. A list file that exists but
+// cannot be read is never replaced.
 class WorldBook {
 public:
     // `folder` is the current folder at start-up.
@@ -169,11 +183,14 @@ public:
     std::optional<std::string> WorldFilePath(std::string_view name) const;
 
     // Start-up: reads Worlds.txt (a missing or unreadable file gives an empty list that is only
-    // written if a world gets created), then loads the selected world into the working copy.
+    // written if a world gets created), removes the temporary files that killed saves of the list
+    // or of world files left in the folder (those of running processes stay), then loads the
+    // selected world into the working copy.
     void Start();
-    // Shut-down: writes Worlds.txt when the list exists. Returns a message when it cannot be
-    // written.
-    std::optional<WorldMessage> WriteList() const;
+    // Shut-down: when the list exists, writes this book's current world as the current index,
+    // merged as above (nothing is written when the file already says so). Returns a message when
+    // it cannot be written.
+    std::optional<WorldMessage> WriteList();
 
     const std::vector<std::string>& Names() const { return list_.names; }
     int32_t Current() const { return list_.current; }
@@ -190,29 +207,38 @@ public:
     // when `index` names no entry or the file cannot be read.
     bool LoadWorld(int32_t index);
     // Writes the working copy to entry `index`'s file. Nothing happens when `index` names no
-    // entry; a message comes back when the file cannot be written.
+    // entry; a message comes back when the file cannot be written, or exists and cannot be read.
     std::optional<WorldMessage> SaveWorld(int32_t index) const;
 
     // The list's selection changes to `index`: when it differs from the current index, the world
-    // left is saved, `index` becomes current and its file is loaded. An index outside the list is
-    // ignored.
+    // left is saved, `index` becomes current, the list is written (merged) and its file is loaded.
+    // An index outside the list is ignored. A failed save of the world left keeps it current,
+    // except when its entry can never hold settings (its name is no valid world name, or its file
+    // exists but cannot be read): the failure is reported and the selection goes ahead. Failing
+    // to write the list's new index is not reported here (worlds can be browsed in a folder that
+    // cannot be written); WriteList reports it at shut-down. When another viewer has deleted the
+    // picked world meanwhile, the world left stays current in the merged list.
     std::vector<WorldMessage> Select(int32_t index);
 
     // "&New" with the name the user confirmed. A name already in the list (letter case ignored)
     // gives the duplicate message and then selects that world as Select does, loading its
-    // settings. An invalid name, or a file that cannot be created (or exists but cannot be read,
-    // which is never replaced), gives the invalid-name message and adds nothing. Otherwise an
-    // existing file of that name is adopted and loaded; a new file gets the default world text
-    // when the list is empty and the shown settings otherwise (the shown world's own file is not
-    // saved). The name is appended and becomes current.
+    // settings. An invalid name gives the invalid-name message; a file that cannot be created, or
+    // exists but cannot be read (it is never replaced), gives WorldNotCreatedMessage with the
+    // reason; a list that cannot be written gives the list's message; each adds nothing and keeps
+    // the working copy. Otherwise an existing file of that name is adopted and loaded; a new file
+    // gets the default world text when the list is empty and the shown settings otherwise (the
+    // shown world's own file is not saved). The name is appended (unless another viewer already
+    // listed it, letter case ignored) and becomes current.
     std::vector<WorldMessage> Create(std::string_view name);
 
     // "Delete", after the window asked DeleteWorldQuestion(); it asks only when Selection() is
     // not -1. Cancel changes nothing. Yes deletes the selected world's file (a file that cannot be
-    // deleted is reported and the entry stays), No saves the working copy into it; then the entry
-    // leaves the list. The same index is selected again, or the last entry when the deleted one
-    // was last (-1 for an empty list), becomes current and is loaded. Without a selection only the
-    // current index is reset to -1.
+    // deleted is reported and the entry stays), No saves the working copy into it (a failure
+    // keeps the entry, unless the entry can never hold settings, as for Select); then the entry
+    // leaves the list, which is written (merged; a failure is reported and the entry stays). The
+    // same index is selected again, or the last entry when the deleted one was last (-1 for an
+    // empty list), becomes current and is loaded. Without a selection only the current index is
+    // reset to -1.
     std::vector<WorldMessage> Delete(DeleteAnswer answer);
 
     // "OK": saves the working copy into the selected world's file. On success the window hides
@@ -223,6 +249,11 @@ public:
 
 private:
     std::optional<std::size_t> Find(std::string_view name) const;
+    // SaveWorld; `neverSaveable` tells that the entry's settings can never be saved.
+    std::optional<WorldMessage> Save(int32_t index, bool& neverSaveable) const;
+    // Re-reads the list file, lets `change` edit what it holds, writes the result back when it
+    // differs, and on success holds it as the list. A missing file stands for this book's list.
+    std::optional<WorldMessage> MergeList(const std::function<void(WorldList&)>& change);
 
     std::string folder_;
     WorldList list_;

@@ -174,7 +174,7 @@ private slots:
         dir_.reset();
     }
 
-    void startAppliesTheListedWorldAndShutDownWritesTheListWhereItWasRead() {
+    void startAppliesTheListedWorldAndTheListIsWrittenWhereItWasRead() {
         MainWindow& window = Start({"scene/model.rwx"});
         QCOMPARE(CurrentDirectory(), start_ + "/scene");
         QCOMPARE(Triangles(window), int64_t{2});
@@ -185,7 +185,7 @@ private slots:
         QCOMPARE(Texts(window.ObjectMenu()), (std::vector<QString>{"----", "&Properties...\tAlt+Enter"}));
 
         QVERIFY(Session().Book().Select(1).empty());
-        QCOMPARE(Slurp(start_ + "/Worlds.txt"), std::string("0\nPlain\nShop\nBare\n"));  // only at shut-down
+        QCOMPARE(Slurp(start_ + "/Worlds.txt"), std::string("1\nPlain\nShop\nBare\n"));  // at once
         ShutDownViewer(std::move(window_));
         QCOMPARE(Slurp(start_ + "/Worlds.txt"), std::string("1\nPlain\nShop\nBare\n"));
         QVERIFY(!fs::exists(start_ + "/scene/Worlds.txt"));
@@ -324,7 +324,7 @@ private slots:
         QCOMPARE(ScriptsIn(cache), std::vector<std::string>{});
     }
 
-    void aWorldListThatCannotBeWrittenIsReportedAtShutDown() {
+    void aWorldListThatCannotBeWrittenIsReportedWhenAWorldIsAdded() {
         fs::remove(start_ + "/Worlds.txt");
         fs::create_directory(start_ + "/Worlds.txt");  // in the way of the list
         Start();
@@ -332,12 +332,12 @@ private slots:
         record_->names.push_back("Fresh");
         window_->Dispatch(kCmdWorldProperties);
         Controls().newWorld->click();
-        QCOMPARE(Session().Book().Names(), std::vector<std::string>{"Fresh"});
-        QVERIFY(record_->errors.empty());
+        QCOMPARE(record_->errors.size(), std::size_t{1});
+        QCOMPARE(record_->errors[0].caption, std::string("Error : World List Not Saved"));
+        QVERIFY(Session().Book().Names().empty());
 
         ShutDownViewer(std::move(window_));
         QCOMPARE(record_->errors.size(), std::size_t{1});
-        QCOMPARE(record_->errors[0].caption, std::string("Error : World List Not Saved"));
         QVERIFY(fs::is_directory(start_ + "/Worlds.txt"));
     }
 };

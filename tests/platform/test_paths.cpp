@@ -1,6 +1,8 @@
 // Paths written for another file system: either separator, any letter case.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "platform/errorlog.h"
 #include "platform/paths.h"
@@ -56,6 +58,95 @@ TEST(TextureSearchDirs, LinesOfAnyLengthAndNumberInFileOrder) {
     expected.push_back("");  // the final line break gives one more, empty, entry
     dir.Write("TexturesPath.txt", text);
     EXPECT_EQ(TextureSearchDirs(dir.Path()), expected);
+}
+
+// ---- Reading only regular files ---------------------------------------------------------------
+
+TEST(ReadWholeFile, SpecialFilesAreRefusedAtOnceLikeMissingOnes) {
+    test::TempDir dir;
+    const std::string fifo = test::MakeFifo(dir, "pipe.rwx");
+    const std::string device = test::MakeZeroDevice(dir, "zero.rwx");
+    dir.Write("folder/inside.txt", "x");
+    const std::pair<std::string, ReadStatus> cases[] = {
+        {fifo, ReadStatus::kNotAFile},
+        {"/dev/zero", ReadStatus::kNotAFile},
+        {device, ReadStatus::kNotAFile},
+        {dir.Join("folder"), ReadStatus::kNotAFile},
+        {dir.Join("missing.rwx"), ReadStatus::kMissing},
+        {dir.Join("folder/inside.txt/below"), ReadStatus::kMissing},
+    };
+    for (const auto& [path, status] : cases) {
+        if (path.empty()) continue;  // no device node without root
+        std::string text = "stale";
+        EXPECT_EQ(ReadFileStatus(path, text), status) << path;
+        EXPECT_TRUE(text.empty()) << path;
+        FileContents contents;
+        EXPECT_FALSE(contents.Open(path)) << path;
+        EXPECT_TRUE(contents.Text().empty()) << path;
+    }
+    // Through a link the same holds, and the case-blind lookup finds the FIFO without opening it.
+    ASSERT_EQ(::symlink(fifo.c_str(), dir.Join("link.rwx").c_str()), 0);
+    std::string text;
+    EXPECT_EQ(ReadFileStatus(dir.Join("LINK.RWX"), text), ReadStatus::kNotAFile);
+    EXPECT_EQ(ReadFileStatus(dir.Join("PIPE.rwx"), text), ReadStatus::kNotAFile);
+}
+
+TEST(ReadWholeFile, SizeLimitHoldsAtTheExactSize) {
+    test::TempDir dir;
+    const std::string path = dir.Write("f.txt", std::string(1000, 'a'));
+    std::string text;
+    EXPECT_EQ(ReadFileStatus(path, text, 1000), ReadStatus::kOk);
+    EXPECT_EQ(text.size(), 1000u);
+    EXPECT_EQ(ReadFileStatus(path, text, 999), ReadStatus::kTooLarge);
+    EXPECT_TRUE(text.empty());
+    FileContents contents;
+    EXPECT_TRUE(contents.Open(path, 1000));
+    EXPECT_EQ(contents.Text().size(), 1000u);
+    EXPECT_FALSE(contents.Open(path, 999));
+    EXPECT_TRUE(contents.Text().empty()) << "a failed Open drops what an earlier one held";
+    // Files that report no size until read are limited while they are read.
+    EXPECT_EQ(ReadFileStatus("/proc/self/status", text, 8), ReadStatus::kTooLarge);
+    EXPECT_EQ(ReadFileStatus("/proc/self/status", text, kSmallFileLimit), ReadStatus::kOk);
+    EXPECT_NE(text.find("Name:"), std::string::npos);
+}
+
+// ---- Folder listings kept for one load --------------------------------------------------------
+
+TEST(FolderListingCache, ManyMissingNamesInABigFolderTakeOneListing) {
+    test::TempDir dir;
+    for (int i = 0; i < 20000; ++i) {
+        const std::string name = dir.Join("Texture" + std::to_string(i) + ".JPG");
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+        ASSERT_GE(fd, 0);
+        ::close(fd);
+    }
+    FolderListingCache folders;
+    for (int i = 0; i < 1000; ++i) {
+        std::string text;
+        // One that matches in another case, one that matches nothing, as texture lookups go.
+        EXPECT_EQ(ResolvePath(dir.Path() + "/texture" + std::to_string(i * 7) + ".jpg", &folders),
+                  dir.Path() + "/Texture" + std::to_string(i * 7) + ".JPG");
+        EXPECT_FALSE(ReadWholeFile(dir.Path() + "/missing" + std::to_string(i) + ".jpg", text, kNoSizeLimit, &folders));
+    }
+    EXPECT_EQ(folders.ListingCount(), 1u);
+}
+
+TEST(FolderListingCache, MatchesAsAFreshListingDoes) {
+    test::TempDir dir;
+    dir.Write("Sub/b.txt", "B");
+    dir.Write("Sub/B.TXT", "b");
+    dir.Write("Sub/c.txt", "c");
+    FolderListingCache folders;
+    for (const char* asked : {"/SUB/b.Txt", "/sub/C.TXT", "/sub/none.txt", "/nowhere/x.txt", "/NOWHERE/y.txt"})
+        EXPECT_EQ(ResolvePath(dir.Path() + asked, &folders), ResolvePath(dir.Path() + asked)) << asked;
+    EXPECT_EQ(ResolvePath(dir.Path() + "/sub/b.TXT", &folders), dir.Path() + "/Sub/B.TXT");  // first in byte order
+    // The root folder, the Sub folder, and the missing "nowhere" only once.
+    EXPECT_EQ(folders.ListingCount(), 2u);
+    EXPECT_EQ(folders.Match(dir.Path(), "NOWHERE"), std::nullopt);
+    EXPECT_EQ(folders.Match(dir.Path() + "/nowhere", "x.txt"), std::nullopt);
+    EXPECT_EQ(folders.ListingCount(), 3u) << "a folder that cannot be listed is remembered too";
+    EXPECT_EQ(folders.Match(dir.Path() + "/nowhere", "y.txt"), std::nullopt);
+    EXPECT_EQ(folders.ListingCount(), 3u);
 }
 
 TEST(ErrorLog, KeepsEveryLineWithItsLineFeed) {

@@ -87,12 +87,16 @@ TEST(ZipArchiveOpen, RejectsWhatIsNotAReadableArchive) {
     dir.Write("empty.zip", "");
     dir.Write("cut.zip", good.substr(0, good.size() / 2));
     std::filesystem::create_directory(dir.Join("folder.zip"));
+    test::MakeFifo(dir, "fifo.zip");
 
     const struct {
         const char* file;
         ZipStatus expected;
     } cases[] = {
-        {"missing.zip", ZipStatus::CannotOpen}, {"folder.zip", ZipStatus::CannotOpen}, {"text.zip", ZipStatus::NotAZip},
+        {"missing.zip", ZipStatus::CannotOpen},
+        {"folder.zip", ZipStatus::CannotOpen},
+        {"fifo.zip", ZipStatus::CannotOpen},  // refused at once, never waited on
+        {"text.zip", ZipStatus::NotAZip},
         {"empty.zip", ZipStatus::NotAZip},  // libzip would take it for a new, empty archive
         {"cut.zip", ZipStatus::NotAZip},
     };

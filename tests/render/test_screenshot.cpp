@@ -4,7 +4,9 @@
 // the build folder (tests/screenshot-failures).
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <QImage>
 #include <QString>
@@ -135,6 +137,46 @@ TEST(ScreenshotTool, ExitsWithStatus2OnBadArguments) {
     std::string err;
     EXPECT_EQ(RunPelorus(dir.Path(), {"--screenshot", "out.png", "--size", "big"}, err), 2);
     EXPECT_NE(err.find("--size"), std::string::npos) << err;
+}
+
+TEST(ScreenshotTool, RefusedOutputExitsWith2AndTouchesNothing) {
+    TempDir dir;
+    const std::string model = "ClumpBegin\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\nTriangle 1 2 3\nClumpEnd\n";
+    dir.Write("crate.rwx", model);
+    dir.Write("map.png", "crate.rwx 0 0 0\n");  // an object map, whatever its name
+    dir.Write("notes.png", "not an image");
+    MakeFifo(dir, "fifo.png");
+    ASSERT_EQ(::symlink("/dev/full", dir.Join("full.png").c_str()), 0);
+    const auto before = [&] {
+        std::vector<std::pair<std::string, std::string>> files;
+        for (const auto& e : fs::directory_iterator(dir.Path())) {
+            std::string text;
+            ReadWholeFile(e.path().string(), text);
+            files.emplace_back(e.path().filename().string(), text);
+        }
+        std::sort(files.begin(), files.end());
+        return files;
+    };
+    const auto files = before();
+    const std::pair<std::vector<std::string>, std::string> cases[] = {
+        {{"--screenshot", "crate.rwx"}, "\"crate.rwx\": the output must be named *.png"},  // output name forgotten
+        {{"--screenshot", "crate.rwx", "crate.rwx"}, "\"crate.rwx\": the output must be named *.png"},
+        {{"--screenshot", "map.png", "map.png"}, "\"map.png\": it is the input file"},
+        {{"--screenshot", "new.png", "--", "./new.png"}, "\"new.png\": it is the input file"},
+        {{"--screenshot", "notes.png", "crate.rwx"}, "\"notes.png\": it exists and is not a PNG image"},
+        {{"--screenshot", "fifo.png", "crate.rwx"}, "\"fifo.png\": it is not a regular file"},
+        {{"--screenshot", "full.png", "crate.rwx"}, "\"full.png\": it is not a regular file"},
+        {{"--screenshot", "/dev/full"}, "\"/dev/full\": the output must be named *.png"},
+    };
+    for (const auto& [args, why] : cases) {
+        std::string err;
+        EXPECT_EQ(RunPelorus(dir.Path(), args, err, "EGL_PLATFORM=surfaceless"), 2) << args[1];
+        EXPECT_EQ(err, "pelorus: refusing to write " + why + "\n");
+    }
+    EXPECT_EQ(before(), files);
+    struct stat st {};
+    ASSERT_EQ(::stat("/dev/full", &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
 }
 
 TEST(ScreenshotTool, MissingWorldFileIsAnError) {

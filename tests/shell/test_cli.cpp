@@ -4,6 +4,7 @@
 
 #include <sstream>
 
+#include "platform/paths.h"
 #include "shell/cli.h"
 #include "testutil.h"
 
@@ -100,11 +101,55 @@ TEST(Cli, DumpNestsChildrenAndNamesPrototypesAndEscapesText) {
                                        "ProtoBegin \"q\\\nProtoEnd\nClumpBegin\nClumpBegin\nClumpEnd\nClumpBegin\n"
                                        "ClumpBegin\nClumpEnd\nClumpEnd\nClumpEnd\nBad\xff\x01\n");
     const CliRun r = Cli({"--dump", path});
-    EXPECT_NE(r.out.find("\"errors\": [\"Object:Unknown command : \\\"Bad\\u00ff\\u0001\\\"\"]"), std::string::npos);
+    EXPECT_NE(r.out.find("\"errors\": [\"Object:Unknown command : \\\"Bad\xEF\xBF\xBD\\u0001\\\"\"]"),
+              std::string::npos)
+        << "a byte that is no UTF-8 becomes U+FFFD";
     EXPECT_NE(r.out.find("\"prototypes\": [{\"name\": \"\\\"q\\\\\", \"vertices\""), std::string::npos);
     EXPECT_NE(r.out.find("\"children\": [{\"vertices\": [], \"batches\": [], \"children\": []}, {\"vertices\": [], "
                          "\"batches\": [], \"children\": [{\"vertices\": [], \"batches\": [], \"children\": []}]}]}]"),
               std::string::npos);
+}
+
+TEST(Cli, SpecialFilesEndAtOnceWithTheCouldNotOpenLine) {
+    test::TempDir dir;
+    const std::string fifo = test::MakeFifo(dir, "pipe.rwx");
+    const std::string map = test::MakeFifo(dir, "pipe.txt");
+    const std::string device = test::MakeZeroDevice(dir, "zero.rwx");
+    const std::pair<std::string, std::string> cases[] = {
+        {fifo, "Could Not Open File \"pipe.rwx\""},
+        {map, "Unable to open file \"pipe.txt\" as an object map."},
+        {"/dev/zero", "Unable to open file \"zero\" as an object map."},
+        {device, "Could Not Open File \"zero.rwx\""},
+    };
+    for (const auto& [path, line] : cases) {
+        if (path.empty()) continue;  // no device node without root
+        const CliRun r = Cli({"--check", path});
+        EXPECT_EQ(r.status, 1) << path;
+        EXPECT_EQ(r.out.substr(0, r.out.find('\n')), path + ": " + line);
+    }
+}
+
+TEST(Cli, CheckEscapesControlBytesOfScriptsForTheTerminal) {
+    test::TempDir dir;
+    const std::string path = dir.Write("esc.rwx", "Bad\x1b[2J\tcmd\xff\x7f\n");
+    const CliRun r = Cli({"--check", path});
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n')), path + ": Object:Unknown command : \"Bad\\x1B[2J\tcmd\\xFF\\x7F\"");
+    EXPECT_EQ(r.out.find('\x1b'), std::string::npos);
+}
+
+TEST(Cli, DoubleDashEndsTheOptions) {
+    test::TempDir dir;
+    const std::string path = dir.Write("--check.rwx", kTriangle);
+    ScopedCurrentDirectory cd(dir.Path());
+    ASSERT_TRUE(cd.Changed());
+    const CliRun check = Cli({"--check", "--", "--check.rwx"});
+    EXPECT_EQ(check.status, 0) << check.out << check.err;
+    EXPECT_EQ(check.out.rfind("--check.rwx: objects 1, clumps 1", 0), 0u) << check.out;
+    const CliRun dump = Cli({"--dump", "--", "--check.rwx"});
+    EXPECT_EQ(dump.status, 0) << dump.err;
+    EXPECT_NE(dump.out.find("\"triangles\": 1"), std::string::npos);
+    EXPECT_EQ(Cli({"--dump", "--", "a", "b"}).status, 2);
+    EXPECT_FALSE(Cli({"--", "--check"}).status.has_value()) << "the viewer is asked for, with a FILE \"--check\"";
 }
 
 }  // namespace

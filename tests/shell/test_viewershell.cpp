@@ -256,6 +256,8 @@ TEST(ViewerCommandLine, OnePathWithSurroundingQuotesRemoved) {
         {{"my", "model.rwx"}, "my model.rwx"},
         {{"\"my", "model.rwx\""}, "my model.rwx"},
         {{"  \t lead.rwx"}, "lead.rwx"},
+        {{"--", "--odd.rwx"}, "--odd.rwx"},  // "--" only ends the options
+        {{"--"}, ""},
     };
     for (const auto& [args, path] : cases) EXPECT_EQ(CommandLinePath(args), path) << (args.empty() ? "" : args[0]);
 }

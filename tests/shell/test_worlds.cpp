@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <set>
 
@@ -34,6 +38,47 @@ constexpr std::string_view kSampleText =
 
 WorldSettings Sample() {
     return ParseWorldFile(kSampleText);
+}
+
+// Files of more than `bytes` bytes cannot be written while it lives, as on a full disk: writes
+// past it fail with EFBIG ("File too large") instead of raising SIGXFSZ.
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        ::getrlimit(RLIMIT_FSIZE, &saved_);
+        previous_ = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limit = saved_;
+        limit.rlim_cur = bytes;
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        ::setrlimit(RLIMIT_FSIZE, &saved_);
+        std::signal(SIGXFSZ, previous_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit saved_{};
+    void (*previous_)(int) = SIG_DFL;
+};
+
+// Saves `content` to `path` in a child process that the file-size limit kills half-way, as a
+// crash or a kill would: the hidden temporary file stays behind. Returns the child's pid.
+pid_t KilledSave(const std::string& path, std::string_view content) {
+    const pid_t child = ::fork();
+    if (child == 0) {
+        rlimit none{0, 0}, tiny{4, 4};
+        ::setrlimit(RLIMIT_CORE, &none);
+        ::setrlimit(RLIMIT_FSIZE, &tiny);
+        std::signal(SIGXFSZ, SIG_DFL);
+        WriteFileAtomically(path, content, nullptr);
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
+    return child;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -252,8 +297,13 @@ TEST(WorldListFile, ReadsIndexAndEveryNameIncludingAnUnfinishedLastLine) {
         {"-1\n", {-1, {}}},
         {"-1", {-1, {}}},
         {"", {0, {}}},
-        {"abc\nA\n", {0, {"A"}}},
         {"99999999999\nA\n", {0, {"A"}}},
+        {" \nA\n", {0, {"A"}}},
+        // No index line: every line is a name.
+        {"abc\nA\n", {0, {"abc", "A"}}},
+        {"A\nB", {0, {"A", "B"}}},
+        {"2 worlds\nA\n", {0, {"2 worlds", "A"}}},
+        {"12abc\n", {0, {"12abc"}}},
     };
     for (const auto& [text, list] : cases) EXPECT_EQ(ParseWorldList(text), list) << text;
 }
@@ -288,6 +338,50 @@ TEST(AtomicFile, WritesThroughASymbolicLink) {
     ASSERT_TRUE(WriteFileAtomically(dir.Join("link.txt"), "new", nullptr));
     EXPECT_EQ(Slurp(real), "new");
     EXPECT_TRUE(fs::is_symlink(dir.Join("link.txt")));
+}
+
+TEST(AtomicFile, ReplacesOnlyRegularFiles) {
+    TempDir dir;
+    const std::string fifo = test::MakeFifo(dir, "fifo");
+    const std::string device = test::MakeZeroDevice(dir, "device");
+    ASSERT_EQ(::symlink(fifo.c_str(), dir.Join("to-fifo").c_str()), 0);
+    ASSERT_EQ(::symlink(dir.Join("nothing").c_str(), dir.Join("dangling").c_str()), 0);
+    for (const std::string& target : {fifo, device, dir.Join("to-fifo"), dir.Join("dangling")}) {
+        if (target.empty()) continue;  // no device node without root
+        std::string error;
+        EXPECT_FALSE(WriteFileAtomically(target, "data", &error)) << target;
+        EXPECT_NE(error.find("not a regular file"), std::string::npos) << error;
+    }
+    struct stat st {};
+    ASSERT_EQ(::stat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    if (!device.empty()) {
+        ASSERT_EQ(::stat(device.c_str(), &st), 0);
+        EXPECT_TRUE(S_ISCHR(st.st_mode));
+    }
+    EXPECT_TRUE(fs::is_symlink(dir.Join("dangling")));
+    EXPECT_EQ(Entries(dir.Path()).size(), device.empty() ? 3u : 4u) << "no temporary file left";
+}
+
+TEST(AtomicFile, LeftoversOfKilledSavesAreFoundByNameAndProcess) {
+    TempDir dir;
+    const pid_t dead = KilledSave(dir.Join("list.txt"), "0\nA\nB\n");
+    const std::string leftover = "." + std::string("list.txt.") + std::to_string(dead) + ".0.tmp";
+    ASSERT_EQ(Entries(dir.Path()), std::set<std::string>{leftover});
+    const std::optional<TemporaryName> parsed = ParseTemporaryName(leftover);
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(parsed->target, "list.txt");
+    EXPECT_EQ(parsed->pid, dead);
+    for (const char* other : {"list.txt", ".list.txt.tmp", ".list.txt.12.tmp", ".list.txt.x.0.tmp", "..1.0.tmp"})
+        EXPECT_FALSE(ParseTemporaryName(other)) << other;
+
+    const std::string mine = ".list.txt." + std::to_string(::getpid()) + ".0.tmp";  // a save in progress
+    dir.Write(mine, "x");
+    dir.Write(".other.txt." + std::to_string(dead) + ".1.tmp", "x");
+    dir.Write(".folder.txt." + std::to_string(dead) + ".0.tmp/inside", "x");
+    EXPECT_EQ(RemoveLeftoverTemporaries(dir.Path(), [](std::string_view target) { return target != "other.txt"; }), 1);
+    EXPECT_EQ(Entries(dir.Path()), (std::set<std::string>{mine, ".other.txt." + std::to_string(dead) + ".1.tmp",
+                                                          ".folder.txt." + std::to_string(dead) + ".0.tmp"}));
 }
 
 TEST(AtomicFile, FailureLeavesTargetUntouchedNoTemporaryAndAReason) {
@@ -384,7 +478,8 @@ TEST_F(WorldBookTest, ExistingFileOfANewNameIsAdopted) {
     WriteWorld("c", "c_sky");
     EXPECT_TRUE(book.Create("C").empty());
     EXPECT_EQ(book.Shown().backdrop, "c_sky");
-    EXPECT_EQ(Entries(home), std::set<std::string>{"c.world"});
+    EXPECT_EQ(Entries(home), (std::set<std::string>{"Worlds.txt", "c.world"}));  // no "C.world" beside it
+    EXPECT_EQ(Slurp(File("Worlds.txt")), "0\nC\n");
 }
 
 TEST_F(WorldBookTest, DuplicateNameSelectsTheExistingWorldWithItsOwnSettings) {
@@ -419,9 +514,19 @@ TEST_F(WorldBookTest, NamesThatCannotBeFileNamesAreRefusedAndCreateNothing) {
 TEST_F(WorldBookTest, FileThatExistsButCannotBeReadIsNeverReplaced) {
     WorldBook book = Started();
     Write("D.world/keep", "x");
-    EXPECT_EQ(book.Create("D"), std::vector<WorldMessage>{InvalidWorldNameMessage()});
+    test::MakeFifo(root, "home/E.world");
+    Write("F.world", std::string((1 << 20) + 1, '\n'));
+    for (const char* name : {"D", "E", "F"}) {
+        const std::vector<WorldMessage> messages = book.Create(name);
+        ASSERT_EQ(messages.size(), 1u) << name;
+        EXPECT_EQ(messages[0].caption, "Error : World Not Created");
+        EXPECT_NE(messages[0].text.find(std::string("\"") + name + "\""), std::string::npos) << messages[0].text;
+        EXPECT_NE(messages[0].text.find("left as it is"), std::string::npos) << messages[0].text;
+    }
     EXPECT_TRUE(book.Names().empty());
     EXPECT_TRUE(fs::is_directory(File("D.world")));
+    EXPECT_TRUE(fs::is_fifo(File("E.world")));
+    EXPECT_EQ(fs::file_size(File("F.world")), (1u << 20) + 1);
 }
 
 TEST_F(WorldBookTest, SelectSavesTheWorldLeftAndLoadsThePickedOne) {
@@ -491,21 +596,111 @@ TEST_F(WorldBookTest, DeleteAnswersDecideWhatHappensToTheFile) {
     EXPECT_EQ(Slurp(File("Worlds.txt")), "-1\n");
 }
 
-TEST_F(WorldBookTest, FailedSaveIsReportedAndKeepsTheShownWorldAndItsEdits) {
+TEST_F(WorldBookTest, FullDiskIsReportedWithTheSystemsReasonAndKeepsEverything) {
     Write("Worlds.txt", "0\nA\nB\n");
+    WriteWorld("A", "a_sky");
+    WriteWorld("B", "b_sky");
+    WriteWorld("C", "c_sky");  // adopted by New: only the list needs writing
+    const std::string worldA = Slurp(File("A.world"));
+    WorldBook book = Started();
+    book.Shown().ground = "edited";
+    const std::string reason = std::strerror(EFBIG);
+    {
+        FileSizeLimit full(4);
+        for (std::vector<WorldMessage> messages : {book.Select(1), book.Ok(), book.Delete(DeleteAnswer::No)}) {
+            ASSERT_EQ(messages.size(), 1u);
+            EXPECT_EQ(messages[0].caption, "Error : World Not Saved");
+            EXPECT_NE(messages[0].text.find("\"A\""), std::string::npos) << messages[0].text;
+            EXPECT_NE(messages[0].text.find(reason), std::string::npos) << messages[0].text;
+        }
+        const std::vector<WorldMessage> created = book.Create("D");
+        ASSERT_EQ(created.size(), 1u);
+        EXPECT_EQ(created[0].caption, "Error : World Not Created");
+        EXPECT_NE(created[0].text.find(reason), std::string::npos) << created[0].text;
+        EXPECT_EQ(created[0].text.find("valid file name"), std::string::npos) << created[0].text;
+        const std::vector<WorldMessage> adopted = book.Create("C");
+        ASSERT_EQ(adopted.size(), 1u);
+        EXPECT_EQ(adopted[0].caption, "Error : World List Not Saved");
+        EXPECT_NE(adopted[0].text.find(reason), std::string::npos) << adopted[0].text;
+    }
+    EXPECT_EQ(book.Current(), 0);
+    EXPECT_EQ(book.Names(), (std::vector<std::string>{"A", "B"}));
+    EXPECT_EQ(book.Shown().ground, "edited");
+    EXPECT_EQ(book.Shown().backdrop, "a_sky");
+    EXPECT_EQ(Slurp(File("A.world")), worldA);
+    EXPECT_EQ(Slurp(File("Worlds.txt")), "0\nA\nB\n");
+    EXPECT_EQ(Entries(home), (std::set<std::string>{"A.world", "B.world", "C.world", "Worlds.txt"}));
+}
+
+TEST_F(WorldBookTest, EntryThatCanNeverHoldSettingsDoesNotKeepOthersFromBeingChosen) {
+    Write("Worlds.txt", "0\nA\nbad/name\nB\n");
     Write("A.world/keep", "x");  // a folder where A's file belongs: it can be neither read nor replaced
     WriteWorld("B", "b_sky");
     WorldBook book = Started();
-    book.Shown().ground = "edited";
-    for (std::vector<WorldMessage> messages : {book.Select(1), book.Ok(), book.Delete(DeleteAnswer::No)}) {
-        ASSERT_EQ(messages.size(), 1u);
-        EXPECT_EQ(messages[0].caption, "Error : World Not Saved");
-        EXPECT_NE(messages[0].text.find("\"A\""), std::string::npos) << messages[0].text;
-    }
-    EXPECT_EQ(book.Current(), 0);
-    EXPECT_EQ(book.Names().size(), 2u);
-    EXPECT_EQ(book.Shown().ground, "edited");
+    std::vector<WorldMessage> messages = book.Select(1);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].caption, "Error : World Not Saved");
+    EXPECT_EQ(book.Current(), 1);
+    messages = book.Select(2);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_NE(messages[0].text.find("not a valid file name"), std::string::npos) << messages[0].text;
+    EXPECT_EQ(book.Current(), 2);
+    EXPECT_EQ(book.Shown().backdrop, "b_sky");
+
+    // "Delete" with No takes such an entry off the list although its file cannot be saved.
+    ASSERT_TRUE(book.Select(0).empty());
+    EXPECT_EQ(book.Delete(DeleteAnswer::No).size(), 1u);
+    EXPECT_EQ(book.Names(), (std::vector<std::string>{"bad/name", "B"}));
     EXPECT_EQ(Entries(File("A.world")), std::set<std::string>{"keep"});
+    EXPECT_EQ(Slurp(File("Worlds.txt")), "0\nbad/name\nB\n");
+}
+
+TEST_F(WorldBookTest, TwoViewersOnOneFolderNeverRollBackEachOthersList) {
+    WorldBook first = Started(), second = Started();
+    ASSERT_TRUE(first.Create("A").empty());
+    EXPECT_EQ(Slurp(File("Worlds.txt")), "0\nA\n") << "written at once: a crash loses nothing";
+    ASSERT_TRUE(second.Create("B").empty());  // second never read A, and keeps it
+    EXPECT_EQ(second.Names(), (std::vector<std::string>{"A", "B"}));
+    ASSERT_TRUE(first.Create("C").empty());
+    EXPECT_EQ(first.Names(), (std::vector<std::string>{"A", "B", "C"}));
+    EXPECT_EQ(Slurp(File("Worlds.txt")), "2\nA\nB\nC\n");
+
+    // second deletes A while first still shows it; first's next choice sees the list as it is.
+    ASSERT_TRUE(second.Select(0).empty());
+    ASSERT_TRUE(second.Delete(DeleteAnswer::Yes).empty());
+    EXPECT_EQ(second.Names(), (std::vector<std::string>{"B", "C"}));
+    EXPECT_EQ(second.Current(), 0) << "B, the next entry";
+    ASSERT_TRUE(first.Select(1).empty());  // B, as first shows the list
+    EXPECT_EQ(first.Names(), (std::vector<std::string>{"B", "C"}));
+    EXPECT_EQ(first.Current(), 0);
+
+    // Deleted by one, picked by the other: the world left stays current.
+    ASSERT_TRUE(second.Select(1).empty());
+    ASSERT_TRUE(second.Delete(DeleteAnswer::Yes).empty());
+    EXPECT_TRUE(first.Select(1).empty());
+    EXPECT_EQ(first.Names(), std::vector<std::string>{"B"});
+    EXPECT_EQ(first.Current(), 0);
+
+    // Shutting down in either order brings nothing back.
+    EXPECT_FALSE(first.WriteList().has_value());
+    EXPECT_FALSE(second.WriteList().has_value());
+    EXPECT_EQ(Slurp(File("Worlds.txt")), "0\nB\n");
+    EXPECT_EQ(Entries(home), (std::set<std::string>{"B.world", "Worlds.txt"}));
+}
+
+TEST_F(WorldBookTest, TemporaryFilesOfKilledSavesGoAtTheNextStart) {
+    Write("Worlds.txt", "1\nA\n" + std::string(230, 'L') + "\n");
+    KilledSave(File("Worlds.txt"), "0\nA\nB\n");
+    KilledSave(File(std::string(230, 'L') + ".world"), kDefaultWorldText);  // named by 200 bytes of it
+    const pid_t other = KilledSave(File("notes.txt"), "not the book's");
+    const std::string running = ".A.world." + std::to_string(::getpid()) + ".0.tmp";
+    Write(running, "a save in progress");
+    ASSERT_EQ(Entries(home).size(), 5u);
+
+    const WorldBook book = Started();
+    EXPECT_EQ(book.Names().size(), 2u);
+    EXPECT_EQ(Entries(home),
+              (std::set<std::string>{"Worlds.txt", running, ".notes.txt." + std::to_string(other) + ".0.tmp"}));
 }
 
 TEST_F(WorldBookTest, OkSavesTheShownSettings) {
