@@ -8,9 +8,9 @@
 #include <fstream>
 #include <functional>
 #include <map>
-#include <regex>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "testutil.h"
@@ -48,10 +48,30 @@ struct Include {
     bool system = false;
 };
 
+// The target of an #include line: what it names and whether in angle brackets; false for any
+// other line.
+bool ParseInclude(std::string_view line, std::string& target, bool& system) {
+    auto skipBlanks = [&] {
+        while (!line.empty() && (line.front() == ' ' || line.front() == '\t')) line.remove_prefix(1);
+    };
+    skipBlanks();
+    if (line.empty() || line.front() != '#') return false;
+    line.remove_prefix(1);
+    skipBlanks();
+    if (!line.starts_with("include")) return false;
+    line.remove_prefix(7);
+    skipBlanks();
+    if (line.empty() || (line.front() != '<' && line.front() != '"')) return false;
+    system = line.front() == '<';
+    const std::size_t end = line.find(system ? '>' : '"', 1);
+    if (end == std::string_view::npos) return false;
+    target = std::string(line.substr(1, end - 1));
+    return true;
+}
+
 // Every #include line of every source file below `root`.
 std::vector<Include> IncludesOf(const fs::path& root) {
     std::vector<Include> out;
-    const std::regex line(R"(^\s*#\s*include\s*([<"])([^>"]+)[>"])");
     for (const auto& entry : fs::recursive_directory_iterator(root)) {
         if (!entry.is_regular_file()) continue;
         const std::string ext = entry.path().extension().string();
@@ -60,9 +80,10 @@ std::vector<Include> IncludesOf(const fs::path& root) {
         std::ifstream in(entry.path());
         std::string text;
         while (std::getline(in, text)) {
-            std::smatch m;
-            if (!std::regex_search(text, m, line)) continue;
-            out.push_back({relative.string(), relative.begin()->string(), m[2].str(), m[1].str() == "<"});
+            std::string target;
+            bool system = false;
+            if (!ParseInclude(text, target, system)) continue;
+            out.push_back({relative.string(), relative.begin()->string(), target, system});
         }
     }
     return out;
