@@ -1,5 +1,6 @@
 #include "reader/backdrop.h"
 
+#include "platform/imagedecode.h"
 #include "platform/paths.h"
 #include "platform/searchpath.h"
 
@@ -11,21 +12,37 @@ std::string BackdropFileName(std::string_view name) {
     return out;
 }
 
-std::optional<RgbImage> ReadBackdropImage(std::string_view name, ErrorLog& log, const ReadOptions& options) {
+std::optional<RgbaImage> ReadBackdropImage(std::string_view name, ErrorLog& log, const ReadOptions& options) {
     const std::string file = BackdropFileName(name);
+    const bool extended = file.size() != name.size();  // ".jpg" was appended
+    const std::string fallback = extended ? std::string(name) + ".png" : std::string();
     std::vector<std::string> dirs = TextureSearchDirs(options.programDir, options.baseFolder);
     dirs.insert(dirs.end(), options.extraTextureDirs.begin(), options.extraTextureDirs.end());
     for (const std::string& dir : dirs) {
-        std::string bytes;
-        if (!ReadWholeFile(JoinPath(dir, file), bytes, kImageFileLimit)) continue;
-        RgbImage image;
-        const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
-        if (DecodeJpeg(std::span<const uint8_t>(data, bytes.size()), image) != ImageError::None || image.width <= 0 ||
-            image.height <= 0) {
-            log.Append("Couldn't read texture backdrop \"" + file + "\".");
-            return std::nullopt;
+        for (const std::string* candidate : {&file, &fallback}) {
+            if (candidate->empty()) continue;
+            std::string bytes;
+            if (!ReadWholeFile(JoinPath(dir, *candidate), bytes, kImageFileLimit)) continue;
+            const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
+            DecodedImage decoded = DecodeImage(std::span<const uint8_t>(data, bytes.size()));
+            const std::string quoted = "Couldn't read texture backdrop \"" + *candidate + "\"";
+            switch (decoded.fault) {
+                case ImageFault::None:
+                    if (decoded.image.width > 0 && decoded.image.height > 0) return std::move(decoded.image);
+                    log.Append(quoted + ".");
+                    return std::nullopt;
+                case ImageFault::TooLarge:
+                    log.Append(quoted + ": " + std::string(decoded.reason) + ".");
+                    return std::nullopt;
+                case ImageFault::Unsupported:
+                    log.Append(quoted + " (" + std::string(decoded.reason) + ").");
+                    return std::nullopt;
+                case ImageFault::NotAnImage:
+                case ImageFault::Damaged:
+                    log.Append(quoted + ".");
+                    return std::nullopt;
+            }
         }
-        return image;
     }
     log.Append("Couldn't open texture backdrop \"" + file + "\".");
     return std::nullopt;

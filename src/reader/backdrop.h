@@ -6,7 +6,7 @@
 #include <string_view>
 
 #include "platform/errorlog.h"
-#include "platform/jpegimage.h"
+#include "platform/rgbaimage.h"
 #include "reader/rwxobject.h"
 
 namespace pelorus {
@@ -16,9 +16,15 @@ namespace pelorus {
 std::string BackdropFileName(std::string_view name);
 
 // Finds the backdrop in the folders of `options` (TexturesPath.txt of its program folder, then
-// its extra folders; relative ones from its base folder) and decodes it. Writes "Couldn't open
-// texture backdrop "<file>"." to `log` when no folder holds it and "Couldn't read texture
-// backdrop "<file>"." when it cannot be decoded; nothing is returned then.
-std::optional<RgbImage> ReadBackdropImage(std::string_view name, ErrorLog& log, const ReadOptions& options);
+// its extra folders; relative ones from its base folder) and decodes it by its content (JPEG,
+// PNG or BMP, see DecodeImage), whatever its extension. In each folder BackdropFileName is tried,
+// then, for a name without extension, the name with ".png". With F the name it was looked for
+// under (BackdropFileName) or found under, the error lines are:
+// - no folder holds it: `Couldn't open texture backdrop "F".`
+// - not an image, or damaged: `Couldn't read texture backdrop "F".`
+// - an unsupported variant: `Couldn't read texture backdrop "F" (REASON).`, REASON as DecodeImage
+//   gives it; too large: `Couldn't read texture backdrop "F": wider or taller than 16384 pixels.`
+// Nothing is returned then. The image keeps its alpha; a backdrop is drawn opaque.
+std::optional<RgbaImage> ReadBackdropImage(std::string_view name, ErrorLog& log, const ReadOptions& options);
 
 }  // namespace pelorus

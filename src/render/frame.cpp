@@ -133,13 +133,14 @@ void DrawAxes() {
 // ---- The backdrop image ---------------------------------------------------------------------
 
 Backdrop LoadBackdrop(std::string_view name, ErrorLog& log, const ReadOptions& options) {
-    const std::optional<RgbImage> image = ReadBackdropImage(name, log, options);
+    const std::optional<RgbaImage> image = ReadBackdropImage(name, log, options);
     if (!image) return {};
     Backdrop out;
     glGenTextures(1, &out.texture);
     glBindTexture(GL_TEXTURE_2D, out.texture);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
-    if (gluBuild2DMipmaps(GL_TEXTURE_2D, GL_RGB, image->width, image->height, GL_RGB, GL_UNSIGNED_BYTE,
+    // Stored without alpha: the backdrop covers the clear colour whatever its image carries.
+    if (gluBuild2DMipmaps(GL_TEXTURE_2D, GL_RGB, image->width, image->height, GL_RGBA, GL_UNSIGNED_BYTE,
                           image->pixels.data()) != 0) {
         log.Append("Couldn't read texture backdrop \"" + BackdropFileName(name) + "\".");
         DeleteBackdrop(out);

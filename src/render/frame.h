@@ -55,7 +55,7 @@ void DrawAxes();
 // without texture or size, or an empty viewport.
 void DrawBackdrop(const Viewport& viewport, const Backdrop& backdrop, const Camera& camera);
 
-// Reads the backdrop (see ReadBackdropImage) and uploads it as a mipmapped texture; an empty
+// Reads the backdrop (see ReadBackdropImage) and uploads it as a mipmapped RGB texture; an empty
 // Backdrop when it cannot be read. Needs a current context.
 Backdrop LoadBackdrop(std::string_view name, ErrorLog& log, const ReadOptions& options);
 // Deletes the backdrop's texture (if any) and empties it.

@@ -2,6 +2,7 @@
 
 #include <GL/gl.h>
 
+#include <array>
 #include <cassert>
 #include <cmath>
 #include <limits>
@@ -109,6 +110,29 @@ const TTexture* TextureOf(const RWXObject& object, uint32_t key) {
     return &textures[static_cast<std::size_t>(index)];
 }
 
+// The colour (used unlit) and the ambient and diffuse reflectances (used lit) of a material, each
+// with the opacity as alpha.
+struct MaterialTerms {
+    std::array<GLfloat, 4> color;
+    std::array<GLfloat, 4> ambient;
+    std::array<GLfloat, 4> diffuse;
+};
+
+MaterialTerms MaterialTermsOf(const RWXMaterial& m, bool textured) {
+    const auto f = ToFloat;
+    const GLfloat alpha = f(m.opacity);
+    // A texture that shows replaces the colour: it is modulated by a white base.
+    const RGB base = textured ? RGB{1, 1, 1} : m.color;
+    const bool fullAmbient = textured && (m.textureModes & kTextureLit) == 0;
+    MaterialTerms out;
+    out.color = {f(base.r), f(base.g), f(base.b), alpha};
+    out.ambient = fullAmbient ? std::array<GLfloat, 4>{1.0f, 1.0f, 1.0f, alpha}
+                              : std::array<GLfloat, 4>{f(base.r * m.ambient.r), f(base.g * m.ambient.g),
+                                                       f(base.b * m.ambient.b), alpha};
+    out.diffuse = {f(base.r * m.diffuse.r), f(base.g * m.diffuse.g), f(base.b * m.diffuse.b), alpha};
+    return out;
+}
+
 }  // namespace
 
 // ---- Compiled geometry --------------------------------------------------------------------
@@ -159,43 +183,34 @@ bool ApplyMaterial(const MatTris& batch, const RWXObject& object, TextureCache& 
             break;
     }
     glShadeModel(m.IsFacet() ? GL_FLAT : GL_SMOOTH);
-    const auto f = ToFloat;
-    const GLfloat alpha = f(m.opacity);
-    glColor4f(f(m.color.r), f(m.color.g), f(m.color.b), alpha);
-    const GLfloat diffuse[4] = {f(m.diffuse.r), f(m.diffuse.g), f(m.diffuse.b), alpha};
-    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, diffuse);
     if (m.IsDoubleSided())
         glDisable(GL_CULL_FACE);
     else
         glEnable(GL_CULL_FACE);
 
+    GLuint texture = 0;
     if (m.frameCount > 0) {
         const int32_t frames = m.frameCount < kMaxTextureFrames ? m.frameCount : kMaxTextureFrames;
         const int32_t frame = AnimationFrame(context.timeMs, frames);
         const uint32_t key = m.textureFrames[static_cast<std::size_t>(frame)];
-        const TTexture* texture = TextureOf(object, key);
-        const GLuint name = texture ? textures.FrameTexture(*texture, FrameOfKey(key)) : 0;
-        if (name != 0) {
-            glEnable(GL_TEXTURE_2D);
-            // Parameters belong to the texture object: bind first, then set them.
-            glBindTexture(GL_TEXTURE_2D, name);
-            const GLint wrap = m.addressMode == AddressMode::Clamp ? GL_CLAMP : GL_REPEAT;
-            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap);
-            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap);
-            glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, m.mipmapping ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST);
-        } else {
-            glDisable(GL_TEXTURE_2D);
-        }
-        const bool lit = (m.textureModes & kTextureLit) != 0;
-        const GLfloat ambient[4] = {lit ? f(m.ambient.r) : 1.0f, lit ? f(m.ambient.g) : 1.0f,
-                                    lit ? f(m.ambient.b) : 1.0f, alpha};
-        glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, ambient);
+        const TTexture* record = TextureOf(object, key);
+        texture = record ? textures.FrameTexture(*record, FrameOfKey(key)) : 0;
+    }
+    if (texture != 0) {
+        glEnable(GL_TEXTURE_2D);
+        // Parameters belong to the texture object: bind first, then set them.
+        glBindTexture(GL_TEXTURE_2D, texture);
+        const GLint wrap = m.addressMode == AddressMode::Clamp ? GL_CLAMP : GL_REPEAT;
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, m.mipmapping ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST);
     } else {
-        const GLfloat ambient[4] = {f(m.color.r * m.ambient.r), f(m.color.g * m.ambient.g), f(m.color.b * m.ambient.b),
-                                    alpha};
-        glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, ambient);
         glDisable(GL_TEXTURE_2D);
     }
+    const MaterialTerms terms = MaterialTermsOf(m, texture != 0);
+    glColor4fv(terms.color.data());
+    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, terms.ambient.data());
+    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, terms.diffuse.data());
     return m.addressMode == AddressMode::Mirror;
 }
 
@@ -259,6 +274,7 @@ void DrawTriangles(const TClump& clump, const MatTris& batch, std::span<const in
         };
         if (context.flags.object) {
             const bool mirror = ApplyMaterial(batch, object, textures, context);
+            if (!context.flags.lighting) glDisable(GL_LIGHTING);
             glBegin(GL_TRIANGLES);
             forEach([&](std::size_t i, const Corners& c) { EmitTriangle(batch, i, c, mirror, true); });
             glEnd();

@@ -62,13 +62,18 @@ struct ObjectResources {
     }
 };
 
-// Sets the OpenGL state for the batch's material: polygon mode, shade model, colour, diffuse,
-// culling (off for Double materials), then for a textured material the texture of the frame that
-// `timeMs` selects (from `object`'s textures, uploaded into `textures` on first use), its wrap mode
-// and minification filter and the ambient term ((1, 1, 1) unless Lit); for an untextured one the
-// ambient colour x ambient factors with texturing off. A texture without image (not mipmapped)
-// leaves texturing off. Returns true for Mirror address mode, whose texture coordinates are drawn
-// halved.
+// Sets the OpenGL state for the batch's material: polygon mode, shade model, culling (off for
+// Double materials), then for a textured material the texture of the frame that `timeMs` selects
+// (from `object`'s textures, uploaded into `textures` on first use) with its wrap mode and
+// minification filter, and the colour terms:
+// - a texture that shows replaces the colour: the colour is white at the material's opacity, the
+//   ambient term the ambient factors ((1, 1, 1) when the texture modes lack Lit) and the diffuse
+//   term the diffuse factors, all modulated by the texture;
+// - untextured, the colour is the material's colour, the ambient term colour x ambient factors
+//   and the diffuse term colour x diffuse factors, with texturing off.
+// A texture without image (not mipmapped, or not uploadable) draws as untextured. Every term
+// carries the opacity as alpha. Returns true for Mirror address mode, whose texture coordinates
+// are drawn halved.
 bool ApplyMaterial(const MatTris& batch, const RWXObject& object, TextureCache& textures, const DrawContext& context);
 
 // Draws every triangle of a batch of `object` (one of `clump`'s) as the opaque pass does, with
@@ -78,8 +83,9 @@ bool ApplyMaterial(const MatTris& batch, const RWXObject& object, TextureCache& 
 void DrawBatch(const TClump& clump, const MatTris& batch, const RWXObject& object, TextureCache& textures,
                GeometryCache* geometry, const DrawContext& context);
 
-// Draws triangles of one batch as the transparent pass does: placed by the object's offset,
-// always lit, each corner with its own prelight as emission. Indices outside the batch are
+// Draws triangles of one batch as the transparent pass does: placed by the object's offset, lit
+// only when the lighting flag is on (as opaque faces), each corner with its own prelight as
+// emission. Indices outside the batch are
 // skipped. With normal lines or outlines on, each triangle is followed by its own lines.
 void DrawTriangles(const TClump& clump, const MatTris& batch, std::span<const int32_t> triangles,
                    const RWXObject& object, TextureCache& textures, const DrawContext& context);

@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,13 @@ std::string Square(const std::string& material, double z = 0, double uMax = 1, b
            (reversed ? "Quad 4 3 2 1\n" : "Quad 1 2 3 4\n") + "ClumpEnd\nModelEnd\n";
 }
 
+// A clump of a red square of side 1 at z = -0.2, red lit or not (2 x 0.5 + 0.5 saturates).
+std::string RedWall() {
+    return "ClumpBegin\nColor 1 0 0\nSurface 0.5 0.5 0\n"
+           "Vertex -0.5 -0.5 -0.2\nVertex 0.5 -0.5 -0.2\nVertex 0.5 0.5 -0.2\nVertex -0.5 0.5 -0.2\n"
+           "Quad 1 2 3 4\nClumpEnd\n";
+}
+
 // ---- Colour, lighting, emission, culling -----------------------------------------------------
 
 struct ColourCase {
@@ -49,15 +57,21 @@ TEST_P(ColourTest, CentreShowsTheExpectedColour) {
     EXPECT_TRUE(Near(Centre(), c.expected)) << ToString(Centre()) << " instead of " << ToString(c.expected);
 }
 
+// The light of PlainLook, lit: (model ambient 1 + light ambient 1) x ambient term + light 1 x
+// diffuse term x N.L, where N.L is 1 for a face turned to the camera.
 INSTANTIATE_TEST_SUITE_P(
     Faces, ColourTest,
     ::testing::Values(
         // Unlit faces show the material colour as it is.
         ColourCase{"UnlitFaceShowsMaterialColour", Square("Color 1 0 0\nSurface 0.2 0.5 0"), false, kRed},
-        // Lit: (model ambient + light ambient) x colour x ambient factor + light x diffuse factor x N.L;
-        // the colour reaches lit untextured faces through the ambient term only.
-        ColourCase{"LitFaceTakesColourThroughAmbientOnly", Square("Color 1 0 0\nSurface 0.2 0.5 0"), true,
-                   Rgb{230, 128, 128}},
+        // A red face stays red under white light: 2 x 0.3 + 0.7 in red, nothing in green and blue
+        // (a diffuse term without the colour would give (255, 178, 178)).
+        ColourCase{"LitRedFaceKeepsItsColour", Square("Color 1 0 0\nSurface 0.3 0.7 0"), true, kRed},
+        // Both terms carry the colour: (2 x 0.1 + 0.6) x (1, 0.5, 0.25).
+        ColourCase{"LitFaceIsColourTimesAmbientAndDiffuse", Square("Color 1 0.5 0.25\nSurface 0.1 0.6 0"), true,
+                   Rgb{204, 102, 51}},
+        // Without Surface the factors are 0: lit, only emitted light would show.
+        ColourCase{"LitFaceWithoutSurfaceIsBlack", Square("Color 1 0 0"), true, kBlack},
         // Prelight is emitted light: it shows on a black, lit face.
         ColourCase{"PrelightShowsAsEmission",
                    "ModelBegin\nClumpBegin\nColor 0 0 0\nSurface 0 0 0\n"
@@ -66,11 +80,47 @@ INSTANTIATE_TEST_SUITE_P(
                    "Quad 1 2 3 4\nClumpEnd\nModelEnd\n",
                    true, Rgb{51, 153, 102}},
         ColourCase{"SingleSidedFaceIsHiddenFromBehind", Square("Color 1 0 0", 0, 1, true), false, kBlack},
-        ColourCase{"DoubleFaceIsSeenFromBehind", Square("Color 1 0 0\nMaterialModes Double", 0, 1, true), false, kRed},
-        // Outside the opaque pass faces are always lit: 2 x ambient 1 x colour, clamped, at alpha 0.5.
-        ColourCase{"TranslucentFaceIsBlendedAndLitWithLightingOff", Square("Color 0 1 0\nSurface 1 0 0\nOpacity 0.5"),
-                   false, Rgb{0, 128, 0}}),
+        ColourCase{"DoubleFaceIsSeenFromBehind", Square("Color 1 0 0\nMaterialModes Double", 0, 1, true), false, kRed}),
     [](const ::testing::TestParamInfo<ColourCase>& p) { return std::string(p.param.name); });
+
+// Glass in front of a red wall: blended over it by its opacity, lit or not as the view says.
+struct GlassCase {
+    const char* name;
+    const char* glass;
+    bool lighting;
+    Rgb expected;
+};
+void PrintTo(const GlassCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class GlassTest : public GLTest, public ::testing::WithParamInterface<GlassCase> {};
+
+TEST_P(GlassTest, GlassBlendsOverTheWallBehind) {
+    const GlassCase& c = GetParam();
+    const std::string glass = std::string("ClumpBegin\n") + c.glass +
+                              "\nVertex -0.3 -0.3 0\nVertex 0.3 -0.3 0\nVertex 0.3 0.3 0\nVertex -0.3 0.3 0\n"
+                              "Quad 1 2 3 4\nClumpEnd\n";
+    auto scene = SceneOf("ModelBegin\n" + RedWall() + glass + "ModelEnd\n");
+    ASSERT_EQ(scene->Translucent().records.size(), 2u);
+    context_.flags.lighting = c.lighting;
+    Draw(scene.get());
+    EXPECT_TRUE(Near(Centre(), c.expected, 4)) << ToString(Centre()) << " instead of " << ToString(c.expected);
+    EXPECT_TRUE(Near(PixelAt(-0.4, 0, -0.2), kRed, 4))
+        << "the wall beside the glass " << ToString(PixelAt(-0.4, 0, -0.2));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Translucent, GlassTest,
+    ::testing::Values(
+        // Unlit, the glass shows its colour whatever its Surface.
+        GlassCase{"UnlitGlassWithoutSurfaceShowsItsColour", "Color 0 0 1\nOpacity 0.5", false, {128, 0, 128}},
+        GlassCase{"UnlitGlassIgnoresItsSurface", "Color 0 0 1\nSurface 1 1 0\nOpacity 0.25", false, {191, 0, 64}},
+        // Lit, glass is lit as an opaque face of its material would be: black without Surface,
+        // so it only darkens the wall; blue with it (2 x 0.25 + 0.5).
+        GlassCase{"LitGlassWithoutSurfaceDarkensTheWall", "Color 0 0 1\nOpacity 0.5", true, {128, 0, 0}},
+        GlassCase{"LitGlassShowsItsLitColour", "Color 0 0 1\nSurface 0.25 0.5 0\nOpacity 0.5", true, {128, 0, 128}}),
+    [](const ::testing::TestParamInfo<GlassCase>& p) { return std::string(p.param.name); });
 
 TEST_F(GLTest, TranslucentFaceShowsItsOwnPrelightNotTheLastOpaqueOne) {
     ErrorLog log;
@@ -108,6 +158,89 @@ TEST_F(TextureTest, MaskedTexelsAreTransparent) {
     Draw(scene.get());
     EXPECT_TRUE(Near(PixelAt(-0.15, 0, 0), kBlack, 6)) << ToString(PixelAt(-0.15, 0, 0));
     EXPECT_TRUE(Near(PixelAt(0.15, 0, 0), Rgb{0, 200, 0}, 6)) << ToString(PixelAt(0.15, 0, 0));
+}
+
+// A PNG of w x h pixels in vertical bands of equal width, each one RGBA colour, left to right.
+std::string BandsPng(int w, int h, const std::vector<std::array<uint8_t, 4>>& bands) {
+    PngFile layout;
+    layout.width = w;
+    layout.height = h;
+    layout.colour = PngFile::Rgba;
+    std::vector<uint8_t> row;
+    for (int x = 0; x < w; ++x) {
+        const auto& c = bands[static_cast<std::size_t>(x) * bands.size() / static_cast<std::size_t>(w)];
+        row.insert(row.end(), c.begin(), c.end());
+    }
+    layout.rows.assign(static_cast<std::size_t>(h), row);
+    const std::vector<uint8_t> bytes = WritePng(layout);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+struct TexturedCase {
+    const char* name;
+    const char* material;
+    bool lighting;
+    Rgb expected;
+};
+void PrintTo(const TexturedCase& c, std::ostream* os) {
+    *os << c.name;
+}
+
+class TexturedFaceTest : public TextureTest, public ::testing::WithParamInterface<TexturedCase> {};
+
+// Most textured prims name no Color: the texture must show as it is, not darkened by the
+// default black colour.
+TEST_P(TexturedFaceTest, TextureShowsOverAWhiteBase) {
+    const TexturedCase& c = GetParam();
+    dir_.Write("wall.png", BandsPng(16, 16, {{200, 100, 50, 255}}));
+    auto scene = SceneOf(Square(c.material), 0, 0, 0, TexturesFrom(dir_.Path()));
+    ASSERT_EQ(scene->Object(0).Textures().size(), 1u);
+    context_.flags.lighting = c.lighting;
+    Draw(scene.get());
+    EXPECT_TRUE(Near(Centre(), c.expected, 3)) << ToString(Centre()) << " instead of " << ToString(c.expected);
+}
+
+// Lit, with PlainLook's light: texture x (2 x ambient + diffuse), clamped to 1.
+INSTANTIATE_TEST_SUITE_P(
+    Textured, TexturedFaceTest,
+    ::testing::Values(
+        TexturedCase{
+            "UnlitWithoutColourShowsTheTexture", "Ambient 0.1\nDiffuse 0.5\nTexture wall", false, {200, 100, 50}},
+        TexturedCase{
+            "UnlitTextureReplacesTheColour", "Color 0.2 0.2 1\nSurface 0.1 0.5 0\nTexture wall", false, {200, 100, 50}},
+        TexturedCase{"LitWithoutColourScalesTheTexture", "Surface 0.1 0.5 0\nTexture wall", true, {140, 70, 35}},
+        TexturedCase{"LitTextureIgnoresTheColour", "Color 0 0 1\nSurface 0.1 0.5 0\nTexture wall", true, {140, 70, 35}},
+        // Without the Lit texture mode the ambient term is full: 2 x 1 saturates.
+        TexturedCase{"LitWithoutLitModeShowsTheFullTexture",
+                     "Surface 0.1 0.5 0\nTextureModes Foreshorten\nTexture wall",
+                     true,
+                     {200, 100, 50}},
+        // Over the black clear colour, at half opacity.
+        TexturedCase{"UnlitTranslucentTextureAtItsOpacity",
+                     "Surface 0.1 0.5 0\nOpacity 0.5\nTexture wall",
+                     false,
+                     {100, 50, 25}},
+        TexturedCase{
+            "LitTranslucentTextureAtItsOpacity", "Surface 0.1 0.5 0\nOpacity 0.5\nTexture wall", true, {70, 35, 18}}),
+    [](const ::testing::TestParamInfo<TexturedCase>& p) { return std::string(p.param.name); });
+
+TEST_F(TextureTest, PngLeafShowsTheWallThroughItsTransparentPart) {
+    // Left third transparent, middle third half transparent, right third opaque green.
+    dir_.Write("leaf.png", BandsPng(24, 24, {{0, 200, 0, 0}, {0, 200, 0, 128}, {0, 200, 0, 255}}));
+    const std::string leaf =
+        "ClumpBegin\nSurface 0.5 0.5 0\nMaterialModes Double\nTexture leaf\n"
+        "Vertex -0.3 -0.3 0 UV 0 1\nVertex 0.3 -0.3 0 UV 1 1\nVertex 0.3 0.3 0 UV 1 0\nVertex -0.3 0.3 0 UV 0 0\n"
+        "Quad 1 2 3 4\nClumpEnd\n";
+    auto scene = SceneOf("ModelBegin\n" + RedWall() + leaf + "ModelEnd\n", 0, 0, 0, TexturesFrom(dir_.Path()));
+    ASSERT_EQ(scene->Translucent().records.size(), 2u) << "a PNG with alpha makes its faces translucent";
+    for (const bool lit : {false, true}) {
+        context_.flags.lighting = lit;
+        Draw(scene.get());
+        const char* view = lit ? "lit: " : "unlit: ";
+        EXPECT_TRUE(Near(PixelAt(-0.2, 0, 0), kRed, 6)) << view << ToString(PixelAt(-0.2, 0, 0));
+        EXPECT_TRUE(Near(PixelAt(0, 0, 0), Rgb{127, 100, 0}, 8)) << view << ToString(PixelAt(0, 0, 0));
+        EXPECT_TRUE(Near(PixelAt(0.2, 0, 0), Rgb{0, 200, 0}, 6)) << view << ToString(PixelAt(0.2, 0, 0));
+    }
 }
 
 struct AddressCase {
@@ -471,6 +604,18 @@ TEST_F(TextureTest, BackdropTurnsHalfAnImageAtYaw180AndSitsOnTheHorizon) {
     context_.flags.backdrop = false;
     Draw(nullptr);
     EXPECT_TRUE(Near(Pixel(16, 16), kGreen, 8)) << "the backdrop flag hides it";
+}
+
+TEST_F(TextureTest, PngBackdropDrawsOpaqueWhateverItsNameAndAlpha) {
+    dir_.Write("sky.jpg", BandsPng(kSize, 32, {{255, 0, 0, 0}, {0, 0, 255, 128}}));
+    WorldLook look = PlainLook();
+    look.backdrop = "sky";
+    look.clearColor = {0, 1, 0, 1};
+    Apply(look, nullptr, dir_.Path());
+    ASSERT_EQ(world_.backdrop.width, kSize) << "a PNG under a JPEG name is read by its content";
+    Draw(nullptr);
+    EXPECT_TRUE(Near(Pixel(16, 16), kBlue, 8)) << ToString(Pixel(16, 16));
+    EXPECT_TRUE(Near(Pixel(48, 16), kRed, 8)) << ToString(Pixel(48, 16));
 }
 
 TEST_F(TextureTest, BackdropKeepsRepeatingAfterAClampedMaterial) {

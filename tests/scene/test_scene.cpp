@@ -125,28 +125,58 @@ TEST(BackdropFileName, AppendsJpgOnlyWithoutExtension) {
     for (const auto& c : cases) EXPECT_EQ(BackdropFileName(c.name), c.file);
 }
 
-TEST(ReadBackdropImage, ReportsMissingAndUndecodableFilesAndReadsGoodOnes) {
+std::string PngText(int w, int h, PngFile::Colour colour, uint8_t value) {
+    PngFile layout;
+    layout.width = w;
+    layout.height = h;
+    layout.colour = colour;
+    const int channels = colour == PngFile::Rgba ? 4 : colour == PngFile::Rgb ? 3 : 1;
+    layout.rows.assign(static_cast<std::size_t>(h),
+                       std::vector<uint8_t>(static_cast<std::size_t>(w * channels), value));
+    const std::vector<uint8_t> bytes = WritePng(layout);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+TEST(ReadBackdropImage, DecodesByContentAndReportsWhatItCannotRead) {
     TempDir dir;
     dir.Write("sky.jpg", BandsJpeg(24, 8, {{10, 20, 30}}));
+    dir.Write("pngsky.jpg", PngText(6, 2, PngFile::Rgba, 0));  // a PNG under a JPEG name
+    dir.Write("dusk.bmp", EncodeGreyBmp(4, 3, std::vector<uint8_t>(12, 90)));
+    dir.Write("onlypng.png", PngText(5, 5, PngFile::Rgb, 7));
+    dir.Write("both.jpg", BandsJpeg(16, 8, {{1, 2, 3}}));
+    dir.Write("both.png", PngText(2, 2, PngFile::Rgb, 7));
     dir.Write("bad.jpg", std::string("\xFF\xD8\xFF", 3) + "not really");
+    dir.Write("bad.png", PngText(2, 2, PngFile::Rgb, 7));  // not looked at: bad.jpg was found
+    dir.Write("notes.png", "just some text");
+    std::string deep = EncodeGreyBmp(8, 8, std::vector<uint8_t>(64, 90));
+    deep[28] = 16;  // bits per pixel
+    dir.Write("deep.bmp", deep);
+    const struct {
+        const char* name;
+        int width, height;  // 0 x 0 when nothing is read
+        const char* error;  // "" for none
+    } cases[] = {
+        {"sky", 24, 8, ""},
+        {"pngsky.jpg", 6, 2, ""},
+        {"dusk.bmp", 4, 3, ""},
+        {"onlypng", 5, 5, ""},
+        {"both", 16, 8, ""},
+        {"bad", 0, 0, "Couldn't read texture backdrop \"bad.jpg\"."},
+        {"notes.png", 0, 0, "Couldn't read texture backdrop \"notes.png\"."},
+        {"deep.bmp", 0, 0, "Couldn't read texture backdrop \"deep.bmp\" (16-bit BMP is not supported)."},
+        {"none", 0, 0, "Couldn't open texture backdrop \"none.jpg\"."},
+        {"onlypng.jpg", 0, 0, "Couldn't open texture backdrop \"onlypng.jpg\"."},
+    };
     const ReadOptions options = TexturesFrom(dir.Path());
-    {
+    for (const auto& c : cases) {
         LogCapture log;
-        const auto image = ReadBackdropImage("sky", log, options);
-        ASSERT_TRUE(image);
-        EXPECT_EQ(image->width, 24);
-        EXPECT_EQ(image->height, 8);
-        EXPECT_TRUE(log.Lines().empty());
-    }
-    {
-        LogCapture log;
-        EXPECT_FALSE(ReadBackdropImage("bad", log, options));
-        EXPECT_EQ(log.Lines(), std::vector<std::string>{"Couldn't read texture backdrop \"bad.jpg\"."});
-    }
-    {
-        LogCapture log;
-        EXPECT_FALSE(ReadBackdropImage("none", log, options));
-        EXPECT_EQ(log.Lines(), std::vector<std::string>{"Couldn't open texture backdrop \"none.jpg\"."});
+        const auto image = ReadBackdropImage(c.name, log, options);
+        EXPECT_EQ(image ? image->width : 0, c.width) << c.name;
+        EXPECT_EQ(image ? image->height : 0, c.height) << c.name;
+        if (image) {
+            EXPECT_EQ(image->pixels.size(), static_cast<std::size_t>(c.width * c.height * 4)) << c.name;
+        }
+        EXPECT_EQ(log.Lines(), *c.error ? std::vector<std::string>{c.error} : std::vector<std::string>{}) << c.name;
     }
 }
 
