@@ -14,10 +14,11 @@ namespace pelorus {
 
 class MatTris {
 public:
-    // An empty batch holding a copy of `material`.
-    explicit MatTris(const RWXMaterial& material) : material_(material) {}
+    // An empty batch drawn with `material`, which must outlive the batch (it is kept in the
+    // model's MaterialTable).
+    explicit MatTris(const RWXMaterial& material) : material_(&material) {}
 
-    const RWXMaterial& Material() const { return material_; }
+    const RWXMaterial& Material() const { return *material_; }
 
     // Appends a triangle. With Facet light sampling the triangle's unit face normal, taken from
     // `vertices` (the clump's; (0, 0, 0) for a corner outside them or a triangle without area),
@@ -29,11 +30,17 @@ public:
     // One per triangle with Facet light sampling, empty otherwise.
     const PodVector<Vec3>& FaceNormals() const { return faceNormals_; }
 
-    bool IsOpaque() const { return material_.IsOpaque(); }
-    bool IsMasked() const { return material_.IsMasked(); }
+    bool IsOpaque() const { return material_->IsOpaque(); }
+    bool IsMasked() const { return material_->IsMasked(); }
+
+    // Frees the room beyond what was filed.
+    void FinishReading() {
+        triangles_.shrink_to_fit();
+        faceNormals_.shrink_to_fit();
+    }
 
 private:
-    RWXMaterial material_;
+    const RWXMaterial* material_;
     PodVector<TTriangle> triangles_;
     PodVector<Vec3> faceNormals_;
 };

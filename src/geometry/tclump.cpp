@@ -24,8 +24,12 @@ TClump* TClump::AddChild() {
 }
 
 void TClump::FinishReading() {
-    batchesByHash_ = {};
+    batchByMaterial_.reset();
     cachedVersion_ = 0;
+    vertices_.shrink_to_fit();
+    for (const auto& batch : batches_) batch->FinishReading();
+    batches_.shrink_to_fit();
+    children_.shrink_to_fit();
 }
 
 // ---- Geometry ---------------------------------------------------------------------------
@@ -36,19 +40,29 @@ void TClump::AddVertex(const TVertex& v) {
     vertices_.push_back(stored);
 }
 
-MatTris& TClump::BatchFor(const RWXMaterial& material, uint64_t version) {
+MatTris& TClump::BatchFor(const RWXMaterial& material, uint64_t version, MaterialTable& materials) {
     if (version != 0 && version == cachedVersion_) return *batches_[cachedBatch_];
-    const std::size_t hash = MaterialHash(material);
+    const RWXMaterial* kept = &materials.Intern(material);
+    // Few batches are searched one by one; many through an index made when they become many.
+    constexpr std::size_t kIndexFrom = 16;
     std::size_t found = batches_.size();
-    const auto [first, last] = batchesByHash_.equal_range(hash);
-    for (auto it = first; it != last; ++it)
-        if (batches_[it->second]->Material() == material) {
-            found = it->second;
-            break;
-        }
+    if (batchByMaterial_) {
+        if (const auto it = batchByMaterial_->find(kept); it != batchByMaterial_->end()) found = it->second;
+    } else {
+        for (std::size_t i = 0; i < batches_.size(); ++i)
+            if (&batches_[i]->Material() == kept) {
+                found = i;
+                break;
+            }
+    }
     if (found == batches_.size()) {
-        batches_.push_back(std::make_unique<MatTris>(material));
-        batchesByHash_.emplace(hash, found);
+        batches_.push_back(std::make_unique<MatTris>(*kept));
+        if (batchByMaterial_) {
+            batchByMaterial_->emplace(kept, found);
+        } else if (batches_.size() >= kIndexFrom) {
+            batchByMaterial_ = std::make_unique<std::unordered_map<const RWXMaterial*, std::size_t>>();
+            for (std::size_t i = 0; i < batches_.size(); ++i) batchByMaterial_->emplace(&batches_[i]->Material(), i);
+        }
     }
     cachedVersion_ = version;
     cachedBatch_ = found;

@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "geometry/materialtable.h"
 #include "geometry/mattris.h"
 #include "geometry/rwmaterial.h"
 #include "geometry/tvertex.h"
@@ -28,11 +29,12 @@ public:
     // Makes room for `more` vertices beyond those held.
     void ReserveVertices(std::size_t more) { vertices_.reserve(vertices_.size() + more); }
 
-    // The batch of `material`, made when the clump has none yet. `version` names the material
+    // The batch of `material`, made when the clump has none yet; the material is kept in
+    // `materials` (the model's table, which must outlive the clump). `version` names the material
     // cheaply for repeated calls: a version seen by the previous call means the same material
-    // (the caller guarantees that equal non-zero versions mean equal materials); 0 always compares
-    // the material itself.
-    MatTris& BatchFor(const RWXMaterial& material, uint64_t version);
+    // (the caller guarantees that equal non-zero versions mean equal materials); 0 always looks
+    // the material up.
+    MatTris& BatchFor(const RWXMaterial& material, uint64_t version, MaterialTable& materials);
 
     // Files the triangle under `batch` (one of this clump's) and adds its face normal (not
     // normalised) to its corners' normals. Every corner must name a vertex of this clump.
@@ -69,7 +71,7 @@ public:
     const PodVector<TVertex>& Vertices() const { return vertices_; }
     const std::vector<std::unique_ptr<MatTris>>& Batches() const { return batches_; }
 
-    // Frees what only building needs.
+    // Frees what only building needs, and the room beyond what was built.
     void FinishReading();
 
 private:
@@ -77,10 +79,11 @@ private:
     PodVector<TVertex> vertices_;
     std::vector<std::unique_ptr<MatTris>> batches_;
 
-    // Batch lookup while building: the batch of the last material seen, and batches by hash.
+    // Batch lookup while building: the batch of the last material seen, and, once the clump has
+    // many batches, batches by their (kept) material.
     uint64_t cachedVersion_ = 0;
     std::size_t cachedBatch_ = 0;
-    std::unordered_multimap<std::size_t, std::size_t> batchesByHash_;
+    std::unique_ptr<std::unordered_map<const RWXMaterial*, std::size_t>> batchByMaterial_;
 };
 
 // Visits `root` and its descendants depth first, parents before children, without recursion.

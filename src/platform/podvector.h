@@ -17,8 +17,8 @@ namespace podvector_detail {
 // Allocation of `bytes` (never 0); large blocks are memory mappings. Abort on exhaustion, as the
 // standard containers' allocation would.
 void* Allocate(std::size_t& bytes, bool& mapped);
-// Grows a block of `oldBytes` to at least `bytes` (set to the size obtained), keeping its first
-// `keep` bytes.
+// Resizes a block of `oldBytes` to at least `bytes` (set to the size obtained; an unmapped block may
+// shrink), keeping its first `keep` bytes.
 void* Reallocate(void* block, std::size_t oldBytes, std::size_t& bytes, bool& mapped, std::size_t keep);
 void Release(void* block, std::size_t bytes, bool mapped);
 }  // namespace podvector_detail
@@ -78,7 +78,7 @@ public:
     void push_back(const T& value) {
         if (size_ == capacity_) {
             const T copy = value;  // `value` may live in this array
-            Grow(capacity_ ? capacity_ * 2 : 16);
+            Grow(capacity_ ? capacity_ * 2 : 4);
             data_[size_++] = copy;
             return;
         }
@@ -94,6 +94,21 @@ public:
         size_ = n;
     }
     void clear() { size_ = 0; }
+    // Gives back the room beyond size(). Large arrays (memory mappings) keep theirs: pages never
+    // written cost no memory.
+    void shrink_to_fit() {
+        if (!data_ || size_ == capacity_ || mapped_) return;
+        if (size_ == 0) {
+            podvector_detail::Release(data_, bytes_, mapped_);
+            data_ = nullptr;
+            capacity_ = bytes_ = 0;
+            return;
+        }
+        std::size_t bytes = size_ * sizeof(T);
+        data_ = static_cast<T*>(podvector_detail::Reallocate(data_, bytes_, bytes, mapped_, bytes));
+        bytes_ = bytes;
+        capacity_ = bytes / sizeof(T);
+    }
     template <typename It>
     void assign(It first, It last) {
         const auto n = static_cast<std::size_t>(std::distance(first, last));

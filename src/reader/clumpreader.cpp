@@ -17,7 +17,9 @@ public:
     void Instance(std::string_view name, bool withMaterials);
 
 private:
-    MatTris& CurrentBatch() { return clump_.BatchFor(state_.CurrentMaterial(), state_.MaterialVersion()); }
+    MatTris& CurrentBatch() {
+        return clump_.BatchFor(state_.CurrentMaterial(), state_.MaterialVersion(), object_.Materials());
+    }
     void AddVertex(const TVertex& v) { clump_.AddVertex(state_.CurrentTransform().TransformVertex(v)); }
     bool ReadVertex(LineTokens& args);
     bool ReadFace(LineTokens& args, int corners);

@@ -212,6 +212,7 @@ void RWXObject::Read(std::string_view text) {
     while (!open.empty()) end();  // the file ended inside bodies
 
     readableEnd_ = nullptr;
+    materials_.FinishReading();
     for (const auto& clump : clumps_) clump->ComputeVertexNormals();
 
     if (unlistedErrors_ > 0) {

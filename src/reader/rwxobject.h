@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "geometry/materialtable.h"
 #include "geometry/rwmaterial.h"
 #include "geometry/tclump.h"
 #include "geometry/tproto.h"
@@ -90,7 +91,11 @@ public:
     // counted, and one last line says how many were not listed.
     int64_t ErrorLines() const { return errorLines_; }
 
+    // The materials its batches are drawn with, each kept once.
+    const MaterialTable& Materials() const { return materials_; }
+
     // Used by the clumps while they read.
+    MaterialTable& Materials() { return materials_; }
     std::vector<int32_t>& PolygonScratch() { return polygonScratch_; }
     std::vector<TTriangle>& TriangleScratch() { return triangleScratch_; }
     void CountFaceRead() { ++facesRead_; }
@@ -112,6 +117,7 @@ private:
     ReadOptions options_;
     RWXState state_;
     std::vector<RWXState> saved_;
+    MaterialTable materials_;  // before the clumps and prototypes, whose batches refer to it
     std::vector<std::unique_ptr<TClump>> clumps_;
     std::vector<std::unique_ptr<TProto>> protos_;
     std::unordered_map<std::string, std::size_t> protoByName_;  // upper-cased name -> first

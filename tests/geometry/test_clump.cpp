@@ -120,6 +120,33 @@ TEST(Batches, FacesJoinTheFirstBatchWithAnEqualMaterial) {
     EXPECT_EQ(o->CountTranslucentTriangles(), 1);
 }
 
+// A model of many small clumps must not hold a copy of a material per clump.
+TEST(Batches, ClumpsOfOneMaterialShareOneKeptMaterial) {
+    std::string script;
+    for (int i = 0; i < 3; ++i)
+        script += "ClumpBegin\n" + kSquare + "Vertex 2 2 2\nColor 1 0 0\nTriangle 1 2 3\nClumpEnd\n";
+    script += "ClumpBegin\n" + kSquare + "Color 0 1 0\nTriangle 1 2 3\nClumpEnd\n";
+    auto o = ReadScript(script);
+    ASSERT_EQ(o->Clumps().size(), 4u);
+    const RWXMaterial* first = &o->Clumps()[0]->Batches()[0]->Material();
+    EXPECT_EQ(&o->Clumps()[1]->Batches()[0]->Material(), first);
+    EXPECT_EQ(&o->Clumps()[2]->Batches()[0]->Material(), first);
+    EXPECT_NE(&o->Clumps()[3]->Batches()[0]->Material(), first);
+    EXPECT_EQ(o->Materials().Size(), 2u);
+    EXPECT_EQ(o->Clumps()[0]->Vertices().capacity(), 5u) << "spare room given back when the clump ended";
+}
+
+// Beyond a handful of batches a clump finds them through an index: the same batches either way.
+TEST(Batches, ManyMaterialsInOneClumpKeepTheirBatches) {
+    std::string script = "ClumpBegin\n" + kSquare;
+    for (int round = 0; round < 2; ++round)
+        for (int i = 0; i < 40; ++i) script += "Opacity 0." + std::to_string(10 + i) + "\nTriangle 1 2 3\n";
+    auto o = ReadScript(script + "ClumpEnd\n");
+    const TClump& c = *o->Clumps()[0];
+    ASSERT_EQ(c.Batches().size(), 40u);
+    for (const auto& batch : c.Batches()) EXPECT_EQ(batch->TriangleCount(), 2);
+}
+
 TEST(Batches, FacetBatchesKeepUnitFaceNormalsVertexBatchesNone) {
     auto o = ReadScript(
         "ClumpBegin\nVertex 0 0 0\nVertex 2 0 0\nVertex 0 2 0\nVertex 4 0 0\n"

@@ -192,5 +192,20 @@ TEST(PodVector, KeepsItsValuesWhileGrowingFromHeapIntoMappedMemory) {
     EXPECT_EQ(moved[static_cast<std::size_t>(n + 4)].a, 0);  // new elements are zero
 }
 
+TEST(PodVector, ShrinkingKeepsTheValuesAndGivesBackTheSpareRoom) {
+    PodVector<int32_t> small;
+    for (int32_t i = 0; i < 5; ++i) small.push_back(i);
+    ASSERT_GT(small.capacity(), small.size());
+    small.shrink_to_fit();
+    EXPECT_EQ(small.capacity(), 5u);
+    EXPECT_EQ(small, (std::vector<int32_t>{0, 1, 2, 3, 4}));
+    small.push_back(5);  // grows again from there
+    EXPECT_EQ(small.back(), 5);
+    small.clear();
+    small.shrink_to_fit();
+    EXPECT_EQ(small.capacity(), 0u);
+    EXPECT_EQ(small.data(), nullptr);
+}
+
 }  // namespace
 }  // namespace pelorus
