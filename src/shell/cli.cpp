@@ -290,6 +290,13 @@ std::string DumpScene(const std::string& path) {
     return std::move(j.Text());
 }
 
+bool NeedsWindowSystem(const std::vector<std::string>& args) {
+    if (args.empty()) return true;
+    const std::string& first = args[0];
+    if (first == "--screenshot" || first == "--thumbnail") return true;
+    return !first.starts_with("-") || first == "--" || first == "-";
+}
+
 std::string_view UsageText() {
     return kUsage;
 }

@@ -16,6 +16,10 @@ namespace pelorus {
 // Error lines that --check prints quote scripts with control bytes escaped (EscapeForTerminal).
 std::optional<int> RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
+// True when `args` (without the program name) ask for something that needs a window system or
+// OpenGL: the viewer (no tool option), --screenshot or --thumbnail.
+bool NeedsWindowSystem(const std::vector<std::string>& args);
+
 // The usage text of every command-line tool.
 std::string_view UsageText();
 

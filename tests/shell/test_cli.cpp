@@ -152,5 +152,24 @@ TEST(Cli, DoubleDashEndsTheOptions) {
     EXPECT_FALSE(Cli({"--", "--check"}).status.has_value()) << "the viewer is asked for, with a FILE \"--check\"";
 }
 
+TEST(Cli, OnlyTheViewerScreenshotsAndThumbnailsNeedTheWindowSystem) {
+    const struct {
+        std::vector<std::string> args;
+        bool window;
+    } cases[] = {
+        {{}, true},
+        {{"model.rwx"}, true},
+        {{"--", "--odd.rwx"}, true},
+        {{"--screenshot", "out.png", "model.rwx"}, true},
+        {{"--thumbnail", "in.rwx", "out.png", "128"}, true},
+        {{"--check", "model.rwx"}, false},
+        {{"--dump", "model.rwx"}, false},
+        {{"--version"}, false},
+        {{"--help"}, false},
+        {{"--frobnicate"}, false},  // refused by the tools, without starting the window system
+    };
+    for (const auto& c : cases) EXPECT_EQ(NeedsWindowSystem(c.args), c.window) << (c.args.empty() ? "" : c.args[0]);
+}
+
 }  // namespace
 }  // namespace pelorus
