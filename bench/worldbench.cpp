@@ -1,14 +1,14 @@
 // Reads a world-sized object map and draws it in a headless context: read time and peak memory,
 // the first frame, and frames while orbiting the middle of the world.
 //   worldbench MAP [--size WxH] [--frames N] [--no-draw]
-#include <sys/resource.h>
-
 #include <GL/gl.h>
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -107,14 +107,20 @@ int main(int argc, char** argv) {
     const auto f0 = Clock::now();
     frame();
     std::printf("first frame: %.0f ms, peak %.0f MB\n", Ms(Clock::now() - f0), PeakMegabytes());
-    std::vector<double> times;
-    for (int i = 0; i < frames; ++i) {
-        context.camera.yaw = 360.0 * i / frames;
-        const auto t = Clock::now();
-        frame();
-        times.push_back(Ms(Clock::now() - t));
+    // Orbiting the middle of the world at several draw distances (metres; 10 m a unit).
+    for (const double metres : {0.0, 1000.0, 500.0, 200.0, 100.0}) {
+        context.drawDistance = metres > 0 ? metres / 10 : std::numeric_limits<double>::infinity();
+        std::vector<double> times;
+        for (int i = 0; i < frames; ++i) {
+            context.camera.yaw = 360.0 * i / frames;
+            const auto t = Clock::now();
+            frame();
+            times.push_back(Ms(Clock::now() - t));
+        }
+        std::printf("orbit %dx%d, draw distance %s: %.1f ms a frame (median of %d)\n", width, height,
+                    metres > 0 ? (std::to_string(static_cast<int>(metres)) + " m").c_str() : "all", Median(times),
+                    frames);
     }
-    std::printf("orbit %dx%d: %.1f ms a frame (median of %d)\n", width, height, Median(times), frames);
     renderer.Release();
     return 0;
 }

@@ -32,6 +32,7 @@ public:
     // Before the context exists the world is kept and applied as soon as it does.
     void ApplyWorld(const WorldLook& look, ErrorLog& log, const ReadOptions& options) override;
     void Redraw(const ViewFlags& flags, const Camera& camera) override;
+    void SetDrawDistance(double units) override { context_.drawDistance = units; }
     bool Ready() const override { return isValid(); }
 
 signals:

@@ -92,6 +92,14 @@ void MainWindow::BuildMenus() {
                 QMenu* sub = menu->addMenu(Text(item.text));
                 action = sub->menuAction();
                 if (item.command == kCmdRecent) recentMenu_ = sub;
+                for (const MenuItemRow& subItem : item.items) {
+                    QAction* entry = sub->addAction(Text(subItem.text));
+                    const int32_t command = subItem.command;
+                    connect(entry, &QAction::triggered, this, [this, command] { Dispatch(command); });
+                    entry->setData(command);
+                    entry->setCheckable(subItem.checkable);
+                    actions_[command] = entry;
+                }
             } else {
                 action = menu->addAction(Text(item.text));
                 const int32_t command = item.command;
@@ -126,6 +134,8 @@ void MainWindow::SyncChecks() {
 }
 
 void MainWindow::RequestRedraw() {
+    const double metres = shell_.DrawDistanceMetres();
+    view_->SetDrawDistance(metres > 0 ? metres / kMetresPerUnit : kDrawEverything);
     view_->Redraw(shell_.Flags(), shell_.CameraValues());
 }
 

@@ -9,6 +9,7 @@
 
 #include "platform/errorlog.h"
 #include "reader/rwxobject.h"
+#include "scene/culling.h"
 #include "scene/objectmap.h"
 #include "scene/viewstate.h"
 #include "scene/worldlook.h"
@@ -34,6 +35,8 @@ public:
     // Shows the view with these flags and camera: a redraw is scheduled (several requests before
     // it is drawn give one frame).
     virtual void Redraw(const ViewFlags& flags, const Camera& camera) = 0;
+    // How far objects are drawn from the next redraw on, in model units (kDrawEverything: all).
+    virtual void SetDrawDistance(double units) = 0;
 
     // False when the surface could not be made ready to draw (no OpenGL context).
     virtual bool Ready() const = 0;
@@ -49,7 +52,9 @@ public:
     const TObjectMap* Scene() const override { return scene_.get(); }
     void ApplyWorld(const WorldLook& look, ErrorLog& log, const ReadOptions& options) override;
     void Redraw(const ViewFlags& flags, const Camera& camera) override;
+    void SetDrawDistance(double units) override { drawDistance_ = units; }
     bool Ready() const override { return true; }
+    double DrawDistance() const { return drawDistance_; }
 
     // What the last Redraw asked to show, and how many redraws were asked for.
     const ViewFlags& Flags() const { return flags_; }
@@ -63,6 +68,7 @@ private:
     ViewFlags flags_;
     Camera camera_;
     int64_t redraws_ = 0;
+    double drawDistance_ = kDrawEverything;
 };
 
 }  // namespace pelorus

@@ -21,6 +21,7 @@
 #include "scene/objectmap.h"
 #include "scene/viewmath.h"
 #include "shell/cli.h"
+#include "shell/viewershell.h"
 #include "shell/worlds.h"
 
 namespace pelorus {
@@ -180,6 +181,8 @@ std::optional<ScreenshotRequest> ParseScreenshotArgs(const std::vector<std::stri
             int64_t ms = 0;
             ok = ParseInt(value, ms);
             request.timeMs = ms;
+        } else if (a == "--draw-distance") {
+            ok = ParseDouble(value, request.drawDistanceMetres) && request.drawDistanceMetres > 0;
         } else if (a == "--view") {
             if (!ApplyViewList(value, request.flags, error)) return std::nullopt;
         } else {
@@ -257,6 +260,7 @@ int RunScreenshot(const std::vector<std::string>& args, std::ostream& out, std::
         context.flags = request->flags;
         context.camera = request->camera;
         context.timeMs = request->timeMs ? *request->timeMs : SteadyMilliseconds();
+        if (request->drawDistanceMetres > 0) context.drawDistance = request->drawDistanceMetres / kMetresPerUnit;
         DrawFrame(viewport, world, context, scene.get(), renderer);
         pixels = gl->ReadPixels();
         renderer.Release();

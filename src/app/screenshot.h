@@ -21,6 +21,7 @@ struct ScreenshotRequest {
     Camera camera;
     ViewFlags flags;
     std::optional<int64_t> timeMs;  // the clock of texture animation; the steady clock without it
+    double drawDistanceMetres = 0;  // objects farther are not drawn; 0 draws all
 };
 
 // Reads the arguments that follow "--screenshot": OUT.png first, then the options in any order

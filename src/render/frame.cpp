@@ -31,9 +31,12 @@ void DrawFrame(const Viewport& viewport, const AppliedWorld& world, const DrawCo
     for (int i = 0; i < 4; ++i) light[i] = static_cast<GLfloat>(std::clamp(position[i], -1e30, 1e30));
     glLightfv(GL_LIGHT0, GL_POSITION, light);
     if (context.flags.backdrop) DrawBackdrop(viewport, world.backdrop, context.camera);
-    if (scene)
-        renderer.Draw(*scene, context);
-    else
+    if (scene) {
+        // What the fog hides wholly need not be drawn.
+        DrawContext seen = context;
+        seen.fogEnd = world.fog && context.flags.fog ? world.fogEnd : 0;
+        renderer.Draw(*scene, seen);
+    } else
         DrawAxes();
 }
 

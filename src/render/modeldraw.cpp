@@ -6,6 +6,7 @@
 #include <cassert>
 #include <cmath>
 #include <limits>
+#include <unordered_map>
 #include <utility>
 
 namespace pelorus {
@@ -141,30 +142,54 @@ GeometryCache::~GeometryCache() {
     Release();
 }
 
-GeometryCache::GeometryCache(GeometryCache&& other) noexcept : lists_(std::exchange(other.lists_, {})) {}
+GeometryCache::GeometryCache(GeometryCache&& other) noexcept
+    : groups_(std::exchange(other.groups_, {})), grouped_(std::exchange(other.grouped_, false)) {}
 
 GeometryCache& GeometryCache::operator=(GeometryCache&& other) noexcept {
     if (this != &other) {
         Release();
-        lists_ = std::exchange(other.lists_, {});
+        groups_ = std::exchange(other.groups_, {});
+        grouped_ = std::exchange(other.grouped_, false);
     }
     return *this;
 }
 
-uint32_t GeometryCache::FacesList(const TClump& clump, const MatTris& batch) {
-    if (const auto it = lists_.find(&batch); it != lists_.end()) return it->second;
+std::vector<GeometryCache::Group>& GeometryCache::GroupsOf(const RWXObject& object) {
+    if (grouped_) return groups_;
+    grouped_ = true;
+    // Batches of one material share the model's kept material, so a pointer names the group.
+    std::unordered_map<const RWXMaterial*, std::size_t> byMaterial;
+    for (const auto& top : object.Clumps())
+        ForEachClump(*top, [&](const TClump& clump) {
+            for (const auto& batch : clump.Batches()) {
+                if (!batch->IsOpaque() || batch->TriangleCount() == 0) continue;
+                const RWXMaterial* material = &batch->Material();
+                auto [it, added] = byMaterial.emplace(material, groups_.size());
+                if (added) groups_.push_back(Group{material, {}, 0, false});
+                groups_[it->second].members.push_back({&clump, batch.get()});
+            }
+        });
+    return groups_;
+}
+
+uint32_t GeometryCache::FacesList(Group& group) {
+    if (group.compiled) return group.list;
+    group.compiled = true;
     const GLuint list = glGenLists(1);
     if (list == 0) return 0;
+    const bool mirror = group.material->addressMode == AddressMode::Mirror;
     glNewList(list, GL_COMPILE);
-    EmitFaces(clump, batch, batch.Material().addressMode == AddressMode::Mirror);
+    for (const Member& m : group.members) EmitFaces(*m.clump, *m.batch, mirror);
     glEndList();
-    lists_.emplace(&batch, list);
+    group.list = list;
     return list;
 }
 
 void GeometryCache::Release() {
-    for (const auto& [batch, list] : lists_) glDeleteLists(list, 1);
-    lists_.clear();
+    for (const Group& g : groups_)
+        if (g.list != 0) glDeleteLists(g.list, 1);
+    groups_.clear();
+    grouped_ = false;
 }
 
 // ---- Materials ----------------------------------------------------------------------------
@@ -216,38 +241,38 @@ bool ApplyMaterial(const MatTris& batch, const RWXObject& object, TextureCache& 
 
 // ---- Opaque batches -----------------------------------------------------------------------
 
-void DrawBatch(const TClump& clump, const MatTris& batch, const RWXObject& object, TextureCache& textures,
-               GeometryCache* geometry, const DrawContext& context) {
-    glPushMatrix();
-    if (batch.Material().IsAxisAligned()) glRotated(-context.camera.yaw, 0, 1, 0);
-    if (context.flags.object) {
-        const bool mirror = ApplyMaterial(batch, object, textures, context);
-        if (!context.flags.lighting) glDisable(GL_LIGHTING);
-        const GLuint list = geometry ? geometry->FacesList(clump, batch) : 0;
-        if (list != 0)
-            glCallList(list);
-        else
-            EmitFaces(clump, batch, mirror);
-    }
-    DrawLines(batch, context, [&](auto&& visit) {
-        Corners c;
-        for (std::size_t i = 0; i < batch.Triangles().size(); ++i)
-            if (CornersOf(clump, batch, i, c)) visit(i, c);
-    });
-    glPopMatrix();
-}
-
 void DrawOpaque(const RWXObject& object, ObjectResources& resources, const DrawContext& context, bool compiled) {
     const auto& offset = object.Offset();
     glPushMatrix();
     glTranslated(offset[0], offset[1], offset[2]);
-    for (const auto& top : object.Clumps())
-        ForEachClump(*top, [&](const TClump& clump) {
-            for (const auto& batch : clump.Batches())
-                if (batch->IsOpaque())
-                    DrawBatch(clump, *batch, object, resources.textures, compiled ? &resources.geometry : nullptr,
-                              context);
-        });
+    const bool lines = context.flags.normals || context.flags.geometry;
+    for (GeometryCache::Group& group : resources.geometry.GroupsOf(object)) {
+        const MatTris& first = *group.members.front().batch;
+        glPushMatrix();
+        if (group.material->IsAxisAligned()) glRotated(-context.camera.yaw, 0, 1, 0);
+        if (context.flags.object) {
+            const bool mirror = ApplyMaterial(first, object, resources.textures, context);
+            if (!context.flags.lighting) glDisable(GL_LIGHTING);
+            const GLuint list = compiled ? resources.geometry.FacesList(group) : 0;
+            if (list != 0) {
+                glCallList(list);
+            } else {
+                for (const GeometryCache::Member& m : group.members) EmitFaces(*m.clump, *m.batch, mirror);
+            }
+        }
+        if (lines) {
+            for (const GeometryCache::Member& m : group.members)
+                DrawLines(*m.batch, context, [&](auto&& visit) {
+                    Corners c;
+                    for (std::size_t i = 0; i < m.batch->Triangles().size(); ++i)
+                        if (CornersOf(*m.clump, *m.batch, i, c)) visit(i, c);
+                });
+        } else {
+            glDisable(GL_TEXTURE_2D);
+            glEnable(GL_LIGHTING);
+        }
+        glPopMatrix();
+    }
     glPopMatrix();
 }
 

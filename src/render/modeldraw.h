@@ -9,8 +9,9 @@
 // drawing asserts that in debug builds and skips such a triangle otherwise.
 
 #include <cstdint>
+#include <limits>
 #include <span>
-#include <unordered_map>
+#include <vector>
 
 #include "geometry/mattris.h"
 #include "geometry/tclump.h"
@@ -22,20 +23,37 @@
 namespace pelorus {
 
 // What a drawing call reads besides the model: the view flags, the camera (its yaw turns
-// axis-aligned batches) and the time for texture animation, in milliseconds on a steady clock.
+// axis-aligned batches), the time for texture animation in milliseconds on a steady clock, and
+// how far objects are drawn: the draw distance (model units; kDrawEverything for all) and, when
+// fog is shown, the fog's end (0 for none), beyond which fog hides everything.
 struct DrawContext {
     ViewFlags flags;
     Camera camera;
     int64_t timeMs = 0;
+    double drawDistance = std::numeric_limits<double>::infinity();
+    double fogEnd = 0;
 };
 
-// Compiled faces of opaque batches: one display list per batch, holding the triangles with their
-// emission, normals, texture coordinates and positions. Material set-up (and with it the texture
+// The opaque batches of one object grouped by material, and their compiled faces: one display
+// list per group, holding the triangles of all its batches (whatever clump they belong to) with
+// their emission, normals, texture coordinates and positions, so that the number of lists grows
+// with the object's materials, not with its clumps. Material set-up (and with it the texture
 // binding and the animated frame) stays outside the lists. The lists belong to the context that
 // compiled them; destroying the cache (or Release) deletes them and needs that context current
-// when any list exists. A batch must outlive its list, or be forgotten with Release first.
+// when any list exists. The object must outlive its lists, or be forgotten with Release first.
 class GeometryCache {
 public:
+    struct Member {
+        const TClump* clump;
+        const MatTris* batch;
+    };
+    struct Group {
+        const RWXMaterial* material;  // that of every member
+        std::vector<Member> members;  // in drawing order: clumps depth first, batches in order
+        uint32_t list = 0;            // 0 until compiled (or when no list can be made)
+        bool compiled = false;
+    };
+
     GeometryCache() = default;
     ~GeometryCache();
     GeometryCache(const GeometryCache&) = delete;
@@ -43,13 +61,16 @@ public:
     GeometryCache(GeometryCache&& other) noexcept;
     GeometryCache& operator=(GeometryCache&& other) noexcept;
 
-    // The list drawing the faces of `batch` (one of `clump`'s), compiled on first use; 0 when no
-    // list can be made (the faces are then drawn directly).
-    uint32_t FacesList(const TClump& clump, const MatTris& batch);
+    // The opaque groups of `object`, found on first use (the object is the same at every call).
+    std::vector<Group>& GroupsOf(const RWXObject& object);
+    // The list drawing the faces of `group`, compiled on first use; 0 when no list can be made
+    // (the faces are then drawn directly).
+    uint32_t FacesList(Group& group);
     void Release();
 
 private:
-    std::unordered_map<const MatTris*, uint32_t> lists_;
+    std::vector<Group> groups_;
+    bool grouped_ = false;
 };
 
 // What the graphics card holds for one object: its compiled faces and its textures.
@@ -76,13 +97,6 @@ struct ObjectResources {
 // are drawn halved.
 bool ApplyMaterial(const MatTris& batch, const RWXObject& object, TextureCache& textures, const DrawContext& context);
 
-// Draws every triangle of a batch of `object` (one of `clump`'s) as the opaque pass does, with
-// normal lines (yellow) and outlines (magenta) as the view flags ask. With `geometry` null the
-// faces are sent vertex by vertex; with a cache they come from its list. Both give the same
-// pixels.
-void DrawBatch(const TClump& clump, const MatTris& batch, const RWXObject& object, TextureCache& textures,
-               GeometryCache* geometry, const DrawContext& context);
-
 // Draws triangles of one batch as the transparent pass does: placed by the object's offset, lit
 // only when the lighting flag is on (as opaque faces), each corner with its own prelight as
 // emission. Indices outside the batch are
@@ -90,9 +104,10 @@ void DrawBatch(const TClump& clump, const MatTris& batch, const RWXObject& objec
 void DrawTriangles(const TClump& clump, const MatTris& batch, std::span<const int32_t> triangles,
                    const RWXObject& object, TextureCache& textures, const DrawContext& context);
 
-// The opaque part of an object: its offset applied, then every opaque batch of every top-level
-// clump, each clump's batches before its children, depth first. `compiled` false sends the faces
-// vertex by vertex instead of from the compiled lists (for comparisons).
+// The opaque part of an object: its offset applied, then its opaque batches a material at a
+// time (see GeometryCache), each group's faces followed by the normal lines (yellow) and outlines
+// (magenta) of its batches as the view flags ask. `compiled` false sends the faces vertex by vertex
+// instead of from the compiled lists (for comparisons): both give the same pixels.
 void DrawOpaque(const RWXObject& object, ObjectResources& resources, const DrawContext& context, bool compiled = true);
 
 }  // namespace pelorus

@@ -32,11 +32,13 @@ void SceneRenderer::Release() {
     resources_.clear();
 }
 
-void SceneRenderer::DrawTranslucent(TranslucentList& list, const DrawContext& context, bool groundFlags) {
+void SceneRenderer::DrawTranslucent(TranslucentList& list, const DrawContext& context, bool groundFlags,
+                                    std::span<const uint8_t> drawn) {
     Mat4 modelview{};
     glGetDoublev(GL_MODELVIEW_MATRIX, modelview.data());
-    ComputeDepths(list, modelview, context.camera.yaw);
-    SortBackToFront(list.records, order_);
+    candidates_.clear();
+    ComputeDepthsOf(list, drawn, modelview, context.camera.yaw, candidates_);
+    SortBackToFront(list.records, candidates_, order_);
 
     DrawContext forced = context;
     forced.flags.object = true;
@@ -74,7 +76,8 @@ void SceneRenderer::Draw(TObjectMap& scene, const DrawContext& context) {
         glDepthMask(GL_FALSE);
         glEnable(GL_BLEND);
         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-        DrawTranslucent(scene.SkyboxTranslucent(), context, false);
+        sourceDrawn_.assign(scene.SkyboxTranslucent().sources.size(), 1);
+        DrawTranslucent(scene.SkyboxTranslucent(), context, false, sourceDrawn_);
         glPopMatrix();
         glPopAttrib();
         glClear(GL_DEPTH_BUFFER_BIT);
@@ -83,12 +86,28 @@ void SceneRenderer::Draw(TObjectMap& scene, const DrawContext& context) {
     glDisable(GL_BLEND);
     if (flags.axes) DrawAxes();
     glEnable(GL_LIGHTING);
-    if (scene.Ground() && flags.ground) {
+
+    // What can be seen: inside the view volume, within the draw distance, not wholly fogged.
+    Mat4 modelview{}, projection{};
+    glGetDoublev(GL_MODELVIEW_MATRIX, modelview.data());
+    glGetDoublev(GL_PROJECTION_MATRIX, projection.data());
+    const Frustum frustum = FrustumOf(projection, modelview);
+    const Vec3 eye = EyeOf(modelview);
+    auto seen = [&](const Sphere& sphere) {
+        return frustum.MayHold(sphere) && !IsBeyond(sphere, eye, context.drawDistance) &&
+               !IsFoggedOut(sphere, modelview, context.fogEnd);
+    };
+    const bool groundSeen = scene.Ground() && seen(scene.GroundSphere());
+    objectDrawn_.assign(scene.ObjectCount(), 0);
+    for (std::size_t i = 0; i < scene.ObjectCount(); ++i) objectDrawn_[i] = seen(scene.SphereOf(i));
+
+    if (scene.Ground() && flags.ground && groundSeen) {
         DrawContext forced = context;
         forced.flags.object = true;
         DrawOpaque(*scene.Ground(), ResourcesOf(*scene.Ground()), forced, compiled_);
     }
     for (std::size_t i = 0; i < scene.ObjectCount(); ++i) {
+        if (!objectDrawn_[i]) continue;
         const RWXObject& object = scene.Object(i);
         DrawOpaque(object, ResourcesOf(object), context, compiled_);
     }
@@ -97,7 +116,16 @@ void SceneRenderer::Draw(TObjectMap& scene, const DrawContext& context) {
     glDepthMask(GL_FALSE);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    DrawTranslucent(scene.Translucent(), context, true);
+    const TranslucentList& list = scene.Translucent();
+    sourceDrawn_.assign(list.sources.size(), 0);
+    for (std::size_t s = 0; s < list.sources.size(); ++s) {
+        const int32_t index = s < list.sceneIndex.size() ? list.sceneIndex[s] : -1;
+        if (index >= 0 && static_cast<std::size_t>(index) < objectDrawn_.size())
+            sourceDrawn_[s] = objectDrawn_[static_cast<std::size_t>(index)];
+        else
+            sourceDrawn_[s] = list.sources[s] == scene.Ground() ? groundSeen : 1;
+    }
+    DrawTranslucent(scene.Translucent(), context, true, sourceDrawn_);
     glPopAttrib();
     glDisable(GL_BLEND);
 }

@@ -3,6 +3,8 @@
 // passes and the blended transparent pass, farthest first.
 
 #include <cstdint>
+#include <memory>
+#include <span>
 #include <unordered_map>
 #include <vector>
 
@@ -23,11 +25,13 @@ public:
     SceneRenderer(const SceneRenderer&) = delete;
     SceneRenderer& operator=(const SceneRenderer&) = delete;
 
-    // Draws `scene` under the current modelview matrix (the camera): the skybox around the eye
-    // with its own transparent pass, a depth clear, the axes when asked, the ground (its faces
-    // shown even with the object flag off), the objects, then every transparent triangle of the
-    // objects and the ground, farthest first, blended and without depth writes. Leaves the
-    // modelview matrix as it found it.
+    // Draws `scene` under the current modelview and projection matrices (the camera): the skybox
+    // around the eye with its own transparent pass, a depth clear, the axes when asked, the
+    // ground (its faces shown even with the object flag off), the objects, then every
+    // transparent triangle of the objects and the ground, farthest first, blended and without
+    // depth writes. Objects (and the ground) whose bounding sphere lies outside the view, beyond
+    // the draw distance or wholly in the fog are left out of both passes. Leaves the modelview
+    // matrix as it found it.
     void Draw(TObjectMap& scene, const DrawContext& context);
 
     // Drops what is held for `object` (null does nothing).
@@ -40,7 +44,8 @@ public:
 
 private:
     ObjectResources& ResourcesOf(const RWXObject& object);
-    void DrawTranslucent(TranslucentList& list, const DrawContext& context, bool groundFlags);
+    void DrawTranslucent(TranslucentList& list, const DrawContext& context, bool groundFlags,
+                         std::span<const uint8_t> drawn);
 
     struct Held {
         uint64_t serial = 0;
@@ -49,7 +54,10 @@ private:
     std::unordered_map<const RWXObject*, Held> resources_;
     bool compiled_ = true;
     std::vector<uint32_t> order_;  // scratch of the transparent passes
+    std::vector<uint32_t> candidates_;
     std::vector<int32_t> run_;
+    std::vector<uint8_t> objectDrawn_;  // scratch of a frame: 1 for each object of the scene drawn
+    std::vector<uint8_t> sourceDrawn_;  // the same for each source of a transparent pass
 };
 
 }  // namespace pelorus

@@ -5,12 +5,26 @@
 
 namespace pelorus {
 
+namespace {
+
+// The object's bounding sphere where it is placed.
+Sphere PlacedSphereOf(const RWXObject& object) {
+    Sphere sphere = BoundingSphereOf(object);
+    const auto& offset = object.Offset();
+    sphere.centre = {sphere.centre.x + offset[0], sphere.centre.y + offset[1], sphere.centre.z + offset[2]};
+    return sphere;
+}
+
+}  // namespace
+
 TObjectMap::TObjectMap() = default;
 
 TObjectMap::TObjectMap(std::vector<std::unique_ptr<RWXObject>> objects) {
     objects_.reserve(objects.size());
     for (auto& o : objects)
         if (o) objects_.push_back(std::move(o));
+    spheres_.reserve(objects_.size());
+    for (const auto& o : objects_) spheres_.push_back(PlacedSphereOf(*o));
     RebuildTranslucent();
 }
 
@@ -28,6 +42,7 @@ std::unique_ptr<RWXObject> TObjectMap::SetGround(std::unique_ptr<RWXObject> grou
     translucent_ = {};
     std::unique_ptr<RWXObject> previous = std::move(ground_);
     if (ground && ground->CountTriangles() > 0) ground_ = std::move(ground);
+    groundSphere_ = ground_ ? PlacedSphereOf(*ground_) : Sphere{};
     RebuildTranslucent();
     return previous;
 }
@@ -42,7 +57,8 @@ std::unique_ptr<RWXObject> TObjectMap::SetSkybox(std::unique_ptr<RWXObject> skyb
 
 void TObjectMap::RebuildTranslucent() {
     translucent_ = {};
-    for (const auto& o : objects_) AppendTranslucent(translucent_, *o, false);
+    for (std::size_t i = 0; i < objects_.size(); ++i)
+        AppendTranslucent(translucent_, *objects_[i], false, static_cast<int32_t>(i));
     if (ground_) AppendTranslucent(translucent_, *ground_, true);
 }
 

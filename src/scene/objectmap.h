@@ -12,6 +12,7 @@
 
 #include "platform/errorlog.h"
 #include "reader/rwxobject.h"
+#include "scene/culling.h"
 #include "scene/translucent.h"
 #include "scene/worldlook.h"
 
@@ -38,6 +39,10 @@ public:
 
     std::size_t ObjectCount() const { return objects_.size(); }
     const RWXObject& Object(std::size_t index) const { return *objects_.at(index); }
+    // The sphere around everything object `index` draws, where it is placed (empty for an object
+    // without vertices); the same for the ground.
+    const Sphere& SphereOf(std::size_t index) const { return spheres_.at(index); }
+    const Sphere& GroundSphere() const { return groundSphere_; }
     const RWXObject* Ground() const { return ground_.get(); }
     const RWXObject* Skybox() const { return skybox_.get(); }
     // The transparent passes; their depths are for the drawing side to set.
@@ -51,7 +56,9 @@ private:
     void RebuildSkyboxTranslucent();
 
     std::vector<std::unique_ptr<RWXObject>> objects_;
+    std::vector<Sphere> spheres_;  // one per object
     std::unique_ptr<RWXObject> ground_;
+    Sphere groundSphere_;
     std::unique_ptr<RWXObject> skybox_;
     TranslucentList translucent_;
     TranslucentList skyboxTranslucent_;

@@ -7,11 +7,13 @@
 
 namespace pelorus {
 
-void AppendTranslucent(TranslucentList& list, const RWXObject& object, bool fromGround) {
+void AppendTranslucent(TranslucentList& list, const RWXObject& object, bool fromGround, int32_t sceneIndex) {
     const int64_t count = object.CountTranslucentTriangles();
     if (count == 0) return;
     const auto source = static_cast<int32_t>(list.sources.size());
     list.sources.push_back(&object);
+    list.firstRecord.push_back(list.records.size());
+    list.sceneIndex.push_back(sceneIndex);
     list.records.reserve(list.records.size() + static_cast<std::size_t>(count));
     for (const auto& top : object.Clumps())
         ForEachClump(*top, [&](const TClump& clump) {
@@ -68,29 +70,66 @@ void ComputeDepths(TranslucentList& list, const Mat4& modelview, double yaw) {
     }
 }
 
-void SortBackToFront(std::span<const TTranslucentTriangle> records, std::vector<uint32_t>& order) {
-    // Each record becomes one 64-bit key: its depth as a float whose bits are turned so that
-    // unsigned order is numeric order, then its index. Sorting plain integers keeps the records
-    // where they are and is several times faster than sorting the records. (Depths closer than a
-    // float can tell apart count as equal, whose order is not fixed anyway.) NaN has no place in
-    // an ordering of numbers: those records go first.
+namespace {
+
+// The sort key of a record: its depth as a float whose bits are turned so that unsigned order is
+// numeric order, then its index. Sorting plain integers keeps the records where they are and is
+// several times faster than sorting the records. (Depths closer than a float can tell apart count
+// as equal, whose order is not fixed anyway.)
+uint64_t SortKey(double depth, uint32_t index) {
+    constexpr double kFloatMax = std::numeric_limits<float>::max();
+    const auto bits = std::bit_cast<uint32_t>(static_cast<float>(std::clamp(depth, -kFloatMax, kFloatMax)));
+    const uint32_t ordered = (bits & 0x80000000u) ? ~bits : (bits | 0x80000000u);
+    return (static_cast<uint64_t>(ordered) << 32) | static_cast<uint64_t>(index);
+}
+
+template <typename Indices>
+void SortIndices(std::span<const TTranslucentTriangle> records, const Indices& indices, std::size_t count,
+                 std::vector<uint32_t>& order) {
     std::vector<uint64_t> keys;
-    keys.reserve(records.size());
+    keys.reserve(count);
     order.clear();
-    order.reserve(records.size());
-    for (std::size_t i = 0; i < records.size(); ++i) {
+    order.reserve(count);
+    for (std::size_t k = 0; k < count; ++k) {
+        const uint32_t i = indices(k);
         const double depth = records[i].depth;
-        if (std::isnan(depth)) {
-            order.push_back(static_cast<uint32_t>(i));
-            continue;
-        }
-        constexpr double kFloatMax = std::numeric_limits<float>::max();
-        const auto bits = std::bit_cast<uint32_t>(static_cast<float>(std::clamp(depth, -kFloatMax, kFloatMax)));
-        const uint32_t ordered = (bits & 0x80000000u) ? ~bits : (bits | 0x80000000u);
-        keys.push_back((static_cast<uint64_t>(ordered) << 32) | static_cast<uint64_t>(i));
+        // NaN has no place in an ordering of numbers: those records go first.
+        if (std::isnan(depth))
+            order.push_back(i);
+        else
+            keys.push_back(SortKey(depth, i));
     }
     std::sort(keys.begin(), keys.end());
     for (const uint64_t k : keys) order.push_back(static_cast<uint32_t>(k & 0xFFFFFFFFu));
+}
+
+}  // namespace
+
+void SortBackToFront(std::span<const TTranslucentTriangle> records, std::vector<uint32_t>& order) {
+    SortIndices(
+        records, [](std::size_t k) { return static_cast<uint32_t>(k); }, records.size(), order);
+}
+
+void SortBackToFront(std::span<const TTranslucentTriangle> records, std::span<const uint32_t> candidates,
+                     std::vector<uint32_t>& order) {
+    SortIndices(
+        records, [&](std::size_t k) { return candidates[k]; }, candidates.size(), order);
+}
+
+void ComputeDepthsOf(TranslucentList& list, std::span<const uint8_t> drawn, const Mat4& modelview, double yaw,
+                     std::vector<uint32_t>& candidates) {
+    for (std::size_t s = 0; s < list.sources.size() && s < drawn.size(); ++s) {
+        if (!drawn[s]) continue;
+        const std::array<double, 3> offset = list.sources[s] ? list.sources[s]->Offset() : std::array<double, 3>{};
+        const DepthRow rows[2] = {DepthRowOf(modelview, offset, yaw, false), DepthRowOf(modelview, offset, yaw, true)};
+        for (std::size_t r = list.RecordsBegin(s); r < list.RecordsEnd(s); ++r) {
+            TTranslucentTriangle& t = list.records[r];
+            t.depth = t.batch && t.clump ? TriangleDepth(*t.clump, *t.batch, t.triangle,
+                                                         rows[t.batch->Material().IsAxisAligned() ? 1 : 0])
+                                         : std::numeric_limits<double>::quiet_NaN();
+            candidates.push_back(static_cast<uint32_t>(r));
+        }
+    }
 }
 
 }  // namespace pelorus

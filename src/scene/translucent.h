@@ -26,16 +26,23 @@ struct TTranslucentTriangle {
     bool fromGround = false;
 };
 
-// A transparent pass: the records and the objects they come from.
+// A transparent pass: the records and the objects they come from. The records of each source
+// are together, in source order: those of source i start at firstRecord[i].
 struct TranslucentList {
     std::vector<const RWXObject*> sources;
+    std::vector<std::size_t> firstRecord;       // one per source
+    std::vector<int32_t> sceneIndex;            // one per source: its object in the scene, -1 for others
     std::vector<TTranslucentTriangle> records;  // objects in order, then the ground
+    // The records of source `i`: [begin, end).
+    std::size_t RecordsBegin(std::size_t i) const { return i < firstRecord.size() ? firstRecord[i] : records.size(); }
+    std::size_t RecordsEnd(std::size_t i) const { return RecordsBegin(i + 1); }
 };
 
 // Appends the transparent triangles of `object` (clumps in order, each clump's non-opaque
 // batches before its children, triangles in order) with `fromGround` as given. An object
 // without any adds nothing, not even a source.
-void AppendTranslucent(TranslucentList& list, const RWXObject& object, bool fromGround);
+// `sceneIndex` is kept for the source (the object's place in its scene, -1 when it has none).
+void AppendTranslucent(TranslucentList& list, const RWXObject& object, bool fromGround, int32_t sceneIndex = -1);
 
 // The row of a modelview matrix that gives eye-space z, taken for an object at `offset` (and
 // turned by -yaw about the vertical axis for axis-aligned batches): z = x*r[0] + y*r[1] + z*r[2]
@@ -56,5 +63,14 @@ void ComputeDepths(TranslucentList& list, const Mat4& modelview, double yaw);
 // depths come first; depths beyond the range of float count as the largest float. The order of
 // equal depths is not fixed. `order` is replaced. A list holds fewer than 2^32 records.
 void SortBackToFront(std::span<const TTranslucentTriangle> records, std::vector<uint32_t>& order);
+// The same for the records that `candidates` names (indices into `records`, each below its size).
+void SortBackToFront(std::span<const TTranslucentTriangle> records, std::span<const uint32_t> candidates,
+                     std::vector<uint32_t>& order);
+
+// Sets the depth of the records of the sources for which `drawn` is true (one flag per source; a
+// shorter span leaves the rest as they are) and appends their indices to `candidates`, sources in
+// order. Rows as ComputeDepths.
+void ComputeDepthsOf(TranslucentList& list, std::span<const uint8_t> drawn, const Mat4& modelview, double yaw,
+                     std::vector<uint32_t>& candidates);
 
 }  // namespace pelorus

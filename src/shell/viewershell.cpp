@@ -1,5 +1,7 @@
 #include "shell/viewershell.h"
 
+#include <iterator>
+#include <optional>
 #include <type_traits>
 
 #include "platform/paths.h"
@@ -21,13 +23,33 @@ constexpr MenuItemRow kFileItems[] = {
     {"E&xit\tAlt+F4", kCmdExit},
 };
 
+constexpr MenuItemRow kDrawDistanceItems[] = {
+    {"&All", kFirstDrawDistanceCommand, true},       {"&50 m", kFirstDrawDistanceCommand + 1, true},
+    {"&100 m", kFirstDrawDistanceCommand + 2, true}, {"&200 m", kFirstDrawDistanceCommand + 3, true},
+    {"5&00 m", kFirstDrawDistanceCommand + 4, true}, {"1000 &m", kFirstDrawDistanceCommand + 5, true},
+};
+
+// The distance in metres that a Draw Distance item chooses; none for other commands.
+std::optional<double> DrawDistanceOf(int32_t command) {
+    const int32_t i = command - kFirstDrawDistanceCommand;
+    if (i < 0 || i >= static_cast<int32_t>(std::size(kDrawDistances))) return std::nullopt;
+    return kDrawDistances[i];
+}
+
 constexpr MenuItemRow kViewItems[] = {
-    {"A&xes\tX", kCmdAxes, true},         {"&Geometry\tSpace", kCmdGeometry, true},
-    {"&Object\tO", kCmdObject, true},     {"&Normals\tN", kCmdNormals, true},
-    {"&Backdrop\tB", kCmdBackdrop, true}, {"&SkyBox\tS", kCmdSkybox, true},
-    {"&Ground\tG", kCmdGround, true},     {"&Fog\tF", kCmdFog, true},
-    {"&Lighting\tL", kCmdLighting, true}, {"-"},
-    {"&TopMost", kCmdTopMost, true},      {"Auto Re&load", kCmdAutoReload, true},
+    {"A&xes\tX", kCmdAxes, true},
+    {"&Geometry\tSpace", kCmdGeometry, true},
+    {"&Object\tO", kCmdObject, true},
+    {"&Normals\tN", kCmdNormals, true},
+    {"&Backdrop\tB", kCmdBackdrop, true},
+    {"&SkyBox\tS", kCmdSkybox, true},
+    {"&Ground\tG", kCmdGround, true},
+    {"&Fog\tF", kCmdFog, true},
+    {"&Lighting\tL", kCmdLighting, true},
+    {"-"},
+    {"&TopMost", kCmdTopMost, true},
+    {"Auto Re&load", kCmdAutoReload, true},
+    {"&Draw Distance", kCmdDrawDistance, false, true, kDrawDistanceItems},
 };
 
 constexpr MenuItemRow kWorldItems[] = {
@@ -153,11 +175,16 @@ auto* ViewerShell::FlagOf(Shell& shell, int32_t command) {
 }
 
 bool ViewerShell::Checked(int32_t command) const {
+    if (const std::optional<double> metres = DrawDistanceOf(command)) return *metres == drawDistanceMetres_;
     const bool* flag = FlagOf(*this, command);
     return flag && *flag;
 }
 
 ShellAction ViewerShell::Command(int32_t command) {
+    if (const std::optional<double> metres = DrawDistanceOf(command)) {
+        drawDistanceMetres_ = *metres;
+        return ShellAction::Redraw;
+    }
     if (bool* flag = FlagOf(*this, command)) {
         *flag = !*flag;
         if (command == kCmdTopMost) return ShellAction::TopMost;

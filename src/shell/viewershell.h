@@ -40,6 +40,12 @@ inline constexpr int32_t kCmdFog = 108;
 inline constexpr int32_t kCmdLighting = 109;
 inline constexpr int32_t kCmdTopMost = 110;
 inline constexpr int32_t kCmdAutoReload = 111;
+// View > Draw Distance: the submenu, then one item per distance of kDrawDistances.
+inline constexpr int32_t kCmdDrawDistance = 120;
+inline constexpr int32_t kFirstDrawDistanceCommand = 121;
+// The draw distances offered, in metres (10 metres are one model unit); 0 draws everything.
+inline constexpr double kDrawDistances[] = {0, 50, 100, 200, 500, 1000};
+inline constexpr double kMetresPerUnit = 10;
 inline constexpr int32_t kCmdWorldProperties = 201;
 inline constexpr int32_t kCmdObjectProperties = 301;
 inline constexpr int32_t kCmdOnlineHelp = 401;
@@ -55,7 +61,8 @@ struct MenuItemRow {
     std::string_view text;   // "-" is a separator; text after "\t" is a shortcut shown, not bound
     int32_t command = 0;     // 0 for separators
     bool checkable = false;  // shows a check mark that follows ViewerShell::Checked
-    bool submenu = false;    // opens a submenu (Recent) instead of acting
+    bool submenu = false;    // opens a submenu instead of acting: Recent (filled later) or `items`
+    std::span<const MenuItemRow> items = {};
 };
 
 struct MenuRow {
@@ -95,6 +102,8 @@ public:
     const ViewFlags& Flags() const { return flags_; }
     const Camera& CameraValues() const { return camera_; }
     bool AutoReload() const { return autoReload_; }
+    // The draw distance chosen in View > Draw Distance, in metres; 0 for all (the default).
+    double DrawDistanceMetres() const { return drawDistanceMetres_; }
 
     // The check state that the menu item `command` shows: its view flag (101 to 110) or Auto
     // Reload (111); false for every other number.
@@ -131,6 +140,7 @@ private:
     ViewFlags flags_;
     Camera camera_;
     bool autoReload_ = true;
+    double drawDistanceMetres_ = 0;
     int32_t lastX_ = 0, lastY_ = 0;
 };
 

@@ -161,7 +161,8 @@ private slots:
               {"&Lighting\tL", 109, true, false},
               {"", 0, false, false},
               {"&TopMost", 110, true, false},
-              {"Auto Re&load", 111, true, true}}},
+              {"Auto Re&load", 111, true, true},
+              {"&Draw Distance", 120, false, false}}},
             {"&World", {{"", 0, false, false}, {"&Properties...\tP", 201, false, false}}},
             {"&Object", {{"", 0, false, false}, {"&Properties...\tAlt+Enter", 301, false, false}}},
             {"&Help", {{"&Online Help\tF1", 401, false, false}, {"", 0, false, false}, {"&About", 402, false, false}}},
@@ -193,6 +194,27 @@ private slots:
         QCOMPARE(window.objectName(), QString("PELO_GLWindowClass"));
         QCOMPARE(window.pos(), QPoint(100, 100));
         QCOMPARE(window.size(), QSize(400, 400));
+    }
+
+    void drawDistanceIsChosenFromItsSubmenuOneAtATime() {
+        MainWindow& window = Make();
+        auto* view = dynamic_cast<PlainView*>(&window.View());
+        QVERIFY(view);
+        const QList<QAction*> items = window.Action(kCmdDrawDistance)->menu()->actions();
+        QStringList texts;
+        for (const QAction* item : items) texts << item->text();
+        QCOMPARE(texts, (QStringList{"&All", "&50 m", "&100 m", "&200 m", "5&00 m", "1000 &m"}));
+        QVERIFY(window.Action(kFirstDrawDistanceCommand)->isChecked());
+        QCOMPARE(view->DrawDistance(), kDrawEverything);
+
+        window.Action(kFirstDrawDistanceCommand + 3)->trigger();  // 200 m: 20 model units
+        QCOMPARE(view->DrawDistance(), 20.0);
+        for (int i = 0; i < 6; ++i) QCOMPARE(window.Action(kFirstDrawDistanceCommand + i)->isChecked(), i == 3);
+        window.Action(kFirstDrawDistanceCommand + 3)->trigger();  // choosing it again keeps it
+        QVERIFY(window.Action(kFirstDrawDistanceCommand + 3)->isChecked());
+        window.Action(kFirstDrawDistanceCommand)->trigger();
+        QCOMPARE(view->DrawDistance(), kDrawEverything);
+        QVERIFY(!window.Action(kFirstDrawDistanceCommand + 3)->isChecked());
     }
 
     void viewFlagsAlwaysEqualTheirChecks() {

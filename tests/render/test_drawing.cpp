@@ -393,6 +393,55 @@ TEST_F(TextureTest, ApplyingAWorldGivesTheSceneItsGroundAndSkybox) {
 
 // ---- The transparent pass --------------------------------------------------------------------
 
+// An object whose bounding sphere only reaches into the view from beside it is still drawn: its
+// corner shows at the edge of the picture.
+TEST_F(GLTest, CullingKeepsAnObjectThatOnlyJustReachesIntoTheView) {
+    // At the eye's distance of 1.5 the view is 2 x 1.5 x tan(25) = 1.40 wide: x up to 0.6995 shows.
+    auto scene = SceneOf(Square("Color 1 0 0"), 0.95, 0, 0);
+    ASSERT_FALSE(scene->SphereOf(0).Empty());
+    EXPECT_GT(scene->SphereOf(0).centre.x, 0.6995) << "the sphere's centre lies outside the view";
+    Draw(scene.get());
+    EXPECT_TRUE(Near(Pixel(kSize - 1, kSize / 2), kRed)) << ToString(Pixel(kSize - 1, kSize / 2));
+    EXPECT_TRUE(Near(Pixel(kSize - 4, kSize / 2), kBlack)) << "nothing but the corner is in view";
+
+    // Wholly beside the view: not drawn, and the picture is the same either way.
+    auto beside = SceneOf(Square("Color 1 0 0"), 2.5, 0, 0);
+    Draw(beside.get());
+    EXPECT_TRUE(Near(Pixel(kSize - 1, kSize / 2), kBlack));
+}
+
+TEST_F(GLTest, DrawDistanceLeavesOutObjectsWhoseNearestPointIsFarther) {
+    auto scene = SceneOf(Square("Color 1 0 0") + "\n", 0, 0, 0);
+    // The square's sphere (radius 0.42) is 1.5 units from the eye: its nearest point 1.08 away.
+    context_.drawDistance = 1.0;
+    Draw(scene.get());
+    EXPECT_TRUE(Near(Centre(), kBlack)) << ToString(Centre());
+    context_.drawDistance = 1.2;
+    Draw(scene.get());
+    EXPECT_TRUE(Near(Centre(), kRed)) << ToString(Centre());
+    context_.drawDistance = kDrawEverything;
+    Draw(scene.get());
+    EXPECT_TRUE(Near(Centre(), kRed));
+}
+
+// However many clumps a model has, its opaque faces of one material make one display list.
+TEST_F(GLTest, ClumpsOfOneMaterialShareOneDisplayList) {
+    std::string script = "ModelBegin\n";
+    for (int i = 0; i < 50; ++i)
+        script += "ClumpBegin\nColor " + std::string(i % 2 ? "1 0 0" : "0 0 1") +
+                  "\nVertex 0 0 0\nVertex 0.1 0 0\nVertex 0 0.1 0\nTriangle 1 2 3\nClumpEnd\n";
+    script += "ModelEnd\n";
+    ErrorLog log;
+    auto object = RWXObject::FromText(script, 0, 0, 0, log, NoTextures());
+    ObjectResources resources;
+    std::vector<GeometryCache::Group>& groups = resources.geometry.GroupsOf(*object);
+    ASSERT_EQ(groups.size(), 2u);
+    EXPECT_EQ(groups[0].members.size(), 25u);
+    EXPECT_EQ(groups[1].members.size(), 25u);
+    EXPECT_NE(resources.geometry.FacesList(groups[0]), 0u);
+    resources.Release();
+}
+
 TEST_F(GLTest, TranslucentFacesOfTwoObjectsBlendFartherFirstInEitherMapOrder) {
     ErrorLog log;
     const std::string red = Square("Color 1 0 0\nSurface 1 0 0\nOpacity 0.5");

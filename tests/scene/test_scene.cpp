@@ -11,6 +11,7 @@
 
 #include "platform/paths.h"
 #include "reader/backdrop.h"
+#include "scene/culling.h"
 #include "scene/objectmap.h"
 #include "scene/translucent.h"
 #include "scene/viewmath.h"
@@ -364,6 +365,80 @@ TEST(TObjectMap, EntriesOfAMapAreTakenFromTheMapsOwnFolder) {
     ASSERT_EQ(scene->ObjectCount(), 1u);
     EXPECT_EQ(scene->Object(0).CountTriangles(), 1);
     EXPECT_TRUE(log.Lines().empty());
+}
+
+// ---- What can be seen ----------------------------------------------------------------------
+
+TEST(Culling, FrustumPlanesOfTheViewersCamera) {
+    Camera camera;  // the eye 1.5 units in front of the origin, looking at it
+    const Frustum f = FrustumOf(ViewerProjection(100, 100), CameraMatrix(camera));
+    const struct {
+        Sphere sphere;
+        bool seen;
+    } cases[] = {
+        {{{0, 0, 0}, 0.1}, true},      // in the middle
+        {{{0, 0, 5}, 0.1}, false},     // behind the eye
+        {{{0, 0, -50}, 0.1}, false},   // beyond the far plane
+        {{{0.9, 0, 0}, 0.1}, false},   // right of the view (half-width 0.6995 at that depth)
+        {{{0.9, 0, 0}, 0.25}, true},   // ... but reaching into it
+        {{{0, -0.9, 0}, 0.25}, true},  // below, reaching in
+        {{{0, 0, 0}, -1}, false},      // nothing to bound
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(f.MayHold(c.sphere), c.seen)
+            << c.sphere.centre.x << " " << c.sphere.centre.y << " " << c.sphere.centre.z << " r " << c.sphere.radius;
+    // A matrix that is not finite leaves planes without a normal: they bound nothing.
+    Mat4 broken = IdentityMatrix();
+    broken[0] = std::numeric_limits<double>::infinity();
+    EXPECT_TRUE(FrustumOf(broken, IdentityMatrix()).MayHold({{0, 0, 0}, 0.1}));
+}
+
+TEST(Culling, EyeDistanceAndFog) {
+    Camera camera;
+    camera.yaw = 30;
+    camera.pitch = 20;
+    camera.distance = 4;
+    camera.targetX = 1;
+    const Mat4 view = CameraMatrix(camera);
+    const Vec3 eye = EyeOf(view);
+    const Vec4 back = Transform(view, {eye.x, eye.y, eye.z, 1});
+    EXPECT_NEAR(back.x, 0, 1e-9);
+    EXPECT_NEAR(back.y, 0, 1e-9);
+    EXPECT_NEAR(back.z, 0, 1e-9);
+
+    const Sphere target{{1, 0, 0}, 0.5};  // 4 units from the eye: nearest point 3.5
+    EXPECT_FALSE(IsBeyond(target, eye, 3.6));
+    EXPECT_TRUE(IsBeyond(target, eye, 3.4));
+    EXPECT_FALSE(IsBeyond(target, eye, kDrawEverything));
+    EXPECT_FALSE(IsBeyond(target, eye, 0)) << "0 draws everything";
+    EXPECT_FALSE(IsFoggedOut(target, view, 3.6));
+    EXPECT_TRUE(IsFoggedOut(target, view, 3.4));
+    EXPECT_FALSE(IsFoggedOut(target, view, 0)) << "no fog";
+}
+
+TEST(Culling, BoundingSpheresHoldEveryVertexAlignedOnesAroundTheOrigin) {
+    auto plain = ReadScript("ClumpBegin\nVertex 1 0 0\nVertex 3 0 0\nVertex 1 2 0\nTriangle 1 2 3\nClumpEnd\n");
+    const Sphere s = BoundingSphereOf(*plain);
+    EXPECT_NEAR(s.centre.x, 2, 1e-12);
+    EXPECT_NEAR(s.centre.y, 1, 1e-12);
+    EXPECT_NEAR(s.radius, std::sqrt(2.0), 1e-12);
+    // A facer turns about the object's origin: its sphere is centred there.
+    auto facer = ReadScript(
+        "ClumpBegin\nAxisAlignment ZOrientY\nVertex 1 0 0\nVertex 3 0 0\nVertex 1 2 0\n"
+        "Triangle 1 2 3\nClumpEnd\n");
+    const Sphere f = BoundingSphereOf(*facer);
+    EXPECT_EQ(f.centre, (Vec3{0, 0, 0}));
+    EXPECT_NEAR(f.radius, 3, 1e-12);
+    EXPECT_TRUE(BoundingSphereOf(*ReadScript("")).Empty());
+    // Placed in a scene, the offset moves it.
+    std::vector<std::unique_ptr<RWXObject>> objects;
+    ErrorLog log;
+    objects.push_back(
+        RWXObject::FromText("ClumpBegin\nVertex 1 0 0\nVertex 3 0 0\nVertex 1 2 0\nTriangle 1 2 3\n"
+                            "ClumpEnd\n",
+                            10, 0, 0, log, NoTextures()));
+    TObjectMap scene(std::move(objects));
+    EXPECT_NEAR(scene.SphereOf(0).centre.x, 12, 1e-12);
 }
 
 }  // namespace
