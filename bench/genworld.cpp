@@ -1,7 +1,7 @@
 // Writes test worlds for the scene benchmarks.
 //   genworld world DIR [ENTRIES [MODELS [TEXTURES]]]
 //       DIR/models/mNNN.rwx (MODELS distinct models of about 208 triangles in 4 clumps, textured
-//       with one of TEXTURES JPEG images DIR/models/tN.jpg, some faces translucent), and
+//       with one of TEXTURES JPEG images DIR/tN.jpg, some faces translucent), and
 //       DIR/world.txt, an object map of ENTRIES entries on a square grid one unit apart, each
 //       naming one of the models (defaults: 100000 entries, 100 models, 10 textures).
 //   genworld clumps N OUT
@@ -128,7 +128,7 @@ bool WriteText(const std::filesystem::path& path, const std::string& text) {
 int World(const std::filesystem::path& dir, long entries, long models, long textures) {
     std::filesystem::create_directories(dir / "models");
     for (long t = 0; t < textures; ++t)
-        if (!WriteJpeg((dir / "models" / ("t" + std::to_string(t) + ".jpg")).string(), 64, static_cast<int>(t)))
+        if (!WriteJpeg((dir / ("t" + std::to_string(t) + ".jpg")).string(), 64, static_cast<int>(t)))
             return 1;
     char name[32];
     for (long m = 0; m < models; ++m) {

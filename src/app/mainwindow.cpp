@@ -19,6 +19,7 @@
 #include "app/glview.h"
 #include "app/objectproperties.h"
 #include "app/qtext.h"
+#include "export/gltfsave.h"
 #include "platform/paths.h"
 #include "shell/catalogue.h"
 #include "shell/objectinfo.h"
@@ -154,6 +155,9 @@ void MainWindow::Carry(ShellAction action, int32_t command) {
         case ShellAction::OpenDialog:
             OpenWithDialog();
             break;
+        case ShellAction::ExportDialog:
+            ExportWithDialog();
+            break;
         case ShellAction::Reload:
             LoadCurrentFile();
             break;
@@ -285,6 +289,36 @@ std::optional<std::string> MainWindow::ChooseWithDialog() {
     for (const std::string_view filter : kOpenDialogFilters) filters << Text(filter);
     dialog.setNameFilters(filters);
     dialog.selectNameFilter(filters.first());
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const QStringList chosen = dialog.selectedFiles();
+    if (chosen.isEmpty()) return std::nullopt;
+    return chosen.first().toStdString();
+}
+
+void MainWindow::ExportWithDialog() {
+    const std::optional<std::string> chosen = exportChooser_ ? exportChooser_(this) : ChooseExportFile();
+    if (!chosen || chosen->empty()) return;
+    const TObjectMap* scene = view_->Scene();
+    const std::vector<ExportEntry> entries = scene ? SceneEntries(*scene) : std::vector<ExportEntry>();
+    const ExportResult result = ExportToFile(AbsolutePath(*chosen), entries, currentFile_);
+    if (!result.problem) return;
+    if (exportNotice_)
+        exportNotice_(this, result.problem->message);
+    else
+        QMessageBox::warning(this, Text("Export"), Text(result.problem->message));
+}
+
+std::optional<std::string> MainWindow::ChooseExportFile() {
+    QFileDialog dialog(this, Text("Export as glTF"));
+    dialog.setObjectName("exportDialog");
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters({Text("glTF Binary (*.glb)"), Text("glTF with Side Files (*.gltf)")});
+    dialog.setDefaultSuffix(Text("glb"));
+    std::string suggested(FileNamePart(currentFile_));
+    if (const std::size_t dot = suggested.rfind('.'); dot != std::string::npos && dot > 0) suggested.resize(dot);
+    dialog.selectFile(Text(suggested.empty() ? std::string("model.glb") : suggested + ".glb"));
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     const QStringList chosen = dialog.selectedFiles();
     if (chosen.isEmpty()) return std::nullopt;

@@ -112,6 +112,13 @@ public:
     // it to choose without a dialog). Nothing chosen changes nothing.
     using FileChooser = std::function<std::optional<std::string>(QWidget* owner)>;
     void SetFileChooser(FileChooser chooser) { chooser_ = std::move(chooser); }
+    // What the Export command asks for the glTF file to write with (.glb, or .gltf with its side
+    // files): a save dialog unless replaced. Nothing chosen writes nothing. The models shown, not
+    // ground or skybox, are exported; an output that the output rules refuse, or a failed write,
+    // is told through the export notice (a warning box unless replaced).
+    void SetExportChooser(FileChooser chooser) { exportChooser_ = std::move(chooser); }
+    using ExportNotice = std::function<void(QWidget* owner, const std::string& message)>;
+    void SetExportNotice(ExportNotice notice) { exportNotice_ = std::move(notice); }
 
 signals:
     // "&Properties...\tP" of the World menu.
@@ -143,6 +150,10 @@ private:
     void OpenWithDialog();
     std::optional<std::string> ChooseWithDialog();
     FileChooser chooser_;
+    void ExportWithDialog();
+    std::optional<std::string> ChooseExportFile();
+    FileChooser exportChooser_;
+    ExportNotice exportNotice_;
     void OpenRecent(std::size_t index);
     ReadOptions ModelReadOptions() const;
     void ShowScene(std::unique_ptr<TObjectMap> scene);

@@ -22,6 +22,9 @@ struct TTexture {
     uint8_t hasMask = 0;
     // width x height x 4 bytes, RGBA, top row first.
     std::vector<uint8_t> rgba;
+    // The file's own bytes when they are exactly the image shown without the Mirror tile: a
+    // JPEG of one frame with no mask applied. Empty otherwise (the image is known only as rgba).
+    std::vector<uint8_t> sourceJpeg;
 };
 
 }  // namespace pelorus

@@ -156,7 +156,8 @@ std::optional<TTexture> LoadTextureImage(const TextureRequest& request, const st
     }
 
     DecodedImage decoded = DecodeImage(image->bytes);
-    image->bytes = {};
+    // Only an unmasked JPEG's bytes can stand for the image later (see TTexture::sourceJpeg).
+    if (decoded.kind != ImageKind::Jpeg || !mask.pixels.empty()) image->bytes = {};
     switch (decoded.fault) {
         case ImageFault::None:
             break;
@@ -197,6 +198,7 @@ std::optional<TTexture> LoadTextureImage(const TextureRequest& request, const st
         }
         t.frameCount = frames;
     }
+    if (decoded.kind == ImageKind::Jpeg && t.hasMask == 0 && t.frameCount == 1) t.sourceJpeg = std::move(image->bytes);
     return t;
 }
 

@@ -4,11 +4,15 @@
 #include <filesystem>
 #include <system_error>
 
+#include "export/gltfexport.h"
+#include "export/gltfsave.h"
 #include "platform/errorlog.h"
+#include "platform/outputfile.h"
 #include "platform/paths.h"
 #include "platform/textsafety.h"
 #include "platform/version.h"
 #include "reader/scenefile.h"
+#include "scene/objectmap.h"
 #include "shell/jsonwriter.h"
 
 namespace pelorus {
@@ -21,6 +25,7 @@ constexpr std::string_view kUsage =
     "       pelorus --screenshot OUT.png [--size WxH] [--yaw DEG] [--pitch DEG] [--height H]\n"
     "                            [--distance D] [--world NAME|FILE] [--view LIST] [--time MS]\n"
     "                            [--draw-distance METRES] [--] [FILE]\n"
+    "       pelorus --export OUT.glb|OUT.gltf [--] FILE\n"
     "       pelorus --help | --version\n"
     "\n"
     "FILE is a RenderWare script (.rwx) or an object map (any other name). \"--\" ends the\n"
@@ -33,7 +38,13 @@ constexpr std::string_view kUsage =
     "  --screenshot  draw FILE as the viewer would, without a window, into OUT.png (default\n"
     "            400x400, default world and camera; --view +normals,-ground switches view flags;\n"
     "            --time fixes the clock of animated textures). Exit status 1 when no OpenGL\n"
-    "            context can be made.\n";
+    "            context can be made.\n"
+    "  --export  read FILE as the viewer does and write the model as glTF 2.0: OUT.glb holds\n"
+    "            everything; OUT.gltf is written with OUT.bin and its images (OUT_0.jpg, ...)\n"
+    "            beside it. FILE's error lines are printed to standard error as --check prints\n"
+    "            them and give exit status 1 (the model is still written). No output replaces an\n"
+    "            input, something that is not a regular file, or a file of another kind; such\n"
+    "            outputs, like a wrong name, give exit status 2.\n";
 
 struct Loaded {
     std::vector<std::unique_ptr<RWXObject>> objects;
@@ -312,6 +323,38 @@ std::vector<std::string> Operands(const std::vector<std::string>& args) {
     return operands;
 }
 
+int Export(const std::vector<std::string>& operands, std::ostream& out, std::ostream& err) {
+    if (operands.size() != 2) {
+        err << "pelorus: --export needs the name of the glTF file to write and one FILE\n" << kUsage;
+        return 2;
+    }
+    const std::string& output = operands[0];
+    const std::string& file = operands[1];
+    // Before anything is read: a forgotten or mistyped output name must not cost a file.
+    const std::string given[] = {file};
+    if (const std::optional<std::string> refused = CheckOutputFile(output, GltfOutput(), given)) {
+        err << "pelorus: " << EscapeForTerminal(*refused) << "\n";
+        return 2;
+    }
+    ErrorLog log;
+    const TObjectMap scene(ReadAsViewer(file, log));
+    const std::string shown = EscapeForTerminal(file);
+    for (const std::string& line : log.Lines()) err << shown << ": " << EscapeForTerminal(line) << "\n";
+    const std::vector<ExportEntry> entries = SceneEntries(scene);
+    const ExportResult result = ExportToFile(output, entries, file);
+    if (result.problem) {
+        err << "pelorus: " << EscapeForTerminal(result.problem->message) << "\n";
+        return result.problem->refused ? 2 : 1;
+    }
+    const GltfCounts& c = result.counts;
+    out << EscapeForTerminal(output) << ": entries " << c.entries << ", nodes " << c.nodes << ", meshes " << c.meshes
+        << ", primitives " << c.primitives << ", triangles " << c.triangles << ", materials " << c.materials
+        << ", images " << c.images << "\n";
+    out.flush();
+    err.flush();
+    return log.Lines().empty() ? 0 : 1;
+}
+
 }  // namespace
 
 std::optional<int> RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -337,6 +380,7 @@ std::optional<int> RunCommandLine(const std::vector<std::string>& args, std::ost
         out.flush();
         return 0;
     }
+    if (first == "--export") return Export(Operands(args), out, err);
     if (first.starts_with("--")) {
         err << "pelorus: unknown option " << EscapeForTerminal(first) << "\n" << kUsage;
         return 2;

@@ -1,5 +1,5 @@
 #pragma once
-// The command-line tools: checking and dumping models without any window or OpenGL.
+// The command-line tools: checking, dumping and exporting models without any window or OpenGL.
 
 #include <optional>
 #include <ostream>
@@ -12,8 +12,12 @@ namespace pelorus {
 // Runs the tool that `args` (without the program name) ask for and returns its exit status;
 // std::nullopt when they ask for the viewer window instead (no arguments, a first argument that
 // is no option, or a first "--", after which comes the viewer's FILE). The first "--" after
-// --check or --dump ends their options: what follows is a file even when it starts with "--".
-// Error lines that --check prints quote scripts with control bytes escaped (EscapeForTerminal).
+// --check, --dump or --export ends their options: what follows is a file even when it starts
+// with "--". Error lines that --check and --export print quote scripts with control bytes
+// escaped (EscapeForTerminal). --export OUT FILE checks OUT before reading anything (see
+// CheckOutputFile), reads FILE as the viewer does and writes it with ExportToFile: 0 when written
+// from a file without error lines, 1 when FILE had error lines (still written) or writing failed,
+// 2 for usage errors and refused outputs.
 std::optional<int> RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 // True when `args` (without the program name) ask for something that needs a window system or

@@ -16,6 +16,7 @@ constexpr MenuItemRow kFileItems[] = {
     {"&Open...", kCmdOpen},
     {"&Reload\tR", kCmdReload},
     {"&Recent", kCmdRecent, false, true},
+    {"&Export...", kCmdExport},
     {"-"},
     {"&Properties...\tAlt+Enter", kCmdFileProperties},
     {"&Associations...", kCmdAssociations},
@@ -197,6 +198,8 @@ ShellAction ViewerShell::Command(int32_t command) {
     switch (command) {
         case kCmdOpen:
             return ShellAction::OpenDialog;
+        case kCmdExport:
+            return ShellAction::ExportDialog;
         case kCmdReload:
             return ShellAction::Reload;
         case kCmdFileProperties:

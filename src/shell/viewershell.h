@@ -29,6 +29,7 @@ inline constexpr int32_t kCmdRecent = 3;
 inline constexpr int32_t kCmdFileProperties = 4;
 inline constexpr int32_t kCmdAssociations = 5;
 inline constexpr int32_t kCmdExit = 6;
+inline constexpr int32_t kCmdExport = 7;
 inline constexpr int32_t kCmdAxes = 101;
 inline constexpr int32_t kCmdGeometry = 102;
 inline constexpr int32_t kCmdObject = 103;
@@ -85,6 +86,7 @@ enum class ShellAction {
     None,              // nothing changed
     Redraw,            // a view flag or camera value changed: show it (checks follow the flags)
     OpenDialog,        // ask for a file to open
+    ExportDialog,      // ask for a glTF file to export what is shown to
     Reload,            // load the current file again
     OpenRecent,        // open Recent entry (command - kFirstRecentCommand)
     ObjectProperties,  // show the Object Properties window

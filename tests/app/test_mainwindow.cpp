@@ -144,6 +144,7 @@ private slots:
              {{"&Open...", 1, false, false},
               {"&Reload\tR", 2, false, false},
               {"&Recent", 3, false, false},
+              {"&Export...", 7, false, false},
               {"", 0, false, false},
               {"&Properties...\tAlt+Enter", 4, false, false},
               {"&Associations...", 5, false, false},

@@ -167,6 +167,7 @@ TEST(ViewerPointer, WheelZoomsLikeTheAAndZKeys) {
 TEST(ViewerCommands, EachNumberLeadsToItsAction) {
     const std::pair<int32_t, ShellAction> cases[] = {
         {kCmdOpen, ShellAction::OpenDialog},
+        {kCmdExport, ShellAction::ExportDialog},
         {kCmdReload, ShellAction::Reload},
         {kCmdRecent, ShellAction::None},
         {kCmdFileProperties, ShellAction::ObjectProperties},

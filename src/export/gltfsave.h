@@ -1,0 +1,54 @@
+#pragma once
+// Writing an export to disk under the output rules: nothing is written over a file the export
+// read, over something that is not a regular file, or over a file of another kind; every file is
+// replaced whole or not at all.
+
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "export/gltfexport.h"
+#include "platform/outputfile.h"
+
+namespace pelorus {
+
+// The files an export of `entries` read: `file` (the path given, when not empty), each model's
+// script, and each texture's image (with the archive that holds it, for one found in a zip). No
+// output may replace any of them.
+std::vector<std::string> ExportInputs(std::string_view file, std::span<const ExportEntry> entries);
+
+// What a side file of the text form beside `mainOutput` may replace: a name that ends as `name`
+// does (".bin", ".jpg" or ".png"), and an existing file only when the glTF file that stands at
+// `mainOutput` now (one this program wrote before) names it as a buffer or image, and, for an
+// image, when its content is an image of its extension's kind (JPEG or PNG signature). So a
+// previous export is replaced, and any other file of that name is left alone with a message.
+OutputKind GltfSideFileKind(std::string_view mainOutput, std::string_view name);
+
+struct SaveProblem {
+    bool refused = false;  // an output rule refused a file (nothing was written); else writing failed
+    std::string message;   // one line: "refusing to write ...", or "cannot write "F": why"
+};
+
+// Writes `exported` as `output` (a .glb or .gltf path, relative to the current folder), with its
+// side files in the same folder. First every file is checked with CheckOutputFile against
+// `inputs` (the main file as a glTF file, the side files as GltfSideFileKind says); when any is
+// refused nothing is written. Then the side files are written, then the main file, each with
+// WriteFileAtomically, so the main file never names a side file that was not written. Returns
+// nullopt when all were written (files written before a failure stay, each whole).
+std::optional<SaveProblem> SaveGltf(std::string_view output, const GltfExport& exported,
+                                    std::span<const std::string> inputs);
+
+struct ExportResult {
+    std::optional<SaveProblem> problem;  // nullopt when everything was written
+    GltfCounts counts;                   // what was written
+};
+
+// The export of `entries`, read from `sourceFile`, built and saved as `output`: the form follows
+// the output's extension, the side files its stem (GltfStem), the root node is named after the
+// source's file name ("scene" without one), and no file of ExportInputs(sourceFile, entries) is
+// replaced. A model too large for glTF is a problem that is not a refusal.
+ExportResult ExportToFile(std::string_view output, std::span<const ExportEntry> entries, std::string_view sourceFile);
+
+}  // namespace pelorus

@@ -1,0 +1,152 @@
+// `pelorus --export`: its exit statuses, and the output rules that keep it from replacing
+// anything it should not.
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "export/gltfsave.h"
+#include "platform/paths.h"
+#include "shell/cli.h"
+#include "testutil.h"
+
+namespace pelorus {
+namespace {
+
+struct CliRun {
+    std::optional<int> status;
+    std::string out, err;
+};
+
+CliRun Cli(std::vector<std::string> args) {
+    std::ostringstream out, err;
+    CliRun r;
+    r.status = RunCommandLine(args, out, err);
+    r.out = out.str();
+    r.err = err.str();
+    return r;
+}
+
+std::string Contents(const std::string& path) {
+    std::string text;
+    return ReadWholeFile(path, text) ? text : std::string("<missing>");
+}
+
+bool Exists(const std::string& path) {
+    std::string text;
+    return ReadWholeFile(path, text);
+}
+
+constexpr std::string_view kTriangle =
+    "ClumpBegin\nVertex 0 0 0 UV 0 0\nVertex 1 0 0 UV 1 0\nVertex 0 1 0 UV 0 1\nTexture wood\nTriangle 1 2 3\n"
+    "ClumpEnd\n";
+
+class CliExport : public ::testing::Test {
+protected:
+    void SetUp() override {
+        model_ = dir_.Write("in/model.rwx", kTriangle);
+        jpeg_ = test::BandsJpeg(8, 8, {{200, 100, 50}});
+        dir_.Write("in/wood.jpg", jpeg_);
+    }
+    test::TempDir dir_;
+    std::string model_;
+    std::string jpeg_;
+};
+
+TEST_F(CliExport, WritesOneGlbOrAGltfWithItsSideFiles) {
+    const CliRun glb = Cli({"--export", dir_.Join("out.glb"), model_});
+    EXPECT_EQ(glb.status, 0) << glb.err;
+    EXPECT_EQ(glb.err, "");
+    EXPECT_EQ(glb.out, dir_.Join("out.glb") +
+                           ": entries 1, nodes 3, meshes 1, primitives 1, triangles 1, materials 1, images 1\n");
+    EXPECT_EQ(Contents(dir_.Join("out.glb")).substr(0, 4), "glTF");
+
+    const CliRun gltf = Cli({"--export", "--", dir_.Join("out.gltf"), model_});
+    EXPECT_EQ(gltf.status, 0) << gltf.err;
+    EXPECT_EQ(Contents(dir_.Join("out.gltf")).substr(0, 1), "{");
+    EXPECT_TRUE(Exists(dir_.Join("out.bin")));
+    EXPECT_EQ(Contents(dir_.Join("out_0.jpg")), jpeg_);
+
+    // Exporting again replaces the earlier export, side files included.
+    EXPECT_EQ(Cli({"--export", dir_.Join("out.gltf"), model_}).status, 0);
+    EXPECT_EQ(Cli({"--export", dir_.Join("out.glb"), model_}).status, 0);
+}
+
+TEST_F(CliExport, ErrorLinesGiveStatus1AndTheModelIsStillWritten) {
+    const std::string bad = dir_.Write("in/bad.rwx", "Frobnicate\n" + std::string(kTriangle));
+    const CliRun r = Cli({"--export", dir_.Join("bad.glb"), bad});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, bad + ": Object:Unknown command : \"Frobnicate\"\n");
+    EXPECT_EQ(Contents(dir_.Join("bad.glb")).substr(0, 4), "glTF");
+}
+
+TEST_F(CliExport, UsageErrorsGiveStatus2) {
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"--export"}, {"--export", "a.glb"}, {"--export", "a.glb", "b.rwx", "c.rwx"}}) {
+        const CliRun r = Cli(args);
+        EXPECT_EQ(r.status, 2) << args.size();
+        EXPECT_NE(r.err.find("Usage:"), std::string::npos);
+    }
+    EXPECT_NE(Cli({"--help"}).out.find("--export OUT.glb|OUT.gltf"), std::string::npos);
+}
+
+TEST_F(CliExport, RefusesOutputsThatWouldCostAFileAndWritesNothing) {
+    const std::string map = dir_.Write("in/scene.gltf", "model.rwx 0 0 0\n");
+    dir_.Write("notes.glb", "my notes");
+    const std::string fifo = test::MakeFifo(dir_, "pipe.glb");
+    const struct {
+        const char* name;
+        std::string output;
+        std::string input;
+        const char* reason;
+    } cases[] = {
+        {"a script's name", dir_.Join("model.rwx"), model_, "the output must be named *.glb or *.gltf"},
+        {"the input itself", map, map, "it is the input file"},
+        {"a FIFO", fifo, model_, "it is not a regular file"},
+        {"a file of another kind", dir_.Join("notes.glb"), model_, "it exists and is not a glTF model"},
+        {"a missing folder", dir_.Join("nowhere/out.glb"), model_, "does not exist"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const CliRun r = Cli({"--export", c.output, c.input});
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.err.find(c.reason), std::string::npos) << r.err;
+        EXPECT_EQ(r.out, "");
+    }
+    EXPECT_EQ(Contents(map), "model.rwx 0 0 0\n");
+    EXPECT_EQ(Contents(dir_.Join("notes.glb")), "my notes");
+    EXPECT_EQ(Contents(model_), kTriangle);
+}
+
+TEST_F(CliExport, SideFilesNeverReplaceOtherFilesOrTheTexturesRead) {
+    const struct {
+        const char* name;
+        std::string output;
+        std::string sideFile;  // written first, must stay
+        std::string content;
+        const char* reason;
+    } cases[] = {
+        {"a .bin of something else", dir_.Join("x.gltf"), dir_.Join("x.bin"), "firmware",
+         "it exists and is not a file that \"x.gltf\" names"},
+        {"an image no export named", dir_.Join("y.gltf"), dir_.Join("y_0.jpg"), jpeg_,
+         "it exists and is not a JPEG image that \"y.gltf\" names"},
+        // The image's name is the texture's own: the texture read is an input.
+        {"the texture read", dir_.Join("in/wood.gltf"), dir_.Join("in/wood_0.jpg"), jpeg_, "it is the input file"},
+    };
+    std::string script(kTriangle);
+    script.replace(script.find("Texture wood"), 12, "Texture wood_0");
+    const std::string model = dir_.Write("in/side.rwx", script);
+    dir_.Write("in/wood_0.jpg", jpeg_);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        dir_.Write(c.sideFile.substr(dir_.Path().size() + 1), c.content);
+        const CliRun r = Cli({"--export", c.output, model});
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.err.find(c.reason), std::string::npos) << r.err;
+        EXPECT_EQ(Contents(c.sideFile), c.content);
+        EXPECT_FALSE(Exists(c.output));  // nothing written at all
+    }
+}
+
+}  // namespace
+}  // namespace pelorus
