@@ -20,6 +20,7 @@ constexpr std::string_view kUsage =
     "       pelorus --dump [--] FILE\n"
     "       pelorus --screenshot OUT.png [--size WxH] [--yaw DEG] [--pitch DEG] [--height H]\n"
     "                            [--distance D] [--world NAME|FILE] [--view LIST] [--time MS] [FILE]\n"
+    "       pelorus --thumbnail IN OUT.png SIZE\n"
     "       pelorus --help | --version\n"
     "\n"
     "FILE is a RenderWare script (.rwx) or an object map (any other name). \"--\" ends the\n"
@@ -32,7 +33,10 @@ constexpr std::string_view kUsage =
     "  --screenshot  draw FILE as the viewer would, without a window, into OUT.png (default\n"
     "            400x400, default world and camera; --view +normals,-ground switches view flags;\n"
     "            --time fixes the clock of animated textures). Exit status 1 when no OpenGL\n"
-    "            context can be made.\n";
+    "            context can be made.\n"
+    "  --thumbnail  draw IN framed in the default world, without axes, into a SIZE x SIZE\n"
+    "            OUT.png, as file managers ask thumbnailers to (same checks and statuses as\n"
+    "            --screenshot).\n";
 
 struct Loaded {
     std::vector<std::unique_ptr<RWXObject>> objects;
