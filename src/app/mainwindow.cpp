@@ -186,6 +186,11 @@ void MainWindow::OpenAtStartup(std::string_view commandLinePath) {
     // object path of the world, are found there. The file itself is known by its whole path, so
     // reloading finds it whatever the current folder.
     if (!plan.folder.empty()) SetCurrentDirectory(plan.folder);
+    if (!plan.currentFile.empty() && archiveOpener_ &&
+        ClassifyShownFile(plan.currentFile).kind == ShownFileKind::Archive) {
+        ShowChosenFile(plan.currentFile);  // a zipped model: its script is extracted and shown
+        return;
+    }
     currentFile_ = plan.currentFile;
     entryTextureDirs_.clear();
     emit fileChosen();

@@ -65,7 +65,8 @@ public:
 
     // The first load: `commandLinePath` (see CommandLinePath) is planned by PlanFirstLoad; the
     // file's folder becomes the current folder and the file is loaded (an empty path gives the
-    // empty scene). A file that is named is remembered in Recent.
+    // empty scene), a zipped model through the archive opener. A file that is named is
+    // remembered in Recent.
     void OpenAtStartup(std::string_view commandLinePath);
     // Makes `path` (made absolute against the current folder) the current file, loads it and
     // remembers it in Recent. The current folder stays.

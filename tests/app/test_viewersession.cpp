@@ -421,6 +421,13 @@ private slots:
         QCOMPARE(Triangles(window), int64_t{2});
         const std::vector<std::string> lines = window.Log().LinesSince(mark);
         QVERIFY2(lines.empty(), lines.empty() ? "" : lines.front().c_str());
+
+        // Named on the command line, it is extracted too.
+        ShutDownViewer(std::move(window_));
+        MainWindow& next = Start({dir_->Join("other/crate.zip")});
+        QCOMPARE(next.CurrentFile(), Session().TempFolder() + "/archive-1/crate.rwx");
+        QCOMPARE(Triangles(next), int64_t{1});
+        QCOMPARE(CurrentDirectory(), dir_->Join("other"));
     }
 
     // World > Texture Folders... edits the user's TexturesPath.txt; OK saves it and the file shown
