@@ -19,9 +19,11 @@
 #include "app/glview.h"
 #include "app/objectproperties.h"
 #include "app/qtext.h"
+#include "app/usersettings.h"
 #include "export/gltfsave.h"
 #include "platform/paths.h"
 #include "shell/catalogue.h"
+#include "shell/filekind.h"
 #include "shell/objectinfo.h"
 
 namespace pelorus {
@@ -51,8 +53,8 @@ MainWindow::MainWindow(MainWindowOptions options)
     move(100, 100);
     resize(400, 400);
 
-    settingsFolder_ = options_.settingsFolder.empty() ? CurrentDirectory() : options_.settingsFolder;
-    recent_ = LoadRecentFiles(RecentPath());
+    settingsFolder_ = options_.settingsFolder;
+    if (!settingsFolder_.empty()) recent_ = LoadRecentFiles(RecentPath());
 
     if (options_.glView) {
         auto* gl = new GlView(this);
@@ -126,7 +128,7 @@ QAction* MainWindow::Action(int32_t command) const {
 }
 
 std::string MainWindow::RecentPath() const {
-    return JoinPath(settingsFolder_, kRecentFileName);
+    return settingsFolder_.empty() ? std::string() : JoinPath(settingsFolder_, kRecentFileName);
 }
 
 void MainWindow::SyncChecks() {
@@ -198,6 +200,11 @@ void MainWindow::OpenAtStartup(std::string_view commandLinePath) {
     // object path of the world, are found there. The file itself is known by its whole path, so
     // reloading finds it whatever the current folder.
     if (!plan.folder.empty()) SetCurrentDirectory(plan.folder);
+    if (!plan.currentFile.empty() && archiveOpener_ &&
+        ClassifyShownFile(plan.currentFile).kind == ShownFileKind::Archive) {
+        ShowChosenFile(plan.currentFile);  // a zipped model: its script is extracted and shown
+        return;
+    }
     currentFile_ = plan.currentFile;
     entryTextureDirs_.clear();
     emit fileChosen();
@@ -256,6 +263,7 @@ void MainWindow::ApplyCurrentWorld() {
     worldName_ = world.name;
     ReadOptions options = options_.readOptions;
     options.baseFolder = CurrentDirectory();
+    options.extraTextureDirs.insert(options.extraTextureDirs.end(), world.textureDirs.begin(), world.textureDirs.end());
     view_->ApplyWorld(world.look, *log_, options);
     RefreshProperties();
     RequestRedraw();
@@ -273,9 +281,39 @@ void MainWindow::OpenWithDialog() {
     const std::optional<std::string> path = chooser_ ? chooser_(this) : ChooseWithDialog();
     if (!path || path->empty()) return;  // cancelling changes nothing
     // As with a file-open dialog that does not keep the current folder: the folder browsed to
-    // stays current, and relative names of the world resolve there.
-    SetCurrentDirectory(ParentPart(*path));
-    OpenFile(*path);
+    // stays current, and relative names of the world resolve there. The next dialog starts there.
+    const std::string folder(ParentPart(AbsolutePath(*path)));
+    SetCurrentDirectory(folder);
+    UserSettings(settingsFolder_).SetLastFolder(folder);
+    ShowChosenFile(*path);
+}
+
+void MainWindow::ShowChosenFile(const std::string& path) {
+    const std::string absolute = path.empty() ? std::string() : AbsolutePath(ToSlashes(path));
+    ShownFileVerdict verdict = ClassifyShownFile(absolute);
+    if (verdict.kind == ShownFileKind::Archive && !archiveOpener_) {
+        verdict = {ShownFileKind::Refused, "is a zipped model, which this window cannot extract"};
+    }
+    if (verdict.kind == ShownFileKind::Refused) {
+        // After the drop is done: a dialog inside it would hold up the program it came from.
+        const QString text = Text(RefusedFileMessage(absolute, verdict));
+        QMetaObject::invokeMethod(
+            this,
+            [this, text] {
+                QMessageBox box(QMessageBox::Warning, Text(kMainWindowTitle), text, QMessageBox::Ok, this);
+                box.setObjectName("refusedFile");
+                box.exec();
+            },
+            Qt::QueuedConnection);
+        return;
+    }
+    if (verdict.kind == ShownFileKind::Archive) {
+        emit fileChosen();
+        archiveOpener_(absolute);
+        Remember(absolute);
+        return;
+    }
+    OpenFile(absolute);
 }
 
 std::optional<std::string> MainWindow::ChooseWithDialog() {
@@ -289,6 +327,8 @@ std::optional<std::string> MainWindow::ChooseWithDialog() {
     for (const std::string_view filter : kOpenDialogFilters) filters << Text(filter);
     dialog.setNameFilters(filters);
     dialog.selectNameFilter(filters.first());
+    const std::string last = UserSettings(settingsFolder_).LastFolder();
+    if (!last.empty() && IsDirectory(last)) dialog.setDirectory(Text(last));
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     const QStringList chosen = dialog.selectedFiles();
     if (chosen.isEmpty()) return std::nullopt;
@@ -331,7 +371,7 @@ void MainWindow::OpenRecent(std::size_t index) {
     // Like a file chosen in the Open dialog: its folder becomes current.
     const std::string_view folder = ParentPart(path);
     if (!folder.empty()) SetCurrentDirectory(folder);
-    OpenFile(path);
+    ShowChosenFile(path);
 }
 
 // ---- Recent files ----------------------------------------------------------------------------
@@ -339,7 +379,7 @@ void MainWindow::OpenRecent(std::size_t index) {
 void MainWindow::Remember(const std::string& path) {
     if (!recent_.Add(path)) return;
     std::string error;
-    if (!SaveRecentFiles(RecentPath(), recent_, &error))
+    if (!settingsFolder_.empty() && !SaveRecentFiles(RecentPath(), recent_, &error))
         log_->Append("Couldn't save the list of recent files \"" + RecentPath() + "\": " + error + ".");
     RebuildRecentMenu();
 }
@@ -473,7 +513,7 @@ void MainWindow::dropEvent(QDropEvent* event) {
     const std::string path = FirstDroppedFile(event->mimeData());
     if (path.empty()) return;
     event->acceptProposedAction();
-    OpenFile(path);
+    ShowChosenFile(path);
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

@@ -34,6 +34,9 @@ class ObjectProperties;
 struct CurrentWorld {
     std::string name;  // "" for the built-in default world
     WorldLook look;
+    // Searched after the ReadOptions folders for the backdrop and the ground's and skybox's
+    // textures (the program's own data folder).
+    std::vector<std::string> textureDirs = {};
 };
 
 struct MainWindowOptions {
@@ -42,7 +45,8 @@ struct MainWindowOptions {
     // The error log every load writes to and Object Properties shows; null gives the window one
     // of its own.
     ErrorLog* log = nullptr;
-    // The folder of "Recent.txt" (beside "Worlds.txt"); "" is the current folder at construction.
+    // The user's configuration folder: "Recent.txt" and the settings of UserSettings (the folder
+    // the Open dialog starts in) are kept there. "" keeps nothing between runs.
     std::string settingsFolder;
     // Where textures are looked for (the base folder of every read is the current folder at
     // the moment of reading).
@@ -61,11 +65,19 @@ public:
 
     // The first load: `commandLinePath` (see CommandLinePath) is planned by PlanFirstLoad; the
     // file's folder becomes the current folder and the file is loaded (an empty path gives the
-    // empty scene). A file that is named is remembered in Recent.
+    // empty scene), a zipped model through the archive opener. A file that is named is
+    // remembered in Recent.
     void OpenAtStartup(std::string_view commandLinePath);
     // Makes `path` (made absolute against the current folder) the current file, loads it and
     // remembers it in Recent. The current folder stays.
     void OpenFile(const std::string& path);
+    // A file the user chose (Open, Recent, a drop): shown when it is a script or an object map;
+    // a zipped model goes to the archive opener and is remembered in Recent; anything else is
+    // refused with a message (ClassifyShownFile) and nothing changes.
+    void ShowChosenFile(const std::string& path);
+    // Where zipped models are extracted and shown (the session sets it, see
+    // OpenCatalogueScript). Without one they are refused like other files that cannot be shown.
+    void SetArchiveOpener(std::function<void(const std::string& path)> opener) { archiveOpener_ = std::move(opener); }
     // Shows a catalogue entry's script, extracted to `path`: it becomes the current file (made
     // absolute; "" gives the empty scene) and is read as a script with `textureDirs` searched
     // after the ReadOptions folders, now and at every reload, until another file is opened.
@@ -106,7 +118,9 @@ public:
     // The Object Properties window; null until it was first shown.
     ObjectProperties* Properties() const { return properties_; }
     const RecentFiles& Recent() const { return recent_; }
+    // "" when the window keeps no settings.
     std::string RecentPath() const;
+    const std::string& SettingsFolder() const { return settingsFolder_; }
 
     // What the Open command asks for a file with: the Open dialog unless replaced (tests replace
     // it to choose without a dialog). Nothing chosen changes nothing.
@@ -183,6 +197,7 @@ private:
     QAction* objectSeparator_ = nullptr;
     ObjectProperties* properties_ = nullptr;
     std::string settingsFolder_;
+    std::function<void(const std::string&)> archiveOpener_;
     RecentFiles recent_;
     ChangeWatch sources_;
     QFileSystemWatcher watcher_;

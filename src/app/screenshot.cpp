@@ -13,19 +13,24 @@
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/textsafety.h"
+#include "platform/version.h"
 #include "reader/scenefile.h"
 #include "render/frame.h"
 #include "render/headless.h"
 #include "render/scenedraw.h"
 #include "render/worldgl.h"
+#include "scene/framing.h"
 #include "scene/objectmap.h"
 #include "scene/viewmath.h"
 #include "shell/cli.h"
+#include "shell/userfolders.h"
 #include "shell/viewershell.h"
 #include "shell/worlds.h"
 
 namespace pelorus {
 namespace {
+
+constexpr int32_t kMaxImageSide = 16384;
 
 bool ParseDouble(std::string_view text, double& out) {
     if (text.empty()) return false;
@@ -48,7 +53,7 @@ bool ParseSize(std::string_view text, int32_t& width, int32_t& height) {
     if (x == std::string_view::npos) return false;
     int32_t w = 0, h = 0;
     if (!ParseInt(text.substr(0, x), w) || !ParseInt(text.substr(x + 1), h)) return false;
-    if (w < 1 || h < 1 || w > 16384 || h > 16384) return false;
+    if (w < 1 || h < 1 || w > kMaxImageSide || h > kMaxImageSide) return false;
     width = w;
     height = h;
     return true;
@@ -197,31 +202,44 @@ std::optional<ScreenshotRequest> ParseScreenshotArgs(const std::vector<std::stri
     return request;
 }
 
-int RunScreenshot(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-    std::string error;
-    const std::vector<std::string> rest(args.empty() ? args.begin() : args.begin() + 1, args.end());
-    const std::optional<ScreenshotRequest> request = ParseScreenshotArgs(rest, error);
-    if (!request) {
-        err << "pelorus: " << error << "\n" << UsageText();
-        return 2;
+namespace {
+
+// The camera that shows all of what `scene` holds (its objects, placed at their offsets; not the
+// ground or the skybox) in a viewport of `width` x `height`, seen from `yaw`.
+Camera FramedCamera(const TObjectMap& scene, int32_t width, int32_t height, double yaw) {
+    Bounds bounds;
+    const auto extend = [&bounds](const TClump& clump, const Vec3& offset, const auto& self) -> void {
+        bounds.Extend(std::span<const TVertex>(clump.Vertices().data(), clump.Vertices().size()), offset);
+        for (const auto& child : clump.Children()) self(*child, offset, self);
+    };
+    for (std::size_t i = 0; i < scene.ObjectCount(); ++i) {
+        const RWXObject& object = scene.Object(i);
+        const Vec3 offset{object.Offset()[0], object.Offset()[1], object.Offset()[2]};
+        for (const auto& clump : object.Clumps()) extend(*clump, offset, extend);
     }
+    return FrameBounds(bounds, kFieldOfView, static_cast<double>(width) / height, yaw);
+}
+
+// Draws `request` and writes the image: the whole tool once its arguments are read.
+int DrawScreenshot(const ScreenshotRequest& request, std::ostream& out, std::ostream& err) {
+    std::string error;
     // Paths given on the command line are taken from the folder the tool was started in.
-    const std::string output = AbsolutePath(request->output);
-    const std::string worldFile = request->world ? WorldFileOfArgument(*request->world, CurrentDirectory()) : "";
+    const std::string output = AbsolutePath(request.output);
+    const std::string worldFile = request.world ? WorldFileOfArgument(*request.world, CurrentDirectory()) : "";
 
     // Before anything is drawn: a forgotten or mistyped output name must not cost a file.
-    const std::string inputs[] = {request->file, worldFile};
-    if (const std::optional<std::string> refused = CheckOutputFile(request->output, PngOutput(), inputs)) {
+    const std::string inputs[] = {request.file, worldFile};
+    if (const std::optional<std::string> refused = CheckOutputFile(request.output, PngOutput(), inputs)) {
         err << "pelorus: " << EscapeForTerminal(*refused) << "\n";
         return 2;
     }
 
     WorldLook look;
-    if (request->world) {
+    if (request.world) {
         std::string text;
         if (!ReadWholeFile(worldFile, text, kSmallFileLimit)) {
             err << "pelorus: cannot read the world file \"" << worldFile << "\"";
-            if (worldFile != *request->world) err << " of the world \"" << *request->world << "\"";
+            if (worldFile != *request.world) err << " of the world \"" << *request.world << "\"";
             err << "\n";
             return 1;
         }
@@ -229,7 +247,7 @@ int RunScreenshot(const std::vector<std::string>& args, std::ostream& out, std::
     }
 
     HeadlessStatus status = HeadlessStatus::Ok;
-    std::unique_ptr<HeadlessGL> gl = HeadlessGL::Create(request->width, request->height, &status, &error);
+    std::unique_ptr<HeadlessGL> gl = HeadlessGL::Create(request.width, request.height, &status, &error);
     if (!gl) {
         err << "pelorus: cannot make an OpenGL context: " << error << "\n";
         return 1;
@@ -241,26 +259,34 @@ int RunScreenshot(const std::vector<std::string>& args, std::ostream& out, std::
         // where relative object paths of the world then resolve too.
         ErrorLog log;
         ReadOptions options;
-        if (!request->file.empty()) {
-            const std::string absolute = AbsolutePath(request->file);
+        if (!request.file.empty()) {
+            const std::string absolute = AbsolutePath(request.file);
             const std::string_view folder = ParentPart(absolute);
             options.baseFolder = folder.empty() ? std::string(".") : std::string(folder);
         }
-        auto scene = std::make_unique<TObjectMap>(ReadAsViewer(request->file, log));
+        auto scene = std::make_unique<TObjectMap>(ReadAsViewer(request.file, log));
         SceneRenderer renderer;
 
         Viewport viewport;
-        Resize(viewport, request->width, request->height);
+        Resize(viewport, request.width, request.height);
+        // The program's own default-world files stand in for those the world's places lack.
+        LookWithData applied =
+            WithShippedFiles(look, FindDataFolder(ProgramDirectory(), kInstalledDataFolder), options.baseFolder);
+        ReadOptions worldOptions = options;
+        worldOptions.extraTextureDirs = std::move(applied.textureDirs);
         AppliedWorld world;
-        ApplyWorld(look, world, scene.get(), renderer, log, options);
-        SetFog(world, request->flags.fog);
-        PrintErrors(log, request->file, err);
+        ApplyWorld(applied.look, world, scene.get(), renderer, log, worldOptions);
+        SetFog(world, request.flags.fog);
+        PrintErrors(log, request.file, err);
 
         DrawContext context;
-        context.flags = request->flags;
-        context.camera = request->camera;
-        context.timeMs = request->timeMs ? *request->timeMs : SteadyMilliseconds();
-        if (request->drawDistanceMetres > 0) context.drawDistance = request->drawDistanceMetres / kMetresPerUnit;
+        context.flags = request.flags;
+        context.camera = request.camera;
+        // Framing: the camera moves to show the whole model, looking from the request's yaw.
+        if (request.frameModel)
+            context.camera = FramedCamera(*scene, request.width, request.height, request.camera.yaw);
+        context.timeMs = request.timeMs ? *request.timeMs : SteadyMilliseconds();
+        if (request.drawDistanceMetres > 0) context.drawDistance = request.drawDistanceMetres / kMetresPerUnit;
         DrawFrame(viewport, world, context, scene.get(), renderer);
         pixels = gl->ReadPixels();
         renderer.Release();
@@ -269,13 +295,61 @@ int RunScreenshot(const std::vector<std::string>& args, std::ostream& out, std::
     }
     gl.reset();
 
-    if (!WritePng(output, pixels, request->width, request->height, error)) {
-        err << "pelorus: cannot write \"" << EscapeForTerminal(request->output) << "\": " << EscapeForTerminal(error)
+    if (!WritePng(output, pixels, request.width, request.height, error)) {
+        err << "pelorus: cannot write \"" << EscapeForTerminal(request.output) << "\": " << EscapeForTerminal(error)
             << "\n";
         return 1;
     }
     out.flush();
     return 0;
+}
+
+}  // namespace
+
+int RunScreenshot(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    std::string error;
+    const std::vector<std::string> rest(args.empty() ? args.begin() : args.begin() + 1, args.end());
+    const std::optional<ScreenshotRequest> request = ParseScreenshotArgs(rest, error);
+    if (!request) {
+        err << "pelorus: " << error << "\n" << UsageText();
+        return 2;
+    }
+    return DrawScreenshot(*request, out, err);
+}
+
+std::optional<ScreenshotRequest> ParseThumbnailArgs(const std::vector<std::string>& args, std::string& error) {
+    if (args.size() != 3) {
+        error = "--thumbnail needs the model, the PNG file to write and the size in pixels";
+        return std::nullopt;
+    }
+    ScreenshotRequest request;
+    request.file = args[0];
+    request.output = args[1];
+    int32_t size = 0;
+    if (!ParseInt(args[2], size) || size < 1 || size > kMaxImageSide) {
+        error = "bad size \"" + args[2] + "\" for --thumbnail (1 to " + std::to_string(kMaxImageSide) + ")";
+        return std::nullopt;
+    }
+    if (request.file.empty() || request.output.empty()) {
+        error = "--thumbnail needs the model, the PNG file to write and the size in pixels";
+        return std::nullopt;
+    }
+    request.width = request.height = size;
+    request.flags.axes = false;  // a picture of the model, not of the viewer's aids
+    request.frameModel = true;
+    request.timeMs = 0;  // animated textures show their first frame
+    return request;
+}
+
+int RunThumbnail(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    std::string error;
+    const std::vector<std::string> rest(args.empty() ? args.begin() : args.begin() + 1, args.end());
+    const std::optional<ScreenshotRequest> request = ParseThumbnailArgs(rest, error);
+    if (!request) {
+        err << "pelorus: " << error << "\n" << UsageText();
+        return 2;
+    }
+    return DrawScreenshot(*request, out, err);
 }
 
 }  // namespace pelorus

@@ -22,6 +22,9 @@ struct ScreenshotRequest {
     ViewFlags flags;
     std::optional<int64_t> timeMs;  // the clock of texture animation; the steady clock without it
     double drawDistanceMetres = 0;  // objects farther are not drawn; 0 draws all
+    // The camera frames the file's objects (FrameBounds from the camera's yaw) instead of being
+    // placed as `camera` says.
+    bool frameModel = false;
 };
 
 // Reads the arguments that follow "--screenshot": OUT.png first, then the options in any order
@@ -40,6 +43,12 @@ bool ApplyViewList(std::string_view list, ViewFlags& flags, std::string& error);
 // only in letter case), otherwise VALUE itself as a path.
 std::string WorldFileOfArgument(std::string_view value, std::string_view folder);
 
+// The arguments that follow "--thumbnail", as a file manager passes them to a thumbnailer: the
+// model IN, the image OUT and the size SIZE (1 to 16384). The request draws IN in the default
+// world, SIZE x SIZE pixels, framed, without axes, at animation time 0. Anything else gives nothing
+// and sets `error`.
+std::optional<ScreenshotRequest> ParseThumbnailArgs(const std::vector<std::string>& args, std::string& error);
+
 // Runs the tool for `args` (beginning with "--screenshot"). Exit status: 0 when the image was
 // written, 1 when no OpenGL context can be made, the world cannot be read or the image
 // cannot be written, 2 for arguments that do not read and for an output that CheckOutputFile
@@ -47,5 +56,9 @@ std::string WorldFileOfArgument(std::string_view value, std::string_view folder)
 // line on `err` before anything is read, drawn or written. The image is written atomically.
 // Reading problems of the scene are printed on `err` and do not change the status.
 int RunScreenshot(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+// `pelorus --thumbnail IN OUT SIZE` (`args` beginning with "--thumbnail"): ParseThumbnailArgs,
+// then drawn and written as RunScreenshot does, with the same output checks and exit statuses.
+int RunThumbnail(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 }  // namespace pelorus

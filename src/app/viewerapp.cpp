@@ -12,9 +12,12 @@
 
 #include "app/glview.h"
 #include "app/qtext.h"
+#include "app/usersettings.h"
 #include "app/viewersession.h"
 #include "platform/paths.h"
-#include "shell/catalogue.h"
+#include "platform/searchpath.h"
+#include "platform/version.h"
+#include "shell/userfolders.h"
 
 namespace pelorus {
 namespace {
@@ -79,16 +82,17 @@ std::unique_ptr<MainWindow> StartViewer(const std::vector<std::string>& args, co
         options.fatal(kGlWindowError);
         return nullptr;
     }
-    // Worlds.txt and the world files stay where they were found, whatever folder the model
-    // makes current.
-    const std::string settingsFolder = options.settingsFolder.empty() ? CurrentDirectory() : options.settingsFolder;
+    const std::string configFolder = options.settingsFolder.empty() ? UserConfigFolder() : options.settingsFolder;
+    if (!configFolder.empty()) MakeFolders(configFolder, 0700);
     MainWindowOptions windowOptions;
     windowOptions.glView = options.glView;
     windowOptions.log = options.log;
-    windowOptions.settingsFolder = settingsFolder;
-    windowOptions.readOptions.programDir = options.programDir;
+    windowOptions.settingsFolder = configFolder;
+    windowOptions.readOptions.programDir = TexturesPathFolder(options.programDir, configFolder);
     windowOptions.fatal = options.fatal;
     auto window = std::make_unique<MainWindow>(std::move(windowOptions));
+    const QByteArray geometry = UserSettings(configFolder).WindowGeometry();
+    if (!geometry.isEmpty()) window->restoreGeometry(geometry);
     window->show();
     // The view makes its context once the platform has shown the window.
     QElapsedTimer waited;
@@ -102,8 +106,14 @@ std::unique_ptr<MainWindow> StartViewer(const std::vector<std::string>& args, co
         return nullptr;
     }
     SessionOptions session;
-    session.worldFolder = settingsFolder;
+    // Worlds.txt and the world files stay where they were found, whatever folder the model
+    // makes current.
+    session.worldFolder = WorldFolderFor(CurrentDirectory(), configFolder);
+    session.tempBase = options.tempBase;
+    session.configFolder = configFolder;
     session.programDir = options.programDir;
+    session.dataFolder =
+        options.dataFolder.empty() ? FindDataFolder(ProgramDirectory(), kInstalledDataFolder) : options.dataFolder;
     session.makeAsker = options.makeWorldAsker;
     session.fatal = options.fatal;
     new ViewerSession(*window, std::move(session));  // owned by the window
@@ -113,13 +123,9 @@ std::unique_ptr<MainWindow> StartViewer(const std::vector<std::string>& args, co
 
 void ShutDownViewer(std::unique_ptr<MainWindow> window) {
     if (!window) return;
-    std::string tempFolder;
-    if (ViewerSession* session = ViewerSession::Of(*window)) {
-        session->WriteWorldList();
-        tempFolder = session->TempFolder();
-    }
-    window.reset();
-    CleanTempFolder(tempFolder);
+    UserSettings(window->SettingsFolder()).SetWindowGeometry(window->saveGeometry());
+    if (ViewerSession* session = ViewerSession::Of(*window)) session->WriteWorldList();
+    window.reset();  // the session goes with it, and with the session its temporary folder
 }
 
 int RunViewer(const std::string& programName, const std::vector<std::string>& args) {

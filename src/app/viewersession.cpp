@@ -1,9 +1,15 @@
 #include "app/viewersession.h"
 
+#include <QAction>
 #include <QCoreApplication>
 
 #include "app/mainwindow.h"
+#include "app/texturefolders.h"
+#include "app/usersettings.h"
 #include "platform/paths.h"
+#include "platform/searchpath.h"
+#include "platform/text.h"
+#include "shell/userfolders.h"
 
 namespace pelorus {
 namespace {
@@ -11,6 +17,14 @@ namespace {
 std::unique_ptr<WorldWindowAsker> MakeAsker(const SessionOptions& options) {
     std::unique_ptr<WorldWindowAsker> asker = options.makeAsker ? options.makeAsker() : nullptr;
     return asker ? std::move(asker) : MakeDialogAsker();
+}
+
+// "<name>" of "<folder>/<name>.zip" (the extension in any letter case); the whole file name when
+// it has another extension.
+std::string ArchiveEntryName(std::string_view path) {
+    std::string name(FileNamePart(path));
+    if (name.size() > 4 && EndsWithNoCase(name, ".zip")) name.resize(name.size() - 4);
+    return name;
 }
 
 }  // namespace
@@ -25,10 +39,8 @@ ViewerSession::ViewerSession(MainWindow& window, SessionOptions options)
     setObjectName("viewerSession");
     book_.Start();
     worldWindow_ = new WorldPropertiesWindow(book_, &window, MakeAsker(options_));
-
-    // Scripts extracted by an earlier run are not needed any more.
-    tempFolder_ = PrepareTempFolder(options_.programDir, window.Log());
-    CleanTempFolder(tempFolder_);
+    tempFolder_ = std::make_unique<SessionTempFolder>(options_.tempBase.empty() ? UserTempBase() : options_.tempBase,
+                                                      window.Log());
 
     window.SetWorldSource([this] {
         const int32_t selected = book_.Selection();
@@ -36,18 +48,25 @@ ViewerSession::ViewerSession(MainWindow& window, SessionOptions options)
         CurrentWorld world;
         if (selected >= 0 && static_cast<std::size_t>(selected) < names.size())
             world.name = names[static_cast<std::size_t>(selected)];
-        world.look = LookOf(book_.Shown());
+        LookWithData applied = WithShippedFiles(LookOf(book_.Saved()), options_.dataFolder, CurrentDirectory());
+        world.look = std::move(applied.look);
+        world.textureDirs = std::move(applied.textureDirs);
         return world;
     });
+    window.SetArchiveOpener([this](const std::string& path) { OpenArchive(path); });
     connect(&window, &MainWindow::worldPropertiesRequested, this, &ViewerSession::ShowWorldWindow);
     connect(worldWindow_.data(), &WorldPropertiesWindow::worldAccepted, this, [this] { window_.ApplyCurrentWorld(); });
     connect(&window, &MainWindow::worldApplied, this, &ViewerSession::RebuildCatalogue);
     connect(&window, &MainWindow::catalogueRequested, this, &ViewerSession::OpenEntry);
     connect(&window, &MainWindow::fileChosen, this, &ViewerSession::ForgetEntry);
+    if (QAction* textureFolders = window.Action(kCmdTextureFolders))
+        connect(textureFolders, &QAction::triggered, this, &ViewerSession::ShowTextureFolders);
 }
 
 ViewerSession::~ViewerSession() {
-    // The window is the main window's child too; whichever goes first, it goes before the book.
+    // The windows are the main window's children too; whichever goes first, they go before the
+    // book and the asker they use.
+    delete textureFolders_.data();
     delete worldWindow_.data();
 }
 
@@ -70,17 +89,58 @@ void ViewerSession::ShowWorldWindow() {
     }
 }
 
+void ViewerSession::ShowTextureFolders() {
+    if (textureFolders_ && textureFolders_->isVisible()) {
+        textureFolders_->raise();
+        textureFolders_->activateWindow();
+        return;
+    }
+    delete textureFolders_.data();
+    if (options_.configFolder.empty()) {
+        asker_->ShowError(&window_, {"Error : There is no configuration folder to keep the texture folders in.",
+                                     "Error : Texture Folders"});
+        return;
+    }
+    // The list beside the program, when there is one, is read instead of the user's.
+    const std::string read = TexturesPathFolder(options_.programDir, options_.configFolder);
+    const std::string programList =
+        read == options_.configFolder ? std::string() : ResolvePath(JoinPath(read, kTexturesPathFileName));
+    textureFolders_ = new TextureFoldersDialog(options_.configFolder, programList, *asker_, &window_);
+    textureFolders_->setAttribute(Qt::WA_DeleteOnClose);
+    // The folders are read at every load: show the file again with them.
+    connect(textureFolders_.data(), &TextureFoldersDialog::saved, this, [this] { window_.LoadCurrentFile(); });
+    textureFolders_->show();
+}
+
 void ViewerSession::RebuildCatalogue() {
     // A world without an object path keeps the catalogue it found.
-    if (catalogue_.Rebuild(LookOf(book_.Shown()).objectPath, CurrentDirectory())) menu_.Rebuild(catalogue_.Menu());
+    if (catalogue_.Rebuild(LookOf(book_.Saved()).objectPath, CurrentDirectory())) menu_.Rebuild(catalogue_.Menu());
 }
 
 void ViewerSession::OpenEntry(int command) {
-    const ExtractResult result = catalogue_.Open(command, tempFolder_, book_.Shown().password, window_.Log());
+    const ExtractResult result = catalogue_.Open(command, TempFolder(), book_.Saved().password, window_.Log());
     if (result.status == ExtractStatus::NoSuchEntry) return;  // logged; the scene stays
     window_.OpenCatalogueScript(result.scriptPath, catalogue_.TextureDirs(), result.Ok());
     // The load rebuilt the menu only when the world has an object path; the entry shows checked.
     menu_.Rebuild(catalogue_.Menu());
+}
+
+void ViewerSession::OpenArchive(const std::string& path) {
+    const std::string archive = AbsolutePath(path);
+    std::string folder;
+    if (!TempFolder().empty()) {
+        const auto [at, added] = archiveFolders_.try_emplace(archive);
+        if (added) at->second = JoinPath(TempFolder(), "archive-" + std::to_string(archiveFolders_.size()));
+        folder = at->second;
+    }
+    const ExtractResult result =
+        ExtractModelScript(archive, ArchiveEntryName(archive), folder, book_.Saved().password, window_.Log());
+    // Textures beside the archive (zipped or not), and in "textures" beside its "models" folder as
+    // for catalogue entries.
+    const std::string archiveFolder(ParentPart(archive));
+    std::vector<std::string> textureDirs{archiveFolder};
+    for (std::string& dir : CatalogueTextureDirs(ParentPart(archiveFolder))) textureDirs.push_back(std::move(dir));
+    window_.OpenCatalogueScript(result.scriptPath, std::move(textureDirs), result.Ok());
 }
 
 void ViewerSession::ForgetEntry() {

@@ -1,19 +1,23 @@
 #pragma once
 // What a viewer run keeps beside its main window: the world book with the World Properties
-// window over it, the object catalogue with its part of the "&Object" menu, and the temporary
-// folder that catalogue entries are extracted to. The session ties them to the window's signals:
-// every load applies the book's working copy, every apply rebuilds the catalogue from the
-// world's object path, "OK" applies the world, and a chosen entry is extracted and shown.
+// window over it, the object catalogue with its part of the "&Object" menu, the temporary folder
+// that catalogue entries and zipped models are extracted to, and the Texture Folders dialog. The
+// session ties them to the window's signals: every load applies the book's saved world (with the
+// program's own default-world files standing in for missing ones), every apply rebuilds the
+// catalogue from the world's object path, "OK" applies the world, a chosen entry is extracted
+// and shown, and so is a zipped model the window opens.
 
 #include <QObject>
 #include <QPointer>
 #include <functional>
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
 
 #include "app/cataloguemenu.h"
 #include "app/fatalerror.h"
+#include "app/texturefolders.h"
 #include "app/worldwindow.h"
 #include "shell/catalogue.h"
 #include "shell/worlds.h"
@@ -25,12 +29,20 @@ class MainWindow;
 inline constexpr std::string_view kWorldPropertiesError = "Error creating the World Properties window !";
 
 struct SessionOptions {
-    // The folder of "Worlds.txt" and the world files: the current folder at start-up, so that
-    // later changes of the current folder (opening a model does) move nothing.
+    // The folder of "Worlds.txt" and the world files (see WorldFolderFor), fixed at start-up so
+    // that later changes of the current folder (opening a model does) move nothing.
     std::string worldFolder;
-    // The folder whose "temp" folder receives extracted scripts; "" is the running program's.
-    // When it cannot be written the user's cache folder is used (see PrepareTempFolder).
+    // The folder the session's temporary folder is made in (see SessionTempFolder); "" is
+    // UserTempBase().
+    std::string tempBase;
+    // The user's configuration folder, where Texture Folders keeps its TexturesPath.txt; "" leaves
+    // the dialog nothing to save to (it says so when asked for).
+    std::string configFolder;
+    // The folder of the program's own TexturesPath.txt, which wins over the user's; "" is the
+    // running program's folder.
     std::string programDir;
+    // The program's data folder with the default world's files (see FindDataFolder); "" for none.
+    std::string dataFolder;
     // Makes the askers of the World Properties window and of the shut-down message (called
     // twice); MakeDialogAsker when empty. Tests give scripted ones.
     std::function<std::unique_ptr<WorldWindowAsker>()> makeAsker;
@@ -43,10 +55,11 @@ class ViewerSession final : public QObject {
 public:
     // Joins `window`, which owns the session from now on (as its child; the session lives as long
     // as the window) and should not have loaded a file yet: reads the world list, makes the World
-    // Properties window (hidden, owned by `window`), prepares the temporary folder and deletes
-    // the scripts left in it, and becomes the window's world source. The world is applied and
-    // the catalogue built by the window's next load.
+    // Properties window (hidden, owned by `window`), makes its own temporary folder (removing
+    // those of viewers that are no longer running), and becomes the window's world source and
+    // archive opener. The world is applied and the catalogue built by the window's next load.
     ViewerSession(MainWindow& window, SessionOptions options);
+    // Removes the temporary folder with the scripts extracted into it.
     ~ViewerSession() override;
     ViewerSession(const ViewerSession&) = delete;
     ViewerSession& operator=(const ViewerSession&) = delete;
@@ -60,7 +73,10 @@ public:
     const CatalogueMenu& ObjectCatalogueMenu() const { return menu_; }
     // The folder scripts are extracted to; "" when none could be made (opening an entry then
     // fails with one error line).
-    const std::string& TempFolder() const { return tempFolder_; }
+    const std::string& TempFolder() const { return tempFolder_->Path(); }
+    // The Texture Folders dialog while it is open (made by World > Texture Folders...); null
+    // otherwise.
+    TextureFoldersDialog* TextureFolders() const { return textureFolders_; }
 
     // Shut-down's first step: writes "Worlds.txt" when the list exists; a failure is shown
     // through the asker.
@@ -68,8 +84,10 @@ public:
 
 private:
     void ShowWorldWindow();
+    void ShowTextureFolders();
     void RebuildCatalogue();
     void OpenEntry(int command);
+    void OpenArchive(const std::string& path);
     void ForgetEntry();
 
     MainWindow& window_;
@@ -78,9 +96,13 @@ private:
     std::unique_ptr<WorldWindowAsker> asker_;
     // Owned by the main window as its child, and deleted here first: it refers to book_.
     QPointer<WorldPropertiesWindow> worldWindow_;
+    QPointer<TextureFoldersDialog> textureFolders_;
     Catalogue catalogue_;
     CatalogueMenu menu_;
-    std::string tempFolder_;
+    std::unique_ptr<SessionTempFolder> tempFolder_;
+    // The folder of each zipped model opened, inside the temporary folder, so that scripts of the
+    // same name from different archives never meet.
+    std::map<std::string, std::string> archiveFolders_;
 };
 
 }  // namespace pelorus

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QColorDialog>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,6 +15,7 @@
 
 #include "app/asktextdialog.h"
 #include "app/qtext.h"
+#include "platform/paths.h"
 
 namespace pelorus {
 namespace {
@@ -41,8 +43,11 @@ public:
     }
 
     DeleteAnswer AskDelete(QWidget* owner, const WorldMessage& question) override {
-        QMessageBox box(QMessageBox::Critical, Q(question.caption), Q(question.text),
+        // Deleting loses a file: a warning, and Enter keeps it.
+        QMessageBox box(QMessageBox::Warning, Q(question.caption), Q(question.text),
                         QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, owner);
+        box.setDefaultButton(QMessageBox::No);
+        box.setEscapeButton(QMessageBox::Cancel);
         switch (box.exec()) {
             case QMessageBox::Yes:
                 return DeleteAnswer::Yes;
@@ -67,6 +72,16 @@ public:
         if (!ok) return std::nullopt;
         const QColor c = dialog.selectedColor();
         return Rgb{static_cast<uint8_t>(c.red()), static_cast<uint8_t>(c.green()), static_cast<uint8_t>(c.blue())};
+    }
+
+    std::optional<std::string> AskFolder(QWidget* owner, std::string_view title, std::string_view start) override {
+        QFileDialog dialog(owner, Q(title), Q(start));
+        dialog.setObjectName("folderDialog");
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setFileMode(QFileDialog::Directory);
+        dialog.setOption(QFileDialog::ShowDirsOnly);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+        return dialog.selectedFiles().first().toStdString();
     }
 
 private:
@@ -138,6 +153,10 @@ Rgb BytesOf(const std::array<ColorField, 3>& light) {
 
 }  // namespace
 
+std::optional<std::string> WorldWindowAsker::AskFolder(QWidget*, std::string_view, std::string_view) {
+    return std::nullopt;
+}
+
 std::unique_ptr<WorldWindowAsker> MakeDialogAsker() {
     return std::make_unique<DialogAsker>();
 }
@@ -171,23 +190,24 @@ void WorldPropertiesWindow::Build() {
     c_.newWorld = MakeButton(this, "&New", "newWorld", 260, 2, 50, 22);
     c_.deleteWorld = MakeButton(this, "Delete", "deleteWorld", 320, 2, 50, 22);
 
-    // World features.
-    QGroupBox* features = MakeGroup(this, "&World Features", 8, 24, 402, 140);
-    c_.objectPath = MakeField(features, "objectPath", 102, 18, 275, 21);
-    MakeLabel(features, "Object &Path:", 8, 20, 92, 16, c_.objectPath);
+    // World features. Every Alt+letter of the window picks one control.
+    QGroupBox* features = MakeGroup(this, "World Features", 8, 24, 402, 140);
+    c_.objectPath = MakeField(features, "objectPath", 102, 18, 211, 21);
+    MakeLabel(features, "Object Pat&h:", 8, 20, 92, 16, c_.objectPath);
+    c_.browseObjectPath = MakeButton(features, "Brow&se...", "browseObjectPath", 318, 17, 76, 23);
     c_.backdrop = MakeField(features, "backdrop", 102, 46, 83, 21);
-    MakeLabel(features, "&Backdrop:", 8, 47, 92, 18, c_.backdrop);
+    MakeLabel(features, "Ba&ckdrop:", 8, 47, 92, 18, c_.backdrop);
     c_.ground = MakeField(features, "ground", 102, 74, 83, 21);
-    MakeLabel(features, "&Ground:", 8, 75, 93, 19, c_.ground);
+    MakeLabel(features, "Gr&ound:", 8, 75, 93, 19, c_.ground);
     c_.skybox = MakeField(features, "skybox", 102, 102, 83, 21);
-    MakeLabel(features, "&Skybox:", 8, 103, 93, 19, c_.skybox);
+    MakeLabel(features, "S&kybox:", 8, 103, 93, 19, c_.skybox);
     QLabel* backdropColor = MakeLabel(features, "Backdrop Color:", 196, 50, 53, 30);
     backdropColor->setWordWrap(true);
     c_.backdropSwatch = MakeSwatch(features, "backdropSwatch", 252, 44, 54, 42);
     c_.changeBackdrop = MakeButton(features, "Change...", "changeBackdrop", 314, 53, 60, 23);
     c_.password = MakeField(features, "password", 292, 102, 83, 21);
     c_.password->setEchoMode(QLineEdit::Password);
-    MakeLabel(features, "Object Pass&word:", 196, 102, 93, 21, c_.password);
+    MakeLabel(features, "Objec&t Password:", 196, 102, 93, 21, c_.password);
 
     // Lights and fog.
     QGroupBox* lights = MakeGroup(this, "World &Lights And Fog", 27, 169, 368, 263);
@@ -203,7 +223,7 @@ void WorldPropertiesWindow::Build() {
         MakeLabel(direction, kAxes[i], 10, y + 3, 33, 13, c_.direction[i]);
     }
     QGroupBox* ambient = MakeGroup(lights, "Ambient Light", 13, 140, 210, 119);
-    MakeColorGroup(ambient, {"R&ed", "Gree&n", "Bl&ue"}, "P&icker...", "ambient", c_.ambient, c_.ambientSwatch,
+    MakeColorGroup(ambient, {"Re&d", "Gr&een", "Bl&ue"}, "P&icker...", "ambient", c_.ambient, c_.ambientSwatch,
                    c_.ambientPicker);
     QGroupBox* fog = MakeGroup(lights, "Fog", 229, 140, 125, 119);
     c_.fog = new QCheckBox("Enable &Fog", fog);
@@ -213,13 +233,18 @@ void WorldPropertiesWindow::Build() {
     MakeLabel(fog, "&Min", 8, 50, 26, 15, c_.fogMin);
     MakeLabel(fog, "meters", 76, 50, 44, 15);  // wider than 32: room for the whole word
     c_.fogMax = MakeField(fog, "fogMax", 36, 77, 36, 20);
-    MakeLabel(fog, "Ma&x", 8, 80, 26, 15, c_.fogMax);
+    MakeLabel(fog, "M&ax", 8, 80, 26, 15, c_.fogMax);
     MakeLabel(fog, "meters", 76, 80, 44, 15);
 
     c_.ok = new QPushButton("OK", this);
     c_.ok->setObjectName("ok");
     c_.ok->setGeometry(173, 442, 75, 23);
     c_.ok->setDefault(true);
+    c_.cancel = MakeButton(this, "Cancel", "cancel", 256, 442, 75, 23);
+    c_.noWorldHint = new QLabel("No world yet: press New to make one.", this);
+    c_.noWorldHint->setObjectName("noWorldHint");
+    c_.noWorldHint->setGeometry(10, 438, 158, 30);
+    c_.noWorldHint->setWordWrap(true);
 
     // Wiring: every edit goes straight into the book's working copy.
     const auto bindText = [this](QLineEdit* field, std::string& (*get)(WorldSettings&)) {
@@ -256,6 +281,8 @@ void WorldPropertiesWindow::Build() {
     connect(c_.newWorld, &QPushButton::clicked, this, &WorldPropertiesWindow::NewWorld);
     connect(c_.deleteWorld, &QPushButton::clicked, this, &WorldPropertiesWindow::DeleteWorld);
     connect(c_.ok, &QPushButton::clicked, this, &WorldPropertiesWindow::Accept);
+    connect(c_.cancel, &QPushButton::clicked, this, &WorldPropertiesWindow::reject);
+    connect(c_.browseObjectPath, &QPushButton::clicked, this, &WorldPropertiesWindow::BrowseObjectPath);
     connect(c_.changeBackdrop, &QPushButton::clicked, this, [this] {
         if (const std::optional<Rgb> picked = asker_->PickColor(this, book_.Shown().backdropColor)) {
             book_.Shown().backdropColor = *picked;
@@ -302,6 +329,7 @@ void WorldPropertiesWindow::Refresh() {
     const bool enabled = book_.FieldsEnabled();
     QWidget* const fields[] = {c_.deleteWorld,
                                c_.objectPath,
+                               c_.browseObjectPath,
                                c_.backdrop,
                                c_.ground,
                                c_.skybox,
@@ -321,6 +349,7 @@ void WorldPropertiesWindow::Refresh() {
         c_.directional[i]->setEnabled(enabled);
         c_.ambient[i]->setEnabled(enabled);
     }
+    c_.noWorldHint->setVisible(!enabled);
     PaintSwatches();
     refreshing_ = false;
 }
@@ -380,7 +409,19 @@ void WorldPropertiesWindow::PickLightColor(std::array<ColorField, 3> WorldSettin
     Refresh();
 }
 
+void WorldPropertiesWindow::BrowseObjectPath() {
+    // From the folder the field names when there is one, else from the worlds' folder.
+    const std::string& typed = book_.Shown().objectPath;
+    const std::string start = !typed.empty() && IsDirectory(typed) ? ResolvePath(typed) : book_.Folder();
+    const std::optional<std::string> folder = asker_->AskFolder(this, "Object Path", start);
+    if (!folder) return;
+    book_.Shown().objectPath = *folder;
+    Refresh();
+}
+
 void WorldPropertiesWindow::reject() {
+    book_.Revert();
+    Refresh();
     hide();
 }
 

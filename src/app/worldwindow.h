@@ -1,8 +1,9 @@
 #pragma once
 // The World Properties window: shows the world book's working copy in its controls, writes the
 // user's edits back into it and hands the book the window's commands (pick, "&New", "Delete",
-// "OK"). Every decision is the book's; the window only shows what the book holds afterwards and
-// the messages it returns. Closing the window hides it; the book keeps the edits.
+// "OK", "Cancel"). Every decision is the book's; the window only shows what the book holds
+// afterwards and the messages it returns. Closing the window hides it and drops the edits that
+// were not saved.
 
 #include <QDialog>
 #include <array>
@@ -38,11 +39,15 @@ public:
     virtual void ShowError(QWidget* owner, const WorldMessage& message) = 0;
     // A colour, starting at `initial`; nullopt when the user cancels.
     virtual std::optional<Rgb> PickColor(QWidget* owner, Rgb initial) = 0;
+    // A folder, the dialog starting in `start` ("" for the current folder); nullopt when the user
+    // cancels. The asker without dialogs answers nullopt.
+    virtual std::optional<std::string> AskFolder(QWidget* owner, std::string_view title, std::string_view start);
 };
 
 // The asker with the real dialogs: a modal ask-for-text dialog (names of at most 255
-// characters), message boxes with the error icon, and the colour dialog with 16 custom colours,
-// all black at first, that every pick of this asker shares.
+// characters), the delete question with the warning icon and No as its default button, error
+// boxes with the error icon, the colour dialog with 16 custom colours, all black at first, that
+// every pick of this asker shares, and a folder dialog.
 std::unique_ptr<WorldWindowAsker> MakeDialogAsker();
 
 class WorldPropertiesWindow : public QDialog {
@@ -68,6 +73,7 @@ public:
         QPushButton* newWorld = nullptr;
         QPushButton* deleteWorld = nullptr;
         QLineEdit* objectPath = nullptr;
+        QPushButton* browseObjectPath = nullptr;
         QLineEdit* backdrop = nullptr;
         QLineEdit* ground = nullptr;
         QLineEdit* skybox = nullptr;
@@ -85,6 +91,8 @@ public:
         QLineEdit* fogMin = nullptr;
         QLineEdit* fogMax = nullptr;
         QPushButton* ok = nullptr;
+        QPushButton* cancel = nullptr;
+        QLabel* noWorldHint = nullptr;  // shown while the list is empty
     };
     const Controls& Widgets() const { return c_; }
 
@@ -93,7 +101,8 @@ signals:
     void worldAccepted();
 
 protected:
-    // The close box and Escape: the window hides; nothing is saved or applied.
+    // "Cancel", the close box and Escape: the edits not saved are dropped (WorldBook::Revert) and
+    // the window hides; nothing is saved or applied.
     void reject() override;
 
 private:
@@ -102,6 +111,7 @@ private:
     void NewWorld();
     void DeleteWorld();
     void Accept();
+    void BrowseObjectPath();
     void PickLightColor(std::array<ColorField, 3> WorldSettings::*light);
     void ShowMessages(const std::vector<WorldMessage>& messages);
     void PaintSwatches();

@@ -235,6 +235,21 @@ bool IsDirectory(std::string_view path) {
     return !resolved.empty() && ::stat(resolved.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool MakeFolders(std::string_view path, mode_t mode) {
+    if (path.empty()) return false;
+    const std::string whole(path);
+    std::size_t pos = 0;
+    for (;;) {
+        const std::size_t slash = whole.find('/', pos + 1);
+        const std::string prefix = whole.substr(0, slash);
+        if (!prefix.empty() && prefix != "/" && ::mkdir(prefix.c_str(), mode) != 0 && errno != EEXIST) return false;
+        if (slash == std::string::npos) break;
+        pos = slash;
+    }
+    struct stat st {};
+    return ::stat(whole.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 std::string CurrentDirectory() {
     std::vector<char> buffer(4096);
     for (;;) {

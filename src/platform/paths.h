@@ -103,6 +103,11 @@ std::string ProgramDirectory();
 // True when `path` (resolved as above) names an existing folder.
 bool IsDirectory(std::string_view path);
 
+// Makes the folder `path` (slash form, as given: no letter-case matching) and the folders above
+// it that are missing, each with `mode` (less the umask). True when `path` is a folder afterwards
+// (also when it was one already); false for an empty path.
+bool MakeFolders(std::string_view path, mode_t mode);
+
 // The current directory ("" when it cannot be read), and changing it (false on failure).
 std::string CurrentDirectory();
 bool SetCurrentDirectory(std::string_view path);

@@ -1,36 +1,81 @@
 #include "platform/searchpath.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "platform/atomicfile.h"
 #include "platform/paths.h"
 
 namespace pelorus {
 
 namespace {
 
-std::vector<std::string> ReadSearchDirs(std::string_view programDir) {
-    const std::string folder = programDir.empty() ? ProgramDirectory() : std::string(programDir);
-    std::string text;
-    if (!ReadWholeFile(JoinPath(folder, "TexturesPath.txt"), text, kSmallFileLimit)) return {"."};
+std::string FolderOrProgram(std::string_view folder) {
+    return folder.empty() ? ProgramDirectory() : std::string(folder);
+}
+
+}  // namespace
+
+std::vector<std::string> ParseTexturesPath(std::string_view text) {
     std::vector<std::string> dirs;
     std::size_t pos = 0;
     for (;;) {
         const std::size_t lf = text.find('\n', pos);
-        std::string_view line(text.data() + pos, (lf == std::string::npos ? text.size() : lf) - pos);
+        std::string_view line = text.substr(pos, (lf == std::string_view::npos ? text.size() : lf) - pos);
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         dirs.emplace_back(line);
-        if (lf == std::string::npos) break;
+        if (lf == std::string_view::npos) break;
         pos = lf + 1;
     }
     return dirs;
 }
 
-}  // namespace
-
 std::vector<std::string> TextureSearchDirs(std::string_view programDir, std::string_view currentFolder) {
-    std::vector<std::string> dirs = ReadSearchDirs(programDir);
+    std::string text;
+    std::vector<std::string> dirs{"."};
+    if (ReadWholeFile(JoinPath(FolderOrProgram(programDir), kTexturesPathFileName), text, kSmallFileLimit))
+        dirs = ParseTexturesPath(text);
     if (!currentFolder.empty())
         for (std::string& dir : dirs)
             if (!dir.empty()) dir = InFolder(currentFolder, dir);
     return dirs;
+}
+
+std::string TexturesPathText(std::span<const std::string> folders) {
+    std::string out;
+    for (const std::string& folder : folders) {
+        const std::string_view line = std::string_view(folder).substr(0, folder.find_first_of("\r\n"));
+        if (line.empty()) continue;
+        if (!out.empty()) out += '\n';
+        out += line;
+    }
+    return out;
+}
+
+std::string TexturesPathFolder(std::string_view programDir, std::string_view configFolder) {
+    const std::string program = FolderOrProgram(programDir);
+    const std::string file = ResolvePath(JoinPath(program, kTexturesPathFileName));
+    struct stat st {};
+    if (::stat(file.c_str(), &st) == 0 || configFolder.empty()) return program;
+    return std::string(configFolder);
+}
+
+bool SaveTexturesPath(std::string_view folder, std::span<const std::string> folders, std::string* error) {
+    const std::string text = TexturesPathText(folders);
+    const std::string path = ResolvePath(JoinPath(folder, kTexturesPathFileName));
+    if (text.empty()) {
+        if (::unlink(path.c_str()) == 0 || errno == ENOENT) return true;
+        if (error) *error = std::strerror(errno);
+        return false;
+    }
+    if (!MakeFolders(folder, 0700)) {
+        if (error) *error = "the folder \"" + std::string(folder) + "\" cannot be made: " + std::strerror(errno);
+        return false;
+    }
+    return WriteFileAtomically(path, text, error);
 }
 
 }  // namespace pelorus

@@ -1,13 +1,17 @@
 #include "shell/catalogue.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <charconv>
 #include <cstdlib>
+#include <cstring>
 
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -50,21 +54,6 @@ bool LessNoCaseThenBytes(const std::string& a, const std::string& b) {
 bool IsWritableFolder(const std::string& path) {
     struct stat st {};
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && ::access(path.c_str(), W_OK | X_OK) == 0;
-}
-
-// Creates `path` and the folders above it that are missing, each with `mode`.
-bool MakeFolders(const std::string& path, mode_t mode) {
-    if (path.empty()) return false;
-    std::size_t pos = 0;
-    for (;;) {
-        const std::size_t slash = path.find('/', pos + 1);
-        const std::string prefix = path.substr(0, slash);
-        if (!prefix.empty() && prefix != "/" && ::mkdir(prefix.c_str(), mode) != 0 && errno != EEXIST) return false;
-        if (slash == std::string::npos) break;
-        pos = slash;
-    }
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 std::string SizeText(uint64_t bytes) {
@@ -268,53 +257,152 @@ ExtractResult ExtractModelScript(std::string_view archivePath, std::string_view 
     return result;
 }
 
-std::string ProgramTempFolder(std::string_view programDir) {
-    return JoinPath(programDir.empty() ? ProgramDirectory() : std::string(programDir), "temp");
+std::string TempFolderBase(std::string_view runtimeDir, std::string_view systemTemp) {
+    for (const std::string_view candidate : {runtimeDir, systemTemp}) {
+        const std::string folder(candidate);
+        if (!folder.empty() && folder.front() == '/' && IsWritableFolder(folder)) return folder;
+    }
+    return "/tmp";
 }
 
-std::string CacheTempFolder(std::string_view xdgCacheHome, std::string_view home) {
-    if (!xdgCacheHome.empty() && xdgCacheHome.front() == '/') return JoinPath(xdgCacheHome, "pelorus/temp");
-    if (!home.empty() && home.front() == '/') return JoinPath(home, ".cache/pelorus/temp");
-    return {};
+std::optional<int32_t> TempFolderProcess(std::string_view name) {
+    if (!name.starts_with(kTempFolderPrefix)) return std::nullopt;
+    name.remove_prefix(kTempFolderPrefix.size());
+    const std::size_t dash = name.find('-');
+    if (dash == std::string_view::npos || dash == 0 || name[0] == '0') return std::nullopt;
+    const std::string_view digits = name.substr(0, dash);
+    const std::string_view suffix = name.substr(dash + 1);
+    if (suffix.size() != 6) return std::nullopt;
+    for (const char c : suffix)
+        if (!IsDigit(c) && !(UpperAscii(c) >= 'A' && UpperAscii(c) <= 'Z')) return std::nullopt;
+    for (const char c : digits)
+        if (!IsDigit(c)) return std::nullopt;
+    int32_t pid = 0;
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), pid);
+    if (ec != std::errc{} || end != digits.data() + digits.size() || pid <= 0) return std::nullopt;
+    return pid;
 }
 
-std::string PrepareTempFolder(std::string_view programDir, std::string_view xdgCacheHome, std::string_view home,
-                              ErrorLog& log) {
-    const std::string own = ResolvePath(ProgramTempFolder(programDir));
-    if (IsWritableFolder(own)) return own;
-    if (::mkdir(own.c_str(), 0777) == 0 && IsWritableFolder(own)) return own;
-
-    const std::string cache = CacheTempFolder(xdgCacheHome, home);
-    if (!cache.empty() && MakeFolders(cache, 0700) && IsWritableFolder(cache)) return cache;
-    log.Append("Couldn't create the temporary folder " + Quote(own) +
-               (cache.empty() ? std::string() : " nor " + Quote(cache)) + ".");
-    return {};
+bool ProcessIsRunning(int32_t pid) {
+    if (pid <= 0) return false;
+    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
 }
 
-std::string PrepareTempFolder(std::string_view programDir, ErrorLog& log) {
-    const char* xdg = std::getenv("XDG_CACHE_HOME");
-    const char* home = std::getenv("HOME");
-    return PrepareTempFolder(programDir, xdg ? xdg : "", home ? home : "", log);
-}
+namespace {
 
-int CleanTempFolder(std::string_view folder) {
-    if (folder.empty()) return 0;
-    const std::string path(folder);
-    DIR* dir = ::opendir(path.c_str());
-    if (!dir) return 0;
-    std::vector<std::string> doomed;
+// Deeper folders are not descended into (they stay, and so do the folders holding them).
+constexpr int kMaxRemovalDepth = 64;
+
+// Removes what the folder open as `fd` holds, never following links; closes `fd`. True when the
+// folder is empty afterwards.
+bool EmptyFolderAt(int fd, int depth) {
+    DIR* dir = ::fdopendir(fd);
+    if (!dir) {
+        ::close(fd);
+        return false;
+    }
+    std::vector<std::string> names;
     while (const dirent* entry = ::readdir(dir)) {
         const std::string_view name(entry->d_name);
-        if (!EndsWithNoCase(name, kScriptExtension)) continue;
-        const std::string file = JoinPath(path, name);
+        if (name != "." && name != "..") names.emplace_back(name);
+    }
+    const int at = ::dirfd(dir);
+    bool emptied = true;
+    for (const std::string& name : names) {
         struct stat st {};
-        if (::lstat(file.c_str(), &st) == 0 && !S_ISDIR(st.st_mode)) doomed.push_back(file);
+        if (::fstatat(at, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+            emptied = emptied && errno == ENOENT;
+            continue;
+        }
+        if (!S_ISDIR(st.st_mode)) {
+            emptied = (::unlinkat(at, name.c_str(), 0) == 0 || errno == ENOENT) && emptied;
+            continue;
+        }
+        const int child =
+            depth < kMaxRemovalDepth ? ::openat(at, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC) : -1;
+        const bool childEmptied = child >= 0 && EmptyFolderAt(child, depth + 1);
+        emptied = childEmptied && ::unlinkat(at, name.c_str(), AT_REMOVEDIR) == 0 && emptied;
     }
     ::closedir(dir);
-    int deleted = 0;
-    for (const std::string& file : doomed)
-        if (::unlink(file.c_str()) == 0) ++deleted;
-    return deleted;
+    return emptied;
+}
+
+// Removes the folder `name` in the folder open as `parent` with what it holds, when it is a
+// folder (not a link) that `accept` takes by its status. True when it is gone.
+bool RemoveChildFolder(int parent, const std::string& name, const std::function<bool(const struct stat&)>& accept) {
+    struct stat st {};
+    if (::fstatat(parent, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return errno == ENOENT;
+    if (!S_ISDIR(st.st_mode) || !accept(st)) return false;
+    const int fd = ::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return false;
+    // The folder opened must be the one looked at: nothing was swapped in between.
+    struct stat opened {};
+    if (::fstat(fd, &opened) != 0 || opened.st_dev != st.st_dev || opened.st_ino != st.st_ino) {
+        ::close(fd);
+        return false;
+    }
+    return EmptyFolderAt(fd, 1) && ::unlinkat(parent, name.c_str(), AT_REMOVEDIR) == 0;
+}
+
+}  // namespace
+
+bool RemoveFolderTree(std::string_view folder) {
+    if (folder.empty()) return true;
+    std::string path(folder);
+    while (path.size() > 1 && path.back() == '/') path.pop_back();
+    const std::string_view parentPart = ParentPart(path);
+    const std::string parent = parentPart.empty() ? std::string(".") : std::string(parentPart);
+    const std::string name(FileNamePart(path));
+    if (name.empty() || name == "." || name == "..") return false;
+    const int fd = ::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT;
+    const bool removed = RemoveChildFolder(fd, name, [](const struct stat&) { return true; });
+    ::close(fd);
+    return removed;
+}
+
+int RemoveStaleTempFolders(std::string_view base, const std::function<bool(int32_t)>& isRunning) {
+    if (base.empty()) return 0;
+    const std::string folder(base);
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return 0;
+    DIR* dir = ::fdopendir(::dup(fd));
+    std::vector<std::pair<std::string, int32_t>> candidates;
+    if (dir) {
+        while (const dirent* entry = ::readdir(dir))
+            if (const std::optional<int32_t> pid = TempFolderProcess(entry->d_name))
+                candidates.emplace_back(entry->d_name, *pid);
+        ::closedir(dir);
+    }
+    const uid_t user = ::geteuid();
+    int removed = 0;
+    for (const auto& [name, pid] : candidates) {
+        bool ended = false;
+        const bool gone = RemoveChildFolder(fd, name, [&](const struct stat& st) {
+            ended = st.st_uid == user && !isRunning(pid);
+            return ended;
+        });
+        if (gone && ended) ++removed;
+    }
+    ::close(fd);
+    return removed;
+}
+
+SessionTempFolder::SessionTempFolder(std::string_view base, ErrorLog& log) {
+    const std::string folder = base.empty() ? std::string("/tmp") : std::string(base);
+    if (MakeFolders(folder, 0700)) {
+        RemoveStaleTempFolders(folder);
+        std::string made = JoinPath(folder, std::string(kTempFolderPrefix) + std::to_string(::getpid()) + "-XXXXXX");
+        if (::mkdtemp(made.data())) {
+            path_ = AbsolutePath(made);
+            return;
+        }
+    }
+    log.Append("Couldn't create a temporary folder in " + Quote(folder) + ": " + std::strerror(errno) + ".");
+}
+
+SessionTempFolder::~SessionTempFolder() {
+    if (!path_.empty()) RemoveFolderTree(path_);
 }
 
 bool Catalogue::Rebuild(std::string_view objectPath, std::string_view baseFolder) {

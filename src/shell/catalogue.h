@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -119,28 +120,60 @@ ExtractResult ExtractModelScript(std::string_view archivePath, std::string_view 
                                  const std::string& password, ErrorLog& log,
                                  uint64_t maxBytes = kMaxExtractedScriptBytes);
 
-// ---- Temporary folder -----------------------------------------------------------------------
+// ---- Temporary folders ------------------------------------------------------------------------
+//
+// Every running viewer extracts into a folder of its own, "<base>/pelorus-<pid>-XXXXXX" (<pid>
+// its process number, XXXXXX six letters and digits as mkdtemp picks them), private to the user
+// (mode 0700) and removed with everything in it when the viewer ends. A folder left by a viewer
+// that did not end cleanly is removed by the next one that starts, once no process of that
+// number runs; the folders of viewers still running are never touched.
 
-// "<programDir>/temp"; an empty `programDir` means the folder of the running program.
-std::string ProgramTempFolder(std::string_view programDir);
+inline constexpr std::string_view kTempFolderPrefix = "pelorus-";
 
-// The per-user fallback: "<xdgCacheHome>/pelorus/temp" when `xdgCacheHome` is an absolute
-// path, else "<home>/.cache/pelorus/temp" when `home` is absolute, else "".
-std::string CacheTempFolder(std::string_view xdgCacheHome, std::string_view home);
+// The folder viewers make their folders in: `runtimeDir` (the user's runtime folder,
+// $XDG_RUNTIME_DIR) when it is an absolute path of an existing folder this process can write,
+// else `systemTemp` (the system's temporary folder) under the same conditions, else "/tmp".
+std::string TempFolderBase(std::string_view runtimeDir, std::string_view systemTemp);
 
-// The folder for extracted scripts, created when missing: ProgramTempFolder(programDir) when
-// it is (or can be made) a folder this process can write, else CacheTempFolder(xdgCacheHome,
-// home) (created with its parents, private to the user). "" and one error line in `log` when
-// neither works.
-std::string PrepareTempFolder(std::string_view programDir, std::string_view xdgCacheHome, std::string_view home,
-                              ErrorLog& log);
-// The same with $XDG_CACHE_HOME and $HOME from the environment.
-std::string PrepareTempFolder(std::string_view programDir, ErrorLog& log);
+// The process number in a folder name "pelorus-<pid>-XXXXXX": <pid> decimal digits without sign
+// or leading zero, from 1 to INT32_MAX, and XXXXXX exactly six ASCII letters or digits. nullopt
+// for every other name.
+std::optional<int32_t> TempFolderProcess(std::string_view name);
 
-// Deletes the files directly in `folder` whose names end in ".rwx" in any letter case (links
-// are removed, not followed; sub-folders and other files stay). Returns how many were deleted.
-// An empty or missing folder deletes nothing.
-int CleanTempFolder(std::string_view folder);
+// Whether a process numbered `pid` exists (of any user). False for 0 and negative numbers.
+bool ProcessIsRunning(int32_t pid);
+
+// Removes the folder `folder` with everything in it, never following a symbolic link: links are
+// removed as links, wherever they point. `folder` itself must be a folder, not a link to one
+// (which is left alone, and so is anything else that is not a folder). True when nothing of that
+// name is left (also when there was none); what could not be removed stays.
+bool RemoveFolderTree(std::string_view folder);
+
+// The start-up clean-up of `base`: removes, as RemoveFolderTree does, each entry directly in
+// `base` whose name TempFolderProcess reads, that is a folder (not a link to one) owned by this
+// process's user, and whose process `isRunning` says has ended. Nothing else in `base` is
+// removed, opened or followed. Returns how many folders were removed.
+int RemoveStaleTempFolders(std::string_view base, const std::function<bool(int32_t)>& isRunning = ProcessIsRunning);
+
+// This viewer's temporary folder, made at construction and removed when the object goes.
+class SessionTempFolder {
+public:
+    // Removes the stale folders of `base` (RemoveStaleTempFolders), then makes
+    // "<base>/pelorus-<pid>-XXXXXX" with mode 0700 (`base` and its missing parents are made
+    // first, mode 0700). When it cannot be made, Path() is "" and one error line naming `base`
+    // goes to `log`.
+    SessionTempFolder(std::string_view base, ErrorLog& log);
+    // Removes the folder with everything in it (RemoveFolderTree).
+    ~SessionTempFolder();
+    SessionTempFolder(const SessionTempFolder&) = delete;
+    SessionTempFolder& operator=(const SessionTempFolder&) = delete;
+
+    // The folder, absolute; "" when none could be made.
+    const std::string& Path() const { return path_; }
+
+private:
+    std::string path_;
+};
 
 // ---- The catalogue ----------------------------------------------------------------------------
 

@@ -26,6 +26,7 @@ constexpr std::string_view kUsage =
     "                            [--distance D] [--world NAME|FILE] [--view LIST] [--time MS]\n"
     "                            [--draw-distance METRES] [--] [FILE]\n"
     "       pelorus --export OUT.glb|OUT.gltf [--] FILE\n"
+    "       pelorus --thumbnail IN OUT.png SIZE\n"
     "       pelorus --help | --version\n"
     "\n"
     "FILE is a RenderWare script (.rwx) or an object map (any other name). \"--\" ends the\n"
@@ -44,7 +45,10 @@ constexpr std::string_view kUsage =
     "            beside it. FILE's error lines are printed to standard error as --check prints\n"
     "            them and give exit status 1 (the model is still written). No output replaces an\n"
     "            input, something that is not a regular file, or a file of another kind; such\n"
-    "            outputs, like a wrong name, give exit status 2.\n";
+    "            outputs, like a wrong name, give exit status 2.\n"
+    "  --thumbnail  draw IN framed in the default world, without axes, into a SIZE x SIZE\n"
+    "            OUT.png, as file managers ask thumbnailers to (same checks and statuses as\n"
+    "            --screenshot).\n";
 
 struct Loaded {
     std::vector<std::unique_ptr<RWXObject>> objects;

@@ -56,6 +56,7 @@ constexpr MenuItemRow kViewItems[] = {
 constexpr MenuItemRow kWorldItems[] = {
     {"-"},
     {"&Properties...\tP", kCmdWorldProperties},
+    {"&Texture Folders...", kCmdTextureFolders},
 };
 
 constexpr MenuItemRow kObjectItems[] = {

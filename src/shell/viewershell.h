@@ -48,6 +48,8 @@ inline constexpr int32_t kFirstDrawDistanceCommand = 121;
 inline constexpr double kDrawDistances[] = {0, 50, 100, 200, 500, 1000};
 inline constexpr double kMetresPerUnit = 10;
 inline constexpr int32_t kCmdWorldProperties = 201;
+// Carried out by the viewer's session, which listens to its item; Command() gives None for it.
+inline constexpr int32_t kCmdTextureFolders = 202;
 inline constexpr int32_t kCmdObjectProperties = 301;
 inline constexpr int32_t kCmdOnlineHelp = 401;
 inline constexpr int32_t kCmdAbout = 402;
@@ -178,6 +180,7 @@ int64_t MillisecondsToNextAnimationFrame(int64_t nowMs);
 inline constexpr std::string_view kMainWindowTitle = "Pelorus";
 inline constexpr std::string_view kOpenDialogTitle = "Open an RWX File";
 inline constexpr std::string_view kOpenDialogFilters[] = {
+    "All Supported Files (*.rwx *.RWX *.zip *.ZIP *.txt *.TXT)",
     "RenderWare Scripts (*.RWX)",
     "Object Maps (*.TXT)",
     "All Files (*.*)",

@@ -433,6 +433,7 @@ bool WorldBook::LoadWorld(int32_t index) {
     std::string text;
     if (!path || !ReadWholeFile(*path, text, kSmallFileLimit)) return false;
     shown_ = ParseWorldFile(text);
+    saved_ = shown_;
     return true;
 }
 
@@ -524,6 +525,7 @@ std::vector<WorldMessage> WorldBook::Create(std::string_view name) {
         }))
         return {std::move(*failure)};
     shown_ = std::move(settings);
+    saved_ = shown_;
     return {};
 }
 
@@ -568,7 +570,12 @@ std::vector<WorldMessage> WorldBook::Delete(DeleteAnswer answer) {
 
 std::vector<WorldMessage> WorldBook::Ok() {
     if (auto failure = SaveWorld(Selection())) return {std::move(*failure)};
+    if (Selection() >= 0) saved_ = shown_;
     return {};
+}
+
+void WorldBook::Revert() {
+    if (!LoadWorld(Selection())) shown_ = saved_;
 }
 
 }  // namespace pelorus

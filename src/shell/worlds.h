@@ -199,7 +199,8 @@ public:
     bool ListExists() const { return listExists_; }
     bool FieldsEnabled() const { return !list_.names.empty(); }
 
-    // The working copy; the window writes its fields' edits here.
+    // The working copy; the window writes its fields' edits here. Nothing is applied from it:
+    // OK saves it first (see Saved()).
     WorldSettings& Shown() { return shown_; }
     const WorldSettings& Shown() const { return shown_; }
 
@@ -241,11 +242,20 @@ public:
     // reset to -1.
     std::vector<WorldMessage> Delete(DeleteAnswer answer);
 
-    // "OK": saves the working copy into the selected world's file. On success the window hides
-    // and the shell applies LookOf(Shown()); on failure the window stays open with the message.
-    // The close box needs nothing here: it only hides the window, the working copy keeps its
-    // edits, and every model load applies LookOf(Shown()) as it stands.
+    // "OK": saves the working copy into the selected world's file, and it becomes Saved(). On
+    // success the window hides and the shell applies LookOf(Saved()); on failure the window stays
+    // open with the message and nothing changes.
     std::vector<WorldMessage> Ok();
+
+    // "Cancel", Escape and the close box: the edits not saved are dropped. The working copy
+    // becomes what the selected world's file holds now, or Saved() when it cannot be read (or
+    // nothing is selected). Saving happens only as the commands above say, so the edits dropped
+    // are those made since the world was last loaded, picked or saved.
+    void Revert();
+
+    // The current world as last read from or written to its file: what loads apply (the working
+    // copy may hold edits not saved yet). The default world until a world file has been read.
+    const WorldSettings& Saved() const { return saved_; }
 
 private:
     std::optional<std::size_t> Find(std::string_view name) const;
@@ -259,6 +269,7 @@ private:
     WorldList list_;
     bool listExists_ = false;
     WorldSettings shown_;
+    WorldSettings saved_;
 };
 
 }  // namespace pelorus

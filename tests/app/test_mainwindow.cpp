@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
@@ -164,7 +165,10 @@ private slots:
               {"&TopMost", 110, true, false},
               {"Auto Re&load", 111, true, true},
               {"&Draw Distance", 120, false, false}}},
-            {"&World", {{"", 0, false, false}, {"&Properties...\tP", 201, false, false}}},
+            {"&World",
+             {{"", 0, false, false},
+              {"&Properties...\tP", 201, false, false},
+              {"&Texture Folders...", 202, false, false}}},
             {"&Object", {{"", 0, false, false}, {"&Properties...\tAlt+Enter", 301, false, false}}},
             {"&Help", {{"&Online Help\tF1", 401, false, false}, {"", 0, false, false}, {"&About", 402, false, false}}},
         };
@@ -289,6 +293,61 @@ private slots:
         QCOMPARE(window.CurrentFile(), quad);
     }
 
+    // A photo dropped by mistake is refused with a message, not read as an object map; the file
+    // shown stays.
+    void droppedFilesThatAreNoModelAreRefusedWithAMessage() {
+        MainWindow& window = Make();
+        const std::string quad = dir_->Join("quad.rwx");
+        window.OpenFile(quad);
+        const TObjectMap* scene = window.View().Scene();
+        const std::size_t lines = window.Log().LineCount();
+        dir_->Write("photo.JPG", test::BandsJpeg(16, 8, {{10, 200, 10}}));
+        dir_->Write("notes", "just some words\n");
+        for (const char* name : {"photo.JPG", "notes"}) {
+            QString shown;
+            QMessageBox::Icon icon = QMessageBox::NoIcon;
+            auto seen = WhenModal<QMessageBox>([&](QMessageBox* box) {
+                shown = box->text();
+                icon = box->icon();
+                box->accept();
+            });
+            Drop(&window, {QUrl::fromLocalFile(Q(dir_->Join(name)))});
+            QTRY_VERIFY(*seen);
+            QVERIFY2(shown.startsWith(QString::fromUtf8("\u201C") + name + QString::fromUtf8("\u201D ")),
+                     qPrintable(shown));
+            QCOMPARE(icon, QMessageBox::Warning);
+            QCOMPARE(window.CurrentFile(), quad);
+            QCOMPARE(window.View().Scene(), scene);
+            QCOMPARE(window.Log().LineCount(), lines);
+        }
+        // An object map without the .txt extension is still taken when it begins with an entry.
+        dir_->Write("sub/layout", "../tri.rwx 0 0 0\n");
+        Drop(&window, {QUrl::fromLocalFile(Q(dir_->Join("sub/layout")))});
+        QCOMPARE(window.CurrentFile(), dir_->Join("sub/layout"));
+        QCOMPARE(Triangles(window), int64_t{1});
+    }
+
+    // The Open dialog starts where a file was last opened from, also in a later run.
+    void theOpenDialogStartsInTheFolderLastOpenedFrom() {
+        {
+            MainWindow& window = Make();
+            window.SetFileChooser([&](QWidget*) -> std::optional<std::string> { return dir_->Join("sub/map.txt"); });
+            window.Dispatch(kCmdOpen);
+        }
+        window_.reset();
+        SetCurrentDirectory("/");
+        MainWindow& next = Make();
+        QString start;
+        auto seen = WhenModal<QFileDialog>([&](QFileDialog* dialog) {
+            start = dialog->directory().absolutePath();
+            dialog->reject();
+        });
+        next.Dispatch(kCmdOpen);
+        QVERIFY(*seen);
+        QCOMPARE(start, Q(dir_->Join("sub")));
+        QVERIFY(QFileInfo::exists(Q(dir_->Join("pelorus.conf"))));
+    }
+
     void cancellingTheOpenDialogChangesNothing() {
         MainWindow& window = Make();
         window.OpenFile(dir_->Join("quad.rwx"));
@@ -301,7 +360,7 @@ private slots:
             // "*.RWX" lists scripts named in lower case too.
             dialog->setDirectory(Q(dir_->Path()));
             auto* files = dialog->findChild<QListView*>("listView");
-            for (int tries = 0; files && tries < 3000 && listed.size() < 3; ++tries) {
+            for (int tries = 0; files && tries < 3000 && listed.size() < 4; ++tries) {
                 QTest::qWait(10);
                 listed.clear();
                 for (int row = 0; row < files->model()->rowCount(files->rootIndex()); ++row)
@@ -312,9 +371,11 @@ private slots:
         window.Action(kCmdOpen)->trigger();
         QVERIFY(*seen);
         QCOMPARE(title, QString("Open an RWX File"));
-        QCOMPARE(filters, (QStringList{"RenderWare Scripts (*.RWX)", "Object Maps (*.TXT)", "All Files (*.*)"}));
+        QCOMPARE(filters, (QStringList{"All Supported Files (*.rwx *.RWX *.zip *.ZIP *.txt *.TXT)",
+                                       "RenderWare Scripts (*.RWX)", "Object Maps (*.TXT)", "All Files (*.*)"}));
         listed.sort();
-        QCOMPARE(listed, (QStringList{"quad.rwx", "sub", "tri.rwx"}));
+        // All supported files, in any letter case: scripts, archives and text.
+        QCOMPARE(listed, (QStringList{"Recent.txt", "quad.rwx", "sub", "tri.rwx"}));
         QCOMPARE(window.View().Scene(), scene);
         QCOMPARE(window.CurrentFile(), dir_->Join("quad.rwx"));
         QCOMPARE(Triangles(window), int64_t{2});

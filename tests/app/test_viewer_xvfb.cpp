@@ -58,9 +58,12 @@ int64_t CpuTicks(qint64 pid) {
     return fields[11].toLongLong() + fields[12].toLongLong();
 }
 
-// The viewer on `file`, from the folder `home`, on the X server of the test.
+// The viewer on `file`, from the folder `home`, which is also its user's home, on the X server of
+// the test.
 void StartViewer(QProcess& viewer, const std::string& home, const std::string& file) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("HOME", QString::fromStdString(home));
+    env.insert("XDG_CONFIG_HOME", QString::fromStdString(home + "/config"));
     env.insert("QT_QPA_PLATFORM", "xcb");
     env.remove("EGL_PLATFORM");
     // Mesa unloads its driver when the display closes, before the leak check at exit runs, and
@@ -94,7 +97,7 @@ class ViewerOnXTest : public QObject {
 
 private slots:
     void windowShowsTheSampleSceneAsTheScreenshotToolDrawsIt() {
-        test::TempDir home;  // the program's current folder at start: its Recent.txt goes there
+        test::TempDir home;  // the program's current folder at start, and its user's home
         const std::string scene = test::SourceDir() + "/samples/scene.txt";
 
         QProcess viewer;
@@ -131,7 +134,7 @@ private slots:
         QCOMPARE(viewer.exitStatus(), QProcess::NormalExit);
         QCOMPARE(viewer.exitCode(), 0);
         std::string recent;
-        QVERIFY(ReadWholeFile(home.Join("Recent.txt"), recent));
+        QVERIFY(ReadWholeFile(home.Join("config/pelorus/Recent.txt"), recent));
         QCOMPARE(recent, scene + "\n");
     }
 

@@ -3,19 +3,25 @@
 // the catalogue of the world's zipped models in the Object menu, the temporary folder they are
 // extracted to, and shut-down.
 
+#include <unistd.h>
+
 #include <QAction>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
 #include <cstdlib>
 #include <deque>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <optional>
 
 #include "app/mainwindow.h"
+#include "app/texturefolders.h"
 #include "app/viewerapp.h"
 #include "app/viewersession.h"
 #include "platform/paths.h"
@@ -94,6 +100,7 @@ std::vector<std::string> TextureFiles(MainWindow& window) {
 // Answers in place of the dialogs; every asker made for one viewer writes to the same record.
 struct AskerRecord {
     std::deque<std::string> names;
+    std::deque<std::string> folders;
     std::vector<WorldMessage> errors;
 };
 
@@ -109,6 +116,12 @@ public:
     DeleteAnswer AskDelete(QWidget*, const WorldMessage&) override { return DeleteAnswer::Cancel; }
     void ShowError(QWidget*, const WorldMessage& message) override { record_->errors.push_back(message); }
     std::optional<Rgb> PickColor(QWidget*, Rgb) override { return std::nullopt; }
+    std::optional<std::string> AskFolder(QWidget*, std::string_view, std::string_view) override {
+        if (record_->folders.empty()) return std::nullopt;
+        std::string folder = record_->folders.front();
+        record_->folders.pop_front();
+        return folder;
+    }
 
 private:
     std::shared_ptr<AskerRecord> record_;
@@ -120,16 +133,19 @@ class ViewerSessionTest : public QObject {
 private:
     std::unique_ptr<TempDir> dir_;
     std::string previousFolder_;
-    std::string start_, objA_, objB_, prog_;
+    std::string start_, objA_, objB_, prog_, config_, run_;
     std::shared_ptr<AskerRecord> record_;
     std::unique_ptr<MainWindow> window_;
 
     // Starts the viewer from the start folder, as the program would with `args`.
-    MainWindow& Start(std::vector<std::string> args = {}, std::string programDir = {}) {
+    MainWindow& Start(std::vector<std::string> args = {}, std::string dataFolder = {}) {
         SetCurrentDirectory(start_);
         ViewerOptions options;
         options.glView = false;
-        options.programDir = programDir.empty() ? prog_ : programDir;
+        options.programDir = prog_;
+        options.settingsFolder = config_;
+        options.tempBase = run_;
+        options.dataFolder = dataFolder.empty() ? dir_->Join("no-data") : dataFolder;
         options.fatal = [](std::string_view text) { QFAIL(std::string(text).c_str()); };
         options.makeWorldAsker = [record = record_] { return std::make_unique<ScriptedAsker>(record); };
         window_ = StartViewer(args, options);
@@ -139,7 +155,7 @@ private:
     ViewerSession& Session() { return *ViewerSession::Of(*window_); }
     const WorldPropertiesWindow::Controls& Controls() { return Session().WorldWindow().Widgets(); }
     QAction* Entry(int command) { return Session().ObjectCatalogueMenu().EntryAction(command); }
-    std::string Temp(std::string_view name) const { return prog_ + "/temp/" + std::string(name); }
+    std::string Temp(std::string_view name) { return Session().TempFolder() + "/" + std::string(name); }
 
 private slots:
     void init() {
@@ -150,6 +166,8 @@ private slots:
         objA_ = dir_->Join("objA");
         objB_ = dir_->Join("objB");
         prog_ = dir_->Join("prog");
+        config_ = dir_->Join("config/pelorus");
+        run_ = dir_->Join("run");
         dir_->Write("start/Worlds.txt", "0\nPlain\nShop\nBare\n");
         dir_->Write("start/Plain.world", WorldText(objA_, "", "flat"));
         dir_->Write("start/Shop.world", WorldText(objB_, "pw", "big"));
@@ -163,9 +181,7 @@ private slots:
         QVERIFY(WriteZip(objB_ + "/models/Locked.zip", "locked.rwx", kTriangle, "pw"));
         dir_->Write("objB/models/bad.zip", "PK\3\4 this is no zip archive");
         dir_->Write("objB/textures/wood.jpg", Slurp(test::SourceDir() + "/samples/crate.jpg"));
-        dir_->Write("prog/temp/stale.rwx", kQuad);
-        dir_->Write("prog/temp/OLD.RWX", kQuad);
-        dir_->Write("prog/temp/notes.txt", "kept");
+        fs::create_directories(prog_);
     }
 
     void cleanup() {
@@ -215,17 +231,26 @@ private slots:
         QVERIFY(Entry(kBox));
     }
 
-    void theCloseBoxHidesWithoutApplyingAndTheNextLoadAppliesTheEdits() {
+    // Edits are applied by OK only: a load while the window is open, or after it was closed,
+    // shows the world as saved.
+    void editsThatWereNotSavedAreNeverApplied() {
         MainWindow& window = Start({"scene/model.rwx"});
         window.Dispatch(kCmdWorldProperties);
         Controls().ground->selectAll();
         QTest::keyClicks(Controls().ground, "big");
+        window.Dispatch(kCmdReload);
+        QCOMPARE(GroundTriangles(window), int64_t{1});
         QVERIFY(Session().WorldWindow().close());
         QVERIFY(!Session().WorldWindow().isVisible());
-        QCOMPARE(GroundTriangles(window), int64_t{1});
         QCOMPARE(Slurp(start_ + "/Plain.world"), WorldText(objA_, "", "flat"));  // nothing saved
-
         window.Dispatch(kCmdReload);
+        QCOMPARE(GroundTriangles(window), int64_t{1});
+        window.Dispatch(kCmdWorldProperties);
+        QCOMPARE(Controls().ground->text(), QString("flat"));
+
+        Controls().ground->selectAll();
+        QTest::keyClicks(Controls().ground, "big");
+        Controls().ok->click();
         QCOMPARE(GroundTriangles(window), int64_t{2});
     }
 
@@ -248,7 +273,7 @@ private slots:
         QCOMPARE(GroundTriangles(window), int64_t{2});
 
         // Reload reads the extracted script again, with the textures folder.
-        dir_->Write("prog/temp/Box.rwx", kWoodTriangle);
+        std::ofstream(Temp("Box.rwx"), std::ios::binary | std::ios::trunc) << kWoodTriangle;
         window.Dispatch(kCmdReload);
         QCOMPARE(Triangles(window), int64_t{1});
         QCOMPARE(TextureFiles(window), std::vector<std::string>{objB_ + "/textures/wood.jpg"});
@@ -288,40 +313,161 @@ private slots:
         QCOMPARE(GroundTriangles(window), int64_t{2});  // the world is still applied
     }
 
-    void theTemporaryFolderHoldsNoScriptBeforeOrAfterARun() {
+    // Each viewer extracts into a private folder of its own, which goes with it; a folder that a
+    // viewer still running uses is never touched, one left by a viewer that ended is removed.
+    void eachViewerHasItsOwnTemporaryFolder() {
         dir_->Write("start/Worlds.txt", "1\nPlain\nShop\n");
+        const std::string live = run_ + "/pelorus-" + std::to_string(::getppid()) + "-Ab12Cd";
+        const std::string ended = run_ + "/pelorus-2147483000-Ab12Cd";
+        dir_->Write("run/" + std::string(FileNamePart(live)) + "/Box.rwx", kTriangle);
+        dir_->Write("run/" + std::string(FileNamePart(ended)) + "/Box.rwx", kTriangle);
+        dir_->Write("run/notes.txt", "kept");
         Start();
-        QCOMPARE(Session().TempFolder(), prog_ + "/temp");
-        QCOMPARE(ScriptsIn(prog_ + "/temp"), std::vector<std::string>{});
+        const std::string own = Session().TempFolder();
+        QCOMPARE(std::string(ParentPart(own)), run_);
+        QVERIFY(own.starts_with(run_ + "/pelorus-" + std::to_string(::getpid()) + "-"));
+        QVERIFY(!fs::exists(ended));
+        QCOMPARE(Slurp(live + "/Box.rwx"), std::string(kTriangle));
+        QCOMPARE(ScriptsIn(own), std::vector<std::string>{});
         Entry(kBox)->trigger();
-        QCOMPARE(ScriptsIn(prog_ + "/temp"), std::vector<std::string>{"Box.rwx"});
+        QCOMPARE(ScriptsIn(own), std::vector<std::string>{"Box.rwx"});
+        QCOMPARE(Slurp(live + "/Box.rwx"), std::string(kTriangle));  // the other viewer's is its own
+
+        // A second viewer at the same time: another folder; its end leaves the first one alone.
+        std::unique_ptr<MainWindow> first = std::move(window_);
+        Start();
+        const std::string second = Session().TempFolder();
+        QVERIFY(second != own);
         ShutDownViewer(std::move(window_));
-        QCOMPARE(ScriptsIn(prog_ + "/temp"), std::vector<std::string>{});
-        QCOMPARE(Slurp(prog_ + "/temp/notes.txt"), std::string("kept"));
+        QVERIFY(!fs::exists(second));
+        QCOMPARE(ScriptsIn(own), std::vector<std::string>{"Box.rwx"});
+        first->Dispatch(kCmdReload);
+        QCOMPARE(Triangles(*first), int64_t{2});
+
+        ShutDownViewer(std::move(first));
+        QVERIFY(!fs::exists(own));
+        QCOMPARE(Slurp(live + "/Box.rwx"), std::string(kTriangle));
+        QCOMPARE(Slurp(run_ + "/notes.txt"), std::string("kept"));
     }
 
-    // A program folder where no "temp" folder can be made: the user's cache folder serves.
-    void extractedScriptsGoToTheCacheFolderWhenTheProgramFolderCannotHoldThem() {
-        dir_->Write("start/Worlds.txt", "1\nPlain\nShop\n");
-        const std::string notAFolder = dir_->Write("prog-file", "a file, not a folder");
-        const QByteArray previous = qgetenv("XDG_CACHE_HOME");
-        const bool hadPrevious = qEnvironmentVariableIsSet("XDG_CACHE_HOME");
-        qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(dir_->Join("cache")));
-        dir_->Write("cache/pelorus/temp/left.rwx", kQuad);
-        Start({}, notAFolder);
-        if (hadPrevious)
-            qputenv("XDG_CACHE_HOME", previous);
-        else
-            qunsetenv("XDG_CACHE_HOME");
-
-        const std::string cache = dir_->Join("cache/pelorus/temp");
-        QCOMPARE(Session().TempFolder(), cache);
-        QCOMPARE(ScriptsIn(cache), std::vector<std::string>{});
-        Entry(kBox)->trigger();
-        QCOMPARE(window_->CurrentFile(), cache + "/Box.rwx");
-        QCOMPARE(Triangles(*window_), int64_t{2});
+    // Started from a folder without a world list, the viewer keeps everything in the user's
+    // configuration folder and writes nothing where it was started.
+    void withoutAWorldListHereEverythingGoesToTheConfigurationFolder() {
+        fs::remove_all(start_);
+        dir_->Write("start/scene/model.rwx", kQuad);
+        MainWindow& window = Start({"scene/model.rwx"});
+        record_->names.push_back("Mine");
+        window.Dispatch(kCmdWorldProperties);
+        Controls().newWorld->click();
+        QVERIFY(record_->errors.empty());
+        window.resize(640, 480);
         ShutDownViewer(std::move(window_));
-        QCOMPARE(ScriptsIn(cache), std::vector<std::string>{});
+        QCOMPARE(Slurp(config_ + "/Worlds.txt"), std::string("0\nMine\n"));
+        QCOMPARE(Slurp(config_ + "/Mine.world"), std::string(kDefaultWorldText));
+        QCOMPARE(Slurp(config_ + "/Recent.txt"), start_ + "/scene/model.rwx\n");
+        std::vector<std::string> written;
+        for (const fs::directory_entry& e : fs::recursive_directory_iterator(start_))
+            written.push_back(e.path().string());
+        std::sort(written.begin(), written.end());
+        QCOMPARE(written, (std::vector<std::string>{start_ + "/scene", start_ + "/scene/model.rwx"}));
+
+        // The next run finds its worlds there, and its window as it was.
+        MainWindow& next = Start();
+        QCOMPARE(Session().Book().Names(), std::vector<std::string>{"Mine"});
+        QCOMPARE(next.size(), QSize(640, 480));
+    }
+
+    // The default world looks right anywhere: its backdrop and ground come from the program's
+    // data folder when the world's places hold none, without a complaint.
+    void theDefaultWorldsFilesComeFromTheDataFolder() {
+        fs::remove_all(start_);
+        dir_->Write("start/model.rwx", kQuad);
+        MainWindow& window = Start({"model.rwx"}, test::SourceDir() + "/data");
+        QCOMPARE(window.Log().Lines(), std::vector<std::string>{});
+        QVERIFY(GroundTriangles(window) > 0);
+        QCOMPARE(dynamic_cast<PlainView&>(window.View()).Look().groundPath,
+                 test::SourceDir() + "/data/models/fall_gd.rwx");
+
+        // A world naming files of its own that exist nowhere is reported as before.
+        ShutDownViewer(std::move(window_));
+        dir_->Write("start/Worlds.txt", "0\nOwn\n");
+        dir_->Write("start/Own.world", WorldText("", "", "meadow"));
+        MainWindow& own = Start({"model.rwx"}, test::SourceDir() + "/data");
+        QCOMPARE(own.Log().Lines().size(), std::size_t{1});
+        QVERIFY2(own.Log().Lines()[0].find("meadow") != std::string::npos, own.Log().Lines()[0].c_str());
+    }
+
+    // A zipped model dropped or opened is extracted into the viewer's folder and shown with the
+    // textures beside it; Recent remembers the archive.
+    void aZippedModelIsExtractedAndShown() {
+        dir_->Write("start/Worlds.txt", "0\nPlain\n");
+        QVERIFY(WriteZip(dir_->Join("downloads/crate.zip"), "Crate.rwx", kWoodQuad));
+        dir_->Write("downloads/wood.jpg", Slurp(test::SourceDir() + "/samples/crate.jpg"));
+        QVERIFY(WriteZip(dir_->Join("other/crate.zip"), "crate.rwx", kTriangle));
+        MainWindow& window = Start();
+        const std::size_t mark = window.Log().LineCount();
+        window.ShowChosenFile(dir_->Join("downloads/crate.zip"));
+        QCOMPARE(window.CurrentFile(), Session().TempFolder() + "/archive-1/crate.rwx");
+        QCOMPARE(Triangles(window), int64_t{2});
+        QCOMPARE(TextureFiles(window), std::vector<std::string>{dir_->Join("downloads/wood.jpg")});
+        QCOMPARE(window.Recent().Paths(), std::vector<std::string>{dir_->Join("downloads/crate.zip")});
+
+        // Another archive of the same name does not replace the first one's script.
+        window.ShowChosenFile(dir_->Join("other/crate.zip"));
+        QCOMPARE(window.CurrentFile(), Session().TempFolder() + "/archive-2/crate.rwx");
+        QCOMPARE(Triangles(window), int64_t{1});
+        window.RecentMenu()->actions()[1]->trigger();
+        QCOMPARE(window.CurrentFile(), Session().TempFolder() + "/archive-1/crate.rwx");
+        QCOMPARE(Triangles(window), int64_t{2});
+        const std::vector<std::string> lines = window.Log().LinesSince(mark);
+        QVERIFY2(lines.empty(), lines.empty() ? "" : lines.front().c_str());
+
+        // Named on the command line, it is extracted too.
+        ShutDownViewer(std::move(window_));
+        MainWindow& next = Start({dir_->Join("other/crate.zip")});
+        QCOMPARE(next.CurrentFile(), Session().TempFolder() + "/archive-1/crate.rwx");
+        QCOMPARE(Triangles(next), int64_t{1});
+        QCOMPARE(CurrentDirectory(), dir_->Join("other"));
+    }
+
+    // World > Texture Folders... edits the user's TexturesPath.txt; OK saves it and the file shown
+    // is read again with the new folders.
+    void textureFoldersAreEditedAndUsedAtOnce() {
+        dir_->Write("start/Worlds.txt", "0\nBare\n");
+        dir_->Write("wood/wood.jpg", Slurp(test::SourceDir() + "/samples/crate.jpg"));
+        MainWindow& window = Start({"scene/wood.rwx"});
+        QVERIFY(TextureFiles(window).empty());
+        window.Action(kCmdTextureFolders)->trigger();
+        TextureFoldersDialog* dialog = Session().TextureFolders();
+        QVERIFY(dialog && dialog->isVisible());
+        QVERIFY(dialog->Widgets().note->text().contains(QString::fromStdString(config_ + "/TexturesPath.txt")));
+        record_->folders = {dir_->Join("elsewhere"), dir_->Join("wood")};
+        dialog->Widgets().add->click();
+        dialog->Widgets().add->click();
+        dialog->Widgets().up->click();  // wood first
+        QCOMPARE(dialog->Folders(), (std::vector<std::string>{dir_->Join("wood"), dir_->Join("elsewhere")}));
+        dialog->Widgets().ok->click();
+        QCOMPARE(Slurp(config_ + "/TexturesPath.txt"), dir_->Join("wood") + "\n" + dir_->Join("elsewhere"));
+        QCOMPARE(TextureFiles(window), std::vector<std::string>{dir_->Join("wood/wood.jpg")});
+        QTRY_VERIFY(!Session().TextureFolders());
+
+        // Cancel keeps the file as it was.
+        window.Action(kCmdTextureFolders)->trigger();
+        dialog = Session().TextureFolders();
+        QCOMPARE(dialog->Folders(), (std::vector<std::string>{dir_->Join("wood"), dir_->Join("elsewhere")}));
+        dialog->Widgets().list->setCurrentRow(0);
+        dialog->Widgets().remove->click();
+        dialog->Widgets().cancel->click();
+        QCOMPARE(Slurp(config_ + "/TexturesPath.txt"), dir_->Join("wood") + "\n" + dir_->Join("elsewhere"));
+
+        // The program's own list wins; the dialog says so.
+        dir_->Write("prog/TexturesPath.txt", ".");
+        ShutDownViewer(std::move(window_));
+        MainWindow& next = Start({"scene/wood.rwx"});
+        QVERIFY(TextureFiles(next).empty());
+        next.Action(kCmdTextureFolders)->trigger();
+        QVERIFY(Session().TextureFolders()->Widgets().note->text().contains(
+            QString::fromStdString(prog_ + "/TexturesPath.txt")));
     }
 
     void aWorldListThatCannotBeWrittenIsReportedWhenAWorldIsAdded() {

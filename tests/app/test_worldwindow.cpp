@@ -1,15 +1,20 @@
 // The World Properties window over a world book in a temporary folder, with scripted answers in
 // place of the dialogs.
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <deque>
 #include <filesystem>
+#include <map>
 #include <memory>
 
 #include "app/worldwindow.h"
@@ -45,6 +50,12 @@ public:
         colorStarts.push_back(initial);
         return Next(colors, std::optional<Rgb>());
     }
+    std::optional<std::string> AskFolder(QWidget*, std::string_view, std::string_view start) override {
+        folderStarts.emplace_back(start);
+        return Next(folders, std::optional<std::string>());
+    }
+    std::deque<std::optional<std::string>> folders;
+    std::vector<std::string> folderStarts;
 
 private:
     template <typename T>
@@ -136,22 +147,22 @@ private slots:
         Setup s;
         const std::vector<std::pair<QString, QWidget*>> buddies = {
             {"&World Name:", s.c().worldName},
-            {"Object &Path:", s.c().objectPath},
-            {"&Backdrop:", s.c().backdrop},
-            {"&Ground:", s.c().ground},
-            {"&Skybox:", s.c().skybox},
-            {"Object Pass&word:", s.c().password},
+            {"Object Pat&h:", s.c().objectPath},
+            {"Ba&ckdrop:", s.c().backdrop},
+            {"Gr&ound:", s.c().ground},
+            {"S&kybox:", s.c().skybox},
+            {"Objec&t Password:", s.c().password},
             {"&Red", s.c().directional[0]},
             {"&Green", s.c().directional[1]},
             {"&Blue", s.c().directional[2]},
-            {"R&ed", s.c().ambient[0]},
-            {"Gree&n", s.c().ambient[1]},
+            {"Re&d", s.c().ambient[0]},
+            {"Gr&een", s.c().ambient[1]},
             {"Bl&ue", s.c().ambient[2]},
             {"&X", s.c().direction[0]},
             {"&Y", s.c().direction[1]},
             {"&Z", s.c().direction[2]},
             {"&Min", s.c().fogMin},
-            {"Ma&x", s.c().fogMax},
+            {"M&ax", s.c().fogMax},
         };
         const QList<QLabel*> labels = s.window->findChildren<QLabel*>();
         for (const auto& [text, control] : buddies) {
@@ -168,6 +179,76 @@ private slots:
         QCOMPARE(s.window->minimumSize(), s.window->maximumSize());
         QVERIFY(s.c().ok->isDefault());
         QCOMPARE(s.c().ok->geometry(), QRect(173, 442, 75, 23));
+    }
+
+    // Alt+letter: each letter that a label, button, box or group of the window underlines picks
+    // exactly one of them.
+    void EveryMnemonicPicksOneControl() {
+        Setup s = TwoWorlds();
+        std::map<QChar, QStringList> owners;
+        const auto note = [&](const QString& text) {
+            for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+                if (text[i] != '&') continue;
+                if (text[i + 1] != '&') owners[text[i + 1].toUpper()] << text;
+                ++i;  // "&&" is an ampersand, not a mnemonic
+            }
+        };
+        for (const QLabel* l : s.window->findChildren<QLabel*>()) note(l->text());
+        for (const QAbstractButton* b : s.window->findChildren<QAbstractButton*>()) note(b->text());
+        for (const QGroupBox* g : s.window->findChildren<QGroupBox*>()) note(g->title());
+        QVERIFY(owners.size() >= 20);
+        for (const auto& [letter, texts] : owners)
+            QVERIFY2(texts.size() == 1, qPrintable(QString("Alt+") + letter + ": " + texts.join(", ")));
+    }
+
+    void WithoutAWorldTheWindowSaysToPressNew() {
+        Setup s;
+        QVERIFY(s.c().noWorldHint->isVisible());
+        QVERIFY(s.c().noWorldHint->text().contains("New"));
+        QVERIFY(!s.c().browseObjectPath->isEnabled());
+        s.asker->names.push_back("First");
+        s.c().newWorld->click();
+        QVERIFY(!s.c().noWorldHint->isVisible());
+        QVERIFY(s.c().browseObjectPath->isEnabled());
+    }
+
+    void BrowseFillsTheObjectPathFromAFolderDialog() {
+        Setup s = TwoWorlds();
+        s.dir.Write("objects/models/readme.txt", "x");
+        s.asker->folders = {std::nullopt, s.dir.Join("objects")};
+        s.c().browseObjectPath->click();  // cancelled: nothing changes
+        QCOMPARE(s.c().objectPath->text(), QString("/objs"));
+        s.c().browseObjectPath->click();
+        // "/objs" does not exist: the dialog starts in the worlds' folder.
+        QCOMPARE(s.asker->folderStarts, (std::vector<std::string>{s.dir.Path(), s.dir.Path()}));
+        QCOMPARE(s.c().objectPath->text(), QString::fromStdString(s.dir.Join("objects")));
+        QCOMPARE(s.book.Shown().objectPath, s.dir.Join("objects"));
+        QCOMPARE(Slurp(s.dir.Join("A.world")), std::string(kWorldA));  // saved only by OK
+        s.asker->folders = {std::nullopt};
+        s.c().browseObjectPath->click();
+        QCOMPARE(s.asker->folderStarts.back(), s.dir.Join("objects"));  // from the folder the field names
+    }
+
+    // The real question: a warning, and Enter answers No (the file is kept).
+    void DeleteAsksWithAWarningAndNoAsTheDefault() {
+        TempDir dir;
+        QWidget owner;
+        std::unique_ptr<WorldWindowAsker> asker = MakeDialogAsker();
+        QMessageBox::Icon icon = QMessageBox::NoIcon;
+        QString text;
+        bool noIsDefault = false;
+        QTimer::singleShot(0, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            icon = box->icon();
+            text = box->text();
+            noIsDefault = box->defaultButton() == box->button(QMessageBox::No);
+            QTest::keyClick(box, Qt::Key_Return);
+        });
+        QCOMPARE(asker->AskDelete(&owner, DeleteWorldQuestion()), DeleteAnswer::No);
+        QCOMPARE(icon, QMessageBox::Warning);
+        QVERIFY(noIsDefault);
+        QCOMPARE(text.toStdString(), DeleteWorldQuestion().text);
     }
 
     void NewOnAnEmptyListWritesTheDefaultWorldAndEnablesTheFields() {
@@ -350,22 +431,33 @@ private slots:
         QCOMPARE(saved, s.book.Shown());
     }
 
-    // The close box and Escape hide the window; the edits stay shown and in the working copy (which
-    // the next load applies) but no file is written.
-    void CloseBoxAndEscapeHideWithoutSaving() {
+    // Cancel, the close box and Escape hide the window and drop the edits: nothing is written,
+    // and reopening (or the next load) shows the world as its file holds it.
+    void CancelCloseBoxAndEscapeDropTheEdits_data() {
+        QTest::addColumn<QString>("how");
+        QTest::newRow("cancel") << "cancel";
+        QTest::newRow("close box") << "close";
+        QTest::newRow("escape") << "escape";
+    }
+    void CancelCloseBoxAndEscapeDropTheEdits() {
+        QFETCH(QString, how);
         Setup s = TwoWorlds();
         QSignalSpy accepted(s.window.get(), &WorldPropertiesWindow::worldAccepted);
         Type(s.c().backdrop, "edited");
-        s.window->close();
-        QVERIFY(!s.window->isVisible());
-        s.window->show();
-        QTest::keyClick(s.window.get(), Qt::Key_Escape);
+        Type(s.c().directional[0], "7");
+        s.c().fog->click();
+        if (how == "cancel") s.c().cancel->click();
+        if (how == "close") QVERIFY(s.window->close());
+        if (how == "escape") QTest::keyClick(s.c().backdrop, Qt::Key_Escape);
         QVERIFY(!s.window->isVisible());
         QCOMPARE(accepted.count(), 0);
         QCOMPARE(Slurp(s.dir.Join("A.world")), std::string(kWorldA));
+        QCOMPARE(s.book.Shown(), ParseWorldFile(kWorldA));
         s.window->show();
-        QCOMPARE(s.c().backdrop->text(), QString("edited"));
-        QCOMPARE(LookOf(s.book.Shown()).backdrop, std::string("edited"));
+        QCOMPARE(s.c().backdrop->text(), QString("sunset"));
+        QCOMPARE(s.c().directional[0]->text(), QString("10"));
+        QCOMPARE(SwatchColor(s.c().directionalSwatch), (Rgb{10, 20, 30}));
+        QVERIFY(s.c().fog->isChecked());
     }
 
     // A world file that cannot be written is reported and the window stays open with the edits.

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <filesystem>
+
 #include "platform/errorlog.h"
 #include "platform/paths.h"
 #include "platform/searchpath.h"
@@ -11,6 +13,8 @@
 
 namespace pelorus {
 namespace {
+
+namespace fs = std::filesystem;
 
 TEST(ResolvePath, MatchesEachMissingComponentWithoutRegardToCase) {
     test::TempDir dir;
@@ -58,6 +62,43 @@ TEST(TextureSearchDirs, LinesOfAnyLengthAndNumberInFileOrder) {
     expected.push_back("");  // the final line break gives one more, empty, entry
     dir.Write("TexturesPath.txt", text);
     EXPECT_EQ(TextureSearchDirs(dir.Path()), expected);
+}
+
+TEST(TexturesPath, TheProgramsFileWinsElseTheConfigurationFoldersIsRead) {
+    test::TempDir dir;
+    const std::string program = dir.Join("prog"), config = dir.Join("config");
+    fs::create_directories(program);
+    dir.Write("config/TexturesPath.txt", "user");
+    EXPECT_EQ(TexturesPathFolder(program, config), config);
+    EXPECT_EQ(TextureSearchDirs(TexturesPathFolder(program, config)), std::vector<std::string>{"user"});
+    EXPECT_EQ(TexturesPathFolder(program, ""), program);
+    dir.Write("prog/texturespath.TXT", "beside the program");  // found in any letter case
+    EXPECT_EQ(TexturesPathFolder(program, config), program);
+    EXPECT_EQ(TextureSearchDirs(TexturesPathFolder(program, config)), std::vector<std::string>{"beside the program"});
+}
+
+TEST(TexturesPath, SavedListReadsBackWithoutARootEntry) {
+    test::TempDir dir;
+    const std::string config = dir.Join("config/pelorus");  // made when missing
+    const std::vector<std::string> folders{"/srv/textures", "", "relative\\win", "two\nlines", "/"};
+    std::string error;
+    ASSERT_TRUE(SaveTexturesPath(config, folders, &error)) << error;
+    std::string text;
+    ASSERT_TRUE(ReadWholeFile(config + "/TexturesPath.txt", text));
+    EXPECT_EQ(text, "/srv/textures\nrelative\\win\ntwo\n/");
+    EXPECT_EQ(TextureSearchDirs(config), (std::vector<std::string>{"/srv/textures", "relative\\win", "two", "/"}));
+    EXPECT_EQ(ParseTexturesPath(TexturesPathText(ParseTexturesPath(text))), ParseTexturesPath(text));
+
+    // An empty list would read as the root folder: the file goes instead, and the current
+    // folder is searched again.
+    ASSERT_TRUE(SaveTexturesPath(config, std::vector<std::string>{"", ""}, &error)) << error;
+    EXPECT_FALSE(fs::exists(config + "/TexturesPath.txt"));
+    EXPECT_EQ(TextureSearchDirs(config), std::vector<std::string>{"."});
+    EXPECT_TRUE(SaveTexturesPath(config, {}, &error));  // nothing to remove is no failure
+
+    dir.Write("file", "in the way");
+    EXPECT_FALSE(SaveTexturesPath(dir.Join("file/pelorus"), folders, &error));
+    EXPECT_FALSE(error.empty());
 }
 
 // ---- Reading only regular files ---------------------------------------------------------------

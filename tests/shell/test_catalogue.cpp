@@ -403,59 +403,145 @@ TEST(Extract, WithoutATemporaryFolderNothingIsWrittenAndOneLineIsLogged) {
     EXPECT_EQ(log2.Lines().size(), 1u);
 }
 
-// ---- Temporary folder ----------------------------------------------------------------------------
+// ---- Temporary folders --------------------------------------------------------------------------
 
-TEST(TempFolder, CacheFallbackPrefersXdgThenHome) {
-    EXPECT_EQ(CacheTempFolder("/x/cache", "/home/u"), "/x/cache/pelorus/temp");
-    EXPECT_EQ(CacheTempFolder("", "/home/u"), "/home/u/.cache/pelorus/temp");
-    EXPECT_EQ(CacheTempFolder("relative", "/home/u"), "/home/u/.cache/pelorus/temp");
-    EXPECT_EQ(CacheTempFolder("", ""), "");
-    EXPECT_EQ(CacheTempFolder("", "relative"), "");
+// No process ever has this number (far above any kernel's pid_max).
+constexpr int32_t kNeverAPid = 2147483000;
+
+TEST(TempFolder, BaseIsTheRuntimeFolderElseTheSystemsElseTmp) {
+    TempDir dir;
+    fs::create_directories(dir.Join("run"));
+    fs::create_directories(dir.Join("tmp"));
+    dir.Write("file", "x");
+    EXPECT_EQ(TempFolderBase(dir.Join("run"), dir.Join("tmp")), dir.Join("run"));
+    EXPECT_EQ(TempFolderBase("", dir.Join("tmp")), dir.Join("tmp"));
+    EXPECT_EQ(TempFolderBase(dir.Join("missing"), dir.Join("tmp")), dir.Join("tmp"));
+    EXPECT_EQ(TempFolderBase(dir.Join("file"), dir.Join("tmp")), dir.Join("tmp"));
+    EXPECT_EQ(TempFolderBase("run", dir.Join("tmp")), dir.Join("tmp"));  // relative: not the user's
+    EXPECT_EQ(TempFolderBase("", ""), "/tmp");
 }
 
-TEST(TempFolder, ProgramFolderIsUsedAndCreatedWhenItCanBe) {
-    ErrorLog log;
-    TempDir dir;
-    fs::create_directories(dir.Join("prog"));
-    EXPECT_EQ(PrepareTempFolder(dir.Join("prog"), dir.Join("xdg"), "", log), dir.Join("prog/temp"));
-    EXPECT_TRUE(fs::is_directory(dir.Join("prog/temp")));
-    EXPECT_FALSE(fs::exists(dir.Join("xdg")));
-    // An existing folder is used as it is, in whatever case it is written.
-    fs::create_directories(dir.Join("old/Temp"));
-    EXPECT_EQ(PrepareTempFolder(dir.Join("old"), dir.Join("xdg"), "", log), dir.Join("old/Temp"));
+TEST(TempFolder, OnlyViewerFolderNamesCarryAProcess) {
+    EXPECT_EQ(TempFolderProcess("pelorus-1234-Ab12Cd"), 1234);
+    EXPECT_EQ(TempFolderProcess("pelorus-2147483647-zzzzzz"), 2147483647);
+    for (const char* name : {"pelorus-1234-Ab12C", "pelorus-1234-Ab12Cd7", "pelorus--Ab12Cd", "pelorus-0-Ab12Cd",
+                             "pelorus-012-Ab12Cd", "pelorus-+12-Ab12Cd", "pelorus-12a-Ab12Cd", "pelorus-1234-Ab.2Cd",
+                             "pelorus-2147483648-Ab12Cd", "Pelorus-1234-Ab12Cd", "pelorus-1234", "temp", ""})
+        EXPECT_EQ(TempFolderProcess(name), std::nullopt) << name;
 }
 
-TEST(TempFolder, UnusableProgramFolderFallsBackToTheUserCache) {
+TEST(TempFolder, RunningProcessesAreTold) {
+    EXPECT_TRUE(ProcessIsRunning(static_cast<int32_t>(::getpid())));
+    EXPECT_TRUE(ProcessIsRunning(1));  // another user's
+    EXPECT_FALSE(ProcessIsRunning(kNeverAPid));
+    EXPECT_FALSE(ProcessIsRunning(0));
+    EXPECT_FALSE(ProcessIsRunning(-1));
+}
+
+TEST(TempFolder, EachSessionHasItsOwnPrivateFolderRemovedWithItsContents) {
     TempDir dir;
-    ErrorLog quiet;
-    dir.Write("prog/temp", "a file, not a folder");
-    EXPECT_EQ(PrepareTempFolder(dir.Join("prog"), dir.Join("xdg"), dir.Join("home"), quiet),
-              dir.Join("xdg/pelorus/temp"));
-    EXPECT_TRUE(fs::is_directory(dir.Join("xdg/pelorus/temp")));
-    EXPECT_EQ(PrepareTempFolder(dir.Join("missing/prog"), "", dir.Join("home"), quiet),
-              dir.Join("home/.cache/pelorus/temp"));
-    EXPECT_TRUE(fs::is_directory(dir.Join("home/.cache/pelorus/temp")));
+    LogCapture log;
+    std::string first, second;
+    {
+        SessionTempFolder a(dir.Join("run"), log);  // the base is made when missing
+        SessionTempFolder b(dir.Join("run"), log);
+        first = a.Path();
+        second = b.Path();
+        ASSERT_FALSE(first.empty());
+        EXPECT_NE(first, second);
+        EXPECT_EQ(TempFolderProcess(std::string(FileNamePart(first))), static_cast<int32_t>(::getpid()));
+        EXPECT_EQ(std::string(ParentPart(first)), dir.Join("run"));
+        struct stat st {};
+        ASSERT_EQ(::stat(first.c_str(), &st), 0);
+        EXPECT_EQ(st.st_mode & 0777, 0700u);
+        const std::string own = "run/" + std::string(FileNamePart(first));
+        dir.Write(own + "/Box.rwx", "x");
+        dir.Write(own + "/archive-1/chair.rwx", "x");
+    }
+    EXPECT_FALSE(fs::exists(first));
+    EXPECT_FALSE(fs::exists(second));
+    EXPECT_TRUE(fs::is_directory(dir.Join("run")));
+    EXPECT_TRUE(log.Lines().empty());
+}
+
+TEST(TempFolder, StartUpRemovesOnlyFoldersOfEndedViewers) {
+    TempDir dir;
+    const std::string run = dir.Join("run");
+    const std::string ended = "pelorus-" + std::to_string(kNeverAPid) + "-Ab12Cd";
+    const std::string live = "pelorus-" + std::to_string(::getppid()) + "-Xy34Zw";
+    dir.Write("run/" + ended + "/Box.rwx", "stale");
+    dir.Write("run/" + ended + "/sub/deep.rwx", "stale");
+    dir.Write("run/" + live + "/Box.rwx", "shown by another viewer");
+    dir.Write("run/pelorus-notes.txt", "not a viewer's");
+    dir.Write("run/pelorus-" + std::to_string(kNeverAPid) + "-Qq11Qq", "a file of a viewer's name");
+    fs::create_directories(dir.Join("run/other-" + std::to_string(kNeverAPid) + "-Ab12Cd"));
 
     LogCapture log;
-    EXPECT_EQ(PrepareTempFolder(dir.Join("missing/prog"), "", "", log), "");
-    EXPECT_EQ(log.Lines().size(), 1u);
+    {
+        SessionTempFolder session(run, log);
+        EXPECT_FALSE(fs::exists(run + "/" + ended));
+        EXPECT_EQ(ReadText(run + "/" + live + "/Box.rwx"), "shown by another viewer");
+        EXPECT_TRUE(fs::exists(run + "/pelorus-notes.txt"));
+        EXPECT_TRUE(fs::exists(run + "/pelorus-" + std::to_string(kNeverAPid) + "-Qq11Qq"));
+        EXPECT_TRUE(fs::exists(dir.Join("run/other-" + std::to_string(kNeverAPid) + "-Ab12Cd")));
+    }
+    EXPECT_EQ(FilesIn(run).size(), 4u);  // all but the stale folder and this session's own
 }
 
-TEST(TempFolder, CleanUpDeletesOnlyScripts) {
+TEST(TempFolder, LinksAreRemovedNeverFollowed) {
     TempDir dir;
-    const std::string temp = dir.Join("temp");
-    for (const char* file : {"a.rwx", "B.RWX", ".extract-Ab12Cd.rwx", "keep.txt", "a.rwx.txt"})
-        dir.Write(std::string("temp/") + file, "x");
-    fs::create_directories(temp + "/folder.rwx");
-    dir.Write("outside.rwx", "kept");
-    fs::create_symlink(dir.Join("outside.rwx"), temp + "/link.rwx");
+    const std::string run = dir.Join("run");
+    dir.Write("precious/model.rwx", "kept");
+    const std::string stale = run + "/pelorus-" + std::to_string(kNeverAPid) + "-Ab12Cd";
+    const std::string linked = run + "/pelorus-" + std::to_string(kNeverAPid) + "-Lnk000";
+    fs::create_directories(stale);
+    fs::create_directory_symlink(dir.Join("precious"), stale + "/into");  // a link inside a stale folder
+    fs::create_symlink(dir.Join("precious/model.rwx"), stale + "/model.rwx");
+    fs::create_directory_symlink(dir.Join("precious"), linked);  // a stale name that is a link
 
-    EXPECT_EQ(CleanTempFolder(temp), 4);
-    EXPECT_EQ(FilesIn(temp), (std::set<std::string>{"keep.txt", "a.rwx.txt", "folder.rwx"}));
-    EXPECT_EQ(ReadText(dir.Join("outside.rwx")), "kept");
-    EXPECT_EQ(CleanTempFolder(temp), 0);
-    EXPECT_EQ(CleanTempFolder(dir.Join("absent")), 0);
-    EXPECT_EQ(CleanTempFolder(""), 0);
+    EXPECT_EQ(RemoveStaleTempFolders(run, [](int32_t) { return false; }), 1);
+    EXPECT_FALSE(fs::exists(fs::symlink_status(stale)));
+    EXPECT_TRUE(fs::is_symlink(linked));
+    EXPECT_EQ(ReadText(dir.Join("precious/model.rwx")), "kept");
+
+    // Removing a tree by hand does the same, and refuses a link in place of the folder.
+    fs::create_directories(dir.Join("tree/a/b"));
+    fs::create_directory_symlink(dir.Join("precious"), dir.Join("tree/a/b/up"));
+    fs::create_directory_symlink(dir.Join("tree"), dir.Join("tree-link"));
+    EXPECT_FALSE(RemoveFolderTree(dir.Join("tree-link")));
+    EXPECT_TRUE(fs::exists(dir.Join("tree/a/b")));
+    EXPECT_TRUE(RemoveFolderTree(dir.Join("tree/")));
+    EXPECT_FALSE(fs::exists(dir.Join("tree")));
+    EXPECT_TRUE(RemoveFolderTree(dir.Join("tree")));  // nothing there any more
+    EXPECT_EQ(ReadText(dir.Join("precious/model.rwx")), "kept");
+}
+
+TEST(TempFolder, LivenessIsAskedOnlyForViewerFolders) {
+    TempDir dir;
+    const std::string run = dir.Join("run");
+    fs::create_directories(run + "/pelorus-11-Ab12Cd");
+    fs::create_directories(run + "/pelorus-22-Ab12Cd");
+    fs::create_directories(run + "/pelorus-33-Ab12Cd");
+    fs::create_directories(run + "/unrelated");
+    std::set<int32_t> asked;
+    EXPECT_EQ(RemoveStaleTempFolders(run,
+                                     [&](int32_t pid) {
+                                         asked.insert(pid);
+                                         return pid == 22;
+                                     }),
+              2);
+    EXPECT_EQ(asked, (std::set<int32_t>{11, 22, 33}));
+    EXPECT_EQ(FilesIn(run), (std::set<std::string>{"pelorus-22-Ab12Cd", "unrelated"}));
+}
+
+TEST(TempFolder, AFolderThatCannotBeMadeIsReportedOnce) {
+    TempDir dir;
+    dir.Write("file", "in the way");
+    LogCapture log;
+    SessionTempFolder session(dir.Join("file/run"), log);
+    EXPECT_EQ(session.Path(), "");
+    ASSERT_EQ(log.Lines().size(), 1u);
+    EXPECT_NE(log.Lines()[0].find(dir.Join("file/run")), std::string::npos) << log.Lines()[0];
 }
 
 }  // namespace

@@ -703,13 +703,68 @@ TEST_F(WorldBookTest, TemporaryFilesOfKilledSavesGoAtTheNextStart) {
               (std::set<std::string>{"Worlds.txt", running, ".notes.txt." + std::to_string(other) + ".0.tmp"}));
 }
 
-TEST_F(WorldBookTest, OkSavesTheShownSettings) {
+TEST_F(WorldBookTest, OkSavesTheShownSettingsAndOnlyThenAreTheyApplied) {
     Write("Worlds.txt", "0\nA\n");
     WriteWorld("A", "a_sky");
     WorldBook book = Started();
     book.Shown().fog = true;
+    EXPECT_FALSE(book.Saved().fog);  // an edit is not applied before OK
     EXPECT_TRUE(book.Ok().empty());
     EXPECT_TRUE(ParseWorldFile(Slurp(File("A.world"))).fog);
+    EXPECT_TRUE(book.Saved().fog);
+    EXPECT_EQ(book.Saved(), book.Shown());
+}
+
+// Cancel, Escape and the close box: what the next load applies is what the file holds, never a
+// dropped edit.
+TEST_F(WorldBookTest, RevertDropsUnsavedEditsForWhatTheFileHolds) {
+    Write("Worlds.txt", "0\nA\nB\n");
+    WriteWorld("A", "a_sky");
+    WriteWorld("B", "b_sky");
+    WorldBook book = Started();
+    book.Shown().backdrop = "edited";
+    book.Shown().fog = true;
+    book.Revert();
+    EXPECT_EQ(book.Shown().backdrop, "a_sky");
+    EXPECT_FALSE(book.Shown().fog);
+    EXPECT_EQ(Slurp(File("A.world")), [] {
+        WorldSettings s;
+        s.backdrop = "a_sky";
+        return WorldFileText(s);
+    }());
+
+    // Another viewer saved A meanwhile: its settings come back, not the ones read at start.
+    WriteWorld("A", "their_sky");
+    book.Shown().backdrop = "edited";
+    book.Revert();
+    EXPECT_EQ(book.Shown().backdrop, "their_sky");
+    EXPECT_EQ(book.Saved().backdrop, "their_sky");
+
+    // A file that cannot be read any more: the last saved state comes back.
+    book.Shown().backdrop = "saved";
+    EXPECT_TRUE(book.Ok().empty());
+    fs::remove(File("A.world"));
+    fs::create_directory(File("A.world"));
+    book.Shown().backdrop = "edited";
+    book.Revert();
+    EXPECT_EQ(book.Shown().backdrop, "saved");
+
+    // Picking B saved nothing new of A (the edit was dropped) and shows B as its file holds it.
+    fs::remove(File("A.world"));
+    book.Shown().backdrop = "edited again";
+    book.Revert();
+    EXPECT_EQ(book.Shown().backdrop, "saved");
+    EXPECT_TRUE(book.Select(1).empty());
+    EXPECT_EQ(ParseWorldFile(Slurp(File("A.world"))).backdrop, "saved");
+    EXPECT_EQ(book.Saved().backdrop, "b_sky");
+}
+
+TEST_F(WorldBookTest, RevertWithoutAWorldKeepsTheDefaultWorld) {
+    WorldBook book = Started();
+    book.Shown().ground = "edited";
+    book.Revert();
+    EXPECT_EQ(book.Shown(), WorldSettings{});
+    EXPECT_EQ(book.Saved(), WorldSettings{});
 }
 
 }  // namespace

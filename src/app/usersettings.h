@@ -1,0 +1,43 @@
+#pragma once
+// The user's own folders as the desktop defines them, and the viewer's small settings kept in
+// the configuration folder. Only this layer asks Qt where the folders are; everything below gets
+// them as plain strings.
+
+#include <QByteArray>
+#include <string>
+#include <string_view>
+
+namespace pelorus {
+
+// "$XDG_CONFIG_HOME/pelorus" ("~/.config/pelorus" when the variable is not set), as
+// QStandardPaths gives the configuration folder; "" when there is none. Nothing is made.
+std::string UserConfigFolder();
+
+// The folder the viewers' temporary folders are made in: $XDG_RUNTIME_DIR, else the system's
+// temporary folder ($TMPDIR or /tmp), see TempFolderBase.
+std::string UserTempBase();
+
+// The settings file "<folder>/pelorus.conf" (INI): the folder the Open dialog shows first and the
+// main window's place and size. With an empty folder nothing is read or written. Every setter
+// writes the file at once (the folder is made, mode 0700, when missing); a file that cannot be
+// written loses the setting silently.
+class UserSettings {
+public:
+    explicit UserSettings(std::string folder) : folder_(std::move(folder)) {}
+
+    const std::string& Folder() const { return folder_; }
+    std::string FilePath() const;
+
+    // The folder a file was last opened from; "" when none is known.
+    std::string LastFolder() const;
+    void SetLastFolder(std::string_view folder);
+
+    // QWidget::saveGeometry() of the main window; empty when none is known.
+    QByteArray WindowGeometry() const;
+    void SetWindowGeometry(const QByteArray& geometry);
+
+private:
+    std::string folder_;
+};
+
+}  // namespace pelorus
