@@ -65,48 +65,81 @@ void SyncFolder(const std::string& folder) {
 
 }  // namespace
 
-bool WriteFileAtomically(std::string_view path, std::string_view content, std::string* error) {
+AtomicFileWriter::~AtomicFileWriter() {
+    Abandon();
+}
+
+void AtomicFileWriter::Abandon() {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = -1;
+    if (!temp_.empty()) ::unlink(temp_.c_str());
+    temp_.clear();
+}
+
+bool AtomicFileWriter::Begin(std::string_view path, std::string* error) {
+    Abandon();
+    writeError_ = 0;
     if (path.empty()) return Fail(error, "No file name given.");
-    const std::string target = TargetOf(std::string(path));
-    const std::size_t slash = target.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : target.substr(0, slash);
+    target_ = TargetOf(std::string(path));
+    const std::size_t slash = target_.rfind('/');
+    folder_ = slash == std::string::npos ? "." : slash == 0 ? "/" : target_.substr(0, slash);
     // Keep the temporary name within the file-name length limit whatever the target's length.
-    const std::string stem = target.substr(slash == std::string::npos ? 0 : slash + 1).substr(0, kStemLimit);
-    const std::string quoted = "\"" + target + "\"";
-    if (!ReplaceableOrMissing(target)) return Fail(error, "Cannot replace " + quoted + ": it is not a regular file");
+    const std::string stem = target_.substr(slash == std::string::npos ? 0 : slash + 1).substr(0, kStemLimit);
+    const std::string quoted = "\"" + target_ + "\"";
+    if (!ReplaceableOrMissing(target_)) return Fail(error, "Cannot replace " + quoted + ": it is not a regular file");
 
     std::string temp;
     int fd = -1;
     for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
-        temp = folder + (folder == "/" ? "." : "/.") + stem + "." + std::to_string(::getpid()) + "." +
-               std::to_string(attempt) + ".tmp";
+        temp = folder_ + (folder_ == "/" ? "." : "/.") + stem + "." + std::to_string(::getpid()) + "." +
+               std::to_string(attempt) + std::string(kTemporarySuffix);
         fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST) break;
     }
     if (fd < 0) return Fail(error, "Cannot create a temporary file for " + quoted + ": " + std::strerror(errno));
-
-    auto abandon = [&](const char* what) {
-        const int saved = errno;
-        if (fd >= 0) ::close(fd);
-        ::unlink(temp.c_str());
-        return Fail(error, std::string(what) + " " + quoted + ": " + std::strerror(saved));
-    };
-
+    fd_ = fd;
+    temp_ = temp;
     struct stat existing {};
-    if (::stat(target.c_str(), &existing) == 0 && S_ISREG(existing.st_mode))
-        ::fchmod(fd, existing.st_mode & 07777);  // a failure only leaves the default permissions
-    if (!WriteAll(fd, content)) return abandon("Cannot write");
-    if (::fsync(fd) != 0) return abandon("Cannot flush");
-    const int closed = ::close(fd);
-    fd = -1;
-    if (closed != 0) return abandon("Cannot write");
-    if (!ReplaceableOrMissing(target)) {
-        ::unlink(temp.c_str());
+    if (::stat(target_.c_str(), &existing) == 0 && S_ISREG(existing.st_mode))
+        ::fchmod(fd_, existing.st_mode & 07777);  // a failure only leaves the default permissions
+    return true;
+}
+
+bool AtomicFileWriter::Write(std::string_view piece) {
+    if (fd_ < 0 || writeError_ != 0) return false;
+    if (WriteAll(fd_, piece)) return true;
+    writeError_ = errno != 0 ? errno : EIO;
+    return false;
+}
+
+bool AtomicFileWriter::Commit(std::string* error) {
+    const std::string quoted = "\"" + target_ + "\"";
+    if (fd_ < 0) return Fail(error, "Nothing to write for " + quoted);
+    auto abandon = [&](const char* what, int code) {
+        Abandon();
+        return Fail(error, std::string(what) + " " + quoted + ": " + std::strerror(code));
+    };
+    if (writeError_ != 0) return abandon("Cannot write", writeError_);
+    if (::fsync(fd_) != 0) return abandon("Cannot flush", errno);
+    const int closed = ::close(fd_);
+    const int closeError = errno;
+    fd_ = -1;
+    if (closed != 0) return abandon("Cannot write", closeError);
+    if (!ReplaceableOrMissing(target_)) {
+        Abandon();
         return Fail(error, "Cannot replace " + quoted + ": it is not a regular file");
     }
-    if (::rename(temp.c_str(), target.c_str()) != 0) return abandon("Cannot replace");
-    SyncFolder(folder);
+    if (::rename(temp_.c_str(), target_.c_str()) != 0) return abandon("Cannot replace", errno);
+    temp_.clear();
+    SyncFolder(folder_);
     return true;
+}
+
+bool WriteFileAtomically(std::string_view path, std::string_view content, std::string* error) {
+    AtomicFileWriter writer;
+    if (!writer.Begin(path, error)) return false;
+    writer.Write(content);
+    return writer.Commit(error);
 }
 
 std::optional<TemporaryName> ParseTemporaryName(std::string_view name) {

@@ -22,6 +22,34 @@ namespace pelorus {
 // caller resolves letter case); an empty path fails.
 bool WriteFileAtomically(std::string_view path, std::string_view content, std::string* error);
 
+// The same written piece by piece, for content that comes in parts (a member read out of an
+// archive): Begin makes the temporary file, Write appends to it, Commit flushes it and renames it
+// over the target as WriteFileAtomically does. Destroying the writer before a successful Commit
+// (or after a failed Begin or Write) removes the temporary file and leaves the target untouched.
+class AtomicFileWriter {
+public:
+    AtomicFileWriter() = default;
+    ~AtomicFileWriter();
+    AtomicFileWriter(const AtomicFileWriter&) = delete;
+    AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+    // False, with `*error` set, when `path` is not a file that may be replaced or no temporary
+    // file can be made beside it.
+    bool Begin(std::string_view path, std::string* error);
+    // False when the piece cannot be written; Commit then fails with the reason.
+    bool Write(std::string_view piece);
+    // False, with `*error` set and the target untouched, when anything failed.
+    bool Commit(std::string* error);
+
+private:
+    void Abandon();
+    std::string target_;
+    std::string folder_;
+    std::string temp_;
+    int fd_ = -1;
+    int writeError_ = 0;  // errno of a failed Write
+};
+
 // Temporary files name their target by at most this many bytes of its name.
 inline constexpr std::size_t kTemporaryTargetLimit = 200;
 

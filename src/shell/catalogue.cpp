@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/atomicfile.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/ziparchive.h"
@@ -64,19 +65,6 @@ std::string SizeText(uint64_t bytes) {
 
 std::string Quote(std::string_view text) {
     return "\"" + std::string(text) + "\"";
-}
-
-bool WriteAll(int fd, const uint8_t* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
 }
 
 ExtractStatus StatusOfRead(ZipStatus status) {
@@ -228,31 +216,20 @@ ExtractResult ExtractModelScript(std::string_view archivePath, std::string_view 
     if (result.scriptPath.empty()) return fail(ExtractStatus::CannotWrite);
     const std::string folder(tempFolder);
     if (!MakeFolders(folder, 0777)) return fail(ExtractStatus::CannotWrite);
-    std::string temporary = JoinPath(folder, ".extract-XXXXXX.rwx");
-    const int fd = ::mkstemps(temporary.data(), static_cast<int>(kScriptExtension.size()));
-    if (fd < 0) return fail(ExtractStatus::CannotWrite);
-
+    AtomicFileWriter writer;
+    if (!writer.Begin(result.scriptPath, nullptr)) return fail(ExtractStatus::CannotWrite);
     bool written = true;
     const ZipStatus read = archive->ReadPieces(
         *member,
         [&](const uint8_t* data, std::size_t size) {
-            written = WriteAll(fd, data, size);
+            written = writer.Write(std::string_view(reinterpret_cast<const char*>(data), size));
             return written;
         },
         maxBytes, password);
-    if (::close(fd) != 0) written = false;
-    if (!written) {
-        ::unlink(temporary.c_str());
-        return fail(ExtractStatus::CannotWrite);
-    }
-    if (read != ZipStatus::Ok) {
-        ::unlink(temporary.c_str());
-        return fail(StatusOfRead(read));
-    }
-    if (::rename(temporary.c_str(), result.scriptPath.c_str()) != 0) {
-        ::unlink(temporary.c_str());
-        return fail(ExtractStatus::CannotWrite);
-    }
+    // On failure the writer removes its temporary file as it goes.
+    if (!written) return fail(ExtractStatus::CannotWrite);
+    if (read != ZipStatus::Ok) return fail(StatusOfRead(read));
+    if (!writer.Commit(nullptr)) return fail(ExtractStatus::CannotWrite);
     result.status = ExtractStatus::Ok;
     return result;
 }

@@ -331,6 +331,28 @@ TEST(AtomicFile, ReplacesTheWholeFileAndKeepsItsPermissions) {
     EXPECT_EQ(Entries(dir.Path()), std::set<std::string>{"f.txt"});
 }
 
+TEST(AtomicFile, PiecesReplaceTheFileOnlyWhenCommitted) {
+    TempDir dir;
+    const std::string path = dir.Write("f.rwx", "old");
+    {
+        AtomicFileWriter writer;
+        ASSERT_TRUE(writer.Begin(path, nullptr));
+        EXPECT_TRUE(writer.Write("half of "));
+        EXPECT_EQ(Slurp(path), "old") << "nothing shows before the commit";
+    }  // given up: the temporary file goes, the file stays
+    EXPECT_EQ(Slurp(path), "old");
+    EXPECT_EQ(Entries(dir.Path()), std::set<std::string>{"f.rwx"});
+    AtomicFileWriter writer;
+    ASSERT_TRUE(writer.Begin(path, nullptr));
+    EXPECT_TRUE(writer.Write("new "));
+    EXPECT_TRUE(writer.Write("content"));
+    std::string error;
+    ASSERT_TRUE(writer.Commit(&error)) << error;
+    EXPECT_EQ(Slurp(path), "new content");
+    EXPECT_EQ(Entries(dir.Path()), std::set<std::string>{"f.rwx"});
+    EXPECT_FALSE(writer.Commit(&error)) << "a writer commits once";
+}
+
 TEST(AtomicFile, WritesThroughASymbolicLink) {
     TempDir dir;
     const std::string real = dir.Write("real.txt", "old");
