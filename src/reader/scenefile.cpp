@@ -1,9 +1,11 @@
 #include "reader/scenefile.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "platform/paths.h"
 #include "platform/text.h"
+#include "platform/textsafety.h"
 
 namespace pelorus {
 namespace {
@@ -28,12 +30,18 @@ bool ParseWholeNumber(std::string_view text, double& out) {
 
 std::vector<ObjectMapEntry> ParseObjectMap(std::string_view text, std::string_view mapPath, ErrorLog& log) {
     if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    // A DOS end-of-file mark ends the text.
+    if (const std::size_t eof = text.find('\x1A'); eof != std::string_view::npos) text = text.substr(0, eof);
     std::vector<Token> tokens;
     std::vector<std::string_view> lines;
     {
+        // Lines end at a line feed, a carriage return, or both together (one line end).
         std::size_t lineNo = 0, pos = 0;
+        std::size_t nextLf = text.find('\n'), nextCr = text.find('\r');
         while (pos <= text.size()) {
-            std::size_t lf = text.find('\n', pos);
+            if (nextLf != std::string_view::npos && nextLf < pos) nextLf = text.find('\n', pos);
+            if (nextCr != std::string_view::npos && nextCr < pos) nextCr = text.find('\r', pos);
+            std::size_t lf = std::min(nextLf, nextCr);
             if (lf == std::string_view::npos) lf = text.size();
             std::string_view line = text.substr(pos, lf - pos);
             lines.push_back(line);
@@ -45,13 +53,13 @@ std::vector<ObjectMapEntry> ParseObjectMap(std::string_view text, std::string_vi
                 if (i > start) tokens.push_back({line.substr(start, i - start), lineNo});
             }
             ++lineNo;
-            pos = lf + 1;
+            pos = lf + (lf == nextCr && lf + 1 == nextLf ? 2 : 1);
         }
     }
     auto report = [&](std::size_t line) {
         std::string_view shown = lines[line];
         while (!shown.empty() && IsBlank(shown.back())) shown.remove_suffix(1);
-        log.Append("Invalid object map entry \"" + std::string(shown) + "\" in \"" + std::string(mapPath) + "\".");
+        log.Append("Invalid object map entry \"" + BoundedQuote(shown) + "\" in \"" + BoundedQuote(mapPath) + "\".");
     };
 
     std::vector<ObjectMapEntry> entries;

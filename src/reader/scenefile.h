@@ -17,8 +17,9 @@ struct ObjectMapEntry {
 
 // The entries of an object map's text: each is a script path (one word of at most 259
 // characters) and three numbers, separated by any white space. An entry that is cut short or
-// whose numbers do not read writes one error line naming the map to `log`, and reading resumes
-// at the next line.
+// whose numbers do not read writes one error line naming the map to `log` (quoting at most
+// kMaxQuotedChars of its line), and reading resumes at the next line. Lines end at a line feed,
+// a carriage return or both together; a DOS end-of-file mark (0x1A) ends the text.
 std::vector<ObjectMapEntry> ParseObjectMap(std::string_view text, std::string_view mapPath, ErrorLog& log);
 
 // True for a name whose extension is ".rwx" in any letter case: it is read as one script.
