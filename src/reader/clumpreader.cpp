@@ -71,8 +71,9 @@ RWXCommand ClumpReader::Line(std::string_view line) {
         case RWXCommand::Empty:
             return code;
         default:
-            RunStateCommand(code, args, state_, object_);
-            return RWXCommand::Empty;
+            // A malformed state command is reported as any rejected line is.
+            return RunStateCommand(code, args, state_, object_) == StateResult::Malformed ? RWXCommand::Unknown
+                                                                                          : RWXCommand::Empty;
     }
 }
 

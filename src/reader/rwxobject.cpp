@@ -94,7 +94,9 @@ RWXCommand RWXObject::HandleLine(std::string_view line) {
         case RWXCommand::Empty:
             return code;
         default:
-            RunStateCommand(code, args, state_, *this);  // geometry is ignored out here
+            // Geometry is ignored out here, well-formed or not.
+            if (RunStateCommand(code, args, state_, *this) == StateResult::Malformed)
+                Log(Quoted("Object:Invalid command : \"", line));
             return RWXCommand::Empty;
     }
 }

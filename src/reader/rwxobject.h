@@ -51,7 +51,8 @@ public:
     RWXObject(const RWXObject&) = delete;
     RWXObject& operator=(const RWXObject&) = delete;
 
-    // The object-level line handler: carries out state commands, ignores geometry, and returns
+    // The object-level line handler: carries out state commands (a malformed one, see
+    // RunStateCommand, writes `Object:Invalid command : "<line>"`), ignores geometry, and returns
     // the line's classification.
     RWXCommand HandleLine(std::string_view line);
 
