@@ -186,6 +186,7 @@ void MainWindow::OpenAtStartup(std::string_view commandLinePath) {
     if (!plan.folder.empty()) SetCurrentDirectory(plan.folder);
     currentFile_ = plan.currentFile;
     entryTextureDirs_.clear();
+    entryArchive_.clear();
     emit fileChosen();
     LoadCurrentFile();
     if (!currentFile_.empty()) Remember(currentFile_);
@@ -195,14 +196,17 @@ void MainWindow::OpenFile(const std::string& path) {
     // Known by its whole path, so that reloading does not depend on the current folder.
     currentFile_ = path.empty() ? std::string() : AbsolutePath(ToSlashes(path));
     entryTextureDirs_.clear();
+    entryArchive_.clear();
     emit fileChosen();
     LoadCurrentFile();
     Remember(currentFile_);
 }
 
-void MainWindow::OpenCatalogueScript(const std::string& path, std::vector<std::string> textureDirs, bool extracted) {
+void MainWindow::OpenCatalogueScript(const std::string& path, std::vector<std::string> textureDirs, bool extracted,
+                                     const std::string& archive) {
     currentFile_ = path.empty() ? std::string() : AbsolutePath(ToSlashes(path));
     entryTextureDirs_ = std::move(textureDirs);
+    entryArchive_ = archive.empty() ? std::string() : AbsolutePath(ToSlashes(archive));
     if (extracted || currentFile_.empty()) {
         LoadCurrentFile();
         return;
@@ -217,6 +221,7 @@ ReadOptions MainWindow::ModelReadOptions() const {
     ReadOptions options = options_.readOptions;
     options.baseFolder = CurrentDirectory();
     options.extraTextureDirs.insert(options.extraTextureDirs.end(), entryTextureDirs_.begin(), entryTextureDirs_.end());
+    if (!entryArchive_.empty()) options.textureArchives.insert(options.textureArchives.begin(), entryArchive_);
     return options;
 }
 

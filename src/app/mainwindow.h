@@ -68,11 +68,13 @@ public:
     void OpenFile(const std::string& path);
     // Shows a catalogue entry's script, extracted to `path`: it becomes the current file (made
     // absolute; "" gives the empty scene) and is read as a script with `textureDirs` searched
-    // after the ReadOptions folders, now and at every reload, until another file is opened.
+    // after the ReadOptions folders and the members of `archive` (the entry's zip, "" for none)
+    // searched before any folder, now and at every reload, until another file is opened.
     // With `extracted` false the extraction failed and said so: the scene shows an empty object
     // without reading the file (a reload reads it). Not remembered in Recent: extracted scripts
     // are deleted at every start and exit.
-    void OpenCatalogueScript(const std::string& path, std::vector<std::string> textureDirs, bool extracted);
+    void OpenCatalogueScript(const std::string& path, std::vector<std::string> textureDirs, bool extracted,
+                             const std::string& archive = {});
     // Loads the current file again into a new scene (the empty scene when there is none), then
     // applies the current world.
     void LoadCurrentFile();
@@ -164,6 +166,7 @@ private:
     std::string currentFile_;
     // Texture folders of the catalogue entry shown; empty for other files.
     std::vector<std::string> entryTextureDirs_;
+    std::string entryArchive_;
     std::function<CurrentWorld()> worldSource_;
     std::string worldName_;
     std::map<int32_t, QAction*> actions_;

@@ -78,7 +78,10 @@ void ViewerSession::RebuildCatalogue() {
 void ViewerSession::OpenEntry(int command) {
     const ExtractResult result = catalogue_.Open(command, tempFolder_, book_.Shown().password, window_.Log());
     if (result.status == ExtractStatus::NoSuchEntry) return;  // logged; the scene stays
-    window_.OpenCatalogueScript(result.scriptPath, catalogue_.TextureDirs(), result.Ok());
+    // The entry's own archive is searched for its textures first.
+    const std::optional<std::size_t> entry = catalogue_.EntryOfCommand(command);
+    window_.OpenCatalogueScript(result.scriptPath, catalogue_.TextureDirs(), result.Ok(),
+                                entry ? catalogue_.ArchivePath(*entry) : std::string());
     // The load rebuilt the menu only when the world has an object path; the entry shows checked.
     menu_.Rebuild(catalogue_.Menu());
 }

@@ -6,6 +6,7 @@
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/textsafety.h"
+#include "reader/zippedmodel.h"
 
 namespace pelorus {
 namespace {
@@ -92,22 +93,27 @@ std::vector<std::unique_ptr<RWXObject>> LoadSceneObjects(std::string_view path, 
                                                          const ReadOptions& options) {
     std::vector<std::unique_ptr<RWXObject>> objects;
     if (path.empty()) return objects;
-    if (IsScriptName(path)) {
-        objects.push_back(std::make_unique<RWXObject>(path, 0.0, 0.025, 0.0, log, options));
+    // Everything this load reads shares one folder cache and one image budget.
+    FolderListingCache folders;
+    ImageBudget images;
+    ReadOptions shared = options;
+    if (!shared.folders) shared.folders = &folders;
+    if (!shared.images) shared.images = &images;
+    if (IsScriptName(path) || IsZipName(path)) {
+        objects.push_back(std::make_unique<RWXObject>(path, 0.0, 0.025, 0.0, log, shared));
         return objects;
     }
     std::string text;
     const std::string file = InFolder(options.baseFolder, path);
-    if (!ReadWholeFile(file, text)) {
-        log.Append("Unable to open file \"" + std::string(path) + "\" as an object map.");
+    if (!ReadWholeFile(file, text, kNoSizeLimit, shared.folders)) {
+        log.Append("Unable to open file \"" + BoundedQuote(path) + "\" as an object map.");
         return objects;
     }
     // Entries name their scripts from the map's own folder, however the map itself was named.
-    ReadOptions entryOptions = options;
     const std::string_view folder = ParentPart(file);
-    if (!folder.empty()) entryOptions.baseFolder = std::string(folder);
+    if (!folder.empty()) shared.baseFolder = std::string(folder);
     for (const ObjectMapEntry& e : ParseObjectMap(text, path, log))
-        objects.push_back(std::make_unique<RWXObject>(e.path, e.x, e.y, e.z, log, entryOptions));
+        objects.push_back(std::make_unique<RWXObject>(e.path, e.x, e.y, e.z, log, shared));
     return objects;
 }
 

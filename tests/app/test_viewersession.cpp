@@ -270,6 +270,28 @@ private slots:
         QCOMPARE(window.Log().LinesSince(mark), std::vector<std::string>{"Couldn't open texture \"wood.jpg\"."});
     }
 
+    // A model zip that carries its own textures shows them, before the world's textures folder,
+    // and again after a reload.
+    void anEntrysTexturesInsideItsArchiveAreFoundFirst() {
+        dir_->Write("start/Worlds.txt", "1\nPlain\nShop\n");
+        QVERIFY(test::WriteZipMembers(objB_ + "/models/Crate.zip",
+                                      {{"crate.rwx", std::string(kWoodQuad), ""},
+                                       {"images/Wood.JPG", Slurp(test::SourceDir() + "/samples/tiles.jpg"), ""}}));
+        MainWindow& window = Start();
+        const int crate = kFirstCatalogueCommand + 2;  // bad, Box, Crate, Locked
+        QVERIFY(Entry(crate));
+        const std::size_t mark = window.Log().LineCount();
+        Entry(crate)->trigger();
+        const std::vector<std::string> inside{objB_ + "/models/Crate.zip:images/Wood.JPG"};
+        QCOMPARE(TextureFiles(window), inside);
+        window.Dispatch(kCmdReload);
+        QCOMPARE(TextureFiles(window), inside);
+        QCOMPARE(window.Log().LinesSince(mark), std::vector<std::string>{});
+        // Another entry: its archive has no textures, the textures folder serves.
+        Entry(kBox)->trigger();
+        QCOMPARE(TextureFiles(window), std::vector<std::string>{objB_ + "/textures/wood.jpg"});
+    }
+
     void aCorruptArchiveWritesOneLineAndShowsAnEmptyObject() {
         dir_->Write("start/Worlds.txt", "1\nPlain\nShop\n");
         MainWindow& window = Start({"scene/model.rwx"});

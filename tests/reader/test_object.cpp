@@ -215,6 +215,37 @@ TEST(ObjectReader, MalformedStateCommandsAreReportedAtTheirLevelAndChangeNothing
     EXPECT_TRUE(log.Lines().empty());
 }
 
+// However long a line is, an error line quotes its first 2047 characters and "...".
+TEST(ObjectReader, ErrorLinesQuoteABoundedPartOfALongLine) {
+    const std::string huge(3'000'000, 'x');
+    const std::string shown = std::string(2047, 'x') + "...";
+    struct Case {
+        std::string script;
+        std::string error;
+    };
+    const Case cases[] = {
+        {"Frobnicate " + huge + "\n", "Object:Unknown command : \"Frobnicate " + shown.substr(11) + "\""},
+        {"ClumpBegin\nFrobnicate" + huge + "\nClumpEnd\n",
+         "  Clump:Invalid / Unknown command : \"Frobnicate" + shown.substr(10) + "\""},
+        {"Color 1 0 " + huge + "\n", "Object:Invalid command : \"Color 1 0 " + shown.substr(10) + "\""},
+        {"ClumpEnd " + huge + "\n", "Object:Cannot use command here : \"ClumpEnd " + shown.substr(9) + "\""},
+        {"Frobnicate\n", "Object:Unknown command : \"Frobnicate\""},  // short lines stay whole
+        {"# " + std::string(2045, 'y') + "\nFrobnicate" + std::string(2037, 'z') + "\n",
+         "Object:Unknown command : \"Frobnicate" + std::string(2037, 'z') + "\""},  // exactly 2047
+    };
+    for (const Case& c : cases) {
+        LogCapture log;
+        ReadScript(c.script, log);
+        ASSERT_EQ(log.Lines().size(), 1u);
+        EXPECT_EQ(log.Lines()[0], c.error);
+        EXPECT_LT(log.Text().size(), 2200u);
+    }
+    // A cut that would split a character moves back to before it.
+    LogCapture log;
+    ReadScript("Frobnicate" + std::string(2036, 'x') + "\xC3\xA9tail\n", log);
+    EXPECT_EQ(log.Lines(), Lines{"Object:Unknown command : \"Frobnicate" + std::string(2036, 'x') + "...\""});
+}
+
 TEST(ObjectReader, PrototypeNamesAreTruncatedAndCaseBlind) {
     const std::string longName(150, 'N');
     auto o = ReadScript("ProtoBegin " + longName +
