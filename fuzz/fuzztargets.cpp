@@ -52,6 +52,12 @@ void Script(const uint8_t* data, std::size_t size) {
     ReadOptions general;
     general.loadTextures = false;
     general.plainLinesAhead = false;
+    // Prototypes that instance each other, and primitives, grow geometry fast: a small budget
+    // keeps every input quick (and the budget itself under test).
+    general.maxVertices = 200000;
+    general.maxTriangles = 200000;
+    general.maxMadeVertices = 100000;
+    general.maxMadeTriangles = 100000;
     ReadOptions ahead = general;
     ahead.plainLinesAhead = true;
     ahead.parallelFrom = size % 2 ? 0 : SIZE_MAX;

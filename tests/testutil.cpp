@@ -1,7 +1,6 @@
 #include "testutil.h"
 
 #include <png.h>
-
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
 #include <unistd.h>
@@ -59,15 +58,25 @@ std::unique_ptr<RWXObject> ReadScript(std::string_view text, ReadOptions options
 }
 
 bool WriteZip(const std::string& path, const std::string& member, std::string_view data, const std::string& password) {
+    return WriteZipMembers(path, {{member, std::string(data), password}});
+}
+
+bool WriteZipMembers(const std::string& path, const std::vector<ZipMember>& members) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     int error = 0;
     zip_t* zip = zip_open(path.c_str(), ZIP_CREATE | ZIP_TRUNCATE, &error);
     if (!zip) return false;
-    zip_source_t* source = zip_source_buffer(zip, data.data(), data.size(), 0);
-    const zip_int64_t index = zip_file_add(zip, member.c_str(), source, ZIP_FL_ENC_UTF_8);
-    bool ok = index >= 0;
-    if (ok && !password.empty())
-        ok = zip_file_set_encryption(zip, static_cast<zip_uint64_t>(index), ZIP_EM_AES_256, password.c_str()) == 0;
+    bool ok = true;
+    for (const ZipMember& m : members) {
+        // The data stays with `members` until the archive is written.
+        zip_source_t* source = zip_source_buffer(zip, m.data.data(), m.data.size(), 0);
+        const zip_int64_t index = zip_file_add(zip, m.name.c_str(), source, ZIP_FL_ENC_UTF_8);
+        ok = index >= 0;
+        if (ok && !m.password.empty())
+            ok =
+                zip_file_set_encryption(zip, static_cast<zip_uint64_t>(index), ZIP_EM_AES_256, m.password.c_str()) == 0;
+        if (!ok) break;
+    }
     if (!ok) {
         zip_discard(zip);
         return false;

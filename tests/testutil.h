@@ -41,6 +41,13 @@ std::unique_ptr<RWXObject> ReadScript(std::string_view text, ReadOptions options
 // when `password` is given. False when libzip refuses.
 bool WriteZip(const std::string& path, const std::string& member, std::string_view data,
               const std::string& password = {});
+// The same with several members, in order; each encrypted when it has a password.
+struct ZipMember {
+    std::string name;
+    std::string data;
+    std::string password;
+};
+bool WriteZipMembers(const std::string& path, const std::vector<ZipMember>& members);
 
 // A JPEG of width x height pixels of `components` bytes each (1 grey, 3 RGB, 4 CMYK), top row
 // first, at quality 100 and without chroma subsampling, so that areas of one colour on 8-pixel

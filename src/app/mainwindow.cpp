@@ -200,13 +200,9 @@ void MainWindow::OpenAtStartup(std::string_view commandLinePath) {
     // object path of the world, are found there. The file itself is known by its whole path, so
     // reloading finds it whatever the current folder.
     if (!plan.folder.empty()) SetCurrentDirectory(plan.folder);
-    if (!plan.currentFile.empty() && archiveOpener_ &&
-        ClassifyShownFile(plan.currentFile).kind == ShownFileKind::Archive) {
-        ShowChosenFile(plan.currentFile);  // a zipped model: its script is extracted and shown
-        return;
-    }
     currentFile_ = plan.currentFile;
     entryTextureDirs_.clear();
+    entryArchive_.clear();
     emit fileChosen();
     LoadCurrentFile();
     if (!currentFile_.empty()) Remember(currentFile_);
@@ -216,14 +212,17 @@ void MainWindow::OpenFile(const std::string& path) {
     // Known by its whole path, so that reloading does not depend on the current folder.
     currentFile_ = path.empty() ? std::string() : AbsolutePath(ToSlashes(path));
     entryTextureDirs_.clear();
+    entryArchive_.clear();
     emit fileChosen();
     LoadCurrentFile();
     Remember(currentFile_);
 }
 
-void MainWindow::OpenCatalogueScript(const std::string& path, std::vector<std::string> textureDirs, bool extracted) {
+void MainWindow::OpenCatalogueScript(const std::string& path, std::vector<std::string> textureDirs, bool extracted,
+                                     const std::string& archive) {
     currentFile_ = path.empty() ? std::string() : AbsolutePath(ToSlashes(path));
     entryTextureDirs_ = std::move(textureDirs);
+    entryArchive_ = archive.empty() ? std::string() : AbsolutePath(ToSlashes(archive));
     if (extracted || currentFile_.empty()) {
         LoadCurrentFile();
         return;
@@ -238,6 +237,7 @@ ReadOptions MainWindow::ModelReadOptions() const {
     ReadOptions options = options_.readOptions;
     options.baseFolder = CurrentDirectory();
     options.extraTextureDirs.insert(options.extraTextureDirs.end(), entryTextureDirs_.begin(), entryTextureDirs_.end());
+    if (!entryArchive_.empty()) options.textureArchives.insert(options.textureArchives.begin(), entryArchive_);
     return options;
 }
 
@@ -290,10 +290,7 @@ void MainWindow::OpenWithDialog() {
 
 void MainWindow::ShowChosenFile(const std::string& path) {
     const std::string absolute = path.empty() ? std::string() : AbsolutePath(ToSlashes(path));
-    ShownFileVerdict verdict = ClassifyShownFile(absolute);
-    if (verdict.kind == ShownFileKind::Archive && !archiveOpener_) {
-        verdict = {ShownFileKind::Refused, "is a zipped model, which this window cannot extract"};
-    }
+    const ShownFileVerdict verdict = ClassifyShownFile(absolute);
     if (verdict.kind == ShownFileKind::Refused) {
         // After the drop is done: a dialog inside it would hold up the program it came from.
         const QString text = Text(RefusedFileMessage(absolute, verdict));
@@ -307,12 +304,7 @@ void MainWindow::ShowChosenFile(const std::string& path) {
             Qt::QueuedConnection);
         return;
     }
-    if (verdict.kind == ShownFileKind::Archive) {
-        emit fileChosen();
-        archiveOpener_(absolute);
-        Remember(absolute);
-        return;
-    }
+    // Scripts, object maps and zipped models alike: the reader opens a zip's script itself.
     OpenFile(absolute);
 }
 

@@ -71,20 +71,19 @@ public:
     // Makes `path` (made absolute against the current folder) the current file, loads it and
     // remembers it in Recent. The current folder stays.
     void OpenFile(const std::string& path);
-    // A file the user chose (Open, Recent, a drop): shown when it is a script or an object map;
-    // a zipped model goes to the archive opener and is remembered in Recent; anything else is
-    // refused with a message (ClassifyShownFile) and nothing changes.
+    // A file the user chose (Open, Recent, a drop): opened (see OpenFile) when it is a script,
+    // a zipped model or an object map; anything else is refused with a message
+    // (ClassifyShownFile) and nothing changes.
     void ShowChosenFile(const std::string& path);
-    // Where zipped models are extracted and shown (the session sets it, see
-    // OpenCatalogueScript). Without one they are refused like other files that cannot be shown.
-    void SetArchiveOpener(std::function<void(const std::string& path)> opener) { archiveOpener_ = std::move(opener); }
     // Shows a catalogue entry's script, extracted to `path`: it becomes the current file (made
     // absolute; "" gives the empty scene) and is read as a script with `textureDirs` searched
-    // after the ReadOptions folders, now and at every reload, until another file is opened.
+    // after the ReadOptions folders and the members of `archive` (the entry's zip, "" for none)
+    // searched before any folder, now and at every reload, until another file is opened.
     // With `extracted` false the extraction failed and said so: the scene shows an empty object
     // without reading the file (a reload reads it). Not remembered in Recent: extracted scripts
     // are deleted at every start and exit.
-    void OpenCatalogueScript(const std::string& path, std::vector<std::string> textureDirs, bool extracted);
+    void OpenCatalogueScript(const std::string& path, std::vector<std::string> textureDirs, bool extracted,
+                             const std::string& archive = {});
     // Loads the current file again into a new scene (the empty scene when there is none), then
     // applies the current world.
     void LoadCurrentFile();
@@ -189,6 +188,7 @@ private:
     std::string currentFile_;
     // Texture folders of the catalogue entry shown; empty for other files.
     std::vector<std::string> entryTextureDirs_;
+    std::string entryArchive_;
     std::function<CurrentWorld()> worldSource_;
     std::string worldName_;
     std::map<int32_t, QAction*> actions_;
@@ -197,7 +197,6 @@ private:
     QAction* objectSeparator_ = nullptr;
     ObjectProperties* properties_ = nullptr;
     std::string settingsFolder_;
-    std::function<void(const std::string&)> archiveOpener_;
     RecentFiles recent_;
     ChangeWatch sources_;
     QFileSystemWatcher watcher_;

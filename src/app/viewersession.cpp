@@ -19,14 +19,6 @@ std::unique_ptr<WorldWindowAsker> MakeAsker(const SessionOptions& options) {
     return asker ? std::move(asker) : MakeDialogAsker();
 }
 
-// "<name>" of "<folder>/<name>.zip" (the extension in any letter case); the whole file name when
-// it has another extension.
-std::string ArchiveEntryName(std::string_view path) {
-    std::string name(FileNamePart(path));
-    if (name.size() > 4 && EndsWithNoCase(name, ".zip")) name.resize(name.size() - 4);
-    return name;
-}
-
 }  // namespace
 
 ViewerSession::ViewerSession(MainWindow& window, SessionOptions options)
@@ -53,7 +45,6 @@ ViewerSession::ViewerSession(MainWindow& window, SessionOptions options)
         world.textureDirs = std::move(applied.textureDirs);
         return world;
     });
-    window.SetArchiveOpener([this](const std::string& path) { OpenArchive(path); });
     connect(&window, &MainWindow::worldPropertiesRequested, this, &ViewerSession::ShowWorldWindow);
     connect(worldWindow_.data(), &WorldPropertiesWindow::worldAccepted, this, [this] { window_.ApplyCurrentWorld(); });
     connect(&window, &MainWindow::worldApplied, this, &ViewerSession::RebuildCatalogue);
@@ -120,27 +111,12 @@ void ViewerSession::RebuildCatalogue() {
 void ViewerSession::OpenEntry(int command) {
     const ExtractResult result = catalogue_.Open(command, TempFolder(), book_.Saved().password, window_.Log());
     if (result.status == ExtractStatus::NoSuchEntry) return;  // logged; the scene stays
-    window_.OpenCatalogueScript(result.scriptPath, catalogue_.TextureDirs(), result.Ok());
+    // The entry's own archive is searched for its textures first.
+    const std::optional<std::size_t> entry = catalogue_.EntryOfCommand(command);
+    window_.OpenCatalogueScript(result.scriptPath, catalogue_.TextureDirs(), result.Ok(),
+                                entry ? catalogue_.ArchivePath(*entry) : std::string());
     // The load rebuilt the menu only when the world has an object path; the entry shows checked.
     menu_.Rebuild(catalogue_.Menu());
-}
-
-void ViewerSession::OpenArchive(const std::string& path) {
-    const std::string archive = AbsolutePath(path);
-    std::string folder;
-    if (!TempFolder().empty()) {
-        const auto [at, added] = archiveFolders_.try_emplace(archive);
-        if (added) at->second = JoinPath(TempFolder(), "archive-" + std::to_string(archiveFolders_.size()));
-        folder = at->second;
-    }
-    const ExtractResult result =
-        ExtractModelScript(archive, ArchiveEntryName(archive), folder, book_.Saved().password, window_.Log());
-    // Textures beside the archive (zipped or not), and in "textures" beside its "models" folder as
-    // for catalogue entries.
-    const std::string archiveFolder(ParentPart(archive));
-    std::vector<std::string> textureDirs{archiveFolder};
-    for (std::string& dir : CatalogueTextureDirs(ParentPart(archiveFolder))) textureDirs.push_back(std::move(dir));
-    window_.OpenCatalogueScript(result.scriptPath, std::move(textureDirs), result.Ok());
 }
 
 void ViewerSession::ForgetEntry() {

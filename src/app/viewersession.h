@@ -87,7 +87,6 @@ private:
     void ShowTextureFolders();
     void RebuildCatalogue();
     void OpenEntry(int command);
-    void OpenArchive(const std::string& path);
     void ForgetEntry();
 
     MainWindow& window_;
@@ -100,9 +99,6 @@ private:
     Catalogue catalogue_;
     CatalogueMenu menu_;
     std::unique_ptr<SessionTempFolder> tempFolder_;
-    // The folder of each zipped model opened, inside the temporary folder, so that scripts of the
-    // same name from different archives never meet.
-    std::map<std::string, std::string> archiveFolders_;
 };
 
 }  // namespace pelorus

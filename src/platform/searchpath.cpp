@@ -8,6 +8,7 @@
 
 #include "platform/atomicfile.h"
 #include "platform/paths.h"
+#include "platform/text.h"
 
 namespace pelorus {
 
@@ -33,10 +34,11 @@ std::vector<std::string> ParseTexturesPath(std::string_view text) {
     return dirs;
 }
 
-std::vector<std::string> TextureSearchDirs(std::string_view programDir, std::string_view currentFolder) {
+std::vector<std::string> TextureSearchDirs(std::string_view programDir, std::string_view currentFolder,
+                                           FolderListingCache* folders) {
     std::string text;
     std::vector<std::string> dirs{"."};
-    if (ReadWholeFile(JoinPath(FolderOrProgram(programDir), kTexturesPathFileName), text, kSmallFileLimit))
+    if (ReadWholeFile(JoinPath(FolderOrProgram(programDir), kTexturesPathFileName), text, kSmallFileLimit, folders))
         dirs = ParseTexturesPath(text);
     if (!currentFolder.empty())
         for (std::string& dir : dirs)
@@ -76,6 +78,23 @@ bool SaveTexturesPath(std::string_view folder, std::span<const std::string> fold
         return false;
     }
     return WriteFileAtomically(path, text, error);
+}
+
+std::vector<std::string> ObjectPathTextureDirs(std::string_view objectPath, FolderListingCache* folders) {
+    if (objectPath.empty()) return {};
+    const std::string textures = ResolvePath(JoinPath(objectPath, "textures"), folders);
+    struct stat st {};
+    if (::stat(textures.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return {};
+    return {textures};
+}
+
+std::vector<std::string> ModelFolderTextureDirs(std::string_view modelFile, FolderListingCache* folders) {
+    if (modelFile.empty()) return {};
+    const std::string absolute = AbsolutePath(ToSlashes(modelFile));
+    const std::string_view folder = ParentPart(absolute);
+    if (!EqualsNoCase(FileNamePart(folder), "models")) return {};
+    const std::string_view objectPath = ParentPart(folder);
+    return ObjectPathTextureDirs(objectPath.empty() ? std::string_view("/") : objectPath, folders);
 }
 
 }  // namespace pelorus

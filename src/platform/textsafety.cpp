@@ -76,4 +76,22 @@ std::string ReplaceInvalidUtf8(std::string_view text) {
     return out;
 }
 
+std::string BoundedQuote(std::string_view text, std::size_t limit) {
+    if (text.size() <= limit) return std::string(text);
+    std::size_t cut = limit;
+    // Step back to the start of the sequence that the cut falls into, when that sequence is
+    // well-formed and does not fit.
+    for (std::size_t back = 1; back <= 3 && back <= cut; ++back) {
+        const std::size_t start = cut - back;
+        if ((static_cast<unsigned char>(text[start]) & 0xC0u) != 0x80u) {
+            const std::size_t n = Utf8SequenceLength(text, start);
+            if (n > back) cut = start;
+            break;
+        }
+    }
+    std::string out(text.substr(0, cut));
+    out += "...";
+    return out;
+}
+
 }  // namespace pelorus

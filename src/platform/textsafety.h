@@ -24,4 +24,13 @@ std::string EscapeForTerminal(std::string_view line);
 // such byte; well-formed text comes back unchanged.
 std::string ReplaceInvalidUtf8(std::string_view text);
 
+// The most characters of a line (or a name taken from one) that an error line quotes: the longest
+// line a script may hold.
+inline constexpr std::size_t kMaxQuotedChars = 2047;
+
+// `text` as an error line quotes it: unchanged when it has at most `limit` bytes, otherwise its
+// first `limit` bytes followed by "...". The cut is moved back (by at most three bytes) so that it
+// never splits a well-formed UTF-8 sequence.
+std::string BoundedQuote(std::string_view text, std::size_t limit = kMaxQuotedChars);
+
 }  // namespace pelorus

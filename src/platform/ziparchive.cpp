@@ -58,14 +58,14 @@ ZipArchive::ZipArchive(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
 
 ZipArchive::~ZipArchive() = default;
 
-std::unique_ptr<ZipArchive> ZipArchive::Open(std::string_view path, ZipStatus* status) {
+std::unique_ptr<ZipArchive> ZipArchive::Open(std::string_view path, ZipStatus* status, FolderListingCache* folders) {
     auto fail = [status](ZipStatus why) -> std::unique_ptr<ZipArchive> {
         if (status) *status = why;
         return nullptr;
     };
     // Opened as every other file is: only a regular file, without waiting on a FIFO or device.
     struct stat st {};
-    const int fd = OpenRegularFile(path, st);
+    const int fd = OpenRegularFile(path, st, nullptr, folders);
     if (fd < 0) return fail(ZipStatus::CannotOpen);
     // libzip takes an empty file for a new, empty archive.
     if (st.st_size == 0) {

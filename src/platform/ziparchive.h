@@ -11,6 +11,8 @@
 
 namespace pelorus {
 
+class FolderListingCache;
+
 enum class ZipStatus {
     Ok,
     CannotOpen,     // the archive file cannot be opened
@@ -23,9 +25,11 @@ enum class ZipStatus {
 
 class ZipArchive {
 public:
-    // Opens `path` (either separator; file names in any letter case). nullptr and `status` set
-    // (CannotOpen or NotAZip) on failure.
-    static std::unique_ptr<ZipArchive> Open(std::string_view path, ZipStatus* status = nullptr);
+    // Opens `path` (either separator; file names in any letter case, folders listed through
+    // `folders` when given, see ResolvePath). nullptr and `status` set (CannotOpen or NotAZip) on
+    // failure.
+    static std::unique_ptr<ZipArchive> Open(std::string_view path, ZipStatus* status = nullptr,
+                                            FolderListingCache* folders = nullptr);
     ~ZipArchive();
     ZipArchive(const ZipArchive&) = delete;
     ZipArchive& operator=(const ZipArchive&) = delete;

@@ -3,6 +3,7 @@
 #include "platform/imagedecode.h"
 #include "platform/paths.h"
 #include "platform/searchpath.h"
+#include "platform/textsafety.h"
 
 namespace pelorus {
 
@@ -16,16 +17,18 @@ std::optional<RgbaImage> ReadBackdropImage(std::string_view name, ErrorLog& log,
     const std::string file = BackdropFileName(name);
     const bool extended = file.size() != name.size();  // ".jpg" was appended
     const std::string fallback = extended ? std::string(name) + ".png" : std::string();
-    std::vector<std::string> dirs = TextureSearchDirs(options.programDir, options.baseFolder);
+    FolderListingCache ownFolders;
+    FolderListingCache* folders = options.folders ? options.folders : &ownFolders;
+    std::vector<std::string> dirs = TextureSearchDirs(options.programDir, options.baseFolder, folders);
     dirs.insert(dirs.end(), options.extraTextureDirs.begin(), options.extraTextureDirs.end());
     for (const std::string& dir : dirs) {
         for (const std::string* candidate : {&file, &fallback}) {
             if (candidate->empty()) continue;
             std::string bytes;
-            if (!ReadWholeFile(JoinPath(dir, *candidate), bytes, kImageFileLimit)) continue;
+            if (!ReadWholeFile(JoinPath(dir, *candidate), bytes, kImageFileLimit, folders)) continue;
             const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
             DecodedImage decoded = DecodeImage(std::span<const uint8_t>(data, bytes.size()));
-            const std::string quoted = "Couldn't read texture backdrop \"" + *candidate + "\"";
+            const std::string quoted = "Couldn't read texture backdrop \"" + BoundedQuote(*candidate) + "\"";
             switch (decoded.fault) {
                 case ImageFault::None:
                     if (decoded.image.width > 0 && decoded.image.height > 0) return std::move(decoded.image);
@@ -44,7 +47,7 @@ std::optional<RgbaImage> ReadBackdropImage(std::string_view name, ErrorLog& log,
             }
         }
     }
-    log.Append("Couldn't open texture backdrop \"" + file + "\".");
+    log.Append("Couldn't open texture backdrop \"" + BoundedQuote(file) + "\".");
     return std::nullopt;
 }
 

@@ -1,5 +1,9 @@
 #include "reader/clumpreader.h"
 
+#include <cmath>
+#include <cstdint>
+
+#include "geometry/primitives.h"
 #include "geometry/tproto.h"
 #include "reader/rwxobject.h"
 #include "reader/rwxstate.h"
@@ -20,19 +24,34 @@ private:
     MatTris& CurrentBatch() {
         return clump_.BatchFor(state_.CurrentMaterial(), state_.MaterialVersion(), object_.Materials());
     }
-    void AddVertex(const TVertex& v) { clump_.AddVertex(state_.CurrentTransform().TransformVertex(v)); }
+    // Every vertex and triangle added goes through these two, which keep to the object's budget.
+    bool AddVertex(const TVertex& v);
+    using Geometry = RWXObject::Geometry;
+    bool Room(int64_t vertices, int64_t triangles, Geometry kind = Geometry::Written) {
+        return object_.RoomForGeometry(vertices, triangles, kind, line_);
+    }
     bool ReadVertex(LineTokens& args);
     bool ReadFace(LineTokens& args, int corners);
     bool AddFace(const int32_t* oneBased, int corners);
     bool ReadPolygon(LineTokens& args);
+    bool ReadPrimitive(RWXCommand code, LineTokens& args);
     bool ValidIndex(int32_t oneBased) const { return oneBased >= 1 && oneBased <= clump_.VertexCount(); }
 
     TClump& clump_;
     RWXObject& object_;
     RWXState& state_;
+    std::string_view line_;  // the line being carried out
 };
 
+bool ClumpReader::AddVertex(const TVertex& v) {
+    if (!Room(1, 0)) return false;
+    clump_.AddVertex(state_.CurrentTransform().TransformVertex(v));
+    object_.CountGeometry(1, 0, Geometry::Written);
+    return true;
+}
+
 RWXCommand ClumpReader::Line(std::string_view line) {
+    line_ = line;
     LineTokens args(line, object_.ReadableEnd());
     const RWXCommand code = CommandCode(args.Word());
     switch (code) {
@@ -54,8 +73,7 @@ RWXCommand ClumpReader::Line(std::string_view line) {
         case RWXCommand::Disc:
         case RWXCommand::Hemisphere:
         case RWXCommand::Sphere:
-            // Primitive shapes are read and build nothing.
-            return RWXCommand::Empty;
+            return ReadPrimitive(code, args) ? RWXCommand::Empty : RWXCommand::Unknown;
         case RWXCommand::ProtoInstance:
             Instance(args.Word(), true);
             return RWXCommand::Empty;
@@ -73,12 +91,14 @@ RWXCommand ClumpReader::Line(std::string_view line) {
         case RWXCommand::Empty:
             return code;
         default:
-            RunStateCommand(code, args, state_, object_);
-            return RWXCommand::Empty;
+            // A malformed state command is reported as any rejected line is.
+            return RunStateCommand(code, args, state_, object_) == StateResult::Malformed ? RWXCommand::Unknown
+                                                                                          : RWXCommand::Empty;
     }
 }
 
 bool ClumpReader::ReadVertex(LineTokens& args) {
+    if (object_.GeometryStopped()) return true;  // no geometry is read any more
     TVertex v;
     if (!args.Number(v.x) || !args.Number(v.y) || !args.Number(v.z)) return false;
     const RGB& prelight = state_.CurrentPrelight();
@@ -110,6 +130,7 @@ bool ClumpReader::ReadVertex(LineTokens& args) {
 }
 
 RWXCommand ClumpReader::Lexed(const LexedLine& lexed) {
+    line_ = lexed.line;
     switch (lexed.kind) {
         case LexedLine::Vertex:
         case LexedLine::VertexUV: {
@@ -139,6 +160,7 @@ RWXCommand ClumpReader::Lexed(const LexedLine& lexed) {
 }
 
 bool ClumpReader::ReadFace(LineTokens& args, int corners) {
+    if (object_.GeometryStopped()) return true;
     int32_t n[4];
     for (int i = 0; i < corners; ++i)
         if (!args.Integer(n[i])) return false;
@@ -146,17 +168,22 @@ bool ClumpReader::ReadFace(LineTokens& args, int corners) {
 }
 
 bool ClumpReader::AddFace(const int32_t* n, int corners) {
+    if (object_.GeometryStopped()) return true;
     for (int i = 0; i < corners; ++i)
         if (!ValidIndex(n[i])) return false;
+    const int triangles = corners == 3 ? 1 : 2;
+    if (!Room(0, triangles)) return true;
     if (corners == 3)
         clump_.AddTriangle(CurrentBatch(), TTriangle{{n[0] - 1, n[1] - 1, n[2] - 1}});
     else
         clump_.AddQuad(CurrentBatch(), n[0] - 1, n[1] - 1, n[2] - 1, n[3] - 1);
+    object_.CountGeometry(0, triangles, Geometry::Written);
     object_.CountFaceRead();
     return true;
 }
 
 bool ClumpReader::ReadPolygon(LineTokens& args) {
+    if (object_.GeometryStopped()) return true;
     int32_t count = 0;
     if (!args.Integer(count) || count < 3) return false;
     std::vector<int32_t>& numbers = object_.PolygonScratch();
@@ -166,17 +193,97 @@ bool ClumpReader::ReadPolygon(LineTokens& args) {
         if (!args.Integer(k) || !ValidIndex(k)) return false;
         numbers.push_back(k - 1);
     }
-    clump_.AddPolygon(CurrentBatch(), numbers, object_.TriangleScratch());
+    if (!Room(0, count - 2)) return true;  // at most n - 2 triangles
+    std::vector<TTriangle>& triangles = object_.TriangleScratch();
+    clump_.AddPolygon(CurrentBatch(), numbers, triangles);
+    object_.CountGeometry(0, static_cast<int64_t>(triangles.size()), Geometry::Written);
     object_.CountFaceRead();
     return true;
 }
 
+namespace {
+
+// Reads a count of segments or divisions: a number that is whole and within 32 bits (the
+// primitive's own limits are checked when it is built).
+bool ReadCount(LineTokens& args, int32_t& out) {
+    double value = 0;
+    if (!args.Number(value) || value != std::floor(value) || value < INT32_MIN || value > INT32_MAX) return false;
+    out = static_cast<int32_t>(value);
+    return true;
+}
+
+bool ReadSizes(LineTokens& args, double* out, int n) {
+    for (int i = 0; i < n; ++i)
+        if (!args.Number(out[i])) return false;
+    return true;
+}
+
+}  // namespace
+
+bool ClumpReader::ReadPrimitive(RWXCommand code, LineTokens& args) {
+    if (object_.GeometryStopped()) return true;
+    PrimitiveMesh& mesh = object_.PrimitiveScratch();
+    double v[3] = {};
+    int32_t count = 0;
+    bool built = false;
+    switch (code) {
+        case RWXCommand::Block:
+            built = ReadSizes(args, v, 3) && BuildBlock(v[0], v[1], v[2], mesh);
+            break;
+        case RWXCommand::Cone:
+            built = ReadSizes(args, v, 2) && ReadCount(args, count) && BuildCone(v[0], v[1], count, mesh);
+            break;
+        case RWXCommand::Cylinder:
+            built = ReadSizes(args, v, 3) && ReadCount(args, count) && BuildCylinder(v[0], v[1], v[2], count, mesh);
+            break;
+        case RWXCommand::Disc:
+            built = ReadSizes(args, v, 2) && ReadCount(args, count) && BuildDisc(v[0], v[1], count, mesh);
+            break;
+        case RWXCommand::Hemisphere:
+            built = ReadSizes(args, v, 1) && ReadCount(args, count) && BuildHemisphere(v[0], count, mesh);
+            break;
+        case RWXCommand::Sphere:
+            built = ReadSizes(args, v, 1) && ReadCount(args, count) && BuildSphere(v[0], count, mesh);
+            break;
+        default:
+            break;
+    }
+    if (!built) return false;
+    const auto vertices = static_cast<int64_t>(mesh.vertices.size());
+    const auto triangles = static_cast<int64_t>(mesh.triangles.size());
+    if (!Room(vertices, triangles, Geometry::Made)) return true;
+    const auto base = static_cast<int32_t>(clump_.VertexCount());
+    const RGB& prelight = state_.CurrentPrelight();
+    const RWXMatrix& transform = state_.CurrentTransform();
+    clump_.ReserveVertices(mesh.vertices.size());
+    for (TVertex p : mesh.vertices) {
+        p.r = prelight.r;
+        p.g = prelight.g;
+        p.b = prelight.b;
+        clump_.AddVertex(transform.TransformVertex(p));
+    }
+    MatTris& batch = CurrentBatch();
+    for (const TTriangle& t : mesh.triangles)
+        clump_.AddTriangle(batch, TTriangle{{t[0] + base, t[1] + base, t[2] + base}});
+    object_.CountGeometry(vertices, triangles, Geometry::Made);
+    // Each triangle of a primitive counts as one face read.
+    object_.CountFaceRead(triangles);
+    return true;
+}
+
 void ClumpReader::Instance(std::string_view name, bool withMaterials) {
+    if (object_.GeometryStopped()) return;
     const TProto* proto = object_.FindProto(name);
     if (!proto) return;
+    const auto vertices = static_cast<int64_t>(proto->Vertices().size());
+    int64_t triangles = 0;
+    for (const auto& batch : proto->Batches()) triangles += batch->TriangleCount();
+    if (!Room(vertices, triangles, Geometry::Made)) return;
     const auto base = static_cast<int32_t>(clump_.VertexCount());
     clump_.ReserveVertices(proto->Vertices().size());
-    for (const TVertex& v : proto->Vertices()) AddVertex(v);
+    const RWXMatrix& transform = state_.CurrentTransform();
+    for (const TVertex& v : proto->Vertices()) clump_.AddVertex(transform.TransformVertex(v));
+    object_.CountGeometry(vertices, triangles, Geometry::Made);
     if (withMaterials) state_.PushMaterial();
     for (const auto& batch : proto->Batches()) {
         if (withMaterials) state_.SetMaterial(batch->Material());
@@ -197,7 +304,8 @@ RWXCommand ReadClumpLexed(TClump& clump, RWXObject& object, const LexedLine& lex
 }
 
 void InstanceProto(TClump& clump, RWXObject& object, std::string_view name, bool withMaterials) {
-    ClumpReader(clump, object).Instance(name, withMaterials);
+    ClumpReader reader(clump, object);
+    reader.Instance(name, withMaterials);
 }
 
 }  // namespace pelorus

@@ -15,9 +15,15 @@ class RWXObject;
 // Carries out one line of `clump`'s body, read as part of `object` (whose state gives the
 // transform and material, and whose prototypes can be instanced), and returns its
 // classification: the structural codes, Comment and Empty as the command table says, and Unknown
-// both for a word that is no command and for a geometry line that was rejected (too few or
-// malformed numbers, a vertex number that names no vertex of this clump, a polygon of fewer than
-// three vertices). Rejected lines change nothing.
+// for a word that is no command, for a malformed state command (see RunStateCommand) and for a
+// geometry line that was rejected (too few or malformed numbers, a vertex number that names no
+// vertex of this clump, a polygon of fewer than three vertices, a primitive shape whose sizes are
+// negative or whose count is no whole number within the shape's limits). Rejected lines change
+// nothing.
+// Primitive shapes (see primitives.h) add their vertices through the current transform with the
+// current prelight colour, and their triangles under the current material; each triangle counts
+// as one face read. All geometry keeps to the object's budget (RWXObject::RoomForGeometry): once
+// it is passed, geometry lines (vertices, faces, shapes, instances) are skipped without a word.
 RWXCommand ReadClumpLine(TClump& clump, RWXObject& object, std::string_view line);
 // The same for a line whose plain vertex or face the lexer has read already.
 RWXCommand ReadClumpLexed(TClump& clump, RWXObject& object, const LexedLine& lexed);

@@ -1,5 +1,6 @@
 #include "reader/lexedline.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "reader/rwtypes.h"
@@ -8,18 +9,34 @@ namespace pelorus {
 
 LineReader::LineReader(std::string_view text) : text_(text) {
     if (text_.starts_with("\xEF\xBB\xBF")) text_.remove_prefix(3);
+    if (const auto* eof = static_cast<const char*>(std::memchr(text_.data(), '\x1A', text_.size())))
+        text_ = text_.substr(0, static_cast<std::size_t>(eof - text_.data()));
     // Most texts hold no NUL byte at all: then no line needs to be searched for one.
     hasNul_ = std::memchr(text_.data(), '\0', text_.size()) != nullptr;
+    nextLf_ = text_.find('\n');
+    nextCr_ = text_.find('\r');
+}
+
+std::size_t LineReader::Upcoming(char c, std::size_t& found) const {
+    if (found != std::string_view::npos && found < pos_) found = text_.find(c, pos_);
+    return found;
 }
 
 bool LineReader::Next(std::string_view& line) {
     if (pos_ >= text_.size()) return false;
+    const std::size_t lf = Upcoming('\n', nextLf_);
+    const std::size_t cr = Upcoming('\r', nextCr_);
+    std::size_t end = std::min(lf, cr);
+    std::size_t after = end + 1;
+    if (end == std::string_view::npos) {
+        end = text_.size();
+        after = end;
+    } else if (end == cr && cr + 1 == lf) {
+        after = lf + 1;  // carriage return and line feed: one line end
+    }
     const char* start = text_.data() + pos_;
-    const std::size_t remaining = text_.size() - pos_;
-    const auto* lf = static_cast<const char*>(std::memchr(start, '\n', remaining));
-    std::size_t length = lf ? static_cast<std::size_t>(lf - start) : remaining;
-    pos_ += length + (lf ? 1 : 0);
-    if (lf && length > 0 && start[length - 1] == '\r') --length;
+    std::size_t length = end - pos_;
+    pos_ = after;
     if (hasNul_)
         if (const auto* nul = static_cast<const char*>(std::memchr(start, '\0', length)))
             length = static_cast<std::size_t>(nul - start);

@@ -13,17 +13,26 @@
 
 namespace pelorus {
 
-// Splits a script into lines. A carriage return before a line feed is dropped with it, a NUL
-// byte ends the line's text, the last line needs no line feed, and a UTF-8 byte-order mark at the
-// start is skipped.
+// Splits a script into lines. A line ends at a line feed, at a carriage return, or at the pair
+// carriage return + line feed (one line end, not two); the last line needs no line end. A DOS
+// end-of-file mark (byte 0x1A) ends the text: nothing from it on is read. A NUL byte ends the
+// line's text (the rest of that line is skipped), and a UTF-8 byte-order mark at the start is
+// skipped.
 class LineReader {
 public:
     explicit LineReader(std::string_view text);
     bool Next(std::string_view& line);
 
 private:
+    // The position of the next `c` at or after pos_ (npos when there is none), searched again
+    // only once pos_ has passed the one found before, so that a text is searched once whatever
+    // its line ends.
+    std::size_t Upcoming(char c, std::size_t& found) const;
+
     std::string_view text_;
     std::size_t pos_ = 0;
+    std::size_t nextLf_ = 0;
+    std::size_t nextCr_ = 0;
     bool hasNul_ = false;
 };
 

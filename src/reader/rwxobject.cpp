@@ -9,18 +9,32 @@
 #include "platform/paths.h"
 #include "platform/searchpath.h"
 #include "platform/text.h"
+#include "platform/textsafety.h"
+#include "platform/ziparchive.h"
 #include "reader/clumpreader.h"
 #include "reader/lexedline.h"
 #include "reader/textureload.h"
+#include "reader/zippedmodel.h"
 
 namespace pelorus {
 namespace {
 
+// The prefix, then at most kMaxQuotedChars of `text` (see BoundedQuote), then a double quote.
 std::string Quoted(std::string_view prefix, std::string_view text) {
-    std::string out;
-    out.reserve(prefix.size() + text.size() + 1);
-    out.append(prefix).append(text).push_back('"');
+    std::string out(prefix);
+    out += BoundedQuote(text);
+    out.push_back('"');
     return out;
+}
+
+// The cache key of a texture: everything that changes the stored image.
+std::string TextureKey(std::string_view fileName, std::string_view maskFileName, bool mirror) {
+    std::string key = ToUpperAscii(fileName);
+    key += '\0';
+    key += ToUpperAscii(maskFileName);
+    key += '\0';
+    key += mirror ? 'M' : '-';
+    return key;
 }
 
 // Error lines of a clump body at nesting depth `depth` (1 for a top-level clump) are indented
@@ -40,6 +54,36 @@ uint64_t NextSerial() {
 
 }  // namespace
 
+// The folder cache and the image budget of one read: the caller's, or the object's own for the
+// duration of its read. Whichever they are, the object keeps no pointer to them afterwards, nor
+// any archive it opened.
+class RWXObject::ReadScope {
+public:
+    explicit ReadScope(RWXObject& object) : object_(object) {
+        ReadOptions& o = object.options_;
+        if (!o.folders) o.folders = &folders_;
+        if (!o.images) o.images = &images_;
+    }
+    ~ReadScope() {
+        ReadOptions& o = object_.options_;
+        o.folders = nullptr;
+        o.images = nullptr;
+        object_.textureSources_ = {};
+        object_.textureSourcesReady_ = false;
+        object_.textureArchives_.clear();
+        object_.modelArchive_.reset();
+        object_.primitiveScratch_ = {};
+        object_.log_ = nullptr;
+    }
+    ReadScope(const ReadScope&) = delete;
+    ReadScope& operator=(const ReadScope&) = delete;
+
+private:
+    RWXObject& object_;
+    FolderListingCache folders_;
+    ImageBudget images_;
+};
+
 RWXObject::RWXObject(std::string_view path, double x, double y, double z, ErrorLog& log, ReadOptions options)
     : serial_(NextSerial()),
       path_(path),
@@ -47,20 +91,48 @@ RWXObject::RWXObject(std::string_view path, double x, double y, double z, ErrorL
       offset_{x, y, z},
       log_(&log),
       options_(std::move(options)) {
+    ReadScope scope(*this);
+    if (IsZipName(path_)) {
+        ReadZipped();
+        return;
+    }
     FileContents file;
-    if (!file.Open(file_)) {
+    if (!file.Open(file_, kNoSizeLimit, options_.folders)) {
         Log(Quoted("Could Not Open File \"", path));
     } else {
         Read(file.Text());
     }
-    log_ = nullptr;
 }
 
 RWXObject::RWXObject(FromMemory, std::string_view text, std::string_view path, double x, double y, double z,
                      ErrorLog& log, ReadOptions options)
     : serial_(NextSerial()), path_(path), file_(path), offset_{x, y, z}, log_(&log), options_(std::move(options)) {
+    ReadScope scope(*this);
     Read(text);
-    log_ = nullptr;
+}
+
+void RWXObject::ReadZipped() {
+    ZipStatus status = ZipStatus::Ok;
+    std::unique_ptr<ZipArchive> archive = ZipArchive::Open(file_, &status, options_.folders);
+    if (!archive) {
+        Log(ArchiveFailureLine(status, path_));
+        return;
+    }
+    const std::string_view archiveName = FileNamePart(path_);
+    const std::optional<std::size_t> member =
+        FindModelScript(*archive, archiveName.substr(0, archiveName.size() - std::string_view(".zip").size()));
+    if (!member) {
+        Log(ArchiveFailureLine(ZipStatus::NotFound, path_));
+        return;
+    }
+    std::vector<uint8_t> script;
+    status = archive->Read(*member, script, kMaxZippedScriptBytes);
+    if (status != ZipStatus::Ok) {
+        Log(ArchiveFailureLine(status, path_));
+        return;
+    }
+    modelArchive_ = std::move(archive);
+    Read(std::string_view(reinterpret_cast<const char*>(script.data()), script.size()));
 }
 
 std::unique_ptr<RWXObject> RWXObject::FromText(std::string_view text, double x, double y, double z, ErrorLog& log,
@@ -79,6 +151,23 @@ void RWXObject::Log(std::string_view line) {
     }
 }
 
+bool RWXObject::RoomForGeometry(int64_t vertices, int64_t triangles, Geometry kind, std::string_view line) {
+    if (geometryStopped_) return false;
+    std::string passed;
+    if (vertices > options_.maxVertices - heldVertices_)
+        passed = std::to_string(options_.maxVertices) + " vertices";
+    else if (triangles > options_.maxTriangles - heldTriangles_)
+        passed = std::to_string(options_.maxTriangles) + " triangles";
+    else if (kind == Geometry::Made && vertices > options_.maxMadeVertices - madeVertices_)
+        passed = std::to_string(options_.maxMadeVertices) + " vertices made by instances and primitives";
+    else if (kind == Geometry::Made && triangles > options_.maxMadeTriangles - madeTriangles_)
+        passed = std::to_string(options_.maxMadeTriangles) + " triangles made by instances and primitives";
+    if (passed.empty()) return true;
+    geometryStopped_ = true;
+    Log(Quoted("Object:Too much geometry, more than " + passed + "; no more is read : \"", line));
+    return false;
+}
+
 RWXCommand RWXObject::HandleLine(std::string_view line) {
     LineTokens args(line, readableEnd_);
     const RWXCommand code = CommandCode(args.Word());
@@ -94,7 +183,9 @@ RWXCommand RWXObject::HandleLine(std::string_view line) {
         case RWXCommand::Empty:
             return code;
         default:
-            RunStateCommand(code, args, state_, *this);  // geometry is ignored out here
+            // Geometry is ignored out here, well-formed or not.
+            if (RunStateCommand(code, args, state_, *this) == StateResult::Malformed)
+                Log(Quoted("Object:Invalid command : \"", line));
             return RWXCommand::Empty;
     }
 }
@@ -217,8 +308,8 @@ void RWXObject::Read(std::string_view text) {
 
     if (unlistedErrors_ > 0) {
         if (log_)
-            log_->Append("Object:Too many errors, " + std::to_string(unlistedErrors_) + " more not listed : \"" +
-                         path_ + "\"");
+            log_->Append(
+                Quoted("Object:Too many errors, " + std::to_string(unlistedErrors_) + " more not listed : \"", path_));
         ++errorLines_;
     }
 }
@@ -228,39 +319,68 @@ const TProto* RWXObject::FindProto(std::string_view name) const {
     return it == protoByName_.end() ? nullptr : protos_[it->second].get();
 }
 
+void RWXObject::PrepareTextureSources() {
+    if (textureSourcesReady_) return;
+    textureSourcesReady_ = true;
+    TextureSources& sources = textureSources_;
+    sources.folders = options_.folders;
+    sources.dirs = TextureSearchDirs(options_.programDir, options_.baseFolder, options_.folders);
+    auto addDir = [&](const std::string& dir) {
+        if (std::find(sources.dirs.begin(), sources.dirs.end(), dir) == sources.dirs.end()) sources.dirs.push_back(dir);
+    };
+    for (const std::string& dir : options_.extraTextureDirs) addDir(dir);
+    if (!file_.empty())
+        for (const std::string& dir : ModelFolderTextureDirs(file_, options_.folders)) addDir(dir);
+    if (modelArchive_) sources.archives.push_back({modelArchive_.get(), file_});
+    for (const std::string& path : options_.textureArchives) {
+        std::string file = InFolder(options_.baseFolder, path);
+        std::unique_ptr<ZipArchive> archive = ZipArchive::Open(file, nullptr, options_.folders);
+        if (!archive) continue;
+        sources.archives.push_back({archive.get(), std::move(file)});
+        textureArchives_.push_back(std::move(archive));
+    }
+}
+
 int32_t RWXObject::LoadTexture(std::string_view name, std::string_view mask) {
     if (!options_.loadTextures) return -1;
     TextureRequest request;
     request.fileName = TextureFileName(name);
     if (!IsLoadableTextureName(request.fileName)) return -1;
     request.fallbackFileName = TextureFallbackFileName(name);
-    std::string key = ToUpperAscii(request.fileName);
-    if (const auto it = textureByName_.find(key); it != textureByName_.end()) return it->second;
-
     request.maskFileName = MaskFileName(mask);
     request.addressMode = state_.TextureAddressMode();
     request.mipmapped = state_.Mipmapping();
+    const bool mirror = request.addressMode == AddressMode::Mirror;
+    std::string key = TextureKey(request.fileName, request.maskFileName, mirror);
+    if (const auto it = textureByName_.find(key); it != textureByName_.end()) return it->second;
+
     // A name that failed once fails the same way again: repeat its lines without searching again.
-    const std::string failKey = key + '\0' + ToUpperAscii(request.maskFileName);
-    if (const auto it = failedTextures_.find(failKey); it != failedTextures_.end()) {
+    if (const auto it = failedTextures_.find(key); it != failedTextures_.end()) {
         for (const std::string& line : it->second) Log(line);
         return -1;
     }
-    if (!textureDirsRead_) {
-        textureDirs_ = TextureSearchDirs(options_.programDir, options_.baseFolder);
-        textureDirs_.insert(textureDirs_.end(), options_.extraTextureDirs.begin(), options_.extraTextureDirs.end());
-        textureDirsRead_ = true;
-    }
+    PrepareTextureSources();
     std::vector<std::string> errors;
-    std::optional<TTexture> loaded = LoadTextureImage(request, textureDirs_, errors);
+    std::optional<TTexture> loaded;
+    std::string foundKey;
+    if (std::optional<FoundImage> found = FindTextureImage(request, textureSources_, errors)) {
+        // Found under the other name (NAME.png for NAME) of a texture loaded already: the same.
+        foundKey = TextureKey(found->foundAs, request.maskFileName, mirror);
+        if (const auto it = textureByName_.find(foundKey); it != textureByName_.end()) {
+            textureByName_.emplace(std::move(key), it->second);
+            return it->second;
+        }
+        loaded = DecodeTextureImage(request, std::move(*found), textureSources_, options_.images, errors);
+    }
     for (const std::string& line : errors) Log(line);
     if (!loaded) {
-        failedTextures_.emplace(failKey, std::move(errors));
+        failedTextures_.emplace(std::move(key), std::move(errors));
         return -1;
     }
     const auto index = static_cast<int32_t>(textures_.size());
     textures_.push_back(std::move(*loaded));
     textureByName_.emplace(std::move(key), index);
+    textureByName_.emplace(std::move(foundKey), index);
     return index;
 }
 

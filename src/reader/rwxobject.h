@@ -10,24 +10,43 @@
 #include <vector>
 
 #include "geometry/materialtable.h"
+#include "geometry/primitives.h"
 #include "geometry/rwmaterial.h"
 #include "geometry/tclump.h"
 #include "geometry/tproto.h"
 #include "platform/errorlog.h"
 #include "reader/rwxstate.h"
 #include "reader/texture.h"
+#include "reader/textureload.h"
 
 namespace pelorus {
 
-// Where a model and its textures are looked for.
+class FolderListingCache;
+class ZipArchive;
+
+// The most vertices and triangles one object holds by default, over all its clumps and
+// prototypes, and the most of them that prototype instances and primitive shapes may make (a
+// line of either can make a million triangles, or, instance upon instance, double what was made
+// before; written-out geometry costs the script at least a line per vertex).
+inline constexpr int64_t kDefaultMaxVertices = 50'000'000;
+inline constexpr int64_t kDefaultMaxTriangles = 50'000'000;
+inline constexpr int64_t kDefaultMaxMadeVertices = 4'000'000;
+inline constexpr int64_t kDefaultMaxMadeTriangles = 4'000'000;
+
+// Where a model and its textures are looked for, and how much of them is read.
 struct ReadOptions {
     // The folder that relative names are taken from (the script's own path, relative folders of
-    // the texture search path); "" takes them as they are, from the process's current folder.
+    // the texture search path, texture archives); "" takes them as they are, from the process's
+    // current folder.
     std::string baseFolder;
     // The folder holding TexturesPath.txt; "" means the folder of the running program.
     std::string programDir;
     // Folders searched after those of TexturesPath.txt.
     std::vector<std::string> extraTextureDirs;
+    // Zip archives whose members are searched for textures and masks (by file name, in any
+    // letter case) before any folder, in order. An archive that cannot be opened is passed over.
+    // A zipped model's own archive comes before these.
+    std::vector<std::string> textureArchives;
     // False reads no image at all: every texture command leaves the material untextured.
     bool loadTextures = true;
     // Scripts of at least this many bytes have their plain vertex and face lines read ahead on a
@@ -36,6 +55,19 @@ struct ReadOptions {
     // False carries out every line through the general line handlers, plain vertices and faces
     // included (for comparison; the result is the same).
     bool plainLinesAhead = true;
+    // The geometry one object may hold (its clumps and prototypes together), and the part of it
+    // that prototype instances and primitive shapes may make. A line whose geometry would pass
+    // any of these counts is not carried out, one error line says so, and no geometry of that
+    // object is read from then on; what was read stays.
+    int64_t maxVertices = kDefaultMaxVertices;
+    int64_t maxTriangles = kDefaultMaxTriangles;
+    int64_t maxMadeVertices = kDefaultMaxMadeVertices;
+    int64_t maxMadeTriangles = kDefaultMaxMadeTriangles;
+    // Shared by everything one load reads: the folder listings of case-blind lookups, and the
+    // bytes of decoded images the load may keep. Used only while an object is being read (they
+    // must outlive that; an object keeps neither). Null: each object uses its own for its read.
+    FolderListingCache* folders = nullptr;
+    ImageBudget* images = nullptr;
 };
 
 class RWXObject final : public TextureProvider {
@@ -43,7 +75,12 @@ public:
     // Reads the script at `path` (either separator; file names in any letter case; a relative
     // path from options.baseFolder), writing every reading problem to `log`, which is used only
     // while the constructor runs. A file that cannot be read gives an empty object and one error
-    // line.
+    // line. A path ending in ".zip" (any letter case) names a zipped model: the script inside
+    // (see FindModelScript, at most kMaxZippedScriptBytes) is read, and the archive is searched
+    // for textures and masks before anything else; an archive that gives no script gives an empty
+    // object and one error line (ArchiveFailureLine).
+    // A script (or archive) in a folder named "models" (any letter case) also finds textures in
+    // the "textures" folder beside that one (ModelFolderTextureDirs), after all other folders.
     RWXObject(std::string_view path, double x, double y, double z, ErrorLog& log, ReadOptions options = {});
     // Reads a script held in memory; `path` only names it.
     static std::unique_ptr<RWXObject> FromText(std::string_view text, double x, double y, double z, ErrorLog& log,
@@ -52,7 +89,8 @@ public:
     RWXObject(const RWXObject&) = delete;
     RWXObject& operator=(const RWXObject&) = delete;
 
-    // The object-level line handler: carries out state commands, ignores geometry, and returns
+    // The object-level line handler: carries out state commands (a malformed one, see
+    // RunStateCommand, writes `Object:Invalid command : "<line>"`), ignores geometry, and returns
     // the line's classification.
     RWXCommand HandleLine(std::string_view line);
 
@@ -77,7 +115,8 @@ public:
     // from one made later at the same address.
     uint64_t Serial() const { return serial_; }
 
-    // The path as it was given, and the file it names as it was opened (after baseFolder).
+    // The path as it was given, and the file it names as it was opened (after baseFolder; for a
+    // zipped model, the archive).
     const std::string& Path() const { return path_; }
     const std::string& File() const { return file_; }
     const std::array<double, 3>& Offset() const { return offset_; }
@@ -98,16 +137,40 @@ public:
     MaterialTable& Materials() { return materials_; }
     std::vector<int32_t>& PolygonScratch() { return polygonScratch_; }
     std::vector<TTriangle>& TriangleScratch() { return triangleScratch_; }
-    void CountFaceRead() { ++facesRead_; }
+    PrimitiveMesh& PrimitiveScratch() { return primitiveScratch_; }
+    void CountFaceRead(int64_t faces = 1) { facesRead_ += faces; }
+    // How geometry came to be: written out (vertices and faces), or made from a few numbers
+    // (prototype instances, primitive shapes).
+    enum class Geometry { Written, Made };
+    // True when `vertices` more vertices and `triangles` more triangles fit in the geometry
+    // budget (ReadOptions::maxVertices, maxTriangles, and for made geometry maxMadeVertices,
+    // maxMadeTriangles) beside what the object holds. The first time they do not, one error line
+    // quoting `line` says which count was passed; from then on no geometry fits any more. Nothing
+    // is counted: CountGeometry does that once it is added.
+    bool RoomForGeometry(int64_t vertices, int64_t triangles, Geometry kind, std::string_view line);
+    void CountGeometry(int64_t vertices, int64_t triangles, Geometry kind) {
+        heldVertices_ += vertices;
+        heldTriangles_ += triangles;
+        if (kind == Geometry::Made) {
+            madeVertices_ += vertices;
+            madeTriangles_ += triangles;
+        }
+    }
+    // The budget was passed: no geometry is read any more.
+    bool GeometryStopped() const { return geometryStopped_; }
+    // Writes an error line of this object (counted, and capped as ErrorLines says).
+    void Log(std::string_view line);
     // The end of the text being read: lines may be looked ahead of up to there.
     const char* ReadableEnd() const { return readableEnd_; }
 
 private:
     struct FromMemory {};
+    class ReadScope;
     RWXObject(FromMemory, std::string_view text, std::string_view path, double x, double y, double z, ErrorLog& log,
               ReadOptions options);
     void Read(std::string_view text);
-    void Log(std::string_view line);
+    void ReadZipped();
+    void PrepareTextureSources();
 
     uint64_t serial_;
     std::string path_;
@@ -122,10 +185,21 @@ private:
     std::vector<std::unique_ptr<TProto>> protos_;
     std::unordered_map<std::string, std::size_t> protoByName_;  // upper-cased name -> first
     std::vector<TTexture> textures_;
-    std::unordered_map<std::string, int32_t> textureByName_;                    // upper-cased name -> index
+    // Upper-cased file name, mask file name and Mirror expansion -> index; under the name asked
+    // for and under the name the file was found as.
+    std::unordered_map<std::string, int32_t> textureByName_;
     std::unordered_map<std::string, std::vector<std::string>> failedTextures_;  // their error lines
-    std::vector<std::string> textureDirs_;
-    bool textureDirsRead_ = false;
+    // While reading: where textures are looked for, and the archives among those places.
+    TextureSources textureSources_;
+    bool textureSourcesReady_ = false;
+    std::unique_ptr<ZipArchive> modelArchive_;  // a zipped model's own archive
+    std::vector<std::unique_ptr<ZipArchive>> textureArchives_;
+    PrimitiveMesh primitiveScratch_;
+    int64_t heldVertices_ = 0;
+    int64_t heldTriangles_ = 0;
+    int64_t madeVertices_ = 0;
+    int64_t madeTriangles_ = 0;
+    bool geometryStopped_ = false;
     int64_t facesRead_ = 0;
     int64_t errorLines_ = 0;
     int64_t unlistedErrors_ = 0;

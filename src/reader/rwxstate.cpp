@@ -60,18 +60,27 @@ struct Ctx {
     TextureProvider& textures;
 };
 
+// True when the next item of the line reads as a number (nothing is taken from `args`).
+bool NumberFollows(const LineTokens& args) {
+    LineTokens probe = args;
+    double ignored;
+    return probe.Number(ignored);
+}
+
+// Exactly `n` numbers: all of them there and read, and no further number after them (words after
+// them, a comment among them, are not looked at).
 bool ReadNumbers(LineTokens& args, double* out, int n) {
     for (int i = 0; i < n; ++i)
         if (!args.Number(out[i])) return false;
-    return true;
+    return !NumberFollows(args);
 }
 
-// Ambient, Diffuse, Specular: one number (alone on the rest of the line, or followed only by a
-// comment) or three.
+// Ambient, Diffuse, Specular: one number (followed by nothing, a comment or a word that is no
+// number) or three.
 bool ReadOneOrThree(LineTokens& args, RGB& out) {
     double v[3];
     if (!args.Number(v[0])) return false;
-    if (args.AtEndOrComment()) {
+    if (!NumberFollows(args)) {
         out = {v[0], v[0], v[0]};
         return true;
     }
@@ -80,7 +89,10 @@ bool ReadOneOrThree(LineTokens& args, RGB& out) {
     return true;
 }
 
-void SetAxisAlignment(Ctx& c) {
+// The commands that take value words: a word the command does not take (none at all included)
+// changes nothing and is no fault.
+
+bool SetAxisAlignment(Ctx& c) {
     switch (ValueCode(c.args.Word())) {
         case RWXOption::None:
             c.state.EditMaterial().axisAlignment = AxisAlignment::None;
@@ -97,9 +109,10 @@ void SetAxisAlignment(Ctx& c) {
         default:
             break;
     }
+    return true;
 }
 
-void SetGeometrySampling(Ctx& c) {
+bool SetGeometrySampling(Ctx& c) {
     switch (ValueCode(c.args.Word())) {
         case RWXOption::PointCloud:
             c.state.EditMaterial().geometrySampling = GeometrySampling::PointCloud;
@@ -113,9 +126,10 @@ void SetGeometrySampling(Ctx& c) {
         default:
             break;
     }
+    return true;
 }
 
-void SetLightSampling(Ctx& c) {
+bool SetLightSampling(Ctx& c) {
     switch (ValueCode(c.args.Word())) {
         case RWXOption::Vertex:
             c.state.EditMaterial().lightSampling = LightSampling::Vertex;
@@ -126,6 +140,7 @@ void SetLightSampling(Ctx& c) {
         default:
             break;
     }
+    return true;
 }
 
 uint8_t TextureModeBit(RWXOption code) {
@@ -141,7 +156,7 @@ uint8_t TextureModeBit(RWXOption code) {
     }
 }
 
-void MaterialModes(Ctx& c) {
+bool MaterialModes(Ctx& c) {
     switch (ValueCode(c.args.Word())) {
         case RWXOption::Null:
             c.state.EditMaterial().materialModes = 0;
@@ -152,82 +167,103 @@ void MaterialModes(Ctx& c) {
         default:
             break;
     }
+    return true;
 }
 
-void AddMaterialMode(Ctx& c) {
+bool AddMaterialMode(Ctx& c) {
     if (ValueCode(c.args.Word()) == RWXOption::Double) c.state.EditMaterial().materialModes |= kMaterialDouble;
+    return true;
 }
 
-void RemoveMaterialMode(Ctx& c) {
+bool RemoveMaterialMode(Ctx& c) {
     if (ValueCode(c.args.Word()) == RWXOption::Double)
         c.state.EditMaterial().materialModes =
             static_cast<uint8_t>(c.state.CurrentMaterial().materialModes & ~kMaterialDouble);
+    return true;
 }
 
-void TextureModes(Ctx& c) {
+bool TextureModes(Ctx& c) {
     std::string_view word = c.args.Word();
-    if (word.empty()) return;  // no argument at all
+    if (word.empty()) return true;  // no argument at all
     uint8_t bits = 0;
     for (int i = 0; i < 3 && !word.empty(); ++i) {
         bits = static_cast<uint8_t>(bits | TextureModeBit(ValueCode(word)));
         if (i < 2) word = c.args.Word();
     }
     c.state.EditMaterial().textureModes = bits;
+    return true;
 }
 
-void AddTextureMode(Ctx& c) {
+bool AddTextureMode(Ctx& c) {
     if (const uint8_t bit = TextureModeBit(ValueCode(c.args.Word()))) c.state.EditMaterial().textureModes |= bit;
+    return true;
 }
 
-void RemoveTextureMode(Ctx& c) {
+bool RemoveTextureMode(Ctx& c) {
     if (const uint8_t bit = TextureModeBit(ValueCode(c.args.Word())))
         c.state.EditMaterial().textureModes = static_cast<uint8_t>(c.state.CurrentMaterial().textureModes & ~bit);
+    return true;
 }
 
-void Color(Ctx& c) {
+// The commands that take numbers: missing numbers, a word where a number belongs, or a number
+// more than the command takes make the line malformed, and nothing changes.
+
+bool Color(Ctx& c) {
     double v[3];
-    if (ReadNumbers(c.args, v, 3)) c.state.EditMaterial().color = {v[0], v[1], v[2]};
+    if (!ReadNumbers(c.args, v, 3)) return false;
+    c.state.EditMaterial().color = {v[0], v[1], v[2]};
+    return true;
 }
 
-void Ambient(Ctx& c) {
+bool Ambient(Ctx& c) {
     RGB v;
-    if (ReadOneOrThree(c.args, v)) c.state.EditMaterial().ambient = v;
+    if (!ReadOneOrThree(c.args, v)) return false;
+    c.state.EditMaterial().ambient = v;
+    return true;
 }
 
-void Diffuse(Ctx& c) {
+bool Diffuse(Ctx& c) {
     RGB v;
-    if (ReadOneOrThree(c.args, v)) c.state.EditMaterial().diffuse = v;
+    if (!ReadOneOrThree(c.args, v)) return false;
+    c.state.EditMaterial().diffuse = v;
+    return true;
 }
 
-void Specular(Ctx& c) {
+bool Specular(Ctx& c) {
     RGB v;
-    if (ReadOneOrThree(c.args, v)) c.state.EditMaterial().specular = v;
+    if (!ReadOneOrThree(c.args, v)) return false;
+    c.state.EditMaterial().specular = v;
+    return true;
 }
 
-void Surface(Ctx& c) {
+bool Surface(Ctx& c) {
     double v[3];
-    if (!ReadNumbers(c.args, v, 3)) return;
+    if (!ReadNumbers(c.args, v, 3)) return false;
     RWXMaterial& m = c.state.EditMaterial();
     m.ambient = {v[0], v[0], v[0]};
     m.diffuse = {v[1], v[1], v[1]};
     m.specular = {v[2], v[2], v[2]};
+    return true;
 }
 
-void Opacity(Ctx& c) {
+bool Opacity(Ctx& c) {
     double o;
-    if (c.args.Number(o)) c.state.EditMaterial().opacity = o;
+    if (!ReadNumbers(c.args, &o, 1)) return false;
+    c.state.EditMaterial().opacity = o;
+    return true;
 }
 
-void Texture(Ctx& c) {
+bool Texture(Ctx& c) {
     const std::string_view name = c.args.Word();
-    if (name.empty()) return;
+    if (name.empty()) return true;
     const std::string_view second = c.args.Word();
     const std::string_view third = c.args.Word();
     const std::string_view mask = ValueCode(second) == RWXOption::Mask ? third : std::string_view{};
     SetMaterialTexture(c.state.EditMaterial(), c.textures, name, mask);
+    return true;
 }
 
-void TextureMipmapState(Ctx& c) {
+bool TextureMipmapState(Ctx& c) {
     switch (ValueCode(c.args.Word())) {
         case RWXOption::On:
             c.state.SetMipmapping(true);
@@ -238,9 +274,10 @@ void TextureMipmapState(Ctx& c) {
         default:
             break;
     }
+    return true;
 }
 
-void TextureAddressMode(Ctx& c) {
+bool TextureAddressMode(Ctx& c) {
     switch (ValueCode(c.args.Word())) {
         case RWXOption::Wrap:
             c.state.SetTextureAddressMode(AddressMode::Wrap);
@@ -254,47 +291,63 @@ void TextureAddressMode(Ctx& c) {
         default:
             break;
     }
+    return true;
 }
 
-void MaterialBegin(Ctx& c) {
+// The commands without arguments ignore whatever follows them.
+
+bool MaterialBegin(Ctx& c) {
     c.state.PushMaterial();
+    return true;
 }
-void MaterialEnd(Ctx& c) {
+bool MaterialEnd(Ctx& c) {
     c.state.PopMaterial();
+    return true;
 }
-void Identity(Ctx& c) {
+bool Identity(Ctx& c) {
     c.state.SetTransform(RWXMatrix::Identity());
+    return true;
 }
-void TransformBegin(Ctx& c) {
+bool TransformBegin(Ctx& c) {
     c.state.PushTransform();
+    return true;
 }
-void TransformEnd(Ctx& c) {
+bool TransformEnd(Ctx& c) {
     c.state.PopTransform();
+    return true;
 }
 
-void Translate(Ctx& c) {
+bool Translate(Ctx& c) {
     double v[3];
-    if (ReadNumbers(c.args, v, 3)) c.state.PreMultiply(RWXMatrix::Translation(v[0], v[1], v[2]));
+    if (!ReadNumbers(c.args, v, 3)) return false;
+    c.state.PreMultiply(RWXMatrix::Translation(v[0], v[1], v[2]));
+    return true;
 }
 
-void Scale(Ctx& c) {
+bool Scale(Ctx& c) {
     double v[3];
-    if (ReadNumbers(c.args, v, 3)) c.state.PreMultiply(RWXMatrix::Scaling(v[0], v[1], v[2]));
+    if (!ReadNumbers(c.args, v, 3)) return false;
+    c.state.PreMultiply(RWXMatrix::Scaling(v[0], v[1], v[2]));
+    return true;
 }
 
-void Rotate(Ctx& c) {
+bool Rotate(Ctx& c) {
     double v[4];
-    if (!ReadNumbers(c.args, v, 4)) return;
-    if (v[0] == 0 && v[1] == 0 && v[2] == 0) return;  // no axis to turn about
+    if (!ReadNumbers(c.args, v, 4)) return false;
+    // A zero axis turns about nothing: well-formed, and nothing changes.
+    if (v[0] == 0 && v[1] == 0 && v[2] == 0) return true;
     c.state.PreMultiply(RWXMatrix::Rotation(v[0], v[1], v[2], v[3]));
+    return true;
 }
 
-void Transform(Ctx& c) {
+bool Transform(Ctx& c) {
     std::array<double, 16> v{};
-    if (ReadNumbers(c.args, v.data(), 16)) c.state.PreMultiply(RWXMatrix::FromRows(v));
+    if (!ReadNumbers(c.args, v.data(), 16)) return false;
+    c.state.PreMultiply(RWXMatrix::FromRows(v));
+    return true;
 }
 
-using Handler = void (*)(Ctx&);
+using Handler = bool (*)(Ctx&);
 
 constexpr std::array<Handler, kCommandCodeCount> MakeHandlers() {
     std::array<Handler, kCommandCodeCount> h{};
@@ -338,12 +391,11 @@ constexpr std::array<Handler, kCommandCodeCount> kHandlers = MakeHandlers();
 
 }  // namespace
 
-bool RunStateCommand(RWXCommand code, LineTokens& args, RWXState& state, TextureProvider& textures) {
+StateResult RunStateCommand(RWXCommand code, LineTokens& args, RWXState& state, TextureProvider& textures) {
     const auto index = static_cast<std::size_t>(code);
-    if (index >= kHandlers.size() || kHandlers[index] == nullptr) return false;
+    if (index >= kHandlers.size() || kHandlers[index] == nullptr) return StateResult::NotState;
     Ctx ctx{args, state, textures};
-    kHandlers[index](ctx);
-    return true;
+    return kHandlers[index](ctx) ? StateResult::Done : StateResult::Malformed;
 }
 
 }  // namespace pelorus

@@ -119,9 +119,22 @@ protected:
 // taken those three flags keep the previous texture's values.
 void SetMaterialTexture(RWXMaterial& material, TextureProvider& textures, std::string_view name, std::string_view mask);
 
-// Carries out a state command whose arguments follow in `args`. Missing or malformed arguments
-// leave the state unchanged; so does a value word the command does not take. Returns false
-// when `code` is not a state command.
-bool RunStateCommand(RWXCommand code, LineTokens& args, RWXState& state, TextureProvider& textures);
+enum class StateResult {
+    NotState,   // `code` is no state command; nothing was read or changed
+    Done,       // carried out (which may change nothing, see below)
+    Malformed,  // the arguments are wrong; nothing was changed
+};
+
+// Carries out a state command whose arguments follow in `args`.
+// - Commands of numbers (Color, Ambient, Diffuse, Specular, Surface, Opacity, Translate, Scale,
+//   Rotate, Transform) are Malformed when a number is missing, an argument is not a number, or a
+//   further number follows the last one they take; the state is then left as it was. Words after
+//   the numbers, and a comment anywhere, are not arguments: `Color 1 0 0 # red` is Done. Ambient,
+//   Diffuse and Specular take one number when no second number follows it, otherwise three.
+// - Commands of value words (and Texture, TextureModes) are never Malformed: a word the command
+//   does not take, or none, leaves the state as it was and is Done.
+// - Commands without arguments ignore what follows them.
+// - `Rotate` about the zero axis is Done and changes nothing.
+StateResult RunStateCommand(RWXCommand code, LineTokens& args, RWXState& state, TextureProvider& textures);
 
 }  // namespace pelorus

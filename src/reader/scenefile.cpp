@@ -1,9 +1,12 @@
 #include "reader/scenefile.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "platform/paths.h"
 #include "platform/text.h"
+#include "platform/textsafety.h"
+#include "reader/zippedmodel.h"
 
 namespace pelorus {
 namespace {
@@ -28,12 +31,18 @@ bool ParseWholeNumber(std::string_view text, double& out) {
 
 std::vector<ObjectMapEntry> ParseObjectMap(std::string_view text, std::string_view mapPath, ErrorLog& log) {
     if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+    // A DOS end-of-file mark ends the text.
+    if (const std::size_t eof = text.find('\x1A'); eof != std::string_view::npos) text = text.substr(0, eof);
     std::vector<Token> tokens;
     std::vector<std::string_view> lines;
     {
+        // Lines end at a line feed, a carriage return, or both together (one line end).
         std::size_t lineNo = 0, pos = 0;
+        std::size_t nextLf = text.find('\n'), nextCr = text.find('\r');
         while (pos <= text.size()) {
-            std::size_t lf = text.find('\n', pos);
+            if (nextLf != std::string_view::npos && nextLf < pos) nextLf = text.find('\n', pos);
+            if (nextCr != std::string_view::npos && nextCr < pos) nextCr = text.find('\r', pos);
+            std::size_t lf = std::min(nextLf, nextCr);
             if (lf == std::string_view::npos) lf = text.size();
             std::string_view line = text.substr(pos, lf - pos);
             lines.push_back(line);
@@ -45,13 +54,13 @@ std::vector<ObjectMapEntry> ParseObjectMap(std::string_view text, std::string_vi
                 if (i > start) tokens.push_back({line.substr(start, i - start), lineNo});
             }
             ++lineNo;
-            pos = lf + 1;
+            pos = lf + (lf == nextCr && lf + 1 == nextLf ? 2 : 1);
         }
     }
     auto report = [&](std::size_t line) {
         std::string_view shown = lines[line];
         while (!shown.empty() && IsBlank(shown.back())) shown.remove_suffix(1);
-        log.Append("Invalid object map entry \"" + std::string(shown) + "\" in \"" + std::string(mapPath) + "\".");
+        log.Append("Invalid object map entry \"" + BoundedQuote(shown) + "\" in \"" + BoundedQuote(mapPath) + "\".");
     };
 
     std::vector<ObjectMapEntry> entries;
@@ -84,22 +93,27 @@ std::vector<std::unique_ptr<RWXObject>> LoadSceneObjects(std::string_view path, 
                                                          const ReadOptions& options) {
     std::vector<std::unique_ptr<RWXObject>> objects;
     if (path.empty()) return objects;
-    if (IsScriptName(path)) {
-        objects.push_back(std::make_unique<RWXObject>(path, 0.0, 0.025, 0.0, log, options));
+    // Everything this load reads shares one folder cache and one image budget.
+    FolderListingCache folders;
+    ImageBudget images;
+    ReadOptions shared = options;
+    if (!shared.folders) shared.folders = &folders;
+    if (!shared.images) shared.images = &images;
+    if (IsScriptName(path) || IsZipName(path)) {
+        objects.push_back(std::make_unique<RWXObject>(path, 0.0, 0.025, 0.0, log, shared));
         return objects;
     }
     std::string text;
     const std::string file = InFolder(options.baseFolder, path);
-    if (!ReadWholeFile(file, text)) {
-        log.Append("Unable to open file \"" + std::string(path) + "\" as an object map.");
+    if (!ReadWholeFile(file, text, kNoSizeLimit, shared.folders)) {
+        log.Append("Unable to open file \"" + BoundedQuote(path) + "\" as an object map.");
         return objects;
     }
     // Entries name their scripts from the map's own folder, however the map itself was named.
-    ReadOptions entryOptions = options;
     const std::string_view folder = ParentPart(file);
-    if (!folder.empty()) entryOptions.baseFolder = std::string(folder);
+    if (!folder.empty()) shared.baseFolder = std::string(folder);
     for (const ObjectMapEntry& e : ParseObjectMap(text, path, log))
-        objects.push_back(std::make_unique<RWXObject>(e.path, e.x, e.y, e.z, log, entryOptions));
+        objects.push_back(std::make_unique<RWXObject>(e.path, e.x, e.y, e.z, log, shared));
     return objects;
 }
 

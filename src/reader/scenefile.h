@@ -17,18 +17,21 @@ struct ObjectMapEntry {
 
 // The entries of an object map's text: each is a script path (one word of at most 259
 // characters) and three numbers, separated by any white space. An entry that is cut short or
-// whose numbers do not read writes one error line naming the map to `log`, and reading resumes
-// at the next line.
+// whose numbers do not read writes one error line naming the map to `log` (quoting at most
+// kMaxQuotedChars of its line), and reading resumes at the next line. Lines end at a line feed,
+// a carriage return or both together; a DOS end-of-file mark (0x1A) ends the text.
 std::vector<ObjectMapEntry> ParseObjectMap(std::string_view text, std::string_view mapPath, ErrorLog& log);
 
 // True for a name whose extension is ".rwx" in any letter case: it is read as one script.
 bool IsScriptName(std::string_view path);
 
-// The objects of the file the viewer would show: for a script one object at (0, 0.025, 0);
-// otherwise one per object-map entry at its offset. An object map that cannot be opened writes
+// The objects of the file the viewer would show: for a script or a zipped model (a name ending in
+// ".zip", see RWXObject) one object at (0, 0.025, 0); otherwise one per object-map entry at its
+// offset (entries may name zipped models too). An object map that cannot be opened writes
 // "Unable to open file "<path>" as an object map." and gives no objects. A relative `path`
 // resolves against options.baseFolder; the entries of an object map resolve against the map's
 // own folder, and so do the relative texture folders of their scripts. Problems go to `log`.
+// Unless `options` bring their own, one folder cache and one image budget serve the whole load.
 std::vector<std::unique_ptr<RWXObject>> LoadSceneObjects(std::string_view path, ErrorLog& log,
                                                          const ReadOptions& options = {});
 

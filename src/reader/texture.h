@@ -27,4 +27,26 @@ struct TTexture {
     std::vector<uint8_t> sourceJpeg;
 };
 
+// The decoded images one load may keep: a few GiB, shared by every object the load reads.
+inline constexpr uint64_t kDefaultImageBudgetBytes = uint64_t{4} << 30;
+
+// A count of the bytes of texture images kept by one load, against a limit. Not for use from
+// several threads at once.
+class ImageBudget {
+public:
+    explicit ImageBudget(uint64_t limitBytes = kDefaultImageBudgetBytes) : limit_(limitBytes) {}
+    // Takes `bytes` when they fit in what is left; otherwise false, and nothing is taken.
+    bool Take(uint64_t bytes) {
+        if (bytes > limit_ - used_) return false;
+        used_ += bytes;
+        return true;
+    }
+    uint64_t Used() const { return used_; }
+    uint64_t Limit() const { return limit_; }
+
+private:
+    uint64_t limit_;
+    uint64_t used_ = 0;
+};
+
 }  // namespace pelorus

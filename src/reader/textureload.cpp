@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <span>
 
 #include "geometry/rwmaterial.h"
 #include "platform/bmpmask.h"
 #include "platform/imagedecode.h"
 #include "platform/paths.h"
 #include "platform/text.h"
+#include "platform/textsafety.h"
 #include "platform/ziparchive.h"
 
 namespace pelorus {
@@ -21,30 +23,96 @@ std::size_t ExtensionDot(std::string_view name) {
     return dot == std::string_view::npos || dot == 0 ? std::string_view::npos : dot;
 }
 
-struct Found {
-    std::vector<uint8_t> bytes;
-    std::string where;
+std::string SizeText(uint64_t bytes) {
+    constexpr uint64_t kMiB = uint64_t{1} << 20;
+    if (bytes >= kMiB && bytes % kMiB == 0) return std::to_string(bytes / kMiB) + " MiB";
+    return std::to_string(bytes) + " bytes";
+}
+
+// What looking in one place gave.
+struct Lookup {
+    enum Kind { Missing, Found, Refused } kind = Missing;
+    FoundImage image;
+    std::string reason;  // for Refused
 };
 
+// Why an archive's member could not be taken (it was found).
+std::string ZippedReason(ZipStatus status, std::string_view archivePath) {
+    const std::string archive = "archive \"" + BoundedQuote(FileNamePart(archivePath)) + "\"";
+    switch (status) {
+        case ZipStatus::NeedsPassword:
+            return "encrypted in " + archive;
+        case ZipStatus::TooLarge:
+            return "larger than " + SizeText(kMaxImageFileBytes) + " in " + archive;
+        default:
+            return "damaged in " + archive;
+    }
+}
+
+// Member `index` of `archive` (at `archivePath`).
+Lookup ReadMember(const ZipArchive& archive, std::size_t index, std::string_view archivePath) {
+    Lookup result;
+    const ZipStatus status = archive.Read(index, result.image.bytes, kMaxImageFileBytes);
+    if (status != ZipStatus::Ok) {
+        result.kind = Lookup::Refused;
+        result.reason = ZippedReason(status, archivePath);
+        return result;
+    }
+    result.kind = Lookup::Found;
+    result.image.where = std::string(archivePath) + ":" + archive.MemberNames()[index];
+    return result;
+}
+
+// The member of `source` whose file name is `name`.
+Lookup LookInArchive(const TextureArchive& source, std::string_view name) {
+    if (!source.archive || name.empty()) return {};
+    const std::optional<std::size_t> member = source.archive->FindByFileName(name);
+    if (!member) return {};
+    return ReadMember(*source.archive, *member, source.path);
+}
+
 // The file `name` in `dir`, or the member of "<dir>/<base name>.zip" that holds it.
-std::optional<Found> FindInFolder(std::string_view dir, std::string_view name) {
-    Found found;
+Lookup LookInFolder(std::string_view dir, std::string_view name, FolderListingCache* folders) {
+    Lookup result;
+    if (name.empty()) return result;
     std::string text;
-    found.where = JoinPath(dir, name);
-    if (ReadWholeFile(found.where, text, kMaxImageFileBytes)) {
-        found.bytes.assign(text.begin(), text.end());
-        return found;
+    const std::string path = JoinPath(dir, name);
+    switch (ReadFileStatus(path, text, kMaxImageFileBytes, folders)) {
+        case ReadStatus::kOk:
+            result.kind = Lookup::Found;
+            result.image.bytes.assign(text.begin(), text.end());
+            result.image.where = path;
+            result.image.folder = std::string(dir);
+            return result;
+        case ReadStatus::kTooLarge:
+            result.kind = Lookup::Refused;
+            result.reason = "larger than " + SizeText(kMaxImageFileBytes);
+            return result;
+        case ReadStatus::kMissing:
+        case ReadStatus::kNotAFile:
+        case ReadStatus::kUnreadable:
+            break;
     }
     const std::size_t dot = ExtensionDot(name);
     const std::string_view base = name.substr(0, dot);
     const std::string archivePath = JoinPath(dir, std::string(base) + ".zip");
-    const auto archive = ZipArchive::Open(archivePath);
-    if (!archive) return std::nullopt;
+    const auto archive = ZipArchive::Open(archivePath, nullptr, folders);
+    if (!archive) return result;
     std::optional<std::size_t> member = archive->FindByFileName(name);
     if (!member && dot != std::string_view::npos) member = archive->FindByExtension(name.substr(dot));
-    if (!member || archive->Read(*member, found.bytes, kMaxImageFileBytes) != ZipStatus::Ok) return std::nullopt;
-    found.where = archivePath + ":" + archive->MemberNames()[*member];
-    return found;
+    if (!member) return result;
+    result = ReadMember(*archive, *member, archivePath);
+    result.image.folder = std::string(dir);
+    return result;
+}
+
+// `name` in the archives of `sources`, then in `dirs`: the first place that has it.
+Lookup LookEverywhere(std::string_view name, const TextureSources& sources, std::span<const std::string> dirs) {
+    for (const TextureArchive& archive : sources.archives)
+        if (Lookup found = LookInArchive(archive, name); found.kind != Lookup::Missing) return found;
+    for (const std::string& dir : dirs)
+        if (Lookup found = LookInFolder(dir, name, sources.folders); found.kind != Lookup::Missing) return found;
+    return {};
 }
 
 }  // namespace
@@ -117,68 +185,95 @@ std::vector<uint8_t> ComposeRgba(const std::vector<uint8_t>& rgb, int32_t w, int
     return ComposeTextureRgba(std::move(rgba), w, h, mask, maskW, maskH, mirror);
 }
 
-std::optional<TTexture> LoadTextureImage(const TextureRequest& request, const std::vector<std::string>& dirs,
-                                         std::vector<std::string>& errors) {
-    std::optional<Found> image;
-    std::string foundIn;
-    std::string foundAs;  // the name the file was found under
-    for (const std::string& dir : dirs) {
-        for (const std::string* name : {&request.fileName, &request.fallbackFileName}) {
-            if (name->empty()) continue;
-            image = FindInFolder(dir, *name);
-            if (image) {
-                foundAs = *name;
-                break;
-            }
+std::optional<FoundImage> FindTextureImage(const TextureRequest& request, const TextureSources& sources,
+                                           std::vector<std::string>& errors) {
+    auto found = [&](Lookup& lookup, const std::string& name) -> std::optional<FoundImage> {
+        if (lookup.kind == Lookup::Refused) {
+            errors.push_back("Couldn't read texture \"" + BoundedQuote(name) + "\" (" + lookup.reason + ").");
+            return std::nullopt;
         }
-        if (image) {
-            foundIn = dir;
-            break;
-        }
-    }
-    if (!image) {
-        errors.push_back("Couldn't open texture \"" + request.fileName + "\".");
-        return std::nullopt;
-    }
+        lookup.image.foundAs = name;
+        return std::move(lookup.image);
+    };
+    for (const TextureArchive& archive : sources.archives)
+        for (const std::string* name : {&request.fileName, &request.fallbackFileName})
+            if (Lookup lookup = LookInArchive(archive, *name); lookup.kind != Lookup::Missing)
+                return found(lookup, *name);
+    for (const std::string& dir : sources.dirs)
+        for (const std::string* name : {&request.fileName, &request.fallbackFileName})
+            if (Lookup lookup = LookInFolder(dir, *name, sources.folders); lookup.kind != Lookup::Missing)
+                return found(lookup, *name);
+    errors.push_back("Couldn't open texture \"" + BoundedQuote(request.fileName) + "\".");
+    return std::nullopt;
+}
 
+std::optional<TTexture> LoadTextureImage(const TextureRequest& request, const TextureSources& sources,
+                                         ImageBudget* budget, std::vector<std::string>& errors) {
+    std::optional<FoundImage> image = FindTextureImage(request, sources, errors);
+    if (!image) return std::nullopt;
+    return DecodeTextureImage(request, std::move(*image), sources, budget, errors);
+}
+
+std::optional<TTexture> DecodeTextureImage(const TextureRequest& request, FoundImage image,
+                                           const TextureSources& sources, ImageBudget* budget,
+                                           std::vector<std::string>& errors) {
+    const std::string shownName = BoundedQuote(image.foundAs);
     GreyImage mask;
     if (!request.maskFileName.empty()) {
-        const std::optional<Found> maskFile = FindInFolder(foundIn, request.maskFileName);
-        const BmpError why = maskFile ? DecodeBmpMask(maskFile->bytes, mask) : BmpError::NotBmp;
-        if (why != BmpError::None) {
-            // Say why a mask that is a BMP was refused; a missing, damaged or non-BMP file is
-            // just not opened.
-            const bool tellWhy = why != BmpError::NotBmp && why != BmpError::Damaged;
-            errors.push_back("Couldn't open texture mask \"" + request.maskFileName + "\"" +
-                             (tellWhy ? " (" + std::string(BmpErrorReason(why)) + ")" : std::string()) + ".");
+        // Beside the texture: in the archives, then in its folder (or every folder, for a texture
+        // that came from an archive).
+        const std::span<const std::string> dirs = image.folder.empty() ? std::span<const std::string>(sources.dirs)
+                                                                       : std::span<const std::string>(&image.folder, 1);
+        Lookup maskFile = LookEverywhere(request.maskFileName, sources, dirs);
+        std::string reason;
+        if (maskFile.kind == Lookup::Found) {
+            const BmpError why = DecodeBmpMask(maskFile.image.bytes, mask);
+            // Say why a mask that is a BMP was refused; a damaged or non-BMP file is just not
+            // opened.
+            if (why != BmpError::None && why != BmpError::NotBmp && why != BmpError::Damaged)
+                reason = BmpErrorReason(why);
+            if (why != BmpError::None) maskFile.kind = Lookup::Missing;
+        } else if (maskFile.kind == Lookup::Refused) {
+            reason = maskFile.reason;
+        }
+        if (maskFile.kind != Lookup::Found) {
+            errors.push_back("Couldn't open texture mask \"" + BoundedQuote(request.maskFileName) + "\"" +
+                             (reason.empty() ? std::string() : " (" + reason + ")") + ".");
             mask = {};
         }
     }
 
-    DecodedImage decoded = DecodeImage(image->bytes);
+    DecodedImage decoded = DecodeImage(image.bytes);
     // Only an unmasked JPEG's bytes can stand for the image later (see TTexture::sourceJpeg).
-    if (decoded.kind != ImageKind::Jpeg || !mask.pixels.empty()) image->bytes = {};
+    if (decoded.kind != ImageKind::Jpeg || !mask.pixels.empty()) image.bytes = {};
     switch (decoded.fault) {
         case ImageFault::None:
             break;
         case ImageFault::TooLarge:
-            errors.push_back("Couldn't read texture \"" + foundAs + "\": " + std::string(decoded.reason) + ".");
+            errors.push_back("Couldn't read texture \"" + shownName + "\": " + std::string(decoded.reason) + ".");
             return std::nullopt;
         case ImageFault::Unsupported:
-            errors.push_back("Couldn't read texture \"" + foundAs + "\" (" + std::string(decoded.reason) + ").");
+            errors.push_back("Couldn't read texture \"" + shownName + "\" (" + std::string(decoded.reason) + ").");
             return std::nullopt;
         case ImageFault::NotAnImage:
         case ImageFault::Damaged:
-            errors.push_back("Couldn't read texture \"" + foundAs + "\".");
+            errors.push_back("Couldn't read texture \"" + shownName + "\".");
             return std::nullopt;
     }
     RgbaImage& rgba = decoded.image;
 
     const bool mirror = request.addressMode == AddressMode::Mirror;
+    const uint64_t storedBytes =
+        static_cast<uint64_t>(rgba.width) * static_cast<uint64_t>(rgba.height) * 4 * (mirror ? 4 : 1);
+    if (budget && !budget->Take(storedBytes)) {
+        errors.push_back("Couldn't read texture \"" + shownName + "\" (the images read would take more than " +
+                         SizeText(budget->Limit()) + ").");
+        return std::nullopt;
+    }
     TTexture t;
     t.name = request.fileName;
     t.maskName = mask.pixels.empty() ? std::string() : request.maskFileName;
-    t.fileName = image->where;
+    t.fileName = image.where;
     t.addressMode = request.addressMode;
     t.mipmapped = request.mipmapped ? 1 : 0;
     t.hasMask = mask.pixels.empty() && !rgba.hasAlpha ? 0 : 1;
@@ -190,15 +285,15 @@ std::optional<TTexture> LoadTextureImage(const TextureRequest& request, const st
     if (t.width > 0 && t.height % t.width == 0) {
         int32_t frames = t.height / t.width;
         if (frames > kMaxTextureFrames) {
-            errors.push_back("Texture \"" + foundAs + "\" has " + std::to_string(frames) + " frames; only the first " +
-                             std::to_string(kMaxTextureFrames) + " are used.");
+            errors.push_back("Texture \"" + shownName + "\" has " + std::to_string(frames) +
+                             " frames; only the first " + std::to_string(kMaxTextureFrames) + " are used.");
             frames = kMaxTextureFrames;
             t.height = frames * t.width;
             t.rgba.resize(static_cast<std::size_t>(t.width) * static_cast<std::size_t>(t.height) * 4);
         }
         t.frameCount = frames;
     }
-    if (decoded.kind == ImageKind::Jpeg && t.hasMask == 0 && t.frameCount == 1) t.sourceJpeg = std::move(image->bytes);
+    if (decoded.kind == ImageKind::Jpeg && t.hasMask == 0 && t.frameCount == 1) t.sourceJpeg = std::move(image.bytes);
     return t;
 }
 

@@ -11,6 +11,9 @@
 
 namespace pelorus {
 
+class FolderListingCache;
+class ZipArchive;
+
 // The name a texture or mask is looked for under: `name` with ".jpg" (textures) or ".bmp"
 // (masks) appended when it has no extension. A name whose only "." is its first character has
 // none.
@@ -34,27 +37,69 @@ struct TextureRequest {
     bool mipmapped = true;
 };
 
-// Looks for the texture in each folder of `dirs` in order. In a folder the file itself is tried
-// first, then an archive of the same base name with ".zip" holding it, then the same two for the
-// fallback name; the mask is looked for (the same two ways) only in the folder where the texture
-// was found. Appends to `errors` the error lines of a missing or unreadable texture or mask and
-// returns nothing when the texture cannot be used.
-// The file found is decoded by its content (JPEG, PNG or BMP, see DecodeImage), whatever its
-// extension. With F the name it was found under, the error lines are:
+// A zip archive whose members are searched for textures and masks by file name, and its path
+// (for messages).
+struct TextureArchive {
+    const ZipArchive* archive = nullptr;
+    std::string path;
+};
+
+// Where textures and masks are looked for: the members of the archives first, then the folders,
+// each in order. `folders` (may be null) keeps the folder listings of case-blind lookups.
+struct TextureSources {
+    std::vector<TextureArchive> archives;
+    std::vector<std::string> dirs;
+    FolderListingCache* folders = nullptr;
+};
+
+// A texture file found, not decoded yet.
+struct FoundImage {
+    std::vector<uint8_t> bytes;
+    std::string where;    // the file, or "<archive>:<member>"
+    std::string foundAs;  // the name it was found under: the request's file name or its fallback
+    std::string folder;   // the folder it was found in; "" when found in one of the archives
+};
+
+// Looks for the texture: in each archive the member whose file name (after its folders) equals
+// the file name, then one equal to the fallback name, without regard to letter case; then in each
+// folder the file itself, an archive of the same base name with ".zip" holding it (the member of
+// that name, else the first with its extension), then the same two for the fallback name.
+// Returns nothing, with one error line appended to `errors`, when no place has it:
+//   `Couldn't open texture "N".` (N the request's file name)
+// or when the first one found cannot be taken (the search stops there):
+//   `Couldn't read texture "F" (larger than 256 MiB).` for a file or member beyond the limit,
+//   `Couldn't read texture "F" (encrypted in archive "A").`, `(damaged in archive "A")`, with F the
+//   name it was found under and A the archive's file name.
+// Special files (FIFOs, devices, folders) and unreadable files count as missing.
+std::optional<FoundImage> FindTextureImage(const TextureRequest& request, const TextureSources& sources,
+                                           std::vector<std::string>& errors);
+
+// Decodes a texture found by FindTextureImage, and its mask, into the stored image.
+// The mask is looked for as the texture is (in the archives, then plain or zipped) but in the
+// folder where the texture was found only, or, for a texture found in an archive, in every folder
+// in order. With F the name the texture was found under, the error lines are:
 // - not an image, or damaged: `Couldn't read texture "F".`
 // - an unsupported variant: `Couldn't read texture "F" (REASON).`, REASON as DecodeImage gives it
 //   ("16-bit BMP is not supported");
 // - too large: `Couldn't read texture "F": wider or taller than 16384 pixels.`
+// - more than `budget` has left (the stored size counts, four times the image in Mirror mode):
+//   `Couldn't read texture "F" (the images read would take more than L MiB).`, L the budget's limit;
+//   nothing is taken from the budget then. A null `budget` limits nothing.
 // A mask that is missing, damaged or not a BMP gives `Couldn't open texture mask "M".`, one of an
-// unsupported variant or too large `Couldn't open texture mask "M" (REASON).`
+// unsupported variant, too large, or refused in its archive `Couldn't open texture mask "M" (REASON).`
 // A mask that cannot be read leaves the texture without one. The image is stored as RGBA, rows
 // top first: the image's own alpha (255 for JPEG and BMP) times the mask byte / 255, rounded
 // (the mask counts as 255 outside it or without one); in Mirror mode as the 2 x 2 tile of the
 // image and its mirror images; a strip whose height is a multiple of its width holds one square
 // frame per width (at most 100 are kept). hasMask is 1 when a mask was applied or the image
 // carries alpha.
-std::optional<TTexture> LoadTextureImage(const TextureRequest& request, const std::vector<std::string>& dirs,
-                                         std::vector<std::string>& errors);
+std::optional<TTexture> DecodeTextureImage(const TextureRequest& request, FoundImage image,
+                                           const TextureSources& sources, ImageBudget* budget,
+                                           std::vector<std::string>& errors);
+
+// FindTextureImage, then DecodeTextureImage.
+std::optional<TTexture> LoadTextureImage(const TextureRequest& request, const TextureSources& sources,
+                                         ImageBudget* budget, std::vector<std::string>& errors);
 
 // Builds the stored RGBA image from decoded pixels (exposed for tests): `rgba` is w x h x 4,
 // `mask` (may be empty) maskW x maskH grey bytes; each alpha becomes alpha x mask / 255, rounded.

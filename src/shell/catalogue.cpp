@@ -15,8 +15,10 @@
 
 #include "platform/atomicfile.h"
 #include "platform/paths.h"
+#include "platform/searchpath.h"
 #include "platform/text.h"
 #include "platform/ziparchive.h"
+#include "reader/zippedmodel.h"
 
 namespace pelorus {
 namespace {
@@ -57,12 +59,6 @@ bool IsWritableFolder(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode) && ::access(path.c_str(), W_OK | X_OK) == 0;
 }
 
-std::string SizeText(uint64_t bytes) {
-    constexpr uint64_t kMiB = uint64_t{1} << 20;
-    if (bytes >= kMiB && bytes % kMiB == 0) return std::to_string(bytes / kMiB) + " MiB";
-    return std::to_string(bytes) + " bytes";
-}
-
 std::string Quote(std::string_view text) {
     return "\"" + std::string(text) + "\"";
 }
@@ -90,16 +86,17 @@ ExtractStatus StatusOfRead(ZipStatus status) {
 std::string FailureLine(ExtractStatus status, std::string_view archive, std::string_view script, uint64_t maxBytes) {
     const std::string a = Quote(archive);
     switch (status) {
+        // The same words as for a zipped model opened directly.
         case ExtractStatus::CannotOpen:
-            return "Couldn't open archive " + a + ".";
+            return ArchiveFailureLine(ZipStatus::CannotOpen, archive, maxBytes);
         case ExtractStatus::NotAZip:
-            return "Archive " + a + " is not a zip archive or is damaged.";
+            return ArchiveFailureLine(ZipStatus::NotAZip, archive, maxBytes);
         case ExtractStatus::NoScript:
-            return "Archive " + a + " holds no .rwx model script.";
+            return ArchiveFailureLine(ZipStatus::NotFound, archive, maxBytes);
         case ExtractStatus::Corrupt:
-            return "Archive " + a + " holds a damaged model script.";
+            return ArchiveFailureLine(ZipStatus::Corrupt, archive, maxBytes);
         case ExtractStatus::TooLarge:
-            return "Archive " + a + " holds a model script larger than " + SizeText(maxBytes) + ".";
+            return ArchiveFailureLine(ZipStatus::TooLarge, archive, maxBytes);
         case ExtractStatus::NeedsPassword:
             return "Archive " + a + " needs the world's object password, or the password is wrong.";
         case ExtractStatus::CannotWrite:
@@ -181,9 +178,7 @@ std::vector<std::string> ListCatalogueArchives(std::string_view modelsFolder) {
 }
 
 std::vector<std::string> CatalogueTextureDirs(std::string_view objectPath) {
-    const std::string textures = ResolvePath(JoinPath(objectPath, "textures"));
-    if (objectPath.empty() || !IsDirectory(textures)) return {};
-    return {textures};
+    return ObjectPathTextureDirs(objectPath);
 }
 
 std::string ExtractedScriptPath(std::string_view tempFolder, std::string_view name) {
@@ -209,8 +204,7 @@ ExtractResult ExtractModelScript(std::string_view archivePath, std::string_view 
     ZipStatus opened = ZipStatus::Ok;
     const std::unique_ptr<ZipArchive> archive = ZipArchive::Open(archivePath, &opened);
     if (!archive) return fail(StatusOfRead(opened));
-    std::optional<std::size_t> member = archive->FindByFileName(std::string(name) + std::string(kScriptExtension));
-    if (!member) member = archive->FindByExtension(kScriptExtension);
+    const std::optional<std::size_t> member = FindModelScript(*archive, name);
     if (!member) return fail(ExtractStatus::NoScript);
 
     if (result.scriptPath.empty()) return fail(ExtractStatus::CannotWrite);

@@ -12,6 +12,7 @@
 #include "platform/textsafety.h"
 #include "platform/version.h"
 #include "reader/scenefile.h"
+#include "reader/zippedmodel.h"
 #include "scene/objectmap.h"
 #include "shell/jsonwriter.h"
 
@@ -29,8 +30,9 @@ constexpr std::string_view kUsage =
     "       pelorus --thumbnail IN OUT.png SIZE\n"
     "       pelorus --help | --version\n"
     "\n"
-    "FILE is a RenderWare script (.rwx) or an object map (any other name). \"--\" ends the\n"
-    "options: what follows is a FILE even when it starts with \"--\".\n"
+    "FILE is a RenderWare script (.rwx), a zipped model (.zip: the script inside is read, and\n"
+    "textures are looked for in the archive first) or an object map (any other name). \"--\" ends\n"
+    "the options: what follows is a FILE even when it starts with \"--\".\n"
     "  --check   read each file as the viewer does and print its error lines and a summary;\n"
     "            a folder stands for every .rwx file below it. Control characters and bytes\n"
     "            that are not UTF-8 are shown as \\xNN. Exit status 1 when any error line was\n"
@@ -289,7 +291,8 @@ void WriteObject(JsonWriter& j, const RWXObject& o, const std::string& shownPath
 
 std::string DumpScene(const std::string& path) {
     const Loaded loaded = LoadAsViewer(path);
-    const bool script = IsScriptName(path);
+    // One object named by the path given: a script or a zipped model.
+    const bool script = IsScriptName(path) || IsZipName(path);
     JsonWriter j;
     j.Raw("{").Key("errors").Raw("[");
     for (std::size_t i = 0; i < loaded.errors.size(); ++i) {

@@ -295,6 +295,28 @@ private slots:
         QCOMPARE(window.Log().LinesSince(mark), std::vector<std::string>{"Couldn't open texture \"wood.jpg\"."});
     }
 
+    // A model zip that carries its own textures shows them, before the world's textures folder,
+    // and again after a reload.
+    void anEntrysTexturesInsideItsArchiveAreFoundFirst() {
+        dir_->Write("start/Worlds.txt", "1\nPlain\nShop\n");
+        QVERIFY(test::WriteZipMembers(objB_ + "/models/Crate.zip",
+                                      {{"crate.rwx", std::string(kWoodQuad), ""},
+                                       {"images/Wood.JPG", Slurp(test::SourceDir() + "/samples/tiles.jpg"), ""}}));
+        MainWindow& window = Start();
+        const int crate = kFirstCatalogueCommand + 2;  // bad, Box, Crate, Locked
+        QVERIFY(Entry(crate));
+        const std::size_t mark = window.Log().LineCount();
+        Entry(crate)->trigger();
+        const std::vector<std::string> inside{objB_ + "/models/Crate.zip:images/Wood.JPG"};
+        QCOMPARE(TextureFiles(window), inside);
+        window.Dispatch(kCmdReload);
+        QCOMPARE(TextureFiles(window), inside);
+        QCOMPARE(window.Log().LinesSince(mark), std::vector<std::string>{});
+        // Another entry: its archive has no textures, the textures folder serves.
+        Entry(kBox)->trigger();
+        QCOMPARE(TextureFiles(window), std::vector<std::string>{objB_ + "/textures/wood.jpg"});
+    }
+
     void aCorruptArchiveWritesOneLineAndShowsAnEmptyObject() {
         dir_->Write("start/Worlds.txt", "1\nPlain\nShop\n");
         MainWindow& window = Start({"scene/model.rwx"});
@@ -399,33 +421,35 @@ private slots:
 
     // A zipped model dropped or opened is extracted into the viewer's folder and shown with the
     // textures beside it; Recent remembers the archive.
-    void aZippedModelIsExtractedAndShown() {
+    // A zipped model is read straight from its archive, like a script: it becomes the file shown
+    // and the one Recent remembers.
+    void aZippedModelIsShownFromItsArchive() {
         dir_->Write("start/Worlds.txt", "0\nPlain\n");
         QVERIFY(WriteZip(dir_->Join("downloads/crate.zip"), "Crate.rwx", kWoodQuad));
         dir_->Write("downloads/wood.jpg", Slurp(test::SourceDir() + "/samples/crate.jpg"));
         QVERIFY(WriteZip(dir_->Join("other/crate.zip"), "crate.rwx", kTriangle));
         MainWindow& window = Start();
         const std::size_t mark = window.Log().LineCount();
+        SetCurrentDirectory(dir_->Join("downloads"));  // as the Open dialog leaves it
         window.ShowChosenFile(dir_->Join("downloads/crate.zip"));
-        QCOMPARE(window.CurrentFile(), Session().TempFolder() + "/archive-1/crate.rwx");
+        QCOMPARE(window.CurrentFile(), dir_->Join("downloads/crate.zip"));
         QCOMPARE(Triangles(window), int64_t{2});
         QCOMPARE(TextureFiles(window), std::vector<std::string>{dir_->Join("downloads/wood.jpg")});
         QCOMPARE(window.Recent().Paths(), std::vector<std::string>{dir_->Join("downloads/crate.zip")});
 
-        // Another archive of the same name does not replace the first one's script.
         window.ShowChosenFile(dir_->Join("other/crate.zip"));
-        QCOMPARE(window.CurrentFile(), Session().TempFolder() + "/archive-2/crate.rwx");
+        QCOMPARE(window.CurrentFile(), dir_->Join("other/crate.zip"));
         QCOMPARE(Triangles(window), int64_t{1});
         window.RecentMenu()->actions()[1]->trigger();
-        QCOMPARE(window.CurrentFile(), Session().TempFolder() + "/archive-1/crate.rwx");
+        QCOMPARE(window.CurrentFile(), dir_->Join("downloads/crate.zip"));
         QCOMPARE(Triangles(window), int64_t{2});
         const std::vector<std::string> lines = window.Log().LinesSince(mark);
         QVERIFY2(lines.empty(), lines.empty() ? "" : lines.front().c_str());
 
-        // Named on the command line, it is extracted too.
+        // Named on the command line too.
         ShutDownViewer(std::move(window_));
         MainWindow& next = Start({dir_->Join("other/crate.zip")});
-        QCOMPARE(next.CurrentFile(), Session().TempFolder() + "/archive-1/crate.rwx");
+        QCOMPARE(next.CurrentFile(), dir_->Join("other/crate.zip"));
         QCOMPARE(Triangles(next), int64_t{1});
         QCOMPARE(CurrentDirectory(), dir_->Join("other"));
     }

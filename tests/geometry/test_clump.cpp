@@ -100,10 +100,9 @@ TEST(ClumpLines, RejectedPrelightDoesNotLeakIntoLaterVertices) {
     EXPECT_EQ(v[0].r, 0);
 }
 
-TEST(ClumpLines, PrimitivesAndIgnoredCommandsBuildNothingAndSayNothing) {
+TEST(ClumpLines, IgnoredCommandsBuildNothingAndSayNothing) {
     LogCapture log;
-    auto o = ReadScript(
-        "ClumpBegin\nSphere 1 2\nBlock 1 2 3\nCylinder 1 2 3 4\nCollision on\nTag 5\nRandomUVs\nClumpEnd", log);
+    auto o = ReadScript("ClumpBegin\nCollision on\nTag 5\nRandomUVs\nOpacityFix\nTextureDithering on\nClumpEnd", log);
     EXPECT_EQ(o->Clumps()[0]->VertexCount(), 0);
     EXPECT_TRUE(log.Lines().empty());
 }

@@ -166,6 +166,86 @@ TEST(ObjectReader, ErrorFloodIsCappedWithACountingLine) {
     EXPECT_EQ(o->ErrorLines(), 10001);
 }
 
+// A state command with missing, non-number or extra numbers writes one line, of the level it is
+// at, and changes nothing: the faces after it keep the colour before it.
+TEST(ObjectReader, MalformedStateCommandsAreReportedAtTheirLevelAndChangeNothing) {
+    const char* malformed[] = {"Color red green blue",
+                               "Color 1 2 3 4",
+                               "Color 0 1",
+                               "Transform 1 0 0 0 0 1 0 0 0 0 1 0 2 0 0",
+                               "Scale 2 2",
+                               "Rotate 0 1 0",
+                               "Opacity",
+                               "Surface 0.1 0.2 0.3 0.4",
+                               "Ambient 0.5 0.5"};
+    const std::string triangle = "Vertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\nTriangle 1 2 3\n";
+    for (const char* line : malformed) {
+        struct Level {
+            std::string script;
+            std::string error;
+        };
+        const Level levels[] = {
+            {"Color 1 0 0\n" + std::string(line) + "\nClumpBegin\n" + triangle + "ClumpEnd\n",
+             "Object:Invalid command : \"" + std::string(line) + "\""},
+            {"ClumpBegin\nColor 1 0 0\n" + std::string(line) + "\n" + triangle + "ClumpEnd\n",
+             "  Clump:Invalid / Unknown command : \"" + std::string(line) + "\""},
+            {"ClumpBegin\nClumpBegin\nColor 1 0 0\n  " + std::string(line) + "\n" + triangle + "ClumpEnd\nClumpEnd\n",
+             "      Clump:Invalid / Unknown command : \"  " + std::string(line) + "\""},
+        };
+        for (const Level& level : levels) {
+            LogCapture log;
+            const auto o = ReadScript(level.script, log);
+            EXPECT_EQ(log.Lines(), Lines{level.error}) << level.script;
+            ASSERT_EQ(o->CountTriangles(), 1) << level.script;
+            const TClump& top = *o->Clumps().at(0);
+            const TClump& faces = top.Children().empty() ? top : *top.Children()[0];
+            const RWXMaterial& m = FirstMaterial(faces);
+            EXPECT_EQ(m.color, (RGB{1, 0, 0})) << level.script;
+            EXPECT_EQ(m.opacity, 1.0) << level.script;
+            EXPECT_EQ(m.ambient, RWXMaterial{}.ambient) << level.script;
+            EXPECT_EQ(faces.GetVertex(1)->x, 1) << level.script;  // no transform changed
+        }
+    }
+    // Comments and value words are no extra numbers; words a command does not take are no fault.
+    LogCapture log;
+    ReadScript(
+        "Color 1 0 0 # red\nTextureModes Lit Filter\nLightSampling Flat\nClumpBegin\nOpacity 0.5 # half\n"
+        "Translate 0 0 1 tag 2\nMaterialModes Bogus\nClumpEnd\n",
+        log);
+    EXPECT_TRUE(log.Lines().empty());
+}
+
+// However long a line is, an error line quotes its first 2047 characters and "...".
+TEST(ObjectReader, ErrorLinesQuoteABoundedPartOfALongLine) {
+    const std::string huge(3'000'000, 'x');
+    const std::string shown = std::string(2047, 'x') + "...";
+    struct Case {
+        std::string script;
+        std::string error;
+    };
+    const Case cases[] = {
+        {"Frobnicate " + huge + "\n", "Object:Unknown command : \"Frobnicate " + shown.substr(11) + "\""},
+        {"ClumpBegin\nFrobnicate" + huge + "\nClumpEnd\n",
+         "  Clump:Invalid / Unknown command : \"Frobnicate" + shown.substr(10) + "\""},
+        {"Color 1 0 " + huge + "\n", "Object:Invalid command : \"Color 1 0 " + shown.substr(10) + "\""},
+        {"ClumpEnd " + huge + "\n", "Object:Cannot use command here : \"ClumpEnd " + shown.substr(9) + "\""},
+        {"Frobnicate\n", "Object:Unknown command : \"Frobnicate\""},  // short lines stay whole
+        {"# " + std::string(2045, 'y') + "\nFrobnicate" + std::string(2037, 'z') + "\n",
+         "Object:Unknown command : \"Frobnicate" + std::string(2037, 'z') + "\""},  // exactly 2047
+    };
+    for (const Case& c : cases) {
+        LogCapture log;
+        ReadScript(c.script, log);
+        ASSERT_EQ(log.Lines().size(), 1u);
+        EXPECT_EQ(log.Lines()[0], c.error);
+        EXPECT_LT(log.Text().size(), 2200u);
+    }
+    // A cut that would split a character moves back to before it.
+    LogCapture log;
+    ReadScript("Frobnicate" + std::string(2036, 'x') + "\xC3\xA9tail\n", log);
+    EXPECT_EQ(log.Lines(), Lines{"Object:Unknown command : \"Frobnicate" + std::string(2036, 'x') + "...\""});
+}
+
 TEST(ObjectReader, PrototypeNamesAreTruncatedAndCaseBlind) {
     const std::string longName(150, 'N');
     auto o = ReadScript("ProtoBegin " + longName +

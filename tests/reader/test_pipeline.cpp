@@ -128,5 +128,53 @@ TEST(ReadAhead, GivesExactlyWhatLineByLineReadingGives) {
     EXPECT_EQ(Read("\xEF\xBB\xBFModelBegin", 0), Read("\xEF\xBB\xBFModelBegin", SIZE_MAX));
 }
 
+std::string Replace(std::string text, std::string_view from, std::string_view to) {
+    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
+        text.replace(at, from.size(), to);
+    return text;
+}
+
+// However its lines end, a script reads as the same script with line feeds, on every reading path
+// (line by line, plain lines read ahead, read ahead on a second thread).
+TEST(LineEnds, CrCrLfLfAndTheDosEndMarkReadAlikeOnEveryPath) {
+    const std::string lf =
+        "ModelBegin\nClumpBegin\nColor 1 0 0\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\nTriangle 1 2 3\n"
+        "ClumpEnd\nModelEnd\n";
+    struct Case {
+        const char* what;
+        std::string text;
+    };
+    const Case cases[] = {
+        {"CR LF", Replace(lf, "\n", "\r\n")},
+        {"CR alone", Replace(lf, "\n", "\r")},
+        {"no line end after the last line", lf.substr(0, lf.size() - 1)},
+        {"mixed",
+         "ModelBegin\rClumpBegin\r\nColor 1 0 0\nVertex 0 0 0\r\rVertex 1 0 0\n\rVertex 0 1 0\r\n"
+         "Triangle 1 2 3\r\r\nClumpEnd\nModelEnd"},
+        {"end mark after the last line end", Replace(lf, "\n", "\r\n") + "\x1A"},
+        {"end mark right after the last command", lf.substr(0, lf.size() - 1) + "\x1A"},
+        {"end mark, then anything", lf + "\x1A" + "Frobnicate\nClumpBegin\nVertex 1 1 1\n"},
+        {"end mark where the model has not ended", Replace(lf, "ClumpEnd\nModelEnd\n",
+                                                           "\x1A"
+                                                           "ClumpEnd\n")},
+    };
+    const std::string reference = Read(lf, SIZE_MAX, false);
+    ASSERT_EQ(reference.find("E "), std::string::npos) << reference;
+    for (const Case& c : cases) {
+        EXPECT_EQ(Read(c.text, SIZE_MAX, false), reference) << c.what << ", line by line";
+        EXPECT_EQ(Read(c.text, SIZE_MAX), reference) << c.what << ", plain lines read ahead";
+        EXPECT_EQ(Read(c.text, 0), reference) << c.what << ", on a second thread";
+    }
+
+    // Across many read-ahead blocks.
+    const std::string mixed = MixedScript(5, 20000, false);
+    const std::string mixedReference = Read(mixed, SIZE_MAX, false);
+    for (const std::string_view end : {"\r", "\r\n"}) {
+        const std::string text = Replace(mixed, "\n", end);
+        EXPECT_EQ(Read(text, SIZE_MAX, false), mixedReference);
+        EXPECT_EQ(Read(text, 0), mixedReference);
+    }
+}
+
 }  // namespace
 }  // namespace pelorus

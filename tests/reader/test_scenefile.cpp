@@ -37,6 +37,32 @@ TEST(ObjectMap, BadEntriesAreReportedAndReadingGoesOnAtTheNextLine) {
                                   "Invalid object map entry \"c.rwx 1 2\" in \"maps/m.txt\"."}));
 }
 
+// A bad entry costs only its own line, however the lines end; the DOS end mark ends the map.
+TEST(ObjectMap, LinesEndAtCrLfOrBothAndTheEndMarkEndsTheMap) {
+    for (const std::string_view end : {"\n", "\r\n", "\r"}) {
+        const std::string e(end);
+        LogCapture log;
+        const auto entries = ParseObjectMap(
+            "a.rwx 1 2 3" + e + "b.rwx one 2 3" + e + "c.rwx 4 5 6" + e + "\x1A" + "d.rwx 7 8 9" + e, "m.txt", log);
+        ASSERT_EQ(entries.size(), 2u) << end.size();
+        EXPECT_EQ(entries[1].path, "c.rwx");
+        EXPECT_EQ(entries[1].z, 6);
+        EXPECT_EQ(log.Lines(), Lines{"Invalid object map entry \"b.rwx one 2 3\" in \"m.txt\"."});
+    }
+    LogCapture log;
+    const auto entries = ParseObjectMap("a.rwx 1 2 3\x1A", "m.txt", log);
+    ASSERT_EQ(entries.size(), 1u);
+    EXPECT_EQ(entries[0].z, 3);
+    EXPECT_TRUE(log.Lines().empty());
+}
+
+TEST(ObjectMap, AVeryLongBadEntryIsQuotedInPart) {
+    LogCapture log;
+    ParseObjectMap("a.rwx 0 0 " + std::string(3'000'000, '7') + "x\n", "m.txt", log);
+    EXPECT_EQ(log.Lines(),
+              Lines{"Invalid object map entry \"a.rwx 0 0 " + std::string(2037, '7') + "...\" in \"m.txt\"."});
+}
+
 TEST(SceneFiles, ScriptsByExtensionEverythingElseAsMap) {
     EXPECT_TRUE(IsScriptName("A.RWX"));
     EXPECT_TRUE(IsScriptName("dir.x/a.Rwx"));

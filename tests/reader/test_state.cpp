@@ -24,10 +24,12 @@ public:
 
 class StateTest : public ::testing::Test {
 protected:
-    void Run(std::string_view line) {
+    StateResult Run(std::string_view line) {
         LineTokens args(line);
         const RWXCommand code = CommandCode(args.Word());
-        ASSERT_TRUE(RunStateCommand(code, args, state, textures)) << line;
+        const StateResult result = RunStateCommand(code, args, state, textures);
+        EXPECT_NE(result, StateResult::NotState) << line;
+        return result;
     }
     const RWXMaterial& M() const { return state.CurrentMaterial(); }
     void ExpectPoint(double x, double y, double z, double ex, double ey, double ez) {
@@ -80,36 +82,76 @@ TEST_F(StateTest, SurfaceThenDiffuse) {
     EXPECT_EQ(M().specular, (RGB{0.1, 0.1, 0.1}));
 }
 
-TEST_F(StateTest, MalformedArgumentsLeaveTheStateUnchanged) {
+// Lines whose numbers are missing, are no numbers, or are more than the command takes are
+// Malformed and change nothing; words the command does not take are no fault and change nothing
+// either; words and comments after complete numbers are not arguments.
+TEST_F(StateTest, MalformedNumbersAreToldApartAndLeaveTheStateUnchanged) {
     Run("Color 1 0 0");
     const RWXMaterial before = M();
     const RWXMatrix transform = state.CurrentTransform();
-    for (const char* line : {"Color 0 1",
-                             "Color 0 x 1",
-                             "Color",
-                             "Opacity",
-                             "Opacity half",
-                             "Surface 1 2",
-                             "LightSampling Flat",
-                             "LightSampling",
-                             "GeometrySampling Vertex",
-                             "AxisAlignment",
-                             "MaterialModes Lit",
-                             "AddTextureMode Double",
-                             "TextureModes",
-                             "Texture",
-                             "Translate 1 2",
-                             "Rotate 0 0 1",
-                             "Rotate 0 0 0 90",
-                             "Scale 2",
-                             "Transform 1 0 0 0",
-                             "Ambient",
-                             "Ambient x"}) {
-        Run(line);
-        EXPECT_EQ(M(), before) << line;
-        EXPECT_EQ(state.CurrentTransform(), transform) << line;
+    struct Case {
+        const char* line;
+        StateResult result;
+    };
+    const Case cases[] = {
+        {"Color 0 1", StateResult::Malformed},
+        {"Color 0 x 1", StateResult::Malformed},
+        {"Color red green blue", StateResult::Malformed},
+        {"Color", StateResult::Malformed},
+        {"Color 1 2 3 4", StateResult::Malformed},
+        {"Color 1,0,0", StateResult::Malformed},
+        {"Color 1 0 1e999", StateResult::Malformed},  // beyond a double: no number
+        {"Opacity", StateResult::Malformed},
+        {"Opacity half", StateResult::Malformed},
+        {"Opacity 0.5 0.5", StateResult::Malformed},
+        {"Surface 1 2", StateResult::Malformed},
+        {"Surface 1 2 3 4", StateResult::Malformed},
+        {"Translate 1 2", StateResult::Malformed},
+        {"Translate 1 2 3 .5", StateResult::Malformed},
+        {"Rotate 0 0 1", StateResult::Malformed},
+        {"Rotate 0 1 0 90 45", StateResult::Malformed},
+        {"Scale 2", StateResult::Malformed},
+        {"Transform 1 0 0 0", StateResult::Malformed},
+        {"Transform 1 0 0 0 0 1 0 0 0 0 1 0 2 0 0", StateResult::Malformed},      // 15 numbers
+        {"Transform 1 0 0 0 0 1 0 0 0 0 1 0 2 0 0 1 0", StateResult::Malformed},  // 17 numbers
+        {"Ambient", StateResult::Malformed},
+        {"Ambient x", StateResult::Malformed},
+        {"Specular 0.5 0.6", StateResult::Malformed},  // neither form
+        {"Diffuse 0.1 0.2 0.3 0.4", StateResult::Malformed},
+        {"Rotate 0 0 0 90", StateResult::Done},  // no axis: well-formed, nothing turns
+        {"LightSampling Flat", StateResult::Done},
+        {"LightSampling", StateResult::Done},
+        {"GeometrySampling Vertex", StateResult::Done},
+        {"AxisAlignment", StateResult::Done},
+        {"MaterialModes Lit", StateResult::Done},
+        {"AddTextureMode Double", StateResult::Done},
+        {"TextureMipmapState 1", StateResult::Done},
+        {"Texture", StateResult::Done},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(Run(c.line), c.result) << c.line;
+        EXPECT_EQ(M(), before) << c.line;
+        EXPECT_EQ(state.CurrentTransform(), transform) << c.line;
     }
     EXPECT_TRUE(textures.requests.empty());
+
+    // What may be meant is carried out: a comment, or words, after complete numbers.
+    for (const char* line : {"Color 0 1 0 # green", "Color 0 1 0 green", "Color 0 1 0#green", "Opacity 0.5 tag 3",
+                             "Translate 1 0 0 # x", "TransformBegin 1 2", "Ambient 0.5 ambient"})
+        EXPECT_EQ(Run(line), StateResult::Done) << line;
+    EXPECT_EQ(M().color, (RGB{0, 1, 0}));
+    EXPECT_EQ(M().opacity, 0.5);
+    EXPECT_EQ(M().ambient, (RGB{0.5, 0.5, 0.5}));
+    double x, y, z;
+    state.CurrentTransform().TransformPoint(0, 0, 0, x, y, z);
+    EXPECT_EQ(x, 1);
+}
+
+TEST_F(StateTest, OnlyStateCommandsAreCarriedOut) {
+    for (const char* line : {"Vertex 1 2 3", "Sphere 1 2", "ClumpBegin", "Frobnicate", "Tag 3", ""}) {
+        LineTokens args(line);
+        EXPECT_EQ(RunStateCommand(CommandCode(args.Word()), args, state, textures), StateResult::NotState) << line;
+    }
 }
 
 TEST_F(StateTest, TextureModeWords) {

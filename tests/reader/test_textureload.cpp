@@ -2,6 +2,7 @@
 // mirror tiling, animation frames, and every way an image can be bad.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "platform/paths.h"
 #include "reader/textureload.h"
@@ -15,6 +16,39 @@ using test::Rgb;
 using Lines = std::vector<std::string>;
 
 const Rgb kRed{255, 0, 0}, kGreen{0, 255, 0}, kBlue{0, 0, 255}, kWhite{255, 255, 255};
+
+std::string AsText(const std::vector<uint8_t>& bytes) {
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// A w x 1 PNG of RGBA pixels.
+std::string RgbaPng(const std::vector<uint8_t>& row) {
+    test::PngFile layout;
+    layout.width = static_cast<int>(row.size() / 4);
+    layout.height = 1;
+    layout.colour = test::PngFile::Rgba;
+    layout.rows = {row};
+    return AsText(test::WritePng(layout));
+}
+
+std::string OpaquePng(const Rgb& c, int side = 8) {
+    test::PngFile layout;
+    layout.width = layout.height = side;
+    layout.colour = test::PngFile::Rgb;
+    std::vector<uint8_t> row;
+    for (int x = 0; x < side; ++x)
+        row.insert(row.end(), {static_cast<uint8_t>(c.r), static_cast<uint8_t>(c.g), static_cast<uint8_t>(c.b)});
+    layout.rows.assign(static_cast<std::size_t>(side), row);
+    return AsText(test::WritePng(layout));
+}
+
+// The grey BMP with its depth and compression fields changed.
+std::string BmpWith(uint16_t bits, uint32_t compression) {
+    std::string bmp = test::EncodeGreyBmp(8, 8, std::vector<uint8_t>(64, 90));
+    bmp[28] = static_cast<char>(bits);
+    bmp[30] = static_cast<char>(compression);
+    return bmp;
+}
 
 // A folder with TexturesPath.txt naming `dirs` (relative to it), and a reader set to use it.
 class TextureTest : public ::testing::Test {
@@ -57,6 +91,149 @@ TEST_F(TextureTest, NamesGetJpgAppendedAndTheCacheIgnoresCase) {
     EXPECT_EQ(log.Lines(), Lines{"Couldn't open texture \".hidden.jpg\"."});
 }
 
+// One record per different stored image: name, mask and Mirror expansion make the key; letter
+// case, the mipmap state and Wrap against Clamp do not; a name found under its ".png" fallback
+// is the same texture as that name given with ".png".
+TEST_F(TextureTest, TheCacheKeyIsNameMaskAndMirrorExpansion) {
+    SetSearchPath({"tex"});
+    root.Write("tex/wood.jpg", test::BandsJpeg(8, 8, {kRed}));
+    root.Write("tex/holes.bmp", test::EncodeGreyBmp(8, 8, std::vector<uint8_t>(64, 100)));
+    root.Write("tex/leaf.png", OpaquePng(kGreen));
+    struct Case {
+        std::vector<std::string> textureLines;  // each followed by one face
+        std::size_t records;
+        std::size_t batches;
+    };
+    const Case cases[] = {
+        {{"Texture wood", "Texture wood Mask holes"}, 2, 2},
+        {{"Texture wood Mask holes", "Texture WOOD.JPG mask HOLES.BMP", "Texture wood mask holes.bmp"}, 1, 1},
+        {{"Texture wood", "TextureAddressMode Mirror\nTexture wood"}, 2, 2},
+        {{"TextureAddressMode Mirror\nTexture wood", "TextureAddressMode Wrap\nTexture wood Mask holes",
+          "TextureAddressMode Mirror\nTexture wood Mask holes"},
+         3,
+         3},
+        {{"Texture wood", "TextureAddressMode Clamp\nTexture wood"}, 1, 1},
+        {{"Texture wood", "TextureMipmapState Off\nTexture wood"}, 1, 1},
+        {{"Texture leaf", "Texture leaf.png", "Texture LEAF.PNG"}, 1, 1},
+        {{"Texture leaf.png", "Texture leaf"}, 1, 1},
+        {{"Texture leaf", "Texture leaf Mask holes"}, 2, 2},
+    };
+    for (const Case& c : cases) {
+        std::string script = "ClumpBegin\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\n";
+        for (const std::string& line : c.textureLines) script += line + "\nTriangle 1 2 3\n";
+        auto o = Read(script + "ClumpEnd\n");
+        SCOPED_TRACE(script);
+        EXPECT_EQ(o->Textures().size(), c.records);
+        EXPECT_EQ(o->Clumps().at(0)->Batches().size(), c.batches);
+    }
+    EXPECT_TRUE(log.Lines().empty());
+
+    // The masked and the unmasked record hold different images.
+    auto o = Read(Triangle("Texture wood") + Triangle("Texture wood Mask holes"));
+    ASSERT_EQ(o->Textures().size(), 2u);
+    EXPECT_EQ(Alpha(o->Textures()[0], 0, 0), 255);
+    EXPECT_EQ(Alpha(o->Textures()[1], 0, 0), 100);
+    EXPECT_EQ(o->CountTranslucentTriangles(), 1);
+
+    // A failure is remembered per key too: each different request is tried and told once more.
+    const std::size_t mark = log.LineCount();
+    Read("Texture gone\nTexture gone Mask holes\nTexture gone\n");
+    EXPECT_EQ(log.LinesSince(mark), (Lines{"Couldn't open texture \"gone.jpg\".", "Couldn't open texture \"gone.jpg\".",
+                                           "Couldn't open texture \"gone.jpg\"."}));
+}
+
+TEST_F(TextureTest, ModelsInAModelsFolderFindTheTexturesFolderBesideIt) {
+    SetSearchPath({"elsewhere"});
+    root.Write("world/Textures/bark.jpg", test::BandsJpeg(8, 8, {kGreen}));
+    root.Write("world/Textures/barkm.bmp", test::EncodeGreyBmp(8, 8, std::vector<uint8_t>(64, 9)));
+    root.Write("elsewhere/stone.jpg", test::BandsJpeg(8, 8, {kBlue}));
+    const std::string script = Triangle("Texture bark mask barkm\nTexture stone");
+    root.Write("world/MODELS/tree.rwx", script);
+    root.Write("world/other/tree.rwx", script);
+    ReadOptions options;
+    options.programDir = root.Path();
+    auto inModels = std::make_unique<RWXObject>(root.Join("world/MODELS/tree.rwx"), 0, 0, 0, log, options);
+    EXPECT_EQ(log.Lines(), Lines{});
+    ASSERT_EQ(inModels->Textures().size(), 2u);
+    EXPECT_EQ(inModels->Textures()[0].fileName, root.Join("world/Textures/bark.jpg"));
+    EXPECT_EQ(Alpha(inModels->Textures()[0], 0, 0), 9);
+    EXPECT_EQ(inModels->Textures()[1].fileName, root.Join("elsewhere/stone.jpg"));  // the search path first
+
+    auto elsewhere = std::make_unique<RWXObject>(root.Join("world/other/tree.rwx"), 0, 0, 0, log, options);
+    EXPECT_EQ(log.Lines(), Lines{"Couldn't open texture \"bark.jpg\"."});
+}
+
+TEST_F(TextureTest, ArchivesGivenInTheOptionsAreSearchedBeforeEveryFolder) {
+    SetSearchPath({"a"});
+    root.Write("a/wood.jpg", test::BandsJpeg(8, 8, {kRed}));
+    ASSERT_TRUE(test::WriteZip(root.Join("entry/Crate.zip"), "wood.jpg", test::BandsJpeg(8, 8, {kBlue})));
+    ReadOptions options;
+    options.programDir = root.Path();
+    options.baseFolder = root.Join("entry");
+    options.textureArchives = {"missing.zip", "Crate.zip"};
+    auto o = RWXObject::FromText("Texture wood\n", 0, 0, 0, log, options);
+    EXPECT_TRUE(log.Lines().empty());
+    ASSERT_EQ(o->Textures().size(), 1u);
+    EXPECT_EQ(o->Textures()[0].fileName, root.Join("entry/Crate.zip") + ":wood.jpg");
+    EXPECT_TRUE(test::Near(Texel(o->Textures()[0], 0, 0), kBlue));
+}
+
+// A texture or mask that is there but cannot be taken says why.
+TEST_F(TextureTest, RefusedFilesAndMembersSayWhy) {
+    SetSearchPath({"a"});
+    const std::string jpeg = test::BandsJpeg(8, 8, {kRed});
+    ASSERT_TRUE(test::WriteZip(root.Join("a/locked.zip"), "locked.jpg", jpeg, "secret"));
+    ASSERT_TRUE(test::WriteZip(root.Join("a/lockedm.zip"), "lockedm.bmp",
+                               test::EncodeGreyBmp(8, 8, std::vector<uint8_t>(64, 0)), "secret"));
+    root.Write("a/plain.jpg", jpeg);
+    // A member whose recorded size is beyond the limit (the sizes in both headers say so).
+    ASSERT_TRUE(test::WriteZip(root.Join("a/huge.zip"), "huge.jpg", jpeg));
+    std::string zip;
+    ASSERT_TRUE(ReadWholeFile(root.Join("a/huge.zip"), zip));
+    for (const std::string_view header : {std::string_view("PK\3\4"), std::string_view("PK\1\2")}) {
+        const std::size_t at = zip.find(header);
+        ASSERT_NE(at, std::string::npos);
+        const std::size_t sizeField = at + (header[2] == 3 ? 22 : 24);
+        const uint32_t claimed = 300u << 20;
+        for (int i = 0; i < 4; ++i)
+            zip[sizeField + static_cast<std::size_t>(i)] = static_cast<char>(claimed >> (8 * i));
+    }
+    root.Write("a/huge.zip", zip);
+    // A file beyond the limit (sparse: nothing is written).
+    const std::string big = root.Write("a/big.jpg", "");
+    ASSERT_EQ(::truncate(big.c_str(), (off_t{256} << 20) + 1), 0);
+
+    auto o = Read("Texture locked\nTexture huge\nTexture big\nTexture plain Mask lockedm\n");
+    EXPECT_EQ(log.Lines(),
+              (Lines{"Couldn't read texture \"locked.jpg\" (encrypted in archive \"locked.zip\").",
+                     "Couldn't read texture \"huge.jpg\" (larger than 256 MiB in archive \"huge.zip\").",
+                     "Couldn't read texture \"big.jpg\" (larger than 256 MiB).",
+                     "Couldn't open texture mask \"lockedm.bmp\" (encrypted in archive \"lockedm.zip\")."}));
+    ASSERT_EQ(o->Textures().size(), 1u);
+    EXPECT_EQ(o->Textures()[0].hasMask, 0);
+}
+
+// Decoded images of one load share one budget: what does not fit is refused with the reason,
+// and nothing of it is counted.
+TEST_F(TextureTest, ImagesPastTheBudgetOfALoadAreRefused) {
+    SetSearchPath({"a"});
+    root.Write("a/one.jpg", test::BandsJpeg(8, 8, {kRed}));    // 256 bytes stored
+    root.Write("a/two.jpg", test::BandsJpeg(8, 8, {kGreen}));  // 256 bytes, 1024 in Mirror mode
+    root.Write("a/three.jpg", test::BandsJpeg(8, 8, {kBlue}));
+    ImageBudget budget(600);
+    ReadOptions options;
+    options.programDir = root.Path();
+    options.images = &budget;
+    auto first = RWXObject::FromText("Texture one\nTextureAddressMode Mirror\nTexture two\n", 0, 0, 0, log, options);
+    auto second = RWXObject::FromText("Texture two\nTexture three\n", 0, 0, 0, log, options);
+    EXPECT_EQ(log.Lines(),
+              (Lines{"Couldn't read texture \"two.jpg\" (the images read would take more than 600 bytes).",
+                     "Couldn't read texture \"three.jpg\" (the images read would take more than 600 bytes)."}));
+    EXPECT_EQ(first->Textures().size(), 1u);
+    EXPECT_EQ(second->Textures().size(), 1u);
+    EXPECT_EQ(budget.Used(), 512u);
+}
+
 TEST_F(TextureTest, TheFirstUseFixesMipmapAndAddressMode) {
     SetSearchPath({"tex"});
     root.Write("tex/wood.jpg", test::BandsJpeg(8, 8, {kRed}));
@@ -96,14 +273,13 @@ TEST_F(TextureTest, MaskBytesBecomeAlphaAndAreLookedForOnlyBesideTheTexture) {
     grey[63] = 128;  // bottom-right half
     root.Write("a/holes.bmp", test::EncodeGreyBmp(8, 8, grey));
     root.Write("b/elsewhere.bmp", test::EncodeGreyBmp(8, 8, grey));
-    auto o = Read(Triangle("Texture glass Mask holes\nTexture glass.jpg\n") + "ClumpBegin\nClumpEnd\n");
+    auto o = Read(Triangle("Texture glass Mask holes") + "ClumpBegin\nClumpEnd\n");
     ASSERT_EQ(o->Textures().size(), 1u);
     const TTexture& t = o->Textures()[0];
     EXPECT_EQ(t.hasMask, 1);
     EXPECT_EQ(Alpha(t, 0, 0), 0);
     EXPECT_EQ(Alpha(t, 7, 7), 128);
     EXPECT_EQ(Alpha(t, 3, 3), 255);
-    // "glass.jpg" without a mask finds the masked record in the cache: the face is still masked.
     EXPECT_EQ(o->CountTranslucentTriangles(), 1);
 
     const std::size_t mark = log.LineCount();
@@ -145,10 +321,12 @@ TEST_F(TextureTest, UnreadableMasksAreReportedAndTheTextureKept) {
     std::string bmp = test::EncodeGreyBmp(8, 8, std::vector<uint8_t>(64, 0));
     root.Write("a/cut.bmp", bmp.substr(0, bmp.size() / 2));
     root.Write("a/jpegmask.bmp", test::BandsJpeg(8, 8, {kWhite}));
-    auto o = Read("Texture t Mask cut\nTexture T.jpg Mask jpegmask\n");
-    EXPECT_EQ(log.Lines(), Lines{"Couldn't open texture mask \"cut.bmp\"."});
-    ASSERT_EQ(o->Textures().size(), 1u);
+    auto o = Read("Texture t Mask cut\nTexture T.jpg Mask jpegmask\nTexture t mask CUT\n");
+    EXPECT_EQ(log.Lines(),
+              (Lines{"Couldn't open texture mask \"cut.bmp\".", "Couldn't open texture mask \"jpegmask.bmp\"."}));
+    ASSERT_EQ(o->Textures().size(), 2u);
     EXPECT_EQ(o->Textures()[0].hasMask, 0);
+    EXPECT_EQ(o->Textures()[1].hasMask, 0);
 }
 
 TEST_F(TextureTest, MirrorModeStoresTheTwoByTwoMirroredTile) {
@@ -263,39 +441,6 @@ TEST(TextureNames, ExtensionRules) {
     EXPECT_EQ(TextureFallbackFileName(".x"), ".x.png");
     for (const char* name : {"x.JpG", "x.jpeg", "x.PNG", "x.bmp"}) EXPECT_TRUE(IsLoadableTextureName(name)) << name;
     for (const char* name : {"x.gif", "x.jpg.bak", "x.tga"}) EXPECT_FALSE(IsLoadableTextureName(name)) << name;
-}
-
-std::string AsText(const std::vector<uint8_t>& bytes) {
-    return std::string(bytes.begin(), bytes.end());
-}
-
-// A w x 1 PNG of RGBA pixels.
-std::string RgbaPng(const std::vector<uint8_t>& row) {
-    test::PngFile layout;
-    layout.width = static_cast<int>(row.size() / 4);
-    layout.height = 1;
-    layout.colour = test::PngFile::Rgba;
-    layout.rows = {row};
-    return AsText(test::WritePng(layout));
-}
-
-std::string OpaquePng(const Rgb& c, int side = 8) {
-    test::PngFile layout;
-    layout.width = layout.height = side;
-    layout.colour = test::PngFile::Rgb;
-    std::vector<uint8_t> row;
-    for (int x = 0; x < side; ++x)
-        row.insert(row.end(), {static_cast<uint8_t>(c.r), static_cast<uint8_t>(c.g), static_cast<uint8_t>(c.b)});
-    layout.rows.assign(static_cast<std::size_t>(side), row);
-    return AsText(test::WritePng(layout));
-}
-
-// The grey BMP with its depth and compression fields changed.
-std::string BmpWith(uint16_t bits, uint32_t compression) {
-    std::string bmp = test::EncodeGreyBmp(8, 8, std::vector<uint8_t>(64, 90));
-    bmp[28] = static_cast<char>(bits);
-    bmp[30] = static_cast<char>(compression);
-    return bmp;
 }
 
 TEST_F(TextureTest, FilesAreDecodedByContentWhateverTheirExtension) {

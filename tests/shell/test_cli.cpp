@@ -95,6 +95,26 @@ TEST(Cli, DumpDescribesEverythingRead) {
     EXPECT_EQ(r.out, expected);
 }
 
+TEST(Cli, CheckAndDumpOpenZippedModels) {
+    test::TempDir dir;
+    const std::string zip = dir.Join("models/Crate.zip");
+    ASSERT_TRUE(test::WriteZip(zip, "crate.rwx", kTriangle));
+    const CliRun check = Cli({"--check", zip, dir.Join("models/none.zip")});
+    EXPECT_EQ(check.status, 1);
+    EXPECT_EQ(
+        check.out,
+        zip + ": objects 1, clumps 1, prototypes 0, vertices 3, triangles 1, translucent 0, textures 0, errors 0\n" +
+            dir.Join("models/none.zip") + ": Couldn't open archive \"none.zip\".\n" + dir.Join("models/none.zip") +
+            ": objects 1, clumps 0, prototypes 0, vertices 0, triangles 0, translucent 0, textures 0, errors 1\n"
+            "total: files 2, objects 2, clumps 1, prototypes 0, vertices 3, triangles 1, translucent 0, "
+            "textures 0, errors 1\n");
+    const CliRun dump = Cli({"--dump", zip});
+    EXPECT_EQ(dump.out.rfind("{\"errors\": [],\n \"objects\": [{\"path\": \"" + zip + "\", \"offset\": [0,0.025,0]", 0),
+              0u)
+        << dump.out;
+    EXPECT_NE(dump.out.find("\"triangles\": [[0,1,2]]"), std::string::npos);
+}
+
 TEST(Cli, DumpNestsChildrenAndNamesPrototypesAndEscapesText) {
     test::TempDir dir;
     const std::string path = dir.Write("n.rwx",

@@ -52,7 +52,7 @@ TEST(ObjectInfo, TexturesPageListsEveryLoadedTextureWithItsFacts) {
     const std::string script =
         "ModelBegin\nClumpBegin\nVertex 0 0 0 UV 0 0\nVertex 1 0 0 UV 1 0\nVertex 0 1 0 UV 0 1\n"
         "Texture droplet\nTriangle 1 2 3\n"
-        "TextureAddressMode Mirror\nTextureMipmapState Off\nTexture DROPLET.JPG Mask dropletm\nTriangle 1 2 3\n"
+        "TextureAddressMode Clamp\nTextureMipmapState Off\nTexture DROPLET.JPG\nTriangle 1 2 3\n"
         "Texture missing\nTriangle 1 2 3\n"
         "ClumpEnd\nModelEnd\n";
     const auto object = test::ReadScript(script, options);
