@@ -254,6 +254,8 @@ int32_t RWXObject::LoadTexture(std::string_view name, std::string_view mask) {
     std::optional<TTexture> loaded = LoadTextureImage(request, textureDirs_, errors);
     for (const std::string& line : errors) Log(line);
     if (!loaded) {
+        missingTextures_.push_back(
+            {request.fileName, request.maskFileName, errors.empty() ? std::string() : errors[0]});
         failedTextures_.emplace(failKey, std::move(errors));
         return -1;
     }
