@@ -8,6 +8,7 @@
 
 #include "render/modeldraw.h"
 #include "scene/objectmap.h"
+#include "scene/viewmath.h"
 
 namespace pelorus {
 
@@ -24,10 +25,11 @@ public:
     SceneRenderer& operator=(const SceneRenderer&) = delete;
 
     // Draws `scene` under the current modelview matrix (the camera): the skybox around the eye
-    // with its own transparent pass, a depth clear, the axes when asked, the ground (its faces
-    // shown even with the object flag off), the objects, then every transparent triangle of the
-    // objects and the ground, farthest first, blended and without depth writes. Leaves the
-    // modelview matrix as it found it.
+    // with its own transparent pass (under the viewer's projection for the current viewport,
+    // with planes that hold the whole skybox whatever those of the scene), a depth clear, the
+    // axes when asked, the ground (its faces shown even with the object flag off), the objects,
+    // then every transparent triangle of the objects and the ground, farthest first, blended and
+    // without depth writes. Leaves the modelview and projection matrices as it found them.
     void Draw(TObjectMap& scene, const DrawContext& context);
 
     // Drops what is held for `object` (null does nothing).
@@ -47,6 +49,9 @@ private:
         ObjectResources resources;
     };
     std::unordered_map<const RWXObject*, Held> resources_;
+    // The planes of the last skybox drawn, told apart by its serial number.
+    uint64_t skyboxSerial_ = 0;
+    DepthRange skyboxDepth_;
     bool compiled_ = true;
     std::vector<uint32_t> order_;  // scratch of the transparent passes
     std::vector<int32_t> run_;
