@@ -3,6 +3,7 @@
 // them. GlView (glview.h) draws with OpenGL; PlainView stands in where no OpenGL window can be
 // shown (the offscreen platform of the widget tests) and only keeps the scene.
 
+#include <QImage>
 #include <QWidget>
 #include <cstdint>
 #include <memory>
@@ -10,6 +11,7 @@
 #include "platform/errorlog.h"
 #include "reader/rwxobject.h"
 #include "scene/objectmap.h"
+#include "scene/viewmath.h"
 #include "scene/viewstate.h"
 #include "scene/worldlook.h"
 
@@ -31,9 +33,13 @@ public:
     // go to `log`.
     virtual void ApplyWorld(const WorldLook& look, ErrorLog& log, const ReadOptions& options) = 0;
 
-    // Shows the view with these flags and camera: a redraw is scheduled (several requests before
-    // it is drawn give one frame).
-    virtual void Redraw(const ViewFlags& flags, const Camera& camera) = 0;
+    // Shows the view with these flags, camera and near and far planes: a redraw is scheduled
+    // (several requests before it is drawn give one frame).
+    virtual void Redraw(const ViewFlags& flags, const Camera& camera, const DepthRange& depth) = 0;
+
+    // The view as it is drawn now, at its size in device pixels; a null image when it cannot be
+    // drawn.
+    virtual QImage Snapshot() = 0;
 
     // False when the surface could not be made ready to draw (no OpenGL context).
     virtual bool Ready() const = 0;
@@ -48,12 +54,15 @@ public:
     void SetScene(std::unique_ptr<TObjectMap> scene) override;
     const TObjectMap* Scene() const override { return scene_.get(); }
     void ApplyWorld(const WorldLook& look, ErrorLog& log, const ReadOptions& options) override;
-    void Redraw(const ViewFlags& flags, const Camera& camera) override;
+    void Redraw(const ViewFlags& flags, const Camera& camera, const DepthRange& depth) override;
+    // An image of the view's size filled with black (nothing is drawn without OpenGL).
+    QImage Snapshot() override;
     bool Ready() const override { return true; }
 
     // What the last Redraw asked to show, and how many redraws were asked for.
     const ViewFlags& Flags() const { return flags_; }
     const Camera& CameraValues() const { return camera_; }
+    const DepthRange& Depth() const { return depth_; }
     int64_t RedrawRequests() const { return redraws_; }
     const WorldLook& Look() const { return look_; }
 
@@ -62,6 +71,7 @@ private:
     WorldLook look_;
     ViewFlags flags_;
     Camera camera_;
+    DepthRange depth_;
     int64_t redraws_ = 0;
 };
 

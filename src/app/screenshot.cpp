@@ -21,6 +21,7 @@
 #include "scene/objectmap.h"
 #include "scene/viewmath.h"
 #include "shell/cli.h"
+#include "shell/viewershell.h"
 #include "shell/worlds.h"
 
 namespace pelorus {
@@ -76,11 +77,20 @@ void PrintErrors(const ErrorLog& log, const std::string& file, std::ostream& err
             << "\n";
 }
 
-// Writes the image atomically: a file that already stands there is replaced whole or not at all.
 bool WritePng(const std::string& path, const std::vector<uint8_t>& rgba, int32_t width, int32_t height,
               std::string& error) {
     const QImage view(rgba.data(), width, height, width * 4, QImage::Format_RGBA8888);
-    const QImage image = view.convertToFormat(QImage::Format_RGB888);
+    return WritePngAtomically(path, view, error);
+}
+
+}  // namespace
+
+bool WritePngAtomically(const std::string& path, const QImage& source, std::string& error) {
+    if (source.isNull()) {
+        error = "there is no image to write";
+        return false;
+    }
+    const QImage image = source.convertToFormat(QImage::Format_RGB888);
     QByteArray encoded;
     QBuffer buffer(&encoded);
     if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
@@ -91,7 +101,15 @@ bool WritePng(const std::string& path, const std::vector<uint8_t>& rgba, int32_t
                                &error);
 }
 
-}  // namespace
+Camera ScreenshotCamera(const ScreenshotRequest& request, const Bounds& modelBounds) {
+    if (!request.fit) return request.camera;
+    const double aspect = static_cast<double>(request.width) / static_cast<double>(request.height);
+    Camera camera = FramedCamera(modelBounds, aspect, request.given.yaw ? request.camera.yaw : 0.0);
+    if (request.given.pitch) camera.pitch = request.camera.pitch;
+    if (request.given.height) camera.height = request.camera.height;
+    if (request.given.distance) camera.distance = request.camera.distance;
+    return camera;
+}
 
 std::string WorldFileOfArgument(std::string_view value, std::string_view folder) {
     WorldBook book(folder);
@@ -158,6 +176,10 @@ std::optional<ScreenshotRequest> ParseScreenshotArgs(const std::vector<std::stri
             haveFile = true;
             continue;
         }
+        if (a == "--fit") {
+            request.fit = true;
+            continue;
+        }
         if (i + 1 >= args.size()) {
             error = a + " needs a value";
             return std::nullopt;
@@ -168,12 +190,16 @@ std::optional<ScreenshotRequest> ParseScreenshotArgs(const std::vector<std::stri
             ok = ParseSize(value, request.width, request.height);
         } else if (a == "--yaw") {
             ok = ParseDouble(value, request.camera.yaw);
+            request.given.yaw = true;
         } else if (a == "--pitch") {
             ok = ParseDouble(value, request.camera.pitch);
+            request.given.pitch = true;
         } else if (a == "--height") {
             ok = ParseDouble(value, request.camera.height);
+            request.given.height = true;
         } else if (a == "--distance") {
             ok = ParseDouble(value, request.camera.distance);
+            request.given.distance = true;
         } else if (a == "--world") {
             request.world = value;
         } else if (a == "--time") {
@@ -246,8 +272,14 @@ int RunScreenshot(const std::vector<std::string>& args, std::ostream& out, std::
         auto scene = std::make_unique<TObjectMap>(ReadAsViewer(request->file, log));
         SceneRenderer renderer;
 
+        // The model alone, as the window frames it and sets its planes.
+        std::vector<const RWXObject*> models;
+        for (std::size_t i = 0; i < scene->ObjectCount(); ++i) models.push_back(&scene->Object(i));
+        const Bounds bounds = ObjectsBounds(models);
+        const Camera camera = ScreenshotCamera(*request, bounds);
+
         Viewport viewport;
-        Resize(viewport, request->width, request->height);
+        Resize(viewport, request->width, request->height, SceneDepthRange(camera, bounds));
         AppliedWorld world;
         ApplyWorld(look, world, scene.get(), renderer, log, options);
         SetFog(world, request->flags.fog);
@@ -255,7 +287,7 @@ int RunScreenshot(const std::vector<std::string>& args, std::ostream& out, std::
 
         DrawContext context;
         context.flags = request->flags;
-        context.camera = request->camera;
+        context.camera = camera;
         context.timeMs = request->timeMs ? *request->timeMs : SteadyMilliseconds();
         DrawFrame(viewport, world, context, scene.get(), renderer);
         pixels = gl->ReadPixels();

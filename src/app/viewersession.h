@@ -78,6 +78,7 @@ private:
     std::unique_ptr<WorldWindowAsker> asker_;
     // Owned by the main window as its child, and deleted here first: it refers to book_.
     QPointer<WorldPropertiesWindow> worldWindow_;
+    bool worldWindowPlaced_ = false;  // placed beside the main window at its first show
     Catalogue catalogue_;
     CatalogueMenu menu_;
     std::string tempFolder_;

@@ -18,7 +18,7 @@ constexpr std::string_view kUsage =
     "Usage: pelorus [--] [FILE]\n"
     "       pelorus --check [--] FILE|FOLDER...\n"
     "       pelorus --dump [--] FILE\n"
-    "       pelorus --screenshot OUT.png [--size WxH] [--yaw DEG] [--pitch DEG] [--height H]\n"
+    "       pelorus --screenshot OUT.png [--size WxH] [--fit] [--yaw DEG] [--pitch DEG] [--height H]\n"
     "                            [--distance D] [--world NAME|FILE] [--view LIST] [--time MS] [FILE]\n"
     "       pelorus --help | --version\n"
     "\n"
@@ -30,9 +30,10 @@ constexpr std::string_view kUsage =
     "            written.\n"
     "  --dump    print everything read from FILE as one JSON document.\n"
     "  --screenshot  draw FILE as the viewer would, without a window, into OUT.png (default\n"
-    "            400x400, default world and camera; --view +normals,-ground switches view flags;\n"
-    "            --time fixes the clock of animated textures). Exit status 1 when no OpenGL\n"
-    "            context can be made.\n";
+    "            400x400, default world and camera; --fit frames the model as the window does\n"
+    "            on opening it, and --yaw, --pitch, --height or --distance given with it replace\n"
+    "            what it chose; --view +normals,-ground switches view flags; --time fixes the\n"
+    "            clock of animated textures). Exit status 1 when no OpenGL context can be made.\n";
 
 struct Loaded {
     std::vector<std::unique_ptr<RWXObject>> objects;
