@@ -58,6 +58,8 @@ struct MainWindowOptions {
     // Where a window goes when it is first shown: a place remembered for the window of that
     // object name ("PELO_GLWindowClass" for the main window, "PELO_OPWindowClass", ...), or
     // nothing for the default place (MainWindowRect, BesideRect). Empty: the default places.
+    // The rectangle's corner is the frame's position (QWidget::pos), its size that of the
+    // window's inside (QWidget::size), as a window's pos() and size() give them back.
     std::function<std::optional<QRect>(const QString& objectName)> placement;
 };
 

@@ -45,6 +45,7 @@ std::unique_ptr<MainWindow> StartViewer(const std::vector<std::string>& args, co
     windowOptions.settingsFolder = settingsFolder;
     windowOptions.readOptions.programDir = options.programDir;
     windowOptions.fatal = options.fatal;
+    windowOptions.placement = options.placement;
     auto window = std::make_unique<MainWindow>(std::move(windowOptions));
     window->show();
     // The view makes its context once the platform has shown the window.

@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,8 @@ struct ViewerOptions {
     // Asked while start-up waits for the window and before the first load: true ends start-up
     // early (the window made so far is returned, without file). Empty: never.
     std::function<bool()> stopRequested;
+    // Remembered places of the windows (see MainWindowOptions::placement); empty: the defaults.
+    std::function<std::optional<QRect>(const QString& objectName)> placement;
 };
 
 // True when an OpenGL context of GlView::Format() can be made and made current.

@@ -440,9 +440,14 @@ private slots:
         window->Dispatch(kCmdReload);
         QCOMPARE(Triangles(*window), int64_t{3});
 
-        // No argument: the empty scene, and nothing remembered.
+        // No argument: the empty scene, and nothing remembered; a remembered place is taken.
+        options.placement = [](const QString& name) -> std::optional<QRect> {
+            if (name == "PELO_GLWindowClass") return QRect(20, 30, 640, 480);
+            return std::nullopt;
+        };
         std::unique_ptr<MainWindow> empty = StartViewer({}, options);
         QVERIFY(empty);
+        QCOMPARE(QRect(empty->pos(), empty->size()), QRect(20, 30, 640, 480));
         QVERIFY(empty->View().Scene());
         QCOMPARE(empty->ModelObjects().size(), std::size_t{0});
         QCOMPARE(empty->CurrentFile(), std::string());
