@@ -3,8 +3,10 @@
 #include <QAction>
 #include <QMenu>
 #include <QString>
+#include <set>
 
 #include "app/qtext.h"
+#include "shell/viewershell.h"
 
 namespace pelorus {
 namespace {
@@ -48,8 +50,14 @@ void CatalogueMenu::Clear() {
 void CatalogueMenu::Rebuild(const std::vector<CatalogueMenuGroup>& groups) {
     Clear();
     if (!menu_) return;
+    // The menu's own items keep their letters: a group of the same letter is reached by the
+    // arrow keys only, so that each letter picks one item.
+    std::set<char32_t> taken;
+    for (const QAction* action : menu_->actions())
+        if (const char32_t letter = MnemonicOf(action->text().toStdString())) taken.insert(letter);
     for (const CatalogueMenuGroup& group : groups) {
-        auto* sub = new QMenu(ToQString(group.label), menu_);
+        const bool free = taken.insert(MnemonicOf(group.label)).second;
+        auto* sub = new QMenu(ToQString(free ? group.label : WithoutMnemonic(group.label)), menu_);
         if (group.parts.size() == 1 && group.parts.front().label.empty()) {
             AddEntries(sub, group.parts.front().entries);
         } else {

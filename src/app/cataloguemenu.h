@@ -22,7 +22,8 @@ public:
     CatalogueMenu& operator=(const CatalogueMenu&) = delete;
 
     // Replaces the items inserted last by `groups`, in order: an item per group opening its
-    // submenu (labelled as the group says), whose items are the group's entries or, for a group
+    // submenu (labelled as the group says, without its mnemonic when an item of the menu's own
+    // has that letter), whose items are the group's entries or, for a group
     // split in parts, one submenu per part holding that part's entries. An entry is a checkable
     // action with the entry's label and check state and its command number in QAction::data().
     // The submenus are children of the menus that open them, so a triggered entry reaches the

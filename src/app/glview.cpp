@@ -90,10 +90,16 @@ void GlView::ApplyWorld(const WorldLook& look, ErrorLog& log, const ReadOptions&
     update();
 }
 
-void GlView::Redraw(const ViewFlags& flags, const Camera& camera) {
+void GlView::Redraw(const ViewFlags& flags, const Camera& camera, const DepthRange& depth) {
     context_.flags = flags;
     context_.camera = camera;
+    depth_ = depth;
     update();
+}
+
+QImage GlView::Snapshot() {
+    if (!isValid()) return {};
+    return grabFramebuffer();
 }
 
 void GlView::initializeGL() {
@@ -119,7 +125,7 @@ void GlView::resizeGL(int, int) {
 void GlView::paintGL() {
     const qreal ratio = devicePixelRatioF();
     Resize(viewport_, static_cast<int32_t>(std::lround(width() * ratio)),
-           static_cast<int32_t>(std::lround(height() * ratio)));
+           static_cast<int32_t>(std::lround(height() * ratio)), depth_);
     context_.timeMs = SteadyMilliseconds();
     SetFog(applied_, context_.flags.fog);
     DrawFrame(viewport_, applied_, context_, scene_.get(), renderer_);

@@ -31,7 +31,9 @@ public:
     const TObjectMap* Scene() const override { return scene_.get(); }
     // Before the context exists the world is kept and applied as soon as it does.
     void ApplyWorld(const WorldLook& look, ErrorLog& log, const ReadOptions& options) override;
-    void Redraw(const ViewFlags& flags, const Camera& camera) override;
+    void Redraw(const ViewFlags& flags, const Camera& camera, const DepthRange& depth) override;
+    // The frame drawn again into the widget's framebuffer and read back.
+    QImage Snapshot() override;
     void SetDrawDistance(double units) override { context_.drawDistance = units; }
     bool Ready() const override { return isValid(); }
 
@@ -59,6 +61,7 @@ private:
     ReadOptions pendingOptions_;
     Viewport viewport_;
     DrawContext context_;
+    DepthRange depth_;
     bool animated_ = false;
     bool hadContext_ = false;
     QTimer animationTimer_;

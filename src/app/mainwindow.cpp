@@ -1,27 +1,42 @@
 #include "app/mainwindow.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QCloseEvent>
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
+#include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QPushButton>
+#include <QScreen>
+#include <QStatusBar>
 #include <QUrl>
 #include <QWheelEvent>
 #include <QWindow>
 #include <cmath>
+#include <set>
 
 #include "app/glview.h"
+#include "app/helpwindow.h"
 #include "app/objectproperties.h"
 #include "app/qtext.h"
+#include "app/screenshot.h"
 #include "app/usersettings.h"
 #include "export/gltfsave.h"
+#include "platform/libraries.h"
+#include "platform/outputfile.h"
 #include "platform/paths.h"
+#include "scene/framing.h"
 #include "shell/catalogue.h"
 #include "shell/filekind.h"
 #include "shell/objectinfo.h"
@@ -29,11 +44,44 @@
 namespace pelorus {
 namespace {
 
-// Saves during which an editor writes a file several times are read once they are done.
-constexpr int kReloadDelayMs = 250;
-
 QString Text(std::string_view text) {
     return ToQString(text);
+}
+
+WindowRect ToRect(const QRect& r) {
+    return {r.x(), r.y(), r.width(), r.height()};
+}
+
+QRect AvailableScreen(const QWidget& near) {
+    const QScreen* screen = near.screen() ? near.screen() : QGuiApplication::primaryScreen();
+    return screen ? screen->availableGeometry() : QRect(0, 0, kMinMainWidth, kMinMainHeight);
+}
+
+// The key sequences of a menu item. A key named "Enter" is bound on the main keyboard's Return
+// key too, which carries that name on most keyboards.
+QList<QKeySequence> ItemKeys(const MenuItemRow& item) {
+    QList<QKeySequence> keys;
+    for (const std::string& name : ItemShortcuts(item)) {
+        const QKeySequence key = QKeySequence::fromString(Text(name), QKeySequence::PortableText);
+        if (key.isEmpty()) continue;
+        keys << key;
+        if (key.count() == 1 && key[0].key() == Qt::Key_Enter)
+            keys << QKeySequence(key[0].keyboardModifiers() | Qt::Key_Return);
+    }
+    return keys;
+}
+
+// Why `path` cannot be opened for reading at all; "" when it can.
+std::string OpenProblem(const std::string& path) {
+    if (path.empty()) return {};
+    struct stat st {};
+    ReadStatus status = ReadStatus::kOk;
+    const int fd = OpenRegularFile(path, st, &status);
+    if (fd >= 0) {
+        ::close(fd);
+        return {};
+    }
+    return "Couldn't open \"" + path + "\": " + std::string(ReadStatusText(status)) + ".";
 }
 
 // The local file a drop names first; "" when the first item is not a local file.
@@ -50,8 +98,14 @@ MainWindow::MainWindow(MainWindowOptions options)
     setObjectName("PELO_GLWindowClass");
     setWindowTitle(Text(kMainWindowTitle));
     setAcceptDrops(true);
-    move(100, 100);
-    resize(400, 400);
+    if (const std::optional<QRect> remembered = options_.placement ? options_.placement(objectName()) : std::nullopt) {
+        move(remembered->topLeft());
+        resize(remembered->size());
+    } else {
+        const WindowRect place = MainWindowRect(ToRect(AvailableScreen(*this)));
+        move(place.x, place.y);
+        resize(place.width, place.height);
+    }
 
     settingsFolder_ = options_.settingsFolder;
     if (!settingsFolder_.empty()) recent_ = LoadRecentFiles(RecentPath());
@@ -67,19 +121,23 @@ MainWindow::MainWindow(MainWindowOptions options)
     view_->Widget()->setFocus();
 
     BuildMenus();
+    BuildStatusBar();
     RebuildRecentMenu();
     SyncChecks();
 
     reloadTimer_.setSingleShot(true);
-    reloadTimer_.setInterval(kReloadDelayMs);
-    connect(&reloadTimer_, &QTimer::timeout, this, &MainWindow::CheckSources);
-    connect(&watcher_, &QFileSystemWatcher::fileChanged, this, [this] { reloadTimer_.start(); });
-    connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, [this] { reloadTimer_.start(); });
+    reloadTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&reloadTimer_, &QTimer::timeout, this, &MainWindow::ReloadTimerFired);
+    connect(&watcher_, &QFileSystemWatcher::fileChanged, this, &MainWindow::SourcesChanged);
+    connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, &MainWindow::SourcesChanged);
 }
 
 MainWindow::~MainWindow() = default;
 
 void MainWindow::BuildMenus() {
+    // A key acts for the first item that shows or names it (both Properties items show
+    // Alt+Enter; one shortcut for two actions would make Qt ignore the key).
+    std::set<QString> bound;
     for (const MenuRow& bar : MenuBarTable()) {
         QMenu* menu = menuBar()->addMenu(Text(bar.text));
         menu->menuAction()->setData(bar.command);
@@ -110,6 +168,12 @@ void MainWindow::BuildMenus() {
             }
             action->setData(item.command);
             action->setCheckable(item.checkable);
+            if (!item.submenu) {
+                QList<QKeySequence> keys;
+                for (const QKeySequence& key : ItemKeys(item))
+                    if (bound.insert(key.toString(QKeySequence::PortableText)).second) keys << key;
+                action->setShortcuts(keys);
+            }
             actions_[item.command] = action;
         }
         if (bar.command == kObjectMenu) objectMenu_ = menu;
@@ -120,6 +184,27 @@ void MainWindow::BuildMenus() {
         const int command = action->data().toInt(&ok);
         if (ok && command >= kFirstCatalogueCommand) Dispatch(command);
     });
+}
+
+void MainWindow::BuildStatusBar() {
+    QStatusBar* bar = statusBar();
+    bar->setObjectName("statusBar");
+    statusMessage_ = new QLabel(bar);
+    statusMessage_->setObjectName("statusMessage");
+    statusMessage_->setTextFormat(Qt::PlainText);  // a file name is never markup
+    statusCounts_ = new QLabel(bar);
+    statusCounts_->setObjectName("statusCounts");
+    problems_ = new QPushButton(bar);
+    problems_->setObjectName("problemsButton");
+    problems_->setFlat(true);
+    problems_->setFocusPolicy(Qt::NoFocus);
+    problems_->setCursor(Qt::PointingHandCursor);
+    problems_->setToolTip("Show the problems of the last load (Object Properties, Errors page)");
+    connect(problems_, &QPushButton::clicked, this, [this] { ShowProperties(ObjectProperties::kErrorsPage); });
+    bar->addWidget(statusMessage_, 1);
+    bar->addPermanentWidget(statusCounts_);
+    bar->addPermanentWidget(problems_);
+    UpdateStatus();
 }
 
 QAction* MainWindow::Action(int32_t command) const {
@@ -139,7 +224,7 @@ void MainWindow::SyncChecks() {
 void MainWindow::RequestRedraw() {
     const double metres = shell_.DrawDistanceMetres();
     view_->SetDrawDistance(metres > 0 ? metres / kMetresPerUnit : kDrawEverything);
-    view_->Redraw(shell_.Flags(), shell_.CameraValues());
+    view_->Redraw(shell_.Flags(), shell_.CameraValues(), shell_.Depth());
 }
 
 void MainWindow::Dispatch(int32_t command) {
@@ -167,7 +252,7 @@ void MainWindow::Carry(ShellAction action, int32_t command) {
             OpenRecent(static_cast<std::size_t>(command - kFirstRecentCommand));
             break;
         case ShellAction::ObjectProperties:
-            ShowProperties();
+            ShowProperties(properties_ ? properties_->Tabs()->currentIndex() : ObjectProperties::kGeneralPage);
             break;
         case ShellAction::WorldProperties:
             emit worldPropertiesRequested();
@@ -184,10 +269,19 @@ void MainWindow::Carry(ShellAction action, int32_t command) {
             WatchSources();
             break;
         case ShellAction::About:
-            QMessageBox::about(this, Text(AboutTitle()), Text(AboutText()));
+            ShowAbout();
             break;
         case ShellAction::Catalogue:
             emit catalogueRequested(command);
+            break;
+        case ShellAction::Fit:
+            Frame(shell_.CameraValues().yaw);
+            break;
+        case ShellAction::Help:
+            ShowHelp();
+            break;
+        case ShellAction::SaveSnapshot:
+            SaveSnapshotWithDialog();
             break;
     }
 }
@@ -204,7 +298,10 @@ void MainWindow::OpenAtStartup(std::string_view commandLinePath) {
     entryTextureDirs_.clear();
     entryArchive_.clear();
     emit fileChosen();
-    LoadCurrentFile();
+    BeginLoad(false);
+    ShowScene(currentFile_.empty() ? std::make_unique<TObjectMap>()
+                                   : TObjectMap::FromFile(currentFile_, *log_, ModelReadOptions()),
+              true);
     if (!currentFile_.empty()) Remember(currentFile_);
 }
 
@@ -214,7 +311,10 @@ void MainWindow::OpenFile(const std::string& path) {
     entryTextureDirs_.clear();
     entryArchive_.clear();
     emit fileChosen();
-    LoadCurrentFile();
+    BeginLoad(false);
+    ShowScene(currentFile_.empty() ? std::make_unique<TObjectMap>()
+                                   : TObjectMap::FromFile(currentFile_, *log_, ModelReadOptions()),
+              true);
     Remember(currentFile_);
 }
 
@@ -223,14 +323,17 @@ void MainWindow::OpenCatalogueScript(const std::string& path, std::vector<std::s
     currentFile_ = path.empty() ? std::string() : AbsolutePath(ToSlashes(path));
     entryTextureDirs_ = std::move(textureDirs);
     entryArchive_ = archive.empty() ? std::string() : AbsolutePath(ToSlashes(archive));
+    BeginLoad(false);
     if (extracted || currentFile_.empty()) {
-        LoadCurrentFile();
+        ShowScene(currentFile_.empty() ? std::make_unique<TObjectMap>()
+                                       : TObjectMap::FromFile(currentFile_, *log_, ModelReadOptions()),
+                  true);
         return;
     }
     // The extraction has written its error line; reading the missing script would add a second.
     std::vector<std::unique_ptr<RWXObject>> objects;
     objects.push_back(RWXObject::FromText("", 0.0, 0.025, 0.0, *log_, ModelReadOptions(), currentFile_));
-    ShowScene(std::make_unique<TObjectMap>(std::move(objects)));
+    ShowScene(std::make_unique<TObjectMap>(std::move(objects)), true);
 }
 
 ReadOptions MainWindow::ModelReadOptions() const {
@@ -242,15 +345,66 @@ ReadOptions MainWindow::ModelReadOptions() const {
 }
 
 void MainWindow::LoadCurrentFile() {
+    BeginLoad(true);
     ShowScene(currentFile_.empty() ? std::make_unique<TObjectMap>()
-                                   : TObjectMap::FromFile(currentFile_, *log_, ModelReadOptions()));
+                                   : TObjectMap::FromFile(currentFile_, *log_, ModelReadOptions()),
+              false);
 }
 
-void MainWindow::ShowScene(std::unique_ptr<TObjectMap> scene) {
+void MainWindow::BeginLoad(bool reload) {
+    // Whatever changed before is read now.
+    reloadSchedule_.Cancel();
+    reloadTimer_.stop();
+    marks_.push_back(
+        {log_->LineCount(), currentFile_, QDateTime::currentDateTime().toString("HH:mm:ss").toStdString(), reload});
+    openProblem_ = OpenProblem(currentFile_);
+}
+
+void MainWindow::ShowScene(std::unique_ptr<TObjectMap> scene, bool frame) {
     view_->SetScene(std::move(scene));
+    shell_.SetModelBounds(ObjectsBounds(ModelObjects()));
+    if (frame) shell_.FrameModel(ViewAspect(), 0);
+    UpdateTitle();
     ApplyCurrentWorld();
     WatchSources();
     emit sceneLoaded();
+}
+
+double MainWindow::ViewAspect() const {
+    const QWidget* view = view_->Widget();
+    return view->height() > 0 ? static_cast<double>(view->width()) / view->height() : 1.0;
+}
+
+void MainWindow::Frame(double yaw) {
+    shell_.FrameModel(ViewAspect(), yaw);
+    RequestRedraw();
+}
+
+void MainWindow::UpdateTitle() {
+    const std::string_view name = FileNamePart(currentFile_);
+    setWindowTitle(name.empty() ? Text(kMainWindowTitle)
+                                : Text(name) + QString::fromUtf8(" \u2014 ") + Text(kMainWindowTitle));
+}
+
+std::size_t MainWindow::LastLoadProblems() const {
+    const std::size_t lines = log_->LineCount();
+    return marks_.empty() ? lines : lines - std::min(lines, marks_.back().firstLine);
+}
+
+void MainWindow::UpdateStatus() {
+    if (!statusCounts_) return;
+    const LoadSummary summary = LoadSummaryOf(ModelObjects(), LastLoadProblems());
+    statusCounts_->setText(Text(summary.counts));
+    problems_->setText(Text(summary.problems));
+    statusMessage_->setText(Text(openProblem_));
+}
+
+QString MainWindow::StatusCounts() const {
+    return statusCounts_->text();
+}
+
+QString MainWindow::StatusMessage() const {
+    return statusMessage_->text();
 }
 
 void MainWindow::SetWorldSource(std::function<CurrentWorld()> source) {
@@ -266,6 +420,7 @@ void MainWindow::ApplyCurrentWorld() {
     options.extraTextureDirs.insert(options.extraTextureDirs.end(), world.textureDirs.begin(), world.textureDirs.end());
     view_->ApplyWorld(world.look, *log_, options);
     RefreshProperties();
+    UpdateStatus();
     RequestRedraw();
     emit worldApplied();
 }
@@ -416,6 +571,23 @@ void MainWindow::ArmWatcher() {
     if (!paths.isEmpty()) watcher_.addPaths(paths);  // missing paths are skipped
 }
 
+void MainWindow::SourcesChanged() {
+    if (!shell_.AutoReload()) return;
+    const int64_t now = SteadyMilliseconds();
+    reloadSchedule_.Changed(now);
+    // Quiet for a moment, but never later than the longest wait after the burst's first change.
+    reloadTimer_.start(static_cast<int>(std::max<int64_t>(0, reloadSchedule_.DueIn(now))));
+}
+
+void MainWindow::ReloadTimerFired() {
+    const int64_t now = SteadyMilliseconds();
+    if (reloadSchedule_.TakeDue(now)) {
+        CheckSources();
+    } else if (reloadSchedule_.Pending()) {
+        reloadTimer_.start(static_cast<int>(std::max<int64_t>(1, reloadSchedule_.DueIn(now))));
+    }
+}
+
 void MainWindow::CheckSources() {
     if (!shell_.AutoReload()) return;
     if (sources_.TakeChange())
@@ -426,9 +598,14 @@ void MainWindow::CheckSources() {
 
 // ---- Object Properties -----------------------------------------------------------------------
 
-void MainWindow::ShowProperties() {
-    if (!properties_) properties_ = new ObjectProperties(this, *log_);
+void MainWindow::ShowProperties(int page) {
+    const bool first = !properties_;
+    if (first) {
+        properties_ = new ObjectProperties(this, *log_, marks_);
+        PlaceBeside(*properties_);
+    }
     RefreshProperties();
+    properties_->ShowPage(page);
     properties_->show();
     properties_->raise();
     properties_->activateWindow();
@@ -441,8 +618,83 @@ void MainWindow::ShowProperties() {
 void MainWindow::RefreshProperties() {
     if (!properties_) return;
     const std::vector<const RWXObject*> objects = ModelObjects();
-    properties_->SetContent(GeneralInfoOf(worldName_, currentFile_, objects), TextureRowsOf(objects));
+    properties_->SetContent(GeneralInfoOf(worldName_, currentFile_, objects), TextureRowsOf(objects),
+                            TextureFoldersOf(objects));
     if (properties_->isVisible()) properties_->RefreshErrors();
+}
+
+void MainWindow::PlaceBeside(QWidget& window) const {
+    if (const std::optional<QRect> remembered =
+            options_.placement ? options_.placement(window.objectName()) : std::nullopt) {
+        window.move(remembered->topLeft());
+        window.resize(remembered->size());
+        return;
+    }
+    const WindowRect place =
+        BesideRect(ToRect(frameGeometry()), window.width(), window.height(), ToRect(AvailableScreen(*this)));
+    window.move(place.x, place.y);
+}
+
+// ---- Help, About, snapshots -----------------------------------------------------------------
+
+void MainWindow::ShowHelp() {
+    if (!help_) {
+        help_ = new HelpWindow(this);
+        PlaceBeside(*help_);
+    }
+    help_->show();
+    help_->raise();
+    help_->activateWindow();
+}
+
+void MainWindow::ShowAbout() {
+    std::vector<LibraryVersion> libraries{{"Qt", qVersion()}};
+    for (auto& [name, version] : ImageAndArchiveLibraries()) libraries.push_back({name, version});
+    QMessageBox::about(this, Text(AboutTitle()), Text(AboutText(libraries)));
+}
+
+std::string MainWindow::SaveSnapshot(const std::string& path) {
+    // Nothing that is shown may be replaced: the files read and the images of their textures.
+    std::vector<std::string> inputs = SourceFilesOf(currentFile_, ModelObjects());
+    for (const RWXObject* object : ModelObjects())
+        for (const TTexture& texture : object->Textures()) inputs.push_back(texture.fileName);
+    if (const std::optional<std::string> refused = CheckOutputFile(path, PngOutput(), inputs)) return *refused;
+    std::string error;
+    if (!WritePngAtomically(path, view_->Snapshot(), error)) return "Couldn't write \"" + path + "\": " + error + ".";
+    return {};
+}
+
+void MainWindow::SaveSnapshotWithDialog() {
+    const std::string_view name = FileNamePart(currentFile_);
+    const std::string stem = name.empty() ? std::string("snapshot") : std::string(name.substr(0, name.rfind('.')));
+    const std::string folder = currentFile_.empty() ? CurrentDirectory() : std::string(ParentPart(currentFile_));
+    const std::string suggested = JoinPath(folder, stem.empty() ? "snapshot.png" : stem + ".png");
+    const std::optional<std::string> path =
+        snapshotChooser_ ? snapshotChooser_(this, suggested) : ChooseSnapshotWithDialog(suggested);
+    if (!path || path->empty()) return;
+    const std::string failed = SaveSnapshot(*path);
+    if (failed.empty()) {
+        statusBar()->showMessage("Snapshot saved as " + Text(*path), 5000);
+        return;
+    }
+    QMessageBox box(QMessageBox::Warning, "Save Snapshot", Text(failed), QMessageBox::Ok, this);
+    box.setObjectName("snapshotError");
+    box.exec();
+}
+
+std::optional<std::string> MainWindow::ChooseSnapshotWithDialog(const std::string& suggested) {
+    QFileDialog dialog(this, "Save Snapshot");
+    dialog.setObjectName("snapshotDialog");
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setNameFilters({"PNG Images (*.png)"});
+    dialog.setDefaultSuffix("png");
+    dialog.selectFile(Text(suggested));
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    const QStringList chosen = dialog.selectedFiles();
+    if (chosen.isEmpty()) return std::nullopt;
+    return chosen.first().toStdString();
 }
 
 // ---- Window and input ------------------------------------------------------------------------
@@ -479,7 +731,8 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
 }
 
 void MainWindow::mousePressEvent(QMouseEvent* event) {
-    if (event->button() != Qt::LeftButton && event->button() != Qt::RightButton) {
+    if (event->button() != Qt::LeftButton && event->button() != Qt::RightButton &&
+        event->button() != Qt::MiddleButton) {
         QMainWindow::mousePressEvent(event);
         return;
     }
@@ -489,8 +742,12 @@ void MainWindow::mousePressEvent(QMouseEvent* event) {
 
 void MainWindow::mouseMoveEvent(QMouseEvent* event) {
     const QPoint p = ViewPoint(event->position());
-    if (shell_.PointerMoved(p.x(), p.y(), event->buttons() & Qt::LeftButton, event->buttons() & Qt::RightButton))
-        RequestRedraw();
+    PointerButtons held;
+    held.left = event->buttons() & Qt::LeftButton;
+    held.right = event->buttons() & Qt::RightButton;
+    held.middle = event->buttons() & Qt::MiddleButton;
+    held.shift = event->modifiers() & Qt::ShiftModifier;
+    if (shell_.PointerMoved(p.x(), p.y(), held, view_->Widget()->height())) RequestRedraw();
 }
 
 void MainWindow::wheelEvent(QWheelEvent* event) {
@@ -511,6 +768,7 @@ void MainWindow::dropEvent(QDropEvent* event) {
 void MainWindow::closeEvent(QCloseEvent* event) {
     reloadTimer_.stop();
     if (properties_) properties_->hide();
+    if (help_) help_->hide();
     event->accept();
 }
 

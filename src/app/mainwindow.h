@@ -1,11 +1,13 @@
 #pragma once
-// The main window "Pelorus": the menu bar, the view, keys, pointer, dropped files, the Open
-// dialog, Reload and Recent, automatic reloading of the files shown, and the Object Properties
-// window. What each command, key and drag means is decided by ViewerShell; this class carries it
+// The main window "NAME — Pelorus": the menu bar with its shortcuts, the view, keys, pointer,
+// dropped files, the Open dialog, Reload and Recent, automatic reloading of the files shown, the
+// status bar with the summary of the last load, snapshots, and the Object Properties and help
+// windows. What each command, key and drag means is decided by ViewerShell; this class carries it
 // out.
 
 #include <QFileSystemWatcher>
 #include <QMainWindow>
+#include <QRect>
 #include <QTimer>
 #include <cstdint>
 #include <functional>
@@ -21,13 +23,17 @@
 #include "reader/rwxobject.h"
 #include "scene/worldlook.h"
 #include "shell/filewatch.h"
+#include "shell/objectinfo.h"
 #include "shell/recentfiles.h"
 #include "shell/viewershell.h"
 
+class QLabel;
 class QMenu;
+class QPushButton;
 
 namespace pelorus {
 
+class HelpWindow;
 class ObjectProperties;
 
 // The world applied after every load: its name (shown by Object Properties) and its look.
@@ -53,23 +59,30 @@ struct MainWindowOptions {
     ReadOptions readOptions;
     // How a failure to make a window is reported.
     FatalReporter fatal = ShowFatalMessage;
+    // Where a window goes when it is first shown: a place remembered for the window of that
+    // object name ("PELO_GLWindowClass" for the main window, "PELO_OPWindowClass", ...), or
+    // nothing for the default place (MainWindowRect, BesideRect). Empty: the default places.
+    // The rectangle's corner is the frame's position (QWidget::pos), its size that of the
+    // window's inside (QWidget::size), as a window's pos() and size() give them back.
+    std::function<std::optional<QRect>(const QString& objectName)> placement;
 };
 
 class MainWindow final : public QMainWindow {
     Q_OBJECT
 public:
-    // The window at (100, 100), 400 x 400, titled "Pelorus", with its menu bar and view; not
-    // shown yet, no scene yet.
+    // The window titled "Pelorus" with its menu bar, view and status bar, placed as
+    // options.placement says or by MainWindowRect on the primary screen; not shown yet, no scene
+    // yet.
     explicit MainWindow(MainWindowOptions options = {});
     ~MainWindow() override;
 
     // The first load: `commandLinePath` (see CommandLinePath) is planned by PlanFirstLoad; the
-    // file's folder becomes the current folder and the file is loaded (an empty path gives the
-    // empty scene), a zipped model through the archive opener. A file that is named is
-    // remembered in Recent.
+    // file's folder becomes the current folder and the file is loaded and framed (an empty path
+    // gives the empty scene). A file that is named is remembered in Recent.
     void OpenAtStartup(std::string_view commandLinePath);
-    // Makes `path` (made absolute against the current folder) the current file, loads it and
-    // remembers it in Recent. The current folder stays.
+    // Makes `path` (made absolute against the current folder) the current file, loads it, frames
+    // it (ViewerShell::FrameModel from yaw 0 for the view's aspect) and remembers it in Recent.
+    // The current folder stays.
     void OpenFile(const std::string& path);
     // A file the user chose (Open, Recent, a drop): opened (see OpenFile) when it is a script,
     // a zipped model or an object map; anything else is refused with a message
@@ -85,7 +98,7 @@ public:
     void OpenCatalogueScript(const std::string& path, std::vector<std::string> textureDirs, bool extracted,
                              const std::string& archive = {});
     // Loads the current file again into a new scene (the empty scene when there is none), then
-    // applies the current world.
+    // applies the current world. The camera stays (within the limits of the model read).
     void LoadCurrentFile();
 
     // Where the world comes from; by default the built-in default world. Then applies it when a
@@ -116,6 +129,22 @@ public:
     QMenu* RecentMenu() const { return recentMenu_; }
     // The Object Properties window; null until it was first shown.
     ObjectProperties* Properties() const { return properties_; }
+    // Shows the Object Properties window on page `page` (ObjectProperties::kGeneralPage ...).
+    void ShowProperties(int page);
+    // The key reference window; null until it was first shown.
+    HelpWindow* Help() const { return help_; }
+    // Where each load began in the log, oldest first (one mark per load, reloads too).
+    const std::vector<LoadMark>& LoadMarks() const { return marks_; }
+    // The error lines of the last load so far (the whole log before the first load).
+    std::size_t LastLoadProblems() const;
+    // What the status bar says: the counts of the last load, its problems (a button that opens
+    // the Errors page) and a message ("" when all is well).
+    QString StatusCounts() const;
+    QPushButton* ProblemsButton() const { return problems_; }
+    QString StatusMessage() const;
+    // Places a window that belongs to this one (a Properties window) beside it, as
+    // options.placement says or by BesideRect, before its first show.
+    void PlaceBeside(QWidget& window) const;
     const RecentFiles& Recent() const { return recent_; }
     // "" when the window keeps no settings.
     std::string RecentPath() const;
@@ -132,6 +161,15 @@ public:
     void SetExportChooser(FileChooser chooser) { exportChooser_ = std::move(chooser); }
     using ExportNotice = std::function<void(QWidget* owner, const std::string& message)>;
     void SetExportNotice(ExportNotice notice) { exportNotice_ = std::move(notice); }
+    // What Save Snapshot asks for a PNG file with: a save dialog starting at `suggested` unless
+    // replaced (tests replace it). Nothing chosen writes nothing.
+    using SaveChooser = std::function<std::optional<std::string>(QWidget* owner, const std::string& suggested)>;
+    void SetSnapshotChooser(SaveChooser chooser) { snapshotChooser_ = std::move(chooser); }
+    // Writes the view as drawn now to `path` as a PNG, with the rules of every output
+    // (CheckOutputFile against the files shown and their textures, then an atomic write). Returns
+    // "" when written, else the reason, which the Save Snapshot command also shows in a message
+    // box.
+    std::string SaveSnapshot(const std::string& path);
 
 signals:
     // "&Properties...\tP" of the World menu.
@@ -157,26 +195,40 @@ protected:
 
 private:
     void BuildMenus();
+    void BuildStatusBar();
     void Carry(ShellAction action, int32_t command);
     void SyncChecks();
     void RequestRedraw();
     void OpenWithDialog();
     std::optional<std::string> ChooseWithDialog();
+    std::optional<std::string> ChooseSnapshotWithDialog(const std::string& suggested);
+    void SaveSnapshotWithDialog();
+    void ShowHelp();
+    void ShowAbout();
     FileChooser chooser_;
     void ExportWithDialog();
     std::optional<std::string> ChooseExportFile();
     FileChooser exportChooser_;
     ExportNotice exportNotice_;
+    SaveChooser snapshotChooser_;
     void OpenRecent(std::size_t index);
     ReadOptions ModelReadOptions() const;
-    void ShowScene(std::unique_ptr<TObjectMap> scene);
-    void ShowProperties();
+    // Starts a load: its mark in the log, the check that the file can be opened at all, and the
+    // end of any pending automatic reload.
+    void BeginLoad(bool reload);
+    void ShowScene(std::unique_ptr<TObjectMap> scene, bool frame);
+    void Frame(double yaw);
+    double ViewAspect() const;
+    void UpdateTitle();
+    void UpdateStatus();
     void RefreshProperties();
     void ApplyTopMost();
     void Remember(const std::string& path);
     void RebuildRecentMenu();
     void WatchSources();
     void ArmWatcher();
+    void SourcesChanged();
+    void ReloadTimerFired();
     void CheckSources();
     QPoint ViewPoint(const QPointF& windowPoint) const;
 
@@ -196,10 +248,17 @@ private:
     QMenu* objectMenu_ = nullptr;
     QAction* objectSeparator_ = nullptr;
     ObjectProperties* properties_ = nullptr;
+    HelpWindow* help_ = nullptr;
+    QLabel* statusMessage_ = nullptr;
+    QLabel* statusCounts_ = nullptr;
+    QPushButton* problems_ = nullptr;
+    std::vector<LoadMark> marks_;
+    std::string openProblem_;  // why the current file cannot be opened, "" when it can
     std::string settingsFolder_;
     RecentFiles recent_;
     ChangeWatch sources_;
     QFileSystemWatcher watcher_;
+    ReloadSchedule reloadSchedule_;
     QTimer reloadTimer_;
 };
 

@@ -1,5 +1,6 @@
 #include "app/objectproperties.h"
 
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFontDatabase>
 #include <QGridLayout>
@@ -8,7 +9,13 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTabWidget>
+#include <QTextBlock>
+#include <QTextBlockFormat>
+#include <QTextCharFormat>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -16,8 +23,6 @@
 
 namespace pelorus {
 namespace {
-
-constexpr int kErrorsTab = 2;
 
 QString Text(std::string_view text) {
     return ToQString(text);
@@ -40,12 +45,12 @@ QHBoxLayout* CountLine(const QString& caption, QLabel* value) {
 
 }  // namespace
 
-ObjectProperties::ObjectProperties(QWidget* owner, const ErrorLog& log) : QDialog(owner, Qt::Tool), log_(log) {
+ObjectProperties::ObjectProperties(QWidget* owner, const ErrorLog& log, const std::vector<LoadMark>& marks)
+    : QDialog(owner, Qt::Tool), log_(log), marks_(marks) {
     setObjectName("PELO_OPWindowClass");
     setWindowTitle("Object Properties");
     setModal(false);
     setAttribute(Qt::WA_QuitOnClose, false);
-    move(200, 100);
     resize(422, 500);
 
     tabs_ = new QTabWidget(this);
@@ -54,7 +59,7 @@ ObjectProperties::ObjectProperties(QWidget* owner, const ErrorLog& log) : QDialo
     tabs_->addTab(MakeErrorsPage(), "Errors");
     tabs_->setCurrentIndex(0);
     connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) {
-        if (index == kErrorsTab) RefreshErrors();
+        if (index == kErrorsPage) RefreshErrors();
     });
 
     auto* ok = new QPushButton("OK", this);
@@ -109,9 +114,12 @@ QWidget* ObjectProperties::MakeTexturesPage() {
     for (const std::string_view column : kTextureColumns) headers << Text(column);
     textureList_->setHeaderLabels(headers);
     for (int i = 0; i < headers.size(); ++i) textureList_->setColumnWidth(i, kTextureColumnWidths[i]);
+    textureFolders_ = ValueLabel("textureFolders", {}, page);
+    textureFolders_->setWordWrap(true);
     auto* layout = new QVBoxLayout(page);
     layout->addLayout(CountLine("Textures:", textureCount_));
     layout->addWidget(textureList_, 1);
+    layout->addWidget(textureFolders_);
     return page;
 }
 
@@ -125,33 +133,102 @@ QWidget* ObjectProperties::MakeErrorsPage() {
     errors_->setReadOnly(true);
     errors_->setLineWrapMode(QPlainTextEdit::NoWrap);
     errors_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    // Long runs of reloads must not slow the page down: the document is only ever appended to.
+    errors_->setUndoRedoEnabled(false);
+    lastLoadOnly_ = new QCheckBox("Show only the &last load", page);
+    lastLoadOnly_->setObjectName("lastLoadOnly");
+    connect(lastLoadOnly_, &QCheckBox::toggled, this, &ObjectProperties::RefreshErrors);
     auto* layout = new QVBoxLayout(page);
-    layout->addLayout(CountLine("Errors:", errorCount_));
+    auto* top = CountLine("Errors:", errorCount_);
+    top->addWidget(lastLoadOnly_);
+    layout->addLayout(top);
     layout->addWidget(errors_, 1);
     return page;
 }
 
-void ObjectProperties::SetContent(const GeneralInfo& general, const std::vector<TextureRow>& textures) {
+void ObjectProperties::SetContent(const GeneralInfo& general, const std::vector<TextureRow>& textures,
+                                  const std::vector<std::string>& folders) {
     world_->setText(Text(general.world));
     object_->setText(Text(general.object));
     polygons_->setText(Text(general.polygons));
     triangles_->setText(Text(general.triangles));
 
-    textureCount_->setText(QString::number(textures.size()));
+    int64_t found = 0;
+    for (const TextureRow& row : textures) found += row.missing ? 0 : 1;
+    const auto missing = static_cast<int64_t>(textures.size()) - found;
+    textureCount_->setText(missing == 0 ? QString::number(found) : QString("%1 (%2 missing)").arg(found).arg(missing));
     textureList_->clear();
     QList<QTreeWidgetItem*> items;
     for (const TextureRow& row : textures) {
-        items << new QTreeWidgetItem(QStringList{Text(row.texture), Text(row.fileName), Text(row.size), Text(row.wxh),
-                                                 Text(row.mask), Text(row.mipmapped), Text(row.addressMode)});
+        auto* item =
+            new QTreeWidgetItem(QStringList{Text(row.texture), Text(row.fileName), Text(row.size), Text(row.wxh),
+                                            Text(row.mask), Text(row.mipmapped), Text(row.addressMode)});
+        if (row.missing) {
+            for (int column = 0; column < item->columnCount(); ++column) {
+                item->setToolTip(column, Text(row.note));
+                item->setForeground(column, palette().brush(QPalette::Disabled, QPalette::Text));
+            }
+        }
+        items << item;
     }
     textureList_->addTopLevelItems(items);
+    // Columns as wide as their contents, never narrower than they first were.
+    for (int i = 0; i < textureList_->columnCount(); ++i) {
+        textureList_->resizeColumnToContents(i);
+        if (textureList_->columnWidth(i) < kTextureColumnWidths[i])
+            textureList_->setColumnWidth(i, kTextureColumnWidths[i]);
+    }
+
+    QStringList lines;
+    for (const std::string& folder : folders) lines << Text(folder);
+    textureFolders_->setText(lines.isEmpty() ? QString() : "Folders searched:\n" + lines.join('\n'));
+    textureFolders_->setVisible(!lines.isEmpty());
 }
 
 void ObjectProperties::RefreshErrors() {
-    const ErrorsInfo info = ErrorsInfoOf(log_);
-    errors_->setPlainText(Text(info.text));
-    errorCount_->setText(Text(info.count));
-    errors_->moveCursor(QTextCursor::End);
+    const ErrorsUpdate update = PlanErrorsUpdate(log_, marks_, shown_, lastLoadOnly_->isChecked());
+    if (update.restart) {
+        errors_->clear();
+        cut_ = false;
+    }
+    if (!update.pieces.empty()) {
+        QTextCharFormat plain;
+        plain.setFontWeight(QFont::Normal);
+        QTextCharFormat heading;
+        heading.setFontWeight(QFont::Bold);
+        QTextCursor cursor(errors_->document());
+        cursor.beginEditBlock();
+        cursor.movePosition(QTextCursor::End);
+        // The page holds one block per line: a heading, or a line of the log. The document starts
+        // with one empty block, used by the first line written.
+        bool empty = errors_->document()->isEmpty();
+        for (const ErrorsPiece& piece : update.pieces) {
+            std::string_view text = piece.text;
+            if (!piece.heading && text.ends_with('\n')) text.remove_suffix(1);
+            if (!empty) cursor.insertBlock();
+            empty = false;
+            cursor.insertText(Text(text), piece.heading ? heading : plain);
+        }
+        // Dropping the oldest lines one by one at every load would cost more than the load.
+        QTextDocument* document = errors_->document();
+        if (document->blockCount() > kErrorsPageLines + kErrorsPageLines / 2) {
+            QTextCursor first(document);
+            first.setPosition(document->findBlockByNumber(document->blockCount() - kErrorsPageLines).position(),
+                              QTextCursor::KeepAnchor);
+            first.removeSelectedText();
+            cut_ = true;
+        }
+        cursor.endEditBlock();
+        errors_->moveCursor(QTextCursor::End);
+        errors_->verticalScrollBar()->setValue(errors_->verticalScrollBar()->maximum());
+    }
+    shown_ = update.shown;
+    errorCount_->setText(cut_ ? QString("%1 (the last %2 lines shown)").arg(update.count).arg(kErrorsPageLines)
+                              : QString::number(update.count));
+}
+
+void ObjectProperties::ShowPage(int index) {
+    tabs_->setCurrentIndex(index);
 }
 
 void ObjectProperties::showEvent(QShowEvent* event) {

@@ -1,13 +1,18 @@
 #pragma once
 // The Object Properties window: a modeless tool window with the pages General (world, file,
-// faces and triangles), Textures (one row per loaded texture) and Errors (the whole error log of
-// the run with its line count). Closing it (close box, OK, Enter, Escape) only hides it.
+// faces and triangles), Textures (one row per texture, those that could not be used too, and the
+// folders searched) and Errors (the error log of the run, or of the last load only, with a
+// heading where each load began, and its line count). Closing it (close box, OK, Enter, Escape)
+// only hides it.
 
 #include <QDialog>
+#include <span>
+#include <string>
 #include <vector>
 
 #include "shell/objectinfo.h"
 
+class QCheckBox;
 class QLabel;
 class QPlainTextEdit;
 class QTabWidget;
@@ -18,15 +23,29 @@ namespace pelorus {
 class ObjectProperties final : public QDialog {
     Q_OBJECT
 public:
-    // A window owned by `owner` (kept above it), at (200, 100), 422 x 500, General page first,
-    // showing `log` (which must outlive it) on its Errors page.
-    ObjectProperties(QWidget* owner, const ErrorLog& log);
+    static constexpr int kGeneralPage = 0;
+    static constexpr int kTexturesPage = 1;
+    static constexpr int kErrorsPage = 2;
+    // The Errors page keeps the last kErrorsPageLines lines (headings included): once it holds
+    // half as many again, the oldest go in one step and the count says that only the last lines
+    // are shown. The log itself keeps every line.
+    static constexpr int kErrorsPageLines = 100000;
 
-    // What the General and Textures pages show from now on.
-    void SetContent(const GeneralInfo& general, const std::vector<TextureRow>& textures);
-    // Fills the Errors page from the error log as it is now. Happens on every display of the
-    // window and of the Errors page.
+    // A window owned by `owner` (kept above it), 422 x 500, General page first, showing `log`
+    // with the headings of `marks` on its Errors page (both must outlive it; marks are only
+    // ever appended to).
+    ObjectProperties(QWidget* owner, const ErrorLog& log, const std::vector<LoadMark>& marks);
+
+    // What the General and Textures pages show from now on; `folders` are the texture folders
+    // searched.
+    void SetContent(const GeneralInfo& general, const std::vector<TextureRow>& textures,
+                    const std::vector<std::string>& folders = {});
+    // Brings the Errors page up to date with the error log: appends what was logged since it last
+    // showed (see PlanErrorsUpdate). Happens on every display of the window and of the Errors
+    // page, and while the page is shown whenever the main window loads.
     void RefreshErrors();
+    // Shows page `index` (kGeneralPage ... kErrorsPage).
+    void ShowPage(int index);
 
     QTabWidget* Tabs() const { return tabs_; }
 
@@ -45,9 +64,14 @@ private:
     QLabel* triangles_ = nullptr;
     QLabel* textureCount_ = nullptr;
     QTreeWidget* textureList_ = nullptr;
+    QLabel* textureFolders_ = nullptr;
     QLabel* errorCount_ = nullptr;
+    QCheckBox* lastLoadOnly_ = nullptr;
     QPlainTextEdit* errors_ = nullptr;
     const ErrorLog& log_;
+    const std::vector<LoadMark>& marks_;
+    ErrorsShown shown_;
+    bool cut_ = false;  // lines of the log before those shown were dropped from the page
 };
 
 }  // namespace pelorus

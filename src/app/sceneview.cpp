@@ -1,5 +1,7 @@
 #include "app/sceneview.h"
 
+#include <algorithm>
+
 namespace pelorus {
 
 PlainView::PlainView(QWidget* parent) : QWidget(parent) {
@@ -18,10 +20,17 @@ void PlainView::ApplyWorld(const WorldLook& look, ErrorLog& log, const ReadOptio
     (void)SetWorldModels(*scene_, look, log, options);
 }
 
-void PlainView::Redraw(const ViewFlags& flags, const Camera& camera) {
+void PlainView::Redraw(const ViewFlags& flags, const Camera& camera, const DepthRange& depth) {
     flags_ = flags;
     camera_ = camera;
+    depth_ = depth;
     ++redraws_;
+}
+
+QImage PlainView::Snapshot() {
+    QImage image(std::max(1, width()), std::max(1, height()), QImage::Format_RGB32);
+    image.fill(Qt::black);
+    return image;
 }
 
 }  // namespace pelorus

@@ -3,6 +3,7 @@
 // them. GlView (glview.h) draws with OpenGL; PlainView stands in where no OpenGL window can be
 // shown (the offscreen platform of the widget tests) and only keeps the scene.
 
+#include <QImage>
 #include <QWidget>
 #include <cstdint>
 #include <memory>
@@ -11,6 +12,7 @@
 #include "reader/rwxobject.h"
 #include "scene/culling.h"
 #include "scene/objectmap.h"
+#include "scene/viewmath.h"
 #include "scene/viewstate.h"
 #include "scene/worldlook.h"
 
@@ -32,9 +34,13 @@ public:
     // go to `log`.
     virtual void ApplyWorld(const WorldLook& look, ErrorLog& log, const ReadOptions& options) = 0;
 
-    // Shows the view with these flags and camera: a redraw is scheduled (several requests before
-    // it is drawn give one frame).
-    virtual void Redraw(const ViewFlags& flags, const Camera& camera) = 0;
+    // Shows the view with these flags, camera and near and far planes: a redraw is scheduled
+    // (several requests before it is drawn give one frame).
+    virtual void Redraw(const ViewFlags& flags, const Camera& camera, const DepthRange& depth) = 0;
+
+    // The view as it is drawn now, at its size in device pixels; a null image when it cannot be
+    // drawn.
+    virtual QImage Snapshot() = 0;
     // How far objects are drawn from the next redraw on, in model units (kDrawEverything: all).
     virtual void SetDrawDistance(double units) = 0;
 
@@ -51,7 +57,9 @@ public:
     void SetScene(std::unique_ptr<TObjectMap> scene) override;
     const TObjectMap* Scene() const override { return scene_.get(); }
     void ApplyWorld(const WorldLook& look, ErrorLog& log, const ReadOptions& options) override;
-    void Redraw(const ViewFlags& flags, const Camera& camera) override;
+    void Redraw(const ViewFlags& flags, const Camera& camera, const DepthRange& depth) override;
+    // An image of the view's size filled with black (nothing is drawn without OpenGL).
+    QImage Snapshot() override;
     void SetDrawDistance(double units) override { drawDistance_ = units; }
     bool Ready() const override { return true; }
     double DrawDistance() const { return drawDistance_; }
@@ -59,6 +67,7 @@ public:
     // What the last Redraw asked to show, and how many redraws were asked for.
     const ViewFlags& Flags() const { return flags_; }
     const Camera& CameraValues() const { return camera_; }
+    const DepthRange& Depth() const { return depth_; }
     int64_t RedrawRequests() const { return redraws_; }
     const WorldLook& Look() const { return look_; }
 
@@ -67,6 +76,7 @@ private:
     WorldLook look_;
     ViewFlags flags_;
     Camera camera_;
+    DepthRange depth_;
     int64_t redraws_ = 0;
     double drawDistance_ = kDrawEverything;
 };

@@ -82,11 +82,20 @@ void PrintErrors(const ErrorLog& log, const std::string& file, std::ostream& err
             << "\n";
 }
 
-// Writes the image atomically: a file that already stands there is replaced whole or not at all.
 bool WritePng(const std::string& path, const std::vector<uint8_t>& rgba, int32_t width, int32_t height,
               std::string& error) {
     const QImage view(rgba.data(), width, height, width * 4, QImage::Format_RGBA8888);
-    const QImage image = view.convertToFormat(QImage::Format_RGB888);
+    return WritePngAtomically(path, view, error);
+}
+
+}  // namespace
+
+bool WritePngAtomically(const std::string& path, const QImage& source, std::string& error) {
+    if (source.isNull()) {
+        error = "there is no image to write";
+        return false;
+    }
+    const QImage image = source.convertToFormat(QImage::Format_RGB888);
     QByteArray encoded;
     QBuffer buffer(&encoded);
     if (!buffer.open(QIODevice::WriteOnly) || !image.save(&buffer, "PNG")) {
@@ -97,7 +106,15 @@ bool WritePng(const std::string& path, const std::vector<uint8_t>& rgba, int32_t
                                &error);
 }
 
-}  // namespace
+Camera ScreenshotCamera(const ScreenshotRequest& request, const Bounds& modelBounds) {
+    if (!request.fit) return request.camera;
+    const double aspect = static_cast<double>(request.width) / static_cast<double>(request.height);
+    Camera camera = FramedCamera(modelBounds, aspect, request.given.yaw ? request.camera.yaw : 0.0);
+    if (request.given.pitch) camera.pitch = request.camera.pitch;
+    if (request.given.height) camera.height = request.camera.height;
+    if (request.given.distance) camera.distance = request.camera.distance;
+    return camera;
+}
 
 std::string WorldFileOfArgument(std::string_view value, std::string_view folder) {
     WorldBook book(folder);
@@ -164,6 +181,10 @@ std::optional<ScreenshotRequest> ParseScreenshotArgs(const std::vector<std::stri
             haveFile = true;
             continue;
         }
+        if (a == "--fit") {
+            request.fit = true;
+            continue;
+        }
         if (i + 1 >= args.size()) {
             error = a + " needs a value";
             return std::nullopt;
@@ -174,12 +195,16 @@ std::optional<ScreenshotRequest> ParseScreenshotArgs(const std::vector<std::stri
             ok = ParseSize(value, request.width, request.height);
         } else if (a == "--yaw") {
             ok = ParseDouble(value, request.camera.yaw);
+            request.given.yaw = true;
         } else if (a == "--pitch") {
             ok = ParseDouble(value, request.camera.pitch);
+            request.given.pitch = true;
         } else if (a == "--height") {
             ok = ParseDouble(value, request.camera.height);
+            request.given.height = true;
         } else if (a == "--distance") {
             ok = ParseDouble(value, request.camera.distance);
+            request.given.distance = true;
         } else if (a == "--world") {
             request.world = value;
         } else if (a == "--time") {
@@ -203,22 +228,6 @@ std::optional<ScreenshotRequest> ParseScreenshotArgs(const std::vector<std::stri
 }
 
 namespace {
-
-// The camera that shows all of what `scene` holds (its objects, placed at their offsets; not the
-// ground or the skybox) in a viewport of `width` x `height`, seen from `yaw`.
-Camera FramedCamera(const TObjectMap& scene, int32_t width, int32_t height, double yaw) {
-    Bounds bounds;
-    const auto extend = [&bounds](const TClump& clump, const Vec3& offset, const auto& self) -> void {
-        bounds.Extend(std::span<const TVertex>(clump.Vertices().data(), clump.Vertices().size()), offset);
-        for (const auto& child : clump.Children()) self(*child, offset, self);
-    };
-    for (std::size_t i = 0; i < scene.ObjectCount(); ++i) {
-        const RWXObject& object = scene.Object(i);
-        const Vec3 offset{object.Offset()[0], object.Offset()[1], object.Offset()[2]};
-        for (const auto& clump : object.Clumps()) extend(*clump, offset, extend);
-    }
-    return FrameBounds(bounds, kFieldOfView, static_cast<double>(width) / height, yaw);
-}
 
 // Draws `request` and writes the image: the whole tool once its arguments are read.
 int DrawScreenshot(const ScreenshotRequest& request, std::ostream& out, std::ostream& err) {
@@ -267,8 +276,14 @@ int DrawScreenshot(const ScreenshotRequest& request, std::ostream& out, std::ost
         auto scene = std::make_unique<TObjectMap>(ReadAsViewer(request.file, log));
         SceneRenderer renderer;
 
+        // The model alone, as the window frames it and sets its planes.
+        std::vector<const RWXObject*> models;
+        for (std::size_t i = 0; i < scene->ObjectCount(); ++i) models.push_back(&scene->Object(i));
+        const Bounds bounds = ObjectsBounds(models);
+        const Camera camera = ScreenshotCamera(request, bounds);
+
         Viewport viewport;
-        Resize(viewport, request.width, request.height);
+        Resize(viewport, request.width, request.height, SceneDepthRange(camera, bounds));
         // The program's own default-world files stand in for those the world's places lack.
         LookWithData applied =
             WithShippedFiles(look, FindDataFolder(ProgramDirectory(), kInstalledDataFolder), options.baseFolder);
@@ -281,10 +296,7 @@ int DrawScreenshot(const ScreenshotRequest& request, std::ostream& out, std::ost
 
         DrawContext context;
         context.flags = request.flags;
-        context.camera = request.camera;
-        // Framing: the camera moves to show the whole model, looking from the request's yaw.
-        if (request.frameModel)
-            context.camera = FramedCamera(*scene, request.width, request.height, request.camera.yaw);
+        context.camera = camera;
         context.timeMs = request.timeMs ? *request.timeMs : SteadyMilliseconds();
         if (request.drawDistanceMetres > 0) context.drawDistance = request.drawDistanceMetres / kMetresPerUnit;
         DrawFrame(viewport, world, context, scene.get(), renderer);
@@ -336,8 +348,8 @@ std::optional<ScreenshotRequest> ParseThumbnailArgs(const std::vector<std::strin
     }
     request.width = request.height = size;
     request.flags.axes = false;  // a picture of the model, not of the viewer's aids
-    request.frameModel = true;
-    request.timeMs = 0;  // animated textures show their first frame
+    request.fit = true;          // framed as the window frames a model it opens
+    request.timeMs = 0;          // animated textures show their first frame
     return request;
 }
 

@@ -9,7 +9,10 @@
 #include <string_view>
 #include <vector>
 
+#include "scene/framing.h"
 #include "scene/viewstate.h"
+
+class QImage;
 
 namespace pelorus {
 
@@ -19,18 +22,22 @@ struct ScreenshotRequest {
     std::optional<std::string> world;  // world name or file; the default world without one
     int32_t width = 400, height = 400;
     Camera camera;
+    // --fit: the camera frames the model as the window does on opening it (FramedCamera), and
+    // only the camera options given as well (`given`) replace the values it chose.
+    bool fit = false;
+    struct {
+        bool yaw = false, pitch = false, height = false, distance = false;
+    } given;
     ViewFlags flags;
     std::optional<int64_t> timeMs;  // the clock of texture animation; the steady clock without it
     double drawDistanceMetres = 0;  // objects farther are not drawn; 0 draws all
-    // The camera frames the file's objects (FrameBounds from the camera's yaw) instead of being
-    // placed as `camera` says.
-    bool frameModel = false;
 };
 
 // Reads the arguments that follow "--screenshot": OUT.png first, then the options in any order
-// and at most one FILE. "--" ends the options: every argument after it is OUT.png (when it comes
-// first) or FILE, whatever it looks like. Numbers must be finite and written whole ("1.5", "-20");
-// the size is WxH with each side 1 to 16384. Returns nothing and sets `error` for anything else.
+// and at most one FILE ("--fit" takes no value, every other option one). "--" ends the options:
+// every argument after it is OUT.png (when it comes first) or FILE, whatever it looks like.
+// Numbers must be finite and written whole ("1.5", "-20"); the size is WxH with each side 1 to
+// 16384. Returns nothing and sets `error` for anything else.
 std::optional<ScreenshotRequest> ParseScreenshotArgs(const std::vector<std::string>& args, std::string& error);
 
 // Switches view flags from a comma-separated list of names (axes, geometry, object, normals,
@@ -60,5 +67,13 @@ int RunScreenshot(const std::vector<std::string>& args, std::ostream& out, std::
 // `pelorus --thumbnail IN OUT SIZE` (`args` beginning with "--thumbnail"): ParseThumbnailArgs,
 // then drawn and written as RunScreenshot does, with the same output checks and exit statuses.
 int RunThumbnail(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+// The camera of a request for the objects of its file (without ground and skybox): the request's
+// own camera, or with --fit the framed one with the given options in place of what it chose.
+Camera ScreenshotCamera(const ScreenshotRequest& request, const Bounds& modelBounds);
+
+// Writes `image` as a PNG file at `path` atomically (see WriteFileAtomically): an existing file
+// is replaced whole or not at all. False with `error` set when it cannot be encoded or written.
+bool WritePngAtomically(const std::string& path, const QImage& image, std::string& error);
 
 }  // namespace pelorus

@@ -1,17 +1,13 @@
 #include "app/viewerapp.h"
 
-#include <signal.h>
-#include <sys/signalfd.h>
-#include <unistd.h>
-
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
-#include <QSocketNotifier>
 
 #include "app/glview.h"
 #include "app/qtext.h"
+#include "app/termination.h"
 #include "app/usersettings.h"
 #include "app/viewersession.h"
 #include "platform/paths.h"
@@ -23,45 +19,6 @@ namespace pelorus {
 namespace {
 
 constexpr qint64 kContextWaitMs = 3000;
-
-// SIGTERM and SIGINT, taken as events of the loop (they are blocked for every thread and read
-// from a signal descriptor), close the main window so that shut-down runs as usual.
-class TerminationSignals {
-public:
-    // Blocks the signals; must run before any thread is started (QApplication starts some).
-    TerminationSignals() {
-        sigemptyset(&set_);
-        sigaddset(&set_, SIGTERM);
-        sigaddset(&set_, SIGINT);
-        blocked_ = pthread_sigmask(SIG_BLOCK, &set_, &previous_) == 0;
-    }
-    ~TerminationSignals() {
-        notifier_.reset();
-        if (fd_ >= 0) ::close(fd_);
-        if (blocked_) pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
-    }
-    TerminationSignals(const TerminationSignals&) = delete;
-    TerminationSignals& operator=(const TerminationSignals&) = delete;
-
-    // Calls `onSignal` from the event loop for each signal received.
-    void Listen(std::function<void()> onSignal) {
-        if (!blocked_) return;
-        fd_ = signalfd(-1, &set_, SFD_NONBLOCK | SFD_CLOEXEC);
-        if (fd_ < 0) return;
-        notifier_ = std::make_unique<QSocketNotifier>(fd_, QSocketNotifier::Read);
-        QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this, onSignal = std::move(onSignal)] {
-            signalfd_siginfo info{};
-            while (::read(fd_, &info, sizeof info) == static_cast<ssize_t>(sizeof info)) onSignal();
-        });
-    }
-
-private:
-    sigset_t set_{};
-    sigset_t previous_{};
-    bool blocked_ = false;
-    int fd_ = -1;
-    std::unique_ptr<QSocketNotifier> notifier_;
-};
 
 }  // namespace
 
@@ -90,6 +47,7 @@ std::unique_ptr<MainWindow> StartViewer(const std::vector<std::string>& args, co
     windowOptions.settingsFolder = configFolder;
     windowOptions.readOptions.programDir = TexturesPathFolder(options.programDir, configFolder);
     windowOptions.fatal = options.fatal;
+    windowOptions.placement = options.placement;
     auto window = std::make_unique<MainWindow>(std::move(windowOptions));
     const QByteArray geometry = UserSettings(configFolder).WindowGeometry();
     if (!geometry.isEmpty()) window->restoreGeometry(geometry);
@@ -97,9 +55,11 @@ std::unique_ptr<MainWindow> StartViewer(const std::vector<std::string>& args, co
     // The view makes its context once the platform has shown the window.
     QElapsedTimer waited;
     waited.start();
+    auto stopped = [&] { return options.stopRequested && options.stopRequested(); };
     do {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-    } while (!window->View().Ready() && waited.elapsed() < kContextWaitMs);
+    } while (!window->View().Ready() && waited.elapsed() < kContextWaitMs && !stopped());
+    if (stopped()) return window;
     if (!WindowWasMade(*window) || !window->View().Ready()) {
         window.reset();
         options.fatal(kGlWindowError);
@@ -117,6 +77,7 @@ std::unique_ptr<MainWindow> StartViewer(const std::vector<std::string>& args, co
     session.makeAsker = options.makeWorldAsker;
     session.fatal = options.fatal;
     new ViewerSession(*window, std::move(session));  // owned by the window
+    if (stopped()) return window;
     window->OpenAtStartup(CommandLinePath(args));
     return window;
 }
@@ -129,7 +90,7 @@ void ShutDownViewer(std::unique_ptr<MainWindow> window) {
 }
 
 int RunViewer(const std::string& programName, const std::vector<std::string>& args) {
-    TerminationSignals termination;
+    TerminationSignals termination;  // before QApplication starts its threads
     // Only the program name goes to Qt: the arguments are one path, whatever they look like.
     std::string name = programName;
     int argc = 1;
@@ -138,16 +99,22 @@ int RunViewer(const std::string& programName, const std::vector<std::string>& ar
     QApplication::setApplicationName("Pelorus");
     QApplication::setApplicationVersion(ToQString(ProgramVersion()));
 
+    // From here on SIGTERM and SIGINT end the program, in any loop: start-up's wait for the
+    // window, a fatal message box, a modal dialog, the main loop, shut-down's messages.
+    std::unique_ptr<MainWindow> window;
+    termination.Listen([&window] {
+        if (window) window->close();
+    });
+
     // The one log of the run: every load writes to it and Object Properties shows it.
     ErrorLog log;
     ViewerOptions options;
     options.log = &log;
-    std::unique_ptr<MainWindow> window = StartViewer(args, options);
+    options.stopRequested = [&termination] { return termination.Requested(); };
+    window = StartViewer(args, options);
     if (!window) return 1;
-    termination.Listen([&window] {
-        if (window) window->close();
-    });
-    const int status = QApplication::exec();
+    // A signal during start-up: the main loop would forget that it was asked to end.
+    const int status = termination.Requested() ? 0 : QApplication::exec();
     ShutDownViewer(std::move(window));
     return status;
 }

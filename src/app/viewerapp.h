@@ -3,6 +3,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,11 @@ struct ViewerOptions {
     // Makes the askers of the World Properties window and of the shut-down message; the real
     // dialogs when empty.
     std::function<std::unique_ptr<WorldWindowAsker>()> makeWorldAsker;
+    // Asked while start-up waits for the window and before the first load: true ends start-up
+    // early (the window made so far is returned, without file). Empty: never.
+    std::function<bool()> stopRequested;
+    // Remembered places of the windows (see MainWindowOptions::placement); empty: the defaults.
+    std::function<std::optional<QRect>(const QString& objectName)> placement;
 };
 
 // True when an OpenGL context of GlView::Format() can be made and made current.
@@ -58,7 +64,8 @@ std::unique_ptr<MainWindow> StartViewer(const std::vector<std::string>& args, co
 void ShutDownViewer(std::unique_ptr<MainWindow> window);
 
 // The whole program with a window: start-up, the event loop until the main window is closed (or
-// SIGTERM or SIGINT close it), then ShutDownViewer. Returns the exit status: 0, or 1 after a
+// SIGTERM or SIGINT end it, at any moment from start-up on, modal dialogs and message boxes
+// included), then ShutDownViewer. Returns the exit status: 0 (also after a signal), or 1 after a
 // fatal failure.
 int RunViewer(const std::string& programName, const std::vector<std::string>& args);
 

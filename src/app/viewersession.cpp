@@ -71,6 +71,10 @@ void ViewerSession::WriteWorldList() {
 
 void ViewerSession::ShowWorldWindow() {
     if (!worldWindow_) return;
+    if (!worldWindowPlaced_) {
+        window_.PlaceBeside(*worldWindow_);
+        worldWindowPlaced_ = true;
+    }
     worldWindow_->show();
     worldWindow_->raise();
     worldWindow_->activateWindow();

@@ -96,6 +96,7 @@ private:
     // Owned by the main window as its child, and deleted here first: it refers to book_.
     QPointer<WorldPropertiesWindow> worldWindow_;
     QPointer<TextureFoldersDialog> textureFolders_;
+    bool worldWindowPlaced_ = false;  // placed beside the main window at its first show
     Catalogue catalogue_;
     CatalogueMenu menu_;
     std::unique_ptr<SessionTempFolder> tempFolder_;

@@ -68,6 +68,8 @@ public:
         ReadOptions& o = object_.options_;
         o.folders = nullptr;
         o.images = nullptr;
+        // The folders looked in stay known (Object Properties shows them); the rest goes.
+        if (object_.textureSourcesReady_) object_.textureFolders_ = std::move(object_.textureSources_.dirs);
         object_.textureSources_ = {};
         object_.textureSourcesReady_ = false;
         object_.textureArchives_.clear();
@@ -374,6 +376,8 @@ int32_t RWXObject::LoadTexture(std::string_view name, std::string_view mask) {
     }
     for (const std::string& line : errors) Log(line);
     if (!loaded) {
+        missingTextures_.push_back(
+            {request.fileName, request.maskFileName, errors.empty() ? std::string() : errors[0]});
         failedTextures_.emplace(std::move(key), std::move(errors));
         return -1;
     }

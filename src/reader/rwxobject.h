@@ -70,6 +70,14 @@ struct ReadOptions {
     ImageBudget* images = nullptr;
 };
 
+// A texture that a command asked for and that could not be used: not found in any folder
+// searched, or found but not readable as an image.
+struct MissingTexture {
+    std::string name;    // the file name looked for ("wood.jpg")
+    std::string mask;    // the mask's file name asked for with it, "" without one
+    std::string reason;  // the first error line it gave
+};
+
 class RWXObject final : public TextureProvider {
 public:
     // Reads the script at `path` (either separator; file names in any letter case; a relative
@@ -124,6 +132,11 @@ public:
     const std::vector<std::unique_ptr<TProto>>& Prototypes() const { return protos_; }
     const std::vector<TTexture>& Textures() const { return textures_; }
     std::vector<TTexture>& Textures() { return textures_; }
+    // The textures that could not be used, once each (by name and mask), in the order they were
+    // first asked for.
+    const std::vector<MissingTexture>& MissingTextures() const { return missingTextures_; }
+    // The folders textures were looked for in, in order; empty when no texture was looked for.
+    const std::vector<std::string>& TextureFolders() const { return textureFolders_; }
     // Face lines (Triangle, Quad, Polygon) accepted while reading.
     int64_t FacesRead() const { return facesRead_; }
     // Error lines this object's reading wrote. After 10,000 lines further problems are only
@@ -200,6 +213,8 @@ private:
     int64_t madeVertices_ = 0;
     int64_t madeTriangles_ = 0;
     bool geometryStopped_ = false;
+    std::vector<MissingTexture> missingTextures_;
+    std::vector<std::string> textureFolders_;
     int64_t facesRead_ = 0;
     int64_t errorLines_ = 0;
     int64_t unlistedErrors_ = 0;

@@ -10,12 +10,12 @@
 
 namespace pelorus {
 
-void Resize(Viewport& viewport, int32_t width, int32_t height) {
+void Resize(Viewport& viewport, int32_t width, int32_t height, const DepthRange& depth) {
     viewport.width = width > 0 ? width : 0;
     viewport.height = height > 0 ? height : 0;
     glViewport(0, 0, viewport.width, viewport.height);
     glMatrixMode(GL_PROJECTION);
-    const Mat4 projection = ViewerProjection(viewport.width, viewport.height);
+    const Mat4 projection = ViewerProjection(viewport.width, viewport.height, depth);
     glLoadMatrixd(projection.data());
     glMatrixMode(GL_MODELVIEW);
 }

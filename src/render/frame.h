@@ -12,6 +12,7 @@
 #include "render/modeldraw.h"
 #include "render/scenedraw.h"
 #include "scene/objectmap.h"
+#include "scene/viewmath.h"
 
 namespace pelorus {
 
@@ -37,9 +38,10 @@ struct AppliedWorld {
     double fogStart = 0, fogEnd = 0;            // model units
 };
 
-// Records the size, sets the viewport and the viewer's projection (identity for a height of 0
-// or less) and leaves the modelview matrix current. Negative sizes count as 0.
-void Resize(Viewport& viewport, int32_t width, int32_t height);
+// Records the size, sets the viewport and the viewer's projection with the planes of `depth`
+// (identity for a height of 0 or less) and leaves the modelview matrix current. Negative sizes
+// count as 0. Planes that follow the scene change with the camera: call it before every frame.
+void Resize(Viewport& viewport, int32_t width, int32_t height, const DepthRange& depth = {});
 
 // Draws one frame into the current context (the caller presents it): camera, clear, light,
 // backdrop (when there is one, the viewport has a width and the backdrop flag is on), then the

@@ -3,6 +3,7 @@
 #include <GL/gl.h>
 
 #include "render/frame.h"
+#include "scene/framing.h"
 
 namespace pelorus {
 
@@ -69,6 +70,18 @@ void SceneRenderer::Draw(TObjectMap& scene, const DrawContext& context) {
     const ViewFlags& flags = context.flags;
     if (scene.Skybox() && flags.skybox) {
         glPushAttrib(GL_ALL_ATTRIB_BITS);
+        // Planes that follow a large scene may have moved the near plane beyond a small skybox.
+        if (scene.Skybox()->Serial() != skyboxSerial_) {
+            skyboxSerial_ = scene.Skybox()->Serial();
+            skyboxDepth_ = AroundEyeDepthRange(ObjectBounds(*scene.Skybox()));
+        }
+        GLint viewport[4] = {0, 0, 0, 0};
+        glGetIntegerv(GL_VIEWPORT, viewport);
+        glMatrixMode(GL_PROJECTION);
+        glPushMatrix();
+        const Mat4 projection = ViewerProjection(viewport[2], viewport[3], skyboxDepth_);
+        glLoadMatrixd(projection.data());
+        glMatrixMode(GL_MODELVIEW);
         glPushMatrix();
         const Mat4 turns = SkyboxMatrix(context.camera);
         glLoadMatrixd(turns.data());
@@ -79,6 +92,9 @@ void SceneRenderer::Draw(TObjectMap& scene, const DrawContext& context) {
         sourceDrawn_.assign(scene.SkyboxTranslucent().sources.size(), 1);
         DrawTranslucent(scene.SkyboxTranslucent(), context, false, sourceDrawn_);
         glPopMatrix();
+        glMatrixMode(GL_PROJECTION);
+        glPopMatrix();
+        glMatrixMode(GL_MODELVIEW);
         glPopAttrib();
         glClear(GL_DEPTH_BUFFER_BIT);
         glDisable(GL_BLEND);

@@ -10,6 +10,7 @@
 
 #include "render/modeldraw.h"
 #include "scene/objectmap.h"
+#include "scene/viewmath.h"
 
 namespace pelorus {
 
@@ -26,12 +27,13 @@ public:
     SceneRenderer& operator=(const SceneRenderer&) = delete;
 
     // Draws `scene` under the current modelview and projection matrices (the camera): the skybox
-    // around the eye with its own transparent pass, a depth clear, the axes when asked, the
-    // ground (its faces shown even with the object flag off), the objects, then every
-    // transparent triangle of the objects and the ground, farthest first, blended and without
-    // depth writes. Objects (and the ground) whose bounding sphere lies outside the view, beyond
-    // the draw distance or wholly in the fog are left out of both passes. Leaves the modelview
-    // matrix as it found it.
+    // around the eye with its own transparent pass (under the viewer's projection for the current
+    // viewport, with planes that hold the whole skybox whatever those of the scene), a depth
+    // clear, the axes when asked, the ground (its faces shown even with the object flag off), the
+    // objects, then every transparent triangle of the objects and the ground, farthest first,
+    // blended and without depth writes. Objects (and the ground) whose bounding sphere lies
+    // outside the view, beyond the draw distance or wholly in the fog are left out of both passes.
+    // Leaves the modelview and projection matrices as it found them.
     void Draw(TObjectMap& scene, const DrawContext& context);
 
     // Drops what is held for `object` (null does nothing).
@@ -52,6 +54,9 @@ private:
         ObjectResources resources;
     };
     std::unordered_map<const RWXObject*, Held> resources_;
+    // The planes of the last skybox drawn, told apart by its serial number.
+    uint64_t skyboxSerial_ = 0;
+    DepthRange skyboxDepth_;
     bool compiled_ = true;
     std::vector<uint32_t> order_;  // scratch of the transparent passes
     std::vector<uint32_t> candidates_;

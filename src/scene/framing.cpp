@@ -66,6 +66,24 @@ void Bounds::Extend(const Bounds& other) {
     Extend(other.max_.x, other.max_.y, other.max_.z);
 }
 
+Bounds ObjectBounds(const RWXObject& object) {
+    Bounds bounds;
+    const std::array<double, 3>& o = object.Offset();
+    const Vec3 offset{o[0], o[1], o[2]};
+    for (const auto& clump : object.Clumps())
+        ForEachClump(*clump, [&](const TClump& c) {
+            bounds.Extend(std::span<const TVertex>(c.Vertices().data(), c.Vertices().size()), offset);
+        });
+    return bounds;
+}
+
+Bounds ObjectsBounds(std::span<const RWXObject* const> objects) {
+    Bounds bounds;
+    for (const RWXObject* object : objects)
+        if (object) bounds.Extend(ObjectBounds(*object));
+    return bounds;
+}
+
 Vec3 Bounds::Centre() const {
     // Halves first, so that a box across the whole double range has a finite centre.
     return {min_.x / 2 + max_.x / 2, min_.y / 2 + max_.y / 2, min_.z / 2 + max_.z / 2};
@@ -106,6 +124,12 @@ DepthRange SceneDepthRange(const Camera& camera, const Bounds& bounds) {
     const Vec3 eye = EyePosition(camera);
     const Vec3 centre = bounds.Centre();
     return DepthRangeFor(Length(eye.x - centre.x, eye.y - centre.y, eye.z - centre.z) + bounds.Radius());
+}
+
+DepthRange AroundEyeDepthRange(const Bounds& bounds) {
+    if (bounds.Empty()) return {};
+    const Vec3 centre = bounds.Centre();
+    return DepthRangeFor(Length(centre.x, centre.y, centre.z) + bounds.Radius());
 }
 
 Camera Pan(const Camera& camera, double dxPixels, double dyPixels, int32_t viewportHeight, double fovyDegrees) {

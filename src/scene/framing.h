@@ -10,6 +10,7 @@
 #include <span>
 
 #include "geometry/tvertex.h"
+#include "reader/rwxobject.h"
 #include "scene/viewmath.h"
 #include "scene/viewstate.h"
 
@@ -43,6 +44,13 @@ private:
     Vec3 min_, max_;
 };
 
+// The bounds of what `object` draws: the vertices of its clumps and of their children, each placed
+// at the object's offset (prototypes count only where they are instanced). Empty for an object
+// without vertices.
+Bounds ObjectBounds(const RWXObject& object);
+// The bounds of all `objects` together; null entries are skipped.
+Bounds ObjectsBounds(std::span<const RWXObject* const> objects);
+
 // Framing: the camera looks at the centre of the bounds from kFramePitch degrees above the
 // horizontal, far enough that the bounding sphere fills at most 1 / kFrameMargin of the narrower
 // of the vertical and horizontal fields of view (in the sine of the half angle), with height 0.
@@ -65,6 +73,12 @@ Vec3 EyePosition(const Camera& camera);
 // Near and far planes that hold all of `bounds` seen by `camera` (the farthest point is at most
 // the eye's distance to the centre plus the radius); empty bounds give the fixed planes.
 DepthRange SceneDepthRange(const Camera& camera, const Bounds& bounds);
+
+// Near and far planes for what is drawn around the eye, with the eye at the origin of `bounds`
+// (the skybox, drawn with the camera's turns only): they hold every point of `bounds` whatever the
+// turns, and are the fixed planes for anything within reach of them. Empty bounds give the fixed
+// planes.
+DepthRange AroundEyeDepthRange(const Bounds& bounds);
 
 // Moves the target in the view plane so that a point at the orbit centre's depth (`distance`
 // from the eye) follows the pointer: after a drag of (dxPixels, dyPixels) in a viewport

@@ -1,5 +1,6 @@
 #include "shell/objectinfo.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -65,12 +66,96 @@ std::vector<TextureRow> TextureRowsOf(std::span<const RWXObject* const> objects)
             row.addressMode = AddressModeText(t.addressMode);
             rows.push_back(std::move(row));
         }
+        for (const MissingTexture& m : object->MissingTextures()) {
+            TextureRow row;
+            row.texture = m.name;
+            row.missing = true;
+            const bool found = !m.reason.starts_with("Couldn't open texture \"");
+            row.fileName = std::string(found ? kTextureNotReadable : kTextureNotFound);
+            row.mask = m.mask;
+            row.note = m.reason;
+            rows.push_back(std::move(row));
+        }
     }
     return rows;
 }
 
+std::vector<std::string> TextureFoldersOf(std::span<const RWXObject* const> objects) {
+    std::vector<std::string> folders;
+    for (const RWXObject* object : objects) {
+        if (!object) continue;
+        for (const std::string& folder : object->TextureFolders())
+            if (std::find(folders.begin(), folders.end(), folder) == folders.end()) folders.push_back(folder);
+    }
+    return folders;
+}
+
 ErrorsInfo ErrorsInfoOf(const ErrorLog& log) {
     return {log.Text(), std::to_string(log.LineCount())};
+}
+
+std::string LoadHeading(const LoadMark& mark) {
+    return mark.time + "  " + (mark.reload ? "Reloaded " : "Opened ") +
+           (mark.file.empty() ? std::string(kNoObjectLabel) : mark.file);
+}
+
+ErrorsUpdate PlanErrorsUpdate(const ErrorLog& log, std::span<const LoadMark> marks, const ErrorsShown& shown,
+                              bool lastOnly) {
+    const std::size_t end = log.LineCount();
+    // Showing the last load starts at its mark; a mark beyond the log's end still heads it.
+    const std::size_t firstMark = lastOnly && !marks.empty() ? marks.size() - 1 : 0;
+    const std::size_t firstLine = lastOnly && !marks.empty() ? std::min(marks.back().firstLine, end) : 0;
+
+    ErrorsUpdate update;
+    update.restart = !shown.started || shown.lastOnly != lastOnly || shown.lines > end || shown.marks > marks.size() ||
+                     (lastOnly && shown.firstMark != firstMark);
+    std::size_t line = update.restart ? firstLine : shown.lines;
+    std::size_t mark = update.restart ? firstMark : shown.marks;
+
+    auto text = [&](std::size_t to) {
+        if (to <= line) return;
+        const std::size_t from = log.OffsetOfLine(line), until = log.OffsetOfLine(to);
+        update.pieces.push_back({false, log.Text().substr(from, until - from)});
+        line = to;
+    };
+    for (; mark < marks.size() && marks[mark].firstLine <= end; ++mark) {
+        text(std::max(line, marks[mark].firstLine));
+        update.pieces.push_back({true, LoadHeading(marks[mark])});
+    }
+    text(end);
+
+    update.shown = {true, lastOnly, line, mark, firstMark};
+    update.count = line - firstLine;
+    return update;
+}
+
+std::string GroupedNumber(uint64_t n) {
+    std::string digits = std::to_string(n);
+    for (std::size_t i = digits.size(); i > 3; i -= 3) digits.insert(i - 3, ",");
+    return digits;
+}
+
+namespace {
+
+std::string Counted(uint64_t n, std::string_view one, std::string_view many) {
+    return GroupedNumber(n) + " " + std::string(n == 1 ? one : many);
+}
+
+}  // namespace
+
+LoadSummary LoadSummaryOf(std::span<const RWXObject* const> objects, std::size_t problems) {
+    uint64_t count = 0, triangles = 0, textures = 0;
+    for (const RWXObject* object : objects) {
+        if (!object) continue;
+        ++count;
+        triangles += static_cast<uint64_t>(std::max<int64_t>(0, object->CountTriangles()));
+        textures += object->Textures().size();
+    }
+    LoadSummary summary;
+    summary.counts = Counted(count, "object", "objects") + ", " + Counted(triangles, "triangle", "triangles") + ", " +
+                     Counted(textures, "texture", "textures");
+    summary.problems = problems == 0 ? std::string("No problems") : Counted(problems, "problem", "problems");
+    return summary;
 }
 
 }  // namespace pelorus

@@ -1,6 +1,7 @@
 #pragma once
 // What the Object Properties window shows: the General page (world, file, faces and triangles),
-// the Textures page (one row per loaded texture) and the Errors page (the run's error log).
+// the Textures page (one row per texture, found or not) and the Errors page (the run's error log
+// with a heading where each load began), and the summary of a load that the status bar shows.
 
 #include <cstdint>
 #include <span>
@@ -44,12 +45,21 @@ struct TextureRow {
     std::string mask;         // the mask's name, "" without one
     std::string mipmapped;    // "Yes" or "No"
     std::string addressMode;  // "Wrap", "Mirror" or "Clamp" ("?" for any other value)
+    // A texture that could not be used: fileName says kTextureNotFound or kTextureNotReadable,
+    // `note` holds its error line, and only `texture` and `mask` are filled besides.
+    bool missing = false;
+    std::string note;
     bool operator==(const TextureRow&) const = default;
 };
+inline constexpr std::string_view kTextureNotFound = "(not found)";
+inline constexpr std::string_view kTextureNotReadable = "(not readable)";
 
-// One row per texture of each object, objects in order, each object's textures in the order
-// they were loaded. Null entries are skipped. Reads each file's size from the file system.
+// One row per texture of each object, objects in order: each object's textures in the order they
+// were loaded, then those it could not use (RWXObject::MissingTextures). Null entries are
+// skipped. Reads each file's size from the file system.
 std::vector<TextureRow> TextureRowsOf(std::span<const RWXObject* const> objects);
+// Every folder the objects looked for textures in, each once, in the order first searched.
+std::vector<std::string> TextureFoldersOf(std::span<const RWXObject* const> objects);
 
 // "N B" below 1024 bytes, otherwise kilobytes rounded up, "N KB".
 std::string FileSizeText(uint64_t bytes);
@@ -60,5 +70,56 @@ struct ErrorsInfo {
     std::string count;
 };
 ErrorsInfo ErrorsInfoOf(const ErrorLog& log);
+
+// Where a load began in the error log: the Errors page shows a heading there.
+struct LoadMark {
+    std::size_t firstLine = 0;  // the log's LineCount() when the load began
+    std::string file;           // the file loaded, "" for the empty scene
+    std::string time;           // when, as the heading shows it ("14:03:21")
+    bool reload = false;        // the file shown was read again
+    bool operator==(const LoadMark&) const = default;
+};
+// "TIME  Opened FILE" ("Reloaded" for a reload; kNoObjectLabel for no file).
+std::string LoadHeading(const LoadMark& mark);
+
+// How far the Errors page has shown the log. A default value has shown nothing.
+struct ErrorsShown {
+    bool started = false;       // anything was shown since the page was last cleared
+    bool lastOnly = false;      // it shows only the last load
+    std::size_t lines = 0;      // log lines up to here are on the page
+    std::size_t marks = 0;      // headings of marks up to here are on the page
+    std::size_t firstMark = 0;  // the first mark the page shows (the last one with lastOnly)
+    bool operator==(const ErrorsShown&) const = default;
+};
+struct ErrorsPiece {
+    bool heading = false;  // a heading (LoadHeading) rather than log text
+    std::string text;      // log text: whole lines, each ending with its line feed
+    bool operator==(const ErrorsPiece&) const = default;
+};
+// What brings the page up to date with `log` and `marks` (in the order of their lines): with
+// `restart` the page is cleared first, then `pieces` are appended in order; `shown` is what it
+// shows afterwards and `count` how many log lines. Showing every load after having shown every
+// load, or the last load after having shown the same last load, only appends what was added
+// since; a change of `lastOnly`, a new last load while showing only the last one, or a log
+// shorter than what was shown starts over. Marks beyond the log's end get their heading once
+// the log reaches them, so a load is never headed twice.
+struct ErrorsUpdate {
+    bool restart = false;
+    std::vector<ErrorsPiece> pieces;
+    ErrorsShown shown;
+    std::size_t count = 0;
+};
+ErrorsUpdate PlanErrorsUpdate(const ErrorLog& log, std::span<const LoadMark> marks, const ErrorsShown& shown,
+                              bool lastOnly);
+
+// What the status bar says about the file shown.
+struct LoadSummary {
+    std::string counts;    // "2 objects, 1,234 triangles, 3 textures"
+    std::string problems;  // "No problems", "1 problem", "12 problems"
+};
+// The summary of the objects shown and of `problems` error lines of their load.
+LoadSummary LoadSummaryOf(std::span<const RWXObject* const> objects, std::size_t problems);
+// A whole number with commas between groups of three digits: "1,234,567".
+std::string GroupedNumber(uint64_t n);
 
 }  // namespace pelorus

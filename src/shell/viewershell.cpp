@@ -1,5 +1,7 @@
 #include "shell/viewershell.h"
 
+#include <algorithm>
+#include <cmath>
 #include <iterator>
 #include <optional>
 #include <type_traits>
@@ -13,15 +15,16 @@ namespace pelorus {
 namespace {
 
 constexpr MenuItemRow kFileItems[] = {
-    {"&Open...", kCmdOpen},
-    {"&Reload\tR", kCmdReload},
-    {"&Recent", kCmdRecent, false, true},
+    {"&Open...", kCmdOpen, false, false, "Ctrl+O"},
+    {"&Reload\tR", kCmdReload, false, false, "F5"},
+    {"Re&cent", kCmdRecent, false, true},
     {"&Export...", kCmdExport},
+    {"Save &Snapshot...", kCmdSaveSnapshot, false, false, "F12"},
     {"-"},
     {"&Properties...\tAlt+Enter", kCmdFileProperties},
     {"&Associations...", kCmdAssociations},
     {"-"},
-    {"E&xit\tAlt+F4", kCmdExit},
+    {"E&xit\tAlt+F4", kCmdExit, false, false, "Ctrl+Q"},
 };
 
 constexpr MenuItemRow kDrawDistanceItems[] = {
@@ -44,13 +47,15 @@ constexpr MenuItemRow kViewItems[] = {
     {"&Normals\tN", kCmdNormals, true},
     {"&Backdrop\tB", kCmdBackdrop, true},
     {"&SkyBox\tS", kCmdSkybox, true},
-    {"&Ground\tG", kCmdGround, true},
+    {"G&round\tG", kCmdGround, true},
     {"&Fog\tF", kCmdFog, true},
     {"&Lighting\tL", kCmdLighting, true},
     {"-"},
     {"&TopMost", kCmdTopMost, true},
-    {"Auto Re&load", kCmdAutoReload, true},
-    {"&Draw Distance", kCmdDrawDistance, false, true, kDrawDistanceItems},
+    {"&Auto Reload", kCmdAutoReload, true},
+    {"&Draw Distance", kCmdDrawDistance, false, true, {}, kDrawDistanceItems},
+    {"-"},
+    {"F&it to Model", kCmdFitToModel, false, false, "Home"},
 };
 
 constexpr MenuItemRow kWorldItems[] = {
@@ -76,23 +81,24 @@ constexpr MenuRow kMenuBar[] = {
 };
 
 // The key table: what each typed character does.
-enum class KeyKind { Toggle, Height, Distance, Reload };
+enum class KeyKind { Toggle, Height, Distance, Reload, WorldProperties };
 struct KeyEntry {
     char32_t key;
     KeyKind kind;
-    int32_t command = 0;  // Toggle: the view item
-    double step = 0;      // Height, Distance: added to the value
+    int32_t command = 0;         // Toggle: the view item
+    double step = 0;             // Height, Distance: added to the value (times StepScale)
+    std::string_view help = {};  // Height, Distance: what the key reference says
 };
 
 constexpr KeyEntry kKeys[] = {
     {U' ', KeyKind::Toggle, kCmdGeometry},
-    {U'+', KeyKind::Height, 0, 0.02},
-    {U'=', KeyKind::Height, 0, 0.02},
-    {U'-', KeyKind::Height, 0, -0.02},
-    {U'a', KeyKind::Distance, 0, -0.1},
-    {U'z', KeyKind::Distance, 0, 0.1},
-    {U'A', KeyKind::Distance, 0, -0.01},
-    {U'Z', KeyKind::Distance, 0, 0.01},
+    {U'+', KeyKind::Height, 0, 0.02, "Eye and orbit centre up by a step"},
+    {U'=', KeyKind::Height, 0, 0.02, "Eye and orbit centre up by a step"},
+    {U'-', KeyKind::Height, 0, -0.02, "Eye and orbit centre down by a step"},
+    {U'a', KeyKind::Distance, 0, -0.1, "Nearer by a step"},
+    {U'z', KeyKind::Distance, 0, 0.1, "Farther by a step"},
+    {U'A', KeyKind::Distance, 0, -0.01, "Nearer by a small step"},
+    {U'Z', KeyKind::Distance, 0, 0.01, "Farther by a small step"},
     {U'B', KeyKind::Toggle, kCmdBackdrop},
     {U'b', KeyKind::Toggle, kCmdBackdrop},
     {U'C', KeyKind::Toggle, kCmdObject},
@@ -105,6 +111,10 @@ constexpr KeyEntry kKeys[] = {
     {U'l', KeyKind::Toggle, kCmdLighting},
     {U'N', KeyKind::Toggle, kCmdNormals},
     {U'n', KeyKind::Toggle, kCmdNormals},
+    {U'O', KeyKind::Toggle, kCmdObject},
+    {U'o', KeyKind::Toggle, kCmdObject},
+    {U'P', KeyKind::WorldProperties},
+    {U'p', KeyKind::WorldProperties},
     {U'R', KeyKind::Reload},
     {U'r', KeyKind::Reload},
     {U'S', KeyKind::Toggle, kCmdSkybox},
@@ -113,8 +123,29 @@ constexpr KeyEntry kKeys[] = {
     {U'x', KeyKind::Toggle, kCmdAxes},
 };
 
+// The mouse, for the key reference.
+constexpr std::pair<std::string_view, std::string_view> kMouseHelp[] = {
+    {"Left drag", "Turn the view about the orbit centre (pitch within 89 degrees)"},
+    {"Right drag", "Nearer or farther (up and down), turn (left and right)"},
+    {"Middle drag, Shift + left drag", "Pan: the orbit centre moves, the point under the pointer follows it"},
+    {"Wheel", "Zoom in or out, in proportion to the distance"},
+    {"Drop a file", "Open it"},
+};
+
 constexpr double kWheelNotch = 120.0;
-constexpr double kWheelStep = 0.1;
+constexpr double kTurnPerPixel = 0.5;
+constexpr double kRightTurnPerPixel = 0.25;
+constexpr double kRightMovePerPixel = 0.1;
+
+std::string_view Trim(std::string_view text) {
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
+    return text;
+}
+
+std::string_view MenuPart(std::string_view text) {
+    return text.substr(0, text.find('\t'));
+}
 
 bool IsLeadingBlank(char c) {
     return c == ' ' || c == '\t';
@@ -124,6 +155,74 @@ bool IsLeadingBlank(char c) {
 
 std::span<const MenuRow> MenuBarTable() {
     return kMenuBar;
+}
+
+std::string_view ShownShortcut(std::string_view text) {
+    const std::size_t tab = text.find('\t');
+    return tab == std::string_view::npos ? std::string_view() : text.substr(tab + 1);
+}
+
+std::vector<std::string> ItemShortcuts(const MenuItemRow& item) {
+    std::vector<std::string> keys;
+    if (const std::string_view shown = Trim(ShownShortcut(item.text)); !shown.empty()) keys.emplace_back(shown);
+    std::string_view rest = item.keys;
+    while (!rest.empty()) {
+        const std::size_t semicolon = rest.find(';');
+        const std::string_view key = Trim(rest.substr(0, semicolon));
+        if (!key.empty()) keys.emplace_back(key);
+        rest = semicolon == std::string_view::npos ? std::string_view() : rest.substr(semicolon + 1);
+    }
+    return keys;
+}
+
+char32_t MnemonicOf(std::string_view text) {
+    const std::string_view menu = MenuPart(text);
+    for (std::size_t i = 0; i + 1 < menu.size(); ++i) {
+        if (menu[i] != '&') continue;
+        if (menu[i + 1] == '&') {
+            ++i;
+            continue;
+        }
+        const auto c = static_cast<unsigned char>(menu[i + 1]);
+        return c >= 'a' && c <= 'z' ? static_cast<char32_t>(c - 'a' + 'A') : static_cast<char32_t>(c);
+    }
+    return 0;
+}
+
+std::string PlainMenuText(std::string_view text) {
+    const std::string_view menu = MenuPart(text);
+    std::string out;
+    for (std::size_t i = 0; i < menu.size(); ++i) {
+        if (menu[i] == '&') {
+            if (i + 1 < menu.size() && menu[i + 1] == '&') {
+                out += '&';
+                ++i;
+            }
+            continue;
+        }
+        out += menu[i];
+    }
+    return out;
+}
+
+std::string WithoutMnemonic(std::string_view text) {
+    const std::string_view menu = MenuPart(text);
+    std::string out;
+    bool removed = false;
+    for (std::size_t i = 0; i < menu.size(); ++i) {
+        if (menu[i] == '&' && i + 1 < menu.size() && menu[i + 1] == '&') {
+            out += "&&";
+            ++i;
+            continue;
+        }
+        if (menu[i] == '&' && !removed && i + 1 < menu.size()) {
+            removed = true;
+            continue;
+        }
+        out += menu[i];
+    }
+    out += text.substr(menu.size());
+    return out;
 }
 
 std::string RecentMenuLabel(std::size_t index, std::string_view path) {
@@ -176,6 +275,43 @@ auto* ViewerShell::FlagOf(Shell& shell, int32_t command) {
     }
 }
 
+void ViewerShell::SetModelBounds(const Bounds& bounds) {
+    bounds_ = bounds;
+    camera_ = ClampCamera(camera_, MinimumDistance());
+}
+
+Camera FramedCamera(const Bounds& bounds, double aspect, double yaw) {
+    if (bounds.Empty()) {
+        Camera camera;
+        camera.yaw = std::isfinite(yaw) ? yaw : 0;
+        return camera;
+    }
+    return ClampCamera(FrameBounds(bounds, kFieldOfView, aspect, yaw), MinDistance(bounds.Radius()));
+}
+
+void ViewerShell::FrameModel(double aspect, double yaw) {
+    camera_ = FramedCamera(bounds_, aspect, yaw);
+}
+
+double ViewerShell::MinimumDistance() const {
+    return MinDistance(bounds_.Radius());
+}
+
+double ViewerShell::StepScale() const {
+    const double radius = bounds_.Radius();
+    if (!(radius > kStepRadius) || !std::isfinite(radius)) return 1.0;
+    return radius / kStepRadius;
+}
+
+DepthRange ViewerShell::Depth() const {
+    return SceneDepthRange(camera_, bounds_);
+}
+
+void ViewerShell::Turn(double dPitch, double dYaw) {
+    camera_.pitch = ClampPitch(camera_.pitch + dPitch);
+    camera_.yaw += dYaw;
+}
+
 bool ViewerShell::Checked(int32_t command) const {
     if (const std::optional<double> metres = DrawDistanceOf(command)) return *metres == drawDistanceMetres_;
     const bool* flag = FlagOf(*this, command);
@@ -212,8 +348,14 @@ ShellAction ViewerShell::Command(int32_t command) {
             return ShellAction::WorldProperties;
         case kCmdAbout:
             return ShellAction::About;
+        case kCmdOnlineHelp:
+            return ShellAction::Help;
+        case kCmdFitToModel:
+            return ShellAction::Fit;
+        case kCmdSaveSnapshot:
+            return ShellAction::SaveSnapshot;
         default:
-            return ShellAction::None;  // Recent (a submenu), Associations, Online Help
+            return ShellAction::None;  // Recent (a submenu), Associations
     }
 }
 
@@ -224,13 +366,15 @@ ShellAction ViewerShell::Character(char32_t c) {
             case KeyKind::Toggle:
                 return Command(entry.command);
             case KeyKind::Height:
-                camera_.height += entry.step;
+                camera_.height += entry.step * StepScale();
                 return ShellAction::Redraw;
             case KeyKind::Distance:
-                camera_.distance += entry.step;
+                camera_.distance = std::max(camera_.distance + entry.step * StepScale(), MinimumDistance());
                 return ShellAction::Redraw;
             case KeyKind::Reload:
                 return ShellAction::Reload;
+            case KeyKind::WorldProperties:
+                return ShellAction::WorldProperties;
         }
     }
     return ShellAction::None;
@@ -241,27 +385,79 @@ void ViewerShell::PointerPressed(int32_t x, int32_t y) {
     lastY_ = y;
 }
 
-bool ViewerShell::PointerMoved(int32_t x, int32_t y, bool leftHeld, bool rightHeld) {
+bool ViewerShell::PointerMoved(int32_t x, int32_t y, PointerButtons held, int32_t viewportHeight) {
     // Differences in 64 bits: positions far outside the view cannot overflow them.
-    if (leftHeld) {
-        camera_.pitch += static_cast<double>(int64_t{y} - lastY_) * 0.5;
-        camera_.yaw += static_cast<double>(int64_t{x} - lastX_) * 0.5;
+    auto step = [&](auto&& apply) {
+        apply(static_cast<double>(int64_t{x} - lastX_), static_cast<double>(int64_t{y} - lastY_));
         lastX_ = x;
         lastY_ = y;
-    }
-    if (rightHeld) {
-        camera_.distance += static_cast<double>(int64_t{y} - lastY_) * 0.1;
-        camera_.yaw += static_cast<double>(int64_t{x} - lastX_) * 0.25;
-        lastX_ = x;
-        lastY_ = y;
-    }
-    return leftHeld || rightHeld;
+    };
+    const bool pan = held.middle || (held.left && held.shift);
+    if (held.left && !held.shift) step([&](double dx, double dy) { Turn(dy * kTurnPerPixel, dx * kTurnPerPixel); });
+    if (held.right)
+        step([&](double dx, double dy) {
+            camera_.distance = std::max(camera_.distance + dy * kRightMovePerPixel * StepScale(), MinimumDistance());
+            camera_.yaw += dx * kRightTurnPerPixel;
+        });
+    if (pan) step([&](double dx, double dy) { camera_ = Pan(camera_, dx, dy, viewportHeight, kFieldOfView); });
+    return held.left || held.right || pan;
 }
 
 bool ViewerShell::Wheel(int32_t angleDelta) {
     if (angleDelta == 0) return false;
-    camera_.distance -= kWheelStep * static_cast<double>(angleDelta) / kWheelNotch;
+    camera_ = Zoom(camera_, static_cast<double>(angleDelta) / kWheelNotch, MinimumDistance());
     return true;
+}
+
+std::vector<KeyHelpRow> KeyReference() {
+    std::vector<KeyHelpRow> rows;
+    std::vector<int32_t> commands;  // the menu command of each row, 0 for none
+    std::vector<std::string> listed;
+    auto add = [&](std::size_t row, const std::string& key) {
+        if (std::find(listed.begin(), listed.end(), key) != listed.end()) return;
+        listed.push_back(key);
+        rows[row].keys += (rows[row].keys.empty() ? "" : ", ") + key;
+    };
+    for (const MenuRow& menu : MenuBarTable()) {
+        for (const MenuItemRow& item : menu.items) {
+            const std::vector<std::string> keys = ItemShortcuts(item);
+            if (keys.empty()) continue;
+            rows.push_back({"", PlainMenuText(menu.text) + " > " + PlainMenuText(item.text) +
+                                    (item.checkable ? " (on or off)" : "")});
+            commands.push_back(item.command);
+            for (const std::string& key : keys) add(rows.size() - 1, key);
+            if (rows.back().keys.empty()) {  // every key of it is listed at an earlier item
+                rows.pop_back();
+                commands.pop_back();
+            }
+        }
+    }
+    for (const KeyEntry& entry : kKeys) {
+        // Letters act in either case (only the camera keys tell them apart): listed once, as the
+        // menus show them.
+        const bool letter = entry.key >= U'a' && entry.key <= U'z';
+        const char32_t shown = letter && entry.help.empty() ? entry.key - U'a' + U'A' : entry.key;
+        const std::string key = shown == U' ' ? std::string("Space") : std::string(1, static_cast<char>(shown));
+        int32_t command = entry.command;
+        if (entry.kind == KeyKind::Reload) command = kCmdReload;
+        if (entry.kind == KeyKind::WorldProperties) command = kCmdWorldProperties;
+        std::size_t row = rows.size();
+        for (std::size_t r = 0; r < rows.size(); ++r)
+            if (entry.help.empty() ? commands[r] == command : rows[r].action == entry.help) row = r;
+        if (row == rows.size()) {
+            rows.push_back({"", entry.help.empty() ? std::string("?") : std::string(entry.help)});
+            commands.push_back(0);
+        }
+        add(row, key);
+    }
+    for (const auto& [mouse, action] : kMouseHelp) rows.push_back({std::string(mouse), std::string(action)});
+    return rows;
+}
+
+std::string KeyReferenceNote() {
+    return "Letter keys act in either letter case, except a and z: A and Z take small steps. The steps of the "
+           "keys and of the right-button drag grow with models larger than " +
+           std::to_string(static_cast<int>(2 * kStepRadius)) + " units across.";
 }
 
 std::string CommandLinePath(std::span<const std::string> args) {
@@ -288,6 +484,42 @@ FirstLoad PlanFirstLoad(std::string_view commandLinePath, std::string_view start
     return plan;
 }
 
+namespace {
+
+// `start` moved as little as needed for [start, start + size) to lie in [low, low + span); `low`
+// when it cannot.
+int64_t KeepWithin(int64_t start, int64_t size, int64_t low, int64_t span) {
+    if (start + size > low + span) start = low + span - size;
+    return std::max(start, low);
+}
+
+}  // namespace
+
+WindowRect MainWindowRect(const WindowRect& screen) {
+    const int64_t sw = std::max(0, screen.width), sh = std::max(0, screen.height);
+    const int64_t w = std::min(sw, std::max<int64_t>(kMinMainWidth, sw * 2 / 3));
+    const int64_t h = std::min(sh, std::max<int64_t>(kMinMainHeight, sh * 2 / 3));
+    return {static_cast<int32_t>(screen.x + (sw - w) / 2), static_cast<int32_t>(screen.y + (sh - h) / 2),
+            static_cast<int32_t>(w), static_cast<int32_t>(h)};
+}
+
+WindowRect BesideRect(const WindowRect& main, int32_t width, int32_t height, const WindowRect& screen) {
+    const int64_t w = std::max(0, width), h = std::max(0, height);
+    const int64_t sw = std::max(0, screen.width), sh = std::max(0, screen.height);
+    const int64_t right = int64_t{main.x} + std::max(0, main.width);
+    const int64_t left = int64_t{main.x} - w;
+    int64_t x = 0;
+    if (right + w <= int64_t{screen.x} + sw)
+        x = right;
+    else if (left >= screen.x)
+        x = left;
+    else
+        x = int64_t{screen.x} + sw - w;
+    x = KeepWithin(x, w, screen.x, sw);
+    const int64_t y = KeepWithin(main.y, h, screen.y, sh);
+    return {static_cast<int32_t>(x), static_cast<int32_t>(y), static_cast<int32_t>(w), static_cast<int32_t>(h)};
+}
+
 int64_t MillisecondsToNextAnimationFrame(int64_t nowMs) {
     int64_t into = nowMs % kMillisecondsPerFrame;
     if (into < 0) into += kMillisecondsPerFrame;
@@ -302,9 +534,16 @@ std::string AboutTitle() {
     return "About " + std::string(kMainWindowTitle);
 }
 
-std::string AboutText() {
-    return std::string(kMainWindowTitle) + " " + std::string(ProgramVersion()) +
-           "\n\nA fast and dependable viewer for 3D models written as RenderWare scripts (.rwx).";
+std::string AboutText(std::span<const LibraryVersion> libraries) {
+    std::string text = std::string(kMainWindowTitle) + " " + std::string(ProgramVersion()) +
+                       "\n\nA fast and dependable viewer for 3D models written as RenderWare scripts (.rwx).";
+    if (!libraries.empty()) {
+        text += "\n\nRunning with:";
+        for (const LibraryVersion& library : libraries)
+            text += "\n" + library.name + (library.version.empty() ? "" : " " + library.version);
+    }
+    text += "\n\nDistributed under the " + std::string(kLicenceName) + ".";
+    return text;
 }
 
 }  // namespace pelorus

@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "scene/framing.h"
 #include "scene/viewstate.h"
 
 namespace pelorus {
@@ -29,7 +30,8 @@ inline constexpr int32_t kCmdRecent = 3;
 inline constexpr int32_t kCmdFileProperties = 4;
 inline constexpr int32_t kCmdAssociations = 5;
 inline constexpr int32_t kCmdExit = 6;
-inline constexpr int32_t kCmdExport = 7;
+inline constexpr int32_t kCmdSaveSnapshot = 7;
+inline constexpr int32_t kCmdExport = 8;
 inline constexpr int32_t kCmdAxes = 101;
 inline constexpr int32_t kCmdGeometry = 102;
 inline constexpr int32_t kCmdObject = 103;
@@ -41,6 +43,7 @@ inline constexpr int32_t kCmdFog = 108;
 inline constexpr int32_t kCmdLighting = 109;
 inline constexpr int32_t kCmdTopMost = 110;
 inline constexpr int32_t kCmdAutoReload = 111;
+inline constexpr int32_t kCmdFitToModel = 112;
 // View > Draw Distance: the submenu, then one item per distance of kDrawDistances.
 inline constexpr int32_t kCmdDrawDistance = 120;
 inline constexpr int32_t kFirstDrawDistanceCommand = 121;
@@ -61,11 +64,16 @@ inline constexpr int32_t kRecentCommandCount = 10;
 // The menu bar
 
 struct MenuItemRow {
-    std::string_view text;   // "-" is a separator; text after "\t" is a shortcut shown, not bound
+    // "-" is a separator. "&" marks the item's mnemonic ("&&" is a plain "&"); the text after
+    // "\t" is the shortcut shown, which is also bound (see ItemShortcuts).
+    std::string_view text;
     int32_t command = 0;     // 0 for separators
     bool checkable = false;  // shows a check mark that follows ViewerShell::Checked
-    bool submenu = false;    // opens a submenu instead of acting: Recent (filled later) or `items`
-    std::span<const MenuItemRow> items = {};
+    bool submenu = false;    // opens a submenu (Recent) instead of acting
+    // Further keys that carry the item out, in the portable names of key sequences ("Ctrl+O",
+    // "F5"), separated by "; ". An item without shown shortcut shows the first of them.
+    std::string_view keys = {};
+    std::span<const MenuItemRow> items = {};  // the items of a submenu made from the table
 };
 
 struct MenuRow {
@@ -76,6 +84,21 @@ struct MenuRow {
 
 // The menus of the bar, left to right, each with its items in order.
 std::span<const MenuRow> MenuBarTable();
+
+// The shortcut a menu text shows: what follows its first "\t", "" without one.
+std::string_view ShownShortcut(std::string_view text);
+// Every key of an item: the shown shortcut first (when there is one), then its further keys, in
+// order, blanks around each trimmed and empty ones left out.
+std::vector<std::string> ItemShortcuts(const MenuItemRow& item);
+// The mnemonic of a menu text: the character after its first single "&" before any "\t", upper
+// case for ASCII letters; 0 when there is none ("&&" is a plain "&", and a "&" at the end or
+// before the tab marks nothing).
+char32_t MnemonicOf(std::string_view text);
+// The text as the user reads it: without the shortcut part, with "&" marks removed and "&&"
+// shown as "&".
+std::string PlainMenuText(std::string_view text);
+// The text with its mnemonic mark removed ("&&" stays), the shortcut part kept.
+std::string WithoutMnemonic(std::string_view text);
 
 // The label of Recent entry `index` (0-based): "&1 " ... "&9 ", then "1&0 ", followed by the
 // path with every '&' doubled (so it shows as written) and tabs shown as blanks.
@@ -96,11 +119,34 @@ enum class ShellAction {
     Exit,              // close the main window, which ends the program
     TopMost,           // keep the window above others, or not, as Flags().topmost says
     AutoReload,        // start or stop watching the shown files, as AutoReload() says
-    About,             // show the program's name and version
+    About,             // show the program's name, version, libraries and licence
     Catalogue,         // open a catalogue entry (command >= kFirstCatalogueCommand)
+    Fit,               // frame the model again (FrameModel with the current yaw)
+    Help,              // show the reference of keys and mouse actions
+    SaveSnapshot,      // ask for a PNG file and write the view to it
 };
 
-// The view flags, camera values and pointer state of the main window.
+// Mouse buttons held during a move, and whether Shift is held.
+struct PointerButtons {
+    bool left = false;
+    bool right = false;
+    bool middle = false;
+    bool shift = false;
+};
+
+// How far the keys and the right-button drag move the camera: the steps of the key table for a
+// model whose bounding sphere has a radius of at most kStepRadius, grown in proportion to the
+// radius for larger models (see ViewerShell::StepScale).
+inline constexpr double kStepRadius = 1.0;
+
+// The camera that frames a model of `bounds` in a view of `aspect` (width / height) seen from
+// `yaw` degrees, as opening a file and Fit to Model make it: FrameBounds with kFieldOfView, the
+// distance kept above MinDistance of the radius. Empty bounds give the initial camera turned to
+// `yaw` (0 for a yaw that is not finite).
+Camera FramedCamera(const Bounds& bounds, double aspect, double yaw);
+
+// The view flags, camera values and pointer state of the main window, and the bounds of the
+// model shown, which give the camera its limits and its steps.
 class ViewerShell {
 public:
     const ViewFlags& Flags() const { return flags_; }
@@ -109,44 +155,79 @@ public:
     // The draw distance chosen in View > Draw Distance, in metres; 0 for all (the default).
     double DrawDistanceMetres() const { return drawDistanceMetres_; }
 
+    // The model shown (its objects without ground and skybox; see ObjectsBounds). The camera is
+    // kept, raised to the new smallest distance when it is nearer.
+    void SetModelBounds(const Bounds& bounds);
+    const Bounds& ModelBounds() const { return bounds_; }
+    // The camera becomes FramedCamera of the model bounds.
+    void FrameModel(double aspect, double yaw);
+    // The smallest distance of the camera: MinDistance of the model's radius.
+    double MinimumDistance() const;
+    // What the key steps and the right-button drag are multiplied by: 1 for a model of radius
+    // kStepRadius or less (and without model), the radius / kStepRadius above.
+    double StepScale() const;
+    // The near and far planes for the camera and the model (SceneDepthRange).
+    DepthRange Depth() const;
+
     // The check state that the menu item `command` shows: its view flag (101 to 110) or Auto
     // Reload (111); false for every other number.
     bool Checked(int32_t command) const;
 
     // A menu command by number. Checkable items flip their flag first. Unknown numbers, the
-    // Recent submenu item itself and the items without an action (Associations, Online Help)
-    // give kNone.
+    // Recent submenu item itself and the items without an action (Associations) give kNone.
     ShellAction Command(int32_t command);
 
     // A character typed in the view; letter case matters (see the key table in the .cpp). Every
-    // character without a meaning gives kNone.
+    // character without a meaning gives kNone. The distance keys never bring the eye nearer
+    // than MinimumDistance; steps are multiplied by StepScale.
     ShellAction Character(char32_t c);
 
     // Pointer, in the view's pixel coordinates (negative or beyond the view while a button is
-    // held). A left or right press records the position; a move with the left button held turns
-    // by 0.5 degree per pixel (pitch by y, yaw by x), then with the right button held moves the
-    // eye by 0.1 unit per pixel of y and turns yaw by 0.25 degree per pixel of x. The position is
-    // recorded after each step, so with both buttons held the right step sees no movement.
-    // Returns true when the camera changed.
+    // held). A press records the position. A move with the left button held (without Shift)
+    // turns by 0.5 degree per pixel (pitch by y, kept within +-kMaxPitch, yaw by x); then with
+    // the right button held it moves the eye by 0.1 unit x StepScale per pixel of y (never
+    // nearer than MinimumDistance) and turns yaw by 0.25 degree per pixel of x. With the middle
+    // button, or the left one with Shift, it pans: the point under the pointer at the orbit
+    // centre's depth follows it, in a view `viewportHeight` pixels high (nothing pans for 0 or
+    // less). The position is recorded after each step, so with several buttons held only the
+    // first step sees the movement. Returns true when the camera may have changed.
     void PointerPressed(int32_t x, int32_t y);
-    bool PointerMoved(int32_t x, int32_t y, bool leftHeld, bool rightHeld);
+    bool PointerMoved(int32_t x, int32_t y, PointerButtons held, int32_t viewportHeight = 0);
 
     // The wheel: `angleDelta` in eighths of a degree (120 per notch, positive away from the
-    // user) brings the eye 0.1 unit closer per notch, as the a key does; finer wheels move
-    // proportionally less.
+    // user) zooms in by one kZoomStep per notch, in proportion to the distance; finer wheels
+    // zoom proportionally less. Never nearer than MinimumDistance.
     bool Wheel(int32_t angleDelta);
 
 private:
     // The flag that menu item `command` shows; null for items without one.
     template <typename Shell>
     static auto* FlagOf(Shell& shell, int32_t command);
+    void Turn(double dPitch, double dYaw);
 
     ViewFlags flags_;
     Camera camera_;
+    Bounds bounds_;
     bool autoReload_ = true;
     double drawDistanceMetres_ = 0;
     int32_t lastX_ = 0, lastY_ = 0;
 };
+
+// ---------------------------------------------------------------------------------------------
+// The reference of keys and mouse actions
+
+struct KeyHelpRow {
+    std::string keys;    // "Ctrl+O", "R, F5", "Middle drag"
+    std::string action;  // "File > Open...", "Nearer by a step"
+    bool operator==(const KeyHelpRow&) const = default;
+};
+// Every key and mouse action of the main window: the menu items with keys (their menu and item
+// as "Menu > Item", "(on or off)" added for checkable ones; each key listed once, at its first
+// item, letters of the key table with the item they act as), then the camera keys of the key
+// table, then the mouse.
+std::vector<KeyHelpRow> KeyReference();
+// What the reference says below its rows about letter case and step sizes.
+std::string KeyReferenceNote();
 
 // ---------------------------------------------------------------------------------------------
 // The command line
@@ -166,6 +247,25 @@ struct FirstLoad {
     std::string folder;
 };
 FirstLoad PlanFirstLoad(std::string_view commandLinePath, std::string_view startFolder);
+
+// ---------------------------------------------------------------------------------------------
+// Where windows open
+
+struct WindowRect {
+    int32_t x = 0, y = 0, width = 0, height = 0;
+    bool operator==(const WindowRect&) const = default;
+};
+// The main window's first place on a screen whose free area is `screen`: two thirds of its
+// width and of its height, at least kMinMainWidth x kMinMainHeight but never larger than the
+// screen, centred on it. Sizes of 0 or less count as 0.
+inline constexpr int32_t kMinMainWidth = 800;
+inline constexpr int32_t kMinMainHeight = 600;
+WindowRect MainWindowRect(const WindowRect& screen);
+// Where a window of `width` x `height` opens beside the main window's frame `main`: right of it
+// when it fits on `screen` there, else left of it, else against the screen's right edge; its top
+// level with the main window's, both moved as little as needed to keep it on the screen (its
+// top-left corner stays on the screen when it is larger).
+WindowRect BesideRect(const WindowRect& main, int32_t width, int32_t height, const WindowRect& screen);
 
 // ---------------------------------------------------------------------------------------------
 // Texture animation
@@ -190,10 +290,21 @@ inline constexpr std::string_view kGlWindowError = "Error creating the GL window
 inline constexpr std::string_view kObjectPropertiesError = "Error creating the Object Properties window !";
 inline constexpr std::string_view kAskTextError = "Error creating the Ask For Text window !";
 
+inline constexpr std::string_view kHelpTitle = "Keys and Mouse";
+// The licence the program is distributed under, as the About box names it.
+inline constexpr std::string_view kLicenceName = "MIT License";
+
 // The program's version ("0.1.0").
 std::string_view ProgramVersion();
-// The About box: title and text naming the program and its version.
+
+// A library the program runs with, and its version ("" when it cannot be told).
+struct LibraryVersion {
+    std::string name;
+    std::string version;
+};
+// The About box: title and text naming the program, its version, `libraries` (one line each,
+// "name version", or the name alone without version) and the licence.
 std::string AboutTitle();
-std::string AboutText();
+std::string AboutText(std::span<const LibraryVersion> libraries = {});
 
 }  // namespace pelorus

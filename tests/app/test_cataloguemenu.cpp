@@ -63,6 +63,22 @@ class CatalogueMenuTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void aGroupSharingALetterWithTheMenusOwnItemGoesWithoutIt() {
+        ObjectMenu object;
+        CatalogueMenu catalogue(object.menu, object.separator);
+        catalogue.Rebuild(BuildCatalogueMenu(Names({"pine", "oak", "Palm"}), ""));
+        QCOMPARE(Texts(object.menu), (std::vector<QString>{"&O\t(1)", "P\t(2)", "----", "&Properties...\tAlt+Enter"}));
+        std::set<QChar> letters;
+        for (const QAction* action : object.menu->actions()) {
+            const QKeySequence mnemonic = QKeySequence::mnemonic(action->text());
+            if (!mnemonic.isEmpty())
+                QVERIFY2(letters.insert(QChar(mnemonic[0].key())).second, qPrintable(action->text()));
+        }
+        // A rebuild sees only the menu's own items, not the groups it made before.
+        catalogue.Rebuild(BuildCatalogueMenu(Names({"oak"}), ""));
+        QCOMPARE(Texts(object.menu), (std::vector<QString>{"&O\t(1)", "----", "&Properties...\tAlt+Enter"}));
+    }
+
     void GroupsGoAboveTheSeparatorInMenuOrder() {
         ObjectMenu object;
         CatalogueMenu catalogue(object.menu, object.separator);

@@ -2,7 +2,10 @@
 // keys, pointer, drops, the Open dialog, Reload, Recent, automatic reloading, start-up from the
 // command line and the Object Properties window it opens.
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
@@ -13,9 +16,14 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QPushButton>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTabWidget>
+#include <QTableWidget>
 #include <QTest>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
@@ -24,12 +32,16 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <set>
 
+#include "app/helpwindow.h"
 #include "app/mainwindow.h"
 #include "app/objectproperties.h"
 #include "app/viewerapp.h"
 #include "platform/errorlog.h"
 #include "platform/paths.h"
+#include "scene/framing.h"
+#include "scene/viewmath.h"
 #include "testutil.h"
 
 namespace pelorus {
@@ -39,6 +51,10 @@ using test::TempDir;
 
 constexpr std::string_view kTriangle =
     "ModelBegin\nClumpBegin\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\nTriangle 1 2 3\nClumpEnd\nModelEnd\n";
+// A triangle 20 units off the origin: unframed, it is never seen.
+constexpr std::string_view kFarTriangle =
+    "ModelBegin\nClumpBegin\nVertex 19.5 0 0\nVertex 20.5 0 0\nVertex 20 1 0\nTriangle 1 2 3\nClumpEnd\n"
+    "ModelEnd\n";
 constexpr std::string_view kQuad =
     "ModelBegin\nClumpBegin\nVertex 0 0 0\nVertex 1 0 0\nVertex 1 1 0\nVertex 0 1 0\nQuad 1 2 3 4\n"
     "ClumpEnd\nModelEnd\n";
@@ -89,6 +105,33 @@ void SendMouse(QWidget* widget, QEvent::Type type, QPoint pos, Qt::MouseButton b
     QApplication::sendEvent(widget, &event);
 }
 
+// Where the vertices of the objects shown land in the view, as the view is told to draw them.
+bool EveryVertexIsInView(MainWindow& window) {
+    QWidget* view = window.View().Widget();
+    const PlainView& plain = Plain(window);
+    const Mat4 projection = ViewerProjection(view->width(), view->height(), plain.Depth());
+    const Mat4 modelview = CameraMatrix(plain.CameraValues());
+    int64_t seen = 0;
+    for (const RWXObject* object : window.ModelObjects()) {
+        const auto& o = object->Offset();
+        for (const auto& clump : object->Clumps())
+            for (const TVertex& v : clump->Vertices()) {
+                const ScreenPoint p = ProjectToScreen(projection, modelview, v.x + o[0], v.y + o[1], v.z + o[2],
+                                                      view->width(), view->height());
+                if (!p.visible || p.x < 0 || p.y < 0 || p.x > view->width() || p.y > view->height()) return false;
+                ++seen;
+            }
+    }
+    return seen > 0;
+}
+
+// Every menu below `menu` (itself included).
+void CollectMenus(QMenu* menu, QList<QMenu*>& out) {
+    out << menu;
+    for (QAction* action : menu->actions())
+        if (action->menu()) CollectMenus(action->menu(), out);
+}
+
 void Drop(QWidget* target, const QList<QUrl>& urls) {
     QMimeData data;
     data.setUrls(urls);
@@ -111,6 +154,12 @@ private:
         options.glView = false;
         options.settingsFolder = dir_->Path();
         window_ = std::make_unique<MainWindow>(options);
+        // A world without ground: its model would be looked for, and missed, at every load.
+        window_->SetWorldSource([] {
+            CurrentWorld world;
+            world.look.groundPath = "models/.rwx";
+            return world;
+        });
         window_->show();
         return *window_;
     }
@@ -144,8 +193,9 @@ private slots:
             {"&File",
              {{"&Open...", 1, false, false},
               {"&Reload\tR", 2, false, false},
-              {"&Recent", 3, false, false},
-              {"&Export...", 7, false, false},
+              {"Re&cent", 3, false, false},
+              {"&Export...", 8, false, false},
+              {"Save &Snapshot...", 7, false, false},
               {"", 0, false, false},
               {"&Properties...\tAlt+Enter", 4, false, false},
               {"&Associations...", 5, false, false},
@@ -158,13 +208,15 @@ private slots:
               {"&Normals\tN", 104, true, false},
               {"&Backdrop\tB", 105, true, true},
               {"&SkyBox\tS", 106, true, true},
-              {"&Ground\tG", 107, true, true},
+              {"G&round\tG", 107, true, true},
               {"&Fog\tF", 108, true, true},
               {"&Lighting\tL", 109, true, false},
               {"", 0, false, false},
               {"&TopMost", 110, true, false},
-              {"Auto Re&load", 111, true, true},
-              {"&Draw Distance", 120, false, false}}},
+              {"&Auto Reload", 111, true, true},
+              {"&Draw Distance", 120, false, false},
+              {"", 0, false, false},
+              {"F&it to Model", 112, false, false}}},
             {"&World",
              {{"", 0, false, false},
               {"&Properties...\tP", 201, false, false},
@@ -197,8 +249,36 @@ private slots:
         QVERIFY(window.Action(3)->menu() == window.RecentMenu());
         QCOMPARE(window.windowTitle(), QString("Pelorus"));
         QCOMPARE(window.objectName(), QString("PELO_GLWindowClass"));
-        QCOMPARE(window.pos(), QPoint(100, 100));
-        QCOMPARE(window.size(), QSize(400, 400));
+        const QRect screen = window.screen()->availableGeometry();
+        const WindowRect want = MainWindowRect({screen.x(), screen.y(), screen.width(), screen.height()});
+        QCOMPARE(window.pos(), QPoint(want.x, want.y));
+        QCOMPARE(window.size(), QSize(want.width, want.height));
+        QVERIFY(window.width() >= std::min(800, screen.width()) && window.height() >= std::min(600, screen.height()));
+    }
+
+    void aRememberedPlaceIsTakenForTheWindowAndItsPropertiesWindow() {
+        MainWindowOptions options;
+        options.glView = false;
+        options.settingsFolder = dir_->Path();
+        QStringList asked;
+        options.placement = [&](const QString& name) -> std::optional<QRect> {
+            asked << name;
+            if (name == "PELO_GLWindowClass") return QRect(30, 40, 700, 500);
+            return std::nullopt;
+        };
+        window_ = std::make_unique<MainWindow>(options);
+        window_->show();
+        QCOMPARE(window_->pos(), QPoint(30, 40));
+        QCOMPARE(window_->size(), QSize(700, 500));
+        window_->ShowProperties(ObjectProperties::kGeneralPage);
+        QCOMPARE(asked, (QStringList{"PELO_GLWindowClass", "PELO_OPWindowClass"}));
+        // Not remembered: beside the main window, as far as the screen allows.
+        const QRect screen = window_->screen()->availableGeometry();
+        const QRect main = window_->frameGeometry();
+        const WindowRect want =
+            BesideRect({main.x(), main.y(), main.width(), main.height()}, window_->Properties()->width(),
+                       window_->Properties()->height(), {screen.x(), screen.y(), screen.width(), screen.height()});
+        QCOMPARE(window_->Properties()->pos(), QPoint(want.x, want.y));
     }
 
     void drawDistanceIsChosenFromItsSubmenuOneAtATime() {
@@ -229,11 +309,11 @@ private slots:
         window.Action(kCmdGround)->trigger();
         window.Action(kCmdTopMost)->trigger();
         window.Dispatch(kCmdAxes);
-        QTest::keyClick(view, 'O');  // the menu says O; the key does nothing
+        QTest::keyClick(view, 'O');  // the menu says O: it toggles the object as C does
         for (int command = kCmdAxes; command <= kCmdAutoReload; ++command)
             QCOMPARE(window.Action(command)->isChecked(), window.Shell().Checked(command));
         const ViewFlags& flags = window.Shell().Flags();
-        QVERIFY(flags.axes && !flags.skybox && flags.geometry && flags.ground && !flags.object);
+        QVERIFY(flags.axes && !flags.skybox && flags.geometry && flags.ground && flags.object);
         QVERIFY(flags.normals && !flags.backdrop && !flags.fog && flags.lighting && flags.topmost);
         // The view is told what to show.
         QCOMPARE(std::memcmp(&Plain(window).Flags(), &flags, sizeof flags), 0);
@@ -271,13 +351,24 @@ private slots:
         QVERIFY(std::abs(window.Shell().CameraValues().distance - 3.5) < 1e-12);
         QCOMPARE(window.Shell().CameraValues().pitch, -5.0);
 
-        // The wheel zooms as the a and z keys do (a wheel event made here is not passed on from
-        // the view as the platform's are: it goes to the window itself).
+        // The wheel zooms in proportion to the distance (a wheel event made here is not passed
+        // on from the view as the platform's are: it goes to the window itself).
         QWheelEvent wheel(QPointF(10, 30), QPointF(window.mapToGlobal(QPoint(10, 30))), QPoint(), QPoint(0, 240),
                           Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(&window, &wheel);
-        QVERIFY(std::abs(window.Shell().CameraValues().distance - 3.3) < 1e-12);
+        QVERIFY(std::abs(window.Shell().CameraValues().distance - 3.5 * kZoomStep * kZoomStep) < 1e-12);
         QCOMPARE(Plain(window).CameraValues().distance, window.Shell().CameraValues().distance);
+
+        // The middle button pans: the orbit centre moves, nothing turns.
+        const Camera before = window.Shell().CameraValues();
+        SendMouse(view, QEvent::MouseButtonPress, {50, 50}, Qt::MiddleButton, Qt::MiddleButton);
+        SendMouse(view, QEvent::MouseMove, {70, 50}, Qt::NoButton, Qt::MiddleButton);
+        SendMouse(view, QEvent::MouseButtonRelease, {70, 50}, Qt::MiddleButton, Qt::NoButton);
+        const Camera& after = window.Shell().CameraValues();
+        QVERIFY(after.targetX != before.targetX || after.targetZ != before.targetZ);
+        QCOMPARE(after.yaw, before.yaw);
+        QCOMPARE(after.pitch, before.pitch);
+        QCOMPARE(after.distance, before.distance);
     }
 
     void droppedFilesLoadOnlyTheFirst() {
@@ -433,9 +524,14 @@ private slots:
         window->Dispatch(kCmdReload);
         QCOMPARE(Triangles(*window), int64_t{3});
 
-        // No argument: the empty scene, and nothing remembered.
+        // No argument: the empty scene, and nothing remembered; a remembered place is taken.
+        options.placement = [](const QString& name) -> std::optional<QRect> {
+            if (name == "PELO_GLWindowClass") return QRect(20, 30, 640, 480);
+            return std::nullopt;
+        };
         std::unique_ptr<MainWindow> empty = StartViewer({}, options);
         QVERIFY(empty);
+        QCOMPARE(QRect(empty->pos(), empty->size()), QRect(20, 30, 640, 480));
         QVERIFY(empty->View().Scene());
         QCOMPARE(empty->ModelObjects().size(), std::size_t{0});
         QCOMPARE(empty->CurrentFile(), std::string());
@@ -521,6 +617,319 @@ private slots:
         QTest::qWait(800);
         QCOMPARE(Triangles(window), int64_t{3});
         QCOMPARE(loads.size(), reloads);
+    }
+
+    void aFarModelIsFramedOnOpenAndReloadsKeepTheCameraUntilHomeFramesAgain() {
+        MainWindow& window = Make();
+        dir_->Write("far.rwx", kFarTriangle);
+        window.OpenFile(dir_->Join("far.rwx"));
+        const Camera framed = window.Shell().CameraValues();
+        QCOMPARE(framed.pitch, kFramePitch);
+        QVERIFY(std::abs(framed.targetX - 20) < 1e-9);
+        QCOMPARE(Plain(window).CameraValues(), framed);
+        QVERIFY(EveryVertexIsInView(window));
+
+        // The user turns and pans; a reload, by hand or on a save, keeps that view.
+        QWidget* view = window.View().Widget();
+        SendMouse(view, QEvent::MouseButtonPress, {50, 50}, Qt::LeftButton, Qt::LeftButton);
+        SendMouse(view, QEvent::MouseMove, {90, 60}, Qt::NoButton, Qt::LeftButton);
+        SendMouse(view, QEvent::MouseButtonRelease, {90, 60}, Qt::LeftButton, Qt::NoButton);
+        const Camera turned = window.Shell().CameraValues();
+        QCOMPARE(turned.yaw, framed.yaw + 20);
+        window.Dispatch(kCmdReload);
+        QCOMPARE(window.Shell().CameraValues(), turned);
+        QSignalSpy loads(&window, &MainWindow::sceneLoaded);
+        dir_->Write("far.rwx", std::string(kFarTriangle) + "\n");
+        QTRY_VERIFY_WITH_TIMEOUT(loads.size() > 0, 30000);
+        QCOMPARE(window.Shell().CameraValues(), turned);
+
+        // Fit to Model (Home) frames again, from where the user turned to.
+        window.Dispatch(kCmdFitToModel);
+        const Camera refitted = window.Shell().CameraValues();
+        QCOMPARE(refitted.yaw, turned.yaw);
+        QCOMPARE(refitted.pitch, kFramePitch);
+        QCOMPARE(refitted.distance, framed.distance);
+        QCOMPARE(Plain(window).CameraValues(), refitted);
+        QVERIFY(EveryVertexIsInView(window));
+
+        // Another file is framed from the front.
+        window.OpenFile(dir_->Join("tri.rwx"));
+        QCOMPARE(window.Shell().CameraValues().yaw, 0.0);
+        QVERIFY(std::abs(window.Shell().CameraValues().targetX - 0.5) < 1e-9);
+        QVERIFY(EveryVertexIsInView(window));
+    }
+
+    void titleAndStatusBarNameTheFileItsCountsAndItsProblems() {
+        MainWindow& window = Make();
+        QCOMPARE(window.windowTitle(), QString("Pelorus"));
+        window.OpenFile(dir_->Join("sub/map.txt"));
+        QCOMPARE(window.windowTitle(), QString::fromUtf8("map.txt \u2014 Pelorus"));
+        QCOMPARE(window.StatusCounts(), QString("2 objects, 3 triangles, 0 textures"));
+        QCOMPARE(window.ProblemsButton()->text(), QString("No problems"));
+        QCOMPARE(window.StatusMessage(), QString());
+
+        dir_->Write("tex.rwx", "ModelBegin\nTexture nowhere\nTexture nothing\nTexture nowhere\nModelEnd\n");
+        window.OpenFile(dir_->Join("tex.rwx"));
+        QCOMPARE(window.ProblemsButton()->text(), QString("3 problems"));
+        QCOMPARE(window.LastLoadProblems(), std::size_t{3});
+        // Clicking the problems shows them.
+        QTest::mouseClick(window.ProblemsButton(), Qt::LeftButton);
+        QVERIFY(window.Properties() && window.Properties()->isVisible());
+        QCOMPARE(window.Properties()->Tabs()->currentIndex(), ObjectProperties::kErrorsPage);
+        window.Properties()->hide();
+
+        // A file that cannot be opened at all says so.
+        window.OpenFile(dir_->Join("none.rwx"));
+        QCOMPARE(window.windowTitle(), QString::fromUtf8("none.rwx \u2014 Pelorus"));
+        QCOMPARE(window.StatusMessage(), Q("Couldn't open \"" + dir_->Join("none.rwx") + "\": does not exist."));
+        QCOMPARE(window.ProblemsButton()->text(), QString("1 problem"));
+        QCOMPARE(window.StatusCounts(), QString("1 object, 0 triangles, 0 textures"));
+        dir_->Write("dir.rwx/x", "");
+        window.OpenFile(dir_->Join("dir.rwx"));
+        QVERIFY2(window.StatusMessage().startsWith(Q("Couldn't open \"" + dir_->Join("dir.rwx") + "\": ")),
+                 qPrintable(window.StatusMessage()));
+        window.OpenFile(dir_->Join("quad.rwx"));
+        QCOMPARE(window.StatusMessage(), QString());
+        QCOMPARE(window.StatusCounts(), QString("1 object, 2 triangles, 0 textures"));
+    }
+
+    void everyShortcutShownWorksAndEachMenuGivesALetterToOneItem() {
+        MainWindow& window = Make();
+        window.SetFileChooser([](QWidget*) { return std::optional<std::string>(); });
+        window.SetSnapshotChooser([](QWidget*, const std::string&) { return std::optional<std::string>(); });
+        window.OpenFile(dir_->Join("tri.rwx"));
+
+        QList<QMenu*> menus;
+        std::set<QChar> barLetters;
+        for (QAction* barItem : window.menuBar()->actions()) {
+            QVERIFY(barLetters.insert(QChar(QKeySequence::mnemonic(barItem->text())[0].key())).second);
+            CollectMenus(barItem->menu(), menus);
+        }
+        QList<QAction*> all;
+        for (QMenu* menu : menus) {
+            std::set<int> letters;
+            for (QAction* action : menu->actions()) {
+                all << action;
+                const QKeySequence mnemonic = QKeySequence::mnemonic(action->text());
+                if (mnemonic.isEmpty()) continue;
+                QVERIFY2(letters.insert(mnemonic[0].key()).second, qPrintable(menu->title() + ": " + action->text()));
+            }
+        }
+
+        // Each shortcut shown belongs to one action, which does what the item showing it does.
+        std::vector<std::pair<QAction*, QKeySequence>> presses;
+        QStringList shown;
+        for (QAction* action : all) {
+            if (action->isSeparator() || action->menu()) continue;
+            const qsizetype tab = action->text().indexOf('\t');
+            const QKeySequence key =
+                tab >= 0 ? QKeySequence::fromString(action->text().mid(tab + 1)) : action->shortcut();
+            if (key.isEmpty()) continue;
+            shown << key.toString();
+            QList<QAction*> owners;
+            for (QAction* other : all)
+                if (other->shortcuts().contains(key)) owners << other;
+            QVERIFY2(owners.size() == 1, qPrintable(action->text()));
+            ViewerShell a, b;
+            QCOMPARE(a.Command(owners[0]->data().toInt()), b.Command(action->data().toInt()));
+            if (owners[0] == action) presses.emplace_back(action, key);
+        }
+        for (const char* key : {"Alt+Enter", "P", "F1", "O", "R", "Space", "Alt+F4", "X", "N", "B", "S", "G", "F", "L",
+                                "Ctrl+O", "F12", "Home"})
+            QVERIFY2(shown.contains(key), key);
+        presses.emplace_back(window.Action(kCmdReload), QKeySequence("F5"));
+        presses.emplace_back(window.Action(kCmdExit), QKeySequence("Ctrl+Q"));
+        presses.emplace_back(window.Action(kCmdFileProperties), QKeySequence(Qt::ALT | Qt::Key_Return));
+
+        // The windows it opens give each of their letters to one control too.
+        window.ShowProperties(ObjectProperties::kGeneralPage);
+        window.Dispatch(kCmdOnlineHelp);
+        for (QWidget* owned : {static_cast<QWidget*>(window.Properties()), static_cast<QWidget*>(window.Help())}) {
+            std::set<int> letters;
+            for (const QAbstractButton* button : owned->findChildren<QAbstractButton*>()) {
+                const QKeySequence mnemonic = QKeySequence::mnemonic(button->text());
+                if (!mnemonic.isEmpty()) QVERIFY2(letters.insert(mnemonic[0].key()).second, qPrintable(button->text()));
+            }
+            owned->hide();
+        }
+
+        // Pressing each works.
+        for (const auto& [action, key] : presses) {
+            if (!window.isVisible()) window.show();
+            window.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&window));
+            QSignalSpy triggered(action, &QAction::triggered);
+            QTest::keySequence(window.View().Widget(), key);
+            QVERIFY2(triggered.size() == 1, qPrintable(key.toString()));
+            if (window.Properties()) window.Properties()->hide();
+            if (window.Help()) window.Help()->hide();
+        }
+    }
+
+    void helpListsEveryKeyAndAboutNamesTheLibrariesAndLicence() {
+        MainWindow& window = Make();
+        window.Dispatch(kCmdOnlineHelp);
+        HelpWindow* help = window.Help();
+        QVERIFY(help && help->isVisible());
+        const std::vector<KeyHelpRow> rows = KeyReference();
+        QCOMPARE(help->Table()->rowCount(), static_cast<int>(rows.size()));
+        for (int r = 0; r < help->Table()->rowCount(); ++r) {
+            QCOMPARE(help->Table()->item(r, 0)->text(), Q(rows[static_cast<std::size_t>(r)].keys));
+            QCOMPARE(help->Table()->item(r, 1)->text(), Q(rows[static_cast<std::size_t>(r)].action));
+        }
+        window.Dispatch(kCmdOnlineHelp);
+        QCOMPARE(window.Help(), help);  // one window, shown again
+
+        QString text;
+        auto seen = WhenModal<QMessageBox>([&](QMessageBox* box) {
+            text = box->text();
+            box->accept();
+        });
+        window.Action(kCmdAbout)->trigger();
+        QVERIFY(*seen);
+        for (const QString& part :
+             {Q("Pelorus " + std::string(ProgramVersion())), QString("Qt ") + qVersion(), QString("libjpeg-turbo"),
+              QString("libpng 1."), QString("libzip 1."), Q(kLicenceName)})
+            QVERIFY2(text.contains(part), qPrintable(part));
+    }
+
+    void theErrorsPageHeadsEachLoadAppendsAndCanShowTheLastOnly() {
+        MainWindow& window = Make();
+        dir_->Write("tex.rwx", "ModelBegin\nTexture nowhere\nModelEnd\n");
+        window.OpenFile(dir_->Join("tex.rwx"));
+        window.Dispatch(kCmdReload);
+        window.ShowProperties(ObjectProperties::kErrorsPage);
+        auto* errors = window.Properties()->findChild<QPlainTextEdit*>("errorText");
+        auto* count = window.Properties()->findChild<QLabel*>("errorCount");
+        QStringList blocks = errors->toPlainText().split('\n');
+        const QString opened = Q("Opened " + dir_->Join("tex.rwx"));
+        const QString reloaded = Q("Reloaded " + dir_->Join("tex.rwx"));
+        QCOMPARE(blocks.size(), qsizetype{4});
+        QVERIFY(blocks[0].endsWith(opened));
+        QVERIFY(blocks[2].endsWith(reloaded));
+        QCOMPARE(blocks[1], QString("Couldn't open texture \"nowhere.jpg\"."));
+        QCOMPARE(blocks[3], blocks[1]);
+        QCOMPARE(count->text(), QString("2"));  // log lines, not headings
+        // Headings are headings, not lines of the log.
+        const QTextBlock heading = errors->document()->findBlockByNumber(2);
+        QCOMPARE(heading.begin().fragment().charFormat().fontWeight(), int(QFont::Bold));
+        QCOMPARE(errors->document()->findBlockByNumber(3).begin().fragment().charFormat().fontWeight(),
+                 int(QFont::Normal));
+        QVERIFY(window.Log().Text().find("Opened") == std::string::npos);
+
+        // Loads while the page is shown only add to the end of it.
+        int removed = 0, before = -1;
+        QObject::connect(errors->document(), &QTextDocument::contentsChange, [&](int position, int gone, int) {
+            removed += gone;
+            if (before < 0 || position < before) before = position;
+        });
+        const int length = errors->document()->characterCount();
+        for (int i = 0; i < 3; ++i) window.Dispatch(kCmdReload);
+        QCOMPARE(removed, 0);
+        QVERIFY(before >= length - 1);
+        QCOMPARE(errors->toPlainText().split('\n').size(), qsizetype{10});
+        QCOMPARE(count->text(), QString("5"));
+
+        // Only the last load: its heading and its line.
+        auto* lastOnly = window.Properties()->findChild<QCheckBox*>("lastLoadOnly");
+        QVERIFY(lastOnly);
+        QCOMPARE(lastOnly->text(), QString("Show only the &last load"));
+        lastOnly->setChecked(true);
+        blocks = errors->toPlainText().split('\n');
+        QCOMPARE(blocks.size(), qsizetype{2});
+        QVERIFY(blocks[0].endsWith(reloaded));
+        QCOMPARE(count->text(), QString("1"));
+        window.OpenFile(dir_->Join("tri.rwx"));
+        blocks = errors->toPlainText().split('\n');
+        QCOMPARE(blocks.size(), qsizetype{1});
+        QVERIFY(blocks[0].endsWith(Q("Opened " + dir_->Join("tri.rwx"))));
+        QCOMPARE(count->text(), QString("0"));
+        lastOnly->setChecked(false);
+        QCOMPARE(errors->toPlainText().split('\n').size(), qsizetype{11});
+    }
+
+    void theTexturesPageListsMissingTexturesAndTheFoldersSearched() {
+        TempDir textures;
+        MainWindowOptions options;
+        options.glView = false;
+        options.settingsFolder = dir_->Path();
+        options.readOptions.programDir = dir_->Path();
+        options.readOptions.extraTextureDirs = {textures.Path()};
+        window_ = std::make_unique<MainWindow>(options);
+        window_->show();
+        dir_->Write("tex.rwx", "ModelBegin\nTexture a_rather_long_texture_name_that_needs_room\nModelEnd\n");
+        window_->OpenFile(dir_->Join("tex.rwx"));
+        window_->ShowProperties(ObjectProperties::kTexturesPage);
+        auto* list = window_->Properties()->findChild<QTreeWidget*>("textureList");
+        QCOMPARE(list->topLevelItemCount(), 1);
+        QTreeWidgetItem* row = list->topLevelItem(0);
+        QCOMPARE(row->text(0), QString("a_rather_long_texture_name_that_needs_room.jpg"));
+        QCOMPARE(row->text(1), Q(kTextureNotFound));
+        QVERIFY(row->toolTip(0).startsWith("Couldn't open texture"));
+        QVERIFY(list->columnWidth(0) >= list->fontMetrics().horizontalAdvance(row->text(0)));
+        QCOMPARE(window_->Properties()->findChild<QLabel*>("textureCount")->text(), QString("0 (1 missing)"));
+        const QString folders = window_->Properties()->findChild<QLabel*>("textureFolders")->text();
+        QVERIFY2(folders.startsWith("Folders searched:") && folders.contains(Q(textures.Path())), qPrintable(folders));
+    }
+
+    void saveSnapshotWritesAPngThroughTheChooserAndRefusesToReplaceAnythingElse() {
+        MainWindow& window = Make();
+        window.OpenFile(dir_->Join("tri.rwx"));
+        std::string suggested, answer = dir_->Join("shot.png");
+        window.SetSnapshotChooser([&](QWidget*, const std::string& offered) -> std::optional<std::string> {
+            suggested = offered;
+            return answer;
+        });
+        window.Dispatch(kCmdSaveSnapshot);
+        QCOMPARE(suggested, dir_->Join("tri.png"));
+        const QImage shot(Q(answer));
+        QCOMPARE(shot.size(), window.View().Widget()->size());
+        std::string bytes;
+        QVERIFY(ReadWholeFile(answer, bytes));
+        QVERIFY(bytes.starts_with("\x89PNG"));
+        // Saved again over its own PNG: fine.
+        QCOMPARE(window.SaveSnapshot(answer), std::string());
+
+        // The model, a file that is no PNG and a name without .png are refused and left alone.
+        dir_->Write("notes.png", "my notes");
+        for (const std::string& refused : {dir_->Join("tri.rwx"), dir_->Join("notes.png"), dir_->Join("shot")}) {
+            const std::string why = window.SaveSnapshot(refused);
+            QVERIFY2(why.starts_with("refusing to write"), why.c_str());
+        }
+        std::string text;
+        QVERIFY(ReadWholeFile(dir_->Join("tri.rwx"), text));
+        QCOMPARE(text, std::string(kTriangle));
+        QVERIFY(ReadWholeFile(dir_->Join("notes.png"), text));
+        QCOMPARE(text, std::string("my notes"));
+
+        // Through the command, a refusal is shown.
+        answer = dir_->Join("tri.rwx");
+        QString message;
+        auto seen = WhenModal<QMessageBox>([&](QMessageBox* box) {
+            message = box->text();
+            box->accept();
+        });
+        window.Dispatch(kCmdSaveSnapshot);
+        QVERIFY(*seen);
+        QVERIFY2(message.contains("must be named *.png"), qPrintable(message));
+    }
+
+    void aFileThatKeepsChangingIsReloadedWhileItChangesAndAfterItsLastChange() {
+        MainWindow& window = Make();
+        window.OpenFile(dir_->Join("tri.rwx"));
+        QSignalSpy loads(&window, &MainWindow::sceneLoaded);
+        QElapsedTimer burst;
+        burst.start();
+        // A save every 100 ms for 2.5 s: waiting for a quiet moment would never reload.
+        for (int i = 0; burst.elapsed() < 2500; ++i) {
+            dir_->Write("tri.rwx", (i % 2 ? kTriangle : kQuad));
+            QTest::qWait(100);
+        }
+        const qsizetype during = loads.size();
+        QVERIFY2(during >= 2, qPrintable(QString("%1 reloads while the file kept changing").arg(during)));
+        dir_->Write("tri.rwx", kQuad);
+        QTRY_COMPARE_WITH_TIMEOUT(Triangles(window), int64_t{2}, 30000);
+        QTRY_VERIFY_WITH_TIMEOUT(loads.size() > during, 30000);
     }
 
     void objectMenuPassesCatalogueCommandsFromSubmenusAboveItsSeparator() {

@@ -161,7 +161,7 @@ TEST(Thumbnail, ArgumentsAreTheModelTheImageAndOneSide) {
     EXPECT_EQ(r->output, "out.png");
     EXPECT_EQ(r->width, 128);
     EXPECT_EQ(r->height, 128);
-    EXPECT_TRUE(r->frameModel);
+    EXPECT_TRUE(r->fit);
     EXPECT_FALSE(r->world.has_value());  // the default world
     EXPECT_FALSE(r->flags.axes);
     for (const std::vector<std::string>& bad :

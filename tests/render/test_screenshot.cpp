@@ -18,6 +18,7 @@
 
 #include "app/screenshot.h"
 #include "platform/paths.h"
+#include "shell/viewershell.h"
 #include "testutil.h"
 
 #ifndef PELORUS_EXECUTABLE
@@ -101,6 +102,36 @@ TEST(ApplyViewList, SwitchesNamedFlagsAndLeavesThemAloneOnError) {
     EXPECT_EQ(flags.normals, before.normals);
 }
 
+TEST(ScreenshotArgs, FitFramesTheModelAndOnlyTheCameraOptionsGivenReplaceWhatItChose) {
+    Bounds far;
+    far.Extend(19, -1, -1);
+    far.Extend(21, 1, 1);
+    std::string error;
+    const auto fit = ParseScreenshotArgs({"out.png", "--fit", "--size", "300x200", "m.rwx"}, error);
+    ASSERT_TRUE(fit) << error;
+    EXPECT_TRUE(fit->fit);
+    EXPECT_EQ(ScreenshotCamera(*fit, far), FramedCamera(far, 1.5, 0)) << "as the window frames on opening";
+
+    const auto mixed = ParseScreenshotArgs(
+        {"out.png", "--pitch", "-10", "--fit", "--yaw", "90", "--distance", "7", "--size", "300x200"}, error);
+    ASSERT_TRUE(mixed) << error;
+    const Camera camera = ScreenshotCamera(*mixed, far);
+    const Camera framed = FramedCamera(far, 1.5, 90);
+    EXPECT_EQ(camera.yaw, 90);
+    EXPECT_EQ(camera.pitch, -10);
+    EXPECT_EQ(camera.distance, 7);
+    EXPECT_EQ(camera.height, framed.height) << "not given: as framed";
+    EXPECT_EQ(camera.targetX, framed.targetX);
+
+    // Without --fit the options are the camera, around the origin.
+    const auto plain = ParseScreenshotArgs({"out.png", "--distance", "7"}, error);
+    ASSERT_TRUE(plain) << error;
+    EXPECT_FALSE(plain->fit);
+    Camera expected;
+    expected.distance = 7;
+    EXPECT_EQ(ScreenshotCamera(*plain, far), expected);
+}
+
 // ---- The program -----------------------------------------------------------------------------
 
 std::string Quote(const std::string& s) {
@@ -177,6 +208,49 @@ TEST(ScreenshotTool, RefusedOutputExitsWith2AndTouchesNothing) {
     struct stat st {};
     ASSERT_EQ(::stat("/dev/full", &st), 0);
     EXPECT_TRUE(S_ISCHR(st.st_mode));
+}
+
+// The share of pixels that are pure red, the colour of the models below.
+double RedShare(const std::string& png) {
+    const QImage image = QImage(QString::fromStdString(png)).convertToFormat(QImage::Format_RGB32);
+    if (image.isNull()) return -1;
+    int64_t red = 0;
+    for (int y = 0; y < image.height(); ++y)
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            red += qRed(p) > 200 && qGreen(p) < 40 && qBlue(p) < 40 ? 1 : 0;
+        }
+    return static_cast<double>(red) / (image.width() * image.height());
+}
+
+TEST(ScreenshotTool, FitShowsModelsTheFixedCameraAndPlanesMiss) {
+    // A red box 20 units off the origin, and one 1000 units wide 3000 units away: framed, it is
+    // seen only when the far plane follows it.
+    const auto box = [](int cx, int half) {
+        std::string s = "ModelBegin\nClumpBegin\nColor 1 0 0\nSurface 1 0 0\nMaterialModes Double\n";
+        for (int i = 0; i < 8; ++i)
+            s += "Vertex " + std::to_string(cx + ((i & 1) ? half : -half)) + " " +
+                 std::to_string((i & 2) ? half : -half) + " " + std::to_string((i & 4) ? half : -half) + "\n";
+        s += "Quad 1 2 4 3\nQuad 5 6 8 7\nQuad 1 2 6 5\nQuad 3 4 8 7\nQuad 1 3 7 5\nQuad 2 4 8 6\nClumpEnd\nModelEnd\n";
+        return s;
+    };
+    TempDir dir;
+    dir.Write("far.rwx", box(20, 1));
+    dir.Write("huge.rwx", box(3000, 500));
+    for (const char* model : {"far.rwx", "huge.rwx"}) {
+        std::string err;
+        ASSERT_EQ(
+            RunPelorus(dir.Path(), {"--screenshot", "fit.png", "--fit", "--view", "-axes", "--size", "160x120", model},
+                       err, "EGL_PLATFORM=surfaceless"),
+            0)
+            << err;
+        ASSERT_EQ(RunPelorus(dir.Path(), {"--screenshot", "fixed.png", "--view", "-axes", "--size", "160x120", model},
+                             err, "EGL_PLATFORM=surfaceless"),
+                  0)
+            << err;
+        EXPECT_GT(RedShare(dir.Join("fit.png")), 0.1) << model;
+        EXPECT_EQ(RedShare(dir.Join("fixed.png")), 0.0) << model << ": seen without framing";
+    }
 }
 
 TEST(ScreenshotTool, MissingWorldFileIsAnError) {

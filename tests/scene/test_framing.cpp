@@ -8,8 +8,10 @@
 #include <limits>
 #include <vector>
 
+#include "platform/errorlog.h"
 #include "scene/framing.h"
 #include "scene/viewmath.h"
+#include "testutil.h"
 
 namespace pelorus {
 namespace {
@@ -191,6 +193,43 @@ TEST(DepthRange, FollowsTheSceneAndKeepsTheFixedPlanesForSmallOnes) {
     EXPECT_EQ(ViewerProjection(640, 480, DepthRange{}), ViewerProjection(640, 480));
     EXPECT_EQ(SceneDepthRange(Camera{}, Bounds{}), fixed);
     EXPECT_EQ(SceneDepthRange(Camera{}, Box({-0.5, 0, -0.5}, {0.5, 1, 0.5})), fixed) << "a small model";
+}
+
+TEST(ObjectBounds, HoldTheVerticesOfEveryClumpAtTheOffsetButNotUninstancedPrototypes) {
+    ErrorLog log;
+    const std::string script =
+        "ModelBegin\n"
+        "ProtoBegin far\nVertex 100 100 100\nVertex 101 100 100\nVertex 100 101 100\nTriangle 1 2 3\nProtoEnd\n"
+        "ProtoBegin near\nVertex 0 0 2\nVertex 1 0 2\nVertex 0 1 2\nTriangle 1 2 3\nProtoEnd\n"
+        "ClumpBegin\nVertex -1 0 0\nVertex 1 0 0\nVertex 0 1 0\nTriangle 1 2 3\n"
+        "ClumpBegin\nVertex 0 3 0\nVertex 0 3 1\nVertex 1 3 0\nTriangle 1 2 3\nClumpEnd\n"
+        "ProtoInstance near\nClumpEnd\nModelEnd\n";
+    const auto object = RWXObject::FromText(script, 20, 0.025, -1, log, test::NoTextures());
+    ASSERT_TRUE(log.Empty()) << log.Text();
+    const Bounds b = ObjectBounds(*object);
+    ExpectVec(b.Min(), {19, 0.025, -1});
+    ExpectVec(b.Max(), {21, 3.025, 1});
+
+    const auto empty = RWXObject::FromText("ModelBegin\nModelEnd\n", 5, 5, 5, log, test::NoTextures());
+    EXPECT_TRUE(ObjectBounds(*empty).Empty());
+    const RWXObject* objects[] = {empty.get(), nullptr, object.get()};
+    const Bounds all = ObjectsBounds(objects);
+    ExpectVec(all.Min(), b.Min());
+    ExpectVec(all.Max(), b.Max());
+}
+
+TEST(DepthRange, PlanesAroundTheEyeHoldTheWholeSkyboxWhateverTheTurns) {
+    EXPECT_EQ(AroundEyeDepthRange(Bounds{}), DepthRange{});
+    EXPECT_EQ(AroundEyeDepthRange(Box({-2, -2, -2}, {2, 2, 2})), DepthRange{}) << "a skybox within the fixed planes";
+    const Bounds big = Box({-100, -0.1, -100}, {100, 99.9, 100});
+    const DepthRange depth = AroundEyeDepthRange(big);
+    EXPECT_GE(depth.zFar, std::sqrt(3.0) * 100);
+    // Every corner, seen from the eye at the origin in any direction, lies between the planes.
+    for (const Vec3& corner : Corners(big)) {
+        const double d = std::sqrt(corner.x * corner.x + corner.y * corner.y + corner.z * corner.z);
+        EXPECT_LT(d, depth.zFar);
+    }
+    EXPECT_LE(depth.zNear, 0.01) << "what is near the eye stays too";
 }
 
 TEST(Pan, PointsAtTheOrbitCentreDepthFollowThePointerExactly) {

@@ -58,7 +58,9 @@ TEST(ObjectInfo, TexturesPageListsEveryLoadedTextureWithItsFacts) {
     const auto object = test::ReadScript(script, options);
     const RWXObject* objects[] = {object.get()};
     const std::vector<TextureRow> rows = TextureRowsOf(objects);
-    ASSERT_EQ(rows.size(), 1u);  // the same file once per object; a missing one is not listed
+    ASSERT_EQ(rows.size(), 2u);  // the same file once per object, then the missing one
+    EXPECT_TRUE(rows[1].missing);
+    EXPECT_EQ(rows[1].texture, "missing.jpg");
     const TextureRow& row = rows[0];
     EXPECT_EQ(row.texture, "droplet.jpg");
     EXPECT_EQ(row.fileName, test::DataDir() + "/realworld/cube/droplet.jpg");
@@ -73,11 +75,158 @@ TEST(ObjectInfo, TexturesPageListsEveryLoadedTextureWithItsFacts) {
         "ClumpEnd\nModelEnd\n",
         options);
     const RWXObject* both[] = {object.get(), mirrored.get()};
-    const std::vector<TextureRow> two = TextureRowsOf(both);
-    ASSERT_EQ(two.size(), 2u);
-    EXPECT_EQ(two[1].wxh, "32x128");  // as the file holds it, not the doubled mirror image
-    EXPECT_EQ(two[1].mipmapped, "No");
-    EXPECT_EQ(two[1].addressMode, "Mirror");
+    const std::vector<TextureRow> three = TextureRowsOf(both);
+    ASSERT_EQ(three.size(), 3u);
+    EXPECT_EQ(three[2].wxh, "32x128");  // as the file holds it, not the doubled mirror image
+    EXPECT_EQ(three[2].mipmapped, "No");
+    EXPECT_EQ(three[2].addressMode, "Mirror");
+}
+
+TEST(ObjectInfo, TexturesThatCouldNotBeUsedAreListedOnceWithWhyAndWhereTheyWereLookedFor) {
+    TempDir program, first, second;
+    second.Write("broken.jpg", "not an image at all");
+    ReadOptions options;
+    options.programDir = program.Path();
+    options.extraTextureDirs = {first.Path(), second.Path()};
+    const auto object = test::ReadScript(
+        "ModelBegin\nClumpBegin\nTexture gone\nTexture broken\nTexture gone\nTexture gone mask gonem\n"
+        "ClumpEnd\nModelEnd\n",
+        options);
+    const auto plain = test::ReadScript("ModelBegin\nModelEnd\n", options);
+    const RWXObject* objects[] = {object.get(), plain.get()};
+    const std::vector<TextureRow> rows = TextureRowsOf(objects);
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[0].texture, "gone.jpg");
+    EXPECT_EQ(rows[0].fileName, kTextureNotFound);
+    EXPECT_EQ(rows[0].note, "Couldn't open texture \"gone.jpg\".");
+    EXPECT_EQ(rows[1].texture, "broken.jpg");
+    EXPECT_EQ(rows[1].fileName, kTextureNotReadable);
+    EXPECT_EQ(rows[1].note.rfind("Couldn't read texture \"broken.jpg\"", 0), 0u) << rows[1].note;
+    EXPECT_EQ(rows[2].mask, "gonem.bmp");  // asked for again with a mask: another request
+    for (const TextureRow& row : rows) {
+        EXPECT_TRUE(row.missing);
+        EXPECT_EQ(row.size, "");
+        EXPECT_EQ(row.wxh, "");
+    }
+    const std::vector<std::string> folders = TextureFoldersOf(objects);
+    ASSERT_GE(folders.size(), 2u);
+    EXPECT_EQ(folders[folders.size() - 2], first.Path());
+    EXPECT_EQ(folders.back(), second.Path());
+    EXPECT_TRUE(TextureFoldersOf({}).empty());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Errors page and status bar
+
+std::vector<std::string> Lines(std::initializer_list<const char*> lines) {
+    return {lines.begin(), lines.end()};
+}
+
+// Applies an update to a page held as lines, as the window does with its text.
+void Apply(const ErrorsUpdate& update, std::vector<std::string>& page) {
+    if (update.restart) page.clear();
+    for (const ErrorsPiece& piece : update.pieces) {
+        if (piece.heading) {
+            page.push_back("# " + piece.text);
+            continue;
+        }
+        std::string_view rest = piece.text;
+        ASSERT_TRUE(rest.ends_with('\n')) << "whole lines only";
+        while (!rest.empty()) {
+            const std::size_t end = rest.find('\n');
+            page.emplace_back(rest.substr(0, end));
+            rest.remove_prefix(end + 1);
+        }
+    }
+}
+
+TEST(ErrorsPage, AppendsWhatWasLoggedSinceWithAHeadingWhereEachLoadBegan) {
+    ErrorLog log;
+    std::vector<LoadMark> marks;
+    std::vector<std::string> page;
+    log.Append("start-up");
+    marks.push_back({log.LineCount(), "/m/a.rwx", "10:00:00", false});
+    log.Append("a1");
+    ErrorsShown shown;
+    ErrorsUpdate update = PlanErrorsUpdate(log, marks, shown, false);
+    EXPECT_TRUE(update.restart);
+    Apply(update, page);
+    EXPECT_EQ(page, Lines({"start-up", "# 10:00:00  Opened /m/a.rwx", "a1"}));
+    EXPECT_EQ(update.count, 2u);
+    shown = update.shown;
+
+    // Nothing new: nothing to do.
+    update = PlanErrorsUpdate(log, marks, shown, false);
+    EXPECT_FALSE(update.restart);
+    EXPECT_TRUE(update.pieces.empty());
+
+    // Two loads later, the first without any line.
+    marks.push_back({log.LineCount(), "/m/a.rwx", "10:00:05", true});
+    marks.push_back({log.LineCount(), "", "10:00:09", false});
+    log.Append("b1");
+    log.Append("b2");
+    update = PlanErrorsUpdate(log, marks, shown, false);
+    EXPECT_FALSE(update.restart);
+    Apply(update, page);
+    EXPECT_EQ(page, Lines({"start-up", "# 10:00:00  Opened /m/a.rwx", "a1", "# 10:00:05  Reloaded /m/a.rwx",
+                           "# 10:00:09  Opened (none)", "b1", "b2"}));
+    EXPECT_EQ(update.count, 4u);
+    EXPECT_EQ(update.pieces.size(), 3u) << "two headings and one run of text";
+}
+
+TEST(ErrorsPage, TheLastLoadOnlyStartsOverAtEachNewLoadAndAppendsWithinIt) {
+    ErrorLog log;
+    std::vector<LoadMark> marks;
+    std::vector<std::string> page;
+    marks.push_back({0, "/a", "1", false});
+    log.Append("a1");
+    marks.push_back({1, "/b", "2", false});
+    log.Append("b1");
+    ErrorsUpdate update = PlanErrorsUpdate(log, marks, {}, true);
+    Apply(update, page);
+    EXPECT_EQ(page, Lines({"# 2  Opened /b", "b1"}));
+    EXPECT_EQ(update.count, 1u);
+
+    log.Append("b2");
+    update = PlanErrorsUpdate(log, marks, update.shown, true);
+    EXPECT_FALSE(update.restart);
+    Apply(update, page);
+    EXPECT_EQ(page, Lines({"# 2  Opened /b", "b1", "b2"}));
+
+    // A new load without lines yet, at the same line as nothing else: only its heading shows.
+    marks.push_back({3, "/c", "3", true});
+    update = PlanErrorsUpdate(log, marks, update.shown, true);
+    EXPECT_TRUE(update.restart);
+    Apply(update, page);
+    EXPECT_EQ(page, Lines({"# 3  Reloaded /c"}));
+    EXPECT_EQ(update.count, 0u);
+    // A second load that also wrote nothing yet is a new last load all the same.
+    marks.push_back({3, "/d", "4", false});
+    update = PlanErrorsUpdate(log, marks, update.shown, true);
+    EXPECT_TRUE(update.restart);
+    Apply(update, page);
+    EXPECT_EQ(page, Lines({"# 4  Opened /d"}));
+
+    // Back to every load: the whole log again, once.
+    update = PlanErrorsUpdate(log, marks, update.shown, false);
+    EXPECT_TRUE(update.restart);
+    Apply(update, page);
+    EXPECT_EQ(page,
+              Lines({"# 1  Opened /a", "a1", "# 2  Opened /b", "b1", "b2", "# 3  Reloaded /c", "# 4  Opened /d"}));
+}
+
+TEST(StatusBar, CountsObjectsTrianglesTexturesAndProblems) {
+    const auto a = test::ReadScript(kQuadAndPentagon);
+    const RWXObject* one[] = {a.get()};
+    const RWXObject* two[] = {a.get(), nullptr, a.get()};
+    EXPECT_EQ(LoadSummaryOf(one, 0).counts, "1 object, 5 triangles, 0 textures");
+    EXPECT_EQ(LoadSummaryOf(one, 0).problems, "No problems");
+    EXPECT_EQ(LoadSummaryOf(two, 1).counts, "2 objects, 10 triangles, 0 textures");
+    EXPECT_EQ(LoadSummaryOf(two, 1).problems, "1 problem");
+    EXPECT_EQ(LoadSummaryOf({}, 12345).problems, "12,345 problems");
+    const std::pair<uint64_t, const char*> numbers[] = {
+        {0, "0"}, {999, "999"}, {1000, "1,000"}, {123456, "123,456"}, {1234567, "1,234,567"}};
+    for (const auto& [n, text] : numbers) EXPECT_EQ(GroupedNumber(n), text) << n;
 }
 
 TEST(ObjectInfo, FileSizesInBytesThenKilobytesRoundedUp) {

@@ -18,6 +18,18 @@ namespace {
 using test::TempDir;
 namespace fs = std::filesystem;
 
+constexpr PointerButtons kLeft{.left = true};
+constexpr PointerButtons kRight{.right = true};
+constexpr PointerButtons kBoth{.left = true, .right = true};
+constexpr PointerButtons kNone{};
+
+Bounds Box(const Vec3& lo, const Vec3& hi) {
+    Bounds b;
+    b.Extend(lo.x, lo.y, lo.z);
+    b.Extend(hi.x, hi.y, hi.z);
+    return b;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Keys
 
@@ -50,6 +62,10 @@ TEST(ViewerKeys, EachCharacterChangesExactlyWhatTheKeyTableSays) {
         {U'G', ShellAction::Redraw, &ViewFlags::ground, 0, 1.5},
         {U'l', ShellAction::Redraw, &ViewFlags::lighting, 0, 1.5},
         {U'N', ShellAction::Redraw, &ViewFlags::normals, 0, 1.5},
+        {U'o', ShellAction::Redraw, &ViewFlags::object, 0, 1.5},
+        {U'O', ShellAction::Redraw, &ViewFlags::object, 0, 1.5},
+        {U'p', ShellAction::WorldProperties, nullptr, 0, 1.5},
+        {U'P', ShellAction::WorldProperties, nullptr, 0, 1.5},
         {U's', ShellAction::Redraw, &ViewFlags::skybox, 0, 1.5},
         {U'X', ShellAction::Redraw, &ViewFlags::axes, 0, 1.5},
         {U'r', ShellAction::Reload, nullptr, 0, 1.5},
@@ -68,7 +84,7 @@ TEST(ViewerKeys, EachCharacterChangesExactlyWhatTheKeyTableSays) {
 }
 
 TEST(ViewerKeys, CharactersOutsideTheTableChangeNothing) {
-    const std::u32string table = U" +=-azAZbBcCfFgGlLnNrRsSxX";
+    const std::u32string table = U" +=-azAZbBcCfFgGlLnNoOpPrRsSxX";
     for (char32_t c = 1; c < 0x250; ++c) {
         if (table.find(c) != std::u32string::npos) continue;
         ViewerShell shell;
@@ -76,10 +92,6 @@ TEST(ViewerKeys, CharactersOutsideTheTableChangeNothing) {
         EXPECT_EQ(shell.Flags().object, true);
         EXPECT_EQ(shell.CameraValues().distance, 1.5);
     }
-    ViewerShell shell;
-    EXPECT_EQ(shell.Character(U'O'), ShellAction::None);  // the menu says O, the key does nothing
-    EXPECT_EQ(shell.Character(U'o'), ShellAction::None);
-    EXPECT_TRUE(shell.Flags().object);
 }
 
 TEST(ViewerKeys, TogglingTwiceRestoresAndTheMenuCheckFollows) {
@@ -93,12 +105,41 @@ TEST(ViewerKeys, TogglingTwiceRestoresAndTheMenuCheckFollows) {
     EXPECT_TRUE(shell.Checked(kCmdSkybox));
 }
 
-TEST(ViewerKeys, DistanceIsNeverClamped) {
+TEST(ViewerKeys, DistanceKeysStopAtTheSmallestDistanceOfTheModel) {
     ViewerShell shell;
-    for (int i = 0; i < 15; ++i) shell.Character(U'a');
-    EXPECT_NEAR(shell.CameraValues().distance, 0.0, 1e-9);
-    shell.Character(U'a');
-    EXPECT_NEAR(shell.CameraValues().distance, -0.1, 1e-9);
+    for (int i = 0; i < 20; ++i) shell.Character(U'a');
+    EXPECT_DOUBLE_EQ(shell.CameraValues().distance, kMinDistance);
+    shell.Character(U'z');
+    EXPECT_NEAR(shell.CameraValues().distance, kMinDistance + 0.1, 1e-12);
+
+    // A model of radius 1000 keeps the eye a metre (0.001 of it) away, and says so at once.
+    shell.SetModelBounds(Box({-1000, 0, 0}, {1000, 0, 0}));
+    EXPECT_DOUBLE_EQ(shell.MinimumDistance(), 1.0);
+    EXPECT_DOUBLE_EQ(shell.CameraValues().distance, 1.0);
+    shell.Character(U'A');
+    EXPECT_DOUBLE_EQ(shell.CameraValues().distance, 1.0);
+}
+
+TEST(ViewerKeys, StepsAreTheKeyTablesForSmallModelsAndGrowWithLargeOnes) {
+    struct Case {
+        double radius;
+        double scale;
+    };
+    for (const Case c : {Case{0, 1}, Case{0.5, 1}, Case{kStepRadius, 1}, Case{10, 10}, Case{250, 250}}) {
+        ViewerShell shell;
+        shell.SetModelBounds(Box({0, 0, -c.radius}, {0, 0, c.radius}));
+        shell.FrameModel(1.0, 0);
+        EXPECT_DOUBLE_EQ(shell.StepScale(), c.scale) << c.radius;
+        const Camera before = shell.CameraValues();
+        shell.Character(U'z');
+        EXPECT_NEAR(shell.CameraValues().distance - before.distance, 0.1 * c.scale, 1e-9 * c.scale) << c.radius;
+        shell.Character(U'A');
+        EXPECT_NEAR(shell.CameraValues().distance - before.distance, 0.09 * c.scale, 1e-9 * c.scale) << c.radius;
+        shell.Character(U'+');
+        EXPECT_NEAR(shell.CameraValues().height - before.height, 0.02 * c.scale, 1e-9 * c.scale) << c.radius;
+        // The keys move around the orbit centre the framing chose.
+        EXPECT_EQ(shell.CameraValues().targetZ, before.targetZ);
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -107,19 +148,19 @@ TEST(ViewerKeys, DistanceIsNeverClamped) {
 TEST(ViewerPointer, LeftDragTurnsByHalfADegreePerPixel) {
     ViewerShell shell;
     shell.PointerPressed(10, 20);
-    EXPECT_TRUE(shell.PointerMoved(14, 10, true, false));
+    EXPECT_TRUE(shell.PointerMoved(14, 10, kLeft));
     EXPECT_DOUBLE_EQ(shell.CameraValues().yaw, 2.0);
     EXPECT_DOUBLE_EQ(shell.CameraValues().pitch, -5.0);
     EXPECT_DOUBLE_EQ(shell.CameraValues().distance, 1.5);
     // The next move counts from the last position, not from the press.
-    shell.PointerMoved(15, 10, true, false);
+    shell.PointerMoved(15, 10, kLeft);
     EXPECT_DOUBLE_EQ(shell.CameraValues().yaw, 2.5);
 }
 
 TEST(ViewerPointer, RightDragMovesTheEyeAndTurnsByAQuarterDegree) {
     ViewerShell shell;
     shell.PointerPressed(0, 0);
-    shell.PointerMoved(8, 10, false, true);  // dragging down moves the eye away
+    shell.PointerMoved(8, 10, kRight);  // dragging down moves the eye away
     EXPECT_DOUBLE_EQ(shell.CameraValues().distance, 2.5);
     EXPECT_DOUBLE_EQ(shell.CameraValues().yaw, 2.0);
     EXPECT_DOUBLE_EQ(shell.CameraValues().pitch, 0.0);
@@ -128,7 +169,7 @@ TEST(ViewerPointer, RightDragMovesTheEyeAndTurnsByAQuarterDegree) {
 TEST(ViewerPointer, WithBothButtonsOnlyTheLeftStepSeesTheMovement) {
     ViewerShell shell;
     shell.PointerPressed(0, 0);
-    shell.PointerMoved(4, 6, true, true);
+    shell.PointerMoved(4, 6, kBoth);
     EXPECT_DOUBLE_EQ(shell.CameraValues().yaw, 2.0);
     EXPECT_DOUBLE_EQ(shell.CameraValues().pitch, 3.0);
     EXPECT_DOUBLE_EQ(shell.CameraValues().distance, 1.5);
@@ -137,7 +178,7 @@ TEST(ViewerPointer, WithBothButtonsOnlyTheLeftStepSeesTheMovement) {
 TEST(ViewerPointer, MovesWithoutButtonsAndPressesChangeNoCamera) {
     ViewerShell shell;
     shell.PointerPressed(100, 100);
-    EXPECT_FALSE(shell.PointerMoved(0, 0, false, false));
+    EXPECT_FALSE(shell.PointerMoved(0, 0, kNone));
     shell.PointerPressed(-5, -5);  // a press only records
     EXPECT_EQ(shell.CameraValues().yaw, 0.0);
     EXPECT_EQ(shell.CameraValues().distance, 1.5);
@@ -146,19 +187,116 @@ TEST(ViewerPointer, MovesWithoutButtonsAndPressesChangeNoCamera) {
 TEST(ViewerPointer, ExtremePositionsDoNotOverflow) {
     ViewerShell shell;
     shell.PointerPressed(INT32_MIN, INT32_MIN);
-    shell.PointerMoved(INT32_MAX, INT32_MAX, true, false);
+    shell.PointerMoved(INT32_MAX, INT32_MAX, kLeft);
     EXPECT_DOUBLE_EQ(shell.CameraValues().yaw, 0.5 * (double(INT32_MAX) - double(INT32_MIN)));
+    EXPECT_DOUBLE_EQ(shell.CameraValues().pitch, kMaxPitch);
 }
 
-TEST(ViewerPointer, WheelZoomsLikeTheAAndZKeys) {
+TEST(ViewerPointer, PitchStaysWithin89DegreesWhileYawTurnsFreely) {
     ViewerShell shell;
-    EXPECT_TRUE(shell.Wheel(120));
-    EXPECT_NEAR(shell.CameraValues().distance, 1.4, 1e-12);
-    shell.Wheel(-240);
-    EXPECT_NEAR(shell.CameraValues().distance, 1.6, 1e-12);
-    shell.Wheel(60);  // half a notch of a fine wheel
-    EXPECT_NEAR(shell.CameraValues().distance, 1.55, 1e-12);
-    EXPECT_FALSE(shell.Wheel(0));
+    shell.PointerPressed(0, 0);
+    shell.PointerMoved(800, 400, kLeft);  // 200 degrees down
+    EXPECT_DOUBLE_EQ(shell.CameraValues().pitch, 89.0);
+    EXPECT_DOUBLE_EQ(shell.CameraValues().yaw, 400.0);
+    shell.PointerMoved(800, 399, kLeft);  // at the limit, the way back starts at once
+    EXPECT_DOUBLE_EQ(shell.CameraValues().pitch, 88.5);
+    shell.PointerMoved(800, -1000, kLeft);
+    EXPECT_DOUBLE_EQ(shell.CameraValues().pitch, -89.0);
+}
+
+TEST(ViewerPointer, MiddleAndShiftLeftDragsPanSoThePointUnderThePointerFollows) {
+    for (const PointerButtons held : {PointerButtons{.middle = true}, PointerButtons{.left = true, .shift = true}}) {
+        ViewerShell shell;
+        shell.SetModelBounds(Box({19, -1, -1}, {21, 1, 1}));
+        shell.FrameModel(4.0 / 3.0, 30);
+        const Camera before = shell.CameraValues();
+        const Mat4 projection = ViewerProjection(400, 300, shell.Depth());
+        const ScreenPoint centre =
+            ProjectToScreen(projection, CameraMatrix(before), before.targetX, before.targetY, before.targetZ, 400, 300);
+        shell.PointerPressed(200, 150);
+        EXPECT_TRUE(shell.PointerMoved(230, 110, held, 300));
+        const Camera& after = shell.CameraValues();
+        EXPECT_EQ(after.yaw, before.yaw);
+        EXPECT_EQ(after.pitch, before.pitch);
+        EXPECT_EQ(after.distance, before.distance);
+        const ScreenPoint moved =
+            ProjectToScreen(projection, CameraMatrix(after), before.targetX, before.targetY, before.targetZ, 400, 300);
+        EXPECT_NEAR(moved.x - centre.x, 30, 1e-6);
+        EXPECT_NEAR(moved.y - centre.y, -40, 1e-6);
+    }
+    // Without a view height nothing pans.
+    ViewerShell shell;
+    shell.PointerPressed(0, 0);
+    shell.PointerMoved(10, 10, PointerButtons{.middle = true}, 0);
+    EXPECT_EQ(shell.CameraValues(), Camera{});
+}
+
+TEST(ViewerPointer, WheelZoomsInProportionToTheDistance) {
+    for (const double start : {1.5, 150.0}) {
+        ViewerShell shell;
+        shell.SetModelBounds(Box({-start, 0, 0}, {start, 0, 0}));
+        shell.FrameModel(1, 0);
+        const double d = shell.CameraValues().distance;
+        EXPECT_TRUE(shell.Wheel(120));
+        EXPECT_NEAR(shell.CameraValues().distance, d * kZoomStep, 1e-9 * d);
+        shell.Wheel(-240);
+        EXPECT_NEAR(shell.CameraValues().distance, d / kZoomStep, 1e-9 * d);
+        shell.Wheel(60);  // half a notch of a fine wheel
+        EXPECT_NEAR(shell.CameraValues().distance, d / kZoomStep * std::sqrt(kZoomStep), 1e-9 * d);
+        EXPECT_FALSE(shell.Wheel(0));
+    }
+    ViewerShell shell;
+    for (int i = 0; i < 200; ++i) shell.Wheel(120);
+    EXPECT_DOUBLE_EQ(shell.CameraValues().distance, kMinDistance);
+}
+
+TEST(ViewerPointer, RightDragStepsGrowWithTheModelAndStopAtTheSmallestDistance) {
+    ViewerShell shell;
+    shell.SetModelBounds(Box({-50, 0, 0}, {50, 0, 0}));  // radius 50
+    shell.FrameModel(1, 0);
+    const double d = shell.CameraValues().distance;
+    shell.PointerPressed(0, 0);
+    shell.PointerMoved(0, 2, kRight);
+    EXPECT_NEAR(shell.CameraValues().distance, d + 2 * 0.1 * 50, 1e-9);
+    shell.PointerMoved(0, -100000, kRight);
+    EXPECT_DOUBLE_EQ(shell.CameraValues().distance, shell.MinimumDistance());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Framing
+
+TEST(ViewerFraming, AFarModelIsFramedAroundItsCentreFromAbove) {
+    ViewerShell shell;
+    const Bounds far = Box({19.5, 0, -0.5}, {20.5, 1, 0.5});
+    shell.SetModelBounds(far);
+    EXPECT_EQ(shell.CameraValues(), Camera{}) << "bounds alone keep the camera";
+    shell.FrameModel(4.0 / 3.0, 0);
+    const Camera& camera = shell.CameraValues();
+    EXPECT_EQ(camera, FramedCamera(far, 4.0 / 3.0, 0));
+    EXPECT_DOUBLE_EQ(camera.targetX, 20);
+    EXPECT_DOUBLE_EQ(camera.targetY, 0.5);
+    EXPECT_DOUBLE_EQ(camera.pitch, kFramePitch);
+    const Mat4 projection = ViewerProjection(400, 300, shell.Depth());
+    for (int i = 0; i < 8; ++i) {
+        const Vec3 p{(i & 1) ? 20.5 : 19.5, (i & 2) ? 1.0 : 0.0, (i & 4) ? 0.5 : -0.5};
+        const ScreenPoint s = ProjectToScreen(projection, CameraMatrix(camera), p.x, p.y, p.z, 400, 300);
+        EXPECT_TRUE(s.visible && s.x > 0 && s.x < 400 && s.y > 0 && s.y < 300) << i;
+    }
+}
+
+TEST(ViewerFraming, NoModelGivesTheInitialCameraAndAHugeOneFarPlanesThatHoldIt) {
+    ViewerShell shell;
+    shell.FrameModel(1, 45);
+    Camera turned;
+    turned.yaw = 45;
+    EXPECT_EQ(shell.CameraValues(), turned);
+    EXPECT_EQ(shell.Depth(), DepthRange{});
+
+    shell.SetModelBounds(Box({-5000, -5000, -5000}, {5000, 5000, 5000}));
+    shell.FrameModel(1, 0);
+    const DepthRange depth = shell.Depth();
+    EXPECT_GT(depth.zFar, shell.CameraValues().distance + 5000 * std::sqrt(3.0));
+    EXPECT_LT(depth.zNear, shell.MinimumDistance()) << "the orbit centre is never clipped";
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -178,7 +316,9 @@ TEST(ViewerCommands, EachNumberLeadsToItsAction) {
         {kCmdAutoReload, ShellAction::AutoReload},
         {kCmdWorldProperties, ShellAction::WorldProperties},
         {kCmdObjectProperties, ShellAction::ObjectProperties},
-        {kCmdOnlineHelp, ShellAction::None},
+        {kCmdOnlineHelp, ShellAction::Help},
+        {kCmdFitToModel, ShellAction::Fit},
+        {kCmdSaveSnapshot, ShellAction::SaveSnapshot},
         {kCmdAbout, ShellAction::About},
         {kFirstRecentCommand, ShellAction::OpenRecent},
         {kFirstRecentCommand + 9, ShellAction::OpenRecent},
@@ -187,7 +327,7 @@ TEST(ViewerCommands, EachNumberLeadsToItsAction) {
         {kViewMenu, ShellAction::None},
         {0, ShellAction::None},
         {-1, ShellAction::None},
-        {112, ShellAction::None},
+        {113, ShellAction::None},
     };
     for (const auto& [command, action] : cases) {
         ViewerShell shell;
@@ -233,6 +373,136 @@ TEST(ViewerMenus, ChecksStartAsTheViewFlagsAndEveryNumberIsUnique) {
     EXPECT_FALSE(shell.Flags().fog);
     shell.Command(kCmdAutoReload);
     EXPECT_FALSE(shell.AutoReload());
+}
+
+TEST(ViewerMenus, EachMenuGivesEachLetterToOneItemAndShowsKeysItBinds) {
+    std::set<char32_t> bar;
+    for (const MenuRow& menu : MenuBarTable()) {
+        EXPECT_TRUE(bar.insert(MnemonicOf(menu.text)).second) << menu.text;
+        std::set<char32_t> letters;
+        for (const MenuItemRow& item : menu.items) {
+            if (item.text == "-") continue;
+            const char32_t letter = MnemonicOf(item.text);
+            EXPECT_NE(letter, 0u) << item.text;
+            EXPECT_TRUE(letters.insert(letter).second) << menu.text << ": " << item.text;
+            const std::string_view shown = ShownShortcut(item.text);
+            const std::vector<std::string> keys = ItemShortcuts(item);
+            if (!shown.empty()) {
+                ASSERT_FALSE(keys.empty());
+                EXPECT_EQ(keys.front(), shown) << item.text;
+            }
+        }
+    }
+    // The menus' words stay as they were; only new items and letters shared before moved.
+    const std::pair<int32_t, std::string_view> texts[] = {
+        {kCmdReload, "&Reload\tR"},        {kCmdRecent, "Re&cent"},
+        {kCmdGround, "G&round\tG"},        {kCmdObject, "&Object\tO"},
+        {kCmdAutoReload, "&Auto Reload"},  {kCmdOnlineHelp, "&Online Help\tF1"},
+        {kCmdFitToModel, "F&it to Model"}, {kCmdSaveSnapshot, "Save &Snapshot..."},
+    };
+    for (const auto& [command, text] : texts) {
+        bool found = false;
+        for (const MenuRow& menu : MenuBarTable())
+            for (const MenuItemRow& item : menu.items) found = found || (item.command == command && item.text == text);
+        EXPECT_TRUE(found) << text;
+    }
+}
+
+TEST(ViewerMenus, MnemonicsAndPlainTextReadTheMarks) {
+    struct Case {
+        std::string_view text;
+        char32_t mnemonic;
+        std::string_view plain, without;
+    };
+    const Case cases[] = {
+        {"&Open...", U'O', "Open...", "Open..."},
+        {"E&xit\tAlt+F4", U'X', "Exit", "Exit\tAlt+F4"},
+        {"R&&D &tools", U'T', "R&D tools", "R&&D tools"},
+        {"&&only", 0, "&only", "&&only"},
+        {"end&", 0, "end", "end&"},
+        {"&P\t(3)", U'P', "P", "P\t(3)"},
+        {"a\t&b", 0, "a", "a\t&b"},
+        {"&0-9", U'0', "0-9", "0-9"},
+        {"", 0, "", ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(MnemonicOf(c.text), c.mnemonic) << c.text;
+        EXPECT_EQ(PlainMenuText(c.text), c.plain) << c.text;
+        EXPECT_EQ(WithoutMnemonic(c.text), c.without) << c.text;
+    }
+    const MenuItemRow item{"&Reload\tR", kCmdReload, false, false, " F5 ;; Ctrl+R"};
+    EXPECT_EQ(ItemShortcuts(item), (std::vector<std::string>{"R", "F5", "Ctrl+R"}));
+    EXPECT_EQ(ItemShortcuts(MenuItemRow{"&About"}), std::vector<std::string>{});
+}
+
+TEST(ViewerHelp, TheReferenceNamesEveryKeyOnceAndTheMouse) {
+    const std::vector<KeyHelpRow> rows = KeyReference();
+    std::vector<std::string> keys;
+    for (const KeyHelpRow& row : rows) {
+        std::string_view rest = row.keys;
+        while (!rest.empty()) {
+            const std::size_t comma = rest.find(", ");
+            keys.emplace_back(rest.substr(0, comma));
+            rest = comma == std::string_view::npos ? std::string_view() : rest.substr(comma + 2);
+        }
+    }
+    for (const MenuRow& menu : MenuBarTable())
+        for (const MenuItemRow& item : menu.items)
+            for (const std::string& key : ItemShortcuts(item))
+                EXPECT_EQ(std::count(keys.begin(), keys.end(), key), 1) << key;
+    for (const char* key : {"a", "z", "A", "Z", "+", "=", "-", "C", "Ctrl+O", "F12", "Home", "Alt+Enter", "F1", "P"})
+        EXPECT_EQ(std::count(keys.begin(), keys.end(), key), 1) << key;
+    const auto row = [&](std::string_view keysText) {
+        for (const KeyHelpRow& r : rows)
+            if (r.keys == keysText) return r.action;
+        return std::string("(missing)");
+    };
+    EXPECT_EQ(row("R, F5"), "File > Reload");
+    EXPECT_EQ(row("O, C"), "View > Object (on or off)");  // both letters that toggle it, each once
+    EXPECT_EQ(row("+, ="), "Eye and orbit centre up by a step");
+    EXPECT_EQ(row("Alt+Enter"), "File > Properties...");
+    EXPECT_NE(row("Middle drag, Shift + left drag"), "(missing)");
+    EXPECT_NE(row("Wheel"), "(missing)");
+}
+
+TEST(ViewerHelp, AboutNamesVersionLibrariesAndLicence) {
+    const std::vector<LibraryVersion> libraries{{"Qt", "6.4.2"}, {"libjpeg-turbo", ""}};
+    const std::string text = AboutText(libraries);
+    EXPECT_NE(text.find("Pelorus " + std::string(ProgramVersion())), std::string::npos);
+    EXPECT_NE(text.find("\nQt 6.4.2"), std::string::npos);
+    EXPECT_NE(text.find("\nlibjpeg-turbo\n"), std::string::npos) << "a library without version is named alone";
+    EXPECT_NE(text.find(kLicenceName), std::string::npos);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Where windows open
+
+TEST(ViewerWindows, TheMainWindowTakesTwoThirdsOfTheScreenAtLeast800By600) {
+    const std::pair<WindowRect, WindowRect> cases[] = {
+        {{0, 0, 1920, 1080}, {320, 180, 1280, 720}},
+        {{0, 0, 1024, 768}, {112, 84, 800, 600}},
+        {{100, 30, 2400, 1500}, {500, 280, 1600, 1000}},  // a second screen, a panel above
+        {{0, 0, 640, 480}, {0, 0, 640, 480}},             // never larger than the screen
+        {{0, 0, 0, -5}, {0, 0, 0, 0}},
+    };
+    for (const auto& [screen, want] : cases) EXPECT_EQ(MainWindowRect(screen), want) << screen.width;
+}
+
+TEST(ViewerWindows, PropertiesOpenBesideTheMainWindowAndStayOnTheScreen) {
+    const WindowRect screen{0, 0, 1920, 1080};
+    struct Case {
+        WindowRect main;
+        int32_t w, h;
+        WindowRect want;
+    };
+    const Case cases[] = {
+        {{100, 100, 800, 600}, 400, 500, {900, 100, 400, 500}},    // right of it
+        {{1000, 100, 800, 600}, 400, 500, {600, 100, 400, 500}},   // no room right: left of it
+        {{200, 100, 1600, 900}, 400, 500, {1520, 100, 400, 500}},  // neither: at the right edge
+        {{100, 900, 800, 600}, 400, 500, {900, 580, 400, 500}},    // moved up to stay on screen
+        {{100, 100, 800, 600}, 3000, 2000, {0, 0, 3000, 2000}},    // larger than the screen
+    };
+    for (const Case& c : cases) EXPECT_EQ(BesideRect(c.main, c.w, c.h, screen), c.want) << c.main.x;
 }
 
 TEST(ViewerMenus, RecentLabelsShowPathsAsWritten) {
