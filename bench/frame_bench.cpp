@@ -150,10 +150,11 @@ OpaqueResult TimeOpaque(RWXObject& model, int size, int frames, ErrorLog& log) {
     context.camera.yaw = 30;
     context.camera.pitch = 20;
     ObjectResources resources;
+    TextureCache textures;
     auto draw = [&](bool compiled) {
         glLoadMatrixd(CameraMatrix(context.camera).data());
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        DrawOpaque(model, resources, context, compiled);
+        DrawOpaque(model, model.Offset(), resources, textures, context, compiled);
         glFinish();
     };
     draw(true);  // uploads the texture and compiles the lists
@@ -174,6 +175,7 @@ OpaqueResult TimeOpaque(RWXObject& model, int size, int frames, ErrorLog& log) {
     result.direct = Median(direct);
     result.samePixels = compiledPixels == directPixels;
     resources.Release();
+    textures.Release();
     return result;
 }
 

@@ -362,7 +362,7 @@ void MainWindow::BeginLoad(bool reload) {
 
 void MainWindow::ShowScene(std::unique_ptr<TObjectMap> scene, bool frame) {
     view_->SetScene(std::move(scene));
-    shell_.SetModelBounds(ObjectsBounds(ModelObjects()));
+    shell_.SetModelBounds(view_->Scene() ? SceneBounds(*view_->Scene()) : Bounds{});
     if (frame) shell_.FrameModel(ViewAspect(), 0);
     UpdateTitle();
     ApplyCurrentWorld();

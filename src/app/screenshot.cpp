@@ -277,9 +277,7 @@ int DrawScreenshot(const ScreenshotRequest& request, std::ostream& out, std::ost
         SceneRenderer renderer;
 
         // The model alone, as the window frames it and sets its planes.
-        std::vector<const RWXObject*> models;
-        for (std::size_t i = 0; i < scene->ObjectCount(); ++i) models.push_back(&scene->Object(i));
-        const Bounds bounds = ObjectsBounds(models);
+        const Bounds bounds = SceneBounds(*scene);
         const Camera camera = ScreenshotCamera(request, bounds);
 
         Viewport viewport;

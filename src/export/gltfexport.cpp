@@ -97,7 +97,7 @@ std::optional<ExportImage> ImageOf(const TTexture& t, int32_t frame) {
     if (t.width < 1 || t.height < frames || frame < 0 || frame >= frames) return std::nullopt;
     const auto width = static_cast<std::size_t>(t.width);
     const auto height = static_cast<std::size_t>(t.height);
-    if (t.rgba.size() < width * height * 4) return std::nullopt;
+    if (t.Rgba().size() < width * height * 4) return std::nullopt;
     const bool mirror = t.addressMode == AddressMode::Mirror;
     const std::size_t frameHeight = height / static_cast<std::size_t>(frames);
     const std::size_t cropW = mirror ? std::max<std::size_t>(width / 2, 1) : width;
@@ -108,7 +108,7 @@ std::optional<ExportImage> ImageOf(const TTexture& t, int32_t frame) {
     bool anyPartial = false, anyTransparent = false;
     std::vector<uint8_t> rgba(cropW * cropH * 4);
     for (std::size_t y = 0; y < cropH; ++y) {
-        const uint8_t* row = t.rgba.data() + (top + y) * width * 4;
+        const uint8_t* row = t.Rgba().data() + (top + y) * width * 4;
         std::copy_n(row, cropW * 4, rgba.data() + y * cropW * 4);
         for (std::size_t x = 0; x < cropW; ++x) {
             const uint8_t a = row[x * 4 + 3];
@@ -117,8 +117,8 @@ std::optional<ExportImage> ImageOf(const TTexture& t, int32_t frame) {
         }
     }
     image.alpha = anyPartial ? AlphaKind::Partial : anyTransparent ? AlphaKind::Binary : AlphaKind::Opaque;
-    if (!t.sourceJpeg.empty() && frames == 1 && image.alpha == AlphaKind::Opaque) {
-        image.bytes = t.sourceJpeg;
+    if (!t.SourceJpeg().empty() && frames == 1 && image.alpha == AlphaKind::Opaque) {
+        image.bytes = t.SourceJpeg();
         image.jpeg = true;
         return image;
     }
@@ -577,8 +577,7 @@ std::vector<ExportEntry> SceneEntries(const TObjectMap& scene) {
     std::vector<ExportEntry> entries;
     entries.reserve(scene.ObjectCount());
     for (std::size_t i = 0; i < scene.ObjectCount(); ++i) {
-        const RWXObject& object = scene.Object(i);
-        entries.push_back({&object, object.Offset()});
+        entries.push_back({&scene.Object(i), scene.OffsetOf(i)});
     }
     return entries;
 }

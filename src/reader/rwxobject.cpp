@@ -68,6 +68,7 @@ public:
         ReadOptions& o = object_.options_;
         o.folders = nullptr;
         o.images = nullptr;
+        o.textureStore = nullptr;
         // The folders looked in stay known (Object Properties shows them); the rest goes.
         if (object_.textureSourcesReady_) object_.textureFolders_ = std::move(object_.textureSources_.dirs);
         object_.textureSources_ = {};
@@ -372,7 +373,19 @@ int32_t RWXObject::LoadTexture(std::string_view name, std::string_view mask) {
             textureByName_.emplace(std::move(key), it->second);
             return it->second;
         }
-        loaded = DecodeTextureImage(request, std::move(*found), textureSources_, options_.images, errors);
+        // Decoded already by another object of the same load: the same pixels, this request's facts.
+        const std::string storeKey =
+            found->where + '\n' + ToUpperAscii(request.maskFileName) + (mirror ? "\nmirror" : "");
+        if (const TextureStore::Kept* kept = options_.textureStore ? options_.textureStore->Find(storeKey) : nullptr) {
+            loaded = kept->texture;
+            loaded->name = request.fileName;
+            loaded->addressMode = request.addressMode;
+            loaded->mipmapped = request.mipmapped ? 1 : 0;
+            errors = kept->lines;
+        } else {
+            loaded = DecodeTextureImage(request, std::move(*found), textureSources_, options_.images, errors);
+            if (loaded && options_.textureStore) options_.textureStore->Keep(storeKey, *loaded, errors);
+        }
     }
     for (const std::string& line : errors) Log(line);
     if (!loaded) {

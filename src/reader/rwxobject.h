@@ -68,6 +68,12 @@ struct ReadOptions {
     // must outlive that; an object keeps neither). Null: each object uses its own for its read.
     FolderListingCache* folders = nullptr;
     ImageBudget* images = nullptr;
+    // The textures the load decoded, for the objects after the first that ask for the same
+    // image; null decodes every texture an object asks for.
+    TextureStore* textureStore = nullptr;
+    // Object maps read a script named by several entries once, and place that one model at every
+    // entry (see LoadSceneObjects); false reads it for every entry (for comparisons).
+    bool shareModels = true;
 };
 
 // A texture that a command asked for and that could not be used: not found in any folder

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <unordered_map>
 
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -89,18 +90,21 @@ bool IsScriptName(std::string_view path) {
     return dot != std::string_view::npos && EqualsNoCase(name.substr(dot), ".rwx");
 }
 
-std::vector<std::unique_ptr<RWXObject>> LoadSceneObjects(std::string_view path, ErrorLog& log,
-                                                         const ReadOptions& options) {
-    std::vector<std::unique_ptr<RWXObject>> objects;
+std::vector<PlacedObject> LoadSceneObjects(std::string_view path, ErrorLog& log, const ReadOptions& options) {
+    std::vector<PlacedObject> objects;
     if (path.empty()) return objects;
-    // Everything this load reads shares one folder cache and one image budget.
+    // Everything this load reads shares one folder cache, one image budget and one texture store.
     FolderListingCache folders;
     ImageBudget images;
+    TextureStore textures;
     ReadOptions shared = options;
     if (!shared.folders) shared.folders = &folders;
     if (!shared.images) shared.images = &images;
+    if (!shared.textureStore) shared.textureStore = &textures;
     if (IsScriptName(path) || IsZipName(path)) {
-        objects.push_back(std::make_unique<RWXObject>(path, 0.0, 0.025, 0.0, log, shared));
+        objects.push_back({std::make_shared<const RWXObject>(path, 0.0, 0.025, 0.0, log, shared),
+                           {0.0, 0.025, 0.0},
+                           std::string(path)});
         return objects;
     }
     std::string text;
@@ -112,12 +116,25 @@ std::vector<std::unique_ptr<RWXObject>> LoadSceneObjects(std::string_view path, 
     // Entries name their scripts from the map's own folder, however the map itself was named.
     const std::string_view folder = ParentPart(file);
     if (!folder.empty()) shared.baseFolder = std::string(folder);
-    for (const ObjectMapEntry& e : ParseObjectMap(text, path, log))
-        objects.push_back(std::make_unique<RWXObject>(e.path, e.x, e.y, e.z, log, shared));
+    const std::vector<ObjectMapEntry> entries = ParseObjectMap(text, path, log);
+    objects.reserve(entries.size());
+    // The model of each file read, by the file's resolved whole path.
+    std::unordered_map<std::string, std::shared_ptr<const RWXObject>> models;
+    for (const ObjectMapEntry& e : entries) {
+        std::shared_ptr<const RWXObject>* model = nullptr;
+        if (shared.shareModels) {
+            const std::string key = AbsolutePath(ResolvePath(InFolder(shared.baseFolder, e.path), shared.folders));
+            model = &models[key];
+        }
+        std::shared_ptr<const RWXObject> read =
+            model && *model ? *model : std::make_shared<const RWXObject>(e.path, e.x, e.y, e.z, log, shared);
+        if (model && !*model) *model = read;
+        objects.push_back({std::move(read), {e.x, e.y, e.z}, e.path});
+    }
     return objects;
 }
 
-std::vector<std::unique_ptr<RWXObject>> ReadAsViewer(std::string_view path, ErrorLog& log, ReadOptions options) {
+std::vector<PlacedObject> ReadAsViewer(std::string_view path, ErrorLog& log, ReadOptions options) {
     if (path.empty()) return {};
     const std::string absolute = AbsolutePath(ToSlashes(path));
     const std::string_view folder = ParentPart(absolute);

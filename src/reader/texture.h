@@ -1,9 +1,13 @@
 #pragma once
-// A texture of one object: the image as read (all frames) and its facts. A plain record; the
-// drawing side keeps its own copies on the graphics card.
+// A texture of one object: the image as read (all frames) and its facts. A plain record whose
+// pixels are shared (read-only) by every record of the same image, so that a texture used by many
+// models of one load is decoded, kept and uploaded once; the drawing side keeps its own copies on
+// the graphics card.
 
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "geometry/rwmaterial.h"
@@ -20,11 +24,39 @@ struct TTexture {
     AddressMode addressMode = AddressMode::Wrap;
     uint8_t mipmapped = 1;
     uint8_t hasMask = 0;
-    // width x height x 4 bytes, RGBA, top row first.
-    std::vector<uint8_t> rgba;
+    // width x height x 4 bytes, RGBA, top row first (null: no pixels).
+    std::shared_ptr<const std::vector<uint8_t>> pixels;
     // The file's own bytes when they are exactly the image shown without the Mirror tile: a
-    // JPEG of one frame with no mask applied. Empty otherwise (the image is known only as rgba).
-    std::vector<uint8_t> sourceJpeg;
+    // JPEG of one frame with no mask applied. Null otherwise (the image is known only as pixels).
+    std::shared_ptr<const std::vector<uint8_t>> jpeg;
+
+    const std::vector<uint8_t>& Rgba() const { return pixels ? *pixels : kNoBytes; }
+    const std::vector<uint8_t>& SourceJpeg() const { return jpeg ? *jpeg : kNoBytes; }
+
+private:
+    static inline const std::vector<uint8_t> kNoBytes;
+};
+
+// The textures one load decoded, by the image file they came from and everything that changes
+// what is made of it (mask, Mirror tile), so that every model of the load asking for the same
+// image gets the same pixels. Not for use from several threads at once.
+class TextureStore {
+public:
+    struct Kept {
+        TTexture texture;
+        std::vector<std::string> lines;  // the error lines its decoding wrote, said again on reuse
+    };
+    const Kept* Find(const std::string& key) const {
+        const auto it = kept_.find(key);
+        return it == kept_.end() ? nullptr : &it->second;
+    }
+    void Keep(std::string key, const TTexture& texture, std::vector<std::string> lines) {
+        kept_.try_emplace(std::move(key), Kept{texture, std::move(lines)});
+    }
+    std::size_t Size() const { return kept_.size(); }
+
+private:
+    std::unordered_map<std::string, Kept> kept_;
 };
 
 // The decoded images one load may keep: a few GiB, shared by every object the load reads.

@@ -244,7 +244,7 @@ std::optional<TTexture> DecodeTextureImage(const TextureRequest& request, FoundI
     }
 
     DecodedImage decoded = DecodeImage(image.bytes);
-    // Only an unmasked JPEG's bytes can stand for the image later (see TTexture::sourceJpeg).
+    // Only an unmasked JPEG's bytes can stand for the image later (see TTexture::jpeg).
     if (decoded.kind != ImageKind::Jpeg || !mask.pixels.empty()) image.bytes = {};
     switch (decoded.fault) {
         case ImageFault::None:
@@ -279,8 +279,8 @@ std::optional<TTexture> DecodeTextureImage(const TextureRequest& request, FoundI
     t.hasMask = mask.pixels.empty() && !rgba.hasAlpha ? 0 : 1;
     t.width = mirror ? 2 * rgba.width : rgba.width;
     t.height = mirror ? 2 * rgba.height : rgba.height;
-    t.rgba = ComposeTextureRgba(std::move(rgba.pixels), rgba.width, rgba.height, mask.pixels, mask.width, mask.height,
-                                mirror);
+    std::vector<uint8_t> pixels = ComposeTextureRgba(std::move(rgba.pixels), rgba.width, rgba.height, mask.pixels,
+                                                     mask.width, mask.height, mirror);
     t.frameCount = 1;
     if (t.width > 0 && t.height % t.width == 0) {
         int32_t frames = t.height / t.width;
@@ -289,11 +289,13 @@ std::optional<TTexture> DecodeTextureImage(const TextureRequest& request, FoundI
                              " frames; only the first " + std::to_string(kMaxTextureFrames) + " are used.");
             frames = kMaxTextureFrames;
             t.height = frames * t.width;
-            t.rgba.resize(static_cast<std::size_t>(t.width) * static_cast<std::size_t>(t.height) * 4);
+            pixels.resize(static_cast<std::size_t>(t.width) * static_cast<std::size_t>(t.height) * 4);
         }
         t.frameCount = frames;
     }
-    if (decoded.kind == ImageKind::Jpeg && t.hasMask == 0 && t.frameCount == 1) t.sourceJpeg = std::move(image.bytes);
+    t.pixels = std::make_shared<const std::vector<uint8_t>>(std::move(pixels));
+    if (decoded.kind == ImageKind::Jpeg && t.hasMask == 0 && t.frameCount == 1)
+        t.jpeg = std::make_shared<const std::vector<uint8_t>>(std::move(image.bytes));
     return t;
 }
 

@@ -241,8 +241,8 @@ bool ApplyMaterial(const MatTris& batch, const RWXObject& object, TextureCache& 
 
 // ---- Opaque batches -----------------------------------------------------------------------
 
-void DrawOpaque(const RWXObject& object, ObjectResources& resources, const DrawContext& context, bool compiled) {
-    const auto& offset = object.Offset();
+void DrawOpaque(const RWXObject& object, const std::array<double, 3>& offset, ObjectResources& resources,
+                TextureCache& textures, const DrawContext& context, bool compiled) {
     glPushMatrix();
     glTranslated(offset[0], offset[1], offset[2]);
     const bool lines = context.flags.normals || context.flags.geometry;
@@ -251,7 +251,7 @@ void DrawOpaque(const RWXObject& object, ObjectResources& resources, const DrawC
         glPushMatrix();
         if (group.material->IsAxisAligned()) glRotated(-context.camera.yaw, 0, 1, 0);
         if (context.flags.object) {
-            const bool mirror = ApplyMaterial(first, object, resources.textures, context);
+            const bool mirror = ApplyMaterial(first, object, textures, context);
             if (!context.flags.lighting) glDisable(GL_LIGHTING);
             const GLuint list = compiled ? resources.geometry.FacesList(group) : 0;
             if (list != 0) {
@@ -279,10 +279,11 @@ void DrawOpaque(const RWXObject& object, ObjectResources& resources, const DrawC
 // ---- The transparent pass -----------------------------------------------------------------
 
 void DrawTriangles(const TClump& clump, const MatTris& batch, std::span<const int32_t> triangles,
-                   const RWXObject& object, TextureCache& textures, const DrawContext& context) {
+                   const RWXObject& object, const std::array<double, 3>& offset, TextureCache& textures,
+                   const DrawContext& context) {
     const std::size_t count = batch.Triangles().size();
     glPushMatrix();
-    glTranslated(object.Offset()[0], object.Offset()[1], object.Offset()[2]);
+    glTranslated(offset[0], offset[1], offset[2]);
     if (batch.Material().IsAxisAligned()) glRotated(-context.camera.yaw, 0, 1, 0);
     const bool lines = context.flags.normals || context.flags.geometry;
     // Without lines the faces of a run share one material set-up and one glBegin; with lines each

@@ -76,11 +76,7 @@ private:
 // What the graphics card holds for one object: its compiled faces and its textures.
 struct ObjectResources {
     GeometryCache geometry;
-    TextureCache textures;
-    void Release() {
-        geometry.Release();
-        textures.Release();
-    }
+    void Release() { geometry.Release(); }
 };
 
 // Sets the OpenGL state for the batch's material: polygon mode, shade model, culling (off for
@@ -97,17 +93,19 @@ struct ObjectResources {
 // are drawn halved.
 bool ApplyMaterial(const MatTris& batch, const RWXObject& object, TextureCache& textures, const DrawContext& context);
 
-// Draws triangles of one batch as the transparent pass does: placed by the object's offset, lit
+// Draws triangles of one batch of `object` as the transparent pass does: placed at `offset`, lit
 // only when the lighting flag is on (as opaque faces), each corner with its own prelight as
-// emission. Indices outside the batch are
-// skipped. With normal lines or outlines on, each triangle is followed by its own lines.
+// emission. Indices outside the batch are skipped. With normal lines or outlines on, each
+// triangle is followed by its own lines.
 void DrawTriangles(const TClump& clump, const MatTris& batch, std::span<const int32_t> triangles,
-                   const RWXObject& object, TextureCache& textures, const DrawContext& context);
+                   const RWXObject& object, const std::array<double, 3>& offset, TextureCache& textures,
+                   const DrawContext& context);
 
 // The opaque part of an object: its offset applied, then its opaque batches a material at a
 // time (see GeometryCache), each group's faces followed by the normal lines (yellow) and outlines
 // (magenta) of its batches as the view flags ask. `compiled` false sends the faces vertex by vertex
 // instead of from the compiled lists (for comparisons): both give the same pixels.
-void DrawOpaque(const RWXObject& object, ObjectResources& resources, const DrawContext& context, bool compiled = true);
+void DrawOpaque(const RWXObject& object, const std::array<double, 3>& offset, ObjectResources& resources,
+                TextureCache& textures, const DrawContext& context, bool compiled = true);
 
 }  // namespace pelorus

@@ -31,6 +31,7 @@ void SceneRenderer::Forget(const RWXObject* object) {
 void SceneRenderer::Release() {
     for (auto& [object, held] : resources_) held.resources.Release();
     resources_.clear();
+    textures_.Release();
 }
 
 void SceneRenderer::DrawTranslucent(TranslucentList& list, const DrawContext& context, bool groundFlags,
@@ -48,18 +49,20 @@ void SceneRenderer::DrawTranslucent(TranslucentList& list, const DrawContext& co
     while (i < order_.size()) {
         const TTranslucentTriangle& first = list.records[order_[i]];
         std::size_t end = i + 1;
+        // (Objects sharing a model share its batches: the run is of one object.)
         while (end < order_.size() && list.records[order_[end]].batch == first.batch &&
+               list.records[order_[end]].source == first.source &&
                list.records[order_[end]].fromGround == first.fromGround)
             ++end;
         const bool ground = groundFlags && first.fromGround;
         const bool known = first.batch && first.clump && first.source >= 0 &&
                            static_cast<std::size_t>(first.source) < list.sources.size() &&
-                           list.sources[static_cast<std::size_t>(first.source)];
+                           list.sources[static_cast<std::size_t>(first.source)].object;
         if (known && !(ground && !context.flags.ground)) {
-            const RWXObject& object = *list.sources[static_cast<std::size_t>(first.source)];
+            const TranslucentSource& source = list.sources[static_cast<std::size_t>(first.source)];
             run_.clear();
             for (std::size_t k = i; k < end; ++k) run_.push_back(list.records[order_[k]].triangle);
-            DrawTriangles(*first.clump, *first.batch, run_, object, ResourcesOf(object).textures,
+            DrawTriangles(*first.clump, *first.batch, run_, *source.object, source.offset, textures_,
                           ground ? forced : context);
         }
         i = end;
@@ -85,7 +88,8 @@ void SceneRenderer::Draw(TObjectMap& scene, const DrawContext& context) {
         glPushMatrix();
         const Mat4 turns = SkyboxMatrix(context.camera);
         glLoadMatrixd(turns.data());
-        DrawOpaque(*scene.Skybox(), ResourcesOf(*scene.Skybox()), context, compiled_);
+        DrawOpaque(*scene.Skybox(), scene.Skybox()->Offset(), ResourcesOf(*scene.Skybox()), textures_, context,
+                   compiled_);
         glDepthMask(GL_FALSE);
         glEnable(GL_BLEND);
         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
@@ -120,12 +124,13 @@ void SceneRenderer::Draw(TObjectMap& scene, const DrawContext& context) {
     if (scene.Ground() && flags.ground && groundSeen) {
         DrawContext forced = context;
         forced.flags.object = true;
-        DrawOpaque(*scene.Ground(), ResourcesOf(*scene.Ground()), forced, compiled_);
+        DrawOpaque(*scene.Ground(), scene.Ground()->Offset(), ResourcesOf(*scene.Ground()), textures_, forced,
+                   compiled_);
     }
     for (std::size_t i = 0; i < scene.ObjectCount(); ++i) {
         if (!objectDrawn_[i]) continue;
         const RWXObject& object = scene.Object(i);
-        DrawOpaque(object, ResourcesOf(object), context, compiled_);
+        DrawOpaque(object, scene.OffsetOf(i), ResourcesOf(object), textures_, context, compiled_);
     }
 
     glPushAttrib(GL_DEPTH_BUFFER_BIT);
@@ -139,7 +144,7 @@ void SceneRenderer::Draw(TObjectMap& scene, const DrawContext& context) {
         if (index >= 0 && static_cast<std::size_t>(index) < objectDrawn_.size())
             sourceDrawn_[s] = objectDrawn_[static_cast<std::size_t>(index)];
         else
-            sourceDrawn_[s] = list.sources[s] == scene.Ground() ? groundSeen : 1;
+            sourceDrawn_[s] = list.sources[s].object == scene.Ground() ? groundSeen : 1;
     }
     DrawTranslucent(scene.Translucent(), context, true, sourceDrawn_);
     glPopAttrib();

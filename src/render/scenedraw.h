@@ -14,11 +14,11 @@
 
 namespace pelorus {
 
-// The OpenGL side of the scenes one context shows: compiled faces and textures per object, made
-// on first use. Everything it holds belongs to that context: Forget, Release and the destructor
-// need it current once anything was drawn. What is held for an object that is gone is only
-// released by Forget or Release; an object made later at its address gets its own (objects are
-// told apart by their serial numbers).
+// The OpenGL side of the scenes one context shows: compiled faces per model (objects that share a
+// model share them) and the textures of everything drawn, made on first use. Everything it holds belongs to that
+// context: Forget, Release and the destructor need it current once anything was drawn. What is held for an object that
+// is gone is only released by Forget or Release; an object made later at its address gets its own (objects are told
+// apart by their serial numbers).
 class SceneRenderer {
 public:
     SceneRenderer() = default;
@@ -36,10 +36,12 @@ public:
     // Leaves the modelview and projection matrices as it found them.
     void Draw(TObjectMap& scene, const DrawContext& context);
 
-    // Drops what is held for `object` (null does nothing).
+    // Drops the compiled faces held for `object` (null does nothing); textures stay until Release.
     void Forget(const RWXObject* object);
     // Drops everything held.
     void Release();
+    // How many images are on the card (for tests and benchmarks).
+    std::size_t TextureUploads() const { return textures_.Uploads(); }
 
     // Draws opaque batches vertex by vertex instead of from compiled lists (for comparisons).
     void SetCompiledGeometry(bool on) { compiled_ = on; }
@@ -54,6 +56,7 @@ private:
         ObjectResources resources;
     };
     std::unordered_map<const RWXObject*, Held> resources_;
+    TextureCache textures_;
     // The planes of the last skybox drawn, told apart by its serial number.
     uint64_t skyboxSerial_ = 0;
     DepthRange skyboxDepth_;

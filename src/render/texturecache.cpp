@@ -22,15 +22,18 @@ TextureCache& TextureCache::operator=(TextureCache&& other) noexcept {
 }
 
 const TextureCache::Uploaded& TextureCache::Upload(const TTexture& texture) {
-    if (const auto it = uploaded_.find(&texture); it != uploaded_.end()) return it->second;
-    Uploaded& up = uploaded_[&texture];
+    const Key key{texture.pixels.get(), texture.frameCount, texture.mipmapped != 0};
+    if (const auto it = uploaded_.find(key); it != uploaded_.end()) return it->second;
+    Uploaded& up = uploaded_[key];
+    up.pixels = texture.pixels;
+    const std::vector<uint8_t>& rgba = texture.Rgba();
     const int32_t frames = texture.frameCount >= 1 ? texture.frameCount : 1;
     up.names.assign(static_cast<std::size_t>(frames), 0u);
     glGenTextures(frames, up.names.data());
 
     const bool sizeOk =
         texture.width > 0 && texture.height > 0 && texture.frameCount >= 1 && texture.frameCount <= texture.height &&
-        texture.rgba.size() >= static_cast<std::size_t>(texture.width) * static_cast<std::size_t>(texture.height) * 4u;
+        rgba.size() >= static_cast<std::size_t>(texture.width) * static_cast<std::size_t>(texture.height) * 4u;
     if (texture.mipmapped && sizeOk) {
         const int32_t frameHeight = texture.height / texture.frameCount;
         const std::size_t frameBytes =
@@ -42,7 +45,7 @@ const TextureCache::Uploaded& TextureCache::Upload(const TTexture& texture) {
         for (int32_t n = 0; n < frames; ++n) {
             glBindTexture(GL_TEXTURE_2D, up.names[static_cast<std::size_t>(n)]);
             ok = gluBuild2DMipmaps(GL_TEXTURE_2D, GL_RGBA, texture.width, frameHeight, GL_RGBA, GL_UNSIGNED_BYTE,
-                                   texture.rgba.data() + static_cast<std::size_t>(n) * frameBytes) == 0 &&
+                                   rgba.data() + static_cast<std::size_t>(n) * frameBytes) == 0 &&
                  ok;
         }
         glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(previous));

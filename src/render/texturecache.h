@@ -1,9 +1,13 @@
 #pragma once
-// The textures of a model on the graphics card: one texture object per animation frame, made
-// from the model's texture records the first time a frame is drawn. The texture objects belong
-// to the context that made them; Release (and the destructor, when any exists) needs it current.
+// Textures on the graphics card: one texture object per animation frame, made from a texture
+// record the first time a frame is drawn. Records that share their pixels (every model of a load
+// that uses the same image) and agree on frames and mipmapping share their texture objects; the
+// cache holds on to the pixels it uploaded, so they cannot give way to other pixels at the same
+// address. The texture objects belong to the context that made them; Release (and the destructor,
+// when any exists) needs it current.
 
 #include <cstdint>
+#include <memory>
 #include <unordered_map>
 #include <vector>
 
@@ -26,20 +30,35 @@ public:
     // which rescales it to power-of-two sizes; a texture that is not mipmapped gets texture
     // objects without an image and draws untextured. A record whose pixels do not fill width x
     // height x 4 bytes, or whose frame count is not between 1 and the height, gets objects
-    // without images. The record must outlive its texture objects, or be forgotten first.
+    // without images.
     uint32_t FrameTexture(const TTexture& texture, int32_t frame);
+    // How many images are uploaded (for tests and benchmarks).
+    std::size_t Uploads() const { return uploaded_.size(); }
 
     // Deletes every texture object made (safe without a context when none was).
     void Release();
 
 private:
+    struct Key {
+        const void* pixels;
+        int32_t frames;
+        bool mipmapped;
+        bool operator==(const Key&) const = default;
+    };
+    struct KeyHash {
+        std::size_t operator()(const Key& k) const {
+            return std::hash<const void*>()(k.pixels) ^ (static_cast<std::size_t>(k.frames) << 1) ^
+                   static_cast<std::size_t>(k.mipmapped);
+        }
+    };
     struct Uploaded {
-        std::vector<uint32_t> names;  // one per frame
+        std::shared_ptr<const std::vector<uint8_t>> pixels;  // kept while uploaded
+        std::vector<uint32_t> names;                         // one per frame
         bool hasImages = false;
     };
     const Uploaded& Upload(const TTexture& texture);
 
-    std::unordered_map<const TTexture*, Uploaded> uploaded_;
+    std::unordered_map<Key, Uploaded, KeyHash> uploaded_;
 };
 
 }  // namespace pelorus

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <unordered_map>
 
 namespace pelorus {
 
@@ -67,8 +68,26 @@ void Bounds::Extend(const Bounds& other) {
 }
 
 Bounds ObjectBounds(const RWXObject& object) {
+    return ObjectBounds(object, object.Offset());
+}
+
+Bounds SceneBounds(const TObjectMap& scene) {
+    std::unordered_map<const RWXObject*, Bounds> models;
     Bounds bounds;
-    const std::array<double, 3>& o = object.Offset();
+    for (std::size_t i = 0; i < scene.ObjectCount(); ++i) {
+        auto [it, added] = models.try_emplace(&scene.Object(i));
+        if (added) it->second = ObjectBounds(scene.Object(i), {0, 0, 0});
+        const Bounds& model = it->second;
+        if (model.Empty()) continue;
+        const auto& o = scene.OffsetOf(i);
+        bounds.Extend(model.Min().x, model.Min().y, model.Min().z, Vec3{o[0], o[1], o[2]});
+        bounds.Extend(model.Max().x, model.Max().y, model.Max().z, Vec3{o[0], o[1], o[2]});
+    }
+    return bounds;
+}
+
+Bounds ObjectBounds(const RWXObject& object, const std::array<double, 3>& o) {
+    Bounds bounds;
     const Vec3 offset{o[0], o[1], o[2]};
     for (const auto& clump : object.Clumps())
         ForEachClump(*clump, [&](const TClump& c) {

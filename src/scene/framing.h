@@ -11,6 +11,7 @@
 
 #include "geometry/tvertex.h"
 #include "reader/rwxobject.h"
+#include "scene/objectmap.h"
 #include "scene/viewmath.h"
 #include "scene/viewstate.h"
 
@@ -48,8 +49,13 @@ private:
 // at the object's offset (prototypes count only where they are instanced). Empty for an object
 // without vertices.
 Bounds ObjectBounds(const RWXObject& object);
-// The bounds of all `objects` together; null entries are skipped.
+// The same placed at `offset` instead.
+Bounds ObjectBounds(const RWXObject& object, const std::array<double, 3>& offset);
+// The bounds of all `objects` together, each at its own offset; null entries are skipped.
 Bounds ObjectsBounds(std::span<const RWXObject* const> objects);
+// The bounds of the objects of `scene` where they are placed (not its ground or skybox); the
+// vertices of a model that several objects share are looked at once.
+Bounds SceneBounds(const TObjectMap& scene);
 
 // Framing: the camera looks at the centre of the bounds from kFramePitch degrees above the
 // horizontal, far enough that the bounding sphere fills at most 1 / kFrameMargin of the narrower

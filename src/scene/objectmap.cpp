@@ -1,5 +1,7 @@
 #include "scene/objectmap.h"
 
+#include <unordered_map>
+
 #include "platform/paths.h"
 #include "reader/scenefile.h"
 
@@ -7,26 +9,53 @@ namespace pelorus {
 
 namespace {
 
-// The object's bounding sphere where it is placed.
-Sphere PlacedSphereOf(const RWXObject& object) {
-    Sphere sphere = BoundingSphereOf(object);
-    const auto& offset = object.Offset();
+Sphere Moved(Sphere sphere, const std::array<double, 3>& offset) {
     sphere.centre = {sphere.centre.x + offset[0], sphere.centre.y + offset[1], sphere.centre.z + offset[2]};
     return sphere;
+}
+
+// The object's bounding sphere where it is placed.
+Sphere PlacedSphereOf(const RWXObject& object) {
+    return Moved(BoundingSphereOf(object), object.Offset());
 }
 
 }  // namespace
 
 TObjectMap::TObjectMap() = default;
 
-TObjectMap::TObjectMap(std::vector<std::unique_ptr<RWXObject>> objects) {
+TObjectMap::TObjectMap(std::vector<PlacedObject> objects) {
     objects_.reserve(objects.size());
     for (auto& o : objects)
-        if (o) objects_.push_back(std::move(o));
+        if (o.model) objects_.push_back(std::move(o));
+    // A model's sphere is found once, however many objects share it.
+    std::unordered_map<const RWXObject*, Sphere> spheres;
     spheres_.reserve(objects_.size());
-    for (const auto& o : objects_) spheres_.push_back(PlacedSphereOf(*o));
+    for (const PlacedObject& o : objects_) {
+        auto [it, added] = spheres.try_emplace(o.model.get());
+        if (added) it->second = BoundingSphereOf(*o.model);
+        spheres_.push_back(Moved(it->second, o.offset));
+    }
     RebuildTranslucent();
 }
+
+namespace {
+
+std::vector<PlacedObject> PlacedWhereRead(std::vector<std::unique_ptr<RWXObject>> objects) {
+    std::vector<PlacedObject> placed;
+    placed.reserve(objects.size());
+    for (auto& o : objects) {
+        if (!o) continue;
+        const std::array<double, 3> offset = o->Offset();
+        std::string path = o->Path();
+        placed.push_back({std::shared_ptr<const RWXObject>(std::move(o)), offset, std::move(path)});
+    }
+    return placed;
+}
+
+}  // namespace
+
+TObjectMap::TObjectMap(std::vector<std::unique_ptr<RWXObject>> objects)
+    : TObjectMap(PlacedWhereRead(std::move(objects))) {}
 
 std::unique_ptr<TObjectMap> TObjectMap::FromFile(std::string_view path, ErrorLog& log, const ReadOptions& options) {
     return std::make_unique<TObjectMap>(LoadSceneObjects(path, log, options));
@@ -58,13 +87,13 @@ std::unique_ptr<RWXObject> TObjectMap::SetSkybox(std::unique_ptr<RWXObject> skyb
 void TObjectMap::RebuildTranslucent() {
     translucent_ = {};
     for (std::size_t i = 0; i < objects_.size(); ++i)
-        AppendTranslucent(translucent_, *objects_[i], false, static_cast<int32_t>(i));
-    if (ground_) AppendTranslucent(translucent_, *ground_, true);
+        AppendTranslucent(translucent_, *objects_[i].model, objects_[i].offset, false, static_cast<int32_t>(i));
+    if (ground_) AppendTranslucent(translucent_, *ground_, ground_->Offset(), true);
 }
 
 void TObjectMap::RebuildSkyboxTranslucent() {
     skyboxTranslucent_ = {};
-    if (skybox_) AppendTranslucent(skyboxTranslucent_, *skybox_, false);
+    if (skybox_) AppendTranslucent(skyboxTranslucent_, *skybox_, skybox_->Offset(), false);
 }
 
 std::unique_ptr<RWXObject> ReadWorldModel(const std::string& path, const std::array<double, 3>& offset, ErrorLog& log,

@@ -12,6 +12,7 @@
 
 #include "platform/errorlog.h"
 #include "reader/rwxobject.h"
+#include "reader/scenefile.h"
 #include "scene/culling.h"
 #include "scene/translucent.h"
 #include "scene/worldlook.h"
@@ -22,7 +23,10 @@ class TObjectMap {
 public:
     // An empty scene.
     TObjectMap();
-    // A scene of the given objects, in order (null entries are dropped).
+    // A scene of the given objects, in order (those without a model are dropped); several may
+    // share one model.
+    explicit TObjectMap(std::vector<PlacedObject> objects);
+    // The same for objects of their own, each placed where it was read (its Offset()).
     explicit TObjectMap(std::vector<std::unique_ptr<RWXObject>> objects);
     // The scene the viewer shows for `path` (see LoadSceneObjects): one script, or an object map.
     static std::unique_ptr<TObjectMap> FromFile(std::string_view path, ErrorLog& log, const ReadOptions& options = {});
@@ -38,7 +42,11 @@ public:
     [[nodiscard]] std::unique_ptr<RWXObject> SetSkybox(std::unique_ptr<RWXObject> skybox);
 
     std::size_t ObjectCount() const { return objects_.size(); }
-    const RWXObject& Object(std::size_t index) const { return *objects_.at(index); }
+    // The model of object `index`, where it is placed, and the path that placed it. Objects may
+    // share models: the model's own Offset() is not its place.
+    const RWXObject& Object(std::size_t index) const { return *objects_.at(index).model; }
+    const std::array<double, 3>& OffsetOf(std::size_t index) const { return objects_.at(index).offset; }
+    const PlacedObject& Placed(std::size_t index) const { return objects_.at(index); }
     // The sphere around everything object `index` draws, where it is placed (empty for an object
     // without vertices); the same for the ground.
     const Sphere& SphereOf(std::size_t index) const { return spheres_.at(index); }
@@ -55,7 +63,7 @@ private:
     void RebuildTranslucent();
     void RebuildSkyboxTranslucent();
 
-    std::vector<std::unique_ptr<RWXObject>> objects_;
+    std::vector<PlacedObject> objects_;
     std::vector<Sphere> spheres_;  // one per object
     std::unique_ptr<RWXObject> ground_;
     Sphere groundSphere_;

@@ -7,14 +7,17 @@
 
 namespace pelorus {
 
-void AppendTranslucent(TranslucentList& list, const RWXObject& object, bool fromGround, int32_t sceneIndex) {
+void AppendTranslucent(TranslucentList& list, const RWXObject& object, const std::array<double, 3>& offset,
+                       bool fromGround, int32_t sceneIndex) {
     const int64_t count = object.CountTranslucentTriangles();
     if (count == 0) return;
     const auto source = static_cast<int32_t>(list.sources.size());
-    list.sources.push_back(&object);
+    list.sources.push_back({&object, offset});
     list.firstRecord.push_back(list.records.size());
     list.sceneIndex.push_back(sceneIndex);
-    list.records.reserve(list.records.size() + static_cast<std::size_t>(count));
+    // Grown by doubling: objects are appended one after another, often by the hundred thousand.
+    const std::size_t needed = list.records.size() + static_cast<std::size_t>(count);
+    if (needed > list.records.capacity()) list.records.reserve(std::max(needed, 2 * list.records.capacity()));
     for (const auto& top : object.Clumps())
         ForEachClump(*top, [&](const TClump& clump) {
             for (const auto& batch : clump.Batches()) {
@@ -56,7 +59,7 @@ void ComputeDepths(TranslucentList& list, const Mat4& modelview, double yaw) {
     // Two rows per source: as placed, and turned for axis-aligned batches.
     std::vector<DepthRow> rows(list.sources.size() * 2);
     for (std::size_t i = 0; i < list.sources.size(); ++i) {
-        const std::array<double, 3> offset = list.sources[i] ? list.sources[i]->Offset() : std::array<double, 3>{};
+        const std::array<double, 3>& offset = list.sources[i].offset;
         rows[i * 2] = DepthRowOf(modelview, offset, yaw, false);
         rows[i * 2 + 1] = DepthRowOf(modelview, offset, yaw, true);
     }
@@ -120,7 +123,7 @@ void ComputeDepthsOf(TranslucentList& list, std::span<const uint8_t> drawn, cons
                      std::vector<uint32_t>& candidates) {
     for (std::size_t s = 0; s < list.sources.size() && s < drawn.size(); ++s) {
         if (!drawn[s]) continue;
-        const std::array<double, 3> offset = list.sources[s] ? list.sources[s]->Offset() : std::array<double, 3>{};
+        const std::array<double, 3>& offset = list.sources[s].offset;
         const DepthRow rows[2] = {DepthRowOf(modelview, offset, yaw, false), DepthRowOf(modelview, offset, yaw, true)};
         for (std::size_t r = list.RecordsBegin(s); r < list.RecordsEnd(s); ++r) {
             TTranslucentTriangle& t = list.records[r];

@@ -26,10 +26,16 @@ struct TTranslucentTriangle {
     bool fromGround = false;
 };
 
+// An object a transparent pass draws from: its model and where it is placed.
+struct TranslucentSource {
+    const RWXObject* object = nullptr;
+    std::array<double, 3> offset{};
+};
+
 // A transparent pass: the records and the objects they come from. The records of each source
 // are together, in source order: those of source i start at firstRecord[i].
 struct TranslucentList {
-    std::vector<const RWXObject*> sources;
+    std::vector<TranslucentSource> sources;
     std::vector<std::size_t> firstRecord;       // one per source
     std::vector<int32_t> sceneIndex;            // one per source: its object in the scene, -1 for others
     std::vector<TTranslucentTriangle> records;  // objects in order, then the ground
@@ -38,11 +44,12 @@ struct TranslucentList {
     std::size_t RecordsEnd(std::size_t i) const { return RecordsBegin(i + 1); }
 };
 
-// Appends the transparent triangles of `object` (clumps in order, each clump's non-opaque
-// batches before its children, triangles in order) with `fromGround` as given. An object
-// without any adds nothing, not even a source.
-// `sceneIndex` is kept for the source (the object's place in its scene, -1 when it has none).
-void AppendTranslucent(TranslucentList& list, const RWXObject& object, bool fromGround, int32_t sceneIndex = -1);
+// Appends the transparent triangles of `object` placed at `offset` (clumps in order, each
+// clump's non-opaque batches before its children, triangles in order) with `fromGround` as given.
+// An object without any adds nothing, not even a source. `sceneIndex` is kept for the source (the
+// object's place in its scene, -1 when it has none).
+void AppendTranslucent(TranslucentList& list, const RWXObject& object, const std::array<double, 3>& offset,
+                       bool fromGround, int32_t sceneIndex = -1);
 
 // The row of a modelview matrix that gives eye-space z, taken for an object at `offset` (and
 // turned by -yaw about the vertical axis for axis-aligned batches): z = x*r[0] + y*r[1] + z*r[2]

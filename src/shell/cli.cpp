@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
+#include <unordered_map>
 
 #include "export/gltfexport.h"
 #include "export/gltfsave.h"
@@ -55,7 +56,7 @@ constexpr std::string_view kUsage =
     "            --screenshot).\n";
 
 struct Loaded {
-    std::vector<std::unique_ptr<RWXObject>> objects;
+    std::vector<PlacedObject> objects;
     std::vector<std::string> errors;
 };
 
@@ -88,16 +89,30 @@ Counts CountsOf(const Loaded& loaded) {
     Counts c;
     c.files = 1;
     c.objects = static_cast<int64_t>(loaded.objects.size());
-    for (const auto& object : loaded.objects) {
-        for (const auto& top : object->Clumps())
-            ForEachClump(*top, [&](const TClump& clump) {
-                ++c.clumps;
-                c.vertices += clump.VertexCount();
-            });
-        c.prototypes += static_cast<int64_t>(object->Prototypes().size());
-        c.triangles += object->CountTriangles();
-        c.translucent += object->CountTranslucentTriangles();
-        c.textures += static_cast<int64_t>(object->Textures().size());
+    // Every object counts, shared models once for each object placing them; each model is
+    // counted once.
+    std::unordered_map<const RWXObject*, Counts> byModel;
+    for (const PlacedObject& placed : loaded.objects) {
+        auto [it, added] = byModel.try_emplace(placed.model.get());
+        Counts& m = it->second;
+        if (added) {
+            const RWXObject& object = *placed.model;
+            for (const auto& top : object.Clumps())
+                ForEachClump(*top, [&](const TClump& clump) {
+                    ++m.clumps;
+                    m.vertices += clump.VertexCount();
+                });
+            m.prototypes = static_cast<int64_t>(object.Prototypes().size());
+            m.triangles = object.CountTriangles();
+            m.translucent = object.CountTranslucentTriangles();
+            m.textures = static_cast<int64_t>(object.Textures().size());
+        }
+        c.clumps += m.clumps;
+        c.vertices += m.vertices;
+        c.prototypes += m.prototypes;
+        c.triangles += m.triangles;
+        c.translucent += m.translucent;
+        c.textures += m.textures;
     }
     c.errors = static_cast<int64_t>(loaded.errors.size());
     return c;
@@ -257,10 +272,10 @@ void WriteClump(JsonWriter& j, const TClump& root, const std::string* name) {
     }
 }
 
-void WriteObject(JsonWriter& j, const RWXObject& o, const std::string& shownPath) {
+void WriteObject(JsonWriter& j, const RWXObject& o, const std::array<double, 3>& offset, const std::string& shownPath) {
     j.Raw("{").Key("path").String(shownPath);
-    j.Raw(", ").Key("offset").Raw("[").Number(o.Offset()[0]).Raw(",").Number(o.Offset()[1]).Raw(",");
-    j.Number(o.Offset()[2]).Raw("]");
+    j.Raw(", ").Key("offset").Raw("[").Number(offset[0]).Raw(",").Number(offset[1]).Raw(",");
+    j.Number(offset[2]).Raw("]");
     j.Raw(", ").Key("clumps").Raw("[");
     for (std::size_t i = 0; i < o.Clumps().size(); ++i) {
         if (i) j.Raw(", ");
@@ -304,8 +319,8 @@ std::string DumpScene(const std::string& path) {
     j.Raw("],\n ").Key("objects").Raw("[");
     for (std::size_t i = 0; i < loaded.objects.size(); ++i) {
         if (i) j.Raw(",\n  ");
-        const RWXObject& o = *loaded.objects[i];
-        WriteObject(j, o, script ? path : o.Path());
+        const PlacedObject& o = loaded.objects[i];
+        WriteObject(j, *o.model, o.offset, script ? path : o.path);
     }
     j.Raw("]}\n");
     return std::move(j.Text());

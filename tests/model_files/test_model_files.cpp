@@ -47,7 +47,7 @@ TEST(ModelFiles, EveryFileReadsWithOnlyTheErrorsItDeserves) {
         const auto objects = ReadAsViewer(file.string(), log);
         ASSERT_FALSE(objects.empty());
         int64_t triangles = 0;
-        for (const auto& o : objects) triangles += o->CountTriangles();
+        for (const auto& o : objects) triangles += o.model->CountTriangles();
         EXPECT_GT(triangles, 0);
         const auto it = Expected().find(file.filename().string());
         EXPECT_EQ(log.Lines(), it == Expected().end() ? Lines{} : it->second);

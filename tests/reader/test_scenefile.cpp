@@ -81,15 +81,41 @@ TEST(SceneFiles, MapPlacesEachScriptAtItsOffsetAndKeepsMissingOnesEmpty) {
     LogCapture log;
     const auto objects = LoadSceneObjects("scene.txt", log, options);
     ASSERT_EQ(objects.size(), 3u);
-    EXPECT_EQ(objects[0]->Offset(), (std::array<double, 3>{1, 2, 3}));
-    EXPECT_EQ(objects[0]->CountTriangles(), 1);
-    EXPECT_EQ(objects[1]->CountTriangles(), 0);
-    EXPECT_EQ(objects[2]->Offset()[0], -1);
+    EXPECT_EQ(objects[0].offset, (std::array<double, 3>{1, 2, 3}));
+    EXPECT_EQ(objects[0].model->CountTriangles(), 1);
+    EXPECT_EQ(objects[1].model->CountTriangles(), 0);
+    EXPECT_EQ(objects[2].offset[0], -1);
     EXPECT_EQ(log.Lines(), Lines{"Could Not Open File \"missing.rwx\""});
+    // "box.rwx" and "BOX.RWX" name one file: read once, placed twice, each entry with its path.
+    EXPECT_EQ(objects[0].model, objects[2].model);
+    EXPECT_EQ(objects[0].path, "box.rwx");
+    EXPECT_EQ(objects[2].path, "BOX.RWX");
 
     const auto single = LoadSceneObjects("box.RWX", log, options);
     ASSERT_EQ(single.size(), 1u);
-    EXPECT_EQ(single[0]->Offset(), (std::array<double, 3>{0, 0.025, 0}));
+    EXPECT_EQ(single[0].offset, (std::array<double, 3>{0, 0.025, 0}));
+}
+
+TEST(SceneFiles, AScriptNamedByManyEntriesIsReadOnceAndReportedOnce) {
+    test::TempDir dir;
+    dir.Write("bad.rwx", "ClumpBegin\nFrobnicate\nClumpEnd\n");
+    dir.Write("scene.txt", "bad.rwx 0 0 0\nbad.rwx 1 0 0\n./BAD.rwx 2 0 0\nnone.rwx 0 0 0\nnone.rwx 1 0 0\n");
+    ReadOptions options = test::NoTextures();
+    options.baseFolder = dir.Path();
+    LogCapture log;
+    const auto objects = LoadSceneObjects("scene.txt", log, options);
+    ASSERT_EQ(objects.size(), 5u);
+    EXPECT_EQ(objects[0].model, objects[1].model);
+    EXPECT_EQ(objects[0].model, objects[2].model);
+    EXPECT_EQ(objects[2].offset, (std::array<double, 3>{2, 0, 0}));
+    EXPECT_EQ(log.Lines(),
+              (Lines{"  Clump:Invalid / Unknown command : \"Frobnicate\"", "Could Not Open File \"none.rwx\""}));
+    // Read for every entry, each says its lines.
+    options.shareModels = false;
+    LogCapture every;
+    const auto unshared = LoadSceneObjects("scene.txt", every, options);
+    EXPECT_NE(unshared[0].model, unshared[1].model);
+    EXPECT_EQ(every.Lines().size(), 5u);
 }
 
 TEST(SceneFiles, UnreadableMapGivesNoObjects) {

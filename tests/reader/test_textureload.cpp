@@ -70,12 +70,11 @@ protected:
     static Rgb Texel(const TTexture& t, int x, int y) {
         const std::size_t i =
             (static_cast<std::size_t>(y) * static_cast<std::size_t>(t.width) + static_cast<std::size_t>(x)) * 4;
-        return {t.rgba[i], t.rgba[i + 1], t.rgba[i + 2]};
+        return {t.Rgba()[i], t.Rgba()[i + 1], t.Rgba()[i + 2]};
     }
     static int Alpha(const TTexture& t, int x, int y) {
-        return t
-            .rgba[(static_cast<std::size_t>(y) * static_cast<std::size_t>(t.width) + static_cast<std::size_t>(x)) * 4 +
-                  3];
+        return t.Rgba()
+            [(static_cast<std::size_t>(y) * static_cast<std::size_t>(t.width) + static_cast<std::size_t>(x)) * 4 + 3];
     }
     test::TempDir root;
     LogCapture log;
@@ -381,7 +380,7 @@ TEST_F(TextureTest, StripsOfMoreThanAHundredFramesKeepTheFirstHundred) {
     const TTexture& t = o->Textures()[0];
     EXPECT_EQ(t.frameCount, 100);
     EXPECT_EQ(t.height, 800);
-    EXPECT_EQ(t.rgba.size(), 8u * 800u * 4u);
+    EXPECT_EQ(t.Rgba().size(), 8u * 800u * 4u);
     EXPECT_EQ(o->Clumps()[0]->Batches()[0]->Material().frameCount, 100);
 }
 

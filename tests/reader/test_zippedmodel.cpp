@@ -27,13 +27,13 @@ std::string Script(int triangles, const std::string& texture = "") {
 
 class ZippedModelTest : public ::testing::Test {
 protected:
-    std::vector<std::unique_ptr<RWXObject>> Load(const std::string& path) {
+    std::vector<PlacedObject> Load(const std::string& path) {
         ReadOptions options;
         options.programDir = dir.Path();  // no TexturesPath.txt: textures from the base folder
         options.baseFolder = dir.Path();
         return LoadSceneObjects(path, log, options);
     }
-    static Rgb Texel(const TTexture& t) { return {t.rgba.at(0), t.rgba.at(1), t.rgba.at(2)}; }
+    static Rgb Texel(const TTexture& t) { return {t.Rgba().at(0), t.Rgba().at(1), t.Rgba().at(2)}; }
     test::TempDir dir;
     LogCapture log;
 };
@@ -57,10 +57,10 @@ TEST_F(ZippedModelTest, TheScriptNamedAfterTheArchiveElseTheFirstIsRead) {
         ASSERT_TRUE(test::WriteZipMembers(dir.Join(c.archive), c.members));
         const auto objects = Load(c.archive);
         ASSERT_EQ(objects.size(), 1u);
-        EXPECT_EQ(objects[0]->CountTriangles(), c.triangles);
-        EXPECT_EQ(objects[0]->Offset(), (std::array<double, 3>{0, 0.025, 0}));
-        EXPECT_EQ(objects[0]->Path(), c.archive);  // as given
-        EXPECT_EQ(objects[0]->File(), dir.Join(c.archive));
+        EXPECT_EQ(objects[0].model->CountTriangles(), c.triangles);
+        EXPECT_EQ(objects[0].offset, (std::array<double, 3>{0, 0.025, 0}));
+        EXPECT_EQ(objects[0].model->Path(), c.archive);  // as given
+        EXPECT_EQ(objects[0].model->File(), dir.Join(c.archive));
     }
     EXPECT_TRUE(log.Lines().empty());
 }
@@ -79,12 +79,12 @@ TEST_F(ZippedModelTest, TexturesAndMasksInsideTheArchiveComeFirst) {
     const auto objects = Load("crate.zip");
     EXPECT_TRUE(log.Lines().empty());
     ASSERT_EQ(objects.size(), 1u);
-    const auto& textures = objects[0]->Textures();
+    const auto& textures = objects[0].model->Textures();
     ASSERT_EQ(textures.size(), 3u);
     EXPECT_EQ(textures[0].fileName, dir.Join("crate.zip") + ":tex/BARK.JPG");
     EXPECT_TRUE(test::Near(Texel(textures[0]), {255, 0, 0}));
     EXPECT_EQ(textures[0].hasMask, 1);
-    EXPECT_EQ(textures[0].rgba.at(3), 7);
+    EXPECT_EQ(textures[0].Rgba().at(3), 7);
     EXPECT_EQ(textures[1].fileName, dir.Join("crate.zip") + ":leaf.png");  // the fallback name, inside
     EXPECT_EQ(textures[2].fileName, dir.Join("stone.jpg"));
 }
@@ -94,9 +94,9 @@ TEST_F(ZippedModelTest, ObjectMapEntriesMayNameZippedModels) {
     dir.Write("scene.txt", "parts/box.zip 1 2 3\nparts/missing.zip 0 0 0\n");
     const auto objects = Load("scene.txt");
     ASSERT_EQ(objects.size(), 2u);
-    EXPECT_EQ(objects[0]->CountTriangles(), 2);
-    EXPECT_EQ(objects[0]->Offset(), (std::array<double, 3>{1, 2, 3}));
-    EXPECT_EQ(objects[0]->Path(), "parts/box.zip");
+    EXPECT_EQ(objects[0].model->CountTriangles(), 2);
+    EXPECT_EQ(objects[0].offset, (std::array<double, 3>{1, 2, 3}));
+    EXPECT_EQ(objects[0].model->Path(), "parts/box.zip");
     EXPECT_EQ(log.Lines(), Lines{"Couldn't open archive \"parts/missing.zip\"."});
 }
 
@@ -123,7 +123,7 @@ TEST_F(ZippedModelTest, ArchivesWithoutAReadableScriptWriteOneLine) {
         const std::size_t mark = log.LineCount();
         const auto objects = Load(archive);
         ASSERT_EQ(objects.size(), 1u) << archive;
-        EXPECT_EQ(objects[0]->CountTriangles(), 0) << archive;
+        EXPECT_EQ(objects[0].model->CountTriangles(), 0) << archive;
         EXPECT_EQ(log.LinesSince(mark), Lines{line}) << archive;
     }
 }
@@ -135,10 +135,10 @@ TEST_F(ZippedModelTest, ReadAsViewerOpensAZipGivenAsTheFile) {
     options.programDir = dir.Path();
     const auto objects = ReadAsViewer(dir.Join("models/Tree.zip"), log, options);
     ASSERT_EQ(objects.size(), 1u);
-    EXPECT_EQ(objects[0]->CountTriangles(), 1);
+    EXPECT_EQ(objects[0].model->CountTriangles(), 1);
     // The usual layout: textures beside the models folder.
-    ASSERT_EQ(objects[0]->Textures().size(), 1u);
-    EXPECT_EQ(objects[0]->Textures()[0].fileName, dir.Join("textures/bark.jpg"));
+    ASSERT_EQ(objects[0].model->Textures().size(), 1u);
+    EXPECT_EQ(objects[0].model->Textures()[0].fileName, dir.Join("textures/bark.jpg"));
     EXPECT_TRUE(log.Lines().empty());
 }
 

@@ -355,7 +355,7 @@ int LiveTextureNames() {
     return live;
 }
 
-TEST_F(TextureTest, TexturesAreUploadedWhenFirstDrawnAndReleasedWithTheirObject) {
+TEST_F(TextureTest, TexturesAreUploadedWhenFirstDrawnAndReleasedWithTheScene) {
     dir_.Write("red.jpg", BandsJpeg(16, 16, {kRed}));
     dir_.Write("anim.jpg", FramesJpeg(16, {kRed, kGreen}));
     auto scene = SceneOf(Square("Texture anim"), 0, 0, 0, TexturesFrom(dir_.Path()));
@@ -364,13 +364,44 @@ TEST_F(TextureTest, TexturesAreUploadedWhenFirstDrawnAndReleasedWithTheirObject)
     const int before = LiveTextureNames();
     Draw(scene.get());
     EXPECT_EQ(LiveTextureNames(), before + 3) << "one texture object per frame, uploaded when first drawn";
-
-    renderer_.Forget(scene->Ground());
-    EXPECT_EQ(LiveTextureNames(), before + 2) << "the forgotten ground's texture";
-    std::unique_ptr<RWXObject> ground = scene->SetGround(nullptr);
-    ground.reset();
+    EXPECT_EQ(renderer_.TextureUploads(), 2u);
     renderer_.Release();
     EXPECT_EQ(LiveTextureNames(), before);
+}
+
+// A world of many objects placing a few models that share one image: each model is read once and
+// the image is decoded and uploaded once, and what is drawn is what reading every object on its
+// own draws.
+TEST_F(TextureTest, ObjectsSharingModelsAndImagesDrawAsIfEachWereReadAlone) {
+    dir_.Write("red.jpg", BandsJpeg(16, 16, {kRed}));
+    dir_.Write("a.rwx", Square("Texture red", 0, 0.5));
+    dir_.Write("b.rwx", Square("Texture red\nOpacity 0.5", 0.1));
+    std::string map;
+    for (int i = 0; i < 12; ++i)
+        map += std::string(i % 3 ? "a.rwx " : "B.RWX ") + std::to_string(0.3 * (i % 4) - 0.45) + " " +
+               std::to_string(0.3 * (i / 4) - 0.3) + " 0\n";
+    dir_.Write("map.txt", map);
+    ReadOptions options = TexturesFrom(dir_.Path());
+    options.baseFolder = dir_.Path();
+    ErrorLog log;
+    auto shared = TObjectMap::FromFile("map.txt", log, options);
+    options.shareModels = false;
+    auto alone = TObjectMap::FromFile("map.txt", log, options);
+    EXPECT_TRUE(log.Lines().empty());
+    ASSERT_EQ(shared->ObjectCount(), 12u);
+    ASSERT_EQ(alone->ObjectCount(), 12u);
+    EXPECT_EQ(&shared->Object(1), &shared->Object(2)) << "a.rwx is read once";
+    EXPECT_NE(&alone->Object(1), &alone->Object(2));
+    EXPECT_EQ(shared->Translucent().records.size(), alone->Translucent().records.size());
+
+    context_.camera.distance = 2.5;
+    Draw(shared.get());
+    EXPECT_EQ(renderer_.TextureUploads(), 1u) << "one image, decoded and uploaded once";
+    const std::vector<uint8_t> sharedPixels = pixels_;
+    renderer_.Release();
+    Draw(alone.get());
+    EXPECT_TRUE(sharedPixels == pixels_) << "sharing changes how the scene is kept, not what it shows";
+    EXPECT_FALSE(Near(Centre(), kBlack));
 }
 
 TEST_F(TextureTest, ApplyingAWorldGivesTheSceneItsGroundAndSkybox) {

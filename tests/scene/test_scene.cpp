@@ -206,8 +206,8 @@ TEST(ComputeDepths, UsesEachObjectsOffsetAndTheCamera) {
     auto a = RWXObject::FromText(Pane(0), 0, 0, -2, log, NoTextures());
     auto b = RWXObject::FromText(Pane(-1), 0, 0, 0.5, log, NoTextures());
     TranslucentList list;
-    AppendTranslucent(list, *a, false);
-    AppendTranslucent(list, *b, true);
+    AppendTranslucent(list, *a, a->Offset(), false);
+    AppendTranslucent(list, *b, b->Offset(), true);
     ASSERT_EQ(list.records.size(), 2u);
     EXPECT_EQ(list.records[0].source, 0);
     EXPECT_EQ(list.records[1].source, 1);
@@ -234,7 +234,7 @@ TEST(ComputeDepths, AlignedBatchesTurnWithTheCamera) {
         "Vertex 1 0 0\nVertex 1.1 0 0\nVertex 1 0.1 0\nTriangle 1 2 3\nClumpEnd\nModelEnd\n",
         0, 0, 0, log, NoTextures());
     TranslucentList list;
-    AppendTranslucent(list, *o, false);
+    AppendTranslucent(list, *o, o->Offset(), false);
     ASSERT_EQ(list.records.size(), 1u);
     for (const double yaw : {0.0, 60.0, 135.0}) {
         const Camera camera{yaw, 0, 0, 1.5};
@@ -291,7 +291,7 @@ TEST(TranslucentList, FollowsBatchOrderThenChildren) {
                         "ClumpBegin\n" +
                         kSquareLines + "Opacity 0.3\nTriangle 1 2 3\nClumpEnd\nClumpEnd");
     TranslucentList list;
-    AppendTranslucent(list, *o, false);
+    AppendTranslucent(list, *o, o->Offset(), false);
     ASSERT_EQ(list.records.size(), 3u);
     const TClump& c = *o->Clumps()[0];
     EXPECT_EQ(list.records[0].batch, c.Batches()[0].get());
@@ -314,9 +314,11 @@ TEST(TObjectMap, TranslucentListHoldsObjectsInOrderThenTheGround) {
     (void)scene.SetGround(RWXObject::FromText(Pane(3), 0, 0, 0, log, NoTextures()));
     const auto& list = scene.Translucent();
     ASSERT_EQ(list.records.size(), 3u);
-    EXPECT_EQ(list.sources.at(static_cast<std::size_t>(list.records[0].source)), &scene.Object(0));
-    EXPECT_EQ(list.sources.at(static_cast<std::size_t>(list.records[1].source)), &scene.Object(1));
-    EXPECT_EQ(list.sources.at(static_cast<std::size_t>(list.records[2].source)), scene.Ground());
+    EXPECT_EQ(list.sources.at(static_cast<std::size_t>(list.records[0].source)).object, &scene.Object(0));
+    EXPECT_EQ(list.sources.at(static_cast<std::size_t>(list.records[1].source)).object, &scene.Object(1));
+    EXPECT_EQ(list.sources.at(static_cast<std::size_t>(list.records[1].source)).offset,
+              (std::array<double, 3>{1, 0, 0}));
+    EXPECT_EQ(list.sources.at(static_cast<std::size_t>(list.records[2].source)).object, scene.Ground());
     EXPECT_TRUE(list.records[2].fromGround);
     EXPECT_FALSE(list.records[0].fromGround || list.records[1].fromGround);
 
@@ -347,7 +349,8 @@ TEST(TObjectMap, FromFileTakesARelativeMapFromTheBaseFolder) {
     options.baseFolder = dir.Path();
     const auto scene = TObjectMap::FromFile("map.txt", log, options);
     ASSERT_EQ(scene->ObjectCount(), 2u);
-    EXPECT_EQ(scene->Object(1).Offset(), (std::array<double, 3>{1, 2, 3}));
+    EXPECT_EQ(scene->OffsetOf(1), (std::array<double, 3>{1, 2, 3}));
+    EXPECT_EQ(&scene->Object(0), &scene->Object(1)) << "one script named twice is read once";
     EXPECT_EQ(scene->Translucent().records.size(), 2u);
     EXPECT_TRUE(log.Lines().empty());
 }
