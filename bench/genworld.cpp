@@ -130,7 +130,7 @@ int World(const std::filesystem::path& dir, long entries, long models, long text
     for (long t = 0; t < textures; ++t)
         if (!WriteJpeg((dir / ("t" + std::to_string(t) + ".jpg")).string(), 64, static_cast<int>(t)))
             return 1;
-    char name[32];
+    char name[64];
     for (long m = 0; m < models; ++m) {
         std::snprintf(name, sizeof name, "m%03ld.rwx", m);
         if (!WriteText(dir / "models" / name, Model(static_cast<int>(m), static_cast<int>(textures)))) return 1;
