@@ -6,13 +6,12 @@
 //       naming one of the models (defaults: 100000 entries, 100 models, 10 textures).
 //   genworld clumps N OUT
 //       OUT: one script of N clumps holding one triangle each.
-#include <cstddef>
-#include <cstdio>
-
 #include <jpeglib.h>
 
 #include <charconv>
 #include <cmath>
+#include <cstddef>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -94,8 +93,8 @@ std::string Model(int index, int textures) {
         for (int j = 0; j < rows; ++j)
             for (int i = 0; i < cols; ++i) {
                 const int a = j * (cols + 1) + i + 1;
-                out += "Quad " + std::to_string(a) + " " + std::to_string(a + 1) + " " +
-                       std::to_string(a + cols + 2) + " " + std::to_string(a + cols + 1) + "\n";
+                out += "Quad " + std::to_string(a) + " " + std::to_string(a + 1) + " " + std::to_string(a + cols + 2) +
+                       " " + std::to_string(a + cols + 1) + "\n";
             }
         out += "ClumpEnd\n";
     }
@@ -128,8 +127,7 @@ bool WriteText(const std::filesystem::path& path, const std::string& text) {
 int World(const std::filesystem::path& dir, long entries, long models, long textures) {
     std::filesystem::create_directories(dir / "models");
     for (long t = 0; t < textures; ++t)
-        if (!WriteJpeg((dir / ("t" + std::to_string(t) + ".jpg")).string(), 64, static_cast<int>(t)))
-            return 1;
+        if (!WriteJpeg((dir / ("t" + std::to_string(t) + ".jpg")).string(), 64, static_cast<int>(t))) return 1;
     char name[64];
     for (long m = 0; m < models; ++m) {
         std::snprintf(name, sizeof name, "m%03ld.rwx", m);
