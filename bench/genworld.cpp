@@ -6,12 +6,15 @@
 //       naming one of the models (defaults: 100000 entries, 100 models, 10 textures).
 //   genworld clumps N OUT
 //       OUT: one script of N clumps holding one triangle each.
+// jpeglib.h needs size_t and FILE declared before it.
+#include <cstddef>
+#include <cstdio>
+// clang-format off
 #include <jpeglib.h>
+// clang-format on
 
 #include <charconv>
 #include <cmath>
-#include <cstddef>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <string>
