@@ -1,10 +1,11 @@
 #!/bin/sh
 # Generates the benchmark world (once) and measures reading and drawing it, and the whole
 # `pelorus --check` process on it and on small and large scripts against `cat`.
-# Usage: bench/run-world.sh [BUILD_DIR]   (an optimised build without sanitizers)
+# Usage: bench/run-world.sh [BUILD_DIR [WORLDBENCH OPTIONS]]   (an optimised build without sanitizers)
 set -eu
 [ -x /usr/bin/time ] || { echo "run-world.sh needs /usr/bin/time (Debian package time)" >&2; exit 2; }
 BUILD=${1:-build-release}
+[ $# -gt 0 ] && shift
 here=$(cd "$(dirname "$0")/.." && pwd)
 if [ ! -f "$BUILD/CMakeCache.txt" ]; then
     cmake -S "$here" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DPELORUS_BUILD_TESTS=OFF >/dev/null
