@@ -38,8 +38,9 @@ void SetEmission(const TVertex& v) {
 }
 
 // The corners of one triangle inside glBegin(GL_TRIANGLES): emission (when asked), normal,
-// texture coordinates and position of each.
-void EmitTriangle(const MatTris& batch, std::size_t index, const Corners& c, bool mirror, bool emission) {
+// texture coordinates and position of each, moved by `shift`.
+void EmitTriangle(const MatTris& batch, std::size_t index, const Corners& c, bool mirror, bool emission,
+                  const std::array<double, 3>& shift = {0, 0, 0}) {
     const bool facet = batch.Material().IsFacet();
     if (facet) {
         const Vec3 n = index < batch.FaceNormals().size() ? batch.FaceNormals()[index] : Vec3{};
@@ -50,8 +51,14 @@ void EmitTriangle(const MatTris& batch, std::size_t index, const Corners& c, boo
         if (emission) SetEmission(*v);
         if (!facet) glNormal3d(v->nx, v->ny, v->nz);
         glTexCoord2d(v->u * scale, v->v * scale);
-        glVertex3d(v->x, v->y, v->z);
+        glVertex3d(v->x + shift[0], v->y + shift[1], v->z + shift[2]);
     }
+}
+
+bool HasPrelight(const Corners& c) {
+    for (const TVertex* v : c.v)
+        if (v->r != 0 || v->g != 0 || v->b != 0) return true;
+    return false;
 }
 
 void EmitFaces(const TClump& clump, const MatTris& batch, bool mirror) {
@@ -194,49 +201,73 @@ void GeometryCache::Release() {
 
 // ---- Materials ----------------------------------------------------------------------------
 
-bool ApplyMaterial(const MatTris& batch, const RWXObject& object, TextureCache& textures, const DrawContext& context) {
+MaterialState MaterialStateOf(const MatTris& batch, const RWXObject& object, TextureCache& textures,
+                              const DrawContext& context) {
     const RWXMaterial& m = batch.Material();
+    MaterialState state;
     switch (m.geometrySampling) {
         case GeometrySampling::PointCloud:
-            glPolygonMode(GL_FRONT_AND_BACK, GL_POINT);
+            state.polygonMode = GL_POINT;
             break;
         case GeometrySampling::WireFrame:
-            glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
+            state.polygonMode = GL_LINE;
             break;
         case GeometrySampling::Solid:
-            glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
+            state.polygonMode = GL_FILL;
             break;
     }
-    glShadeModel(m.IsFacet() ? GL_FLAT : GL_SMOOTH);
-    if (m.IsDoubleSided())
-        glDisable(GL_CULL_FACE);
-    else
-        glEnable(GL_CULL_FACE);
-
-    GLuint texture = 0;
+    state.smooth = !m.IsFacet();
+    state.cull = !m.IsDoubleSided();
     if (m.frameCount > 0) {
         const int32_t frames = m.frameCount < kMaxTextureFrames ? m.frameCount : kMaxTextureFrames;
         const int32_t frame = AnimationFrame(context.timeMs, frames);
         const uint32_t key = m.textureFrames[static_cast<std::size_t>(frame)];
         const TTexture* record = TextureOf(object, key);
-        texture = record ? textures.FrameTexture(*record, FrameOfKey(key)) : 0;
+        state.texture = record ? textures.FrameTexture(*record, FrameOfKey(key)) : 0;
     }
-    if (texture != 0) {
+    if (state.texture != 0) {
+        state.wrap = m.addressMode == AddressMode::Clamp ? GL_CLAMP : GL_REPEAT;
+        state.minFilter = m.mipmapping ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST;
+    }
+    const MaterialTerms terms = MaterialTermsOf(m, state.texture != 0);
+    state.color = terms.color;
+    state.ambient = terms.ambient;
+    state.diffuse = terms.diffuse;
+    state.lit = context.flags.lighting;
+    state.mirror = m.addressMode == AddressMode::Mirror;
+    return state;
+}
+
+void SetMaterialState(const MaterialState& state) {
+    glPolygonMode(GL_FRONT_AND_BACK, state.polygonMode);
+    glShadeModel(state.smooth ? GL_SMOOTH : GL_FLAT);
+    if (state.cull)
+        glEnable(GL_CULL_FACE);
+    else
+        glDisable(GL_CULL_FACE);
+    if (state.texture != 0) {
         glEnable(GL_TEXTURE_2D);
         // Parameters belong to the texture object: bind first, then set them.
-        glBindTexture(GL_TEXTURE_2D, texture);
-        const GLint wrap = m.addressMode == AddressMode::Clamp ? GL_CLAMP : GL_REPEAT;
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, wrap);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, wrap);
-        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, m.mipmapping ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST);
+        glBindTexture(GL_TEXTURE_2D, state.texture);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, state.wrap);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, state.wrap);
+        glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, state.minFilter);
     } else {
         glDisable(GL_TEXTURE_2D);
     }
-    const MaterialTerms terms = MaterialTermsOf(m, texture != 0);
-    glColor4fv(terms.color.data());
-    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, terms.ambient.data());
-    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, terms.diffuse.data());
-    return m.addressMode == AddressMode::Mirror;
+    glColor4fv(state.color.data());
+    glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, state.ambient.data());
+    glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, state.diffuse.data());
+    if (state.lit)
+        glEnable(GL_LIGHTING);
+    else
+        glDisable(GL_LIGHTING);
+}
+
+bool ApplyMaterial(const MatTris& batch, const RWXObject& object, TextureCache& textures, const DrawContext& context) {
+    const MaterialState state = MaterialStateOf(batch, object, textures, context);
+    SetMaterialState(state);
+    return state.mirror;
 }
 
 // ---- Opaque batches -----------------------------------------------------------------------
@@ -252,7 +283,6 @@ void DrawOpaque(const RWXObject& object, const std::array<double, 3>& offset, Ob
         if (group.material->IsAxisAligned()) glRotated(-context.camera.yaw, 0, 1, 0);
         if (context.flags.object) {
             const bool mirror = ApplyMaterial(first, object, textures, context);
-            if (!context.flags.lighting) glDisable(GL_LIGHTING);
             const GLuint list = compiled ? resources.geometry.FacesList(group) : 0;
             if (list != 0) {
                 glCallList(list);
@@ -278,29 +308,60 @@ void DrawOpaque(const RWXObject& object, const std::array<double, 3>& offset, Ob
 
 // ---- The transparent pass -----------------------------------------------------------------
 
+void TranslucentPass::End() {
+    glDisable(GL_TEXTURE_2D);
+    glEnable(GL_LIGHTING);
+    Forget();
+}
+
 void DrawTriangles(const TClump& clump, const MatTris& batch, std::span<const int32_t> triangles,
                    const RWXObject& object, const std::array<double, 3>& offset, TextureCache& textures,
-                   const DrawContext& context) {
+                   const DrawContext& context, TranslucentPass& pass) {
     const std::size_t count = batch.Triangles().size();
+    auto forEachOf = [&](std::span<const int32_t> part, auto&& visit) {
+        Corners c;
+        for (const int32_t t : part)
+            if (t >= 0 && static_cast<std::size_t>(t) < count &&
+                CornersOf(clump, batch, static_cast<std::size_t>(t), c))
+                visit(static_cast<std::size_t>(t), c);
+    };
+    const bool lines = context.flags.normals || context.flags.geometry;
+    if (!lines && !batch.Material().IsAxisAligned()) {
+        // Placed by moving the vertices rather than the modelview matrix, and the material set
+        // only when it differs from the last: neighbours alike then share OpenGL's batch.
+        if (!context.flags.object) return;
+        const MaterialState state = MaterialStateOf(batch, object, textures, context);
+        if (pass.material != state) {
+            SetMaterialState(state);
+            pass.material = state;
+        }
+        bool prelit = false;
+        forEachOf(triangles, [&](std::size_t, const Corners& c) { prelit = prelit || HasPrelight(c); });
+        if (!prelit && !pass.emissionBlack) {
+            const GLfloat black[4] = {0, 0, 0, 1};
+            glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, black);
+            pass.emissionBlack = true;
+        }
+        glBegin(GL_TRIANGLES);
+        forEachOf(triangles,
+                  [&](std::size_t i, const Corners& c) { EmitTriangle(batch, i, c, state.mirror, prelit, offset); });
+        glEnd();
+        if (prelit) pass.emissionBlack = false;
+        return;
+    }
+
+    pass.Forget();
     glPushMatrix();
     glTranslated(offset[0], offset[1], offset[2]);
     if (batch.Material().IsAxisAligned()) glRotated(-context.camera.yaw, 0, 1, 0);
-    const bool lines = context.flags.normals || context.flags.geometry;
     // Without lines the faces of a run share one material set-up and one glBegin; with lines each
     // triangle's faces are followed by its own lines, as when drawn one by one.
     const std::size_t step = lines ? 1 : triangles.size();
     for (std::size_t first = 0; first < triangles.size(); first += step) {
         const std::span<const int32_t> part = triangles.subspan(first, std::min(step, triangles.size() - first));
-        auto forEach = [&](auto&& visit) {
-            Corners c;
-            for (const int32_t t : part)
-                if (t >= 0 && static_cast<std::size_t>(t) < count &&
-                    CornersOf(clump, batch, static_cast<std::size_t>(t), c))
-                    visit(static_cast<std::size_t>(t), c);
-        };
+        auto forEach = [&](auto&& visit) { forEachOf(part, visit); };
         if (context.flags.object) {
             const bool mirror = ApplyMaterial(batch, object, textures, context);
-            if (!context.flags.lighting) glDisable(GL_LIGHTING);
             glBegin(GL_TRIANGLES);
             forEach([&](std::size_t i, const Corners& c) { EmitTriangle(batch, i, c, mirror, true); });
             glEnd();

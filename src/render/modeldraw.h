@@ -3,13 +3,15 @@
 // object, single triangles of the transparent pass and their eye-space depth.
 //
 // Every drawing call needs a current OpenGL context and leaves GL_TEXTURE_2D off, GL_LIGHTING on
-// and the modelview matrix as it found it; the polygon mode, shade model, culling, colour and
-// the material's ambient, diffuse and emission are those of the last material and vertex drawn.
+// (DrawTriangles: once its pass has ended) and the modelview matrix as it found it; the polygon mode, shade model,
+// culling, colour and the material's ambient, diffuse and emission are those of the last material and vertex drawn.
 // Triangles with a corner outside their clump's vertex list are refused when a script is read;
 // drawing asserts that in debug builds and skips such a triangle otherwise.
 
+#include <array>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -79,27 +81,59 @@ struct ObjectResources {
     void Release() { geometry.Release(); }
 };
 
-// Sets the OpenGL state for the batch's material: polygon mode, shade model, culling (off for
-// Double materials), then for a textured material the texture of the frame that `timeMs` selects
-// (from `object`'s textures, uploaded into `textures` on first use) with its wrap mode and
-// minification filter, and the colour terms:
+// The OpenGL state a material sets, as a value: two batches with equal states draw alike.
+struct MaterialState {
+    uint32_t polygonMode = 0;  // GL_POINT, GL_LINE or GL_FILL
+    bool smooth = true;        // GL_SMOOTH, else GL_FLAT
+    bool cull = true;          // back faces culled (not for Double materials)
+    uint32_t texture = 0;      // the texture object, 0 for untextured
+    int32_t wrap = 0;          // with a texture: GL_CLAMP or GL_REPEAT
+    int32_t minFilter = 0;     // with a texture: GL_LINEAR_MIPMAP_LINEAR or GL_NEAREST
+    std::array<float, 4> color{}, ambient{}, diffuse{};
+    bool lit = true;  // the lighting flag
+    bool mirror = false;
+    bool operator==(const MaterialState&) const = default;
+};
+
+// The state for the batch's material: polygon mode, shade model, culling (off for Double
+// materials), then for a textured material the texture of the frame that `timeMs` selects (from
+// `object`'s textures, uploaded into `textures` on first use) with its wrap mode and minification
+// filter, the colour terms, and lighting as the view flags say:
 // - a texture that shows replaces the colour: the colour is white at the material's opacity, the
 //   ambient term the ambient factors ((1, 1, 1) when the texture modes lack Lit) and the diffuse
 //   term the diffuse factors, all modulated by the texture;
 // - untextured, the colour is the material's colour, the ambient term colour x ambient factors
 //   and the diffuse term colour x diffuse factors, with texturing off.
 // A texture without image (not mipmapped, or not uploadable) draws as untextured. Every term
-// carries the opacity as alpha. Returns true for Mirror address mode, whose texture coordinates
-// are drawn halved.
+// carries the opacity as alpha. `mirror` is set for Mirror address mode, whose texture
+// coordinates are drawn halved.
+MaterialState MaterialStateOf(const MatTris& batch, const RWXObject& object, TextureCache& textures,
+                              const DrawContext& context);
+void SetMaterialState(const MaterialState& state);
+
+// SetMaterialState(MaterialStateOf(...)); returns `mirror`.
 bool ApplyMaterial(const MatTris& batch, const RWXObject& object, TextureCache& textures, const DrawContext& context);
+
+// What the transparent pass set last. Each change of state ends the batch of vertices OpenGL is
+// gathering, so neighbours in depth order that look alike are drawn without setting it again.
+struct TranslucentPass {
+    std::optional<MaterialState> material;  // unknown at the start and after lines were drawn
+    bool emissionBlack = false;             // the emission is known to be black
+    void Forget() {
+        material.reset();
+        emissionBlack = false;
+    }
+    // Leaves texturing off and lighting on, as the opaque pass expects.
+    void End();
+};
 
 // Draws triangles of one batch of `object` as the transparent pass does: placed at `offset`, lit
 // only when the lighting flag is on (as opaque faces), each corner with its own prelight as
 // emission. Indices outside the batch are skipped. With normal lines or outlines on, each
-// triangle is followed by its own lines.
+// triangle is followed by its own lines. `pass` holds what earlier calls of the same pass set.
 void DrawTriangles(const TClump& clump, const MatTris& batch, std::span<const int32_t> triangles,
                    const RWXObject& object, const std::array<double, 3>& offset, TextureCache& textures,
-                   const DrawContext& context);
+                   const DrawContext& context, TranslucentPass& pass);
 
 // The opaque part of an object: its offset applied, then its opaque batches a material at a
 // time (see GeometryCache), each group's faces followed by the normal lines (yellow) and outlines

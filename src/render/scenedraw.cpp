@@ -45,6 +45,7 @@ void SceneRenderer::DrawTranslucent(TranslucentList& list, const DrawContext& co
     DrawContext forced = context;
     forced.flags.object = true;
     // Neighbours in depth order from the same batch are drawn in one call.
+    TranslucentPass pass;
     std::size_t i = 0;
     while (i < order_.size()) {
         const TTranslucentTriangle& first = list.records[order_[i]];
@@ -63,10 +64,11 @@ void SceneRenderer::DrawTranslucent(TranslucentList& list, const DrawContext& co
             run_.clear();
             for (std::size_t k = i; k < end; ++k) run_.push_back(list.records[order_[k]].triangle);
             DrawTriangles(*first.clump, *first.batch, run_, *source.object, source.offset, textures_,
-                          ground ? forced : context);
+                          ground ? forced : context, pass);
         }
         i = end;
     }
+    pass.End();
 }
 
 void SceneRenderer::Draw(TObjectMap& scene, const DrawContext& context) {

@@ -496,6 +496,36 @@ TEST_F(GLTest, TranslucentFacesOfTwoObjectsBlendFartherFirstInEitherMapOrder) {
     }
 }
 
+TEST_F(GLTest, TranslucentNeighboursOfOneMaterialKeepTheirOwnPlaceAndPrelight) {
+    ErrorLog log;
+    // Three squares of one material side by side, one after the other in depth order: the middle
+    // one glows green; the others must neither glow nor take another's place.
+    const auto square = [](const char* prelight) {
+        std::string s = "ModelBegin\nClumpBegin\nColor 0 0 1\nSurface 1 0 0\nOpacity 0.5\n";
+        for (const char* corner : {"-0.15 -0.15 0", "0.15 -0.15 0", "0.15 0.15 0", "-0.15 0.15 0"})
+            s += std::string("Vertex ") + corner + prelight + "\n";
+        return s + "Quad 1 2 3 4\nClumpEnd\nModelEnd\n";
+    };
+    const auto drawn = [&](bool withGlowing) {
+        std::vector<std::unique_ptr<RWXObject>> objects;
+        objects.push_back(RWXObject::FromText(square(""), -0.4, 0, -0.2, log, NoTextures()));
+        if (withGlowing) objects.push_back(RWXObject::FromText(square(" Prelight 0 1 0"), 0, 0, 0, log, NoTextures()));
+        objects.push_back(RWXObject::FromText(square(""), 0.4, 0, 0.2, log, NoTextures()));
+        TObjectMap scene(std::move(objects));
+        context_.flags.lighting = true;
+        Draw(&scene);
+        return std::array<Rgb, 4>{PixelAt(-0.4, 0, -0.2), PixelAt(0, 0, 0), PixelAt(0.4, 0, 0.2), PixelAt(0.2, 0, 0.1)};
+    };
+    const std::array<Rgb, 4> plain = drawn(false);
+    const std::array<Rgb, 4> both = drawn(true);
+    EXPECT_GT(both[1].g, 100) << "the middle square glows " << ToString(both[1]);
+    for (const int i : {0, 2})
+        EXPECT_TRUE(Near(both[i], plain[i], 2))
+            << "square " << i << ": " << ToString(both[i]) << " instead of " << ToString(plain[i]);
+    EXPECT_GT(plain[0].b, 20) << "the farther square is drawn " << ToString(plain[0]);
+    EXPECT_TRUE(Near(both[3], kBlack, 2)) << "nothing between the squares " << ToString(both[3]);
+}
+
 // ---- Scene: ground, skybox, view flags ---------------------------------------------------------
 
 struct GroundCase {
