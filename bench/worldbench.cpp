@@ -18,6 +18,7 @@
 #include "render/headless.h"
 #include "render/scenedraw.h"
 #include "render/worldgl.h"
+#include "scene/framing.h"
 #include "scene/objectmap.h"
 #include "scene/viewmath.h"
 
@@ -100,7 +101,10 @@ int main(int argc, char** argv) {
     context.flags.axes = false;
     context.camera.pitch = 20;
     context.camera.distance = 30;
+    // Planes that hold the whole world, as the viewer sets them.
+    const Bounds bounds = SceneBounds(*scene);
     auto frame = [&] {
+        Resize(viewport, width, height, SceneDepthRange(context.camera, bounds));
         DrawFrame(viewport, world, context, scene.get(), renderer);
         glFinish();
     };

@@ -119,14 +119,60 @@ void SortBackToFront(std::span<const TTranslucentTriangle> records, std::span<co
         records, [&](std::size_t k) { return candidates[k]; }, candidates.size(), order);
 }
 
+namespace {
+
+Vec3 Minus(const Vec3& a, const Vec3& b) {
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+Vec3 Cross(const Vec3& a, const Vec3& b) {
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+double Dot(const Vec3& a, const Vec3& b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+
+}  // namespace
+
+bool EyeOf(const Mat4& m, Vec3& eye) {
+    // Column-major: the 3 x 3 part is a = m[0..2], b = m[4..6], c = m[8..10] (its columns), and
+    // the translation t = m[12..14]; the eye solves A e = -t.
+    const Vec3 a{m[0], m[1], m[2]}, b{m[4], m[5], m[6]}, c{m[8], m[9], m[10]};
+    const Vec3 bc = Cross(b, c), ca = Cross(c, a), ab = Cross(a, b);
+    const double det = Dot(a, bc);
+    if (!(std::fabs(det) > 0) || !std::isfinite(det)) return false;
+    const Vec3 t{-m[12], -m[13], -m[14]};
+    // Cramer's rule through the rows of the inverse: bc, ca and ab over the determinant.
+    const Vec3 e{Dot(bc, t) / det, Dot(ca, t) / det, Dot(ab, t) / det};
+    if (!std::isfinite(e.x) || !std::isfinite(e.y) || !std::isfinite(e.z)) return false;
+    eye = e;
+    return true;
+}
+
+bool FacesAway(const TClump& clump, const MatTris& batch, int32_t triangle, const Vec3& eye) {
+    const RWXMaterial& m = batch.Material();
+    if (m.IsDoubleSided() || m.IsAxisAligned()) return false;
+    if (triangle < 0 || static_cast<std::size_t>(triangle) >= batch.Triangles().size()) return false;
+    const TTriangle& t = batch.Triangles()[static_cast<std::size_t>(triangle)];
+    const TVertex* v[3];
+    for (std::size_t i = 0; i < 3; ++i)
+        if (!(v[i] = clump.GetVertex(t[i]))) return false;
+    const Vec3 n = FaceNormal(*v[0], *v[1], *v[2]);
+    const Vec3 toEye = Minus(eye, Vec3{v[0]->x, v[0]->y, v[0]->z});
+    const double side = Dot(n, toEye);
+    constexpr double kMargin = 1e-6;
+    return side < 0 && side * side > kMargin * kMargin * Dot(n, n) * Dot(toEye, toEye);
+}
+
 void ComputeDepthsOf(TranslucentList& list, std::span<const uint8_t> drawn, const Mat4& modelview, double yaw,
-                     std::vector<uint32_t>& candidates) {
+                     std::vector<uint32_t>& candidates, const Vec3* cullFrom) {
     for (std::size_t s = 0; s < list.sources.size() && s < drawn.size(); ++s) {
         if (!drawn[s]) continue;
         const std::array<double, 3>& offset = list.sources[s].offset;
         const DepthRow rows[2] = {DepthRowOf(modelview, offset, yaw, false), DepthRowOf(modelview, offset, yaw, true)};
+        const Vec3 eye = cullFrom ? Minus(*cullFrom, Vec3{offset[0], offset[1], offset[2]}) : Vec3{};
         for (std::size_t r = list.RecordsBegin(s); r < list.RecordsEnd(s); ++r) {
             TTranslucentTriangle& t = list.records[r];
+            if (cullFrom && t.batch && t.clump && FacesAway(*t.clump, *t.batch, t.triangle, eye)) continue;
             t.depth = t.batch && t.clump ? TriangleDepth(*t.clump, *t.batch, t.triangle,
                                                          rows[t.batch->Material().IsAxisAligned() ? 1 : 0])
                                          : std::numeric_limits<double>::quiet_NaN();

@@ -74,10 +74,22 @@ void SortBackToFront(std::span<const TTranslucentTriangle> records, std::vector<
 void SortBackToFront(std::span<const TTranslucentTriangle> records, std::span<const uint32_t> candidates,
                      std::vector<uint32_t>& order);
 
+// Where the eye of `modelview` is: the point it maps to the origin, in the coordinates it maps
+// from. False (and `eye` as it was) when its 3 x 3 part is singular or not finite.
+bool EyeOf(const Mat4& modelview, Vec3& eye);
+
+// Whether OpenGL culls the triangle seen from `eye` (in its clump's coordinates) through a
+// modelview without reflection and a perspective projection: its material is single-sided and
+// not axis-aligned, and the eye lies behind the plane of its counter-clockwise corners by more
+// than a millionth of the radian. Collinear or repeated corners, a corner outside the clump and an
+// index outside the batch are not culled here (OpenGL decides).
+bool FacesAway(const TClump& clump, const MatTris& batch, int32_t triangle, const Vec3& eye);
+
 // Sets the depth of the records of the sources for which `drawn` is true (one flag per source; a
 // shorter span leaves the rest as they are) and appends their indices to `candidates`, sources in
-// order. Rows as ComputeDepths.
+// order. Rows as ComputeDepths. With `cullFrom` (the eye in world coordinates), records that
+// face away from it (FacesAway) are left out: they would draw nothing.
 void ComputeDepthsOf(TranslucentList& list, std::span<const uint8_t> drawn, const Mat4& modelview, double yaw,
-                     std::vector<uint32_t>& candidates);
+                     std::vector<uint32_t>& candidates, const Vec3* cullFrom = nullptr);
 
 }  // namespace pelorus

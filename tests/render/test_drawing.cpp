@@ -674,6 +674,24 @@ TEST_F(LinesTest, NormalsAreYellowAndOutlinesMagentaWithFacesHidden) {
     EXPECT_FALSE(Shows(0, -0.2, 0.05, Rgb{0, 0, 255})) << "the face was drawn with the object flag off";
 }
 
+TEST_F(LinesTest, TranslucentFacesSeenFromBehindShowOnlyWhenDoubleOrOutlined) {
+    context_.flags.axes = false;
+    // Unlit blue at half opacity over black, the square turned away from the eye.
+    const std::string glass = "Color 0 0 1\nOpacity 0.5";
+    const Rgb halfBlue{0, 0, 128};
+    auto single = SceneOf(Square(glass, 0, 1, true));
+    Draw(single.get());
+    EXPECT_TRUE(Near(Centre(), kBlack, 2)) << "a single-sided back face " << ToString(Centre());
+    auto both = SceneOf(Square(glass + "\nMaterialModes Double", 0, 1, true));
+    Draw(both.get());
+    EXPECT_TRUE(Near(Centre(), halfBlue, 3)) << "a double-sided back face " << ToString(Centre());
+    context_.flags.geometry = true;
+    Draw(single.get());
+    EXPECT_TRUE(Shows(0, -0.3, 0, Rgb{255, 0, 255})) << "no outline of the back face";
+    EXPECT_TRUE(Near(PixelAt(0.2, -0.05, 0), kBlack, 2))
+        << "the back face with outlines " << ToString(PixelAt(0.2, -0.05, 0));
+}
+
 TEST_F(LinesTest, AxesAreDrawnWithoutSceneWhateverTheFlag) {
     context_.flags.axes = false;
     Draw(nullptr);

@@ -12,6 +12,7 @@
 #include "platform/paths.h"
 #include "reader/backdrop.h"
 #include "scene/culling.h"
+#include "scene/framing.h"
 #include "scene/objectmap.h"
 #include "scene/translucent.h"
 #include "scene/viewmath.h"
@@ -279,6 +280,58 @@ TEST(TriangleDepth, IndexOutsideTheBatchIsNaN) {
     EXPECT_EQ(TriangleDepth(clump, batch, 0, row), 0);
     EXPECT_TRUE(std::isnan(TriangleDepth(clump, batch, 1, row)));
     EXPECT_TRUE(std::isnan(TriangleDepth(clump, batch, -1, row)));
+}
+
+struct FacingCase {
+    const char* name;
+    const char* material;
+    Vec3 eye;
+    bool culled;
+};
+
+TEST(FacesAway, OnlySingleSidedFacesSeenFromBehind) {
+    // Pane(0, ...) is counter-clockwise seen from +z.
+    const FacingCase cases[] = {
+        {"SeenFromTheFront", "", {0.3, 0.2, 5}, false},
+        {"SeenFromBehind", "", {0.3, 0.2, -5}, true},
+        {"DoubleSeenFromBehind", "MaterialModes Double", {0, 0, -5}, false},
+        {"AlignedSeenFromBehind", "AxisAlignment ZOrientY", {0, 0, -5}, false},
+        {"EdgeOn", "", {5, 0, 0}, false},
+        {"WithinRoundingOfEdgeOn", "", {5, 0, -1e-9}, false},
+    };
+    ErrorLog log;
+    for (const FacingCase& c : cases) {
+        auto o = RWXObject::FromText(Pane(0, c.material), 0, 0, 0, log, NoTextures());
+        const TClump& clump = *o->Clumps().at(0);
+        const MatTris& batch = *clump.Batches().at(0);
+        EXPECT_EQ(FacesAway(clump, batch, 0, c.eye), c.culled) << c.name;
+        EXPECT_FALSE(FacesAway(clump, batch, 1, c.eye)) << c.name << ": index outside the batch";
+        EXPECT_FALSE(FacesAway(clump, batch, -1, c.eye)) << c.name << ": negative index";
+    }
+    auto line = RWXObject::FromText(
+        "ModelBegin\nClumpBegin\nOpacity 0.5\nVertex 0 0 0\nVertex 1 0 0\nVertex 2 0 0\nTriangle 1 2 3\n"
+        "ClumpEnd\nModelEnd\n",
+        0, 0, 0, log, NoTextures());
+    const TClump& clump = *line->Clumps().at(0);
+    ASSERT_EQ(clump.Batches().size(), 1u);
+    ASSERT_EQ(clump.Batches()[0]->TriangleCount(), 1);
+    EXPECT_FALSE(FacesAway(clump, *clump.Batches()[0], 0, {0, -5, -5})) << "collinear corners";
+}
+
+TEST(EyeOf, IsWhereTheCameraStands) {
+    for (const Camera& camera : {Camera{0, 0, 0, 1.5}, Camera{135, 30, 2, 7}, Camera{-40, -80, -1, 0.25, 3, -2, 9}}) {
+        Vec3 eye{1e9, 1e9, 1e9};
+        ASSERT_TRUE(EyeOf(CameraMatrix(camera), eye));
+        const Vec3 expected = EyePosition(camera);
+        EXPECT_NEAR(eye.x, expected.x, 1e-9);
+        EXPECT_NEAR(eye.y, expected.y, 1e-9);
+        EXPECT_NEAR(eye.z, expected.z, 1e-9);
+    }
+    Mat4 flat = IdentityMatrix();
+    flat[10] = 0;
+    Vec3 eye{4, 5, 6};
+    EXPECT_FALSE(EyeOf(flat, eye));
+    EXPECT_EQ(eye, (Vec3{4, 5, 6})) << "left as it was";
 }
 
 // ---- The scene's lists -------------------------------------------------------------------------
