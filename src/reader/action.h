@@ -18,7 +18,8 @@
 //   next (or to the end of the action), keeps commas, semicolons and blanks, and keeps each line
 //   break as one line feed.
 // - The commands that change how an object looks are read into typed arguments (see the *Args
-//   types); every other command word is accepted and named, and its arguments are not read.
+//   types), passing over named arguments they do not use; every other command word is accepted
+//   and named, and its arguments are not read.
 // - The named argument name=NAME on any command says the command is meant for the object named
 //   NAME, not for the one that carries the action.
 // An action that breaks the grammar (a section that does not start with a trigger word, a

@@ -82,6 +82,9 @@ TEST(ActionParser, RealLookingActionsReadAsWritten) {
         {"create opacity 1.5", "create@0: opacity@7(1)"},
         {"create opacity .25 tag=100", "create@0: opacity@7(0.25 tag 100)"},
         {"create ambient 0.3, diffuse 2, specular 0.5 30 1", "create@0: ambient@7(0.3) diffuse@20(1) specular@31(0.5)"},
+        // Named arguments a command does not use are passed over.
+        {"create sign \"x\" align=left size=12, picture p.jpg update=60",
+         "create@0: sign@7([x] 255,255,255 on 0,0,255) picture@36(p.jpg)"},
         {"create picture http://example.com/pic.jpg?size=2&x=y update=300",
          "create@0: picture@7(http://example.com/pic.jpg?size=2&x=y)"},
         // Everything else is named and left alone, whatever its arguments.
