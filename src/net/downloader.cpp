@@ -9,6 +9,7 @@
 #include <future>
 #include <map>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <set>
 #include <thread>
@@ -137,6 +138,7 @@ struct Downloader::Impl {
         if (!options.clock) options.clock = SystemSeconds;
         InitCurlOnce();
         multi = curl_multi_init();
+        if (!multi) throw std::bad_alloc();
         thread = std::thread([this] { Run(); });
     }
 
@@ -150,11 +152,14 @@ struct Downloader::Impl {
         curl_multi_cleanup(multi);
     }
 
-    // ---- Shared with the callers, under `mutex`.
+    // ---- Set when the downloader is made, then only read (curl_multi_wakeup may be called from
+    // any thread).
     DownloaderOptions options;
     DiskCache cache;
     CURLM* multi = nullptr;
     std::thread thread;
+
+    // ---- Shared between the callers and the transfer thread, under `mutex`.
     mutable std::mutex mutex;
     std::condition_variable changed;
     std::vector<Command> commands;
