@@ -677,4 +677,10 @@ std::string Downloader::CacheFilesFolder(const std::string& objectPath) const {
     return impl_->cache.FilesOf(*path);
 }
 
+std::vector<FetchResult> WaitShowingProgress(Downloader& downloader, std::span<const uint64_t> tickets, int fd) {
+    TerminalProgress line(fd);
+    if (!line.Enabled()) return downloader.Wait(tickets);
+    return downloader.Wait(tickets, [&line](const DownloadProgress& progress) { line.Show(progress); });
+}
+
 }  // namespace pelorus

@@ -140,4 +140,8 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
+// Downloader::Wait for the command-line tools: the progress is shown on `fd` (standard error) as
+// TerminalProgress shows it, only while that is a terminal, and the line is cleared afterwards.
+std::vector<FetchResult> WaitShowingProgress(Downloader& downloader, std::span<const uint64_t> tickets, int fd = 2);
+
 }  // namespace pelorus

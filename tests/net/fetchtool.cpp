@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
         std::vector<uint64_t> tickets;
         for (int i = 5; i < argc; ++i)
             tickets.push_back(downloader.Request({objectPath, argv[i], std::chrono::seconds(0)}));
-        for (const FetchResult& result : downloader.Wait(tickets)) {
+        for (const FetchResult& result : WaitShowingProgress(downloader, tickets)) {
             std::string copy, served;
             if (!result.Usable() || !ReadWholeFile(result.file, copy) ||
                 !ReadWholeFile(JoinPath(site, result.name), served) || copy != served) {
