@@ -12,6 +12,7 @@
 #include "platform/pngwrite.h"
 #include "platform/text.h"
 #include "platform/zipwrite.h"
+#include "reader/modelimport.h"
 
 namespace pelorus {
 namespace {
@@ -225,6 +226,7 @@ private:
     ScriptExport& out_;
     const TextureNameCheck& nameFree_;
     bool zipMasks_;
+    bool toldGlow_ = false;
     std::size_t indent_ = 0;
     WriterState state_;
     std::vector<WriterState> saved_;
@@ -307,7 +309,20 @@ std::string ScriptBuilder::TextureCommand(const RWXObject& model, int32_t index)
     return command.value_or("");
 }
 
-void ScriptBuilder::SetMaterial(const RWXObject& model, const RWXMaterial& m) {
+void ScriptBuilder::SetMaterial(const RWXObject& model, const RWXMaterial& given) {
+    // Full ambient and full diffuse light make a face glow white in world clients: such a surface
+    // is written as an imported model's.
+    RWXMaterial m = given;
+    if (m.ambient == RGB{1, 1, 1} && m.diffuse == RGB{1, 1, 1}) {
+        m.ambient = {kImportAmbient, kImportAmbient, kImportAmbient};
+        m.diffuse = {kImportDiffuse, kImportDiffuse, kImportDiffuse};
+        if (!toldGlow_)
+            out_.notes.push_back(
+                "faces with full ambient and diffuse light (Surface 1 1 1), which glow white in "
+                "world clients, are written with Surface " +
+                ScriptNumber(kImportAmbient) + " " + ScriptNumber(kImportDiffuse) + "");
+        toldGlow_ = true;
+    }
     RWXMaterial& s = state_.material;
     std::string line;
     auto rgb = [&](std::string_view command, const RGB& c) {

@@ -9,7 +9,9 @@
 // - A clump's vertices in model coordinates ("Vertex x y z", "UV u v" when the coordinates are
 //   not 0 0, "Prelight r g b" where the prelight colour changes), then its faces by material:
 //   the commands that change the material where it changes (GeometrySampling, AxisAlignment,
-//   LightSampling, Color, Surface or Ambient/Diffuse/Specular, Opacity, TextureModes,
+//   LightSampling, Color, Surface or Ambient/Diffuse/Specular (never full ambient and full
+//   diffuse, which glow white in world clients: those are written as kImportAmbient and
+//   kImportDiffuse, with a note), Opacity, TextureModes,
 //   MaterialMode, TextureAddressMode and TextureMipmapState before a texture, Texture), then
 //   "Triangle a b c", or "Quad a b c d" for two triangles in a row that share an edge, lie in one
 //   plane, make a convex quad and come back as the same two triangles when read; then its child

@@ -255,13 +255,13 @@ std::optional<std::vector<double>> ReadAccessor(const tinygltf::Model& g, int in
             values = ViewBytes(g, a.sparse.values.bufferView, static_cast<uint64_t>(a.sparse.values.byteOffset),
                                n * element, &ok);
         for (uint64_t i = 0; ok && i < n; ++i) {
-            const auto target = static_cast<uint64_t>(Component(indices.data() + i * static_cast<uint64_t>(indexSize),
-                                                                a.sparse.indices.componentType, false));
-            if (target >= count) {
+            const double at =
+                Component(indices.data() + i * static_cast<uint64_t>(indexSize), a.sparse.indices.componentType, false);
+            if (!(at >= 0 && at < static_cast<double>(count))) {
                 ok = false;
                 break;
             }
-            readElement(values.data() + i * element, static_cast<std::size_t>(target));
+            readElement(values.data() + i * element, static_cast<std::size_t>(at));
         }
         if (!ok) {
             why = "accessor " + std::to_string(index) + " has damaged sparse values";
@@ -501,7 +501,9 @@ void Converter::AddPrimitive(TClump& clump, const tinygltf::Primitive& p, const 
             return;
         }
         order.reserve(indices->size());
-        for (const double i : *indices) order.push_back(static_cast<uint32_t>(i));
+        // An index that no vertex can have (negative, from a signed type) becomes one past the end.
+        for (const double i : *indices)
+            order.push_back(i >= 0 && i < static_cast<double>(count) ? static_cast<uint32_t>(i) : UINT32_MAX);
     } else {
         order.resize(count);
         for (std::size_t i = 0; i < count; ++i) order[i] = static_cast<uint32_t>(i);
@@ -527,6 +529,7 @@ void Converter::AddPrimitive(TClump& clump, const tinygltf::Primitive& p, const 
         return;
     }
     const auto triangles = static_cast<int64_t>(corners.size() / 3);
+    if (triangles == 0) return;
     if (!model_.RoomForGeometry(static_cast<int64_t>(count), triangles, RWXObject::Geometry::Written, where)) return;
     if (static_cast<int64_t>(clump.VertexCount()) + static_cast<int64_t>(count) > std::numeric_limits<int32_t>::max())
         return;

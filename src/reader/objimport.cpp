@@ -69,6 +69,8 @@ public:
 
 private:
     ImportLook LookOf(int material, bool smooth);
+    // The batch of `clump` for faces of `material`, lit smoothly or not.
+    MatTris& BatchOf(TClump& clump, int material, bool smooth);
     int32_t TextureOf(const tinyobj::material_t& m);
     void AddShape(const tinyobj::shape_t& shape, std::size_t number);
 
@@ -78,6 +80,8 @@ private:
     NotCarried notCarried_;
     std::map<std::pair<int, bool>, ImportLook> looks_;
     std::map<int, int32_t> textures_;  // by material
+    // Each look's material, and the number that names it to the clumps' batch lookup (from 1).
+    std::map<std::pair<int, bool>, std::pair<RWXMaterial, uint64_t>> made_;
 };
 
 int32_t Converter::TextureOf(const tinyobj::material_t& m) {
@@ -147,6 +151,16 @@ ImportLook Converter::LookOf(int material, bool smooth) {
     return look;
 }
 
+MatTris& Converter::BatchOf(TClump& clump, int material, bool smooth) {
+    const auto key = std::make_pair(material, smooth);
+    auto found = made_.find(key);
+    if (found == made_.end()) {
+        const auto number = static_cast<uint64_t>(made_.size() + 1);
+        found = made_.emplace(key, std::make_pair(ImportMaterial(model_, LookOf(material, smooth)), number)).first;
+    }
+    return clump.BatchFor(found->second.first, found->second.second, model_.Materials());
+}
+
 void Converter::AddShape(const tinyobj::shape_t& shape, std::size_t number) {
     const tinyobj::mesh_t& mesh = shape.mesh;
     if (!shape.lines.indices.empty() || !shape.points.indices.empty()) notCarried_.Say("points and lines");
@@ -170,7 +184,6 @@ void Converter::AddShape(const tinyobj::shape_t& shape, std::size_t number) {
         }
     };
     std::unordered_map<Key, int32_t, KeyHash> numbers;
-    std::vector<TVertex> vertices;
     int64_t triangles = 0;
     std::size_t offset = 0;
     bool outside = false;
@@ -189,11 +202,9 @@ void Converter::AddShape(const tinyobj::shape_t& shape, std::size_t number) {
                    BoundedQuote(model_.Path()) + "\"");
         return;
     }
-    // Room for the most vertices the faces can make.
-    if (!model_.RoomForGeometry(
-            static_cast<int64_t>(std::min(
-                mesh.indices.size(), positions * std::max<std::size_t>(uvs, 1) * std::max<std::size_t>(normals, 1))),
-            triangles, RWXObject::Geometry::Written, where))
+    // Room for the most vertices the faces can make: one a corner.
+    if (!model_.RoomForGeometry(static_cast<int64_t>(mesh.indices.size()), triangles, RWXObject::Geometry::Written,
+                                where))
         return;
     if (mesh.indices.size() > static_cast<std::size_t>(std::numeric_limits<int32_t>::max())) return;
 
@@ -227,7 +238,7 @@ void Converter::AddShape(const tinyobj::shape_t& shape, std::size_t number) {
         offset += corners;
         if (corners < 3) continue;
         const int material = f < mesh.material_ids.size() ? mesh.material_ids[f] : -1;
-        MatTris& batch = clump.BatchFor(ImportMaterial(model_, LookOf(material, smooth)), 0, model_.Materials());
+        MatTris& batch = BatchOf(clump, material, smooth);
         if (corners == 3)
             clump.AddTriangle(batch, TTriangle{{face[0], face[1], face[2]}});
         else if (corners == 4)

@@ -36,7 +36,7 @@ std::string Quote(const std::string& s) {
     return out + "'";
 }
 
-int Run(const std::string& folder, const std::vector<std::string>& args, std::string& err) {
+int RunPelorus(const std::string& folder, const std::vector<std::string>& args, std::string& err) {
     const test::TempDir scratch;
     std::string command = "cd " + Quote(folder) + " && EGL_PLATFORM=surfaceless " + Quote(PELORUS_EXECUTABLE);
     for (const std::string& a : args) command += " " + Quote(a);
@@ -187,7 +187,7 @@ bool Draw(const test::TempDir& dir, const std::string& file, const std::string& 
         args.insert(args.end(), views[i].begin(), views[i].end());
         args.push_back(file);
         std::string err;
-        const int status = Run(dir.Path(), args, err);
+        const int status = RunPelorus(dir.Path(), args, err);
         if (status == 1 && err.find("OpenGL context") != std::string::npos) return false;
         EXPECT_EQ(status, 0) << err;
         pngs.push_back(png);
@@ -206,7 +206,7 @@ TEST_P(ConvertedPicture, LooksAsTheFileOpenedDirectly) {
                   Quarters({{{200, 40, 40, 255}, {40, 200, 40, 255}, {40, 40, 200, 255}, {220, 220, 60, 255}}}));
     }
     std::string err;
-    ASSERT_EQ(Run(dir.Path(), {"--export", "converted.rwx", model.name}, err), 0) << err;
+    ASSERT_EQ(RunPelorus(dir.Path(), {"--export", "converted.rwx", model.name}, err), 0) << err;
     std::vector<std::string> direct, converted;
     if (!Draw(dir, model.name, "direct", direct)) GTEST_SKIP() << "no OpenGL context";
     ASSERT_TRUE(Draw(dir, "converted.rwx", "converted", converted));

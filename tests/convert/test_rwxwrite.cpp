@@ -299,6 +299,18 @@ TEST(ScriptWrite, TwoTrianglesBecomeAQuadOnlyWhenFlatConvexAndReadBackTheSame) {
     EXPECT_EQ(BuildScript(entries).counts.quads, 0);
 }
 
+TEST(ScriptWrite, AGlowingSurfaceIsNeverWritten) {
+    const auto model = test::ReadScript(
+        "ClumpBegin\nSurface 1 1 0.5\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\n"
+        "Triangle 1 2 3\nAmbient 1 1 1\nDiffuse 0.9\nTriangle 3 2 1\nClumpEnd\n");
+    const ExportEntry entries[] = {{model.get(), kModelOffset}};
+    const ScriptExport s = BuildScript(entries);
+    EXPECT_NE(s.script.find("Surface 0.6 0.4 0.5\n"), std::string::npos) << s.script;
+    EXPECT_NE(s.script.find("Surface 1 0.9 0.5\n"), std::string::npos) << "a surface that does not glow stays";
+    ASSERT_EQ(s.notes.size(), 1u);
+    EXPECT_NE(s.notes[0].find("glow white"), std::string::npos);
+}
+
 TEST(ScriptWrite, NumbersTakeTheDigitsTheyNeed) {
     const std::pair<double, const char*> cases[] = {
         {0.1, "0.1"},          {12, "12"},          {-0.0, "0"},     {0.30000000000000004, "0.30000000000000004"},
