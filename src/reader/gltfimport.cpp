@@ -404,8 +404,12 @@ int32_t Converter::TextureRecord(const TextureUse& use, const tinygltf::Material
     int32_t record = -1;
     const tinygltf::Image& image = g_.images[static_cast<std::size_t>(use.image)];
     std::string name = !image.uri.empty() ? std::string(FileNamePart(image.uri)) : image.name;
-    if (name.empty() || name.starts_with("data:"))
-        name = std::string(FileNamePart(model_.Path())) + "_" + std::to_string(use.image);
+    if (name.empty() || name.starts_with("data:")) {
+        // Named after the model: "tree_0" for the first image of "tree.glb".
+        std::string stem(FileNamePart(model_.Path()));
+        if (const std::size_t dot = stem.rfind('.'); dot != std::string::npos && dot > 0) stem.resize(dot);
+        name = stem + "_" + std::to_string(use.image);
+    }
     const auto decoded = loading_.images.find(use.image);
     if (decoded == loading_.images.end()) {
         // Not decoded: missing (an external file not found) or reported already.
