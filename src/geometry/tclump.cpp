@@ -85,12 +85,7 @@ void TClump::AddTriangle(MatTris& batch, const TTriangle& t) {
     batch.AddTriangle(t, std::span<const TVertex>(vertices_.data(), vertices_.size()));
 }
 
-void TClump::AddQuad(MatTris& batch, int32_t ia, int32_t ib, int32_t ic, int32_t id) {
-    const TVertex& A = vertices_[static_cast<std::size_t>(ia)];
-    const TVertex& B = vertices_[static_cast<std::size_t>(ib)];
-    const TVertex& C = vertices_[static_cast<std::size_t>(ic)];
-    const TVertex& D = vertices_[static_cast<std::size_t>(id)];
-
+bool QuadSplitsAlongAC(const TVertex& A, const TVertex& B, const TVertex& C, const TVertex& D) {
     double e1[3] = {B.x - A.x, B.y - A.y, B.z - A.z};
     const double e2[3] = {C.x - A.x, C.y - A.y, C.z - A.z};
     const double n[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2], e1[0] * e2[1] - e1[1] * e2[0]};
@@ -111,12 +106,20 @@ void TClump::AddQuad(MatTris& batch, int32_t ia, int32_t ib, int32_t ic, int32_t
     project(D, ud, vd);
     const auto s1 = static_cast<float>(ua * (vb - vc) + ub * (vc - va) + uc * (va - vb));
     const auto s2 = static_cast<float>(ua * (vc - vd) + uc * (vd - va) + ud * (va - vc));
-    if ((s1 > 0 && s2 < 0) || (s1 < 0 && s2 > 0)) {
-        AddTriangle(batch, TTriangle{{ia, ib, id}});
-        AddTriangle(batch, TTriangle{{ib, ic, id}});
-    } else {
+    return !((s1 > 0 && s2 < 0) || (s1 < 0 && s2 > 0));
+}
+
+void TClump::AddQuad(MatTris& batch, int32_t ia, int32_t ib, int32_t ic, int32_t id) {
+    const TVertex& A = vertices_[static_cast<std::size_t>(ia)];
+    const TVertex& B = vertices_[static_cast<std::size_t>(ib)];
+    const TVertex& C = vertices_[static_cast<std::size_t>(ic)];
+    const TVertex& D = vertices_[static_cast<std::size_t>(id)];
+    if (QuadSplitsAlongAC(A, B, C, D)) {
         AddTriangle(batch, TTriangle{{ia, ib, ic}});
         AddTriangle(batch, TTriangle{{ia, ic, id}});
+    } else {
+        AddTriangle(batch, TTriangle{{ia, ib, id}});
+        AddTriangle(batch, TTriangle{{ib, ic, id}});
     }
 }
 

@@ -104,6 +104,10 @@ private:
     std::unique_ptr<std::unordered_map<BatchKey, std::size_t, BatchKeyHash>> batchByKey_;
 };
 
+// Whether AddQuad splits the quad a, b, c, d along its diagonal a-c, into (a, b, c) and
+// (a, c, d); otherwise it makes (a, b, d) and (b, c, d).
+bool QuadSplitsAlongAC(const TVertex& a, const TVertex& b, const TVertex& c, const TVertex& d);
+
 // Visits `root` and its descendants depth first, parents before children, without recursion.
 template <typename Clump, typename F>
 void ForEachClump(Clump& root, F&& visit) {
