@@ -396,22 +396,30 @@ void ScriptBuilder::SetMaterial(const RWXObject& model, const RWXMaterial& given
 }
 
 void ScriptBuilder::Faces(const TClump& clump, const std::vector<const MatTris*>& batches) {
-    std::vector<TTriangle> tris;
+    // Each face with the tag of its batch: a tagged face says so after its vertex numbers.
+    std::vector<std::pair<TTriangle, int32_t>> tris;
     for (const MatTris* b : batches)
         for (const TTriangle& t : b->Triangles())
-            if (clump.HasCorners(t)) tris.push_back(t);
+            if (clump.HasCorners(t)) tris.push_back({t, b->Tag()});
     std::string line;
     auto number = [&](int32_t v) {
         char text[16];
-        const auto [end, ec] = std::to_chars(text, text + sizeof text, v + 1);
+        const auto [end, ec] = std::to_chars(text, text + sizeof text, v);
         line += ' ';
         line.append(text, end);
     };
+    auto tag = [&](int32_t t) {
+        if (t == 0) return;
+        line += " Tag";
+        number(t);
+    };
     for (std::size_t i = 0; i < tris.size();) {
-        if (i + 1 < tris.size())
-            if (const std::optional<std::array<int32_t, 4>> quad = QuadOfTriangles(clump, tris[i], tris[i + 1])) {
+        if (i + 1 < tris.size() && tris[i].second == tris[i + 1].second)
+            if (const std::optional<std::array<int32_t, 4>> quad =
+                    QuadOfTriangles(clump, tris[i].first, tris[i + 1].first)) {
                 line = "Quad";
-                for (const int32_t v : *quad) number(v);
+                for (const int32_t v : *quad) number(v + 1);
+                tag(tris[i].second);
                 Line(line);
                 out_.counts.triangles += 2;
                 ++out_.counts.quads;
@@ -419,7 +427,8 @@ void ScriptBuilder::Faces(const TClump& clump, const std::vector<const MatTris*>
                 continue;
             }
         line = "Triangle";
-        for (const int32_t v : tris[i].v) number(v);
+        for (const int32_t v : tris[i].first.v) number(v + 1);
+        tag(tris[i].second);
         Line(line);
         ++out_.counts.triangles;
         ++i;

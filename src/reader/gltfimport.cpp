@@ -565,7 +565,7 @@ void Converter::AddPrimitive(TClump& clump, const tinygltf::Primitive& p, const 
         }
         clump.AddVertex(v);
     }
-    MatTris& batch = clump.BatchFor(ImportMaterial(model_, look), 0, model_.Materials());
+    MatTris& batch = clump.BatchFor(ImportMaterial(model_, look), 0, 0, model_.Materials());
     for (std::size_t t = 0; t < corners.size(); t += 3) {
         const int32_t a = base + static_cast<int32_t>(corners[t]);
         const int32_t b = base + static_cast<int32_t>(corners[t + 1]);

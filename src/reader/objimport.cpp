@@ -158,7 +158,7 @@ MatTris& Converter::BatchOf(TClump& clump, int material, bool smooth) {
         const auto number = static_cast<uint64_t>(made_.size() + 1);
         found = made_.emplace(key, std::make_pair(ImportMaterial(model_, LookOf(material, smooth)), number)).first;
     }
-    return clump.BatchFor(found->second.first, found->second.second, model_.Materials());
+    return clump.BatchFor(found->second.first, found->second.second, 0, model_.Materials());
 }
 
 void Converter::AddShape(const tinyobj::shape_t& shape, std::size_t number) {

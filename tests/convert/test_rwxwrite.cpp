@@ -91,7 +91,7 @@ std::vector<std::string> Faces(const RWXObject& o) {
         out.push_back("clump " + std::to_string(c->Children().size()));
         for (const auto& b : c->Batches())
             for (const TTriangle& t : b->Triangles()) {
-                std::string face = LookOf(o, b->Material());
+                std::string face = LookOf(o, b->Material()) + " tag" + std::to_string(b->Tag());
                 for (const Corner& k : Shape(*c, t))
                     for (const double v : k) face += " " + ScriptNumber(v);
                 out.push_back(face);
@@ -297,6 +297,21 @@ TEST(ScriptWrite, TwoTrianglesBecomeAQuadOnlyWhenFlatConvexAndReadBackTheSame) {
         "Triangle 1 3 4\nClumpEnd\n");
     const ExportEntry entries[] = {{apart.get(), kModelOffset}};
     EXPECT_EQ(BuildScript(entries).counts.quads, 0);
+}
+
+TEST(ScriptWrite, TaggedFacesKeepTheirTagsAndNeverShareAQuadWithAnotherTag) {
+    // Signs and pictures are found by their faces' tags: a written script that dropped them
+    // would show every sign of a world blank.
+    const auto model = test::ReadScript(
+        "ClumpBegin\nVertex 0 0 0\nVertex 1 0 0\nVertex 1 1 0\nVertex 0 1 0\nVertex 2 0 0\nVertex 2 1 0\n"
+        "Tag 100\nTriangle 1 2 3\nTriangle 1 3 4\nTriangle 2 5 6 tag 200\nTriangle 2 6 3\nClumpEnd\n");
+    const ExportEntry entries[] = {{model.get(), kModelOffset}};
+    const ScriptExport s = BuildScript(entries);
+    EXPECT_EQ(s.counts.quads, 1) << s.script;  // the two faces of tag 100; 200 and 100 stay apart
+    const auto back = test::ReadScript(s.script);
+    EXPECT_EQ(Faces(*back), Faces(*model));
+    const ExportEntry again[] = {{back.get(), kModelOffset}};
+    EXPECT_EQ(BuildScript(again).script, s.script);
 }
 
 TEST(ScriptWrite, AGlowingSurfaceIsNeverWritten) {
