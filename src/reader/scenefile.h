@@ -35,9 +35,10 @@ struct PlacedObject {
     std::string path;  // as the entry (or the caller) gave it
 };
 
-// The objects of the file the viewer would show: for a script or a zipped model (a name ending in
-// ".zip", see RWXObject) one object at (0, 0.025, 0); otherwise one per object-map entry at its
-// offset (entries may name zipped models too). An object map that is missing writes
+// The objects of the file the viewer would show: for a script, a zipped model (a name ending in
+// ".zip", see RWXObject) or a model of another format (".gltf", ".glb", ".obj", see ImportModel)
+// one object at (0, 0.025, 0); otherwise one per object-map entry at its offset (entries may name
+// zipped models too). An object map that is missing writes
 // "Unable to open file "<path>" as an object map." and gives no objects; one that is there but
 // cannot be read (a FIFO, device or folder, or unreadable) is named by its whole path with the
 // reason: "Unable to open file "/dev/zero" as an object map: it is not a regular file." A relative `path`
