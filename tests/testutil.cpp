@@ -20,6 +20,7 @@
 // clang-format on
 
 #include "platform/errorlog.h"
+#include "platform/paths.h"
 
 namespace pelorus::test {
 
@@ -82,6 +83,26 @@ bool WriteZipMembers(const std::string& path, const std::vector<ZipMember>& memb
         return false;
     }
     return zip_close(zip) == 0;
+}
+
+std::string ZipWithMethod(const std::string& member, std::string_view data, uint16_t method) {
+    const TempDir scratch;
+    const std::string path = scratch.Join("made.zip");
+    std::string bytes;
+    if (!WriteZip(path, member, data) || !ReadWholeFile(path, bytes)) return {};
+    // The method field of the local header (offset 8) and of the central directory entry (10).
+    for (const auto& [signature, offset] : {std::pair<std::string_view, std::size_t>{"PK\3\4", 8},
+                                            std::pair<std::string_view, std::size_t>{"PK\1\2", 10}}) {
+        const std::size_t at = bytes.find(signature);
+        if (at == std::string::npos || at + offset + 2 > bytes.size()) return {};
+        bytes[at + offset] = static_cast<char>(method & 0xFF);
+        bytes[at + offset + 1] = static_cast<char>(method >> 8);
+    }
+    return bytes;
+}
+
+bool ZipCanDecompress(uint16_t method) {
+    return zip_compression_method_supported(method, 0) != 0;
 }
 
 std::vector<uint8_t> EncodeJpegBytes(int width, int height, int components, const std::vector<uint8_t>& pixels,

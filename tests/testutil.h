@@ -48,6 +48,11 @@ struct ZipMember {
     std::string password;
 };
 bool WriteZipMembers(const std::string& path, const std::vector<ZipMember>& members);
+// An archive holding `data` as one member whose compression method is recorded as `method` (the
+// bytes themselves as libzip compressed them), as archives of tools with methods libzip may lack look
+// (14 LZMA, 98 PPMd). Empty when libzip refuses. ZipCanDecompress: whether libzip reads `method`.
+std::string ZipWithMethod(const std::string& member, std::string_view data, uint16_t method);
+bool ZipCanDecompress(uint16_t method);
 
 // A JPEG of width x height pixels of `components` bytes each (1 grey, 3 RGB, 4 CMYK), top row
 // first, at quality 100 and without chroma subsampling, so that areas of one colour on 8-pixel

@@ -35,6 +35,7 @@ public:
     // The frame drawn again into the widget's framebuffer and read back.
     QImage Snapshot() override;
     void SetDrawDistance(double units) override { context_.drawDistance = units; }
+    std::string BackdropFile() const override { return applied_.backdrop.file; }
     bool Ready() const override { return isValid(); }
 
 signals:

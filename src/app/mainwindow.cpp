@@ -439,7 +439,7 @@ void MainWindow::OpenWithDialog() {
     // stays current, and relative names of the world resolve there. The next dialog starts there.
     const std::string folder(ParentPart(AbsolutePath(*path)));
     SetCurrentDirectory(folder);
-    UserSettings(settingsFolder_).SetLastFolder(folder);
+    UserSettings(settingsFolder_, log_).SetLastFolder(folder);
     ShowChosenFile(*path);
 }
 
@@ -526,7 +526,7 @@ void MainWindow::OpenRecent(std::size_t index) {
 void MainWindow::Remember(const std::string& path) {
     if (!recent_.Add(path)) return;
     std::string error;
-    if (!settingsFolder_.empty() && !SaveRecentFiles(RecentPath(), recent_, &error))
+    if (!settingsFolder_.empty() && !SaveRecentFiles(RecentPath(), recent_, &error, log_))
         log_->Append("Couldn't save the list of recent files \"" + RecentPath() + "\": " + error + ".");
     RebuildRecentMenu();
 }
@@ -654,13 +654,24 @@ void MainWindow::ShowAbout() {
 }
 
 std::string MainWindow::SaveSnapshot(const std::string& path) {
-    // Nothing that is shown may be replaced: the files read and the images of their textures.
+    // Nothing that is shown may be replaced: the files read, the images of their textures and
+    // masks, the ground, the skybox and the backdrop.
     std::vector<std::string> inputs = SourceFilesOf(currentFile_, ModelObjects());
-    for (const RWXObject* object : ModelObjects())
-        for (const TTexture& texture : object->Textures()) inputs.push_back(texture.fileName);
-    if (const std::optional<std::string> refused = CheckOutputFile(path, PngOutput(), inputs)) return *refused;
+    if (const TObjectMap* scene = view_->Scene())
+        for (std::string& file : SceneFilesRead(*scene)) inputs.push_back(std::move(file));
+    inputs.push_back(view_->BackdropFile());
+    auto refusal = [&] { return CheckOutputFile(path, PngOutput(), inputs); };
+    if (const std::optional<std::string> refused = refusal()) return *refused;
+    const std::string output = OutputPath(path);
+    const std::string extensions[] = {".png"};
+    RemoveLeftoverOutputs(ParentPart(output), extensions);
     std::string error;
-    if (!WritePngAtomically(path, view_->Snapshot(), error)) return "Couldn't write \"" + path + "\": " + error + ".";
+    AtomicWriteOptions how;
+    bool refused = false;
+    how.lastCheck = refusal;
+    how.refused = &refused;
+    if (!WritePngAtomically(output, view_->Snapshot(), error, how))
+        return refused ? error : "Couldn't write \"" + path + "\": " + error + ".";
     return {};
 }
 

@@ -43,6 +43,8 @@ public:
     virtual QImage Snapshot() = 0;
     // How far objects are drawn from the next redraw on, in model units (kDrawEverything: all).
     virtual void SetDrawDistance(double units) = 0;
+    // The backdrop image file the applied world read ("" for none).
+    virtual std::string BackdropFile() const = 0;
 
     // False when the surface could not be made ready to draw (no OpenGL context).
     virtual bool Ready() const = 0;
@@ -61,6 +63,7 @@ public:
     // An image of the view's size filled with black (nothing is drawn without OpenGL).
     QImage Snapshot() override;
     void SetDrawDistance(double units) override { drawDistance_ = units; }
+    std::string BackdropFile() const override { return {}; }  // no backdrop is read without OpenGL
     bool Ready() const override { return true; }
     double DrawDistance() const { return drawDistance_; }
 

@@ -1,11 +1,19 @@
 #include "app/screenshot.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QBuffer>
 #include <QByteArray>
 #include <QImage>
 #include <charconv>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
+#include <csignal>
 #include <memory>
+#include <mutex>
+#include <thread>
 
 #include "platform/atomicfile.h"
 #include "platform/errorlog.h"
@@ -83,14 +91,15 @@ void PrintErrors(const ErrorLog& log, const std::string& file, std::ostream& err
 }
 
 bool WritePng(const std::string& path, const std::vector<uint8_t>& rgba, int32_t width, int32_t height,
-              std::string& error) {
+              std::string& error, const AtomicWriteOptions& how) {
     const QImage view(rgba.data(), width, height, width * 4, QImage::Format_RGBA8888);
-    return WritePngAtomically(path, view, error);
+    return WritePngAtomically(path, view, error, how);
 }
 
 }  // namespace
 
-bool WritePngAtomically(const std::string& path, const QImage& source, std::string& error) {
+bool WritePngAtomically(const std::string& path, const QImage& source, std::string& error,
+                        const AtomicWriteOptions& how) {
     if (source.isNull()) {
         error = "there is no image to write";
         return false;
@@ -103,7 +112,7 @@ bool WritePngAtomically(const std::string& path, const QImage& source, std::stri
         return false;
     }
     return WriteFileAtomically(path, std::string_view(encoded.constData(), static_cast<std::size_t>(encoded.size())),
-                               &error);
+                               &error, how);
 }
 
 Camera ScreenshotCamera(const ScreenshotRequest& request, const Bounds& modelBounds) {
@@ -173,6 +182,10 @@ std::optional<ScreenshotRequest> ParseScreenshotArgs(const std::vector<std::stri
             continue;
         }
         if (optionsEnded || !a.starts_with("--")) {
+            if (a.empty()) {
+                error = "the name of the FILE to draw is empty";
+                return std::nullopt;
+            }
             if (haveFile) {
                 error = "only one FILE can be drawn (\"" + request.file + "\", \"" + a + "\")";
                 return std::nullopt;
@@ -229,26 +242,82 @@ std::optional<ScreenshotRequest> ParseScreenshotArgs(const std::vector<std::stri
 
 namespace {
 
+// Ends the process when drawing takes longer than its budget, unless Stop is called first:
+// drawing cannot be interrupted, so a thumbnail that would take too long is given up whole. The
+// line `said` is written to standard error first, and nothing is written to the output.
+class DrawingWatchdog {
+public:
+    DrawingWatchdog(int64_t budgetMs, std::string said) : said_(std::move(said)) {
+        if (budgetMs <= 0) return;
+        thread_ = std::thread([this, budgetMs] {
+            std::unique_lock lock(mutex_);
+            if (stopped_.wait_for(lock, std::chrono::milliseconds(budgetMs), [this] { return stop_; })) return;
+            // Still under the lock, so that Stop cannot return while the process ends.
+            for (std::size_t done = 0; done < said_.size();) {
+                const ssize_t n = ::write(STDERR_FILENO, said_.data() + done, said_.size() - done);
+                if (n <= 0) break;
+                done += static_cast<std::size_t>(n);
+            }
+            ::_exit(1);
+        });
+    }
+    ~DrawingWatchdog() { Stop(); }
+    DrawingWatchdog(const DrawingWatchdog&) = delete;
+    DrawingWatchdog& operator=(const DrawingWatchdog&) = delete;
+
+    void Stop() {
+        if (!thread_.joinable()) return;
+        {
+            std::lock_guard lock(mutex_);
+            stop_ = true;
+        }
+        stopped_.notify_all();
+        thread_.join();
+    }
+
+private:
+    std::string said_;
+    std::mutex mutex_;
+    std::condition_variable stopped_;
+    bool stop_ = false;
+    std::thread thread_;
+};
+
 // Draws `request` and writes the image: the whole tool once its arguments are read.
 int DrawScreenshot(const ScreenshotRequest& request, std::ostream& out, std::ostream& err) {
     std::string error;
-    // Paths given on the command line are taken from the folder the tool was started in.
-    const std::string output = AbsolutePath(request.output);
+    // The output is resolved once: the file checked is the file written.
+    const std::string output = OutputPath(request.output);
     const std::string worldFile = request.world ? WorldFileOfArgument(*request.world, CurrentDirectory()) : "";
 
     // Before anything is drawn: a forgotten or mistyped output name must not cost a file.
-    const std::string inputs[] = {request.file, worldFile};
-    if (const std::optional<std::string> refused = CheckOutputFile(request.output, PngOutput(), inputs)) {
+    std::vector<std::string> inputs = {request.file, worldFile};
+    auto refusal = [&] { return CheckOutputFile(request.output, PngOutput(), inputs); };
+    if (const std::optional<std::string> refused = refusal()) {
         err << "pelorus: " << EscapeForTerminal(*refused) << "\n";
         return 2;
+    }
+    if (!request.file.empty()) {
+        struct stat st {};
+        ReadStatus why = ReadStatus::kOk;
+        const int fd = OpenRegularFile(request.file, st, &why);
+        if (fd < 0) {
+            err << "pelorus: cannot read \"" << EscapeForTerminal(request.file) << "\": " << ReadStatusText(why)
+                << "\n";
+            return 1;
+        }
+        ::close(fd);
     }
 
     WorldLook look;
     if (request.world) {
         std::string text;
-        if (!ReadWholeFile(worldFile, text, kSmallFileLimit)) {
-            err << "pelorus: cannot read the world file \"" << worldFile << "\"";
-            if (worldFile != *request.world) err << " of the world \"" << *request.world << "\"";
+        const ReadStatus read = ReadFileStatus(worldFile, text, kSmallFileLimit);
+        if (read != ReadStatus::kOk) {
+            err << "pelorus: cannot read the world file \"" << EscapeForTerminal(worldFile) << "\"";
+            if (worldFile != *request.world) err << " of the world \"" << EscapeForTerminal(*request.world) << "\"";
+            err << ": " << ReadStatusText(read);
+            if (read == ReadStatus::kTooLarge) err << " (at most " << (kSmallFileLimit >> 20) << " MiB)";
             err << "\n";
             return 1;
         }
@@ -290,6 +359,15 @@ int DrawScreenshot(const ScreenshotRequest& request, std::ostream& out, std::ost
         AppliedWorld world;
         ApplyWorld(applied.look, world, scene.get(), renderer, log, worldOptions);
         SetFog(world, request.flags.fog);
+
+        // Nothing the drawing read may be replaced by it: the scripts, their textures and masks,
+        // the archives, the backdrop, the ground and the skybox.
+        for (std::string& file : SceneFilesRead(*scene)) inputs.push_back(std::move(file));
+        if (!world.backdrop.file.empty()) inputs.push_back(world.backdrop.file);
+        if (const std::optional<std::string> refused = refusal()) {
+            err << "pelorus: " << EscapeForTerminal(*refused) << "\n";
+            return 2;
+        }
         PrintErrors(log, request.file, err);
 
         DrawContext context;
@@ -297,15 +375,30 @@ int DrawScreenshot(const ScreenshotRequest& request, std::ostream& out, std::ost
         context.camera = camera;
         context.timeMs = request.timeMs ? *request.timeMs : SteadyMilliseconds();
         if (request.drawDistanceMetres > 0) context.drawDistance = request.drawDistanceMetres / kMetresPerUnit;
+        DrawingWatchdog watchdog(request.drawBudgetMs,
+                                 "pelorus: drawing \"" + EscapeForTerminal(request.file) + "\" takes longer than " +
+                                     std::to_string(request.drawBudgetMs) + " ms; nothing was written\n");
         DrawFrame(viewport, world, context, scene.get(), renderer);
         pixels = gl->ReadPixels();
+        watchdog.Stop();
         renderer.Release();
         scene.reset();
         DeleteBackdrop(world.backdrop);
     }
     gl.reset();
 
-    if (!WritePng(output, pixels, request.width, request.height, error)) {
+    // What killed writes left beside the output goes first.
+    const std::string extensions[] = {".png"};
+    RemoveLeftoverOutputs(ParentPart(output), extensions);
+    bool refused = false;
+    AtomicWriteOptions how;
+    how.lastCheck = refusal;  // a link or an input put at the name while the model was drawn
+    how.refused = &refused;
+    if (!WritePng(output, pixels, request.width, request.height, error, how)) {
+        if (refused) {
+            err << "pelorus: " << EscapeForTerminal(error) << "\n";
+            return 2;
+        }
         err << "pelorus: cannot write \"" << EscapeForTerminal(request.output) << "\": " << EscapeForTerminal(error)
             << "\n";
         return 1;
@@ -316,7 +409,20 @@ int DrawScreenshot(const ScreenshotRequest& request, std::ostream& out, std::ost
 
 }  // namespace
 
+namespace {
+
+// A drawing may take long, and nothing of it is lost when it is stopped (the image is written
+// atomically at the end): SIGINT and SIGTERM end it, also when the process was started ignoring
+// them (as a non-interactive shell starts its background jobs).
+void LetSignalsEndTheRun() {
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+}
+
+}  // namespace
+
 int RunScreenshot(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    LetSignalsEndTheRun();
     std::string error;
     const std::vector<std::string> rest(args.empty() ? args.begin() : args.begin() + 1, args.end());
     const std::optional<ScreenshotRequest> request = ParseScreenshotArgs(rest, error);
@@ -348,10 +454,12 @@ std::optional<ScreenshotRequest> ParseThumbnailArgs(const std::vector<std::strin
     request.flags.axes = false;  // a picture of the model, not of the viewer's aids
     request.fit = true;          // framed as the window frames a model it opens
     request.timeMs = 0;          // animated textures show their first frame
+    request.drawBudgetMs = kThumbnailDrawBudgetMs;
     return request;
 }
 
 int RunThumbnail(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    LetSignalsEndTheRun();
     std::string error;
     const std::vector<std::string> rest(args.empty() ? args.begin() : args.begin() + 1, args.end());
     const std::optional<ScreenshotRequest> request = ParseThumbnailArgs(rest, error);

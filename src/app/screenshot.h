@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/atomicfile.h"
 #include "scene/framing.h"
 #include "scene/viewstate.h"
 
@@ -31,7 +32,13 @@ struct ScreenshotRequest {
     ViewFlags flags;
     std::optional<int64_t> timeMs;  // the clock of texture animation; the steady clock without it
     double drawDistanceMetres = 0;  // objects farther are not drawn; 0 draws all
+    // The longest the drawing may take; past it the process ends with status 1 and a line on
+    // standard error, and nothing is written. 0: no limit.
+    int64_t drawBudgetMs = 0;
 };
+
+// How long a thumbnail may take to draw: file managers ask for one for every model they list.
+inline constexpr int64_t kThumbnailDrawBudgetMs = 2000;
 
 // Reads the arguments that follow "--screenshot": OUT.png first, then the options in any order
 // and at most one FILE ("--fit" takes no value, every other option one). "--" ends the options:
@@ -52,16 +59,22 @@ std::string WorldFileOfArgument(std::string_view value, std::string_view folder)
 
 // The arguments that follow "--thumbnail", as a file manager passes them to a thumbnailer: the
 // model IN, the image OUT and the size SIZE (1 to 16384). The request draws IN in the default
-// world, SIZE x SIZE pixels, framed, without axes, at animation time 0. Anything else gives nothing
-// and sets `error`.
+// world, SIZE x SIZE pixels, framed, without axes, at animation time 0, within
+// kThumbnailDrawBudgetMs of drawing. Anything else gives nothing and sets `error`.
 std::optional<ScreenshotRequest> ParseThumbnailArgs(const std::vector<std::string>& args, std::string& error);
 
 // Runs the tool for `args` (beginning with "--screenshot"). Exit status: 0 when the image was
-// written, 1 when no OpenGL context can be made, the world cannot be read or the image
-// cannot be written, 2 for arguments that do not read and for an output that CheckOutputFile
-// refuses as a PNG (with FILE and the world file as the inputs), which is refused with its one
-// line on `err` before anything is read, drawn or written. The image is written atomically.
-// Reading problems of the scene are printed on `err` and do not change the status.
+// written; 1 when FILE cannot be read (missing, no regular file, unreadable), no OpenGL context
+// can be made, the world file cannot be read (each said with its reason), the drawing passed its
+// budget or the image cannot be written ("cannot write "OUT": REASON"); 2 for arguments that do
+// not read and for an output that CheckOutputFile refuses as a PNG. The output is checked three
+// times, each refusal being one line on `err` and nothing written: against FILE and the world
+// file before anything is read; against every file the drawing read (scripts, textures, masks,
+// archives, backdrop, ground and skybox) before anything is drawn; and once more at the moment
+// the image is renamed into place. Temporary files that killed runs left beside the output are
+// removed before it is written. Reading problems of the scene are printed on `err` (after the
+// second check) and do not change the status. SIGINT and SIGTERM end the run with their default
+// action, also when they were ignored when the process started.
 int RunScreenshot(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 // `pelorus --thumbnail IN OUT SIZE` (`args` beginning with "--thumbnail"): ParseThumbnailArgs,
@@ -72,8 +85,10 @@ int RunThumbnail(const std::vector<std::string>& args, std::ostream& out, std::o
 // own camera, or with --fit the framed one with the given options in place of what it chose.
 Camera ScreenshotCamera(const ScreenshotRequest& request, const Bounds& modelBounds);
 
-// Writes `image` as a PNG file at `path` atomically (see WriteFileAtomically): an existing file
-// is replaced whole or not at all. False with `error` set when it cannot be encoded or written.
-bool WritePngAtomically(const std::string& path, const QImage& image, std::string& error);
+// Writes `image` as a PNG file at `path` atomically (see WriteFileAtomically, which `how` is
+// passed to): an existing file is replaced whole or not at all. False with `error` set (a few
+// words, without the path) when it cannot be encoded or written.
+bool WritePngAtomically(const std::string& path, const QImage& image, std::string& error,
+                        const AtomicWriteOptions& how = {});
 
 }  // namespace pelorus

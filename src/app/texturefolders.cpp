@@ -140,7 +140,7 @@ void TextureFoldersDialog::Move(int by) {
 
 void TextureFoldersDialog::Accept() {
     std::string error;
-    if (!SaveTexturesPath(configFolder_, Folders(), &error)) {
+    if (!SaveTexturesPath(configFolder_, Folders(), &error, log_)) {
         asker_.ShowError(this, {"Error : The texture folders could not be saved in \"" +
                                     JoinPath(configFolder_, kTexturesPathFileName) + "\".\n" + error,
                                 "Error : Texture Folders Not Saved"});

@@ -14,6 +14,7 @@ class QPushButton;
 
 namespace pelorus {
 
+class ErrorLog;
 class WorldWindowAsker;
 
 class TextureFoldersDialog : public QDialog {
@@ -28,6 +29,8 @@ public:
 
     // The folders as the list shows them now, in order.
     std::vector<std::string> Folders() const;
+    // Where saving says that a list that was a symbolic link became a file of its own.
+    void SetLog(ErrorLog* log) { log_ = log; }
 
     struct Controls {
         QListWidget* list = nullptr;
@@ -55,6 +58,7 @@ private:
 
     std::string configFolder_;
     WorldWindowAsker& asker_;
+    ErrorLog* log_ = nullptr;
     Controls c_;
 };
 

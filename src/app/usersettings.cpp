@@ -5,6 +5,7 @@
 #include <QStandardPaths>
 
 #include "app/qtext.h"
+#include "platform/atomicfile.h"
 #include "platform/paths.h"
 #include "shell/catalogue.h"
 #include "shell/userfolders.h"
@@ -37,8 +38,12 @@ std::string UserSettings::LastFolder() const {
     return settings.value(kLastFolderKey).toString().toStdString();
 }
 
+bool UserSettings::Writable() const {
+    return !folder_.empty() && MakeFolders(folder_, 0700) && DetachSettingsLink(FilePath(), kSmallFileLimit, log_);
+}
+
 void UserSettings::SetLastFolder(std::string_view folder) {
-    if (folder_.empty() || !MakeFolders(folder_, 0700)) return;
+    if (!Writable()) return;
     QSettings settings(ToQString(FilePath()), QSettings::IniFormat);
     settings.setValue(kLastFolderKey, ToQString(folder));
 }
@@ -50,7 +55,7 @@ QByteArray UserSettings::WindowGeometry() const {
 }
 
 void UserSettings::SetWindowGeometry(const QByteArray& geometry) {
-    if (folder_.empty() || !MakeFolders(folder_, 0700)) return;
+    if (!Writable()) return;
     QSettings settings(ToQString(FilePath()), QSettings::IniFormat);
     settings.setValue(kGeometryKey, geometry);
 }

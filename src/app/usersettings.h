@@ -9,6 +9,8 @@
 
 namespace pelorus {
 
+class ErrorLog;
+
 // "$XDG_CONFIG_HOME/pelorus" ("~/.config/pelorus" when the variable is not set), as
 // QStandardPaths gives the configuration folder; "" when there is none. Nothing is made.
 std::string UserConfigFolder();
@@ -20,10 +22,12 @@ std::string UserTempBase();
 // The settings file "<folder>/pelorus.conf" (INI): the folder the Open dialog shows first and the
 // main window's place and size. With an empty folder nothing is read or written. Every setter
 // writes the file at once (the folder is made, mode 0700, when missing); a file that cannot be
-// written loses the setting silently.
+// written loses the setting silently. A file that is a symbolic link is read through it, and
+// replaced by a file of its own before it is first written (DetachSettingsLink, which tells
+// `log` when given); the file it pointed to is never written.
 class UserSettings {
 public:
-    explicit UserSettings(std::string folder) : folder_(std::move(folder)) {}
+    explicit UserSettings(std::string folder, ErrorLog* log = nullptr) : folder_(std::move(folder)), log_(log) {}
 
     const std::string& Folder() const { return folder_; }
     std::string FilePath() const;
@@ -37,7 +41,11 @@ public:
     void SetWindowGeometry(const QByteArray& geometry);
 
 private:
+    // Readies the file for QSettings to write; false when it must not be written.
+    bool Writable() const;
+
     std::string folder_;
+    ErrorLog* log_ = nullptr;
 };
 
 }  // namespace pelorus

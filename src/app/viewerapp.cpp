@@ -84,7 +84,7 @@ std::unique_ptr<MainWindow> StartViewer(const std::vector<std::string>& args, co
 
 void ShutDownViewer(std::unique_ptr<MainWindow> window) {
     if (!window) return;
-    UserSettings(window->SettingsFolder()).SetWindowGeometry(window->saveGeometry());
+    UserSettings(window->SettingsFolder(), &window->Log()).SetWindowGeometry(window->saveGeometry());
     if (ViewerSession* session = ViewerSession::Of(*window)) session->WriteWorldList();
     window.reset();  // the session goes with it, and with the session its temporary folder
 }

@@ -25,7 +25,7 @@ ViewerSession::ViewerSession(MainWindow& window, SessionOptions options)
     : QObject(&window),
       window_(window),
       options_(std::move(options)),
-      book_(options_.worldFolder),
+      book_(options_.worldFolder, &window.Log()),
       asker_(MakeAsker(options_)),
       menu_(window.ObjectMenu(), window.ObjectMenuSeparator()) {
     setObjectName("viewerSession");
@@ -101,6 +101,7 @@ void ViewerSession::ShowTextureFolders() {
     const std::string programList =
         read == options_.configFolder ? std::string() : ResolvePath(JoinPath(read, kTexturesPathFileName));
     textureFolders_ = new TextureFoldersDialog(options_.configFolder, programList, *asker_, &window_);
+    textureFolders_->SetLog(&window_.Log());
     textureFolders_->setAttribute(Qt::WA_DeleteOnClose);
     // The folders are read at every load: show the file again with them.
     connect(textureFolders_.data(), &TextureFoldersDialog::saved, this, [this] { window_.LoadCurrentFile(); });

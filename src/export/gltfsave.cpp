@@ -1,5 +1,6 @@
 #include "export/gltfsave.h"
 
+#include <memory>
 #include <nlohmann/json.hpp>
 
 #include "platform/atomicfile.h"
@@ -51,8 +52,7 @@ std::vector<std::string> ExportInputs(std::string_view file, std::span<const Exp
     AddInput(inputs, std::string(file));
     for (const ExportEntry& entry : entries) {
         if (!entry.model) continue;
-        AddInput(inputs, entry.model->File());
-        for (const TTexture& texture : entry.model->Textures()) AddInput(inputs, texture.fileName);
+        for (const std::string& read : entry.model->FilesRead()) AddInput(inputs, read);
     }
     return inputs;
 }
@@ -93,22 +93,50 @@ OutputKind GltfSideFileKind(std::string_view mainOutput, std::string_view name) 
 
 std::optional<SaveProblem> SaveGltf(std::string_view output, const GltfExport& exported,
                                     std::span<const std::string> inputs) {
-    if (std::optional<std::string> refused = CheckOutputFile(output, GltfOutput(), inputs))
-        return SaveProblem{true, std::move(*refused)};
-    const std::vector<std::string> uris = exported.sideFiles.empty() ? std::vector<std::string>() : NamedUris(output);
-    std::vector<std::string> sidePaths;
-    for (const GltfFile& file : exported.sideFiles) {
-        sidePaths.push_back(SideFilePath(output, file.name));
-        if (std::optional<std::string> refused =
-                CheckOutputFile(sidePaths.back(), SideFileKind(output, uris, file.name), inputs))
+    // Every file by the name shown in messages, its kind, and the file it stands for; the main
+    // file last.
+    struct Planned {
+        std::string shown;
+        OutputKind kind;
+        std::string_view content;
+    };
+    std::vector<Planned> planned;
+    const std::vector<std::string> uris =
+        exported.sideFiles.empty() ? std::vector<std::string>() : NamedUris(OutputPath(output));
+    for (const GltfFile& file : exported.sideFiles)
+        planned.push_back({SideFilePath(output, file.name), SideFileKind(output, uris, file.name), file.content});
+    planned.push_back({std::string(output), GltfOutput(), exported.main});
+    for (const Planned& file : planned)
+        if (std::optional<std::string> refused = CheckOutputFile(file.shown, file.kind, inputs))
             return SaveProblem{true, std::move(*refused)};
-    }
+
+    const std::string mainPath = OutputPath(output);
+    const std::string_view folder = ParentPart(mainPath);
+    const std::string extensions[] = {".glb", ".gltf", ".bin", ".jpg", ".png"};
+    RemoveLeftoverOutputs(folder.empty() ? std::string_view(".") : folder, extensions);
+
+    // All written in full before any is renamed into place: a failure leaves the previous export
+    // whole.
+    std::vector<std::unique_ptr<AtomicFileWriter>> writers;
     std::string error;
-    for (std::size_t i = 0; i < exported.sideFiles.size(); ++i)
-        if (!WriteFileAtomically(sidePaths[i], exported.sideFiles[i].content, &error))
-            return SaveProblem{false, "cannot write \"" + sidePaths[i] + "\": " + error};
-    if (!WriteFileAtomically(output, exported.main, &error))
-        return SaveProblem{false, "cannot write \"" + std::string(output) + "\": " + error};
+    auto cannotWrite = [&](const Planned& file) {
+        return SaveProblem{false, "cannot write \"" + file.shown + "\": " + error};
+    };
+    for (const Planned& file : planned) {
+        writers.push_back(std::make_unique<AtomicFileWriter>());
+        AtomicFileWriter& writer = *writers.back();
+        if (!writer.Begin(OutputPath(file.shown), &error)) return cannotWrite(file);
+        writer.Write(file.content);
+        if (!writer.Finish(&error)) return cannotWrite(file);
+    }
+    // The same checks once more as each is renamed, so that nothing that took an output's name
+    // meanwhile (a link, an input) is replaced.
+    for (std::size_t i = 0; i < planned.size(); ++i) {
+        const Planned& file = planned[i];
+        const bool committed =
+            writers[i]->Commit(&error, [&] { return CheckOutputFile(file.shown, file.kind, inputs); });
+        if (!committed) return writers[i]->Refused() ? SaveProblem{true, error} : cannotWrite(file);
+    }
     return std::nullopt;
 }
 

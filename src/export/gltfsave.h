@@ -14,9 +14,10 @@
 
 namespace pelorus {
 
-// The files an export of `entries` read: `file` (the path given, when not empty), each model's
-// script, and each texture's image (with the archive that holds it, for one found in a zip). No
-// output may replace any of them.
+// The files an export of `entries` read: `file` (the path given, when not empty) and every file
+// each model's reading opened (RWXObject::FilesRead: its script, texture and mask images, also
+// those that could not be used, with the archive that holds one found in a zip). No output may
+// replace any of them.
 std::vector<std::string> ExportInputs(std::string_view file, std::span<const ExportEntry> entries);
 
 // What a side file of the text form beside `mainOutput` may replace: a name that ends as `name`
@@ -31,12 +32,16 @@ struct SaveProblem {
     std::string message;   // one line: "refusing to write ...", or "cannot write "F": why"
 };
 
-// Writes `exported` as `output` (a .glb or .gltf path, relative to the current folder), with its
-// side files in the same folder. First every file is checked with CheckOutputFile against
-// `inputs` (the main file as a glTF file, the side files as GltfSideFileKind says); when any is
-// refused nothing is written. Then the side files are written, then the main file, each with
-// WriteFileAtomically, so the main file never names a side file that was not written. Returns
-// nullopt when all were written (files written before a failure stay, each whole).
+// Writes `exported` as `output` (a .glb or .gltf path, relative to the current folder; see
+// OutputPath), with its side files in the same folder. First every file is checked with
+// CheckOutputFile against `inputs` (the main file as a glTF file, the side files as
+// GltfSideFileKind says); when any is refused nothing is written. Temporary files that killed
+// exports left in the folder are removed. Then every file is written in full under a temporary
+// name, and only when all were written are they renamed into place, the side files first and the
+// main file last, each checked once more at that moment (a refusal then is a refusal, with the
+// files renamed before it in place). So a failure while writing (a full disk) leaves the previous
+// export as it was, and the main file never names a side file that was not written. Returns
+// nullopt when all were written.
 std::optional<SaveProblem> SaveGltf(std::string_view output, const GltfExport& exported,
                                     std::span<const std::string> inputs);
 

@@ -8,21 +8,62 @@
 
 #include <cerrno>
 #include <charconv>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
+
+#include "platform/errorlog.h"
+#include "platform/paths.h"
 
 namespace pelorus {
 namespace {
 
 constexpr std::size_t kStemLimit = kTemporaryTargetLimit;
 constexpr std::string_view kTemporarySuffix = ".tmp";
+constexpr std::string_view kNotRegular = "it is not a regular file";
 
-// True when nothing is at `path`, or a regular file (links followed: `path` is already the target).
-bool ReplaceableOrMissing(const std::string& path) {
+// What stands at the path a save is to replace.
+struct Standing {
+    enum Kind { Missing, File, Link, Other } kind = Missing;
+    mode_t mode = 0;   // permission bits of the file (for a link, of the file it points to)
+    std::string link;  // what a link says
+    int error = 0;     // why it cannot be replaced, when it cannot
+};
+
+Standing Look(const std::string& path) {
+    Standing s;
     struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0) return errno == ENOENT;
-    return S_ISREG(st.st_mode);
+    if (::lstat(path.c_str(), &st) != 0) {
+        s.kind = errno == ENOENT ? Standing::Missing : Standing::Other;
+        s.error = errno == ENOENT ? 0 : errno;
+        return s;
+    }
+    if (S_ISREG(st.st_mode)) {
+        s.kind = Standing::File;
+        s.mode = st.st_mode & 07777;
+        // A direct write would be refused: so is the rename.
+        if (::faccessat(AT_FDCWD, path.c_str(), W_OK, AT_EACCESS) != 0) s.error = errno;
+        return s;
+    }
+    if (S_ISLNK(st.st_mode)) {
+        struct stat pointed {};
+        std::vector<char> text(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1);
+        const ssize_t n = ::readlink(path.c_str(), text.data(), text.size());
+        if (::stat(path.c_str(), &pointed) == 0 && S_ISREG(pointed.st_mode) && n >= 0) {
+            s.kind = Standing::Link;
+            s.mode = pointed.st_mode & 07777;
+            s.link.assign(text.data(), static_cast<std::size_t>(n));
+            return s;
+        }
+    }
+    s.kind = Standing::Other;
+    return s;
+}
+
+// Why `s` must not be replaced; "" when it may be.
+std::string Obstacle(const Standing& s) {
+    if (s.kind == Standing::Other && s.error == 0) return std::string(kNotRegular);
+    if (s.error != 0) return std::strerror(s.error);
+    return {};
 }
 
 bool Fail(std::string* error, std::string what) {
@@ -40,19 +81,6 @@ bool WriteAll(int fd, std::string_view content) {
         content.remove_prefix(static_cast<std::size_t>(n));
     }
     return true;
-}
-
-// The file that `path` stands for: what a symbolic link points to, otherwise `path` itself.
-std::string TargetOf(const std::string& path) {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-        if (char* real = ::realpath(path.c_str(), nullptr)) {
-            std::string out(real);
-            std::free(real);
-            return out;
-        }
-    }
-    return path;
 }
 
 // Makes a finished rename durable; a folder that cannot be synced only loses durability.
@@ -79,14 +107,17 @@ void AtomicFileWriter::Abandon() {
 bool AtomicFileWriter::Begin(std::string_view path, std::string* error) {
     Abandon();
     writeError_ = 0;
-    if (path.empty()) return Fail(error, "No file name given.");
-    target_ = TargetOf(std::string(path));
+    finished_ = false;
+    refused_ = false;
+    replacedLink_.reset();
+    if (path.empty()) return Fail(error, "no file name given");
+    target_ = std::string(path);
     const std::size_t slash = target_.rfind('/');
     folder_ = slash == std::string::npos ? "." : slash == 0 ? "/" : target_.substr(0, slash);
     // Keep the temporary name within the file-name length limit whatever the target's length.
     const std::string stem = target_.substr(slash == std::string::npos ? 0 : slash + 1).substr(0, kStemLimit);
-    const std::string quoted = "\"" + target_ + "\"";
-    if (!ReplaceableOrMissing(target_)) return Fail(error, "Cannot replace " + quoted + ": it is not a regular file");
+    const Standing standing = Look(target_);
+    if (std::string why = Obstacle(standing); !why.empty()) return Fail(error, std::move(why));
 
     std::string temp;
     int fd = -1;
@@ -96,50 +127,98 @@ bool AtomicFileWriter::Begin(std::string_view path, std::string* error) {
         fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST) break;
     }
-    if (fd < 0) return Fail(error, "Cannot create a temporary file for " + quoted + ": " + std::strerror(errno));
+    if (fd < 0) return Fail(error, std::strerror(errno));
     fd_ = fd;
     temp_ = temp;
-    struct stat existing {};
-    if (::stat(target_.c_str(), &existing) == 0 && S_ISREG(existing.st_mode))
-        ::fchmod(fd_, existing.st_mode & 07777);  // a failure only leaves the default permissions
+    if (standing.kind != Standing::Missing) ::fchmod(fd_, standing.mode);  // a failure keeps the default
     return true;
 }
 
 bool AtomicFileWriter::Write(std::string_view piece) {
-    if (fd_ < 0 || writeError_ != 0) return false;
+    if (fd_ < 0 || finished_ || writeError_ != 0) return false;
     if (WriteAll(fd_, piece)) return true;
     writeError_ = errno != 0 ? errno : EIO;
     return false;
 }
 
-bool AtomicFileWriter::Commit(std::string* error) {
-    const std::string quoted = "\"" + target_ + "\"";
-    if (fd_ < 0) return Fail(error, "Nothing to write for " + quoted);
-    auto abandon = [&](const char* what, int code) {
+bool AtomicFileWriter::Finish(std::string* error) {
+    if (finished_) return true;
+    if (fd_ < 0) return Fail(error, "nothing to write");
+    auto abandon = [&](int code) {
         Abandon();
-        return Fail(error, std::string(what) + " " + quoted + ": " + std::strerror(code));
+        return Fail(error, std::strerror(code));
     };
-    if (writeError_ != 0) return abandon("Cannot write", writeError_);
-    if (::fsync(fd_) != 0) return abandon("Cannot flush", errno);
+    if (writeError_ != 0) return abandon(writeError_);
+    if (::fsync(fd_) != 0) return abandon(errno);
     const int closed = ::close(fd_);
     const int closeError = errno;
     fd_ = -1;
-    if (closed != 0) return abandon("Cannot write", closeError);
-    if (!ReplaceableOrMissing(target_)) {
+    if (closed != 0) return abandon(closeError);
+    finished_ = true;
+    return true;
+}
+
+bool AtomicFileWriter::Commit(std::string* error, const AtomicLastCheck& lastCheck) {
+    refused_ = false;
+    if (!Finish(error)) return false;
+    if (temp_.empty()) return Fail(error, "nothing to write");
+    const Standing standing = Look(target_);
+    if (std::string why = Obstacle(standing); !why.empty()) {
         Abandon();
-        return Fail(error, "Cannot replace " + quoted + ": it is not a regular file");
+        return Fail(error, std::move(why));
     }
-    if (::rename(temp_.c_str(), target_.c_str()) != 0) return abandon("Cannot replace", errno);
+    if (lastCheck)
+        if (std::optional<std::string> why = lastCheck()) {
+            Abandon();
+            refused_ = true;
+            return Fail(error, std::move(*why));
+        }
+    // rename never follows a link at the target: the link itself is replaced.
+    if (::rename(temp_.c_str(), target_.c_str()) != 0) {
+        const int code = errno;
+        Abandon();
+        return Fail(error, std::strerror(code));
+    }
     temp_.clear();
+    finished_ = false;
+    if (standing.kind == Standing::Link) replacedLink_ = standing.link;
     SyncFolder(folder_);
     return true;
 }
 
-bool WriteFileAtomically(std::string_view path, std::string_view content, std::string* error) {
+bool WriteFileAtomically(std::string_view path, std::string_view content, std::string* error,
+                         const AtomicWriteOptions& options) {
     AtomicFileWriter writer;
     if (!writer.Begin(path, error)) return false;
     writer.Write(content);
-    return writer.Commit(error);
+    const bool written = writer.Commit(error, options.lastCheck);
+    if (options.refused) *options.refused = writer.Refused();
+    if (written && writer.ReplacedLink() && options.replacedLink) *options.replacedLink = *writer.ReplacedLink();
+    return written;
+}
+
+std::string ReplacedLinkLine(std::string_view path, std::string_view linkTarget) {
+    const std::string target = "\"" + std::string(linkTarget) + "\"";
+    return "\"" + std::string(path) + "\" was a symbolic link to " + target + "; it is now a file of its own and " +
+           target + " is left as it was.";
+}
+
+bool SaveSettingsFile(std::string_view path, std::string_view content, std::string* error, ErrorLog* log) {
+    std::string link;
+    AtomicWriteOptions how;
+    how.replacedLink = &link;
+    if (!WriteFileAtomically(path, content, error, how)) return false;
+    if (!link.empty() && log) log->Append(ReplacedLinkLine(path, link));
+    return true;
+}
+
+bool DetachSettingsLink(std::string_view path, uint64_t maxBytes, ErrorLog* log) {
+    const std::string file(path);
+    struct stat st {};
+    if (::lstat(file.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return true;
+    std::string content;
+    if (!ReadWholeFile(file, content, maxBytes)) return false;
+    return SaveSettingsFile(file, content, nullptr, log);
 }
 
 std::optional<TemporaryName> ParseTemporaryName(std::string_view name) {

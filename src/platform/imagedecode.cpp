@@ -43,6 +43,8 @@ DecodedImage FromJpeg(std::span<const uint8_t> bytes) {
             return Failure(ImageKind::Jpeg, ImageFault::TooLarge, kTooLarge);
         case ImageError::Unreadable:
             return Failure(ImageKind::Jpeg, ImageFault::Damaged, kDamaged);
+        case ImageError::CmykColours:
+            return Failure(ImageKind::Jpeg, ImageFault::Unsupported, "CMYK JPEG is not supported");
     }
     RgbaImage image;
     image.width = rgb.width;

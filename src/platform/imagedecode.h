@@ -37,7 +37,8 @@ struct DecodedImage {
 // Decodes `bytes` as the kind SniffImageKind finds, into 8-bit RGBA, top row first.
 //
 // Contract:
-// - JPEG as DecodeJpeg (greyscale becomes RGB; CMYK is Damaged), alpha 255, hasAlpha false.
+// - JPEG as DecodeJpeg (greyscale becomes RGB; CMYK and YCCK are Unsupported, "CMYK JPEG is not
+//   supported"), alpha 255, hasAlpha false.
 // - PNG as DecodePng: every colour type and depth; hasAlpha from its alpha channel or tRNS.
 // - BMP as DecodeBmp: uncompressed 1, 4, 8, 24 and 32 bits in colour, alpha 255, hasAlpha false;
 //   RLE, 16-bit, other depths and other layouts are Unsupported with a reason that names them.

@@ -72,7 +72,10 @@ ImageError RunDecoder(Decoder& decoder, std::FILE* file, RgbImage& out) {
         cinfo->image_height > static_cast<JDIMENSION>(kMaxImageSide)) {
         return ImageError::TooLarge;
     }
-    // Greyscale and YCbCr become RGB; CMYK and YCCK cannot and fail in jpeg_start_decompress.
+    // Greyscale and YCbCr become RGB; CMYK and YCCK cannot.
+    if (cinfo->jpeg_color_space == JCS_CMYK || cinfo->jpeg_color_space == JCS_YCCK) {
+        return ImageError::CmykColours;
+    }
     cinfo->out_color_space = JCS_RGB;
     if (!jpeg_start_decompress(cinfo)) {
         return ImageError::Unreadable;

@@ -17,16 +17,18 @@ struct RgbImage {
 };
 
 enum class ImageError {
-    None,        // decoded
-    Unreadable,  // not a JPEG, damaged, cut short, or in a colour space that cannot become RGB
-    TooLarge,    // wider or taller than kMaxImageSide pixels
+    None,         // decoded
+    Unreadable,   // not a JPEG, damaged or cut short
+    TooLarge,     // wider or taller than kMaxImageSide pixels
+    CmykColours,  // a valid image in CMYK or YCCK colours, which are not turned into RGB
 };
 
 // Decodes the JPEG image that `file` is positioned at (read with the stdio source, which may
 // read past the image's end). On failure `out` is left empty.
 //
 // Contract:
-// - Greyscale and YCbCr (and RGB) images come out as RGB; CMYK and YCCK are Unreadable.
+// - Greyscale and YCbCr (and RGB) images come out as RGB; CMYK and YCCK are CmykColours, found
+//   from the header before any pixel is decoded.
 // - A width or height above kMaxImageSide is TooLarge, found from the header before any pixel
 //   is decoded.
 // - Every libjpeg error and every libjpeg warning (data cut short, corrupt data, extraneous

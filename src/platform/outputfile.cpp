@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "platform/atomicfile.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 
@@ -59,33 +60,43 @@ OutputKind GltfOutput() {
             }};
 }
 
+std::string OutputPath(std::string_view output) {
+    return AbsolutePath(output);
+}
+
 std::optional<std::string> CheckOutputFile(std::string_view output, const OutputKind& kind,
                                            std::span<const std::string> inputs) {
     const std::string refusing = "refusing to write \"" + std::string(output) + "\": ";
 
+    const std::string absolute = OutputPath(output);
+    const std::string_view fileName = FileNamePart(absolute);
     bool named = false;
     std::string patterns;
     for (const std::string& extension : kind.extensions) {
-        named = named || (output.size() > extension.size() && EndsWithNoCase(output, extension));
+        named = named || (fileName.size() > extension.size() && EndsWithNoCase(fileName, extension));
         patterns += (patterns.empty() ? "*" : " or *") + extension;
     }
     if (!named) return refusing + "the output must be named " + patterns;
 
-    const std::string absolute = AbsolutePath(output);
     struct stat out {};
     const bool exists = ::stat(absolute.c_str(), &out) == 0;
     const int statError = exists ? 0 : errno;
-    const std::string canonical = Canonical(absolute);
+    // An output that exists is told apart from the inputs by identity alone (the same path is the
+    // same file); one that does not yet, by its resolved path.
+    const std::string canonical = exists ? std::string() : Canonical(absolute);
     for (const std::string& input : inputs) {
         if (input.empty()) continue;
         // Inputs are found without regard to letter case; the output is written as spelt.
         const std::string resolved = ResolvePath(AbsolutePath(input));
         struct stat in {};
-        const bool sameFile =
-            exists && ::stat(resolved.c_str(), &in) == 0 && in.st_dev == out.st_dev && in.st_ino == out.st_ino;
-        if (sameFile || Canonical(resolved) == canonical) return refusing + "it is the input file";
+        const bool same = exists
+                              ? ::stat(resolved.c_str(), &in) == 0 && in.st_dev == out.st_dev && in.st_ino == out.st_ino
+                              : Canonical(resolved) == canonical;
+        if (same) return refusing + "it is the input file";
     }
 
+    struct stat link {};
+    if (::lstat(absolute.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) return refusing + "it is a symbolic link";
     if (exists) {
         if (!S_ISREG(out.st_mode)) return refusing + "it is not a regular file";
         const std::optional<std::string> head = Head(absolute);
@@ -93,9 +104,6 @@ std::optional<std::string> CheckOutputFile(std::string_view output, const Output
         if (!kind.holds(*head)) return refusing + "it exists and is not " + kind.description;
         return std::nullopt;
     }
-    struct stat link {};
-    if (statError == ENOENT && ::lstat(absolute.c_str(), &link) == 0)
-        return refusing + "it is not a regular file";  // a symbolic link to nothing
     if (statError != ENOENT) return refusing + std::strerror(statError);
 
     const std::string folder(ParentPart(absolute));
@@ -103,6 +111,14 @@ std::optional<std::string> CheckOutputFile(std::string_view output, const Output
     if (::stat(folder.c_str(), &dir) != 0 || !S_ISDIR(dir.st_mode))
         return refusing + "the folder \"" + folder + "\" does not exist";
     return std::nullopt;
+}
+
+int RemoveLeftoverOutputs(std::string_view folder, std::span<const std::string> extensions) {
+    return RemoveLeftoverTemporaries(folder, [extensions](std::string_view target) {
+        for (const std::string& extension : extensions)
+            if (EndsWithNoCase(target, extension)) return true;
+        return false;
+    });
 }
 
 }  // namespace pelorus

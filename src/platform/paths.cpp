@@ -201,6 +201,18 @@ ReadStatus ReadFileStatus(std::string_view path, std::string& out, uint64_t maxB
     return ReadAll(fd, st, maxBytes, out);
 }
 
+bool StaysInFolder(std::string_view name) {
+    if (!name.empty() && (name[0] == '/' || name[0] == '\\')) return false;
+    std::size_t pos = 0;
+    while (pos <= name.size()) {
+        std::size_t end = name.find_first_of("/\\", pos);
+        if (end == std::string_view::npos) end = name.size();
+        if (name.substr(pos, end - pos) == "..") return false;
+        pos = end + 1;
+    }
+    return true;
+}
+
 std::string JoinPath(std::string_view dir, std::string_view name) {
     std::string out(dir);
     if (out.empty() || (out.back() != '/' && out.back() != '\\')) out.push_back('/');

@@ -83,6 +83,11 @@ inline bool ReadWholeFile(std::string_view path, std::string& out, uint64_t maxB
     return ReadFileStatus(path, out, maxBytes, folders) == ReadStatus::kOk;
 }
 
+// True when `name`, taken from a folder, names something inside that folder: it is not absolute
+// (no leading `/` or `\`) and has no ".." component (either separator). Sub-folders and "."
+// components are fine; an empty name is too (it names nothing outside).
+bool StaysInFolder(std::string_view name);
+
 // `dir`, a slash unless `dir` already ends with a slash or backslash, then `name`. An empty
 // `dir` gives "/" followed by `name`.
 std::string JoinPath(std::string_view dir, std::string_view name);

@@ -65,7 +65,8 @@ std::string TexturesPathFolder(std::string_view programDir, std::string_view con
     return std::string(configFolder);
 }
 
-bool SaveTexturesPath(std::string_view folder, std::span<const std::string> folders, std::string* error) {
+bool SaveTexturesPath(std::string_view folder, std::span<const std::string> folders, std::string* error,
+                      ErrorLog* log) {
     const std::string text = TexturesPathText(folders);
     const std::string path = ResolvePath(JoinPath(folder, kTexturesPathFileName));
     if (text.empty()) {
@@ -77,7 +78,7 @@ bool SaveTexturesPath(std::string_view folder, std::span<const std::string> fold
         if (error) *error = "the folder \"" + std::string(folder) + "\" cannot be made: " + std::strerror(errno);
         return false;
     }
-    return WriteFileAtomically(path, text, error);
+    return SaveSettingsFile(path, text, error, log);
 }
 
 std::vector<std::string> ObjectPathTextureDirs(std::string_view objectPath, FolderListingCache* folders) {

@@ -8,6 +8,7 @@
 
 namespace pelorus {
 
+class ErrorLog;
 class FolderListingCache;
 
 inline constexpr std::string_view kTexturesPathFileName = "TexturesPath.txt";
@@ -40,8 +41,10 @@ std::string TexturesPathFolder(std::string_view programDir, std::string_view con
 // Saves `folders` (see TexturesPathText) as "<folder>/TexturesPath.txt", atomically; `folder` is
 // made (mode 0700) when missing. With no folder left the file is removed instead, since an empty
 // file would stand for the root folder. False, with the reason in `*error` when given, when
-// the file cannot be written or removed.
-bool SaveTexturesPath(std::string_view folder, std::span<const std::string> folders, std::string* error);
+// the file cannot be written or removed. A file that is a symbolic link is saved as a file of its
+// own, which `log` is told (SaveSettingsFile).
+bool SaveTexturesPath(std::string_view folder, std::span<const std::string> folders, std::string* error,
+                      ErrorLog* log = nullptr);
 
 // The textures folder of an object path: "<objectPath>/textures" (either separator, any letter
 // case) resolved, when it is an existing folder; otherwise none, and none for an empty

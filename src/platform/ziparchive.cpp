@@ -45,6 +45,9 @@ ZipStatus StatusOfMemberError(int code, bool encrypted) {
         case ZIP_ER_NOPASSWD:
         case ZIP_ER_WRONGPASSWD:
             return ZipStatus::NeedsPassword;
+        case ZIP_ER_COMPNOTSUPP:
+        case ZIP_ER_ENCRNOTSUPP:
+            return ZipStatus::Unsupported;
         default:
             // A wrong password that passes the one-byte check of traditional encryption only
             // shows as garbage: bad compressed data or a CRC mismatch.
@@ -114,6 +117,9 @@ ZipStatus ZipArchive::ReadPieces(std::size_t index, const Sink& sink, uint64_t m
     zip_stat_init(&st);
     if (zip_stat_index(impl_->zip, zipIndex, 0, &st) != 0) return ZipStatus::Corrupt;
     const bool encrypted = (st.valid & ZIP_STAT_ENCRYPTION_METHOD) && st.encryption_method != ZIP_EM_NONE;
+    // A method this libzip cannot undo is no damage: say so before trying.
+    if ((st.valid & ZIP_STAT_COMP_METHOD) && !zip_compression_method_supported(st.comp_method, 0))
+        return ZipStatus::Unsupported;
     if (encrypted && password.empty()) return ZipStatus::NeedsPassword;
     // Sizes the directory claims are not trusted for the limit, but one that already exceeds it
     // needs no reading.

@@ -18,9 +18,10 @@ enum class ZipStatus {
     CannotOpen,     // the archive file cannot be opened
     NotAZip,        // it is not a zip archive, or its directory is damaged
     NotFound,       // no such member
-    Corrupt,        // the member's data cannot be read (damaged, unsupported method)
+    Corrupt,        // the member's data cannot be read (damaged)
     TooLarge,       // the member would exceed the size limit
     NeedsPassword,  // the member is encrypted and no password or a wrong one was given
+    Unsupported,    // compressed (or encrypted) by a method this libzip does not support (LZMA, ...)
 };
 
 class ZipArchive {

@@ -4,6 +4,7 @@
 #include "platform/paths.h"
 #include "platform/searchpath.h"
 #include "platform/textsafety.h"
+#include "reader/textureload.h"
 
 namespace pelorus {
 
@@ -13,8 +14,14 @@ std::string BackdropFileName(std::string_view name) {
     return out;
 }
 
-std::optional<RgbaImage> ReadBackdropImage(std::string_view name, ErrorLog& log, const ReadOptions& options) {
+std::optional<RgbaImage> ReadBackdropImage(std::string_view name, ErrorLog& log, const ReadOptions& options,
+                                           std::string* fileRead) {
     const std::string file = BackdropFileName(name);
+    if (!StaysInFolder(file)) {
+        log.Append("Couldn't open texture backdrop \"" + BoundedQuote(file) + "\" (" + std::string(kLeavesTheFolders) +
+                   ").");
+        return std::nullopt;
+    }
     const bool extended = file.size() != name.size();  // ".jpg" was appended
     const std::string fallback = extended ? std::string(name) + ".png" : std::string();
     FolderListingCache ownFolders;
@@ -25,7 +32,9 @@ std::optional<RgbaImage> ReadBackdropImage(std::string_view name, ErrorLog& log,
         for (const std::string* candidate : {&file, &fallback}) {
             if (candidate->empty()) continue;
             std::string bytes;
-            if (!ReadWholeFile(JoinPath(dir, *candidate), bytes, kImageFileLimit, folders)) continue;
+            const std::string path = JoinPath(dir, *candidate);
+            if (!ReadWholeFile(path, bytes, kImageFileLimit, folders)) continue;
+            if (fileRead) *fileRead = ResolvePath(path, folders);
             const auto* data = reinterpret_cast<const uint8_t*>(bytes.data());
             DecodedImage decoded = DecodeImage(std::span<const uint8_t>(data, bytes.size()));
             const std::string quoted = "Couldn't read texture backdrop \"" + BoundedQuote(*candidate) + "\"";

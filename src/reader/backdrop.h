@@ -24,7 +24,11 @@ std::string BackdropFileName(std::string_view name);
 // - not an image, or damaged: `Couldn't read texture backdrop "F".`
 // - an unsupported variant: `Couldn't read texture backdrop "F" (REASON).`, REASON as DecodeImage
 //   gives it; too large: `Couldn't read texture backdrop "F": wider or taller than 16384 pixels.`
-// Nothing is returned then. The image keeps its alpha; a backdrop is drawn opaque.
-std::optional<RgbaImage> ReadBackdropImage(std::string_view name, ErrorLog& log, const ReadOptions& options);
+// - a name that leads out of the folders (StaysInFolder), without looking anywhere:
+//   `Couldn't open texture backdrop "F" (the name leads out of the texture folders).`
+// Nothing is returned then. The image keeps its alpha; a backdrop is drawn opaque. `*fileRead`
+// (when not null) is set to the file read, when one was (also when it could not be decoded).
+std::optional<RgbaImage> ReadBackdropImage(std::string_view name, ErrorLog& log, const ReadOptions& options,
+                                           std::string* fileRead = nullptr);
 
 }  // namespace pelorus

@@ -383,6 +383,7 @@ int32_t RWXObject::LoadTexture(std::string_view name, std::string_view mask) {
     std::optional<TTexture> loaded;
     std::string foundKey;
     if (std::optional<FoundImage> found = FindTextureImage(request, textureSources_, errors)) {
+        imagesRead_.push_back(found->file);
         // Found under the other name (NAME.png for NAME) of a texture loaded already: the same.
         foundKey = TextureKey(found->foundAs, request.maskFileName, mirror);
         if (const auto it = textureByName_.find(foundKey); it != textureByName_.end()) {
@@ -410,6 +411,7 @@ int32_t RWXObject::LoadTexture(std::string_view name, std::string_view mask) {
         failedTextures_.emplace(std::move(key), std::move(errors));
         return -1;
     }
+    if (!loaded->maskFile.empty()) imagesRead_.push_back(loaded->maskFile);
     const auto index = static_cast<int32_t>(textures_.size());
     textures_.push_back(std::move(*loaded));
     textureByName_.emplace(std::move(key), index);
@@ -421,6 +423,14 @@ TextureFacts RWXObject::FactsOf(int32_t index) const {
     if (index < 0 || static_cast<std::size_t>(index) >= textures_.size()) return {};
     const TTexture& t = textures_[static_cast<std::size_t>(index)];
     return {t.frameCount, t.mipmapped, t.hasMask, t.addressMode};
+}
+
+std::vector<std::string> RWXObject::FilesRead() const {
+    std::vector<std::string> files;
+    files.reserve(imagesRead_.size() + 1);
+    if (!file_.empty()) files.push_back(file_);
+    files.insert(files.end(), imagesRead_.begin(), imagesRead_.end());
+    return files;
 }
 
 int64_t RWXObject::CountTriangles() const {

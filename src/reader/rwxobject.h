@@ -143,6 +143,10 @@ public:
     // The textures that could not be used, once each (by name and mask), in the order they were
     // first asked for.
     const std::vector<MissingTexture>& MissingTextures() const { return missingTextures_; }
+    // The files reading the object opened: its script (for a zipped model, the archive), then
+    // every file its textures and masks were read from (for a member, its archive), also those
+    // that could not be used.
+    std::vector<std::string> FilesRead() const;
     // The folders textures were looked for in, in order; empty when no texture was looked for.
     const std::vector<std::string>& TextureFolders() const { return textureFolders_; }
     // Face lines (Triangle, Quad, Polygon) accepted while reading.
@@ -230,6 +234,7 @@ private:
     int64_t madeTriangles_ = 0;
     bool geometryStopped_ = false;
     std::vector<MissingTexture> missingTextures_;
+    std::vector<std::string> imagesRead_;
     std::vector<std::string> textureFolders_;
     int64_t facesRead_ = 0;
     int64_t errorLines_ = 0;

@@ -110,8 +110,13 @@ std::vector<PlacedObject> LoadSceneObjects(std::string_view path, ErrorLog& log,
     }
     std::string text;
     const std::string file = InFolder(options.baseFolder, path);
-    if (!ReadWholeFile(file, text, kNoSizeLimit, shared.folders)) {
-        log.Append("Unable to open file \"" + BoundedQuote(path) + "\" as an object map.");
+    if (const ReadStatus read = ReadFileStatus(file, text, kNoSizeLimit, shared.folders); read != ReadStatus::kOk) {
+        // A file that is there but cannot be read is named whole, with the reason.
+        if (read == ReadStatus::kMissing)
+            log.Append("Unable to open file \"" + BoundedQuote(path) + "\" as an object map.");
+        else
+            log.Append("Unable to open file \"" + BoundedQuote(AbsolutePath(file)) + "\" as an object map: it " +
+                       std::string(ReadStatusText(read)) + ".");
         return objects;
     }
     // Entries name their scripts from the map's own folder, however the map itself was named.

@@ -37,9 +37,11 @@ struct PlacedObject {
 
 // The objects of the file the viewer would show: for a script, a zipped model (a name ending in
 // ".zip", see RWXObject) or a model of another format (".gltf", ".glb", ".obj", see ImportModel)
-// one object at (0, 0.025, 0); otherwise one per object-map entry at its
-// offset (entries may name zipped models too). An object map that cannot be opened writes
-// "Unable to open file "<path>" as an object map." and gives no objects. A relative `path`
+// one object at (0, 0.025, 0); otherwise one per object-map entry at its offset (entries may name
+// zipped models too). An object map that is missing writes
+// "Unable to open file "<path>" as an object map." and gives no objects; one that is there but
+// cannot be read (a FIFO, device or folder, or unreadable) is named by its whole path with the
+// reason: "Unable to open file "/dev/zero" as an object map: it is not a regular file." A relative `path`
 // resolves against options.baseFolder; the entries of an object map resolve against the map's
 // own folder, and so do the relative texture folders of their scripts. Problems go to `log`.
 // Entries that name the same file (resolved, whatever its spelling) share one model, read for the

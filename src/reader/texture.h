@@ -18,6 +18,7 @@ struct TTexture {
     std::string name;      // as the script gave it, ".jpg" appended when it had no extension
     std::string maskName;  // "" without mask
     std::string fileName;  // the file the image was read from
+    std::string maskFile;  // the file the mask was read from (an archive for a member), "" without one
     int32_t width = 0;     // of the stored image (doubled in Mirror mode)
     int32_t height = 0;    // of all frames together
     int32_t frameCount = 1;

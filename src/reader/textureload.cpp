@@ -42,6 +42,8 @@ std::string ZippedReason(ZipStatus status, std::string_view archivePath) {
     switch (status) {
         case ZipStatus::NeedsPassword:
             return "encrypted in " + archive;
+        case ZipStatus::Unsupported:
+            return "compressed by a method that is not supported in " + archive;
         case ZipStatus::TooLarge:
             return "larger than " + SizeText(kMaxImageFileBytes) + " in " + archive;
         default:
@@ -60,6 +62,7 @@ Lookup ReadMember(const ZipArchive& archive, std::size_t index, std::string_view
     }
     result.kind = Lookup::Found;
     result.image.where = std::string(archivePath) + ":" + archive.MemberNames()[index];
+    result.image.file = std::string(archivePath);
     return result;
 }
 
@@ -82,6 +85,7 @@ Lookup LookInFolder(std::string_view dir, std::string_view name, FolderListingCa
             result.kind = Lookup::Found;
             result.image.bytes.assign(text.begin(), text.end());
             result.image.where = path;
+            result.image.file = path;
             result.image.folder = std::string(dir);
             return result;
         case ReadStatus::kTooLarge:
@@ -187,6 +191,11 @@ std::vector<uint8_t> ComposeRgba(const std::vector<uint8_t>& rgb, int32_t w, int
 
 std::optional<FoundImage> FindTextureImage(const TextureRequest& request, const TextureSources& sources,
                                            std::vector<std::string>& errors) {
+    if (!StaysInFolder(request.fileName)) {
+        errors.push_back("Couldn't open texture \"" + BoundedQuote(request.fileName) + "\" (" +
+                         std::string(kLeavesTheFolders) + ").");
+        return std::nullopt;
+    }
     auto found = [&](Lookup& lookup, const std::string& name) -> std::optional<FoundImage> {
         if (lookup.kind == Lookup::Refused) {
             errors.push_back("Couldn't read texture \"" + BoundedQuote(name) + "\" (" + lookup.reason + ").");
@@ -219,14 +228,17 @@ std::optional<TTexture> DecodeTextureImage(const TextureRequest& request, FoundI
                                            std::vector<std::string>& errors) {
     const std::string shownName = BoundedQuote(image.foundAs);
     GreyImage mask;
+    std::string maskWhere;
     if (!request.maskFileName.empty()) {
         // Beside the texture: in the archives, then in its folder (or every folder, for a texture
         // that came from an archive).
         const std::span<const std::string> dirs = image.folder.empty() ? std::span<const std::string>(sources.dirs)
                                                                        : std::span<const std::string>(&image.folder, 1);
-        Lookup maskFile = LookEverywhere(request.maskFileName, sources, dirs);
-        std::string reason;
+        const bool inside = StaysInFolder(request.maskFileName);
+        Lookup maskFile = inside ? LookEverywhere(request.maskFileName, sources, dirs) : Lookup{};
+        std::string reason = inside ? std::string() : std::string(kLeavesTheFolders);
         if (maskFile.kind == Lookup::Found) {
+            maskWhere = maskFile.image.file;
             const BmpError why = DecodeBmpMask(maskFile.image.bytes, mask);
             // Say why a mask that is a BMP was refused; a damaged or non-BMP file is just not
             // opened.
@@ -274,6 +286,7 @@ std::optional<TTexture> DecodeTextureImage(const TextureRequest& request, FoundI
     t.name = request.fileName;
     t.maskName = mask.pixels.empty() ? std::string() : request.maskFileName;
     t.fileName = image.where;
+    t.maskFile = mask.pixels.empty() ? std::string() : maskWhere;
     t.addressMode = request.addressMode;
     t.mipmapped = request.mipmapped ? 1 : 0;
     t.hasMask = mask.pixels.empty() && !rgba.hasAlpha ? 0 : 1;

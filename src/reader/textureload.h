@@ -56,6 +56,7 @@ struct TextureSources {
 struct FoundImage {
     std::vector<uint8_t> bytes;
     std::string where;    // the file, or "<archive>:<member>"
+    std::string file;     // the file read: the image's own, or the archive holding it
     std::string foundAs;  // the name it was found under: the request's file name or its fallback
     std::string folder;   // the folder it was found in; "" when found in one of the archives
 };
@@ -66,9 +67,12 @@ struct FoundImage {
 // that name, else the first with its extension), then the same two for the fallback name.
 // Returns nothing, with one error line appended to `errors`, when no place has it:
 //   `Couldn't open texture "N".` (N the request's file name)
+// or when the name leads out of the folders searched (StaysInFolder), without looking anywhere:
+//   `Couldn't open texture "N" (the name leads out of the texture folders).`
 // or when the first one found cannot be taken (the search stops there):
 //   `Couldn't read texture "F" (larger than 256 MiB).` for a file or member beyond the limit,
-//   `Couldn't read texture "F" (encrypted in archive "A").`, `(damaged in archive "A")`, with F the
+//   `Couldn't read texture "F" (encrypted in archive "A").`, `(damaged in archive "A")`,
+//   `(compressed by a method that is not supported in archive "A")`, with F the
 //   name it was found under and A the archive's file name.
 // Special files (FIFOs, devices, folders) and unreadable files count as missing.
 std::optional<FoundImage> FindTextureImage(const TextureRequest& request, const TextureSources& sources,
@@ -86,7 +90,8 @@ std::optional<FoundImage> FindTextureImage(const TextureRequest& request, const 
 //   `Couldn't read texture "F" (the images read would take more than L MiB).`, L the budget's limit;
 //   nothing is taken from the budget then. A null `budget` limits nothing.
 // A mask that is missing, damaged or not a BMP gives `Couldn't open texture mask "M".`, one of an
-// unsupported variant, too large, or refused in its archive `Couldn't open texture mask "M" (REASON).`
+// unsupported variant, too large, or refused in its archive, or whose name leads out of the folders
+// searched (it is not looked for then) `Couldn't open texture mask "M" (REASON).`
 // A mask that cannot be read leaves the texture without one. The image is stored as RGBA, rows
 // top first: the image's own alpha (255 for JPEG and BMP) times the mask byte / 255, rounded
 // (the mask counts as 255 outside it or without one); in Mirror mode as the 2 x 2 tile of the
@@ -96,6 +101,9 @@ std::optional<FoundImage> FindTextureImage(const TextureRequest& request, const 
 std::optional<TTexture> DecodeTextureImage(const TextureRequest& request, FoundImage image,
                                            const TextureSources& sources, ImageBudget* budget,
                                            std::vector<std::string>& errors);
+
+// Why a texture, mask or backdrop name that StaysInFolder refuses is not looked for.
+inline constexpr std::string_view kLeavesTheFolders = "the name leads out of the texture folders";
 
 // FindTextureImage, then DecodeTextureImage.
 std::optional<TTexture> LoadTextureImage(const TextureRequest& request, const TextureSources& sources,

@@ -38,6 +38,8 @@ std::string ArchiveFailureLine(ZipStatus status, std::string_view archive, uint6
         }
         case ZipStatus::NeedsPassword:
             return "Archive " + a + " holds an encrypted model script.";
+        case ZipStatus::Unsupported:
+            return "Archive " + a + " holds a model script compressed by a method that is not supported.";
     }
     return "Archive " + a + " holds a damaged model script.";
 }

@@ -31,6 +31,7 @@ std::optional<std::size_t> FindModelScript(const ZipArchive& archive, std::strin
 //   Corrupt        Archive "A" holds a damaged model script.
 //   TooLarge       Archive "A" holds a model script larger than 256 MiB (`maxBytes`).
 //   NeedsPassword  Archive "A" holds an encrypted model script.
+//   Unsupported    Archive "A" holds a model script compressed by a method that is not supported.
 // Ok gives "".
 std::string ArchiveFailureLine(ZipStatus status, std::string_view archive, uint64_t maxBytes = kMaxZippedScriptBytes);
 

@@ -136,9 +136,9 @@ void DrawAxes() {
 // ---- The backdrop image ---------------------------------------------------------------------
 
 Backdrop LoadBackdrop(std::string_view name, ErrorLog& log, const ReadOptions& options) {
-    const std::optional<RgbaImage> image = ReadBackdropImage(name, log, options);
-    if (!image) return {};
     Backdrop out;
+    const std::optional<RgbaImage> image = ReadBackdropImage(name, log, options, &out.file);
+    if (!image) return out;
     glGenTextures(1, &out.texture);
     glBindTexture(GL_TEXTURE_2D, out.texture);
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
@@ -146,8 +146,10 @@ Backdrop LoadBackdrop(std::string_view name, ErrorLog& log, const ReadOptions& o
     if (gluBuild2DMipmaps(GL_TEXTURE_2D, GL_RGB, image->width, image->height, GL_RGBA, GL_UNSIGNED_BYTE,
                           image->pixels.data()) != 0) {
         log.Append("Couldn't read texture backdrop \"" + BackdropFileName(name) + "\".");
+        std::string file = std::move(out.file);
         DeleteBackdrop(out);
-        return {};
+        out.file = std::move(file);
+        return out;
     }
     out.width = image->width;
     out.height = image->height;

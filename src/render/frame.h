@@ -27,6 +27,7 @@ struct Backdrop {
     uint32_t texture = 0;
     int32_t width = 0;
     int32_t height = 0;
+    std::string file;  // the image file read, also one that could not be used; "" for none
 };
 
 // What applying a world leaves for the frames that follow.
@@ -57,8 +58,9 @@ void DrawAxes();
 // without texture or size, or an empty viewport.
 void DrawBackdrop(const Viewport& viewport, const Backdrop& backdrop, const Camera& camera);
 
-// Reads the backdrop (see ReadBackdropImage) and uploads it as a mipmapped RGB texture; an empty
-// Backdrop when it cannot be read. Needs a current context.
+// Reads the backdrop (see ReadBackdropImage) and uploads it as a mipmapped RGB texture; a
+// Backdrop without texture when it cannot be read (its `file` still names a file that was read).
+// Needs a current context.
 Backdrop LoadBackdrop(std::string_view name, ErrorLog& log, const ReadOptions& options);
 // Deletes the backdrop's texture (if any) and empties it.
 void DeleteBackdrop(Backdrop& backdrop);

@@ -1,6 +1,7 @@
 #include "scene/objectmap.h"
 
 #include <unordered_map>
+#include <unordered_set>
 
 #include "platform/paths.h"
 #include "reader/scenefile.h"
@@ -108,6 +109,21 @@ ReplacedWorldModels SetWorldModels(TObjectMap& scene, const WorldLook& look, Err
     replaced.ground = scene.SetGround(ReadWorldModel(look.groundPath, kGroundOffset, log, options));
     replaced.skybox = scene.SetSkybox(ReadWorldModel(look.skyboxPath, kSkyboxOffset, log, options));
     return replaced;
+}
+
+std::vector<std::string> SceneFilesRead(const TObjectMap& scene) {
+    std::vector<std::string> files;
+    std::unordered_set<std::string> seen;
+    std::unordered_set<const RWXObject*> models;
+    auto add = [&](const RWXObject* model) {
+        if (!model || !models.insert(model).second) return;
+        for (std::string& file : model->FilesRead())
+            if (seen.insert(file).second) files.push_back(std::move(file));
+    };
+    for (std::size_t i = 0; i < scene.ObjectCount(); ++i) add(&scene.Object(i));
+    add(scene.Ground());
+    add(scene.Skybox());
+    return files;
 }
 
 }  // namespace pelorus

@@ -92,4 +92,8 @@ struct ReplacedWorldModels {
 [[nodiscard]] ReplacedWorldModels SetWorldModels(TObjectMap& scene, const WorldLook& look, ErrorLog& log,
                                                  const ReadOptions& options);
 
+// Every file reading the scene opened (RWXObject::FilesRead): those of its objects' models, then
+// of the ground and the skybox, each path once.
+std::vector<std::string> SceneFilesRead(const TObjectMap& scene);
+
 }  // namespace pelorus

@@ -79,6 +79,8 @@ ExtractStatus StatusOfRead(ZipStatus status) {
             return ExtractStatus::TooLarge;
         case ZipStatus::NeedsPassword:
             return ExtractStatus::NeedsPassword;
+        case ZipStatus::Unsupported:
+            return ExtractStatus::Unsupported;
     }
     return ExtractStatus::Corrupt;
 }
@@ -97,6 +99,8 @@ std::string FailureLine(ExtractStatus status, std::string_view archive, std::str
             return ArchiveFailureLine(ZipStatus::Corrupt, archive, maxBytes);
         case ExtractStatus::TooLarge:
             return ArchiveFailureLine(ZipStatus::TooLarge, archive, maxBytes);
+        case ExtractStatus::Unsupported:
+            return ArchiveFailureLine(ZipStatus::Unsupported, archive, maxBytes);
         case ExtractStatus::NeedsPassword:
             return "Archive " + a + " needs the world's object password, or the password is wrong.";
         case ExtractStatus::CannotWrite:

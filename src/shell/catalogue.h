@@ -87,7 +87,8 @@ enum class ExtractStatus {
     CannotOpen,     // the archive cannot be opened
     NotAZip,        // not a zip archive, or a damaged one
     NoScript,       // the archive holds no member ending in ".rwx"
-    Corrupt,        // the script's data is damaged or compressed in an unsupported way
+    Corrupt,        // the script's data is damaged
+    Unsupported,    // the script is compressed by a method that is not supported
     TooLarge,       // the script would be larger than the limit
     NeedsPassword,  // the script is encrypted and the password is missing or wrong
     CannotWrite,    // the temporary folder cannot be made or written

@@ -473,6 +473,14 @@ std::optional<int> RunCommandLine(const std::vector<std::string>& args, std::ost
     if (args.empty()) return std::nullopt;
     const std::string& first = args[0];
     if (first == "--") return std::nullopt;  // the viewer's FILE follows, whatever it looks like
+    // An empty name names no file: a slip of the shell (an unset variable), not an empty model.
+    if (first == "--check" || first == "--dump" || first == "--export") {
+        const std::vector<std::string> operands = Operands(args);
+        if (std::find(operands.begin(), operands.end(), std::string()) != operands.end()) {
+            err << "pelorus: " << first << " was given an empty file name\n" << kUsage;
+            return 2;
+        }
+    }
     if (first == "--help" || first == "-h") {
         out << kUsage;
         return 0;

@@ -13,7 +13,8 @@ namespace pelorus {
 // std::nullopt when they ask for the viewer window instead (no arguments, a first argument that
 // is no option, or a first "--", after which comes the viewer's FILE). The first "--" after
 // --check, --dump or --export ends their options: what follows is a file even when it starts
-// with "--". Error lines that --check and --export print quote scripts with control bytes
+// with "--"; an empty name among their operands is a usage error (status 2) before anything is
+// read. Error lines that --check and --export print quote scripts with control bytes
 // escaped (EscapeForTerminal). --export OUT FILE checks OUT before reading anything (see
 // CheckOutputFile), reads FILE as the viewer does and writes it by OUT's name: glTF with
 // ExportToFile, a script with SaveScript, a zipped model with SaveZippedModel, each export's notes

@@ -52,8 +52,8 @@ RecentFiles LoadRecentFiles(std::string_view path) {
     return RecentFiles::Parse(text);
 }
 
-bool SaveRecentFiles(std::string_view path, const RecentFiles& list, std::string* error) {
-    return WriteFileAtomically(path, list.Text(), error);
+bool SaveRecentFiles(std::string_view path, const RecentFiles& list, std::string* error, ErrorLog* log) {
+    return SaveSettingsFile(path, list.Text(), error, log);
 }
 
 }  // namespace pelorus

@@ -9,6 +9,8 @@
 
 namespace pelorus {
 
+class ErrorLog;
+
 inline constexpr std::size_t kRecentFileLimit = 10;
 inline constexpr std::string_view kRecentFileName = "Recent.txt";
 
@@ -34,8 +36,9 @@ private:
 
 // The list in `path`; an empty list when the file is missing or unreadable.
 RecentFiles LoadRecentFiles(std::string_view path);
-// Saves the list atomically (the file is either replaced whole or left as it was). False, with
-// the reason in `*error` when given, when it cannot be written.
-bool SaveRecentFiles(std::string_view path, const RecentFiles& list, std::string* error);
+// Saves the list atomically (the file is either replaced whole or left as it was), as a file of
+// its own when it was a symbolic link (which `log` is told, see SaveSettingsFile). False, with the
+// reason in `*error` when given, when it cannot be written.
+bool SaveRecentFiles(std::string_view path, const RecentFiles& list, std::string* error, ErrorLog* log = nullptr);
 
 }  // namespace pelorus

@@ -167,6 +167,10 @@ std::string NotReadable(const std::string& path, ReadStatus status) {
     return "\"" + path + "\" " + std::string(ReadStatusText(status)) + " (at most 1 MiB); it is left as it is.";
 }
 
+std::string CannotWrite(const std::string& path, const std::string& reason) {
+    return "Cannot write \"" + path + "\": " + reason;
+}
+
 WorldMessage SaveFailure(std::string_view name, std::string_view reason) {
     return {
         "Error : The settings of the World \"" + std::string(name) + "\" could not be saved.\n" + std::string(reason),
@@ -364,7 +368,7 @@ bool IsValidWorldName(std::string_view name) {
     return true;
 }
 
-WorldBook::WorldBook(std::string_view folder) : folder_(AbsolutePath(folder)) {}
+WorldBook::WorldBook(std::string_view folder, ErrorLog* log) : folder_(AbsolutePath(folder)), log_(log) {}
 
 std::string WorldBook::ListPath() const {
     return ResolvePath(JoinPath(folder_, "Worlds.txt"));
@@ -409,8 +413,8 @@ std::optional<WorldMessage> WorldBook::MergeList(const std::function<void(WorldL
     change(merged);
     const std::string updated = WorldListText(merged);
     std::string error;
-    if (!(read == ReadStatus::kOk && SameText(text, updated)) && !WriteFileAtomically(path, updated, &error))
-        return ListFailure(error);
+    if (!(read == ReadStatus::kOk && SameText(text, updated)) && !SaveSettingsFile(path, updated, &error, log_))
+        return ListFailure(CannotWrite(path, error));
     list_ = std::move(merged);
     listExists_ = true;
     return std::nullopt;
@@ -455,7 +459,7 @@ std::optional<WorldMessage> WorldBook::Save(int32_t index, bool& neverSaveable) 
         return SaveFailure(name, NotReadable(*path, read));
     }
     std::string error;
-    if (!WriteFileAtomically(*path, text, &error)) return SaveFailure(name, error);
+    if (!SaveSettingsFile(*path, text, &error, log_)) return SaveFailure(name, CannotWrite(*path, error));
     return std::nullopt;
 }
 
@@ -512,7 +516,8 @@ std::vector<WorldMessage> WorldBook::Create(std::string_view name) {
         const bool first = list_.names.empty();
         const std::string text = first ? std::string(kDefaultWorldText) : WorldFileText(shown_);
         std::string error;
-        if (!WriteFileAtomically(*path, text, &error)) return {WorldNotCreatedMessage(name, error)};
+        if (!SaveSettingsFile(*path, text, &error, log_))
+            return {WorldNotCreatedMessage(name, CannotWrite(*path, error))};
         if (first) settings = ParseWorldFile(text);
     }
     if (auto failure = MergeList([&](WorldList& list) {

@@ -16,6 +16,8 @@
 
 namespace pelorus {
 
+class ErrorLog;
+
 // ---------------------------------------------------------------------------------------------
 // Settings
 
@@ -174,8 +176,10 @@ enum class DeleteAnswer { Yes, No, Cancel };
 // cannot be read is never replaced.
 class WorldBook {
 public:
-    // `folder` is the current folder at start-up.
-    explicit WorldBook(std::string_view folder);
+    // `folder` is the current folder at start-up. A list or world file that is a symbolic link
+    // is read through it and saved as a file of its own (the file it pointed to is left as it
+    // was), which `log` (when given) is told once (SaveSettingsFile).
+    explicit WorldBook(std::string_view folder, ErrorLog* log = nullptr);
 
     const std::string& Folder() const { return folder_; }
     std::string ListPath() const;
@@ -266,6 +270,7 @@ private:
     std::optional<WorldMessage> MergeList(const std::function<void(WorldList&)>& change);
 
     std::string folder_;
+    ErrorLog* log_ = nullptr;
     WorldList list_;
     bool listExists_ = false;
     WorldSettings shown_;

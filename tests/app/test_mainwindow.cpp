@@ -2,6 +2,8 @@
 // keys, pointer, drops, the Open dialog, Reload, Recent, automatic reloading, start-up from the
 // command line and the Object Properties window it opens.
 
+#include <unistd.h>
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
@@ -37,7 +39,9 @@
 #include "app/helpwindow.h"
 #include "app/mainwindow.h"
 #include "app/objectproperties.h"
+#include "app/usersettings.h"
 #include "app/viewerapp.h"
+#include "platform/atomicfile.h"
 #include "platform/errorlog.h"
 #include "platform/paths.h"
 #include "scene/framing.h"
@@ -916,6 +920,57 @@ private slots:
         window.Dispatch(kCmdSaveSnapshot);
         QVERIFY(*seen);
         QVERIFY2(message.contains("must be named *.png"), qPrintable(message));
+    }
+
+    // The snapshot never replaces a file the view read: the model's texture and the ground's.
+    void saveSnapshotNeverReplacesTheTexturesOfTheModelOrOfTheGround() {
+        MainWindow& window = Make();
+        test::PngFile layout;
+        layout.width = layout.height = 2;
+        layout.rows.assign(2, std::vector<uint8_t>(6, 90));
+        const std::vector<uint8_t> bytes = test::WritePng(layout);
+        const std::string png(bytes.begin(), bytes.end());
+        // Textures are looked for in the current folder.
+        dir_->Write("sub/skin.png", png);
+        dir_->Write("sub/grass.png", png);
+        dir_->Write("skinned.rwx",
+                    std::string(kTriangle).replace(std::string(kTriangle).find("Triangle"), 0, "Texture skin.png\n"));
+        dir_->Write("models/g.rwx",
+                    std::string(kTriangle).replace(std::string(kTriangle).find("Triangle"), 0, "Texture grass.png\n"));
+        window.SetWorldSource([&] {
+            CurrentWorld world;
+            world.look.groundPath = dir_->Join("models/g.rwx");
+            return world;
+        });
+        window.OpenFile(dir_->Join("skinned.rwx"));
+        QVERIFY(window.View().Scene() && window.View().Scene()->Ground());
+        for (const char* texture : {"sub/skin.png", "sub/grass.png"}) {
+            const std::string why = window.SaveSnapshot(dir_->Join(texture));
+            QVERIFY2(why == "refusing to write \"" + dir_->Join(texture) + "\": it is the input file", texture);
+            std::string now;
+            QVERIFY(ReadWholeFile(dir_->Join(texture), now));
+            QCOMPARE(now, png);
+        }
+        QCOMPARE(window.SaveSnapshot(dir_->Join("shot.png")), std::string());
+    }
+
+    // pelorus.conf linked elsewhere: QSettings would write through the link. It is made a file
+    // of its own first, and the log says so once.
+    void aLinkedSettingsFileBecomesAFileOfItsOwnBeforeItIsWritten() {
+        const std::string elsewhere = dir_->Write("userfiles/settings.ini", "[OpenDialog]\nlastFolder=/kept\n");
+        QVERIFY(::symlink("userfiles/settings.ini", dir_->Join("pelorus.conf").c_str()) == 0);
+        ErrorLog log;
+        UserSettings settings(dir_->Path(), &log);
+        QCOMPARE(settings.LastFolder(), std::string("/kept"));
+        settings.SetLastFolder("/new");
+        settings.SetLastFolder("/newer");
+        QCOMPARE(settings.LastFolder(), std::string("/newer"));
+        std::string text;
+        QVERIFY(ReadWholeFile(elsewhere, text));
+        QCOMPARE(text, std::string("[OpenDialog]\nlastFolder=/kept\n"));
+        QVERIFY(!QFileInfo(Q(dir_->Join("pelorus.conf"))).isSymLink());
+        QCOMPARE(log.Lines(),
+                 std::vector<std::string>{ReplacedLinkLine(dir_->Join("pelorus.conf"), "userfiles/settings.ini")});
     }
 
     void aFileThatKeepsChangingIsReloadedWhileItChangesAndAfterItsLastChange() {

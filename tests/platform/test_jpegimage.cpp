@@ -157,9 +157,9 @@ TEST(JpegImage, GreyscaleBecomesEqualRgbChannels) {
     }
 }
 
-TEST(JpegImage, CmykCannotBecomeRgbAndIsUnreadable) {
+TEST(JpegImage, CmykCannotBecomeRgbAndIsToldApartFromDamage) {
     std::vector<uint8_t> pixels(8 * 8 * 4, 128);
-    ExpectFailure(EncodeJpeg(8, 8, 4, pixels), ImageError::Unreadable, "cmyk");
+    ExpectFailure(EncodeJpeg(8, 8, 4, pixels), ImageError::CmykColours, "cmyk");
 }
 
 TEST(JpegImage, DataCutShortIsUnreadableNotPaddedWithGrey) {

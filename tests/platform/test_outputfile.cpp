@@ -2,9 +2,11 @@
 // with its reason.
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <set>
 
 #include "platform/outputfile.h"
 #include "platform/paths.h"
@@ -31,7 +33,12 @@ TEST(OutputFile, NameMustCarryTheKindsExtensionInAnyCase) {
     // The output name forgotten: the model would be the output.
     EXPECT_EQ(Refusal("crate.rwx"), "refusing to write \"crate.rwx\": the output must be named *.png");
     for (const char* name : {"shot.png", "SHOT.PNG", "a.Png"}) EXPECT_EQ(Refusal(name), "") << name;
-    for (const char* name : {".png", "shot.png.rwx", "shot", "shotpng"}) EXPECT_NE(Refusal(name), "") << name;
+    // A name that is only the extension names no picture, in any folder.
+    for (const char* name : {".png", "dir.png/.png", "sub\\.PNG", "shot.png.rwx", "shot", "shotpng"})
+        EXPECT_EQ(Refusal(name), "refusing to write \"" + std::string(name) + "\": the output must be named *.png")
+            << name;
+    EXPECT_EQ(Refusal("sub/.gltf", {}, GltfOutput()),
+              "refusing to write \"sub/.gltf\": the output must be named *.glb or *.gltf");
     EXPECT_EQ(Refusal("m.obj", {}, GltfOutput()),
               "refusing to write \"m.obj\": the output must be named *.glb or *.gltf");
     EXPECT_EQ(Refusal("m.GLB", {}, GltfOutput()), "");
@@ -83,13 +90,13 @@ TEST(OutputFile, ExistingOutputMustBeARegularFileOfTheKind) {
     };
     const Case cases[] = {
         {"old.png", ""},
-        {"link.png", ""},
+        {"link.png", "it is a symbolic link"},  // never written through, whatever it points to
         {"new.png", ""},
         {"text.png", "it exists and is not a PNG image"},
         {"empty.png", "it exists and is not a PNG image"},
         {"folder.png", "it is not a regular file"},
         {"fifo.png", "it is not a regular file"},
-        {"dangling.png", "it is not a regular file"},
+        {"dangling.png", "it is a symbolic link"},
         {"missing/new.png", "the folder \"" + dir.Path() + "/missing\" does not exist"},
         {"old.png/new.png", "Not a directory"},
         {"model.gltf", "", GltfOutput()},
@@ -108,6 +115,44 @@ TEST(OutputFile, ExistingOutputMustBeARegularFileOfTheKind) {
     std::string text;
     ASSERT_TRUE(ReadWholeFile(dir.Join("text.png"), text));
     EXPECT_EQ(text, "not an image");
+}
+
+// `a\b.gltf` was checked as a/b.gltf and written as the literal name: the output is one path,
+// resolved once, for the check and the write.
+TEST(OutputFile, EitherSeparatorNamesTheSameFileForTheCheckAndTheWrite) {
+    TempDir dir;
+    dir.Write("sub/notes.png", "not an image");
+    ScopedCurrentDirectory cd(dir.Path());
+    ASSERT_TRUE(cd.Changed());
+    EXPECT_EQ(OutputPath("sub\\x.png"), dir.Join("sub/x.png"));
+    EXPECT_EQ(OutputPath(dir.Join("a.png")), dir.Join("a.png"));
+    EXPECT_EQ(Refusal("sub\\notes.png"), "refusing to write \"sub\\notes.png\": it exists and is not a PNG image");
+    EXPECT_EQ(Refusal("sub\\new.png"), "");
+    EXPECT_EQ(Refusal("nowhere\\new.png"),
+              "refusing to write \"nowhere\\new.png\": the folder \"" + dir.Join("nowhere") + "\" does not exist");
+}
+
+// Killed writes leave ".NAME.PID.N.tmp" beside their output; the next write into the folder
+// removes those of its kind whose process is gone.
+TEST(OutputFile, TemporariesOfKilledWritesOfTheKindAreRemoved) {
+    TempDir dir;
+    const pid_t dead = [] {
+        const pid_t child = ::fork();
+        if (child == 0) ::_exit(0);
+        ::waitpid(child, nullptr, 0);
+        return child;
+    }();
+    const std::string gone = std::to_string(dead), alive = std::to_string(::getpid());
+    for (const std::string& name :
+         {".shot.png." + gone + ".0.tmp", ".m.GLTF." + gone + ".3.tmp", ".shot.png." + alive + ".0.tmp",
+          ".notes.txt." + gone + ".0.tmp", std::string("shot.png")})
+        dir.Write(name, "x");
+    const std::string extensions[] = {".png", ".gltf"};
+    EXPECT_EQ(RemoveLeftoverOutputs(dir.Path(), extensions), 2);
+    std::set<std::string> left;
+    for (const auto& e : std::filesystem::directory_iterator(dir.Path())) left.insert(e.path().filename().string());
+    EXPECT_EQ(left, (std::set<std::string>{".shot.png." + alive + ".0.tmp", ".notes.txt." + gone + ".0.tmp",
+                                           std::string("shot.png")}));
 }
 
 }  // namespace

@@ -124,5 +124,26 @@ TEST(SceneFiles, UnreadableMapGivesNoObjects) {
     EXPECT_EQ(log.Lines(), Lines{"Unable to open file \"/nonexistent/scene.txt\" as an object map."});
 }
 
+// `pelorus --check /dev/zero` said only "zero": a map that is there but no file is named whole,
+// with the reason, as the viewer reads it (from its own folder, by its file name).
+TEST(SceneFiles, SpecialFilesGivenAsMapsAreNamedByTheirWholePath) {
+    test::TempDir dir;
+    const std::string fifo = test::MakeFifo(dir, "scene.txt");
+    dir.Write("folder.txt/inside", "");
+    for (const std::string& map : {fifo, dir.Join("folder.txt")}) {
+        LogCapture log;
+        EXPECT_TRUE(ReadAsViewer(map, log).empty());
+        EXPECT_EQ(log.Lines(),
+                  Lines{"Unable to open file \"" + map + "\" as an object map: it is not a regular file."});
+    }
+    const std::string device = test::MakeZeroDevice(dir, "zero");
+    if (!device.empty()) {
+        LogCapture log;
+        EXPECT_TRUE(ReadAsViewer(device, log).empty());
+        EXPECT_EQ(log.Lines(),
+                  Lines{"Unable to open file \"" + device + "\" as an object map: it is not a regular file."});
+    }
+}
+
 }  // namespace
 }  // namespace pelorus

@@ -420,6 +420,66 @@ TEST_F(TextureTest, ZippedTexturesAndMasksAreFoundBesideTheirFolderEntries) {
     EXPECT_TRUE(test::Near(Texel(o->Textures()[0], 1, 1), kGreen));
 }
 
+// `Texture ../private/secret` read (and an export embedded) an image beside the folders
+// searched. Names that climb out of them are refused with one line each; sub-folders below a
+// folder searched still work, with either separator.
+TEST_F(TextureTest, NamesThatLeadOutOfTheFoldersSearchedAreRefused) {
+    SetSearchPath({"a"});
+    root.Write("a/sub/wood.jpg", test::BandsJpeg(8, 8, {kRed}));
+    root.Write("a/sub/holes.bmp", test::EncodeGreyBmp(8, 8, std::vector<uint8_t>(64, 9)));
+    root.Write("private/secret.jpg", test::BandsJpeg(8, 8, {kGreen}));
+    root.Write("private/secretm.bmp", test::EncodeGreyBmp(8, 8, std::vector<uint8_t>(64, 0)));
+    const std::string absolute = root.Join("private/secret.jpg");
+    auto o = Read("Texture ../private/secret.jpg\nTexture sub/../../private/secret.jpg\nTexture " + absolute +
+                  "\nTexture ..\\private\\secret.jpg\nTexture sub/wood Mask ../private/secretm.bmp\n"
+                  "Texture sub\\wood Mask sub/holes\n");
+    const std::string leads = " (the name leads out of the texture folders).";
+    EXPECT_EQ(log.Lines(), (Lines{"Couldn't open texture \"../private/secret.jpg\"" + leads,
+                                  "Couldn't open texture \"sub/../../private/secret.jpg\"" + leads,
+                                  "Couldn't open texture \"" + absolute + "\"" + leads,
+                                  "Couldn't open texture \"..\\private\\secret.jpg\"" + leads,
+                                  "Couldn't open texture mask \"../private/secretm.bmp\"" + leads}));
+    ASSERT_EQ(o->Textures().size(), 2u);
+    EXPECT_TRUE(test::Near(Texel(o->Textures()[0], 1, 1), kRed));
+    EXPECT_EQ(o->Textures()[0].hasMask, 0);
+    EXPECT_EQ(o->Textures()[1].hasMask, 1);
+    for (const std::string& file : o->FilesRead()) EXPECT_EQ(file.find("private"), std::string::npos) << file;
+}
+
+// A member packed with a method libzip lacks (LZMA in older versions, PPMd) is not damaged: it
+// says so. A CMYK JPEG says why it is not shown too.
+TEST_F(TextureTest, UnsupportedCompressionAndCmykImagesSayWhy) {
+    SetSearchPath({"a"});
+    const std::string jpeg = test::BandsJpeg(8, 8, {kRed});
+    root.Write("a/lzma.zip", test::ZipWithMethod("lzma.jpg", jpeg, 14));
+    root.Write("a/ppmd.zip", test::ZipWithMethod("ppmd.jpg", jpeg, 98));
+    root.Write("a/cmyk.jpg", AsText(test::EncodeJpegBytes(8, 8, 4, std::vector<uint8_t>(8 * 8 * 4, 128))));
+    Read("Texture lzma\nTexture ppmd\nTexture cmyk\n");
+    const std::string lzma = test::ZipCanDecompress(14) ? "damaged" : "compressed by a method that is not supported";
+    EXPECT_EQ(log.Lines(),
+              (Lines{"Couldn't read texture \"lzma.jpg\" (" + lzma + " in archive \"lzma.zip\").",
+                     "Couldn't read texture \"ppmd.jpg\" (compressed by a method that is not supported in archive "
+                     "\"ppmd.zip\").",
+                     "Couldn't read texture \"cmyk.jpg\" (CMYK JPEG is not supported)."}));
+}
+
+// Every image a model's reading opened is one of its inputs, which no output may replace: masks,
+// and images that could not be used, too.
+TEST_F(TextureTest, FilesReadNameTheScriptAndEveryImageOpened) {
+    SetSearchPath({"a"});
+    root.Write("a/glass.jpg", test::BandsJpeg(8, 8, {kWhite}));
+    root.Write("a/holes.bmp", test::EncodeGreyBmp(8, 8, std::vector<uint8_t>(64, 9)));
+    root.Write("a/broken.png", "\x89PNG\r\n\x1a\nnothing more");
+    root.Write("a/bark.zip", ZipOf("bark.jpg", test::BandsJpeg(8, 8, {kGreen})));
+    const std::string script =
+        root.Write("m.rwx", Triangle("Texture glass Mask holes\nTexture broken.png\nTexture bark"));
+    ReadOptions options;
+    options.programDir = root.Path();
+    const RWXObject o(script, 0, 0, 0, log, options);
+    EXPECT_EQ(o.FilesRead(), (Lines{script, root.Join("a/glass.jpg"), root.Join("a/holes.bmp"),
+                                    root.Join("a/broken.png"), root.Join("a/bark.zip")}));
+}
+
 TEST_F(TextureTest, TexturesAreNotReadWhenReadingWithoutThem) {
     SetSearchPath({"a"});
     root.Write("a/wood.jpg", test::BandsJpeg(8, 8, {kRed}));

@@ -111,6 +111,7 @@ TEST_F(ZippedModelTest, ArchivesWithoutAReadableScriptWriteOneLine) {
     ASSERT_TRUE(ReadWholeFile(dir.Join("damaged.zip"), damaged));
     damaged[damaged.find("damaged.rwx") + 11 + 5] ^= 0x55;  // inside the compressed data
     dir.Write("damaged.zip", damaged);
+    dir.Write("ppmd.zip", test::ZipWithMethod("ppmd.rwx", Script(1), 98));  // a method libzip lacks
     const std::pair<const char*, std::string> cases[] = {
         {"missing.zip", "Couldn't open archive \"missing.zip\"."},
         {"garbage.zip", "Archive \"garbage.zip\" is not a zip archive or is damaged."},
@@ -118,6 +119,7 @@ TEST_F(ZippedModelTest, ArchivesWithoutAReadableScriptWriteOneLine) {
         {"noscript.zip", "Archive \"noscript.zip\" holds no .rwx model script."},
         {"locked.zip", "Archive \"locked.zip\" holds an encrypted model script."},
         {"damaged.zip", "Archive \"damaged.zip\" holds a damaged model script."},
+        {"ppmd.zip", "Archive \"ppmd.zip\" holds a model script compressed by a method that is not supported."},
     };
     for (const auto& [archive, line] : cases) {
         const std::size_t mark = log.LineCount();

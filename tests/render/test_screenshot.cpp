@@ -11,14 +11,18 @@
 #include <QImage>
 #include <QString>
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "app/screenshot.h"
 #include "platform/paths.h"
 #include "shell/viewershell.h"
+#include "shell/worlds.h"
 #include "testutil.h"
 
 #ifndef PELORUS_EXECUTABLE
@@ -196,7 +200,7 @@ TEST(ScreenshotTool, RefusedOutputExitsWith2AndTouchesNothing) {
         {{"--screenshot", "new.png", "--", "./new.png"}, "\"new.png\": it is the input file"},
         {{"--screenshot", "notes.png", "crate.rwx"}, "\"notes.png\": it exists and is not a PNG image"},
         {{"--screenshot", "fifo.png", "crate.rwx"}, "\"fifo.png\": it is not a regular file"},
-        {{"--screenshot", "full.png", "crate.rwx"}, "\"full.png\": it is not a regular file"},
+        {{"--screenshot", "full.png", "crate.rwx"}, "\"full.png\": it is a symbolic link"},
         {{"--screenshot", "/dev/full"}, "\"/dev/full\": the output must be named *.png"},
     };
     for (const auto& [args, why] : cases) {
@@ -253,11 +257,268 @@ TEST(ScreenshotTool, FitShowsModelsTheFixedCameraAndPlanesMiss) {
     }
 }
 
-TEST(ScreenshotTool, MissingWorldFileIsAnError) {
+TEST(ScreenshotTool, UnreadableWorldFileIsAnErrorThatSaysWhy) {
     TempDir dir;
     std::string err;
     EXPECT_EQ(RunPelorus(dir.Path(), {"--screenshot", "out.png", "--world", "nowhere.world"}, err), 1);
-    EXPECT_NE(err.find("nowhere.world"), std::string::npos) << err;
+    EXPECT_EQ(err, "pelorus: cannot read the world file \"nowhere.world\": does not exist\n");
+    dir.Write("big.world", std::string((1 << 20) + 1, '\n'));
+    EXPECT_EQ(RunPelorus(dir.Path(), {"--screenshot", "out.png", "--world", "big.world"}, err), 1);
+    EXPECT_EQ(err, "pelorus: cannot read the world file \"big.world\": is too large (at most 1 MiB)\n");
+    EXPECT_FALSE(fs::exists(dir.Join("out.png")));
+}
+
+// ---- Hostile runs ----------------------------------------------------------------------------
+
+// The program started from `folder` with its standard error on a pipe, optionally ignoring SIGINT
+// as the background jobs of a non-interactive shell do.
+class Running {
+public:
+    Running(const std::string& folder, const std::vector<std::string>& args, bool ignoreInterrupt = false) {
+        int fds[2];
+        if (::pipe(fds) != 0) return;
+        std::vector<std::string> argv{PELORUS_EXECUTABLE};
+        argv.insert(argv.end(), args.begin(), args.end());
+        std::vector<char*> pointers;
+        for (std::string& a : argv) pointers.push_back(a.data());
+        pointers.push_back(nullptr);
+        pid_ = ::fork();
+        if (pid_ == 0) {
+            ::dup2(fds[1], STDERR_FILENO);
+            ::close(fds[0]);
+            ::close(fds[1]);
+            if (ignoreInterrupt) std::signal(SIGINT, SIG_IGN);
+            ::setenv("EGL_PLATFORM", "surfaceless", 1);
+            if (::chdir(folder.c_str()) == 0) ::execv(pointers[0], pointers.data());
+            ::_exit(127);
+        }
+        ::close(fds[1]);
+        err_ = fds[0];
+    }
+    ~Running() {
+        if (pid_ > 0) {
+            ::kill(pid_, SIGKILL);
+            ::waitpid(pid_, nullptr, 0);
+        }
+        if (err_ >= 0) ::close(err_);
+    }
+    Running(const Running&) = delete;
+    Running& operator=(const Running&) = delete;
+
+    // Waits for the first whole line on standard error (without its line feed); "" when the
+    // program ends first.
+    std::string FirstLine() {
+        while (text_.find('\n') == std::string::npos && Read()) {
+        }
+        const std::size_t lf = text_.find('\n');
+        return lf == std::string::npos ? std::string() : text_.substr(0, lf);
+    }
+    // Waits for the end, at most `seconds` (then the program is killed and -1 returned); the wait
+    // status otherwise. Standard error is read to its end.
+    int Wait(int seconds) {
+        int status = -1;
+        for (int tenths = 0; tenths < seconds * 10; ++tenths) {
+            if (::waitpid(pid_, &status, WNOHANG) == pid_) {
+                pid_ = -1;
+                while (Read()) {
+                }
+                return status;
+            }
+            ::usleep(100'000);
+        }
+        return -1;
+    }
+    const std::string& Errors() const { return text_; }
+    pid_t Pid() const { return pid_; }
+
+private:
+    bool Read() {
+        char buffer[4096];
+        const ssize_t n = ::read(err_, buffer, sizeof buffer);
+        if (n <= 0) return false;
+        text_.append(buffer, static_cast<std::size_t>(n));
+        return true;
+    }
+    pid_t pid_ = -1;
+    int err_ = -1;
+    std::string text_;
+};
+
+// A model of `count` x 12 faces that cover the whole view over each other (prototypes nested
+// `levels` deep, ten instances each): a few hundred bytes that take long to draw. Its missing
+// texture writes one error line once it is read.
+std::string Overdrawn(int levels) {
+    std::string s = "ModelBegin\nProtoBegin p0\nVertex -1 -1 0\nVertex 1 -1 0\nVertex 1 1 0\nVertex -1 1 0\n";
+    for (int i = 0; i < 6; ++i) s += "Triangle 1 2 3\nTriangle 1 3 4\n";
+    s += "ProtoEnd\n";
+    for (int k = 1; k <= levels; ++k) {
+        s += "ProtoBegin p" + std::to_string(k) + "\n";
+        for (int i = 0; i < 10; ++i) s += "ProtoInstance p" + std::to_string(k - 1) + "\n";
+        s += "ProtoEnd\n";
+    }
+    return s + "ClumpBegin\nTexture nowhere\nColor 1 0 0\nProtoInstance p" + std::to_string(levels) +
+           "\nClumpEnd\nModelEnd\n";
+}
+
+std::set<std::string> Entries(const std::string& folder) {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder)) names.insert(e.path().filename().string());
+    return names;
+}
+
+std::string Png(int side) {
+    PngFile layout;
+    layout.width = layout.height = side;
+    layout.colour = PngFile::Rgb;
+    layout.rows.assign(static_cast<std::size_t>(side), std::vector<uint8_t>(static_cast<std::size_t>(side) * 3, 200));
+    const std::vector<uint8_t> bytes = WritePng(layout);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// `pelorus --screenshot tex.png model.rwx` replaced the model's own texture. Every file the
+// drawing reads is an input: the textures of the model and of the ground, the backdrop.
+TEST(ScreenshotTool, NeverReplacesAFileTheDrawingRead) {
+    TempDir dir;
+    const std::string png = Png(8);
+    dir.Write("tex.png", png);
+    dir.Write("gtex.png", png);
+    dir.Write("sky.png", png);
+    dir.Write("model.rwx",
+              "ClumpBegin\nTexture tex.png\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\nTriangle 1 2 3\n"
+              "ClumpEnd\n");
+    dir.Write("models/g.rwx",
+              "ClumpBegin\nTexture gtex.png\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\n"
+              "Triangle 1 2 3\nClumpEnd\n");
+    WorldSettings world;
+    world.backdrop = "sky.png";
+    world.ground = "g";
+    dir.Write("w.world", WorldFileText(world));
+    for (const char* output : {"tex.png", "gtex.png", "sky.png"}) {
+        std::string err;
+        EXPECT_EQ(RunPelorus(dir.Path(), {"--screenshot", output, "--world", "w.world", "model.rwx"}, err,
+                             "EGL_PLATFORM=surfaceless"),
+                  2)
+            << output;
+        EXPECT_EQ(err, "pelorus: refusing to write \"" + std::string(output) + "\": it is the input file\n");
+        std::string now;
+        EXPECT_TRUE(ReadWholeFile(dir.Join(output), now));
+        EXPECT_EQ(now, png) << output;
+    }
+    std::string err;
+    EXPECT_EQ(RunPelorus(dir.Path(), {"--screenshot", "shot.png", "--world", "w.world", "model.rwx"}, err,
+                         "EGL_PLATFORM=surfaceless"),
+              0)
+        << err;
+    EXPECT_EQ(err, "") << "every file the world names was read";
+}
+
+// The output was checked before drawing only: a link put at its name while a slow model drew
+// received the image. It is checked again when the image is renamed into place.
+TEST(ScreenshotTool, ALinkPutAtTheOutputWhileDrawingReceivesNothing) {
+    TempDir dir;
+    dir.Write("model.rwx", Overdrawn(4));
+    const std::string victim = dir.Write("victim.png", Png(4));
+    Running run(dir.Path(), {"--screenshot", "out.png", "--size", "64x64", "model.rwx"});
+    EXPECT_EQ(run.FirstLine(), "model.rwx: Couldn't open texture \"nowhere.jpg\".");
+    ASSERT_EQ(::symlink(victim.c_str(), dir.Join("out.png").c_str()), 0);  // while it draws
+    const int status = run.Wait(300);
+    ASSERT_TRUE(WIFEXITED(status)) << status;
+    EXPECT_EQ(WEXITSTATUS(status), 2);
+    EXPECT_NE(run.Errors().find("pelorus: refusing to write \"out.png\": it is a symbolic link\n"), std::string::npos)
+        << run.Errors();
+    std::string now;
+    EXPECT_TRUE(ReadWholeFile(victim, now));
+    EXPECT_EQ(now, Png(4));
+    EXPECT_TRUE(fs::is_symlink(dir.Join("out.png")));
+    EXPECT_EQ(Entries(dir.Path()), (std::set<std::string>{"model.rwx", "out.png", "victim.png"}));
+}
+
+// A thumbnail of 1.2 million faces over each other took seconds (a screenshot half a minute):
+// file managers ask for one for every model they list. The thumbnail gives up after its budget.
+TEST(ThumbnailTool, GivesUpADrawingThatPassesItsBudget) {
+    TempDir dir;
+    dir.Write("hostile.rwx", Overdrawn(5));
+    std::string err;
+    EXPECT_EQ(
+        RunPelorus(dir.Path(), {"--thumbnail", "hostile.rwx", "out.png", "1024"}, err, "EGL_PLATFORM=surfaceless"), 1);
+    EXPECT_NE(err.find("pelorus: drawing \"hostile.rwx\" takes longer than 2000 ms; nothing was written\n"),
+              std::string::npos)
+        << err;
+    EXPECT_EQ(Entries(dir.Path()), std::set<std::string>{"hostile.rwx"});
+}
+
+// The screenshot stays exact however long it takes, but SIGINT ends it, also when the program
+// was started ignoring it (as a script's background job is).
+TEST(ScreenshotTool, InterruptEndsALongDrawing) {
+    TempDir dir;
+    dir.Write("hostile.rwx", Overdrawn(5));
+    Running run(dir.Path(), {"--screenshot", "out.png", "--size", "1024x1024", "hostile.rwx"}, true);
+    EXPECT_EQ(run.FirstLine(), "hostile.rwx: Couldn't open texture \"nowhere.jpg\".");
+    ASSERT_EQ(::kill(run.Pid(), SIGINT), 0);
+    const int status = run.Wait(120);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;
+    EXPECT_EQ(Entries(dir.Path()), std::set<std::string>{"hostile.rwx"});
+}
+
+// An empty FILE is a slip (an unset variable), and a FILE that cannot be read draws no empty
+// scene: nothing is written either way.
+TEST(ScreenshotTool, EmptyOrUnreadableFileWritesNothing) {
+    TempDir dir;
+    dir.Write("folder.rwx/inside", "x");
+    MakeFifo(dir, "fifo.txt");
+    const std::pair<std::vector<std::string>, int> cases[] = {
+        {{"--screenshot", "out.png", ""}, 2},
+        {{"--screenshot", "out.png", "--", ""}, 2},
+        {{"--screenshot", "out.png", "missing.rwx"}, 1},
+        {{"--screenshot", "out.png", "folder.rwx"}, 1},
+        {{"--screenshot", "out.png", "fifo.txt"}, 1},
+    };
+    const std::string why[] = {"the name of the FILE to draw is empty", "the name of the FILE to draw is empty",
+                               "cannot read \"missing.rwx\": does not exist",
+                               "cannot read \"folder.rwx\": is not a regular file",
+                               "cannot read \"fifo.txt\": is not a regular file"};
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        std::string err;
+        EXPECT_EQ(RunPelorus(dir.Path(), cases[i].first, err, "EGL_PLATFORM=surfaceless"), cases[i].second) << why[i];
+        EXPECT_EQ(err.rfind("pelorus: " + why[i] + "\n", 0), 0u) << err;
+    }
+    EXPECT_EQ(Entries(dir.Path()), (std::set<std::string>{"fifo.txt", "folder.rwx"}));
+}
+
+// `sub\x.png` was checked as sub/x.png and written as a file of that literal name. And what
+// killed runs left beside the output goes, as long as their process is gone.
+TEST(ScreenshotTool, BackslashNamesTheFolderAndLeftoversOfKilledRunsGo) {
+    TempDir dir;
+    dir.Write("model.rwx", "ClumpBegin\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\nTriangle 1 2 3\nClumpEnd\n");
+    const pid_t dead = [] {
+        const pid_t child = ::fork();
+        if (child == 0) ::_exit(0);
+        ::waitpid(child, nullptr, 0);
+        return child;
+    }();
+    const std::string gone = std::to_string(dead), alive = std::to_string(::getpid());
+    for (const std::string& name : {".x.png." + gone + ".0.tmp", ".old.png." + gone + ".2.tmp",
+                                    ".x.png." + alive + ".0.tmp", ".a.txt." + gone + ".0.tmp"})
+        dir.Write("sub/" + name, "half");
+    std::string err;
+    ASSERT_EQ(RunPelorus(dir.Path(), {"--screenshot", "sub\\x.png", "model.rwx"}, err, "EGL_PLATFORM=surfaceless"), 0)
+        << err;
+    EXPECT_EQ(Entries(dir.Path()), (std::set<std::string>{"model.rwx", "sub"}));
+    EXPECT_EQ(Entries(dir.Join("sub")),
+              (std::set<std::string>{"x.png", ".x.png." + alive + ".0.tmp", ".a.txt." + gone + ".0.tmp"}));
+}
+
+// A write that fails (a full disk; here a file-size limit) says so once, with the reason, and
+// leaves nothing behind.
+TEST(ScreenshotTool, AFailedWriteIsSaidOnceWithItsReason) {
+    TempDir dir;
+    dir.Write("model.rwx", "ClumpBegin\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\nTriangle 1 2 3\nClumpEnd\n");
+    std::string err;
+    EXPECT_EQ(RunPelorus(dir.Path(), {"--screenshot", "out.png", "model.rwx"}, err,
+                         "ulimit -f 2 && trap '' XFSZ && EGL_PLATFORM=surfaceless"),
+              1);
+    EXPECT_EQ(err, "pelorus: cannot write \"out.png\": " + std::string(std::strerror(EFBIG)) + "\n");
+    EXPECT_EQ(Entries(dir.Path()), std::set<std::string>{"model.rwx"});
 }
 
 struct Reference {

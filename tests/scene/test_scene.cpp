@@ -153,6 +153,15 @@ TEST(ReadBackdropImage, DecodesByContentAndReportsWhatItCannotRead) {
     std::string deep = EncodeGreyBmp(8, 8, std::vector<uint8_t>(64, 90));
     deep[28] = 16;  // bits per pixel
     dir.Write("deep.bmp", deep);
+    dir.Write("sub/low.jpg", BandsJpeg(8, 8, {{1, 2, 3}}));
+    const std::vector<uint8_t> cmyk = EncodeJpegBytes(8, 8, 4, std::vector<uint8_t>(256, 9));
+    dir.Write("cmyk.jpg", std::string(cmyk.begin(), cmyk.end()));
+    // Beside the folder searched, where a name climbing out of it would find it.
+    const TempDir other;
+    other.Write("outside.jpg", BandsJpeg(8, 8, {{1, 2, 3}}));
+    const std::string climbing = "../" + std::string(FileNamePart(other.Path())) + "/outside.jpg";
+    const std::string absolute = other.Join("outside.jpg");
+    const std::string leads = " (the name leads out of the texture folders).";
     const struct {
         const char* name;
         int width, height;  // 0 x 0 when nothing is read
@@ -168,6 +177,8 @@ TEST(ReadBackdropImage, DecodesByContentAndReportsWhatItCannotRead) {
         {"deep.bmp", 0, 0, "Couldn't read texture backdrop \"deep.bmp\" (16-bit BMP is not supported)."},
         {"none", 0, 0, "Couldn't open texture backdrop \"none.jpg\"."},
         {"onlypng.jpg", 0, 0, "Couldn't open texture backdrop \"onlypng.jpg\"."},
+        {"sub/low", 8, 8, ""},
+        {"cmyk", 0, 0, "Couldn't read texture backdrop \"cmyk.jpg\" (CMYK JPEG is not supported)."},
     };
     const ReadOptions options = TexturesFrom(dir.Path());
     for (const auto& c : cases) {
@@ -179,6 +190,20 @@ TEST(ReadBackdropImage, DecodesByContentAndReportsWhatItCannotRead) {
             EXPECT_EQ(image->pixels.size(), static_cast<std::size_t>(c.width * c.height * 4)) << c.name;
         }
         EXPECT_EQ(log.Lines(), *c.error ? std::vector<std::string>{c.error} : std::vector<std::string>{}) << c.name;
+    }
+    for (const std::string& name : {climbing, absolute}) {
+        LogCapture log;
+        EXPECT_FALSE(ReadBackdropImage(name, log, options)) << name;
+        EXPECT_EQ(log.Lines(), std::vector<std::string>{"Couldn't open texture backdrop \"" + name + "\"" + leads});
+    }
+    // The file read is told, also when it could not be used: no output may replace it.
+    LogCapture log;
+    for (const auto& [name, read] : {std::pair<std::string, std::string>{"bad", dir.Join("bad.jpg")},
+                                     {"both", dir.Join("both.jpg")},
+                                     {"none", ""}}) {
+        std::string file;
+        ReadBackdropImage(name, log, options, &file);
+        EXPECT_EQ(file, read) << name;
     }
 }
 
@@ -352,6 +377,24 @@ TEST(TranslucentList, FollowsBatchOrderThenChildren) {
     EXPECT_EQ(list.records[2].batch, c.Children()[0]->Batches()[0].get());
     EXPECT_EQ(list.records[2].clump, c.Children()[0].get());
     EXPECT_EQ(o->CountTranslucentTriangles(), 3);
+}
+
+// What a drawing read, so that no screenshot replaces it: every model's files once, however
+// many objects place it, then the ground's and the skybox's.
+TEST(TObjectMap, FilesReadListEveryModelOnceWithGroundAndSkybox) {
+    TempDir dir;
+    dir.Write("wood.jpg", BandsJpeg(8, 8, {{1, 2, 3}}));
+    dir.Write("grass.png", PngText(2, 2, PngFile::Rgb, 7));
+    const std::string square = "ClumpBegin\n" + kSquareLines + "Quad 1 2 3 4\nClumpEnd\n";
+    ErrorLog log;
+    const ReadOptions textures = TexturesFrom(dir.Path());
+    std::shared_ptr<const RWXObject> crate =
+        RWXObject::FromText("Texture wood\n" + square, 0, 0, 0, log, textures, dir.Join("crate.rwx"));
+    TObjectMap scene(std::vector<PlacedObject>{{crate, {0, 0, 0}, "crate.rwx"}, {crate, {1, 0, 0}, "crate.rwx"}});
+    (void)scene.SetGround(RWXObject::FromText("Texture grass.png\n" + square, 0, 0, 0, log, textures, "g.rwx"));
+    (void)scene.SetSkybox(RWXObject::FromText("Texture wood\n" + square, 0, 0, 0, log, textures, "sky.rwx"));
+    EXPECT_EQ(SceneFilesRead(scene), (std::vector<std::string>{dir.Join("crate.rwx"), dir.Join("wood.jpg"), "g.rwx",
+                                                               dir.Join("grass.png"), "sky.rwx"}));
 }
 
 TEST(TObjectMap, TranslucentListHoldsObjectsInOrderThenTheGround) {

@@ -2,7 +2,14 @@
 // anything it should not.
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <csignal>
+#include <cstring>
+#include <filesystem>
+#include <set>
 #include <sstream>
 
 #include "export/gltfsave.h"
@@ -147,6 +154,102 @@ TEST_F(CliExport, SideFilesNeverReplaceOtherFilesOrTheTexturesRead) {
         EXPECT_EQ(Contents(c.sideFile), c.content);
         EXPECT_FALSE(Exists(c.output));  // nothing written at all
     }
+}
+
+// An empty name (an unset shell variable) names no file: it was read as an empty model.
+TEST_F(CliExport, EmptyFileNamesAreUsageErrors) {
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"--check", ""},
+                                               {"--check", model_, ""},
+                                               {"--dump", ""},
+                                               {"--dump", "--", ""},
+                                               {"--export", dir_.Join("x.glb"), ""},
+                                               {"--export", "", model_}}) {
+        const CliRun r = Cli(args);
+        EXPECT_EQ(r.status, 2) << args[0] << " " << args.size();
+        EXPECT_EQ(r.err.rfind("pelorus: " + args[0] + " was given an empty file name\n", 0), 0u) << r.err;
+        EXPECT_EQ(r.out, "");
+    }
+    EXPECT_FALSE(Exists(dir_.Join("x.glb")));
+}
+
+// `--export 'a\b.gltf'` was checked as a/b.gltf but written as a file named "a\b.gltf" beside
+// side files in a/. One name, resolved once, is checked and written.
+TEST_F(CliExport, EitherSeparatorNamesTheFolderOfTheOutputAndItsSideFiles) {
+    ScopedCurrentDirectory cd(dir_.Path());
+    ASSERT_TRUE(cd.Changed());
+    dir_.Write("a/keep", "");
+    const CliRun r = Cli({"--export", "a\\b.gltf", model_});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Contents(dir_.Join("a/b.gltf")).substr(0, 1), "{");
+    EXPECT_TRUE(Exists(dir_.Join("a/b.bin")));
+    EXPECT_EQ(Contents(dir_.Join("a/b_0.jpg")), jpeg_);
+    EXPECT_FALSE(std::filesystem::exists(dir_.Join("a\\b.gltf")));  // not the literal name
+    const CliRun bare = Cli({"--export", "a/.gltf", model_});
+    EXPECT_EQ(bare.status, 2);
+    EXPECT_EQ(bare.err, "pelorus: refusing to write \"a/.gltf\": the output must be named *.glb or *.gltf\n");
+}
+
+// A re-export that failed half-way (a full disk) left the new .bin beside the old .gltf. Every
+// file is written in full first and renamed only when all were: the previous set stays whole.
+TEST_F(CliExport, AFailedReExportLeavesThePreviousExportWhole) {
+    std::vector<uint8_t> noise(128 * 128 * 3);
+    for (std::size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<uint8_t>((i * 2654435761u) >> 13);
+    const std::string bigJpeg = test::EncodeJpeg(128, 128, noise);  // far larger than the .gltf
+    dir_.Write("in/wood.jpg", bigJpeg);
+    const std::string out = dir_.Join("out/x.gltf");
+    dir_.Write("out/keep", "");
+    ASSERT_EQ(Cli({"--export", out, model_}).status, 0);
+    const std::string files[] = {"x.gltf", "x.bin", "x_0.jpg"};
+    std::vector<std::string> before;
+    for (const std::string& f : files) before.push_back(Contents(dir_.Join("out/" + f)));
+    ASSERT_LT(before[0].size() * 2, bigJpeg.size());
+
+    // The same model moved: a new .bin and .gltf, the same image, which no longer fits.
+    std::string moved(kTriangle);
+    moved.replace(moved.find("Vertex 0 0 0"), 12, "Vertex 0 0 5");
+    dir_.Write("in/model.rwx", moved);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const rlimit limit{bigJpeg.size() - 1, bigJpeg.size() - 1};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        std::signal(SIGXFSZ, SIG_IGN);
+        const CliRun r = Cli({"--export", out, model_});
+        ::_exit(r.status.value_or(9) == 1 && r.err.find(std::strerror(EFBIG)) != std::string::npos ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the export did not fail as it should";
+    for (std::size_t i = 0; i < std::size(files); ++i)
+        EXPECT_EQ(Contents(dir_.Join("out/" + files[i])), before[i]) << files[i];
+    std::set<std::string> left;
+    for (const auto& e : std::filesystem::directory_iterator(dir_.Join("out")))
+        left.insert(e.path().filename().string());
+    EXPECT_EQ(left, (std::set<std::string>{"keep", "x.gltf", "x.bin", "x_0.jpg"})) << "no temporary file left";
+
+    // Without the limit the whole new set replaces the old.
+    ASSERT_EQ(Cli({"--export", out, model_}).status, 0);
+    EXPECT_NE(Contents(dir_.Join("out/x.bin")), before[1]);
+}
+
+// What killed exports left beside the output goes at the next export into that folder, as long
+// as their process is gone; other files stay.
+TEST_F(CliExport, LeftoversOfKilledExportsGo) {
+    const pid_t dead = [] {
+        const pid_t child = ::fork();
+        if (child == 0) ::_exit(0);
+        ::waitpid(child, nullptr, 0);
+        return child;
+    }();
+    const std::string gone = std::to_string(dead);
+    for (const std::string& name : {".x.bin." + gone + ".0.tmp", ".x.gltf." + gone + ".1.tmp",
+                                    ".x_0.jpg." + gone + ".0.tmp", ".x.rwx." + gone + ".0.tmp"})
+        dir_.Write("out/" + name, "half");
+    ASSERT_EQ(Cli({"--export", dir_.Join("out/x.glb"), model_}).status, 0);
+    std::set<std::string> left;
+    for (const auto& e : std::filesystem::directory_iterator(dir_.Join("out")))
+        left.insert(e.path().filename().string());
+    EXPECT_EQ(left, (std::set<std::string>{"x.glb", ".x.rwx." + gone + ".0.tmp"}));
 }
 
 }  // namespace

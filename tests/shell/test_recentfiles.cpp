@@ -6,7 +6,10 @@
 
 #include <filesystem>
 
+#include "platform/atomicfile.h"
+#include "platform/errorlog.h"
 #include "platform/paths.h"
+#include "platform/searchpath.h"
 #include "shell/recentfiles.h"
 #include "testutil.h"
 
@@ -72,6 +75,36 @@ TEST(RecentFiles, SavedListReadsBackAndAFailedSaveKeepsTheOldFile) {
     EXPECT_TRUE(LoadRecentFiles(dir.Join("missing/Recent.txt")).Paths().empty());
     // Nothing but the list itself is left in the folder.
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.Path()), fs::directory_iterator{}), 1);
+}
+
+// The other settings files the viewer writes, linked elsewhere: read through the link, saved as
+// files of their own, the linked file left as it was and the log told once.
+TEST(RecentFiles, LinkedRecentAndTexturesPathFilesAreNeverWrittenThrough) {
+    TempDir dir;
+    const std::string elsewhere = dir.Write("userfiles/notes", "/kept.rwx\n");
+    fs::create_directories(dir.Join("config"));
+    for (const char* name : {"Recent.txt", "TexturesPath.txt"})
+        ASSERT_EQ(::symlink("../userfiles/notes", dir.Join("config/" + std::string(name)).c_str()), 0);
+    ErrorLog log;
+    RecentFiles list = LoadRecentFiles(dir.Join("config/Recent.txt"));
+    EXPECT_EQ(list.Paths(), std::vector<std::string>{"/kept.rwx"});
+    list.Add("/new.rwx");
+    std::string error;
+    ASSERT_TRUE(SaveRecentFiles(dir.Join("config/Recent.txt"), list, &error, &log)) << error;
+    ASSERT_TRUE(SaveRecentFiles(dir.Join("config/Recent.txt"), list, &error, &log)) << error;
+    const std::vector<std::string> folders{"/textures"};
+    ASSERT_TRUE(SaveTexturesPath(dir.Join("config"), folders, &error, &log)) << error;
+
+    std::string text;
+    ASSERT_TRUE(ReadWholeFile(elsewhere, text));
+    EXPECT_EQ(text, "/kept.rwx\n");
+    ASSERT_TRUE(ReadWholeFile(dir.Join("config/Recent.txt"), text));
+    EXPECT_EQ(text, "/new.rwx\n/kept.rwx\n");
+    for (const char* name : {"Recent.txt", "TexturesPath.txt"})
+        EXPECT_FALSE(fs::is_symlink(dir.Join("config/" + std::string(name)))) << name;
+    EXPECT_EQ(log.Lines(),
+              (std::vector<std::string>{ReplacedLinkLine(dir.Join("config/Recent.txt"), "../userfiles/notes"),
+                                        ReplacedLinkLine(dir.Join("config/TexturesPath.txt"), "../userfiles/notes")}));
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <set>
 
 #include "platform/atomicfile.h"
+#include "platform/errorlog.h"
 #include "platform/paths.h"
 #include "shell/worlds.h"
 #include "testutil.h"
@@ -353,15 +354,6 @@ TEST(AtomicFile, PiecesReplaceTheFileOnlyWhenCommitted) {
     EXPECT_FALSE(writer.Commit(&error)) << "a writer commits once";
 }
 
-TEST(AtomicFile, WritesThroughASymbolicLink) {
-    TempDir dir;
-    const std::string real = dir.Write("real.txt", "old");
-    ASSERT_EQ(::symlink(real.c_str(), dir.Join("link.txt").c_str()), 0);
-    ASSERT_TRUE(WriteFileAtomically(dir.Join("link.txt"), "new", nullptr));
-    EXPECT_EQ(Slurp(real), "new");
-    EXPECT_TRUE(fs::is_symlink(dir.Join("link.txt")));
-}
-
 TEST(AtomicFile, ReplacesOnlyRegularFiles) {
     TempDir dir;
     const std::string fifo = test::MakeFifo(dir, "fifo");
@@ -652,6 +644,35 @@ TEST_F(WorldBookTest, FullDiskIsReportedWithTheSystemsReasonAndKeepsEverything) 
     EXPECT_EQ(Slurp(File("A.world")), worldA);
     EXPECT_EQ(Slurp(File("Worlds.txt")), "0\nA\nB\n");
     EXPECT_EQ(Entries(home), (std::set<std::string>{"A.world", "B.world", "C.world", "Worlds.txt"}));
+}
+
+// Opening and closing the viewer once rewrote the file a linked Worlds.txt pointed to. Links are
+// read through, and saving replaces them with files of their own; the log says so once per file.
+TEST_F(WorldBookTest, LinkedListAndWorldFilesAreReadThroughButNeverWrittenThrough) {
+    const std::string bashrc = root.Write("userfiles/bashrc", "A\nB\n");  // reads as a list
+    const std::string sky = root.Write("userfiles/sky.world", WorldFileText(WorldSettings{}));
+    ASSERT_EQ(::symlink("../userfiles/bashrc", File("Worlds.txt").c_str()), 0);
+    ASSERT_EQ(::symlink(sky.c_str(), File("B.world").c_str()), 0);
+    WriteWorld("A", "a_sky");
+    ErrorLog log;
+    WorldBook book(home, &log);
+    book.Start();
+    EXPECT_EQ(book.Names(), (std::vector<std::string>{"A", "B"}));
+    book.Shown().ground = "edited";
+    EXPECT_TRUE(book.Select(1).empty());  // saves A, writes the list, loads B through its link
+    book.Shown().ground = "edited too";
+    EXPECT_TRUE(book.Ok().empty());
+    EXPECT_TRUE(book.Select(0).empty());
+    EXPECT_FALSE(book.WriteList().has_value());
+
+    EXPECT_EQ(Slurp(bashrc), "A\nB\n");
+    EXPECT_EQ(Slurp(sky), WorldFileText(WorldSettings{}));
+    EXPECT_FALSE(fs::is_symlink(File("Worlds.txt")));
+    EXPECT_FALSE(fs::is_symlink(File("B.world")));
+    EXPECT_EQ(Slurp(File("Worlds.txt")), "0\nA\nB\n");
+    EXPECT_EQ(ParseWorldFile(Slurp(File("B.world"))).ground, "edited too");
+    EXPECT_EQ(log.Lines(), (std::vector<std::string>{ReplacedLinkLine(File("Worlds.txt"), "../userfiles/bashrc"),
+                                                     ReplacedLinkLine(File("B.world"), sky)}));
 }
 
 TEST_F(WorldBookTest, EntryThatCanNeverHoldSettingsDoesNotKeepOthersFromBeingChosen) {
