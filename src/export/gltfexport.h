@@ -7,6 +7,9 @@
 //   Below it one node per scene entry, translated by the entry's offset, and below that one node
 //   per clump, keeping the clump tree. Clump vertices are already in model coordinates, so clump
 //   nodes carry no transform of their own.
+//   Clump nodes are named by their place in the tree ("clump 2.1.3", the second top-level
+//   clump's first child's third child); below 16 levels by the first 16, an ellipsis, their own
+//   number and their level ("clump 1.1. ... .1.….3 (level 20)"), so names stay short.
 // - A clump node's mesh has one triangle primitive per batch. Batches that turn towards the
 //   viewer (axis alignment other than None) are grouped by their alignment: the group of the
 //   clump's first batch is the clump node's own mesh, every other group the mesh of an extra child

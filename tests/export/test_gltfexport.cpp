@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <map>
 #include <nlohmann/json.hpp>
 
 #include "export/gltfexport.h"
@@ -514,6 +515,48 @@ TEST(ExportNodes, EntriesClumpsAndFacersMakeTheNodeTree) {
     EXPECT_EQ(node(clump.children[1]).name, "clump 1.1");
     EXPECT_EQ(out.files.counts.entries, 2);
     EXPECT_EQ(test::Summarise(m).triangles, 4);
+}
+
+// Twenty thousand clumps, each inside the one before: the nodes keep the tree, but their names
+// no longer spell out every level (which made the export quadratic in the depth: 3.6 GB).
+TEST(ExportNodes, DeeplyNestedClumpsKeepTheTreeWithShortNames) {
+    const std::size_t depth = 20'000;
+    std::string script;
+    for (std::size_t i = 0; i < depth; ++i) script += "ClumpBegin\n";
+    script += "Vertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\nTriangle 1 2 3\n";
+    for (std::size_t i = 0; i < depth; ++i) script += "ClumpEnd\n";
+    test::LogCapture log;
+    const auto object = test::ReadScript(script, log);
+    const ExportEntry entries[] = {{object.get(), object->Offset()}};
+    GltfOptions options;
+    options.form = GltfForm::Text;
+    std::string error;
+    const std::optional<GltfExport> files = BuildGltf(entries, options, &error);
+    ASSERT_TRUE(files) << error;
+    EXPECT_LT(files->main.size(), 200 * depth);
+    const json main = json::parse(files->main);
+    const json& nodes = main["nodes"];
+    ASSERT_EQ(nodes.size(), 2 + depth);  // the root, the entry, the clumps
+    const std::map<std::size_t, std::string> expected = {
+        {3, "clump 1.1.1"},
+        {16, "clump 1.1.1.1.1.1.1.1.1.1.1.1.1.1.1.1"},
+        {17, "clump 1.1.1.1.1.1.1.1.1.1.1.1.1.1.1.1.\u2026.1 (level 17)"},
+        {depth, "clump 1.1.1.1.1.1.1.1.1.1.1.1.1.1.1.1.\u2026.1 (level 20000)"}};
+    std::size_t index = 2, level = 1;
+    for (;; ++level) {
+        const json& node = nodes.at(index);
+        const std::string name = node["name"];
+        EXPECT_LE(name.size(), 80u) << level;
+        if (const auto it = expected.find(level); it != expected.end()) {
+            EXPECT_EQ(name, it->second);
+        }
+        if (!node.contains("children")) break;
+        ASSERT_EQ(node["children"].size(), 1u);
+        index = node["children"][0];
+    }
+    EXPECT_EQ(level, depth);
+    EXPECT_TRUE(nodes.at(index).contains("mesh"));
+    EXPECT_EQ(files->counts.triangles, 1);
 }
 
 TEST(ExportNodes, AModelShownTwiceSharesItsMeshes) {
