@@ -85,6 +85,20 @@ std::optional<std::string> FolderListingCache::Match(const std::string& folder, 
 std::string ResolvePath(std::string_view path, FolderListingCache* folders) {
     std::string slashed = ToSlashes(path);
     if (slashed.empty() || Exists(slashed)) return slashed;
+    // Most often only the file name is spelt otherwise (or missing): its folder is there as
+    // written, and only the name needs looking for in it.
+    const std::size_t lastSlash = slashed.find_last_of('/');
+    const std::string_view lastName =
+        lastSlash == std::string::npos ? std::string_view(slashed) : std::string_view(slashed).substr(lastSlash + 1);
+    if (!lastName.empty() && lastName != "." && lastName != ".." && lastSlash != std::string::npos) {
+        std::string folder = slashed.substr(0, lastSlash == 0 ? 1 : lastSlash);
+        if (Exists(folder)) {
+            std::optional<std::string> match =
+                folders ? folders->Match(folder, lastName) : MatchInFolder(folder, lastName);
+            if (!match) return slashed;
+            return Append(folder, *match);
+        }
+    }
 
     std::string resolved;
     std::size_t pos = 0;

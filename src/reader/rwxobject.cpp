@@ -44,9 +44,6 @@ std::string ClumpError(std::size_t depth, std::string_view prefix, std::string_v
     return std::string(4 * std::min<std::size_t>(depth, 256) - 2, ' ') + Quoted(prefix, line);
 }
 
-// One object writes at most this many error lines; the rest are counted in one closing line.
-constexpr int64_t kMaxErrorLines = 10000;
-
 uint64_t NextSerial() {
     static std::atomic<uint64_t> next{0};
     return next.fetch_add(1, std::memory_order_relaxed) + 1;
@@ -101,7 +98,7 @@ RWXObject::RWXObject(std::string_view path, double x, double y, double z, ErrorL
     }
     FileContents file;
     if (!file.Open(file_, kNoSizeLimit, options_.folders)) {
-        Log(Quoted("Could Not Open File \"", path));
+        Log(CannotOpenLine(path));
     } else {
         Read(file.Text());
     }
@@ -112,6 +109,11 @@ RWXObject::RWXObject(FromMemory, std::string_view text, std::string_view path, d
     : serial_(NextSerial()), path_(path), file_(path), offset_{x, y, z}, log_(&log), options_(std::move(options)) {
     ReadScope scope(*this);
     Read(text);
+}
+
+std::string RWXObject::CannotOpenLine(std::string_view path) {
+    if (IsZipName(path)) return ArchiveFailureLine(ZipStatus::CannotOpen, path);
+    return Quoted("Could Not Open File \"", path);
 }
 
 void RWXObject::ReadZipped() {

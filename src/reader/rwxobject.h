@@ -24,6 +24,9 @@ namespace pelorus {
 class FolderListingCache;
 class ZipArchive;
 
+// One object writes at most this many error lines; the rest are counted in one closing line.
+inline constexpr int64_t kMaxErrorLines = 10000;
+
 // The most vertices and triangles one object holds by default, over all its clumps and
 // prototypes, and the most of them that prototype instances and primitive shapes may make (a
 // line of either can make a million triangles, or, instance upon instance, double what was made
@@ -96,6 +99,9 @@ public:
     // A script (or archive) in a folder named "models" (any letter case) also finds textures in
     // the "textures" folder beside that one (ModelFolderTextureDirs), after all other folders.
     RWXObject(std::string_view path, double x, double y, double z, ErrorLog& log, ReadOptions options = {});
+    // The one error line of a model whose file cannot be opened at all (missing, or in a folder
+    // that cannot be searched): what the constructor writes for such a path.
+    static std::string CannotOpenLine(std::string_view path);
     // Reads a script held in memory; `path` only names it.
     static std::unique_ptr<RWXObject> FromText(std::string_view text, double x, double y, double z, ErrorLog& log,
                                                ReadOptions options = {}, std::string_view path = "");
