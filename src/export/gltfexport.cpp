@@ -520,7 +520,7 @@ void Builder::AddClumpNodes(const RWXObject& model, const TClump& top, std::stri
 
 int Builder::AddEntry(const ExportEntry& entry, std::size_t number) {
     const RWXObject& model = *entry.model;
-    const std::string_view path = model.Path();
+    const std::string_view path = entry.path.empty() ? std::string_view(model.Path()) : std::string_view(entry.path);
     const int node = NewNode(path.empty() ? "entry " + std::to_string(number) : std::string(path), 0);
     const auto& offset = entry.offset;
     if (offset[0] != 0 || offset[1] != 0 || offset[2] != 0)
@@ -593,7 +593,7 @@ std::vector<ExportEntry> SceneEntries(const TObjectMap& scene) {
     std::vector<ExportEntry> entries;
     entries.reserve(scene.ObjectCount());
     for (std::size_t i = 0; i < scene.ObjectCount(); ++i) {
-        entries.push_back({&scene.Object(i), scene.OffsetOf(i)});
+        entries.push_back({&scene.Object(i), scene.OffsetOf(i), scene.Placed(i).path});
     }
     return entries;
 }

@@ -45,6 +45,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "reader/rwxobject.h"
@@ -52,10 +53,14 @@
 
 namespace pelorus {
 
-// One entry of what is exported: a model and where the entry places it.
+// One entry of what is exported: a model, where the entry places it, and the path the entry
+// named it by (its node's name; "" names it by the model's own path).
 struct ExportEntry {
-    const RWXObject* model = nullptr;  // never null
-    std::array<double, 3> offset{};
+    ExportEntry(const RWXObject* model_ = nullptr, const std::array<double, 3>& offset_ = {}, std::string path_ = {})
+        : model(model_), offset(offset_), path(std::move(path_)) {}
+    const RWXObject* model;  // never null
+    std::array<double, 3> offset;
+    std::string path;
 };
 
 // The entries `scene` shows, in order: its objects, without ground and skybox. This is the one

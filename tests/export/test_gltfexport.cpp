@@ -559,6 +559,22 @@ TEST(ExportNodes, DeeplyNestedClumpsKeepTheTreeWithShortNames) {
     EXPECT_EQ(files->counts.triangles, 1);
 }
 
+// Entries that share a model (another spelling of its file, or a file missing like others) are
+// named by what each entry says.
+TEST(ExportNodes, EntryNodesAreNamedByTheirOwnEntry) {
+    test::TempDir dir;
+    dir.Write("a.rwx", "ClumpBegin\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\nTriangle 1 2 3\nClumpEnd\n");
+    const std::string map = dir.Write("map.txt", "a.rwx 0 0 0\nA.RWX 1 0 0\nnone.rwx 2 0 0\ngone.rwx 3 0 0\n");
+    test::LogCapture log;
+    const TObjectMap scene(ReadAsViewer(map, log));
+    const Exported out = ExportAndRead(SceneEntries(scene), GltfForm::Binary, dir);
+    const tinygltf::Node& root = out.model.nodes.at(0);
+    std::vector<std::string> names;
+    for (const int child : root.children) names.push_back(out.model.nodes.at(static_cast<std::size_t>(child)).name);
+    EXPECT_EQ(names, (std::vector<std::string>{"a.rwx", "A.RWX", "none.rwx", "gone.rwx"}));
+    EXPECT_EQ(out.model.meshes.size(), 1u);
+}
+
 TEST(ExportNodes, AModelShownTwiceSharesItsMeshes) {
     test::LogCapture log;
     const auto object = test::ReadScript(std::string(kQuad), log);
