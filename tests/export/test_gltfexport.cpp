@@ -192,11 +192,14 @@ TEST(ExportRoundTrip, EveryModelFileComesBackAsItsDumpSays) {
         Bounds bounds;
         int64_t triangles = 0;
         for (const json& object : dump["objects"]) {
-            for (const json& clump : object["clumps"]) {
-                ExpectClump(clump, object["textures"], expected);
+            // An object map's objects name their model; a script's object holds it.
+            const json& model =
+                object.contains("model") ? dump["models"].at(object["model"].get<std::size_t>()) : object;
+            for (const json& clump : model["clumps"]) {
+                ExpectClump(clump, model["textures"], expected);
                 BoundClump(clump, object["offset"], bounds);
             }
-            triangles += object["triangles"].get<int64_t>();
+            triangles += model["triangles"].get<int64_t>();
         }
 
         test::LogCapture log;
