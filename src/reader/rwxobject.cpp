@@ -136,6 +136,11 @@ void RWXObject::ReadZipped() {
         Log(ArchiveFailureLine(status, path_));
         return;
     }
+    // What the script's lines write out is bounded by what it takes in the archive.
+    zippedScriptBytes_ = archive->StoredSize(*member);
+    const auto stored = static_cast<int64_t>(std::min<uint64_t>(zippedScriptBytes_, INT64_MAX / 16));
+    maxWrittenVertices_ = std::max(kZippedGeometryFloor, stored * kZippedVerticesPerByte);
+    maxWrittenTriangles_ = std::max(kZippedGeometryFloor, stored * kZippedTrianglesPerByte);
     modelArchive_ = std::move(archive);
     Read(std::string_view(reinterpret_cast<const char*>(script.data()), script.size()));
 }
@@ -163,6 +168,12 @@ bool RWXObject::RoomForGeometry(int64_t vertices, int64_t triangles, Geometry ki
         passed = std::to_string(options_.maxVertices) + " vertices";
     else if (triangles > options_.maxTriangles - heldTriangles_)
         passed = std::to_string(options_.maxTriangles) + " triangles";
+    else if (kind == Geometry::Written && vertices > maxWrittenVertices_ - (heldVertices_ - madeVertices_))
+        passed = std::to_string(maxWrittenVertices_) + " vertices for a script of " +
+                 std::to_string(zippedScriptBytes_) + " bytes in its archive";
+    else if (kind == Geometry::Written && triangles > maxWrittenTriangles_ - (heldTriangles_ - madeTriangles_))
+        passed = std::to_string(maxWrittenTriangles_) + " triangles for a script of " +
+                 std::to_string(zippedScriptBytes_) + " bytes in its archive";
     else if (kind == Geometry::Made && vertices > options_.maxMadeVertices - madeVertices_)
         passed = std::to_string(options_.maxMadeVertices) + " vertices made by instances and primitives";
     else if (kind == Geometry::Made && triangles > options_.maxMadeTriangles - madeTriangles_)

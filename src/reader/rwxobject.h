@@ -36,6 +36,15 @@ inline constexpr int64_t kDefaultMaxTriangles = 50'000'000;
 inline constexpr int64_t kDefaultMaxMadeVertices = 4'000'000;
 inline constexpr int64_t kDefaultMaxMadeTriangles = 4'000'000;
 
+// A zipped model's script may unpack to far more than it takes in its archive (half a megabyte of
+// one repeated line becomes 256 MiB), so what its lines write out is bounded by what it takes
+// there too: at most kZippedVerticesPerByte vertices and kZippedTrianglesPerByte triangles per
+// byte of the compressed script, and never less than kZippedGeometryFloor of each. Scripts people
+// write compress far less than that asks for.
+inline constexpr int64_t kZippedVerticesPerByte = 2;
+inline constexpr int64_t kZippedTrianglesPerByte = 8;
+inline constexpr int64_t kZippedGeometryFloor = 65536;
+
 // Where a model and its textures are looked for, and how much of them is read.
 struct ReadOptions {
     // The folder that relative names are taken from (the script's own path, relative folders of
@@ -168,8 +177,9 @@ public:
     // (prototype instances, primitive shapes).
     enum class Geometry { Written, Made };
     // True when `vertices` more vertices and `triangles` more triangles fit in the geometry
-    // budget (ReadOptions::maxVertices, maxTriangles, and for made geometry maxMadeVertices,
-    // maxMadeTriangles) beside what the object holds. The first time they do not, one error line
+    // budget (ReadOptions::maxVertices, maxTriangles, for made geometry maxMadeVertices,
+    // maxMadeTriangles, and for written geometry of a zipped model what its size in the archive
+    // allows, see kZippedVerticesPerByte) beside what the object holds. The first time they do not, one error line
     // quoting `line` says which count was passed; from then on no geometry fits any more. Nothing
     // is counted: CountGeometry does that once it is added.
     bool RoomForGeometry(int64_t vertices, int64_t triangles, Geometry kind, std::string_view line);
@@ -224,6 +234,11 @@ private:
     int64_t heldTriangles_ = 0;
     int64_t madeVertices_ = 0;
     int64_t madeTriangles_ = 0;
+    // A zipped model's bound on written geometry, and the script's compressed size it comes from
+    // (0: not zipped, no bound).
+    int64_t maxWrittenVertices_ = INT64_MAX;
+    int64_t maxWrittenTriangles_ = INT64_MAX;
+    uint64_t zippedScriptBytes_ = 0;
     bool geometryStopped_ = false;
     std::vector<MissingTexture> missingTextures_;
     std::vector<std::string> textureFolders_;
