@@ -188,9 +188,10 @@ std::vector<PlacedObject> LoadSceneObjects(std::string_view path, ErrorLog& log,
     std::shared_ptr<const RWXObject> nothing;
     ErrorLog modelLog;  // one model's lines, on their way to loadLog
     for (const ObjectMapEntry& e : entries) {
-        const std::string resolved = ResolvePath(InFolder(shared.baseFolder, e.path), shared.folders);
+        bool found = false;
+        const std::string resolved = ResolvePath(InFolder(shared.baseFolder, e.path), shared.folders, &found);
         struct stat st {};
-        if (::stat(resolved.c_str(), &st) != 0) {
+        if (!found || ::stat(resolved.c_str(), &st) != 0) {
             if (!shared.shareModels || missing.insert(resolved).second)
                 loadLog.Append(RWXObject::CannotOpenLine(e.path));
             if (!nothing) nothing = RWXObject::FromText("", 0, 0, 0, modelLog, shared);
