@@ -10,7 +10,8 @@
 //   Clump nodes are named by their place in the tree ("clump 2.1.3", the second top-level
 //   clump's first child's third child); below 16 levels by the first 16, an ellipsis, their own
 //   number and their level ("clump 1.1. ... .1.….3 (level 20)"), so names stay short.
-// - A clump node's mesh has one triangle primitive per batch. Batches that turn towards the
+// - A clump node's mesh has one triangle primitive per batch; a batch of tagged faces keeps its
+//   tag in the primitive's extras ({"tag": N}). Batches that turn towards the
 //   viewer (axis alignment other than None) are grouped by their alignment: the group of the
 //   clump's first batch is the clump node's own mesh, every other group the mesh of an extra child
 //   node (named "<clump> facer") that comes before the clump's child clumps; a node whose batches

@@ -11,6 +11,7 @@
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/textsafety.h"
+#include "reader/modelimport.h"
 #include "reader/zippedmodel.h"
 
 namespace pelorus {
@@ -161,7 +162,7 @@ std::vector<PlacedObject> LoadSceneObjects(std::string_view path, ErrorLog& log,
     if (!shared.folders) shared.folders = &folders;
     if (!shared.images) shared.images = &images;
     if (!shared.textureStore) shared.textureStore = &textures;
-    if (IsScriptName(path) || IsZipName(path)) {
+    if (IsScriptName(path) || IsZipName(path) || ImportFormatOf(path)) {
         objects.push_back({std::make_shared<const RWXObject>(path, 0.0, 0.025, 0.0, log, shared),
                            {0.0, 0.025, 0.0},
                            std::string(path)});

@@ -35,8 +35,9 @@ struct PlacedObject {
     std::string path;  // as the entry (or the caller) gave it
 };
 
-// The objects of the file the viewer would show: for a script or a zipped model (a name ending in
-// ".zip", see RWXObject) one object at (0, 0.025, 0); otherwise one per object-map entry at its
+// The objects of the file the viewer would show: for a script, a zipped model (a name ending in
+// ".zip", see RWXObject) or a model of another format (".gltf", ".glb", ".obj", see ImportModel)
+// one object at (0, 0.025, 0); otherwise one per object-map entry at its
 // offset (entries may name zipped models too). An object map that cannot be opened writes
 // "Unable to open file "<path>" as an object map." and gives no objects. A relative `path`
 // resolves against options.baseFolder; the entries of an object map resolve against the map's
