@@ -120,6 +120,7 @@ RWXObject::RWXObject(FromMemory, std::string_view text, std::string_view path, d
 
 std::string RWXObject::CannotOpenLine(std::string_view path) {
     if (IsZipName(path)) return ArchiveFailureLine(ZipStatus::CannotOpen, path);
+    if (const std::optional<ImportFormat> format = ImportFormatOf(path)) return MissingImportLine(*format, path);
     return Quoted("Could Not Open File \"", path);
 }
 

@@ -110,8 +110,8 @@ public:
     // A path ending in ".gltf", ".glb" or ".obj" (any letter case) names a model of another
     // format, converted as it is read (see ImportModel).
     RWXObject(std::string_view path, double x, double y, double z, ErrorLog& log, ReadOptions options = {});
-    // The one error line of a model whose file cannot be opened at all (missing, or in a folder
-    // that cannot be searched): what the constructor writes for such a path.
+    // The one error line of a model whose file does not exist: what the constructor writes for
+    // such a path.
     static std::string CannotOpenLine(std::string_view path);
     // Reads a script held in memory; `path` only names it.
     static std::unique_ptr<RWXObject> FromText(std::string_view text, double x, double y, double z, ErrorLog& log,

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
 #include <functional>
 #include <unordered_map>
@@ -184,7 +185,7 @@ std::vector<PlacedObject> LoadSceneObjects(std::string_view path, ErrorLog& log,
     objects.reserve(entries.size());
     // The model of each file read, by the file's identity, and the files found missing.
     std::unordered_map<FileIdentity, std::shared_ptr<const RWXObject>, FileIdentityHash> models;
-    std::unordered_set<std::string> missing;
+    std::unordered_set<std::string> missingFiles;
     // Entries whose file cannot be opened at all cost their line and share one empty model.
     std::shared_ptr<const RWXObject> nothing;
     ErrorLog modelLog;  // one model's lines, on their way to loadLog
@@ -192,15 +193,20 @@ std::vector<PlacedObject> LoadSceneObjects(std::string_view path, ErrorLog& log,
         bool found = false;
         const std::string resolved = ResolvePath(InFolder(shared.baseFolder, e.path), shared.folders, &found);
         struct stat st {};
-        if (!found || ::stat(resolved.c_str(), &st) != 0) {
-            if (!shared.shareModels || missing.insert(resolved).second)
+        const bool exists = found && ::stat(resolved.c_str(), &st) == 0;
+        // Scripts and archives that cannot be opened all say the same; imported models say why,
+        // so only those that are not there at all are passed over here.
+        const bool missing = !exists && (!ImportFormatOf(e.path) ||
+                                         (::stat(resolved.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR)));
+        if (missing) {
+            if (!shared.shareModels || missingFiles.insert(resolved).second)
                 loadLog.Append(RWXObject::CannotOpenLine(e.path));
             if (!nothing) nothing = RWXObject::FromText("", 0, 0, 0, modelLog, shared);
             objects.push_back({nothing, {e.x, e.y, e.z}, e.path});
             continue;
         }
         std::shared_ptr<const RWXObject>* model = nullptr;
-        if (shared.shareModels) model = &models[FileIdentity{st.st_dev, st.st_ino}];
+        if (shared.shareModels && exists) model = &models[FileIdentity{st.st_dev, st.st_ino}];
         if (!model || !*model) {
             modelLog = ErrorLog();
             std::shared_ptr<const RWXObject> read =

@@ -34,7 +34,7 @@ std::string_view UsageText();
 // goes: the text is never held whole. It is one object:
 //   {"errors": [the error lines of the load],
 //    "objects": [...]}
-// For a script or a zipped model "objects" holds the one object read, with its "path" (as
+// For a script, a zipped or an imported model "objects" holds the one object read, its "path" (as
 // given), "offset" and what the model holds: "clumps" (each with "vertices", "batches" and
 // "children"), "prototypes" (clumps with a "name"), "textures", "triangles" and "translucent".
 // For an object map each object names its entry ("path" as written, "offset") and its model

@@ -182,6 +182,21 @@ TEST(SceneFiles, ManyMissingFilesShareNothingAndTheirLinesAreCapped) {
                                   "Could Not Open File \"sub/x.rwx\""}));
 }
 
+// A missing file of every kind an entry may name costs the line reading it alone would write.
+TEST(SceneFiles, MissingFilesOfEveryKindSayWhatReadingThemAloneSays) {
+    test::TempDir dir;
+    ReadOptions options = test::NoTextures();
+    options.baseFolder = dir.Path();
+    for (const char* name : {"x.rwx", "X.ZIP", "x.obj", "x.gltf", "sub/x.glb"}) {
+        dir.Write("map.txt", std::string(name) + " 0 0 0\n");
+        LogCapture fromMap, alone;
+        LoadSceneObjects("map.txt", fromMap, options);
+        const RWXObject read(name, 0, 0, 0, alone, options);
+        ASSERT_EQ(alone.Lines().size(), 1u) << name;
+        EXPECT_EQ(fromMap.Lines(), alone.Lines()) << name;
+    }
+}
+
 TEST(SceneFiles, UnreadableMapGivesNoObjects) {
     LogCapture log;
     EXPECT_TRUE(LoadSceneObjects("/nonexistent/scene.txt", log).empty());
