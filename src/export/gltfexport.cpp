@@ -489,27 +489,43 @@ void Builder::AddGroups(const RWXObject& model, const TClump& clump, const std::
     }
 }
 
+// Clump nodes are named by their place in the tree ("clump 2.1.3") down to this level; deeper
+// ones by the first levels, their own number and their level, so that names stay short however
+// deep a model nests its clumps.
+constexpr std::size_t kNamedLevels = 16;
+
 void Builder::AddClumpNodes(const RWXObject& model, const TClump& top, std::string name, int parent) {
     struct Pending {
         const TClump* clump;
         std::string name;
+        std::size_t level;  // 1 for a top-level clump
         int parent;
     };
-    std::vector<Pending> stack{{&top, std::move(name), parent}};
+    std::vector<Pending> stack{{&top, std::move(name), 1, parent}};
     while (!stack.empty() && !tooLarge_) {
         Pending p = std::move(stack.back());
         stack.pop_back();
         const int node = NewNode(p.name, p.parent);
         AddGroups(model, *p.clump, p.name, node);
         const auto& children = p.clump->Children();
-        for (std::size_t i = children.size(); i-- > 0;)
-            stack.push_back({children[i].get(), p.name + "." + std::to_string(i + 1), node});
+        const std::size_t level = p.level + 1;
+        // The dotted path of the deepest level named in full, which deeper names start with.
+        std::string_view head = p.name;
+        if (p.level > kNamedLevels) head = head.substr(0, head.find(".\u2026"));
+        for (std::size_t i = children.size(); i-- > 0;) {
+            std::string childName(head);
+            if (level <= kNamedLevels)
+                childName += "." + std::to_string(i + 1);
+            else
+                childName += ".\u2026." + std::to_string(i + 1) + " (level " + std::to_string(level) + ")";
+            stack.push_back({children[i].get(), std::move(childName), level, node});
+        }
     }
 }
 
 int Builder::AddEntry(const ExportEntry& entry, std::size_t number) {
     const RWXObject& model = *entry.model;
-    const std::string_view path = model.Path();
+    const std::string_view path = entry.path.empty() ? std::string_view(model.Path()) : std::string_view(entry.path);
     const int node = NewNode(path.empty() ? "entry " + std::to_string(number) : std::string(path), 0);
     const auto& offset = entry.offset;
     if (offset[0] != 0 || offset[1] != 0 || offset[2] != 0)
@@ -582,7 +598,7 @@ std::vector<ExportEntry> SceneEntries(const TObjectMap& scene) {
     std::vector<ExportEntry> entries;
     entries.reserve(scene.ObjectCount());
     for (std::size_t i = 0; i < scene.ObjectCount(); ++i) {
-        entries.push_back({&scene.Object(i), scene.OffsetOf(i)});
+        entries.push_back({&scene.Object(i), scene.OffsetOf(i), scene.Placed(i).path});
     }
     return entries;
 }

@@ -7,6 +7,9 @@
 //   Below it one node per scene entry, translated by the entry's offset, and below that one node
 //   per clump, keeping the clump tree. Clump vertices are already in model coordinates, so clump
 //   nodes carry no transform of their own.
+//   Clump nodes are named by their place in the tree ("clump 2.1.3", the second top-level
+//   clump's first child's third child); below 16 levels by the first 16, an ellipsis, their own
+//   number and their level ("clump 1.1. ... .1.….3 (level 20)"), so names stay short.
 // - A clump node's mesh has one triangle primitive per batch; a batch of tagged faces keeps its
 //   tag in the primitive's extras ({"tag": N}). Batches that turn towards the
 //   viewer (axis alignment other than None) are grouped by their alignment: the group of the
@@ -43,6 +46,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "reader/rwxobject.h"
@@ -50,10 +54,14 @@
 
 namespace pelorus {
 
-// One entry of what is exported: a model and where the entry places it.
+// One entry of what is exported: a model, where the entry places it, and the path the entry
+// named it by (its node's name; "" names it by the model's own path).
 struct ExportEntry {
-    const RWXObject* model = nullptr;  // never null
-    std::array<double, 3> offset{};
+    ExportEntry(const RWXObject* model_ = nullptr, const std::array<double, 3>& offset_ = {}, std::string path_ = {})
+        : model(model_), offset(offset_), path(std::move(path_)) {}
+    const RWXObject* model;  // never null
+    std::array<double, 3> offset;
+    std::string path;
 };
 
 // The entries `scene` shows, in order: its objects, without ground and skybox. This is the one

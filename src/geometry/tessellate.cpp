@@ -137,8 +137,10 @@ public:
     // The vertex to split the corner (a, b, c) at: of the ring vertices inside or on its triangle,
     // the one farthest from the line a-c (the first in ring order among equals); -1 when none lies
     // off that line. `best` receives it, the result is its place in ring order.
+    // `visited` grows by the vertices and grid cells looked at.
     template <typename Area>
-    std::ptrdiff_t FindSplit(int32_t a, int32_t b, int32_t c, const Area& area2, int32_t& best) const {
+    std::ptrdiff_t FindSplit(int32_t a, int32_t b, int32_t c, const Area& area2, int32_t& best,
+                             uint64_t& visited) const {
         best = c;
         double bestValue = std::fabs(area2(a, best, c));
         auto consider = [&](int32_t p, bool earlier) {
@@ -154,6 +156,7 @@ public:
         };
         if (head_.empty()) {
             std::ptrdiff_t pos = -1;
+            visited += ring_.Size();
             for (std::size_t i = 0; i < ring_.Size(); ++i)
                 if (consider(ring_.At(i), false)) pos = static_cast<std::ptrdiff_t>(i);
             return pos;
@@ -165,13 +168,17 @@ public:
         const std::size_t y1 = Index(std::max({v_[A], v_[B], v_[C]}), v0_, vScale_);
         bool found = false;
         for (std::size_t y = y0; y <= y1; ++y)
-            for (std::size_t x = x0; x <= x1; ++x)
+            for (std::size_t x = x0; x <= x1; ++x) {
+                ++visited;
                 for (int32_t p = head_[y * side_ + x]; p >= 0; p = next_[static_cast<std::size_t>(p)]) {
+                    ++visited;
                     const bool earlier =
                         found && seq_[static_cast<std::size_t>(p)] < seq_[static_cast<std::size_t>(best)];
                     if (consider(p, earlier)) found = true;
                 }
+            }
         if (!found) return -1;
+        visited += ring_.Size();
         std::ptrdiff_t pos = 0;
         for (std::size_t i = 0; i < ring_.Size(); ++i)
             if (seq_[static_cast<std::size_t>(ring_.At(i))] < seq_[static_cast<std::size_t>(best)]) ++pos;
@@ -206,11 +213,61 @@ struct Part {
     bool indexed;  // large parts use the grid
 };
 
-void TessellatePart(std::span<const TVertex> vertices, const Part& part, std::vector<TTriangle>& out,
-                    std::vector<Part>& pending) {
+// The work one polygon may take, in vertices and grid cells visited. Ear clipping costs about the
+// polygon's size for each ear that holds a vertex, so a hostile polygon (its vertices repeated
+// over and over, each ear splitting off a sliver) would take time quadratic in its size.
+class WorkBudget {
+public:
+    explicit WorkBudget(uint64_t units) : left_(units) {}
+    // False, from now on, once more than what is left is asked for.
+    bool Spend(uint64_t units) {
+        if (exhausted_ || units > left_) {
+            exhausted_ = true;
+            return false;
+        }
+        left_ -= units;
+        return true;
+    }
+    bool Exhausted() const { return exhausted_; }
+
+private:
+    uint64_t left_;
+    bool exhausted_ = false;
+};
+
+// Setting up a part (its plane, projection, orientation and grid) costs about this many units
+// per vertex.
+constexpr uint64_t kSetupUnits = 32;
+
+// Enough for every polygon people write, whatever its shape (up to a few thousand vertices even
+// for the costliest shapes; a million units take a few milliseconds), and for larger ones
+// 4 n log n more.
+uint64_t WorkAllowed(std::size_t n) {
+    uint64_t log2 = 1;
+    while ((std::size_t{1} << log2) < n && log2 < 63) ++log2;
+    return (uint64_t{1} << 23) + 4 * static_cast<uint64_t>(n) * log2;
+}
+
+// The triangles (p0, pk, pk+1) of `numbers` in order, leaving out those with a corner repeated
+// (they have no area).
+void EmitFan(std::span<const int32_t> numbers, std::vector<TTriangle>& out) {
+    for (std::size_t k = 1; k + 1 < numbers.size(); ++k) {
+        const int32_t a = numbers[0], b = numbers[k], c = numbers[k + 1];
+        if (a != b && b != c && c != a) out.push_back(TTriangle{{a, b, c}});
+    }
+}
+
+// Clips `part`, pushing the parts of a split onto `pending` (the one to do first last). When the
+// budget runs out, what is left of the part is fanned out and false is returned.
+bool TessellatePart(std::span<const TVertex> vertices, const Part& part, std::vector<TTriangle>& out,
+                    std::vector<Part>& pending, WorkBudget& budget) {
     const std::span<const int32_t> poly(part.numbers);
     const std::size_t n = poly.size();
     assert(n >= 3);
+    if (!budget.Spend(kSetupUnits * n)) {
+        EmitFan(poly, out);
+        return false;
+    }
     auto at = [&](int32_t pos) -> const TVertex& {
         return vertices[static_cast<std::size_t>(poly[static_cast<std::size_t>(pos)])];
     };
@@ -255,9 +312,19 @@ void TessellatePart(std::span<const TVertex> vertices, const Part& part, std::ve
     }
     const bool ccw = s > 0;
 
+    // What is left, in polygon order (a, b, c, then the ring), fanned out.
+    auto giveUp = [&] {
+        std::vector<int32_t> left{poly[static_cast<std::size_t>(a)], poly[static_cast<std::size_t>(b)],
+                                  poly[static_cast<std::size_t>(c)]};
+        for (std::size_t i = 0; i < ring.Size(); ++i) left.push_back(poly[static_cast<std::size_t>(ring.At(i))]);
+        EmitFan(left, out);
+        return false;
+    };
+
     std::size_t fails = 0;
     bool split = false;
     while (!ring.Empty() && !split && fails < ring.Size() + 2) {
+        if (!budget.Spend(1)) return giveUp();
         const double d = area2(a, b, c);
         if (ccw ? d < 1e-7 : d > -1e-7) {
             ++fails;
@@ -269,7 +336,9 @@ void TessellatePart(std::span<const TVertex> vertices, const Part& part, std::ve
         }
         fails = 0;
         int32_t best = c;
-        const std::ptrdiff_t bestPos = ring.FindSplit(a, b, c, area2, best);
+        uint64_t visited = 0;
+        const std::ptrdiff_t bestPos = ring.FindSplit(a, b, c, area2, best, visited);
+        if (!budget.Spend(visited)) return giveUp();
         if (bestPos < 0) {
             emit(a, b, c);
             ring.Push(a);
@@ -295,17 +364,22 @@ void TessellatePart(std::span<const TVertex> vertices, const Part& part, std::ve
         split = true;
     }
     if (!split && (ccw || fails < ring.Size() + 2)) emit(a, b, c);
+    return true;
 }
 
 void Tessellate(std::span<const TVertex> vertices, std::span<const int32_t> polygon, std::vector<TTriangle>& out,
                 bool indexed) {
     if (polygon.size() < 3) return;
+    WorkBudget budget(indexed ? WorkAllowed(polygon.size()) : UINT64_MAX);
     std::vector<Part> pending;
     pending.push_back(Part{std::vector<int32_t>(polygon.begin(), polygon.end()), true, false, indexed});
     while (!pending.empty()) {
         Part part = std::move(pending.back());
         pending.pop_back();
-        TessellatePart(vertices, part, out, pending);
+        if (budget.Exhausted())
+            EmitFan(part.numbers, out);
+        else
+            TessellatePart(vertices, part, out, pending, budget);
     }
 }
 

@@ -28,12 +28,19 @@ namespace pelorus {
 //   three vertices, and its one (degenerate) triangle when it has exactly three. A full round of
 //   rejected corners ends the polygon: a counter-clockwise one then gets one last triangle, a
 //   clockwise one none.
+// - The work is bounded by about n log n for a polygon of n numbers, whatever its shape: every
+//   polygon of up to a few thousand vertices, and larger ones that clip easily, get exactly the
+//   triangles above; a polygon that would take more (its numbers repeated over and over, or a
+//   huge one with many reflex corners) has what is left of it, and of the parts it was split
+//   into, cut into fans (p0, pk, pk+1) in polygon order, leaving out triangles with a repeated
+//   number. Fans keep the winding and the total signed area of what they cover.
 // Large polygons find the vertices inside a corner through a grid over their projected
 // coordinates, so that typical polygons of many thousand vertices take time close to linear.
 void TessellatePolygon(std::span<const TVertex> vertices, std::span<const int32_t> polygon,
                        std::vector<TTriangle>& out);
 
-// The same triangles, found by visiting every remaining vertex for every corner (for comparison).
+// The same triangles, found by visiting every remaining vertex for every corner and without any
+// bound on the work (for comparison: quadratic, or worse, in the polygon's size).
 void TessellatePolygonByScan(std::span<const TVertex> vertices, std::span<const int32_t> polygon,
                              std::vector<TTriangle>& out);
 

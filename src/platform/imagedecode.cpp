@@ -1,7 +1,9 @@
 #include "platform/imagedecode.h"
 
 #include <algorithm>
+#include <climits>
 #include <cstddef>
+#include <cstdlib>
 #include <initializer_list>
 #include <new>
 #include <utility>
@@ -104,6 +106,44 @@ ImageKind SniffImageKind(std::span<const uint8_t> bytes) {
     if (startsWith({0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'})) return ImageKind::Png;
     if (startsWith({'B', 'M'})) return ImageKind::Bmp;
     return ImageKind::Unknown;
+}
+
+std::optional<ImageSize> ReadImageSize(std::span<const uint8_t> bytes) {
+    auto u16 = [&](std::size_t at) { return static_cast<uint32_t>(bytes[at] | bytes[at + 1] << 8); };
+    auto u32 = [&](std::size_t at) {
+        return static_cast<uint32_t>(bytes[at]) | static_cast<uint32_t>(bytes[at + 1]) << 8 |
+               static_cast<uint32_t>(bytes[at + 2]) << 16 | static_cast<uint32_t>(bytes[at + 3]) << 24;
+    };
+    auto big32 = [&](std::size_t at) {
+        return static_cast<uint32_t>(bytes[at]) << 24 | static_cast<uint32_t>(bytes[at + 1]) << 16 |
+               static_cast<uint32_t>(bytes[at + 2]) << 8 | static_cast<uint32_t>(bytes[at + 3]);
+    };
+    auto size = [](uint32_t w, uint32_t h) -> std::optional<ImageSize> {
+        if (w > INT32_MAX || h > INT32_MAX) return std::nullopt;
+        return ImageSize{static_cast<int32_t>(w), static_cast<int32_t>(h)};
+    };
+    switch (SniffImageKind(bytes)) {
+        case ImageKind::Jpeg: {
+            ImageSize s;
+            if (!ReadJpegSize(bytes, s.width, s.height)) return std::nullopt;
+            return s;
+        }
+        case ImageKind::Png:
+            // The signature, then the header chunk: length, "IHDR", width and height.
+            if (bytes.size() < 24 || !std::equal(bytes.begin() + 12, bytes.begin() + 16, "IHDR")) return std::nullopt;
+            return size(big32(16), big32(20));
+        case ImageKind::Bmp: {
+            // The file header, then the size of the information header: 12 for the oldest one
+            // (16-bit sides), more for the others (32-bit sides, a negative height top-down).
+            if (bytes.size() < 26) return std::nullopt;
+            if (u32(14) == 12) return size(u16(18), u16(20));
+            const auto height = static_cast<int32_t>(u32(22));
+            return size(u32(18), height == INT32_MIN ? uint32_t{1} << 31 : static_cast<uint32_t>(std::abs(height)));
+        }
+        case ImageKind::Unknown:
+            break;
+    }
+    return std::nullopt;
 }
 
 DecodedImage DecodeImage(std::span<const uint8_t> bytes) {

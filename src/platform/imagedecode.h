@@ -2,6 +2,7 @@
 // Decoding a texture image by what its bytes are, whatever its file is called.
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string_view>
 
@@ -33,6 +34,17 @@ struct DecodedImage {
 
     bool Ok() const { return fault == ImageFault::None; }
 };
+
+struct ImageSize {
+    int32_t width = 0;
+    int32_t height = 0;
+};
+
+// The size the header of the image in `bytes` claims (JPEG, PNG or BMP, as SniffImageKind finds
+// them), read without decoding any pixel, so that what decoding would take can be judged before
+// anything is allocated. Nullopt when the kind is unknown or no header can be read; a size that
+// is claimed is not checked against kMaxImageSide (DecodeImage does that).
+std::optional<ImageSize> ReadImageSize(std::span<const uint8_t> bytes);
 
 // Decodes `bytes` as the kind SniffImageKind finds, into 8-bit RGBA, top row first.
 //

@@ -2,6 +2,7 @@
 
 #include <csetjmp>
 #include <cstddef>
+#include <cstdint>
 #include <new>
 
 // libjpeg's header needs size_t and FILE declared before it.
@@ -104,7 +105,48 @@ ImageError RunDecoder(Decoder& decoder, std::FILE* file, RgbImage& out) {
     return ImageError::None;
 }
 
+// Reads no more than the header of `file`. Longjmps land here as in RunDecoder.
+bool RunHeader(Decoder& decoder, std::FILE* file, int32_t& width, int32_t& height) {
+    jpeg_decompress_struct* cinfo = &decoder.cinfo;
+    cinfo->err = jpeg_std_error(&decoder.errors.pub);
+    decoder.errors.pub.error_exit = OnError;
+    decoder.errors.pub.emit_message = OnMessage;
+    decoder.errors.pub.output_message = OnOutput;
+    if (setjmp(decoder.errors.jump) != 0) {
+        return false;
+    }
+    jpeg_create_decompress(cinfo);
+    decoder.created = true;
+    cinfo->mem->max_memory_to_use = kMaxDecoderMemory;
+    jpeg_stdio_src(cinfo, file);
+    if (jpeg_read_header(cinfo, TRUE) != JPEG_HEADER_OK || cinfo->image_width > INT32_MAX ||
+        cinfo->image_height > INT32_MAX) {
+        return false;
+    }
+    width = static_cast<int32_t>(cinfo->image_width);
+    height = static_cast<int32_t>(cinfo->image_height);
+    return true;
+}
+
 }  // namespace
+
+bool ReadJpegSize(std::span<const uint8_t> bytes, int32_t& width, int32_t& height) {
+    if (bytes.empty()) return false;
+    std::FILE* file = fmemopen(const_cast<uint8_t*>(bytes.data()), bytes.size(), "r");
+    if (file == nullptr) return false;
+    Decoder decoder{};
+    bool ok = false;
+    try {
+        ok = RunHeader(decoder, file, width, height);
+    } catch (const std::bad_alloc&) {
+        ok = false;
+    }
+    if (decoder.created) {
+        jpeg_destroy_decompress(&decoder.cinfo);
+    }
+    std::fclose(file);
+    return ok;
+}
 
 ImageError DecodeJpeg(std::FILE* file, RgbImage& out) {
     out = RgbImage{};

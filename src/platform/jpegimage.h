@@ -39,4 +39,8 @@ ImageError DecodeJpeg(std::FILE* file, RgbImage& out);
 // Decodes a JPEG image held in memory, with the same results. An empty span is Unreadable.
 ImageError DecodeJpeg(std::span<const uint8_t> bytes, RgbImage& out);
 
+// The width and height the header of the JPEG image in `bytes` gives, read without decoding any
+// pixel; false (and nothing set) when no header can be read.
+bool ReadJpegSize(std::span<const uint8_t> bytes, int32_t& width, int32_t& height);
+
 }  // namespace pelorus

@@ -63,6 +63,7 @@ std::optional<std::string> FolderListingCache::Match(const std::string& folder, 
         Listing listing;
         ++listings_;
         if (DIR* dir = ::opendir(key.c_str())) {
+            listing.listed = true;
             while (const dirent* entry = ::readdir(dir)) {
                 const std::string_view entryName(entry->d_name);
                 if (entryName != "." && entryName != "..") listing.names.emplace_back(entryName);
@@ -82,9 +83,57 @@ std::optional<std::string> FolderListingCache::Match(const std::string& folder, 
     return listing.names[found->second];
 }
 
-std::string ResolvePath(std::string_view path, FolderListingCache* folders) {
+std::optional<bool> FolderListingCache::HasEntry(const std::string& folder, std::string_view name) const {
+    const auto it = folders_.find(folder.empty() ? std::string(".") : folder);
+    if (it == folders_.end() || !it->second.listed) return std::nullopt;
+    const std::vector<std::string>& names = it->second.names;
+    return std::binary_search(names.begin(), names.end(), name, std::less<>());
+}
+
+bool FolderListingCache::IsFolder(const std::string& folder) {
+    const auto [it, added] = isFolder_.try_emplace(folder, false);
+    if (added) {
+        struct stat st {};
+        it->second = ::stat(folder.empty() ? "." : folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    }
+    return it->second;
+}
+
+std::string ResolvePath(std::string_view path, FolderListingCache* folders, bool* found) {
+    bool foundHere = false;
+    bool& exists = found ? *found : foundHere;
     std::string slashed = ToSlashes(path);
-    if (slashed.empty() || Exists(slashed)) return slashed;
+    if (slashed.empty()) return slashed;
+    // Most often only the file name is spelt otherwise (or missing): its folder is there as
+    // written, and only the name needs looking for in it.
+    const std::size_t lastSlash = slashed.find_last_of('/');
+    const std::string_view lastName =
+        lastSlash == std::string::npos ? std::string_view(slashed) : std::string_view(slashed).substr(lastSlash + 1);
+    const bool inFolder = !lastName.empty() && lastName != "." && lastName != ".." && lastSlash != std::string::npos;
+    const std::string folder = inFolder ? slashed.substr(0, lastSlash == 0 ? 1 : lastSlash) : std::string();
+    // A folder listed already answers for its names without asking the file system again.
+    if (inFolder && folders) {
+        if (const std::optional<bool> listed = folders->HasEntry(folder, lastName)) {
+            exists = *listed;
+            if (exists) return slashed;
+            if (std::optional<std::string> match = folders->Match(folder, lastName)) {
+                exists = true;
+                return Append(folder, *match);
+            }
+            return slashed;
+        }
+    }
+    exists = Exists(slashed);
+    if (exists) return slashed;
+    if (inFolder) {
+        if (folders ? folders->IsFolder(folder) : Exists(folder)) {
+            std::optional<std::string> match =
+                folders ? folders->Match(folder, lastName) : MatchInFolder(folder, lastName);
+            if (!match) return slashed;
+            exists = true;
+            return Append(folder, *match);
+        }
+    }
 
     std::string resolved;
     std::size_t pos = 0;
@@ -108,6 +157,7 @@ std::string ResolvePath(std::string_view path, FolderListingCache* folders) {
         if (!match) return slashed;
         resolved = Append(resolved, *match);
     }
+    exists = true;
     return resolved;
 }
 

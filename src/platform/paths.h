@@ -29,13 +29,21 @@ public:
     std::optional<std::string> Match(const std::string& folder, std::string_view name);
     // How many folders have been listed so far.
     std::size_t ListingCount() const { return listings_; }
+    // True when `folder` ("" is the current folder) exists as written and is a folder; asked of
+    // the file system once per folder.
+    bool IsFolder(const std::string& folder);
+    // Whether the listing of `folder` holds an entry named exactly `name`; nullopt when the folder
+    // has not been listed yet or could not be listed.
+    std::optional<bool> HasEntry(const std::string& folder, std::string_view name) const;
 
 private:
     struct Listing {
+        bool listed = false;  // the folder could be read
         std::vector<std::string> names;
         std::unordered_map<std::string, std::size_t> byUpperCase;  // upper-cased name -> first such entry
     };
     std::unordered_map<std::string, Listing> folders_;
+    std::unordered_map<std::string, bool> isFolder_;
     std::size_t listings_ = 0;
 };
 
@@ -44,8 +52,10 @@ private:
 // of its folder without regard to letter case (the first in byte order wins when several differ
 // only in case). When no match is found the slash form of `path` is returned unchanged, so
 // opening it fails in the usual way. With `folders`, folder listings are taken from and kept in
-// it; without, every lookup lists the folder afresh.
-std::string ResolvePath(std::string_view path, FolderListingCache* folders = nullptr);
+// it; without, every lookup lists the folder afresh; a name in a folder listed already is looked
+// for in its listing only. `found`, when given, tells whether the path returned was found to exist
+// (by a look at it, or in its folder's listing).
+std::string ResolvePath(std::string_view path, FolderListingCache* folders = nullptr, bool* found = nullptr);
 
 // Size limits for files read whole. Scripts and object maps have none (they may be huge and are
 // mapped into memory); images are capped as zipped ones are; the small text files of the

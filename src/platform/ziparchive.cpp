@@ -14,6 +14,7 @@ namespace pelorus {
 
 struct ZipArchive::Impl {
     zip_t* zip = nullptr;
+    uint64_t fileBytes = 0;
     ~Impl() {
         if (zip) zip_discard(zip);
     }
@@ -84,6 +85,7 @@ std::unique_ptr<ZipArchive> ZipArchive::Open(std::string_view path, ZipStatus* s
     }
     auto impl = std::make_unique<Impl>();
     impl->zip = zip;
+    impl->fileBytes = static_cast<uint64_t>(st.st_size);
 
     const zip_int64_t count = zip_get_num_entries(zip, 0);
     std::unique_ptr<ZipArchive> archive(new ZipArchive(std::move(impl)));
@@ -106,6 +108,15 @@ std::optional<std::size_t> ZipArchive::FindByExtension(std::string_view extensio
     for (std::size_t i = 0; i < names_.size(); ++i)
         if (EndsWithNoCase(names_[i], extension)) return i;
     return std::nullopt;
+}
+
+uint64_t ZipArchive::StoredSize(std::size_t index) const {
+    if (index >= names_.size()) return 0;
+    zip_stat_t st;
+    zip_stat_init(&st);
+    if (zip_stat_index(impl_->zip, static_cast<zip_uint64_t>(index), 0, &st) != 0 || !(st.valid & ZIP_STAT_COMP_SIZE))
+        return impl_->fileBytes;
+    return std::min<uint64_t>(st.comp_size, impl_->fileBytes);
 }
 
 ZipStatus ZipArchive::ReadPieces(std::size_t index, const Sink& sink, uint64_t maxBytes,

@@ -43,6 +43,10 @@ public:
     // The first member whose name ends with `extension` (".rwx", ".jpg", ...) in any letter case.
     std::optional<std::size_t> FindByExtension(std::string_view extension) const;
 
+    // The bytes member `index` takes in the archive (compressed): what the directory says, but
+    // never more than the archive file itself; 0 for an index beyond the members.
+    uint64_t StoredSize(std::size_t index) const;
+
     // Reads member `index` whole into `out`, stopping with TooLarge as soon as more than
     // `maxBytes` would be produced (whatever the archive claims). `password` opens encrypted
     // members; "" means none. `out` is empty unless the result is Ok; an index beyond the

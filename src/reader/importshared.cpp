@@ -134,8 +134,12 @@ void NotCarried::Say(std::string_view what) {
     model_.Log(prefix_ + ":Not carried over: " + std::string(what) + " : \"" + BoundedQuote(model_.Path()) + "\"");
 }
 
+std::string CannotReadLine(std::string_view prefix, std::string_view file, std::string_view why) {
+    return std::string(prefix) + ":Cannot read \"" + BoundedQuote(file) + "\": " + std::string(why);
+}
+
 void CannotRead(RWXObject& model, std::string_view prefix, std::string_view why) {
-    model.Log(std::string(prefix) + ":Cannot read \"" + BoundedQuote(model.Path()) + "\": " + std::string(why));
+    model.Log(CannotReadLine(prefix, model.Path(), why));
 }
 
 }  // namespace pelorus

@@ -69,6 +69,7 @@ private:
 };
 
 // The one line of a file that cannot be read: "<prefix>:Cannot read "<file>": <why>".
+std::string CannotReadLine(std::string_view prefix, std::string_view file, std::string_view why);
 void CannotRead(RWXObject& model, std::string_view prefix, std::string_view why);
 
 }  // namespace pelorus

@@ -45,6 +45,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace pelorus {
@@ -63,6 +64,9 @@ inline constexpr int kMaxImportDepth = 200;
 inline constexpr int64_t kMaxImportClumps = 1'000'000;
 inline constexpr double kImportAmbient = 0.6;
 inline constexpr double kImportDiffuse = 0.4;
+
+// The one line ImportModel writes for a model named `path` whose file does not exist.
+std::string MissingImportLine(ImportFormat format, std::string_view path);
 
 // Reads the file `model` names (its File()) as `format` into its clumps, materials and textures.
 // Called by RWXObject while it is being read.

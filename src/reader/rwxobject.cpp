@@ -45,9 +45,6 @@ std::string ClumpError(std::size_t depth, std::string_view prefix, std::string_v
     return std::string(4 * std::min<std::size_t>(depth, 256) - 2, ' ') + Quoted(prefix, line);
 }
 
-// One object writes at most this many error lines; the rest are counted in one closing line.
-constexpr int64_t kMaxErrorLines = 10000;
-
 uint64_t NextSerial() {
     static std::atomic<uint64_t> next{0};
     return next.fetch_add(1, std::memory_order_relaxed) + 1;
@@ -108,7 +105,7 @@ RWXObject::RWXObject(std::string_view path, double x, double y, double z, ErrorL
     }
     FileContents file;
     if (!file.Open(file_, kNoSizeLimit, options_.folders)) {
-        Log(Quoted("Could Not Open File \"", path));
+        Log(CannotOpenLine(path));
     } else {
         Read(file.Text());
     }
@@ -119,6 +116,12 @@ RWXObject::RWXObject(FromMemory, std::string_view text, std::string_view path, d
     : serial_(NextSerial()), path_(path), file_(path), offset_{x, y, z}, log_(&log), options_(std::move(options)) {
     ReadScope scope(*this);
     Read(text);
+}
+
+std::string RWXObject::CannotOpenLine(std::string_view path) {
+    if (IsZipName(path)) return ArchiveFailureLine(ZipStatus::CannotOpen, path);
+    if (const std::optional<ImportFormat> format = ImportFormatOf(path)) return MissingImportLine(*format, path);
+    return Quoted("Could Not Open File \"", path);
 }
 
 void RWXObject::ReadZipped() {
@@ -141,6 +144,11 @@ void RWXObject::ReadZipped() {
         Log(ArchiveFailureLine(status, path_));
         return;
     }
+    // What the script's lines write out is bounded by what it takes in the archive.
+    zippedScriptBytes_ = archive->StoredSize(*member);
+    const auto stored = static_cast<int64_t>(std::min<uint64_t>(zippedScriptBytes_, INT64_MAX / 16));
+    maxWrittenVertices_ = std::max(kZippedGeometryFloor, stored * kZippedVerticesPerByte);
+    maxWrittenTriangles_ = std::max(kZippedGeometryFloor, stored * kZippedTrianglesPerByte);
     modelArchive_ = std::move(archive);
     Read(std::string_view(reinterpret_cast<const char*>(script.data()), script.size()));
 }
@@ -168,6 +176,12 @@ bool RWXObject::RoomForGeometry(int64_t vertices, int64_t triangles, Geometry ki
         passed = std::to_string(options_.maxVertices) + " vertices";
     else if (triangles > options_.maxTriangles - heldTriangles_)
         passed = std::to_string(options_.maxTriangles) + " triangles";
+    else if (kind == Geometry::Written && vertices > maxWrittenVertices_ - (heldVertices_ - madeVertices_))
+        passed = std::to_string(maxWrittenVertices_) + " vertices for a script of " +
+                 std::to_string(zippedScriptBytes_) + " bytes in its archive";
+    else if (kind == Geometry::Written && triangles > maxWrittenTriangles_ - (heldTriangles_ - madeTriangles_))
+        passed = std::to_string(maxWrittenTriangles_) + " triangles for a script of " +
+                 std::to_string(zippedScriptBytes_) + " bytes in its archive";
     else if (kind == Geometry::Made && vertices > options_.maxMadeVertices - madeVertices_)
         passed = std::to_string(options_.maxMadeVertices) + " vertices made by instances and primitives";
     else if (kind == Geometry::Made && triangles > options_.maxMadeTriangles - madeTriangles_)

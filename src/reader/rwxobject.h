@@ -24,6 +24,9 @@ namespace pelorus {
 class FolderListingCache;
 class ZipArchive;
 
+// One object writes at most this many error lines; the rest are counted in one closing line.
+inline constexpr int64_t kMaxErrorLines = 10000;
+
 // The most vertices and triangles one object holds by default, over all its clumps and
 // prototypes, and the most of them that prototype instances and primitive shapes may make (a
 // line of either can make a million triangles, or, instance upon instance, double what was made
@@ -32,6 +35,15 @@ inline constexpr int64_t kDefaultMaxVertices = 50'000'000;
 inline constexpr int64_t kDefaultMaxTriangles = 50'000'000;
 inline constexpr int64_t kDefaultMaxMadeVertices = 4'000'000;
 inline constexpr int64_t kDefaultMaxMadeTriangles = 4'000'000;
+
+// A zipped model's script may unpack to far more than it takes in its archive (half a megabyte of
+// one repeated line becomes 256 MiB), so what its lines write out is bounded by what it takes
+// there too: at most kZippedVerticesPerByte vertices and kZippedTrianglesPerByte triangles per
+// byte of the compressed script, and never less than kZippedGeometryFloor of each. Scripts people
+// write compress far less than that asks for.
+inline constexpr int64_t kZippedVerticesPerByte = 2;
+inline constexpr int64_t kZippedTrianglesPerByte = 8;
+inline constexpr int64_t kZippedGeometryFloor = 65536;
 
 // Where a model and its textures are looked for, and how much of them is read.
 struct ReadOptions {
@@ -98,6 +110,9 @@ public:
     // A path ending in ".gltf", ".glb" or ".obj" (any letter case) names a model of another
     // format, converted as it is read (see ImportModel).
     RWXObject(std::string_view path, double x, double y, double z, ErrorLog& log, ReadOptions options = {});
+    // The one error line of a model whose file does not exist: what the constructor writes for
+    // such a path.
+    static std::string CannotOpenLine(std::string_view path);
     // Reads a script held in memory; `path` only names it.
     static std::unique_ptr<RWXObject> FromText(std::string_view text, double x, double y, double z, ErrorLog& log,
                                                ReadOptions options = {}, std::string_view path = "");
@@ -173,8 +188,9 @@ public:
     // (prototype instances, primitive shapes).
     enum class Geometry { Written, Made };
     // True when `vertices` more vertices and `triangles` more triangles fit in the geometry
-    // budget (ReadOptions::maxVertices, maxTriangles, and for made geometry maxMadeVertices,
-    // maxMadeTriangles) beside what the object holds. The first time they do not, one error line
+    // budget (ReadOptions::maxVertices, maxTriangles, for made geometry maxMadeVertices,
+    // maxMadeTriangles, and for written geometry of a zipped model what its size in the archive
+    // allows, see kZippedVerticesPerByte) beside what the object holds. The first time they do not, one error line
     // quoting `line` says which count was passed; from then on no geometry fits any more. Nothing
     // is counted: CountGeometry does that once it is added.
     bool RoomForGeometry(int64_t vertices, int64_t triangles, Geometry kind, std::string_view line);
@@ -232,6 +248,11 @@ private:
     int64_t heldTriangles_ = 0;
     int64_t madeVertices_ = 0;
     int64_t madeTriangles_ = 0;
+    // A zipped model's bound on written geometry, and the script's compressed size it comes from
+    // (0: not zipped, no bound).
+    int64_t maxWrittenVertices_ = INT64_MAX;
+    int64_t maxWrittenTriangles_ = INT64_MAX;
+    uint64_t zippedScriptBytes_ = 0;
     bool geometryStopped_ = false;
     std::vector<MissingTexture> missingTextures_;
     std::vector<std::string> imagesRead_;

@@ -1,8 +1,13 @@
 #include "reader/scenefile.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <functional>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -31,7 +36,10 @@ bool ParseWholeNumber(std::string_view text, double& out) {
 
 }  // namespace
 
-std::vector<ObjectMapEntry> ParseObjectMap(std::string_view text, std::string_view mapPath, ErrorLog& log) {
+namespace {
+
+std::vector<ObjectMapEntry> ParseEntries(std::string_view text, std::string_view mapPath,
+                                         const std::function<void(const std::string&)>& complain) {
     if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
     // A DOS end-of-file mark ends the text.
     if (const std::size_t eof = text.find('\x1A'); eof != std::string_view::npos) text = text.substr(0, eof);
@@ -62,7 +70,7 @@ std::vector<ObjectMapEntry> ParseObjectMap(std::string_view text, std::string_vi
     auto report = [&](std::size_t line) {
         std::string_view shown = lines[line];
         while (!shown.empty() && IsBlank(shown.back())) shown.remove_suffix(1);
-        log.Append("Invalid object map entry \"" + BoundedQuote(shown) + "\" in \"" + BoundedQuote(mapPath) + "\".");
+        complain("Invalid object map entry \"" + BoundedQuote(shown) + "\" in \"" + BoundedQuote(mapPath) + "\".");
     };
 
     std::vector<ObjectMapEntry> entries;
@@ -83,6 +91,59 @@ std::vector<ObjectMapEntry> ParseObjectMap(std::string_view text, std::string_vi
         while (i < tokens.size() && tokens[i].line == line) ++i;  // resume at the next line
     }
     return entries;
+}
+
+// The error lines of one load of an object map: the first kMaxErrorLines go to the log, the rest
+// are only counted, and Finish writes one closing line that says how many.
+class LoadLog {
+public:
+    explicit LoadLog(ErrorLog& log) : log_(log) {}
+
+    void Append(std::string_view line) {
+        if (written_ < kMaxErrorLines) {
+            log_.Append(line);
+            ++written_;
+        } else {
+            ++unlisted_;
+        }
+    }
+    void AppendAll(const ErrorLog& lines) {
+        for (std::size_t i = 0; i < lines.LineCount(); ++i) {
+            const std::size_t from = lines.OffsetOfLine(i), to = lines.OffsetOfLine(i + 1) - 1;
+            Append(std::string_view(lines.Text()).substr(from, to - from));
+        }
+    }
+
+    void Finish(std::string_view mapPath) {
+        if (unlisted_ > 0)
+            log_.Append("Too many errors in object map \"" + BoundedQuote(mapPath) + "\", " +
+                        std::to_string(unlisted_) + " more not listed.");
+        unlisted_ = 0;
+    }
+
+private:
+    ErrorLog& log_;
+    int64_t written_ = 0;
+    int64_t unlisted_ = 0;
+};
+
+// What tells existing files apart, whatever path names them.
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+struct FileIdentityHash {
+    std::size_t operator()(const FileIdentity& id) const {
+        return std::hash<uint64_t>()(static_cast<uint64_t>(id.inode) * 0x9E3779B97F4A7C15ull ^
+                                     static_cast<uint64_t>(id.device));
+    }
+};
+
+}  // namespace
+
+std::vector<ObjectMapEntry> ParseObjectMap(std::string_view text, std::string_view mapPath, ErrorLog& log) {
+    return ParseEntries(text, mapPath, [&log](const std::string& line) { log.Append(line); });
 }
 
 bool IsScriptName(std::string_view path) {
@@ -122,21 +183,49 @@ std::vector<PlacedObject> LoadSceneObjects(std::string_view path, ErrorLog& log,
     // Entries name their scripts from the map's own folder, however the map itself was named.
     const std::string_view folder = ParentPart(file);
     if (!folder.empty()) shared.baseFolder = std::string(folder);
-    const std::vector<ObjectMapEntry> entries = ParseObjectMap(text, path, log);
+    LoadLog loadLog(log);
+    const std::vector<ObjectMapEntry> entries =
+        ParseEntries(text, path, [&loadLog](const std::string& line) { loadLog.Append(line); });
+    std::string().swap(text);
     objects.reserve(entries.size());
-    // The model of each file read, by the file's resolved whole path.
-    std::unordered_map<std::string, std::shared_ptr<const RWXObject>> models;
+    // The model of each file read, by the file's identity, and the files found missing.
+    std::unordered_map<FileIdentity, std::shared_ptr<const RWXObject>, FileIdentityHash> models;
+    std::unordered_set<std::string> missingFiles;
+    // Entries whose file cannot be opened at all cost their line and share one empty model.
+    std::shared_ptr<const RWXObject> nothing;
+    ErrorLog modelLog;  // one model's lines, on their way to loadLog
     for (const ObjectMapEntry& e : entries) {
-        std::shared_ptr<const RWXObject>* model = nullptr;
-        if (shared.shareModels) {
-            const std::string key = AbsolutePath(ResolvePath(InFolder(shared.baseFolder, e.path), shared.folders));
-            model = &models[key];
+        bool found = false;
+        const std::string resolved = ResolvePath(InFolder(shared.baseFolder, e.path), shared.folders, &found);
+        struct stat st {};
+        const bool exists = found && ::stat(resolved.c_str(), &st) == 0;
+        // Scripts and archives that cannot be opened all say the same; imported models say why,
+        // so only those that are not there at all are passed over here.
+        const bool missing = !exists && (!ImportFormatOf(e.path) ||
+                                         (::stat(resolved.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR)));
+        if (missing) {
+            if (!shared.shareModels || missingFiles.insert(resolved).second)
+                loadLog.Append(RWXObject::CannotOpenLine(e.path));
+            if (!nothing) nothing = RWXObject::FromText("", 0, 0, 0, modelLog, shared);
+            objects.push_back({nothing, {e.x, e.y, e.z}, e.path});
+            continue;
         }
-        std::shared_ptr<const RWXObject> read =
-            model && *model ? *model : std::make_shared<const RWXObject>(e.path, e.x, e.y, e.z, log, shared);
-        if (model && !*model) *model = read;
-        objects.push_back({std::move(read), {e.x, e.y, e.z}, e.path});
+        std::shared_ptr<const RWXObject>* model = nullptr;
+        if (shared.shareModels && exists) model = &models[FileIdentity{st.st_dev, st.st_ino}];
+        if (!model || !*model) {
+            modelLog = ErrorLog();
+            std::shared_ptr<const RWXObject> read =
+                std::make_shared<const RWXObject>(e.path, e.x, e.y, e.z, modelLog, shared);
+            loadLog.AppendAll(modelLog);
+            if (!model) {
+                objects.push_back({std::move(read), {e.x, e.y, e.z}, e.path});
+                continue;
+            }
+            *model = std::move(read);
+        }
+        objects.push_back({*model, {e.x, e.y, e.z}, e.path});
     }
+    loadLog.Finish(path);
     return objects;
 }
 

@@ -65,17 +65,20 @@ private:
     std::unordered_map<std::string, Kept> kept_;
 };
 
-// The decoded images one load may keep: a few GiB, shared by every object the load reads.
-inline constexpr uint64_t kDefaultImageBudgetBytes = uint64_t{4} << 30;
+// The decoded images one load may keep, shared by every object the load reads: twice the largest
+// image (16384 x 16384), which a Mirror texture that large (stored four times over) passes.
+inline constexpr uint64_t kDefaultImageBudgetBytes = uint64_t{2} << 30;
 
 // A count of the bytes of texture images kept by one load, against a limit. Not for use from
 // several threads at once.
 class ImageBudget {
 public:
     explicit ImageBudget(uint64_t limitBytes = kDefaultImageBudgetBytes) : limit_(limitBytes) {}
+    // True when `bytes` fit in what is left.
+    bool Fits(uint64_t bytes) const { return bytes <= limit_ - used_; }
     // Takes `bytes` when they fit in what is left; otherwise false, and nothing is taken.
     bool Take(uint64_t bytes) {
-        if (bytes > limit_ - used_) return false;
+        if (!Fits(bytes)) return false;
         used_ += bytes;
         return true;
     }

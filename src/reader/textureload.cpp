@@ -7,6 +7,7 @@
 #include "geometry/rwmaterial.h"
 #include "platform/bmpmask.h"
 #include "platform/imagedecode.h"
+#include "platform/jpegimage.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/textsafety.h"
@@ -255,6 +256,22 @@ std::optional<TTexture> DecodeTextureImage(const TextureRequest& request, FoundI
         }
     }
 
+    // What the stored image takes (four times the image in Mirror mode), judged from the header
+    // before anything is decoded, and again from what was decoded.
+    const bool mirror = request.addressMode == AddressMode::Mirror;
+    auto storedBytes = [mirror](int32_t width, int32_t height) {
+        return static_cast<uint64_t>(width) * static_cast<uint64_t>(height) * 4 * (mirror ? 4 : 1);
+    };
+    auto overBudget = [&] {
+        errors.push_back("Couldn't read texture \"" + shownName + "\" (the images read would take more than " +
+                         SizeText(budget->Limit()) + ").");
+        return std::nullopt;
+    };
+    if (const std::optional<ImageSize> claimed = ReadImageSize(image.bytes);
+        budget && claimed && claimed->width <= kMaxImageSide && claimed->height <= kMaxImageSide &&
+        !budget->Fits(storedBytes(claimed->width, claimed->height)))
+        return overBudget();
+
     DecodedImage decoded = DecodeImage(image.bytes);
     // A JPEG's bytes are kept for writing its colours out again (see TTexture::colourJpeg).
     if (decoded.kind != ImageKind::Jpeg) image.bytes = {};
@@ -274,14 +291,7 @@ std::optional<TTexture> DecodeTextureImage(const TextureRequest& request, FoundI
     }
     RgbaImage& rgba = decoded.image;
 
-    const bool mirror = request.addressMode == AddressMode::Mirror;
-    const uint64_t storedBytes =
-        static_cast<uint64_t>(rgba.width) * static_cast<uint64_t>(rgba.height) * 4 * (mirror ? 4 : 1);
-    if (budget && !budget->Take(storedBytes)) {
-        errors.push_back("Couldn't read texture \"" + shownName + "\" (the images read would take more than " +
-                         SizeText(budget->Limit()) + ").");
-        return std::nullopt;
-    }
+    if (budget && !budget->Take(storedBytes(rgba.width, rgba.height))) return overBudget();
     TTexture t;
     t.name = request.fileName;
     t.maskName = mask.pixels.empty() ? std::string() : request.maskFileName;

@@ -88,7 +88,8 @@ std::optional<FoundImage> FindTextureImage(const TextureRequest& request, const 
 // - too large: `Couldn't read texture "F": wider or taller than 16384 pixels.`
 // - more than `budget` has left (the stored size counts, four times the image in Mirror mode):
 //   `Couldn't read texture "F" (the images read would take more than L MiB).`, L the budget's limit;
-//   nothing is taken from the budget then. A null `budget` limits nothing.
+//   nothing is taken from the budget then. The size the image's header claims is judged before
+//   anything is decoded, so such an image is never decoded. A null `budget` limits nothing.
 // A mask that is missing, damaged or not a BMP gives `Couldn't open texture mask "M".`, one of an
 // unsupported variant, too large, or refused in its archive, or whose name leads out of the folders
 // searched (it is not looked for then) `Couldn't open texture mask "M" (REASON).`

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <set>
+#include <sstream>
 #include <system_error>
 #include <unordered_map>
 
@@ -46,7 +47,8 @@ constexpr std::string_view kUsage =
     "            a folder stands for every .rwx file below it. Control characters and bytes\n"
     "            that are not UTF-8 are shown as \\xNN. Exit status 1 when any error line was\n"
     "            written.\n"
-    "  --dump    print everything read from FILE as one JSON document.\n"
+    "  --dump    print everything read from FILE as one JSON document (an object map's\n"
+    "            objects name their models, which follow, each once).\n"
     "  --screenshot  draw FILE as the viewer would, without a window, into OUT.png (default\n"
     "            400x400, default world and camera; --fit frames the model as the window does\n"
     "            on opening it, and --yaw, --pitch, --height or --distance given with it replace\n"
@@ -288,11 +290,10 @@ void WriteClump(JsonWriter& j, const TClump& root, const std::string* name) {
     }
 }
 
-void WriteObject(JsonWriter& j, const RWXObject& o, const std::array<double, 3>& offset, const std::string& shownPath) {
-    j.Raw("{").Key("path").String(shownPath);
-    j.Raw(", ").Key("offset").Raw("[").Number(offset[0]).Raw(",").Number(offset[1]).Raw(",");
-    j.Number(offset[2]).Raw("]");
-    j.Raw(", ").Key("clumps").Raw("[");
+// What a model holds: its clumps, prototypes, textures and triangle counts (the members after
+// an object's path and offset).
+void WriteModelBody(JsonWriter& j, const RWXObject& o) {
+    j.Key("clumps").Raw("[");
     for (std::size_t i = 0; i < o.Clumps().size(); ++i) {
         if (i) j.Raw(", ");
         WriteClump(j, *o.Clumps()[i], nullptr);
@@ -317,29 +318,64 @@ void WriteObject(JsonWriter& j, const RWXObject& o, const std::array<double, 3>&
     }
     j.Raw("], ").Key("triangles").Int(o.CountTriangles());
     j.Raw(", ").Key("translucent").Int(o.CountTranslucentTriangles());
-    j.Raw("}");
+}
+
+void WriteOffset(JsonWriter& j, const std::array<double, 3>& offset) {
+    j.Key("offset").Raw("[").Number(offset[0]).Raw(",").Number(offset[1]).Raw(",").Number(offset[2]).Raw("]");
 }
 
 }  // namespace
 
-std::string DumpScene(const std::string& path) {
+void WriteDump(const std::string& path, std::ostream& out) {
     const Loaded loaded = LoadAsViewer(path);
-    // One object named by the path given: a script or a zipped model.
-    const bool script = IsScriptName(path) || IsZipName(path) || ImportFormatOf(path).has_value();
-    JsonWriter j;
+    JsonWriter j(out);
     j.Raw("{").Key("errors").Raw("[");
     for (std::size_t i = 0; i < loaded.errors.size(); ++i) {
         if (i) j.Raw(", ");
         j.String(loaded.errors[i]);
     }
     j.Raw("],\n ").Key("objects").Raw("[");
+    if (IsScriptName(path) || IsZipName(path) || ImportFormatOf(path).has_value()) {
+        // One object, named by the path given: a script, a zipped model or an imported one.
+        for (std::size_t i = 0; i < loaded.objects.size(); ++i) {
+            if (i) j.Raw(",\n  ");
+            const PlacedObject& o = loaded.objects[i];
+            j.Raw("{").Key("path").String(path).Raw(", ");
+            WriteOffset(j, o.offset);
+            j.Raw(", ");
+            WriteModelBody(j, *o.model);
+            j.Raw("}");
+        }
+        j.Raw("]}\n");
+        return;
+    }
+    // An object map: each object names its entry and its model; each model is written once.
+    std::vector<const RWXObject*> models;
+    std::unordered_map<const RWXObject*, std::size_t> modelIndex;
     for (std::size_t i = 0; i < loaded.objects.size(); ++i) {
         if (i) j.Raw(",\n  ");
         const PlacedObject& o = loaded.objects[i];
-        WriteObject(j, *o.model, o.offset, script ? path : o.path);
+        const auto [it, added] = modelIndex.try_emplace(o.model.get(), models.size());
+        if (added) models.push_back(o.model.get());
+        j.Raw("{").Key("path").String(o.path).Raw(", ");
+        WriteOffset(j, o.offset);
+        j.Raw(", ").Key("model").Int(static_cast<int64_t>(it->second)).Raw("}");
+    }
+    j.Raw("],\n ").Key("models").Raw("[");
+    for (std::size_t i = 0; i < models.size(); ++i) {
+        if (i) j.Raw(",\n  ");
+        j.Raw("{").Key("name").String(models[i]->Path());
+        j.Raw(", ").Key("path").String(models[i]->File()).Raw(", ");
+        WriteModelBody(j, *models[i]);
+        j.Raw("}");
     }
     j.Raw("]}\n");
-    return std::move(j.Text());
+}
+
+std::string DumpScene(const std::string& path) {
+    std::ostringstream out;
+    WriteDump(path, out);
+    return std::move(out).str();
 }
 
 bool NeedsWindowSystem(const std::vector<std::string>& args) {
@@ -496,8 +532,12 @@ std::optional<int> RunCommandLine(const std::vector<std::string>& args, std::ost
             err << "pelorus: --dump needs exactly one file\n" << kUsage;
             return 2;
         }
-        out << DumpScene(files[0]);
+        WriteDump(files[0], out);
         out.flush();
+        if (!out) {
+            err << "pelorus: the dump could not be written\n";
+            return 1;
+        }
         return 0;
     }
     if (first == "--export") return Export(Operands(args), out, err);

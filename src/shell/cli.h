@@ -31,7 +31,21 @@ bool NeedsWindowSystem(const std::vector<std::string>& args);
 // The usage text of every command-line tool.
 std::string_view UsageText();
 
-// The JSON description of what reading `path` gives (the --dump format).
+// Writes the JSON description of what reading `path` gives (the --dump format) to `out` as it
+// goes: the text is never held whole. It is one object:
+//   {"errors": [the error lines of the load],
+//    "objects": [...]}
+// For a script, a zipped or an imported model "objects" holds the one object read, its "path" (as
+// given), "offset" and what the model holds: "clumps" (each with "vertices", "batches" and
+// "children"), "prototypes" (clumps with a "name"), "textures", "triangles" and "translucent".
+// For an object map each object names its entry ("path" as written, "offset") and its model
+// ("model", an index into "models"), and a third member follows:
+//    "models": [each model once: "name" (the path it was first named by), "path" (the file
+//               read), then what it holds, as above]
+// Entries naming the same file share one model; entries whose file could not be opened share an
+// empty one (named "", from "").
+void WriteDump(const std::string& path, std::ostream& out);
+// The same document as one string.
 std::string DumpScene(const std::string& path);
 
 }  // namespace pelorus

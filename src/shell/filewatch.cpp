@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <limits>
 #include <string>
+#include <unordered_set>
 
 #include "platform/paths.h"
 
@@ -23,15 +24,19 @@ FileStamp StampOf(std::string_view path) {
 }
 
 std::vector<std::string> SourceFilesOf(std::string_view currentFile, std::span<const RWXObject* const> objects) {
+    // Object maps place a model many times, and may name many files: each model and each path is
+    // looked at once.
     std::vector<std::string> paths;
+    std::unordered_set<std::string> seen;
+    std::unordered_set<const RWXObject*> models;
     auto add = [&](std::string_view path) {
         if (path.empty()) return;
         std::string absolute = ResolvePath(AbsolutePath(ToSlashes(path)));
-        if (std::find(paths.begin(), paths.end(), absolute) == paths.end()) paths.push_back(std::move(absolute));
+        if (seen.insert(absolute).second) paths.push_back(std::move(absolute));
     };
     add(currentFile);
     for (const RWXObject* object : objects)
-        if (object) add(object->File());
+        if (object && models.insert(object).second) add(object->File());
     return paths;
 }
 

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <map>
 #include <nlohmann/json.hpp>
 
 #include "export/gltfexport.h"
@@ -193,11 +194,14 @@ TEST(ExportRoundTrip, EveryModelFileComesBackAsItsDumpSays) {
         Bounds bounds;
         int64_t triangles = 0;
         for (const json& object : dump["objects"]) {
-            for (const json& clump : object["clumps"]) {
-                ExpectClump(clump, object["textures"], expected);
+            // An object map's objects name their model; a script's object holds it.
+            const json& model =
+                object.contains("model") ? dump["models"].at(object["model"].get<std::size_t>()) : object;
+            for (const json& clump : model["clumps"]) {
+                ExpectClump(clump, model["textures"], expected);
                 BoundClump(clump, object["offset"], bounds);
             }
-            triangles += object["triangles"].get<int64_t>();
+            triangles += model["triangles"].get<int64_t>();
         }
 
         test::LogCapture log;
@@ -518,6 +522,64 @@ TEST(ExportNodes, EntriesClumpsAndFacersMakeTheNodeTree) {
     EXPECT_EQ(node(clump.children[1]).name, "clump 1.1");
     EXPECT_EQ(out.files.counts.entries, 2);
     EXPECT_EQ(test::Summarise(m).triangles, 4);
+}
+
+// Twenty thousand clumps, each inside the one before: the nodes keep the tree, but their names
+// no longer spell out every level (which made the export quadratic in the depth: 3.6 GB).
+TEST(ExportNodes, DeeplyNestedClumpsKeepTheTreeWithShortNames) {
+    const std::size_t depth = 20'000;
+    std::string script;
+    for (std::size_t i = 0; i < depth; ++i) script += "ClumpBegin\n";
+    script += "Vertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\nTriangle 1 2 3\n";
+    for (std::size_t i = 0; i < depth; ++i) script += "ClumpEnd\n";
+    test::LogCapture log;
+    const auto object = test::ReadScript(script, log);
+    const ExportEntry entries[] = {{object.get(), object->Offset()}};
+    GltfOptions options;
+    options.form = GltfForm::Text;
+    std::string error;
+    const std::optional<GltfExport> files = BuildGltf(entries, options, &error);
+    ASSERT_TRUE(files) << error;
+    EXPECT_LT(files->main.size(), 200 * depth);
+    const json main = json::parse(files->main);
+    const json& nodes = main["nodes"];
+    ASSERT_EQ(nodes.size(), 2 + depth);  // the root, the entry, the clumps
+    const std::map<std::size_t, std::string> expected = {
+        {3, "clump 1.1.1"},
+        {16, "clump 1.1.1.1.1.1.1.1.1.1.1.1.1.1.1.1"},
+        {17, "clump 1.1.1.1.1.1.1.1.1.1.1.1.1.1.1.1.\u2026.1 (level 17)"},
+        {depth, "clump 1.1.1.1.1.1.1.1.1.1.1.1.1.1.1.1.\u2026.1 (level 20000)"}};
+    std::size_t index = 2, level = 1;
+    for (;; ++level) {
+        const json& node = nodes.at(index);
+        const std::string name = node["name"];
+        EXPECT_LE(name.size(), 80u) << level;
+        if (const auto it = expected.find(level); it != expected.end()) {
+            EXPECT_EQ(name, it->second);
+        }
+        if (!node.contains("children")) break;
+        ASSERT_EQ(node["children"].size(), 1u);
+        index = node["children"][0];
+    }
+    EXPECT_EQ(level, depth);
+    EXPECT_TRUE(nodes.at(index).contains("mesh"));
+    EXPECT_EQ(files->counts.triangles, 1);
+}
+
+// Entries that share a model (another spelling of its file, or a file missing like others) are
+// named by what each entry says.
+TEST(ExportNodes, EntryNodesAreNamedByTheirOwnEntry) {
+    test::TempDir dir;
+    dir.Write("a.rwx", "ClumpBegin\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\nTriangle 1 2 3\nClumpEnd\n");
+    const std::string map = dir.Write("map.txt", "a.rwx 0 0 0\nA.RWX 1 0 0\nnone.rwx 2 0 0\ngone.rwx 3 0 0\n");
+    test::LogCapture log;
+    const TObjectMap scene(ReadAsViewer(map, log));
+    const Exported out = ExportAndRead(SceneEntries(scene), GltfForm::Binary, dir);
+    const tinygltf::Node& root = out.model.nodes.at(0);
+    std::vector<std::string> names;
+    for (const int child : root.children) names.push_back(out.model.nodes.at(static_cast<std::size_t>(child)).name);
+    EXPECT_EQ(names, (std::vector<std::string>{"a.rwx", "A.RWX", "none.rwx", "gone.rwx"}));
+    EXPECT_EQ(out.model.meshes.size(), 1u);
 }
 
 TEST(ExportNodes, AModelShownTwiceSharesItsMeshes) {

@@ -166,3 +166,83 @@ TEST(Tessellate, GridSearchChoosesExactlyWhatTheFullScanChooses) {
 
 }  // namespace
 }  // namespace pelorus
+
+namespace pelorus {
+namespace {
+
+// Twice the signed area of the polygon in the xy plane, and of its triangles together.
+double PolygonArea2(const std::vector<TVertex>& v, const std::vector<int32_t>& poly) {
+    double sum = 0;
+    for (std::size_t k = 0; k < poly.size(); ++k) {
+        const TVertex& p = v[static_cast<std::size_t>(poly[k])];
+        const TVertex& q = v[static_cast<std::size_t>(poly[(k + 1) % poly.size()])];
+        sum += p.x * q.y - q.x * p.y;
+    }
+    return sum;
+}
+
+// Polygons that made the clipping quadratic or worse: a triangle's numbers repeated a hundred
+// thousand times split off one sliver per ear, and a comb of a hundred thousand teeth rejects
+// most corners on every round. They end in time close to linear (before, minutes), still cover
+// what they should, and keep to the polygon's vertices.
+TEST(Tessellate, HostilePolygonsEndQuicklyAndStillCoverTheirArea) {
+    const auto triangle = Points({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
+    std::vector<int32_t> repeated;
+    for (int i = 0; i < 300'000; ++i) repeated.push_back(i % 3);
+    const Tris tris = Tessellate(triangle, repeated);
+    EXPECT_LE(tris.size(), repeated.size() - 2);
+    EXPECT_FALSE(tris.empty());
+    for (const auto& t : tris)
+        for (std::size_t k = 0; k < 3; ++k) ASSERT_TRUE(t[k] >= 0 && t[k] < 3);
+
+    std::vector<TVertex> comb;
+    const int teeth = 100'000;
+    for (int i = 0; i < teeth; ++i) {
+        comb.push_back(TVertex{2.0 * i, 0, 0});
+        comb.push_back(TVertex{2.0 * i + 1, 5, 0});
+    }
+    comb.push_back(TVertex{2.0 * teeth, 0, 0});
+    comb.push_back(TVertex{2.0 * teeth, -1, 0});
+    comb.push_back(TVertex{0, -1, 0});
+    const std::vector<int32_t> all = Range(static_cast<int>(comb.size()));
+    const Tris combTris = Tessellate(comb, all);
+    EXPECT_EQ(combTris.size(), comb.size() - 2);
+    double area2 = 0;
+    for (const auto& t : combTris) area2 += 2 * Area(comb, t);
+    EXPECT_NEAR(area2, PolygonArea2(comb, all), 1e-6 * std::fabs(PolygonArea2(comb, all)));
+
+    // Degenerate ones of the same size were never slow, and stay empty.
+    std::vector<TVertex> line;
+    for (int i = 0; i < 300'000; ++i) line.push_back(TVertex{static_cast<double>(i), 2.0 * i, 0});
+    EXPECT_TRUE(Tessellate(line, Range(300'000)).empty());
+    EXPECT_TRUE(Tessellate(Points({{1, 2, 3}}), std::vector<int32_t>(300'000, 0)).empty());
+}
+
+// Shapes a few thousand vertices large that cost the clipping most still get exactly the
+// triangles of the unbounded clipping: only what goes far beyond anything people write is fanned.
+TEST(Tessellate, CostlyButOrdinaryPolygonsKeepTheirExactTriangles) {
+    std::vector<TVertex> comb;
+    for (int i = 0; i < 1000; ++i) {
+        comb.push_back(TVertex{2.0 * i, 0, 0});
+        comb.push_back(TVertex{2.0 * i + 1, 5, 0});
+    }
+    comb.push_back(TVertex{2000, 0, 0});
+    comb.push_back(TVertex{2000, -1, 0});
+    comb.push_back(TVertex{0, -1, 0});
+    const auto triangle = Points({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}});
+    std::vector<int32_t> repeated;
+    for (int i = 0; i < 900; ++i) repeated.push_back(i % 3);
+    const struct {
+        const std::vector<TVertex>& vertices;
+        std::vector<int32_t> polygon;
+    } cases[] = {{comb, Range(static_cast<int>(comb.size()))}, {triangle, repeated}};
+    for (const auto& c : cases) {
+        Tris bounded, unbounded;
+        TessellatePolygon(c.vertices, c.polygon, bounded);
+        TessellatePolygonByScan(c.vertices, c.polygon, unbounded);
+        EXPECT_EQ(bounded, unbounded) << c.polygon.size();
+    }
+}
+
+}  // namespace
+}  // namespace pelorus

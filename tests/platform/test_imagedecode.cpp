@@ -141,3 +141,63 @@ TEST(ImageDecode, FailuresSayWhyInAShortPhrase) {
 
 }  // namespace
 }  // namespace pelorus
+
+namespace pelorus {
+namespace {
+
+// `jpeg` with the sides its frame header gives replaced (the pixels stay those of the original).
+Bytes WithJpegSides(Bytes jpeg, uint16_t width, uint16_t height) {
+    for (std::size_t i = 2; i + 9 < jpeg.size(); ++i)
+        if (jpeg[i] == 0xFF && (jpeg[i + 1] == 0xC0 || jpeg[i + 1] == 0xC2)) {
+            jpeg[i + 5] = static_cast<uint8_t>(height >> 8);
+            jpeg[i + 6] = static_cast<uint8_t>(height);
+            jpeg[i + 7] = static_cast<uint8_t>(width >> 8);
+            jpeg[i + 8] = static_cast<uint8_t>(width);
+            break;
+        }
+    return jpeg;
+}
+
+// The size is read from the header alone: what decoding would give for whole files, the claim for
+// files whose pixels are missing or whose claim is too large to decode, nothing without a header.
+TEST(ImageDecode, TheSizeComesFromTheHeaderAlone) {
+    Bytes topDown = Bmp(24, 0, Bytes(9, 7), 3);
+    topDown[22] = 0xFF;  // height -1: rows top first
+    topDown[23] = topDown[24] = topDown[25] = 0xFF;
+    Bytes core(26, 0);  // the oldest header: 16-bit sides
+    core[0] = 'B', core[1] = 'M', core[14] = 12, core[18] = 0x34, core[19] = 0x12, core[20] = 5;
+    const Bytes jpeg = Jpeg();
+    const Bytes png = Png(test::PngFile::Grey, {1});
+    const struct {
+        const char* name;
+        Bytes bytes;
+        std::optional<std::pair<int32_t, int32_t>> size;
+    } cases[] = {
+        {"jpeg", jpeg, std::pair{8, 8}},
+        {"jpeg claiming 16384 x 16384", WithJpegSides(jpeg, 16384, 16384), std::pair{16384, 16384}},
+        {"jpeg claiming more than is decoded", WithJpegSides(jpeg, 65000, 20000), std::pair{65000, 20000}},
+        {"jpeg cut in its header", Bytes(jpeg.begin(), jpeg.begin() + 20), std::nullopt},
+        {"png", Png(test::PngFile::Rgb, Bytes(3 * 5, 9), 5), std::pair{5, 1}},
+        {"png cut in its header", Bytes(png.begin(), png.begin() + 20), std::nullopt},
+        {"bmp", Bmp(24, 0, Bytes(6, 7)), std::pair{2, 1}},
+        {"bmp top down", topDown, std::pair{3, 1}},
+        {"bmp with the oldest header", core, std::pair{0x1234, 5}},
+        {"bmp cut in its header", Bytes{'B', 'M', 0, 0}, std::nullopt},
+        {"no image", Bytes{'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0}, std::nullopt},
+    };
+    for (const auto& c : cases) {
+        const std::optional<ImageSize> size = ReadImageSize(c.bytes);
+        ASSERT_EQ(size.has_value(), c.size.has_value()) << c.name;
+        if (!size) continue;
+        EXPECT_EQ(size->width, c.size->first) << c.name;
+        EXPECT_EQ(size->height, c.size->second) << c.name;
+        const DecodedImage decoded = DecodeImage(c.bytes);
+        if (decoded.Ok()) {
+            EXPECT_EQ(decoded.image.width, size->width) << c.name;
+            EXPECT_EQ(decoded.image.height, size->height) << c.name;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace pelorus

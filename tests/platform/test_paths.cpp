@@ -172,13 +172,39 @@ TEST(FolderListingCache, ManyMissingNamesInABigFolderTakeOneListing) {
     EXPECT_EQ(folders.ListingCount(), 1u);
 }
 
+// Once a folder is listed, its names are looked for in the listing without asking the file
+// system (a million missing entries of an object map cost a million looks otherwise); `found`
+// says what was found.
+TEST(FolderListingCache, NamesInAListedFolderAreAnsweredFromItsListing) {
+    test::TempDir dir;
+    dir.Write("Sub/a.txt", "a");
+    FolderListingCache folders;
+    bool found = false;
+    EXPECT_EQ(ResolvePath(dir.Path() + "/Sub/A.TXT", &folders, &found), dir.Path() + "/Sub/a.txt");
+    EXPECT_TRUE(found);
+    EXPECT_EQ(ResolvePath(dir.Path() + "/Sub/a.txt", &folders, &found), dir.Path() + "/Sub/a.txt");
+    EXPECT_TRUE(found);
+    EXPECT_EQ(ResolvePath(dir.Path() + "/Sub/none.txt", &folders, &found), dir.Path() + "/Sub/none.txt");
+    EXPECT_FALSE(found);
+    EXPECT_EQ(ResolvePath(dir.Path() + "/nowhere/none.txt", &folders, &found), dir.Path() + "/nowhere/none.txt");
+    EXPECT_FALSE(found);
+    EXPECT_EQ(folders.ListingCount(), 2u);  // Sub, and the root for "nowhere"
+    // As for every listing of a load, what comes later is not seen; a fresh look sees it.
+    dir.Write("Sub/late.txt", "l");
+    ResolvePath(dir.Path() + "/Sub/late.txt", &folders, &found);
+    EXPECT_FALSE(found);
+    ResolvePath(dir.Path() + "/Sub/late.txt", nullptr, &found);
+    EXPECT_TRUE(found);
+}
+
 TEST(FolderListingCache, MatchesAsAFreshListingDoes) {
     test::TempDir dir;
     dir.Write("Sub/b.txt", "B");
     dir.Write("Sub/B.TXT", "b");
     dir.Write("Sub/c.txt", "c");
     FolderListingCache folders;
-    for (const char* asked : {"/SUB/b.Txt", "/sub/C.TXT", "/sub/none.txt", "/nowhere/x.txt", "/NOWHERE/y.txt"})
+    for (const char* asked : {"/SUB/b.Txt", "/sub/C.TXT", "/sub/none.txt", "/nowhere/x.txt", "/NOWHERE/y.txt",
+                              "/Sub/b.txt", "/Sub/B.TXT", "/Sub/B.txt"})
         EXPECT_EQ(ResolvePath(dir.Path() + asked, &folders), ResolvePath(dir.Path() + asked)) << asked;
     EXPECT_EQ(ResolvePath(dir.Path() + "/sub/b.TXT", &folders), dir.Path() + "/Sub/B.TXT");  // first in byte order
     // The root folder, the Sub folder, and the missing "nowhere" only once.

@@ -117,6 +117,53 @@ TEST(GeometryBudget, WrittenGeometryStopsAtItsBudgetOnEveryReadingPath) {
     EXPECT_EQ(o->CountTriangles(), 0);
 }
 
+// A zipped script of one line repeated unpacks to far more than its archive holds (519 KB became
+// 255 MiB of "Vertex 0 0 0" and 2.7 GB in memory): its written geometry is bounded by what it
+// takes in the archive, with one line; made geometry keeps its own budget, and a script that
+// compresses as scripts do is read whole.
+TEST(GeometryBudget, ZippedScriptsWriteOutNoMoreThanTheirArchiveAllows) {
+    test::TempDir dir;
+    std::string vertices = "ClumpBegin\n";
+    for (int i = 0; i < 200'000; ++i) vertices += "Vertex 0 0 0\n";
+    ASSERT_TRUE(test::WriteZip(dir.Join("vertices.zip"), "vertices.rwx", vertices + "Triangle 1 2 3\nClumpEnd\n"));
+    std::string polygon = "ClumpBegin\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\nPolygon 300000";
+    for (int i = 0; i < 100'000; ++i) polygon += " 1 2 3";
+    ASSERT_TRUE(test::WriteZip(dir.Join("polygon.zip"), "polygon.rwx", polygon + "\nSphere 1 64\nClumpEnd\n"));
+    // Varied numbers, as models have them.
+    std::string varied = "ClumpBegin\n";
+    uint32_t state = 1;
+    for (int i = 0; i < 70'000; ++i) {
+        state = state * 1664525u + 1013904223u;
+        varied += "Vertex " + std::to_string(state % 1000) + "." + std::to_string(state / 1000 % 100) + " " +
+                  std::to_string(state / 100000 % 1000) + " 0.5\n";
+    }
+    ASSERT_TRUE(test::WriteZip(dir.Join("varied.zip"), "varied.rwx", varied + "ClumpEnd\n"));
+
+    ReadOptions options = test::NoTextures();
+    options.baseFolder = dir.Path();
+    LogCapture log;
+    const RWXObject fromVertices("vertices.zip", 0, 0, 0, log, options);
+    ASSERT_EQ(log.Lines().size(), 1u);
+    EXPECT_TRUE(log.Lines()[0].starts_with("Object:Too much geometry, more than 65536 vertices for a script of "))
+        << log.Lines()[0];
+    EXPECT_TRUE(log.Lines()[0].ends_with(" bytes in its archive; no more is read : \"Vertex 0 0 0\""))
+        << log.Lines()[0];
+    EXPECT_EQ(fromVertices.Clumps().at(0)->VertexCount(), 65536);
+
+    LogCapture polygonLog;
+    const RWXObject fromPolygon("polygon.zip", 0, 0, 0, polygonLog, options);
+    ASSERT_EQ(polygonLog.Lines().size(), 1u);
+    EXPECT_TRUE(
+        polygonLog.Lines()[0].starts_with("Object:Too much geometry, more than 65536 triangles for a script of "))
+        << polygonLog.Lines()[0];
+    EXPECT_EQ(fromPolygon.CountTriangles(), 0);  // the polygon stopped reading, and the sphere with it
+
+    LogCapture variedLog;
+    const RWXObject fromVaried("varied.zip", 0, 0, 0, variedLog, options);
+    EXPECT_TRUE(variedLog.Lines().empty()) << variedLog.Lines()[0];
+    EXPECT_EQ(fromVaried.Clumps().at(0)->VertexCount(), 70'000);
+}
+
 // 1,000 map entries, each naming a texture that is nowhere, in a folder of 20,000 files: the
 // folder is listed once for the whole load.
 TEST(FolderListings, MissingNamesOfOneLoadListEachFolderOnce) {

@@ -1,6 +1,7 @@
 // Object maps: entries, offsets, and what a broken map reports.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "platform/paths.h"
 #include "reader/scenefile.h"
@@ -116,6 +117,84 @@ TEST(SceneFiles, AScriptNamedByManyEntriesIsReadOnceAndReportedOnce) {
     const auto unshared = LoadSceneObjects("scene.txt", every, options);
     EXPECT_NE(unshared[0].model, unshared[1].model);
     EXPECT_EQ(every.Lines().size(), 5u);
+}
+
+// However an entry spells the file (through folders and back, a link, another letter case), the
+// file is read once: before, every spelling read it again (330 MB each for a large model).
+TEST(SceneFiles, EverySpellingOfOneFileSharesOneModel) {
+    test::TempDir dir;
+    dir.Write("Bomb.rwx", "ClumpBegin\nFrobnicate\nClumpEnd\n");
+    dir.Write("d/other.rwx", "ClumpBegin\nClumpEnd\n");
+    ASSERT_EQ(::symlink("Bomb.rwx", dir.Join("link.rwx").c_str()), 0);
+    ASSERT_EQ(::link(dir.Join("Bomb.rwx").c_str(), dir.Join("d/hard.rwx").c_str()), 0);
+    dir.Write("scene.txt",
+              "Bomb.rwx 0 0 0\nd/../Bomb.rwx 1 0 0\nd/../d/../bomb.rwx 2 0 0\n./d/./../link.rwx 3 0 0\n"
+              "d\\hard.rwx 4 0 0\n" +
+                  dir.Join("Bomb.rwx") + " 5 0 0\nd/other.rwx 6 0 0\n");
+    ReadOptions options = test::NoTextures();
+    options.baseFolder = dir.Path();
+    LogCapture log;
+    const auto objects = LoadSceneObjects("scene.txt", log, options);
+    ASSERT_EQ(objects.size(), 7u);
+    for (std::size_t i = 1; i < 6; ++i) {
+        EXPECT_EQ(objects[i].model, objects[0].model) << objects[i].path;
+        EXPECT_EQ(objects[i].offset[0], static_cast<double>(i));
+    }
+    EXPECT_NE(objects[6].model, objects[0].model);
+    EXPECT_EQ(objects[3].path, "./d/./../link.rwx");
+    EXPECT_EQ(log.Lines(), Lines{"  Clump:Invalid / Unknown command : \"Frobnicate\""});
+}
+
+// A million missing files took 33 s, 3.5 GB and 61 MB of messages: each cost a model of its own
+// and a line. Now they share one empty model, and after 10,000 lines the rest are counted.
+TEST(SceneFiles, ManyMissingFilesShareNothingAndTheirLinesAreCapped) {
+    test::TempDir dir;
+    dir.Write("here.rwx", "ClumpBegin\nClumpEnd\n");
+    std::string map = "here.rwx 0 0 0\nbroken line\n";
+    const int missing = 30'000;
+    for (int i = 0; i < missing; ++i) map += "gone/m" + std::to_string(i) + ".rwx 0 0 " + std::to_string(i) + "\n";
+    map += "gone.zip 0 0 0\nm0.rwx 1 1 1\n";
+    dir.Write("missing.txt", map);
+    ReadOptions options = test::NoTextures();
+    options.baseFolder = dir.Path();
+    LogCapture log;
+    const auto objects = LoadSceneObjects("missing.txt", log, options);
+    ASSERT_EQ(objects.size(), missing + 3u);
+    const RWXObject* nothing = objects[1].model.get();
+    EXPECT_EQ(nothing->Clumps().size(), 0u);
+    for (std::size_t i = 1; i < objects.size(); ++i) ASSERT_EQ(objects[i].model.get(), nothing) << i;
+    EXPECT_EQ(objects[1].path, "gone/m0.rwx");
+    EXPECT_EQ(objects[missing].offset[2], missing - 1);
+    const Lines lines = log.Lines();
+    ASSERT_EQ(lines.size(), 10'001u);
+    EXPECT_EQ(lines[0], "Invalid object map entry \"broken line\" in \"missing.txt\".");
+    EXPECT_EQ(lines[1], "Could Not Open File \"gone/m0.rwx\"");
+    EXPECT_EQ(lines[9999], "Could Not Open File \"gone/m9998.rwx\"");
+    // The rest: the other missing scripts, the missing archive, m0.rwx (another file than
+    // gone/m0.rwx).
+    EXPECT_EQ(lines[10000], "Too many errors in object map \"missing.txt\", " + std::to_string(missing - 9999 + 2) +
+                                " more not listed.");
+
+    LogCapture few;
+    dir.Write("few.txt", "gone.zip 0 0 0\nGone.zip 1 0 0\nsub/x.rwx 0 0 0\n");
+    EXPECT_EQ(LoadSceneObjects("few.txt", few, options).size(), 3u);
+    EXPECT_EQ(few.Lines(), (Lines{"Couldn't open archive \"gone.zip\".", "Couldn't open archive \"Gone.zip\".",
+                                  "Could Not Open File \"sub/x.rwx\""}));
+}
+
+// A missing file of every kind an entry may name costs the line reading it alone would write.
+TEST(SceneFiles, MissingFilesOfEveryKindSayWhatReadingThemAloneSays) {
+    test::TempDir dir;
+    ReadOptions options = test::NoTextures();
+    options.baseFolder = dir.Path();
+    for (const char* name : {"x.rwx", "X.ZIP", "x.obj", "x.gltf", "sub/x.glb"}) {
+        dir.Write("map.txt", std::string(name) + " 0 0 0\n");
+        LogCapture fromMap, alone;
+        LoadSceneObjects("map.txt", fromMap, options);
+        const RWXObject read(name, 0, 0, 0, alone, options);
+        ASSERT_EQ(alone.Lines().size(), 1u) << name;
+        EXPECT_EQ(fromMap.Lines(), alone.Lines()) << name;
+    }
 }
 
 TEST(SceneFiles, UnreadableMapGivesNoObjects) {

@@ -233,6 +233,28 @@ TEST_F(TextureTest, ImagesPastTheBudgetOfALoadAreRefused) {
     EXPECT_EQ(budget.Used(), 512u);
 }
 
+// A JPEG whose header claims 16384 x 16384 pixels (the data is that of 8 x 8). In Mirror mode it
+// would be stored as 4 GiB, more than a load may keep: refused from its header, never decoded
+// (before, it was decoded first: 5 to 8 GB for a real one). Without Mirror it fits (1 GiB), is
+// decoded, and found damaged.
+TEST_F(TextureTest, AnImageThatCannotFitIsRefusedFromItsHeaderBeforeDecoding) {
+    SetSearchPath({"a"});
+    std::string big = test::BandsJpeg(8, 8, {kRed});
+    const std::size_t frame = big.find("\xFF\xC0");
+    ASSERT_NE(frame, std::string::npos);
+    big.replace(frame + 5, 4, std::string("\x40\x00\x40\x00", 4));  // height and width 16384
+    root.Write("a/big.jpg", big);
+    ImageBudget budget;
+    ReadOptions options;
+    options.programDir = root.Path();
+    options.images = &budget;
+    auto mirrored = RWXObject::FromText("TextureAddressMode Mirror\nTexture big\n", 0, 0, 0, log, options);
+    auto plain = RWXObject::FromText("Texture big\n", 0, 0, 0, log, options);
+    EXPECT_EQ(log.Lines(), (Lines{"Couldn't read texture \"big.jpg\" (the images read would take more than 2048 MiB).",
+                                  "Couldn't read texture \"big.jpg\"."}));
+    EXPECT_EQ(budget.Used(), 0u);
+}
+
 TEST_F(TextureTest, TheFirstUseFixesMipmapAndAddressMode) {
     SetSearchPath({"tex"});
     root.Write("tex/wood.jpg", test::BandsJpeg(8, 8, {kRed}));
