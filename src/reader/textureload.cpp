@@ -271,7 +271,7 @@ std::optional<TTexture> DecodeTextureImage(const TextureRequest& request, FoundI
         return std::nullopt;
     }
     TTexture t;
-    t.name = request.fileName;
+    t.name = image.foundAs;
     t.maskName = mask.pixels.empty() ? std::string() : request.maskFileName;
     t.fileName = image.where;
     t.addressMode = request.addressMode;
