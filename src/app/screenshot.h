@@ -31,6 +31,9 @@ struct ScreenshotRequest {
     ViewFlags flags;
     std::optional<int64_t> timeMs;  // the clock of texture animation; the steady clock without it
     double drawDistanceMetres = 0;  // objects farther are not drawn; 0 draws all
+    // Nothing is drawn or written (exit status 1) when `file` is no model (NotAModel) or has no
+    // triangle to draw.
+    bool modelRequired = false;
 };
 
 // Reads the arguments that follow "--screenshot": OUT.png first, then the options in any order
@@ -52,8 +55,8 @@ std::string WorldFileOfArgument(std::string_view value, std::string_view folder)
 
 // The arguments that follow "--thumbnail", as a file manager passes them to a thumbnailer: the
 // model IN, the image OUT and the size SIZE (1 to 16384). The request draws IN in the default
-// world, SIZE x SIZE pixels, framed, without axes, at animation time 0. Anything else gives nothing
-// and sets `error`.
+// world, SIZE x SIZE pixels, framed, lit, without axes, at animation time 0, and requires a model. Anything else gives
+// nothing and sets `error`.
 std::optional<ScreenshotRequest> ParseThumbnailArgs(const std::vector<std::string>& args, std::string& error);
 
 // Runs the tool for `args` (beginning with "--screenshot"). Exit status: 0 when the image was
@@ -64,8 +67,13 @@ std::optional<ScreenshotRequest> ParseThumbnailArgs(const std::vector<std::strin
 // Reading problems of the scene are printed on `err` and do not change the status.
 int RunScreenshot(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
+// Why `file` is no model to draw: refused as the window refuses it (ClassifyShownFile: an image, a
+// program, text that is no object map), or not a file that opens; nothing otherwise.
+std::optional<std::string> NotAModel(const std::string& file);
+
 // `pelorus --thumbnail IN OUT SIZE` (`args` beginning with "--thumbnail"): ParseThumbnailArgs,
-// then drawn and written as RunScreenshot does, with the same output checks and exit statuses.
+// then drawn and written as RunScreenshot does, with the same output checks and exit statuses;
+// a file that is no model (NotAModel), or has no triangle, gives exit status 1 and no image.
 int RunThumbnail(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 // The camera of a request for the objects of its file (without ground and skybox): the request's

@@ -523,7 +523,10 @@ TEST_F(TextureTest, NamesWithoutExtensionFindPngAfterJpgInEachFolder) {
     auto o = Read("Texture leaf\nTexture both\nTexture zipped\n");
     EXPECT_TRUE(log.Lines().empty());
     ASSERT_EQ(o->Textures().size(), 3u);
-    EXPECT_EQ(o->Textures()[0].name, "leaf.jpg");
+    // Each named after the file read.
+    EXPECT_EQ(o->Textures()[0].name, "leaf.png");
+    EXPECT_EQ(o->Textures()[1].name, "both.jpg");
+    EXPECT_EQ(o->Textures()[2].name, "zipped.png");
     EXPECT_TRUE(test::Near(Texel(o->Textures()[0], 0, 0), kGreen, 0));
     EXPECT_TRUE(test::Near(Texel(o->Textures()[1], 0, 0), kRed));
     EXPECT_TRUE(test::Near(Texel(o->Textures()[2], 0, 0), kBlue, 0));

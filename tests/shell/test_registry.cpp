@@ -49,15 +49,15 @@ TEST(RegistryLine, NamesAreFileNamesWithoutTheirModelEnding) {
     EXPECT_EQ(RegistryName("a.b.rwx"), "a.b");
 }
 
-struct Run {
+struct RegistryRun {
     std::optional<int> status;
     std::string out, err;
 };
 
-Run Registry(std::vector<std::string> files) {
+RegistryRun Registry(std::vector<std::string> files) {
     files.insert(files.begin(), "--registry");
     std::ostringstream out, err;
-    Run r;
+    RegistryRun r;
     r.status = RunCommandLine(files, out, err);
     r.out = out.str();
     r.err = err.str();
@@ -74,7 +74,7 @@ TEST(RegistryTool, OneLinePerModelOfFilesAndFoldersSortedAndTheUnreadableOnStand
     dir.Write("models/a/readme.txt", "not a model\n");
     dir.Write("models/empty.rwx", "ModelBegin\nModelEnd\n");
 
-    const Run r = Registry({dir.Join("models")});
+    const RegistryRun r = Registry({dir.Join("models")});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out,
               "ball 1 -50 -50 -50 50 50 50\n"
@@ -82,12 +82,12 @@ TEST(RegistryTool, OneLinePerModelOfFilesAndFoldersSortedAndTheUnreadableOnStand
               "crate 1 -100 50 -200 100 150 200\n");
     EXPECT_EQ(r.err, "pelorus: " + dir.Join("models/empty.rwx") + ": no vertex to measure\n");
 
-    const Run one = Registry({dir.Join("models/b/crate.rwx"), "--", dir.Join("models/a/ball.zip")});
+    const RegistryRun one = Registry({dir.Join("models/b/crate.rwx"), "--", dir.Join("models/a/ball.zip")});
     EXPECT_EQ(one.status, 0);
     EXPECT_EQ(one.out, "crate 1 -100 50 -200 100 150 200\nball 1 -50 -50 -50 50 50 50\n");
     EXPECT_EQ(one.err, "");
 
-    const Run missing = Registry({dir.Join("models/gone.rwx"), dir.Join("models/a/readme.txt")});
+    const RegistryRun missing = Registry({dir.Join("models/gone.rwx"), dir.Join("models/a/readme.txt")});
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.out, "");
     EXPECT_NE(missing.err.find("pelorus: " + dir.Join("models/gone.rwx") + ": "), std::string::npos) << missing.err;
