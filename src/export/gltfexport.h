@@ -7,7 +7,8 @@
 //   Below it one node per scene entry, translated by the entry's offset, and below that one node
 //   per clump, keeping the clump tree. Clump vertices are already in model coordinates, so clump
 //   nodes carry no transform of their own.
-// - A clump node's mesh has one triangle primitive per batch. Batches that turn towards the
+// - A clump node's mesh has one triangle primitive per batch; a batch of tagged faces keeps its
+//   tag in the primitive's extras ({"tag": N}). Batches that turn towards the
 //   viewer (axis alignment other than None) are grouped by their alignment: the group of the
 //   clump's first batch is the clump node's own mesh, every other group the mesh of an extra child
 //   node (named "<clump> facer") that comes before the clump's child clumps; a node whose batches

@@ -24,7 +24,7 @@ TClump* TClump::AddChild() {
 }
 
 void TClump::FinishReading() {
-    batchByMaterial_.reset();
+    batchByKey_.reset();
     cachedVersion_ = 0;
     vertices_.shrink_to_fit();
     for (const auto& batch : batches_) batch->FinishReading();
@@ -40,31 +40,33 @@ void TClump::AddVertex(const TVertex& v) {
     vertices_.push_back(stored);
 }
 
-MatTris& TClump::BatchFor(const RWXMaterial& material, uint64_t version, MaterialTable& materials) {
-    if (version != 0 && version == cachedVersion_) return *batches_[cachedBatch_];
-    const RWXMaterial* kept = &materials.Intern(material);
+MatTris& TClump::BatchFor(const RWXMaterial& material, uint64_t version, int32_t tag, MaterialTable& materials) {
+    if (version != 0 && version == cachedVersion_ && tag == cachedTag_) return *batches_[cachedBatch_];
+    const BatchKey key{&materials.Intern(material), tag};
+    auto keyOf = [](const MatTris& b) { return BatchKey{&b.Material(), b.Tag()}; };
     // Few batches are searched one by one; many through an index made when they become many.
     constexpr std::size_t kIndexFrom = 16;
     std::size_t found = batches_.size();
-    if (batchByMaterial_) {
-        if (const auto it = batchByMaterial_->find(kept); it != batchByMaterial_->end()) found = it->second;
+    if (batchByKey_) {
+        if (const auto it = batchByKey_->find(key); it != batchByKey_->end()) found = it->second;
     } else {
         for (std::size_t i = 0; i < batches_.size(); ++i)
-            if (&batches_[i]->Material() == kept) {
+            if (keyOf(*batches_[i]) == key) {
                 found = i;
                 break;
             }
     }
     if (found == batches_.size()) {
-        batches_.push_back(std::make_unique<MatTris>(*kept));
-        if (batchByMaterial_) {
-            batchByMaterial_->emplace(kept, found);
+        batches_.push_back(std::make_unique<MatTris>(*key.material, tag));
+        if (batchByKey_) {
+            batchByKey_->emplace(key, found);
         } else if (batches_.size() >= kIndexFrom) {
-            batchByMaterial_ = std::make_unique<std::unordered_map<const RWXMaterial*, std::size_t>>();
-            for (std::size_t i = 0; i < batches_.size(); ++i) batchByMaterial_->emplace(&batches_[i]->Material(), i);
+            batchByKey_ = std::make_unique<std::unordered_map<BatchKey, std::size_t, BatchKeyHash>>();
+            for (std::size_t i = 0; i < batches_.size(); ++i) batchByKey_->emplace(keyOf(*batches_[i]), i);
         }
     }
     cachedVersion_ = version;
+    cachedTag_ = tag;
     cachedBatch_ = found;
     return *batches_[found];
 }

@@ -240,6 +240,7 @@ void WriteClumpBody(JsonWriter& j, const TClump& c) {
     for (const auto& batch : c.Batches()) {
         j.Raw(first ? "{" : ", {");
         first = false;
+        j.Key("tag").Int(batch->Tag()).Raw(", ");
         j.Key("material");
         WriteMaterial(j, batch->Material());
         j.Raw(", ").Key("triangles").Raw("[");
