@@ -17,10 +17,14 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QProcess>
 #include <QPushButton>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QStatusBar>
+#include <QStyle>
 #include <QUrl>
+#include <QVBoxLayout>
 #include <QWheelEvent>
 #include <QWindow>
 #include <cmath>
@@ -29,6 +33,7 @@
 #include "app/glview.h"
 #include "app/helpwindow.h"
 #include "app/objectproperties.h"
+#include "app/programicon.h"
 #include "app/qtext.h"
 #include "app/screenshot.h"
 #include "app/usersettings.h"
@@ -37,8 +42,10 @@
 #include "platform/outputfile.h"
 #include "platform/paths.h"
 #include "scene/framing.h"
+#include "shell/associations.h"
 #include "shell/catalogue.h"
 #include "shell/filekind.h"
+#include "shell/modelfolder.h"
 #include "shell/objectinfo.h"
 
 namespace pelorus {
@@ -97,6 +104,7 @@ MainWindow::MainWindow(MainWindowOptions options)
     : options_(std::move(options)), log_(options_.log ? options_.log : &ownLog_) {
     setObjectName("PELO_GLWindowClass");
     setWindowTitle(Text(kMainWindowTitle));
+    setWindowIcon(ProgramIcon());
     setAcceptDrops(true);
     if (const std::optional<QRect> remembered = options_.placement ? options_.placement(objectName()) : std::nullopt) {
         move(remembered->topLeft());
@@ -108,7 +116,11 @@ MainWindow::MainWindow(MainWindowOptions options)
     }
 
     settingsFolder_ = options_.settingsFolder;
-    if (!settingsFolder_.empty()) recent_ = LoadRecentFiles(RecentPath());
+    if (!settingsFolder_.empty()) {
+        recent_ = LoadRecentFiles(RecentPath());
+        shell_.RestoreChoices(UserSettings(settingsFolder_).ViewChoices());
+    }
+    savedChoices_ = shell_.Choices();
 
     if (options_.glView) {
         auto* gl = new GlView(this);
@@ -120,10 +132,24 @@ MainWindow::MainWindow(MainWindowOptions options)
     setCentralWidget(view_->Widget());
     view_->Widget()->setFocus();
 
+    // Over the view while nothing is open; the pointer and drops pass through it.
+    hint_ = new QLabel(Text(kEmptyViewHint), view_->Widget());
+    hint_->setObjectName("emptyHint");
+    hint_->setTextFormat(Qt::PlainText);
+    hint_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    hint_->setStyleSheet(
+        "QLabel { color: white; background: rgba(0, 0, 0, 140); border-radius: 8px; padding: 12px 18px; }");
+    QFont hintFont = hint_->font();
+    hintFont.setPointSizeF(hintFont.pointSizeF() * 1.25);
+    hint_->setFont(hintFont);
+    auto* overlay = new QVBoxLayout(view_->Widget());
+    overlay->addWidget(hint_, 0, Qt::AlignCenter);
+
     BuildMenus();
     BuildStatusBar();
     RebuildRecentMenu();
     SyncChecks();
+    if (shell_.Flags().topmost) ApplyTopMost();
 
     reloadTimer_.setSingleShot(true);
     reloadTimer_.setTimerType(Qt::PreciseTimer);
@@ -194,6 +220,9 @@ void MainWindow::BuildStatusBar() {
     statusMessage_->setTextFormat(Qt::PlainText);  // a file name is never markup
     statusCounts_ = new QLabel(bar);
     statusCounts_->setObjectName("statusCounts");
+    statusSize_ = new QLabel(bar);
+    statusSize_->setObjectName("statusSize");
+    statusSize_->setToolTip("Width \u00D7 height \u00D7 depth of what is shown (ten metres a unit)");
     problems_ = new QPushButton(bar);
     problems_->setObjectName("problemsButton");
     problems_->setFlat(true);
@@ -203,6 +232,7 @@ void MainWindow::BuildStatusBar() {
     connect(problems_, &QPushButton::clicked, this, [this] { ShowProperties(ObjectProperties::kErrorsPage); });
     bar->addWidget(statusMessage_, 1);
     bar->addPermanentWidget(statusCounts_);
+    bar->addPermanentWidget(statusSize_);
     bar->addPermanentWidget(problems_);
     UpdateStatus();
 }
@@ -231,7 +261,15 @@ void MainWindow::Dispatch(int32_t command) {
     Carry(shell_.Command(command), command);
 }
 
+void MainWindow::SaveChoices() {
+    const ViewChoices now = shell_.Choices();
+    if (now == savedChoices_) return;
+    savedChoices_ = now;
+    UserSettings(settingsFolder_).SetViewChoices(now);
+}
+
 void MainWindow::Carry(ShellAction action, int32_t command) {
+    SaveChoices();
     switch (action) {
         case ShellAction::None:
             break;
@@ -283,6 +321,15 @@ void MainWindow::Carry(ShellAction action, int32_t command) {
         case ShellAction::SaveSnapshot:
             SaveSnapshotWithDialog();
             break;
+        case ShellAction::Associations:
+            MakeDefaultForScripts();
+            break;
+        case ShellAction::NextInFolder:
+            OpenBeside(1);
+            break;
+        case ShellAction::PreviousInFolder:
+            OpenBeside(-1);
+            break;
     }
 }
 
@@ -294,28 +341,51 @@ void MainWindow::OpenAtStartup(std::string_view commandLinePath) {
     // object path of the world, are found there. The file itself is known by its whole path, so
     // reloading finds it whatever the current folder.
     if (!plan.folder.empty()) SetCurrentDirectory(plan.folder);
-    currentFile_ = plan.currentFile;
-    entryTextureDirs_.clear();
-    entryArchive_.clear();
-    emit fileChosen();
-    BeginLoad(false);
-    ShowScene(currentFile_.empty() ? std::make_unique<TObjectMap>()
-                                   : TObjectMap::FromFile(currentFile_, *log_, ModelReadOptions()),
-              true);
-    if (!currentFile_.empty()) Remember(currentFile_);
+    if (!plan.currentFile.empty()) {
+        // As the Open dialog and a drop refuse it: an image or a program is never read as a map.
+        const ShownFileVerdict verdict = ClassifyShownFile(plan.currentFile);
+        if (verdict.kind == ShownFileKind::Refused) {
+            ShowRefusal(RefusedFileMessage(plan.currentFile, verdict));
+            lastChosen_ = plan.currentFile;
+            OpenFile({});
+            return;
+        }
+    }
+    OpenFile(plan.currentFile);
 }
 
 void MainWindow::OpenFile(const std::string& path) {
     // Known by its whole path, so that reloading does not depend on the current folder.
     currentFile_ = path.empty() ? std::string() : AbsolutePath(ToSlashes(path));
+    if (!currentFile_.empty()) lastChosen_ = currentFile_;
     entryTextureDirs_.clear();
     entryArchive_.clear();
     emit fileChosen();
     BeginLoad(false);
-    ShowScene(currentFile_.empty() ? std::make_unique<TObjectMap>()
-                                   : TObjectMap::FromFile(currentFile_, *log_, ModelReadOptions()),
-              true);
-    Remember(currentFile_);
+    std::unique_ptr<TObjectMap> scene = currentFile_.empty()
+                                            ? std::make_unique<TObjectMap>()
+                                            : TObjectMap::FromFile(currentFile_, *log_, ModelReadOptions());
+    if (!openProblem_.empty()) {
+        // Its error line is in the log and the status bar says why: nothing is open.
+        currentFile_.clear();
+        scene = std::make_unique<TObjectMap>();
+    }
+    ShowScene(std::move(scene), true);
+    if (!currentFile_.empty()) Remember(currentFile_);
+}
+
+void MainWindow::OpenBeside(int step) {
+    // Catalogue entries live in a temporary folder of extracted scripts: they have no neighbours.
+    if (!entryArchive_.empty() || !entryTextureDirs_.empty()) return;
+    const std::string& from = currentFile_.empty() ? lastChosen_ : currentFile_;
+    if (from.empty()) return;
+    const std::string folder(ParentPart(from));
+    const std::string next = ModelBeside(FileNamePart(from), ModelsInFolder(folder), step);
+    if (next.empty()) {
+        statusBar()->showMessage("No other model in " + Text(folder), 5000);
+        return;
+    }
+    ShowChosenFile(JoinPath(folder, next));
 }
 
 void MainWindow::OpenCatalogueScript(const std::string& path, std::vector<std::string> textureDirs, bool extracted,
@@ -384,6 +454,7 @@ void MainWindow::UpdateTitle() {
     const std::string_view name = FileNamePart(currentFile_);
     setWindowTitle(name.empty() ? Text(kMainWindowTitle)
                                 : Text(name) + QString::fromUtf8(" \u2014 ") + Text(kMainWindowTitle));
+    hint_->setVisible(currentFile_.empty());
 }
 
 std::size_t MainWindow::LastLoadProblems() const {
@@ -393,14 +464,28 @@ std::size_t MainWindow::LastLoadProblems() const {
 
 void MainWindow::UpdateStatus() {
     if (!statusCounts_) return;
-    const LoadSummary summary = LoadSummaryOf(ModelObjects(), LastLoadProblems());
+    const std::size_t problems = LastLoadProblems();
+    const LoadSummary summary = LoadSummaryOf(ModelObjects(), problems);
     statusCounts_->setText(Text(summary.counts));
+    statusSize_->setText(Text(summary.size));
     problems_->setText(Text(summary.problems));
+    // Problems look like what they are: a warning, and a link to the lines.
+    problems_->setIcon(problems > 0 ? style()->standardIcon(QStyle::SP_MessageBoxWarning) : QIcon());
+    QFont font = problems_->font();
+    font.setUnderline(problems > 0);
+    problems_->setFont(font);
+    QPalette colours = palette();
+    if (problems > 0) colours.setColor(QPalette::ButtonText, colours.color(QPalette::Link));
+    problems_->setPalette(colours);
     statusMessage_->setText(Text(openProblem_));
 }
 
 QString MainWindow::StatusCounts() const {
     return statusCounts_->text();
+}
+
+QString MainWindow::StatusSize() const {
+    return statusSize_->text();
 }
 
 QString MainWindow::StatusMessage() const {
@@ -447,20 +532,25 @@ void MainWindow::ShowChosenFile(const std::string& path) {
     const std::string absolute = path.empty() ? std::string() : AbsolutePath(ToSlashes(path));
     const ShownFileVerdict verdict = ClassifyShownFile(absolute);
     if (verdict.kind == ShownFileKind::Refused) {
-        // After the drop is done: a dialog inside it would hold up the program it came from.
-        const QString text = Text(RefusedFileMessage(absolute, verdict));
-        QMetaObject::invokeMethod(
-            this,
-            [this, text] {
-                QMessageBox box(QMessageBox::Warning, Text(kMainWindowTitle), text, QMessageBox::Ok, this);
-                box.setObjectName("refusedFile");
-                box.exec();
-            },
-            Qt::QueuedConnection);
+        lastChosen_ = absolute;
+        ShowRefusal(RefusedFileMessage(absolute, verdict));
         return;
     }
     // Scripts, object maps and zipped models alike: the reader opens a zip's script itself.
     OpenFile(absolute);
+}
+
+void MainWindow::ShowRefusal(const std::string& message) {
+    // After the drop is done: a dialog inside it would hold up the program it came from.
+    const QString text = Text(message);
+    QMetaObject::invokeMethod(
+        this,
+        [this, text] {
+            QMessageBox box(QMessageBox::Warning, Text(kMainWindowTitle), text, QMessageBox::Ok, this);
+            box.setObjectName("refusedFile");
+            box.exec();
+        },
+        Qt::QueuedConnection);
 }
 
 std::optional<std::string> MainWindow::ChooseWithDialog() {
@@ -482,20 +572,45 @@ std::optional<std::string> MainWindow::ChooseWithDialog() {
     return chosen.first().toStdString();
 }
 
+std::string MainWindow::DialogStart(std::string_view dialog, std::string_view name) const {
+    std::string folder = UserSettings(settingsFolder_).DialogFolder(dialog);
+    if (folder.empty() || !IsDirectory(folder))
+        folder = currentFile_.empty() ? CurrentDirectory() : std::string(ParentPart(currentFile_));
+    return JoinPath(folder, name);
+}
+
+namespace {
+
+// The file name of the model shown without its extension; `fallback` when nothing is shown.
+std::string StemOf(const std::string& file, std::string_view fallback) {
+    std::string stem(FileNamePart(file));
+    if (const std::size_t dot = stem.rfind('.'); dot != std::string::npos && dot > 0) stem.resize(dot);
+    return stem.empty() ? std::string(fallback) : stem;
+}
+
+}  // namespace
+
 void MainWindow::ExportWithDialog() {
-    const std::optional<std::string> chosen = exportChooser_ ? exportChooser_(this) : ChooseExportFile();
+    const std::string suggested = DialogStart(UserSettings::kExportDialog, StemOf(currentFile_, "model") + ".glb");
+    const std::optional<std::string> chosen =
+        exportChooser_ ? exportChooser_(this, suggested) : ChooseExportFile(suggested);
     if (!chosen || chosen->empty()) return;
+    const std::string path = AbsolutePath(*chosen);
     const TObjectMap* scene = view_->Scene();
     const std::vector<ExportEntry> entries = scene ? SceneEntries(*scene) : std::vector<ExportEntry>();
-    const ExportResult result = ExportToFile(AbsolutePath(*chosen), entries, currentFile_);
-    if (!result.problem) return;
+    const ExportResult result = ExportToFile(path, entries, currentFile_);
+    UserSettings(settingsFolder_).SetDialogFolder(UserSettings::kExportDialog, ParentPart(path));
+    if (!result.problem) {
+        statusBar()->showMessage("Exported to " + Text(path), 10000);
+        return;
+    }
     if (exportNotice_)
         exportNotice_(this, result.problem->message);
     else
         QMessageBox::warning(this, Text("Export"), Text(result.problem->message));
 }
 
-std::optional<std::string> MainWindow::ChooseExportFile() {
+std::optional<std::string> MainWindow::ChooseExportFile(const std::string& suggested) {
     QFileDialog dialog(this, Text("Export as glTF"));
     dialog.setObjectName("exportDialog");
     dialog.setOption(QFileDialog::DontUseNativeDialog);
@@ -503,9 +618,7 @@ std::optional<std::string> MainWindow::ChooseExportFile() {
     dialog.setFileMode(QFileDialog::AnyFile);
     dialog.setNameFilters({Text("glTF Binary (*.glb)"), Text("glTF with Side Files (*.gltf)")});
     dialog.setDefaultSuffix(Text("glb"));
-    std::string suggested(FileNamePart(currentFile_));
-    if (const std::size_t dot = suggested.rfind('.'); dot != std::string::npos && dot > 0) suggested.resize(dot);
-    dialog.selectFile(Text(suggested.empty() ? std::string("model.glb") : suggested + ".glb"));
+    dialog.selectFile(Text(suggested));
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     const QStringList chosen = dialog.selectedFiles();
     if (chosen.isEmpty()) return std::nullopt;
@@ -647,6 +760,41 @@ void MainWindow::ShowHelp() {
     help_->activateWindow();
 }
 
+void MainWindow::MakeDefaultForScripts() {
+    UserPlaces places;
+    places.dataHome = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation).toStdString();
+    places.configHome = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation).toStdString();
+    // The command beside this program, which starts in a moment (no Qt for the reading tools); this
+    // program itself when it stands alone.
+    std::string command = JoinPath(ProgramDirectory(), "pelorus");
+    if (::access(command.c_str(), X_OK) != 0) command = QCoreApplication::applicationFilePath().toStdString();
+    const QByteArray icon = ProgramIconPng(256);
+    const AssociationReport report = pelorus::MakeDefaultForScripts(
+        places, command, std::string_view(icon.constData(), static_cast<std::size_t>(icon.size())));
+    std::vector<std::string> missing;
+    if (report.problem.empty()) {
+        for (const std::vector<std::string>& args : CacheCommands(places)) {
+            if (QStandardPaths::findExecutable(Text(args[0])).isEmpty()) {
+                missing.push_back(args[0]);
+                continue;
+            }
+            QStringList rest;
+            for (std::size_t i = 1; i < args.size(); ++i) rest << Text(args[i]);
+            QProcess tool;
+            tool.start(Text(args[0]), rest);
+            if (!tool.waitForFinished(30000)) tool.kill();
+        }
+    }
+    const QString text = Text(AssociationMessage(report, missing));
+    statusBar()->showMessage(report.problem.empty() ? "Pelorus is now the default program for scripts (.rwx)"
+                                                    : "Pelorus could not be made the default program for scripts",
+                             10000);
+    QMessageBox box(report.problem.empty() ? QMessageBox::Information : QMessageBox::Warning, "Associations", text,
+                    QMessageBox::Ok, this);
+    box.setObjectName("associations");
+    box.exec();
+}
+
 void MainWindow::ShowAbout() {
     std::vector<LibraryVersion> libraries{{"Qt", qVersion()}};
     for (auto& [name, version] : ImageAndArchiveLibraries()) libraries.push_back({name, version});
@@ -676,16 +824,15 @@ std::string MainWindow::SaveSnapshot(const std::string& path) {
 }
 
 void MainWindow::SaveSnapshotWithDialog() {
-    const std::string_view name = FileNamePart(currentFile_);
-    const std::string stem = name.empty() ? std::string("snapshot") : std::string(name.substr(0, name.rfind('.')));
-    const std::string folder = currentFile_.empty() ? CurrentDirectory() : std::string(ParentPart(currentFile_));
-    const std::string suggested = JoinPath(folder, stem.empty() ? "snapshot.png" : stem + ".png");
-    const std::optional<std::string> path =
+    const std::string suggested = DialogStart(UserSettings::kSnapshotDialog, StemOf(currentFile_, "snapshot") + ".png");
+    const std::optional<std::string> chosen =
         snapshotChooser_ ? snapshotChooser_(this, suggested) : ChooseSnapshotWithDialog(suggested);
-    if (!path || path->empty()) return;
-    const std::string failed = SaveSnapshot(*path);
+    if (!chosen || chosen->empty()) return;
+    const std::string path = AbsolutePath(*chosen);
+    const std::string failed = SaveSnapshot(path);
+    UserSettings(settingsFolder_).SetDialogFolder(UserSettings::kSnapshotDialog, ParentPart(path));
     if (failed.empty()) {
-        statusBar()->showMessage("Snapshot saved as " + Text(*path), 5000);
+        statusBar()->showMessage("Snapshot saved as " + Text(path), 10000);
         return;
     }
     QMessageBox box(QMessageBox::Warning, "Save Snapshot", Text(failed), QMessageBox::Ok, this);

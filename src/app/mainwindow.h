@@ -1,8 +1,9 @@
 #pragma once
 // The main window "NAME — Pelorus": the menu bar with its shortcuts, the view, keys, pointer,
-// dropped files, the Open dialog, Reload and Recent, automatic reloading of the files shown, the
-// status bar with the summary of the last load, snapshots, and the Object Properties and help
-// windows. What each command, key and drag means is decided by ViewerShell; this class carries it
+// dropped files, the Open dialog, Reload, Recent and the models beside the file shown, automatic
+// reloading of the files shown, the status bar with the summary of the last load, snapshots,
+// exports, the file associations, and the Object Properties and help windows. View choices are
+// kept between runs. What each command, key and drag means is decided by ViewerShell; this class carries it
 // out.
 
 #include <QFileSystemWatcher>
@@ -51,8 +52,8 @@ struct MainWindowOptions {
     // The error log every load writes to and Object Properties shows; null gives the window one
     // of its own.
     ErrorLog* log = nullptr;
-    // The user's configuration folder: "Recent.txt" and the settings of UserSettings (the folder
-    // the Open dialog starts in) are kept there. "" keeps nothing between runs.
+    // The user's configuration folder: "Recent.txt" and the settings of UserSettings (the folders
+    // the dialogs start in, the view choices) are kept there. "" keeps nothing between runs.
     std::string settingsFolder;
     // Where textures are looked for (the base folder of every read is the current folder at
     // the moment of reading).
@@ -70,19 +71,24 @@ struct MainWindowOptions {
 class MainWindow final : public QMainWindow {
     Q_OBJECT
 public:
-    // The window titled "Pelorus" with its menu bar, view and status bar, placed as
-    // options.placement says or by MainWindowRect on the primary screen; not shown yet, no scene
-    // yet.
+    // The window titled "Pelorus" with the program's icon, its menu bar, view and status bar,
+    // placed as options.placement says or by MainWindowRect on the primary screen, with the view
+    // choices kept in the settings folder (the initial ones the first time); not shown yet, no
+    // scene yet.
     explicit MainWindow(MainWindowOptions options = {});
     ~MainWindow() override;
 
     // The first load: `commandLinePath` (see CommandLinePath) is planned by PlanFirstLoad; the
-    // file's folder becomes the current folder and the file is loaded and framed (an empty path
-    // gives the empty scene). A file that is named is remembered in Recent.
+    // file's folder becomes the current folder and the file is opened as OpenFile does (an empty
+    // path gives the empty scene). A file that the Open dialog would refuse (ClassifyShownFile)
+    // is refused with the same message, and nothing is open.
     void OpenAtStartup(std::string_view commandLinePath);
     // Makes `path` (made absolute against the current folder) the current file, loads it, frames
     // it (ViewerShell::FrameModel from yaw 0 for the view's aspect) and remembers it in Recent.
-    // The current folder stays.
+    // The current folder stays. A file that cannot be opened at all (missing, a folder, not
+    // readable) is no success: its error line is logged and the status bar says why, but nothing
+    // is open afterwards (no current file, the empty scene, the title "Pelorus", nothing added to
+    // Recent).
     void OpenFile(const std::string& path);
     // A file the user chose (Open, Recent, a drop): opened (see OpenFile) when it is a script,
     // a zipped model or an object map; anything else is refused with a message
@@ -137,11 +143,15 @@ public:
     const std::vector<LoadMark>& LoadMarks() const { return marks_; }
     // The error lines of the last load so far (the whole log before the first load).
     std::size_t LastLoadProblems() const;
-    // What the status bar says: the counts of the last load, its problems (a button that opens
-    // the Errors page) and a message ("" when all is well).
+    // What the status bar says: the counts of the last load, the size of what is shown, its
+    // problems (a button that opens the Errors page: a warning icon and a link-styled count when
+    // there are any) and a message ("" when all is well).
     QString StatusCounts() const;
+    QString StatusSize() const;
     QPushButton* ProblemsButton() const { return problems_; }
     QString StatusMessage() const;
+    // The hint the view shows while nothing is open (kEmptyViewHint).
+    QLabel* EmptyHint() const { return hint_; }
     // Places a window that belongs to this one (a Properties window) beside it, as
     // options.placement says or by BesideRect, before its first show.
     void PlaceBeside(QWidget& window) const;
@@ -154,16 +164,18 @@ public:
     // it to choose without a dialog). Nothing chosen changes nothing.
     using FileChooser = std::function<std::optional<std::string>(QWidget* owner)>;
     void SetFileChooser(FileChooser chooser) { chooser_ = std::move(chooser); }
+    // What Save Snapshot and Export ask for the file to write with: a save dialog starting at
+    // `suggested` unless replaced (tests replace it). Nothing chosen writes nothing. Each dialog
+    // starts in the folder it was last used in (kept between runs), else the model's folder.
+    using SaveChooser = std::function<std::optional<std::string>(QWidget* owner, const std::string& suggested)>;
     // What the Export command asks for the glTF file to write with (.glb, or .gltf with its side
-    // files): a save dialog unless replaced. Nothing chosen writes nothing. The models shown, not
-    // ground or skybox, are exported; an output that the output rules refuse, or a failed write,
-    // is told through the export notice (a warning box unless replaced).
-    void SetExportChooser(FileChooser chooser) { exportChooser_ = std::move(chooser); }
+    // files). The models shown, not ground or skybox, are exported and the status bar names the
+    // file written; an output that the output rules refuse, or a failed write, is told through
+    // the export notice (a warning box unless replaced).
+    void SetExportChooser(SaveChooser chooser) { exportChooser_ = std::move(chooser); }
     using ExportNotice = std::function<void(QWidget* owner, const std::string& message)>;
     void SetExportNotice(ExportNotice notice) { exportNotice_ = std::move(notice); }
-    // What Save Snapshot asks for a PNG file with: a save dialog starting at `suggested` unless
-    // replaced (tests replace it). Nothing chosen writes nothing.
-    using SaveChooser = std::function<std::optional<std::string>(QWidget* owner, const std::string& suggested)>;
+    // What Save Snapshot asks for a PNG file with; the status bar names the file written.
     void SetSnapshotChooser(SaveChooser chooser) { snapshotChooser_ = std::move(chooser); }
     // Writes the view as drawn now to `path` as a PNG, with the rules of every output
     // (CheckOutputFile against the files shown and their textures, then an atomic write). Returns
@@ -205,10 +217,15 @@ private:
     void SaveSnapshotWithDialog();
     void ShowHelp();
     void ShowAbout();
+    void MakeDefaultForScripts();
+    void OpenBeside(int step);
+    void ShowRefusal(const std::string& message);
+    std::string DialogStart(std::string_view dialog, std::string_view name) const;
+    void SaveChoices();
     FileChooser chooser_;
     void ExportWithDialog();
-    std::optional<std::string> ChooseExportFile();
-    FileChooser exportChooser_;
+    std::optional<std::string> ChooseExportFile(const std::string& suggested);
+    SaveChooser exportChooser_;
     ExportNotice exportNotice_;
     SaveChooser snapshotChooser_;
     void OpenRecent(std::size_t index);
@@ -251,7 +268,12 @@ private:
     HelpWindow* help_ = nullptr;
     QLabel* statusMessage_ = nullptr;
     QLabel* statusCounts_ = nullptr;
+    QLabel* statusSize_ = nullptr;
     QPushButton* problems_ = nullptr;
+    QLabel* hint_ = nullptr;
+    // The file the last open asked for, opened or not: the models beside it are stepped through.
+    std::string lastChosen_;
+    ViewChoices savedChoices_;
     std::vector<LoadMark> marks_;
     std::string openProblem_;  // why the current file cannot be opened, "" when it can
     std::string settingsFolder_;

@@ -86,6 +86,8 @@ QWidget* ObjectProperties::MakeGeneralPage() {
     object_ = ValueLabel("objectValue", {}, page);
     polygons_ = ValueLabel("polygonsValue", {}, page);
     triangles_ = ValueLabel("trianglesValue", {}, page);
+    boundsUnits_ = ValueLabel("boundsUnitsValue", {}, page);
+    boundsCentimetres_ = ValueLabel("boundsCentimetresValue", {}, page);
     auto* grid = new QGridLayout(page);
     grid->addWidget(new QLabel("World:", page), 0, 0);
     grid->addWidget(world_, 0, 1);
@@ -96,8 +98,13 @@ QWidget* ObjectProperties::MakeGeneralPage() {
     grid->addWidget(polygons_, 3, 1);
     grid->addWidget(new QLabel("Triangles:", page), 4, 0);
     grid->addWidget(triangles_, 4, 1);
+    grid->setRowMinimumHeight(5, 30);
+    grid->addWidget(new QLabel("Bounds:", page), 6, 0);
+    grid->addWidget(boundsUnits_, 6, 1);
+    grid->addWidget(new QLabel("In cm:", page), 7, 0);
+    grid->addWidget(boundsCentimetres_, 7, 1);
     grid->setColumnStretch(1, 1);
-    grid->setRowStretch(5, 1);
+    grid->setRowStretch(8, 1);
     return page;
 }
 
@@ -152,6 +159,10 @@ void ObjectProperties::SetContent(const GeneralInfo& general, const std::vector<
     object_->setText(Text(general.object));
     polygons_->setText(Text(general.polygons));
     triangles_->setText(Text(general.triangles));
+    // Model units, ten metres each; then the same in centimetres, as world servers count.
+    boundsUnits_->setText(general.boundsUnits.empty() ? QString("none") : Text(general.boundsUnits + " units"));
+    boundsCentimetres_->setText(general.boundsCentimetres.empty() ? QString("none")
+                                                                  : Text(general.boundsCentimetres + " cm"));
 
     int64_t found = 0;
     for (const TextureRow& row : textures) found += row.missing ? 0 : 1;

@@ -1,9 +1,8 @@
 #pragma once
 // The Object Properties window: a modeless tool window with the pages General (world, file,
-// faces and triangles), Textures (one row per texture, those that could not be used too, and the
-// folders searched) and Errors (the error log of the run, or of the last load only, with a
-// heading where each load began, and its line count). Closing it (close box, OK, Enter, Escape)
-// only hides it.
+// faces, triangles and the bounds in model units and centimetres), Textures (one row per texture, those that could not
+// be used too, and the folders searched) and Errors (the error log of the run, or of the last load only, with a heading
+// where each load began, and its line count). Closing it (close box, OK, Enter, Escape) only hides it.
 
 #include <QDialog>
 #include <span>
@@ -62,6 +61,8 @@ private:
     QLabel* object_ = nullptr;
     QLabel* polygons_ = nullptr;
     QLabel* triangles_ = nullptr;
+    QLabel* boundsUnits_ = nullptr;
+    QLabel* boundsCentimetres_ = nullptr;
     QLabel* textureCount_ = nullptr;
     QTreeWidget* textureList_ = nullptr;
     QLabel* textureFolders_ = nullptr;

@@ -31,6 +31,7 @@
 #include "scene/objectmap.h"
 #include "scene/viewmath.h"
 #include "shell/cli.h"
+#include "shell/filekind.h"
 #include "shell/userfolders.h"
 #include "shell/viewershell.h"
 #include "shell/worlds.h"
@@ -73,10 +74,17 @@ bool* FlagNamed(std::string_view name, ViewFlags& flags) {
         bool ViewFlags::*flag;
     };
     static constexpr Entry kFlags[] = {
-        {"axes", &ViewFlags::axes},       {"geometry", &ViewFlags::geometry}, {"object", &ViewFlags::object},
-        {"normals", &ViewFlags::normals}, {"backdrop", &ViewFlags::backdrop}, {"skybox", &ViewFlags::skybox},
-        {"ground", &ViewFlags::ground},   {"fog", &ViewFlags::fog},           {"lighting", &ViewFlags::lighting},
+        {"axes", &ViewFlags::axes},
+        {"geometry", &ViewFlags::geometry},
+        {"object", &ViewFlags::object},
+        {"normals", &ViewFlags::normals},
+        {"backdrop", &ViewFlags::backdrop},
+        {"skybox", &ViewFlags::skybox},
+        {"ground", &ViewFlags::ground},
+        {"fog", &ViewFlags::fog},
+        {"lighting", &ViewFlags::lighting},
         {"topmost", &ViewFlags::topmost},
+        {"missing-textures", &ViewFlags::missingTextures},
     };
     for (const Entry& e : kFlags)
         if (e.name == name) return &(flags.*e.flag);
@@ -309,6 +317,12 @@ int DrawScreenshot(const ScreenshotRequest& request, std::ostream& out, std::ost
         ::close(fd);
     }
 
+    if (request.modelRequired)
+        if (const std::optional<std::string> notModel = NotAModel(request.file)) {
+            err << "pelorus: " << EscapeForTerminal(request.file) << ": " << EscapeForTerminal(*notModel) << "\n";
+            return 1;
+        }
+
     WorldLook look;
     if (request.world) {
         std::string text;
@@ -343,6 +357,15 @@ int DrawScreenshot(const ScreenshotRequest& request, std::ostream& out, std::ost
             options.baseFolder = folder.empty() ? std::string(".") : std::string(folder);
         }
         auto scene = std::make_unique<TObjectMap>(ReadAsViewer(request.file, log));
+        if (request.modelRequired) {
+            int64_t triangles = 0;
+            for (std::size_t i = 0; i < scene->ObjectCount(); ++i) triangles += scene->Object(i).CountTriangles();
+            if (triangles == 0) {
+                PrintErrors(log, request.file, err);
+                err << "pelorus: " << EscapeForTerminal(request.file) << ": there is nothing to draw\n";
+                return 1;
+            }
+        }
         SceneRenderer renderer;
 
         // The model alone, as the window frames it and sets its planes.
@@ -421,6 +444,18 @@ void LetSignalsEndTheRun() {
 
 }  // namespace
 
+std::optional<std::string> NotAModel(const std::string& file) {
+    const std::string absolute = AbsolutePath(file);
+    const ShownFileVerdict verdict = ClassifyShownFile(absolute);
+    if (verdict.kind == ShownFileKind::Refused) return verdict.reason;
+    struct stat st {};
+    ReadStatus status = ReadStatus::kOk;
+    const int fd = OpenRegularFile(absolute, st, &status);
+    if (fd < 0) return "cannot be opened: " + std::string(ReadStatusText(status));
+    ::close(fd);
+    return std::nullopt;
+}
+
 int RunScreenshot(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     LetSignalsEndTheRun();
     std::string error;
@@ -451,10 +486,14 @@ std::optional<ScreenshotRequest> ParseThumbnailArgs(const std::vector<std::strin
         return std::nullopt;
     }
     request.width = request.height = size;
-    request.flags.axes = false;  // a picture of the model, not of the viewer's aids
-    request.fit = true;          // framed as the window frames a model it opens
-    request.timeMs = 0;          // animated textures show their first frame
+    request.flags.axes = false;     // a picture of the model, not of the viewer's aids
+    request.flags.lighting = true;  // shaded, so that its shape shows at a glance
+    request.fit = true;             // framed as the window frames a model it opens
+    request.timeMs = 0;             // animated textures show their first frame
     request.drawBudgetMs = kThumbnailDrawBudgetMs;
+    // A file manager asks for every file of the type: what is no model gets no picture, so that
+    // the file manager shows its own icon for it.
+    request.modelRequired = true;
     return request;
 }
 

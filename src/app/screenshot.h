@@ -35,6 +35,9 @@ struct ScreenshotRequest {
     // The longest the drawing may take; past it the process ends with status 1 and a line on
     // standard error, and nothing is written. 0: no limit.
     int64_t drawBudgetMs = 0;
+    // Nothing is drawn or written (exit status 1) when `file` is no model (NotAModel) or has no
+    // triangle to draw.
+    bool modelRequired = false;
 };
 
 // How long a thumbnail may take to draw: file managers ask for one for every model they list.
@@ -59,8 +62,9 @@ std::string WorldFileOfArgument(std::string_view value, std::string_view folder)
 
 // The arguments that follow "--thumbnail", as a file manager passes them to a thumbnailer: the
 // model IN, the image OUT and the size SIZE (1 to 16384). The request draws IN in the default
-// world, SIZE x SIZE pixels, framed, without axes, at animation time 0, within
-// kThumbnailDrawBudgetMs of drawing. Anything else gives nothing and sets `error`.
+// world, SIZE x SIZE pixels, framed, lit, without axes, at animation time 0, within
+// kThumbnailDrawBudgetMs of drawing, and requires a model. Anything else gives nothing and sets
+// `error`.
 std::optional<ScreenshotRequest> ParseThumbnailArgs(const std::vector<std::string>& args, std::string& error);
 
 // Runs the tool for `args` (beginning with "--screenshot"). Exit status: 0 when the image was
@@ -77,8 +81,13 @@ std::optional<ScreenshotRequest> ParseThumbnailArgs(const std::vector<std::strin
 // action, also when they were ignored when the process started.
 int RunScreenshot(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
+// Why `file` is no model to draw: refused as the window refuses it (ClassifyShownFile: an image, a
+// program, text that is no object map), or not a file that opens; nothing otherwise.
+std::optional<std::string> NotAModel(const std::string& file);
+
 // `pelorus --thumbnail IN OUT SIZE` (`args` beginning with "--thumbnail"): ParseThumbnailArgs,
-// then drawn and written as RunScreenshot does, with the same output checks and exit statuses.
+// then drawn and written as RunScreenshot does, with the same output checks and exit statuses;
+// a file that is no model (NotAModel), or has no triangle, gives exit status 1 and no image.
 int RunThumbnail(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 // The camera of a request for the objects of its file (without ground and skybox): the request's

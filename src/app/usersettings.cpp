@@ -13,8 +13,12 @@
 namespace pelorus {
 namespace {
 
-constexpr const char* kLastFolderKey = "OpenDialog/lastFolder";
 constexpr const char* kGeometryKey = "MainWindow/geometry";
+constexpr const char* kViewGroup = "View";
+
+QString FolderKey(std::string_view dialog) {
+    return ToQString(dialog) + "/lastFolder";
+}
 
 }  // namespace
 
@@ -32,20 +36,39 @@ std::string UserSettings::FilePath() const {
     return folder_.empty() ? std::string() : JoinPath(folder_, "pelorus.conf");
 }
 
-std::string UserSettings::LastFolder() const {
+std::string UserSettings::DialogFolder(std::string_view dialog) const {
     if (folder_.empty()) return {};
     const QSettings settings(ToQString(FilePath()), QSettings::IniFormat);
-    return settings.value(kLastFolderKey).toString().toStdString();
+    return settings.value(FolderKey(dialog)).toString().toStdString();
 }
 
 bool UserSettings::Writable() const {
     return !folder_.empty() && MakeFolders(folder_, 0700) && DetachSettingsLink(FilePath(), kSmallFileLimit, log_);
 }
 
-void UserSettings::SetLastFolder(std::string_view folder) {
+void UserSettings::SetDialogFolder(std::string_view dialog, std::string_view folder) {
     if (!Writable()) return;
     QSettings settings(ToQString(FilePath()), QSettings::IniFormat);
-    settings.setValue(kLastFolderKey, ToQString(folder));
+    settings.setValue(FolderKey(dialog), ToQString(folder));
+}
+
+std::vector<std::pair<std::string, std::string>> UserSettings::ViewChoices() const {
+    std::vector<std::pair<std::string, std::string>> choices;
+    if (folder_.empty()) return choices;
+    QSettings settings(ToQString(FilePath()), QSettings::IniFormat);
+    settings.beginGroup(kViewGroup);
+    for (const QString& key : settings.childKeys())
+        choices.emplace_back(key.toStdString(), settings.value(key).toString().toStdString());
+    settings.endGroup();
+    return choices;
+}
+
+void UserSettings::SetViewChoices(const std::vector<std::pair<std::string, std::string>>& choices) {
+    if (!Writable()) return;
+    QSettings settings(ToQString(FilePath()), QSettings::IniFormat);
+    settings.beginGroup(kViewGroup);
+    for (const auto& [name, value] : choices) settings.setValue(ToQString(name), ToQString(value));
+    settings.endGroup();
 }
 
 QByteArray UserSettings::WindowGeometry() const {

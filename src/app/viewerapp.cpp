@@ -6,6 +6,7 @@
 #include <QOpenGLContext>
 
 #include "app/glview.h"
+#include "app/programicon.h"
 #include "app/qtext.h"
 #include "app/termination.h"
 #include "app/usersettings.h"
@@ -96,8 +97,11 @@ int RunViewer(const std::string& programName, const std::vector<std::string>& ar
     int argc = 1;
     char* argv[] = {name.data(), nullptr};
     QApplication app(argc, argv);
+    // The name is the class of the window on X11, which the launcher's StartupWMClass names.
     QApplication::setApplicationName("Pelorus");
     QApplication::setApplicationVersion(ToQString(ProgramVersion()));
+    QApplication::setDesktopFileName("pelorus");
+    QApplication::setWindowIcon(ProgramIcon());
 
     // From here on SIGTERM and SIGINT end the program, in any loop: start-up's wait for the
     // window, a fatal message box, a modal dialog, the main loop, shut-down's messages.

@@ -1,10 +1,12 @@
 #include "geometry/primitives.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstddef>
 #include <numbers>
 #include <span>
+#include <utility>
 
 namespace pelorus {
 namespace {
@@ -16,7 +18,21 @@ bool ValidSides(int32_t n) {
     return n >= 3 && n <= kMaxPrimitiveSides;
 }
 bool ValidDivisions(int32_t d) {
-    return d >= 1 && d <= kMaxPrimitiveDivisions;
+    return d >= 0 && d <= kMaxPrimitiveDivisions;
+}
+// A radius may be negative: only its size must be finite.
+bool ValidRadius(double r) {
+    return std::isfinite(r);
+}
+
+// Reverses every triangle's winding and mirrors the texture coordinates named, so that a shape
+// faces the other way and its texture still reads unmirrored from the side it now faces.
+void TurnOver(PrimitiveMesh& m, bool mirrorU, bool mirrorV) {
+    for (TTriangle& t : m.triangles) std::swap(t.v[1], t.v[2]);
+    for (TVertex& p : m.vertices) {
+        if (mirrorU) p.u = 1 - p.u;
+        if (mirrorV) p.v = 1 - p.v;
+    }
 }
 
 void Clear(PrimitiveMesh& out) {
@@ -154,42 +170,55 @@ bool BuildBlock(double w, double h, double d, PrimitiveMesh& out) {
 
 bool BuildCone(double h, double r, int32_t n, PrimitiveMesh& out) {
     Clear(out);
-    if (!ValidSize(h) || !ValidSize(r) || !ValidSides(n)) return false;
+    if (!ValidSize(h) || !ValidRadius(r) || !ValidSides(n)) return false;
     if (r == 0) return true;
-    const std::array<Row, 2> rows{{{0, r, 0}, {h, 0, 1}}};
+    const std::array<Row, 2> rows{{{0, std::abs(r), 0}, {h, 0, 1}}};
     Revolve(rows, n, out);
+    if (r < 0) TurnOver(out, true, false);
     return true;
 }
 
 bool BuildCylinder(double h, double rBottom, double rTop, int32_t n, PrimitiveMesh& out) {
     Clear(out);
-    if (!ValidSize(h) || !ValidSize(rBottom) || !ValidSize(rTop) || !ValidSides(n)) return false;
+    if (!ValidSize(h) || !ValidRadius(rBottom) || !ValidRadius(rTop) || !ValidSides(n)) return false;
+    const bool inward = rBottom < 0 || rTop < 0;
+    rBottom = std::abs(rBottom);
+    rTop = std::abs(rTop);
     if ((rBottom == 0 && rTop == 0) || (h == 0 && rBottom == rTop)) return true;
     const std::array<Row, 2> rows{{{0, rBottom, 0}, {h, rTop, 1}}};
     Revolve(rows, n, out);
+    if (inward) TurnOver(out, true, false);
     return true;
 }
 
 bool BuildDisc(double h, double r, int32_t n, PrimitiveMesh& out) {
     Clear(out);
-    if (!std::isfinite(h) || !ValidSize(r) || !ValidSides(n)) return false;
+    if (!std::isfinite(h) || !ValidRadius(r) || !ValidSides(n)) return false;
     if (r == 0) return true;
+    const double size = std::abs(r);
     out.vertices.reserve(static_cast<std::size_t>(n));
     out.triangles.reserve(static_cast<std::size_t>(n - 2));
     for (int32_t i = 0; i < n; ++i) {
-        TVertex p = CirclePoint(i, n, r, h);
-        p.u = 0.5 + p.x / (2 * r);
-        p.v = 0.5 - p.z / (2 * r);
+        TVertex p = CirclePoint(i, n, size, h);
+        p.u = 0.5 + p.x / (2 * size);
+        p.v = 0.5 - p.z / (2 * size);
         out.vertices.push_back(p);
     }
     for (int32_t i = 1; i + 1 < n; ++i) AddTriangle(out, 0, i, i + 1);
+    if (r < 0) TurnOver(out, false, true);  // face down; seen from below the texture reads as from above
     return true;
 }
 
 bool BuildHemisphere(double r, int32_t d, PrimitiveMesh& out) {
     Clear(out);
-    if (!ValidSize(r) || !ValidDivisions(d)) return false;
+    if (!ValidRadius(r) || !ValidDivisions(d)) return false;
     if (r == 0) return true;
+    if (r < 0) {
+        BuildHemisphere(-r, d, out);
+        TurnOver(out, true, false);
+        return true;
+    }
+    d = std::max(d, 1);  // the coarsest hemisphere is the pyramid of one band
     const double dd = static_cast<double>(d);
     std::vector<Row> rows;
     rows.reserve(static_cast<std::size_t>(d) + 1);
@@ -204,8 +233,17 @@ bool BuildHemisphere(double r, int32_t d, PrimitiveMesh& out) {
 
 bool BuildSphere(double r, int32_t d, PrimitiveMesh& out) {
     Clear(out);
-    if (!ValidSize(r) || !ValidDivisions(d)) return false;
+    if (!ValidRadius(r) || !ValidDivisions(d)) return false;
     if (r == 0) return true;
+    if (r < 0) {
+        BuildSphere(-r, d, out);
+        TurnOver(out, true, false);
+        return true;
+    }
+    if (d == 0) {
+        const double side = 2 * r / std::sqrt(3.0);
+        return BuildBlock(side, side, side, out);
+    }
     const double dd = static_cast<double>(d);
     std::vector<Row> rows;
     rows.reserve(2 * static_cast<std::size_t>(d) + 1);

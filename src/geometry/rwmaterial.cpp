@@ -40,14 +40,15 @@ struct Hasher {
 
 std::size_t MaterialHash(const RWXMaterial& m) {
     Hasher h;
-    const uint8_t small[8] = {static_cast<uint8_t>(m.geometrySampling),
+    const uint8_t small[9] = {static_cast<uint8_t>(m.geometrySampling),
                               static_cast<uint8_t>(m.axisAlignment),
                               static_cast<uint8_t>(m.lightSampling),
                               m.textureModes,
                               m.materialModes,
                               m.mipmapping,
                               m.mask,
-                              static_cast<uint8_t>(m.addressMode)};
+                              static_cast<uint8_t>(m.addressMode),
+                              m.textureMissing};
     h.Bytes(small, sizeof small);
     h.Color(m.color);
     h.Color(m.ambient);

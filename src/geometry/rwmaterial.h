@@ -57,6 +57,9 @@ struct RWXMaterial {
     uint8_t mipmapping = 1;
     uint8_t mask = 0;
     AddressMode addressMode = AddressMode::Wrap;
+    // 1 when the last texture command asked for a texture that could not be used (not found, or
+    // not readable as an image): the faces draw untextured, or marked when the viewer is asked to.
+    uint8_t textureMissing = 0;
 
     bool operator==(const RWXMaterial&) const = default;
 

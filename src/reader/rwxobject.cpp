@@ -390,7 +390,7 @@ int32_t RWXObject::LoadTexture(std::string_view name, std::string_view mask) {
     // A name that failed once fails the same way again: repeat its lines without searching again.
     if (const auto it = failedTextures_.find(key); it != failedTextures_.end()) {
         for (const std::string& line : it->second) Log(line);
-        return -1;
+        return kTextureMissing;
     }
     PrepareTextureSources();
     std::vector<std::string> errors;
@@ -409,7 +409,7 @@ int32_t RWXObject::LoadTexture(std::string_view name, std::string_view mask) {
             found->where + '\n' + ToUpperAscii(request.maskFileName) + (mirror ? "\nmirror" : "");
         if (const TextureStore::Kept* kept = options_.textureStore ? options_.textureStore->Find(storeKey) : nullptr) {
             loaded = kept->texture;
-            loaded->name = request.fileName;
+            loaded->name = found->foundAs;
             loaded->addressMode = request.addressMode;
             loaded->mipmapped = request.mipmapped ? 1 : 0;
             errors = kept->lines;
@@ -423,7 +423,7 @@ int32_t RWXObject::LoadTexture(std::string_view name, std::string_view mask) {
         missingTextures_.push_back(
             {request.fileName, request.maskFileName, errors.empty() ? std::string() : errors[0]});
         failedTextures_.emplace(std::move(key), std::move(errors));
-        return -1;
+        return kTextureMissing;
     }
     if (!loaded->maskFile.empty()) imagesRead_.push_back(loaded->maskFile);
     const auto index = static_cast<int32_t>(textures_.size());

@@ -39,8 +39,10 @@ void RWXState::PopMaterial() {
 void SetMaterialTexture(RWXMaterial& material, TextureProvider& textures, std::string_view name,
                         std::string_view maskName) {
     material.frameCount = 0;
+    material.textureMissing = 0;
     if (EqualsNoCase(name, "null")) return;
     const int32_t index = textures.LoadTexture(name, maskName);
+    if (index == TextureProvider::kTextureMissing) material.textureMissing = 1;
     if (index < 0) return;
     const TextureFacts facts = textures.FactsOf(index);
     const int32_t frames = std::clamp(facts.frameCount, 0, kMaxTextureFrames);

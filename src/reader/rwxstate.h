@@ -106,7 +106,10 @@ struct TextureFacts {
 class TextureProvider {
 public:
     // The index of the texture `name` with mask `mask` ("" for none), loading it the first time;
-    // -1 when there is no texture.
+    // kNoTexture when there is no texture to load (textures are not loaded, or the name is of no
+    // image kind), kTextureMissing when it was looked for and could not be used.
+    static constexpr int32_t kNoTexture = -1;
+    static constexpr int32_t kTextureMissing = -2;
     virtual int32_t LoadTexture(std::string_view name, std::string_view mask) = 0;
     virtual TextureFacts FactsOf(int32_t index) const = 0;
 
@@ -116,7 +119,8 @@ protected:
 
 // Drops the material's texture, then (unless `name` is "null" in any case, or the texture cannot
 // be loaded) takes the texture's frames, mipmap, mask and address-mode facts. When no texture is
-// taken those three flags keep the previous texture's values.
+// taken those three flags keep the previous texture's values. textureMissing is set when the
+// provider gives kTextureMissing, cleared otherwise.
 void SetMaterialTexture(RWXMaterial& material, TextureProvider& textures, std::string_view name, std::string_view mask);
 
 enum class StateResult {

@@ -15,7 +15,9 @@
 namespace pelorus {
 
 struct TTexture {
-    std::string name;      // as the script gave it, ".jpg" appended when it had no extension
+    // The file name it was found under: as the script gave it, ".jpg" appended when it had no
+    // extension, or ".png" appended when only that was found.
+    std::string name;
     std::string maskName;  // "" without mask
     std::string fileName;  // the file the image was read from
     std::string maskFile;  // the file the mask was read from (an archive for a member), "" without one

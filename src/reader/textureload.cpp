@@ -293,7 +293,7 @@ std::optional<TTexture> DecodeTextureImage(const TextureRequest& request, FoundI
 
     if (budget && !budget->Take(storedBytes(rgba.width, rgba.height))) return overBudget();
     TTexture t;
-    t.name = request.fileName;
+    t.name = image.foundAs;
     t.maskName = mask.pixels.empty() ? std::string() : request.maskFileName;
     t.fileName = image.where;
     t.maskFile = mask.pixels.empty() ? std::string() : maskWhere;

@@ -228,6 +228,10 @@ MaterialState MaterialStateOf(const MatTris& batch, const RWXObject& object, Tex
     if (state.texture != 0) {
         state.wrap = m.addressMode == AddressMode::Clamp ? GL_CLAMP : GL_REPEAT;
         state.minFilter = m.mipmapping ? GL_LINEAR_MIPMAP_LINEAR : GL_NEAREST;
+    } else if (m.textureMissing && context.flags.missingTextures) {
+        state.texture = textures.MissingTexturePattern();
+        state.wrap = GL_REPEAT;
+        state.minFilter = GL_NEAREST;
     }
     const MaterialTerms terms = MaterialTermsOf(m, state.texture != 0);
     state.color = terms.color;

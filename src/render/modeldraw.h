@@ -104,7 +104,9 @@ struct MaterialState {
 //   term the diffuse factors, all modulated by the texture;
 // - untextured, the colour is the material's colour, the ambient term colour x ambient factors
 //   and the diffuse term colour x diffuse factors, with texturing off.
-// A texture without image (not mipmapped, or not uploadable) draws as untextured. Every term
+// A texture without image (not mipmapped, or not uploadable) draws as untextured. A material whose
+// texture could not be used (textureMissing) draws with the missing-texture pattern when the view
+// flags ask for it, as a texture that shows. Every term
 // carries the opacity as alpha. `mirror` is set for Mirror address mode, whose texture
 // coordinates are drawn halved.
 MaterialState MaterialStateOf(const MatTris& batch, const RWXObject& object, TextureCache& textures,

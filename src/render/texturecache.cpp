@@ -4,6 +4,7 @@
 #include <GL/glu.h>
 
 #include <utility>
+#include <vector>
 
 namespace pelorus {
 
@@ -11,14 +12,44 @@ TextureCache::~TextureCache() {
     Release();
 }
 
-TextureCache::TextureCache(TextureCache&& other) noexcept : uploaded_(std::exchange(other.uploaded_, {})) {}
+TextureCache::TextureCache(TextureCache&& other) noexcept
+    : uploaded_(std::exchange(other.uploaded_, {})), checker_(std::exchange(other.checker_, 0)) {}
 
 TextureCache& TextureCache::operator=(TextureCache&& other) noexcept {
     if (this != &other) {
         Release();
         uploaded_ = std::exchange(other.uploaded_, {});
+        checker_ = std::exchange(other.checker_, 0);
     }
     return *this;
+}
+
+uint32_t TextureCache::MissingTexturePattern() {
+    if (checker_ != 0) return checker_;
+    constexpr int kCellTexels = 4;
+    constexpr int kSide = kCheckerCells * kCellTexels;
+    std::vector<uint8_t> rgba(static_cast<std::size_t>(kSide) * kSide * 4);
+    for (int y = 0; y < kSide; ++y)
+        for (int x = 0; x < kSide; ++x) {
+            const uint8_t* c = ((x / kCellTexels + y / kCellTexels) % 2 == 0) ? kCheckerLight : kCheckerDark;
+            uint8_t* p = rgba.data() + (static_cast<std::size_t>(y) * kSide + x) * 4;
+            p[0] = c[0];
+            p[1] = c[1];
+            p[2] = c[2];
+            p[3] = 255;
+        }
+    GLuint name = 0;
+    glGenTextures(1, &name);
+    if (name == 0) return 0;
+    GLint previous = 0;
+    glGetIntegerv(GL_TEXTURE_BINDING_2D, &previous);
+    glBindTexture(GL_TEXTURE_2D, name);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA, kSide, kSide, 0, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    glBindTexture(GL_TEXTURE_2D, static_cast<GLuint>(previous));
+    checker_ = name;
+    return checker_;
 }
 
 const TextureCache::Uploaded& TextureCache::Upload(const TTexture& texture) {
@@ -64,6 +95,8 @@ void TextureCache::Release() {
     for (auto& [texture, up] : uploaded_)
         if (!up.names.empty()) glDeleteTextures(static_cast<GLsizei>(up.names.size()), up.names.data());
     uploaded_.clear();
+    if (checker_ != 0) glDeleteTextures(1, &checker_);
+    checker_ = 0;
 }
 
 }  // namespace pelorus

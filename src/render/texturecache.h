@@ -34,6 +34,10 @@ public:
     uint32_t FrameTexture(const TTexture& texture, int32_t frame);
     // How many images are uploaded (for tests and benchmarks).
     std::size_t Uploads() const { return uploaded_.size(); }
+    // The texture object of the pattern that marks faces whose texture is missing: kCheckerCells
+    // x kCheckerCells squares of kCheckerLight and kCheckerDark over the texture's 0..1 range,
+    // made on first use (not mipmapped, so it stays sharp); 0 when it cannot be made.
+    uint32_t MissingTexturePattern();
 
     // Deletes every texture object made (safe without a context when none was).
     void Release();
@@ -59,6 +63,11 @@ private:
     const Uploaded& Upload(const TTexture& texture);
 
     std::unordered_map<Key, Uploaded, KeyHash> uploaded_;
+    uint32_t checker_ = 0;
 };
+
+inline constexpr int kCheckerCells = 8;
+inline constexpr uint8_t kCheckerLight[3] = {255, 0, 255};
+inline constexpr uint8_t kCheckerDark[3] = {40, 40, 40};
 
 }  // namespace pelorus

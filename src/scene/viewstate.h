@@ -14,6 +14,8 @@ struct ViewFlags {
     bool fog = true;
     bool lighting = false;
     bool topmost = false;
+    // Faces whose texture could not be used are drawn with a checker pattern instead of plain.
+    bool missingTextures = false;
 };
 
 // The orbiting camera. The eye looks at the orbit centre, which is the target raised by the

@@ -19,8 +19,10 @@
 #include "reader/modelimport.h"
 #include "reader/scenefile.h"
 #include "reader/zippedmodel.h"
+#include "scene/framing.h"
 #include "scene/objectmap.h"
 #include "shell/jsonwriter.h"
+#include "shell/registry.h"
 
 namespace pelorus {
 namespace {
@@ -34,6 +36,7 @@ constexpr std::string_view kUsage =
     "                            [--draw-distance METRES] [--] [FILE]\n"
     "       pelorus --export OUT.glb|OUT.gltf|OUT.rwx|OUT.zip [--] FILE\n"
     "       pelorus --export-object-path FOLDER [--] FILE...\n"
+    "       pelorus --registry [--] FILE|FOLDER...\n"
     "       pelorus --thumbnail IN OUT.png SIZE\n"
     "       pelorus --help | --version\n"
     "\n"
@@ -68,9 +71,15 @@ constexpr std::string_view kUsage =
     "            FOLDER/models/NAME.zip (NAME is FILE's name in lower case) and its textures in\n"
     "            FOLDER/textures, where a file of the same name holding something else is never\n"
     "            replaced (the texture takes another name). Statuses as for --export.\n"
-    "  --thumbnail  draw IN framed in the default world, without axes, into a SIZE x SIZE\n"
+    "  --registry  print one line \"NAME 1 MINX MINY MINZ MAXX MAXY MAXZ\" for every model (a\n"
+    "            script or a zipped model; a folder stands for every model below it, sorted):\n"
+    "            its file name without .rwx or .zip and its bounds in whole centimetres (ten\n"
+    "            metres a unit), each minimum rounded down and each maximum rounded up so the\n"
+    "            box holds the whole model. Models that cannot be read, or have no vertex, are\n"
+    "            named on standard error instead, with exit status 1.\n"
+    "  --thumbnail  draw IN framed in the default world, lit, without axes, into a SIZE x SIZE\n"
     "            OUT.png, as file managers ask thumbnailers to (same checks and statuses as\n"
-    "            --screenshot).\n";
+    "            --screenshot); a file that is no model gives exit status 1 and no image.\n";
 
 struct Loaded {
     std::vector<PlacedObject> objects;
@@ -145,8 +154,15 @@ bool IsRwxFile(const std::filesystem::path& p) {
     return IsScriptName(p.filename().string());
 }
 
-// The files a --check argument stands for: a folder gives its .rwx files, sorted.
-std::vector<std::string> Expand(const std::string& arg, std::ostream& err) {
+bool IsModelFile(const std::filesystem::path& p) {
+    const std::string name = p.filename().string();
+    return IsScriptName(name) || IsZipName(name);
+}
+
+// The files a --check (or --registry) argument stands for: a folder gives the files below it that
+// `wanted` accepts (.rwx files by default), sorted.
+std::vector<std::string> Expand(const std::string& arg, std::ostream& err,
+                                bool (*wanted)(const std::filesystem::path&) = IsRwxFile) {
     if (!IsDirectory(arg)) return {arg};
     std::vector<std::string> files;
     std::error_code ec;
@@ -159,7 +175,7 @@ std::vector<std::string> Expand(const std::string& arg, std::ostream& err) {
     for (const fs::recursive_directory_iterator end; it != end; it.increment(ec)) {
         if (ec) break;
         std::error_code typeError;
-        if (it->is_regular_file(typeError) && IsRwxFile(it->path())) files.push_back(it->path().string());
+        if (it->is_regular_file(typeError) && wanted(it->path())) files.push_back(it->path().string());
     }
     if (ec) err << "pelorus: error while reading folder \"" << EscapeForTerminal(arg) << "\": " << ec.message() << "\n";
     std::sort(files.begin(), files.end());
@@ -503,6 +519,43 @@ int ExportObjectPath(const std::vector<std::string>& operands, std::ostream& out
     return status;
 }
 
+int Registry(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    if (args.empty()) {
+        err << "pelorus: --registry needs at least one model or folder\n" << kUsage;
+        return 2;
+    }
+    bool failed = false;
+    for (const std::string& arg : args) {
+        for (const std::string& file : Expand(arg, err, IsModelFile)) {
+            const std::string shown = EscapeForTerminal(file);
+            if (!IsModelFile(file)) {
+                err << "pelorus: " << shown << ": not a model (a script .rwx or a zipped model .zip)\n";
+                failed = true;
+                continue;
+            }
+            ErrorLog log;
+            const std::vector<PlacedObject> objects = ReadAsViewer(file, log);
+            // The model as written: a script's placement offset is no part of its size.
+            const Bounds bounds = objects.size() == 1 ? ObjectBounds(*objects[0].model, {0, 0, 0}) : Bounds{};
+            const std::optional<std::string> line = RegistryLine(EscapeForTerminal(RegistryName(file)), bounds);
+            if (line) {
+                out << *line << "\n";
+                continue;
+            }
+            failed = true;
+            err << "pelorus: " << shown << ": ";
+            if (!log.Lines().empty() && bounds.Empty())
+                err << EscapeForTerminal(log.Lines().front()) << "\n";
+            else if (bounds.Empty())
+                err << "no vertex to measure\n";
+            else
+                err << "too large for a registry line\n";
+        }
+    }
+    out.flush();
+    return failed ? 1 : 0;
+}
+
 }  // namespace
 
 std::optional<int> RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
@@ -542,6 +595,7 @@ std::optional<int> RunCommandLine(const std::vector<std::string>& args, std::ost
     }
     if (first == "--export") return Export(Operands(args), out, err);
     if (first == "--export-object-path") return ExportObjectPath(Operands(args), out, err);
+    if (first == "--registry") return Registry(Operands(args), out, err);
     if (first.starts_with("--")) {
         err << "pelorus: unknown option " << EscapeForTerminal(first) << "\n" << kUsage;
         return 2;

@@ -1,6 +1,8 @@
 #include "shell/objectinfo.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <filesystem>
 #include <system_error>
 
@@ -22,7 +24,38 @@ std::string AddressModeText(AddressMode mode) {
     return "?";
 }
 
+// `v` with at most `decimals` decimals, without trailing zeros or a sign before zero.
+std::string Decimal(double v, int decimals) {
+    char buffer[400];
+    const auto [end, ec] = std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::fixed, decimals);
+    if (ec != std::errc{}) return "?";
+    std::string text(buffer, end);
+    if (text.find('.') != std::string::npos) {
+        while (text.back() == '0') text.pop_back();
+        if (text.back() == '.') text.pop_back();
+    }
+    if (text == "-0") text = "0";
+    return text;
+}
+
 }  // namespace
+
+std::string BoundsText(const Bounds& bounds, double scale, int decimals) {
+    if (bounds.Empty()) return {};
+    auto corner = [&](const Vec3& p) {
+        return "(" + Decimal(p.x * scale, decimals) + ", " + Decimal(p.y * scale, decimals) + ", " +
+               Decimal(p.z * scale, decimals) + ")";
+    };
+    return corner(bounds.Min()) + " to " + corner(bounds.Max());
+}
+
+std::string SizeText(const Bounds& bounds) {
+    if (bounds.Empty()) return {};
+    const Vec3 lo = bounds.Min(), hi = bounds.Max();
+    constexpr double kMetres = kCentimetresPerUnit / 100;
+    return Decimal((hi.x - lo.x) * kMetres, 2) + " \u00D7 " + Decimal((hi.y - lo.y) * kMetres, 2) + " \u00D7 " +
+           Decimal((hi.z - lo.z) * kMetres, 2) + " m";
+}
 
 GeneralInfo GeneralInfoOf(std::string_view worldName, std::string_view currentFile,
                           std::span<const RWXObject* const> objects) {
@@ -38,6 +71,12 @@ GeneralInfo GeneralInfoOf(std::string_view worldName, std::string_view currentFi
     info.object = name.empty() ? std::string(kNoObjectLabel) : std::string(name);
     info.polygons = std::to_string(faces);
     info.triangles = std::to_string(triangles);
+    std::vector<const RWXObject*> shown;
+    for (const RWXObject* object : objects)
+        if (object) shown.push_back(object);
+    const Bounds bounds = shown.size() == 1 ? ObjectBounds(*shown[0], {0, 0, 0}) : ObjectsBounds(shown);
+    info.boundsUnits = BoundsText(bounds, 1, 4);
+    info.boundsCentimetres = BoundsText(bounds, kCentimetresPerUnit, 1);
     return info;
 }
 
@@ -152,8 +191,12 @@ LoadSummary LoadSummaryOf(std::span<const RWXObject* const> objects, std::size_t
         textures += object->Textures().size();
     }
     LoadSummary summary;
-    summary.counts = Counted(count, "object", "objects") + ", " + Counted(triangles, "triangle", "triangles") + ", " +
-                     Counted(textures, "texture", "textures");
+    if (count > 0 && triangles == 0)
+        summary.counts = "empty";
+    else if (count > 0)
+        summary.counts = Counted(count, "object", "objects") + ", " + Counted(triangles, "triangle", "triangles") +
+                         ", " + Counted(textures, "texture", "textures");
+    summary.size = SizeText(ObjectsBounds(objects));
     summary.problems = problems == 0 ? std::string("No problems") : Counted(problems, "problem", "problems");
     return summary;
 }

@@ -11,6 +11,7 @@
 
 #include "platform/errorlog.h"
 #include "reader/rwxobject.h"
+#include "scene/framing.h"
 
 namespace pelorus {
 
@@ -19,16 +20,25 @@ namespace pelorus {
 inline constexpr std::string_view kDefaultWorldLabel = "(default world)";
 inline constexpr std::string_view kNoObjectLabel = "(none)";
 
+// Ten metres make one model unit.
+inline constexpr double kCentimetresPerUnit = 1000;
+
 struct GeneralInfo {
     std::string world;      // the world's name, or kDefaultWorldLabel for ""
     std::string object;     // the file name of `currentFile` without its folder, or kNoObjectLabel
     std::string polygons;   // face lines read (Triangle, Quad, Polygon) by all objects, decimal
     std::string triangles;  // triangles of all objects, decimal
+    // The bounds of the model (BoundsText), in model units and in centimetres; "" without any
+    // vertex.
+    std::string boundsUnits;
+    std::string boundsCentimetres;
     bool operator==(const GeneralInfo&) const = default;
 };
 
 // The General page for the objects of the file shown (the model, without the world's ground and
-// skybox). Null entries are skipped.
+// skybox). Null entries are skipped. The bounds are those of the model as written: one object's
+// in its own coordinates (without the offset a script is placed at), several objects' where the
+// object map places them.
 GeneralInfo GeneralInfoOf(std::string_view worldName, std::string_view currentFile,
                           std::span<const RWXObject* const> objects);
 
@@ -60,6 +70,14 @@ inline constexpr std::string_view kTextureNotReadable = "(not readable)";
 std::vector<TextureRow> TextureRowsOf(std::span<const RWXObject* const> objects);
 // Every folder the objects looked for textures in, each once, in the order first searched.
 std::vector<std::string> TextureFoldersOf(std::span<const RWXObject* const> objects);
+
+// The corners of `bounds` as "(MINX, MINY, MINZ) to (MAXX, MAXY, MAXZ)", each number multiplied by
+// `scale` and written with at most `decimals` decimals (trailing zeros and a "-" before zero left
+// out); "" for empty bounds.
+std::string BoundsText(const Bounds& bounds, double scale, int decimals);
+// The size of `bounds` as width (x) x height (y) x depth (z) in metres, ten metres a unit, each to
+// the centimetre: "2.5 × 1 × 0.35 m"; "" for empty bounds.
+std::string SizeText(const Bounds& bounds);
 
 // "N B" below 1024 bytes, otherwise kilobytes rounded up, "N KB".
 std::string FileSizeText(uint64_t bytes);
@@ -114,8 +132,11 @@ ErrorsUpdate PlanErrorsUpdate(const ErrorLog& log, std::span<const LoadMark> mar
 
 // What the status bar says about the file shown.
 struct LoadSummary {
-    std::string counts;    // "2 objects, 1,234 triangles, 3 textures"
+    // "2 objects, 1,234 triangles, 3 textures"; "empty" when the objects have no triangle; ""
+    // without objects (nothing is open).
+    std::string counts;
     std::string problems;  // "No problems", "1 problem", "12 problems"
+    std::string size;      // SizeText of the objects where they are placed
 };
 // The summary of the objects shown and of `problems` error lines of their load.
 LoadSummary LoadSummaryOf(std::span<const RWXObject* const> objects, std::size_t problems);

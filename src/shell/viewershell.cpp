@@ -18,6 +18,8 @@ constexpr MenuItemRow kFileItems[] = {
     {"&Open...", kCmdOpen, false, false, "Ctrl+O"},
     {"&Reload\tR", kCmdReload, false, false, "F5"},
     {"Re&cent", kCmdRecent, false, true},
+    {"&Next in Folder\tPgDown", kCmdNextInFolder},
+    {"Pre&vious in Folder\tPgUp", kCmdPreviousInFolder},
     {"&Export...", kCmdExport},
     {"Save &Snapshot...", kCmdSaveSnapshot, false, false, "F12"},
     {"-"},
@@ -50,6 +52,7 @@ constexpr MenuItemRow kViewItems[] = {
     {"G&round\tG", kCmdGround, true},
     {"&Fog\tF", kCmdFog, true},
     {"&Lighting\tL", kCmdLighting, true},
+    {"&Mark Missing Textures", kCmdMarkMissing, true},
     {"-"},
     {"&TopMost", kCmdTopMost, true},
     {"&Auto Reload", kCmdAutoReload, true},
@@ -126,7 +129,7 @@ constexpr KeyEntry kKeys[] = {
 // The mouse, for the key reference.
 constexpr std::pair<std::string_view, std::string_view> kMouseHelp[] = {
     {"Left drag", "Turn the view about the orbit centre (pitch within 89 degrees)"},
-    {"Right drag", "Nearer or farther (up and down), turn (left and right)"},
+    {"Right drag", "Nearer or farther in proportion to the distance (up and down), turn (left and right)"},
     {"Middle drag, Shift + left drag", "Pan: the orbit centre moves, the point under the pointer follows it"},
     {"Wheel", "Zoom in or out, in proportion to the distance"},
     {"Drop a file", "Open it"},
@@ -135,7 +138,6 @@ constexpr std::pair<std::string_view, std::string_view> kMouseHelp[] = {
 constexpr double kWheelNotch = 120.0;
 constexpr double kTurnPerPixel = 0.5;
 constexpr double kRightTurnPerPixel = 0.25;
-constexpr double kRightMovePerPixel = 0.1;
 
 std::string_view Trim(std::string_view text) {
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
@@ -270,6 +272,8 @@ auto* ViewerShell::FlagOf(Shell& shell, int32_t command) {
             return static_cast<Flag*>(&shell.flags_.topmost);
         case kCmdAutoReload:
             return static_cast<Flag*>(&shell.autoReload_);
+        case kCmdMarkMissing:
+            return static_cast<Flag*>(&shell.flags_.missingTextures);
         default:
             return static_cast<Flag*>(nullptr);
     }
@@ -284,6 +288,7 @@ Camera FramedCamera(const Bounds& bounds, double aspect, double yaw) {
     if (bounds.Empty()) {
         Camera camera;
         camera.yaw = std::isfinite(yaw) ? yaw : 0;
+        camera.pitch = kFramePitch;
         return camera;
     }
     return ClampCamera(FrameBounds(bounds, kFieldOfView, aspect, yaw), MinDistance(bounds.Radius()));
@@ -354,8 +359,14 @@ ShellAction ViewerShell::Command(int32_t command) {
             return ShellAction::Fit;
         case kCmdSaveSnapshot:
             return ShellAction::SaveSnapshot;
+        case kCmdAssociations:
+            return ShellAction::Associations;
+        case kCmdNextInFolder:
+            return ShellAction::NextInFolder;
+        case kCmdPreviousInFolder:
+            return ShellAction::PreviousInFolder;
         default:
-            return ShellAction::None;  // Recent (a submenu), Associations
+            return ShellAction::None;  // Recent and Draw Distance (submenus)
     }
 }
 
@@ -380,6 +391,48 @@ ShellAction ViewerShell::Character(char32_t c) {
     return ShellAction::None;
 }
 
+namespace {
+
+// The View items kept between runs, by the names they are kept under.
+constexpr std::pair<std::string_view, int32_t> kKeptChoices[] = {
+    {"axes", kCmdAxes},
+    {"geometry", kCmdGeometry},
+    {"object", kCmdObject},
+    {"normals", kCmdNormals},
+    {"backdrop", kCmdBackdrop},
+    {"skybox", kCmdSkybox},
+    {"ground", kCmdGround},
+    {"fog", kCmdFog},
+    {"lighting", kCmdLighting},
+    {"topmost", kCmdTopMost},
+    {"autoReload", kCmdAutoReload},
+    {"missingTextures", kCmdMarkMissing},
+};
+constexpr std::string_view kDrawDistanceChoice = "drawDistance";
+
+}  // namespace
+
+ViewChoices ViewerShell::Choices() const {
+    ViewChoices choices;
+    for (const auto& [name, command] : kKeptChoices)
+        choices.emplace_back(std::string(name), Checked(command) ? "1" : "0");
+    choices.emplace_back(std::string(kDrawDistanceChoice), std::to_string(static_cast<int>(drawDistanceMetres_)));
+    return choices;
+}
+
+void ViewerShell::RestoreChoices(const ViewChoices& kept) {
+    for (const auto& [name, value] : kept) {
+        if (name == kDrawDistanceChoice) {
+            for (const double metres : kDrawDistances)
+                if (value == std::to_string(static_cast<int>(metres))) drawDistanceMetres_ = metres;
+            continue;
+        }
+        if (value != "1" && value != "0") continue;
+        for (const auto& [known, command] : kKeptChoices)
+            if (name == known) *FlagOf(*this, command) = value == "1";
+    }
+}
+
 void ViewerShell::PointerPressed(int32_t x, int32_t y) {
     lastX_ = x;
     lastY_ = y;
@@ -396,7 +449,7 @@ bool ViewerShell::PointerMoved(int32_t x, int32_t y, PointerButtons held, int32_
     if (held.left && !held.shift) step([&](double dx, double dy) { Turn(dy * kTurnPerPixel, dx * kTurnPerPixel); });
     if (held.right)
         step([&](double dx, double dy) {
-            camera_.distance = std::max(camera_.distance + dy * kRightMovePerPixel * StepScale(), MinimumDistance());
+            camera_ = Zoom(camera_, -dy * kRightDragNotches, MinimumDistance());
             camera_.yaw += dx * kRightTurnPerPixel;
         });
     if (pan) step([&](double dx, double dy) { camera_ = Pan(camera_, dx, dy, viewportHeight, kFieldOfView); });
@@ -456,7 +509,7 @@ std::vector<KeyHelpRow> KeyReference() {
 
 std::string KeyReferenceNote() {
     return "Letter keys act in either letter case, except a and z: A and Z take small steps. The steps of the "
-           "keys and of the right-button drag grow with models larger than " +
+           "keys grow with models larger than " +
            std::to_string(static_cast<int>(2 * kStepRadius)) + " units across.";
 }
 

@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "scene/framing.h"
@@ -32,6 +33,9 @@ inline constexpr int32_t kCmdAssociations = 5;
 inline constexpr int32_t kCmdExit = 6;
 inline constexpr int32_t kCmdSaveSnapshot = 7;
 inline constexpr int32_t kCmdExport = 8;
+// The next and the previous model of the current file's folder, in name order (ModelBeside).
+inline constexpr int32_t kCmdNextInFolder = 9;
+inline constexpr int32_t kCmdPreviousInFolder = 10;
 inline constexpr int32_t kCmdAxes = 101;
 inline constexpr int32_t kCmdGeometry = 102;
 inline constexpr int32_t kCmdObject = 103;
@@ -44,6 +48,7 @@ inline constexpr int32_t kCmdLighting = 109;
 inline constexpr int32_t kCmdTopMost = 110;
 inline constexpr int32_t kCmdAutoReload = 111;
 inline constexpr int32_t kCmdFitToModel = 112;
+inline constexpr int32_t kCmdMarkMissing = 113;
 // View > Draw Distance: the submenu, then one item per distance of kDrawDistances.
 inline constexpr int32_t kCmdDrawDistance = 120;
 inline constexpr int32_t kFirstDrawDistanceCommand = 121;
@@ -124,6 +129,9 @@ enum class ShellAction {
     Fit,               // frame the model again (FrameModel with the current yaw)
     Help,              // show the reference of keys and mouse actions
     SaveSnapshot,      // ask for a PNG file and write the view to it
+    Associations,      // make the viewer the user's default for scripts, and say what was done
+    NextInFolder,      // open the next model of the current file's folder
+    PreviousInFolder,  // open the previous one
 };
 
 // Mouse buttons held during a move, and whether Shift is held.
@@ -134,16 +142,25 @@ struct PointerButtons {
     bool shift = false;
 };
 
-// How far the keys and the right-button drag move the camera: the steps of the key table for a
+// How far the keys move the camera: the steps of the key table for a
 // model whose bounding sphere has a radius of at most kStepRadius, grown in proportion to the
 // radius for larger models (see ViewerShell::StepScale).
 inline constexpr double kStepRadius = 1.0;
+// How far a right-button drag zooms: this much of a wheel notch per pixel.
+inline constexpr double kRightDragNotches = 0.1;
 
 // The camera that frames a model of `bounds` in a view of `aspect` (width / height) seen from
 // `yaw` degrees, as opening a file and Fit to Model make it: FrameBounds with kFieldOfView, the
-// distance kept above MinDistance of the radius. Empty bounds give the initial camera turned to
-// `yaw` (0 for a yaw that is not finite).
+// distance kept above MinDistance of the radius. Empty bounds (nothing open) give the initial
+// camera raised to kFramePitch above the ground, so the ground is seen from above rather than
+// edge-on, turned to `yaw` (0 for a yaw that is not finite).
 Camera FramedCamera(const Bounds& bounds, double aspect, double yaw);
+
+// The view choices kept between runs, each as a name and a value: one per checkable View item
+// ("axes", "geometry", "object", "normals", "backdrop", "skybox", "ground", "fog", "lighting",
+// "topmost", "autoReload", "missingTextures": "1" or "0") and "drawDistance" (the metres of
+// kDrawDistances, "0" for all).
+using ViewChoices = std::vector<std::pair<std::string, std::string>>;
 
 // The view flags, camera values and pointer state of the main window, and the bounds of the
 // model shown, which give the camera its limits and its steps.
@@ -163,15 +180,21 @@ public:
     void FrameModel(double aspect, double yaw);
     // The smallest distance of the camera: MinDistance of the model's radius.
     double MinimumDistance() const;
-    // What the key steps and the right-button drag are multiplied by: 1 for a model of radius
+    // What the key steps are multiplied by: 1 for a model of radius
     // kStepRadius or less (and without model), the radius / kStepRadius above.
     double StepScale() const;
     // The near and far planes for the camera and the model (SceneDepthRange).
     DepthRange Depth() const;
 
-    // The check state that the menu item `command` shows: its view flag (101 to 110) or Auto
-    // Reload (111); false for every other number.
+    // The check state that the menu item `command` shows: its view flag (101 to 110, 113), Auto
+    // Reload (111) or a Draw Distance entry; false for every other number.
     bool Checked(int32_t command) const;
+
+    // The choices of the View menu now (see ViewChoices), and taking back those kept. Names that
+    // are not known, values other than "1" and "0", and distances that are not offered are
+    // skipped; choices missing from `kept` keep their present values.
+    ViewChoices Choices() const;
+    void RestoreChoices(const ViewChoices& kept);
 
     // A menu command by number. Checkable items flip their flag first. Unknown numbers, the
     // Recent submenu item itself and the items without an action (Associations) give kNone.
@@ -185,12 +208,14 @@ public:
     // Pointer, in the view's pixel coordinates (negative or beyond the view while a button is
     // held). A press records the position. A move with the left button held (without Shift)
     // turns by 0.5 degree per pixel (pitch by y, kept within +-kMaxPitch, yaw by x); then with
-    // the right button held it moves the eye by 0.1 unit x StepScale per pixel of y (never
-    // nearer than MinimumDistance) and turns yaw by 0.25 degree per pixel of x. With the middle
-    // button, or the left one with Shift, it pans: the point under the pointer at the orbit
-    // centre's depth follows it, in a view `viewportHeight` pixels high (nothing pans for 0 or
-    // less). The position is recorded after each step, so with several buttons held only the
-    // first step sees the movement. Returns true when the camera may have changed.
+    // the right button held it zooms in proportion to the distance as the wheel does,
+    // kRightDragNotches of a wheel notch per pixel of y (down moves away; never nearer than
+    // MinimumDistance, so never past the orbit centre), and turns yaw by 0.25 degree per pixel
+    // of x. With the middle button, or the left one with Shift, it pans: the point under the
+    // pointer at the orbit centre's depth follows it, in a view `viewportHeight` pixels high
+    // (nothing pans for 0 or less). The position is recorded after each step, so with several
+    // buttons held only the first step sees the movement. Returns true when the camera may have
+    // changed.
     void PointerPressed(int32_t x, int32_t y);
     bool PointerMoved(int32_t x, int32_t y, PointerButtons held, int32_t viewportHeight = 0);
 
@@ -278,6 +303,8 @@ int64_t MillisecondsToNextAnimationFrame(int64_t nowMs);
 // Fixed texts
 
 inline constexpr std::string_view kMainWindowTitle = "Pelorus";
+// What the view says while nothing is open.
+inline constexpr std::string_view kEmptyViewHint = "Open a model (Ctrl+O) or drop a file here";
 inline constexpr std::string_view kOpenDialogTitle = "Open an RWX File";
 inline constexpr std::string_view kOpenDialogFilters[] = {
     "All Supported Files (*.rwx *.RWX *.zip *.ZIP *.txt *.TXT *.gltf *.GLTF *.glb *.GLB *.obj *.OBJ)",

@@ -155,7 +155,7 @@ private slots:
         QStringList labels;
         for (const QLabel* label : tabs->widget(0)->findChildren<QLabel*>())
             if (label->objectName().isEmpty()) labels << label->text();
-        QCOMPARE(labels, (QStringList{"World:", "Object:", "Polygons:", "Triangles:"}));
+        QCOMPARE(labels, (QStringList{"World:", "Object:", "Polygons:", "Triangles:", "Bounds:", "In cm:"}));
 
         auto* list = window.findChild<QTreeWidget*>("textureList");
         QCOMPARE(list->columnCount(), 7);
@@ -182,7 +182,7 @@ private slots:
             {"wood.jpg", "/t/wood.jpg", "12 KB", "64x64", "", "Yes", "Wrap", false, ""},
             {"fire.jpg", "/t/fire.zip:fire.jpg", "", "32x128", "firem.bmp", "No", "Clamp", false, ""},
         };
-        window.SetContent(GeneralInfo{"W", "a.rwx", "4", "8"}, rows);
+        window.SetContent(GeneralInfo{"W", "a.rwx", "4", "8", "", ""}, rows);
         auto* list = window.findChild<QTreeWidget*>("textureList");
         QCOMPARE(list->topLevelItemCount(), 2);
         QCOMPARE(list->topLevelItem(1)->text(0), QString("fire.jpg"));
@@ -195,7 +195,7 @@ private slots:
         QCOMPARE(Value(window, "textureCount"), QString("2"));
         QCOMPARE(Value(window, "trianglesValue"), QString("8"));
         // A new content replaces the rows.
-        window.SetContent(GeneralInfo{"W", "b.rwx", "0", "0"}, {});
+        window.SetContent(GeneralInfo{"W", "b.rwx", "0", "0", "", ""}, {});
         QCOMPARE(list->topLevelItemCount(), 0);
     }
 

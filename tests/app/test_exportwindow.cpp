@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QPointer>
+#include <QStatusBar>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -62,6 +63,7 @@ private:
     std::string startFolder_;
     std::unique_ptr<MainWindow> window_;
     std::vector<std::string> notices_;
+    std::vector<std::string> offered_;  // what each export was offered to start at
 
     // With `chosen`, the Export command writes there without a dialog.
     MainWindow& Make(std::optional<std::string> chosen) {
@@ -69,7 +71,11 @@ private:
         options.glView = false;
         options.settingsFolder = dir_->Path();
         window_ = std::make_unique<MainWindow>(options);
-        if (chosen) window_->SetExportChooser([chosen](QWidget*) { return chosen; });
+        if (chosen)
+            window_->SetExportChooser([this, chosen](QWidget*, const std::string& suggested) {
+                offered_.push_back(suggested);
+                return chosen;
+            });
         window_->SetExportNotice([this](QWidget*, const std::string& message) { notices_.push_back(message); });
         window_->show();
         return *window_;
@@ -84,6 +90,7 @@ private slots:
         dir_->Write("models/fall_gd.rwx", kBigTriangle);
         SetCurrentDirectory(dir_->Path());
         notices_.clear();
+        offered_.clear();
     }
 
     void cleanup() {
@@ -99,6 +106,7 @@ private slots:
         QVERIFY(window.View().Scene() && window.View().Scene()->Ground());
         window.Action(kCmdExport)->trigger();
         QVERIFY(notices_.empty());
+        QCOMPARE(window.statusBar()->currentMessage(), QString::fromStdString("Exported to " + out));
         GltfExport read;
         read.main = Contents(out);
         std::string error;
@@ -140,6 +148,22 @@ private slots:
         QCOMPARE(suggested, QString("quad.glb"));
         QVERIFY(notices_.empty());
         QCOMPARE(Contents(dir_->Join("copy.glb")).substr(0, 4), std::string("glTF"));
+    }
+
+    // The next export starts in the folder the last one wrote to, also in a later run; until then,
+    // beside the model.
+    void theNextExportStartsWhereTheLastOneWrote() {
+        const std::string elsewhere = dir_->Join("exports/quad.glb");
+        dir_->Write("exports/.keep", "");
+        Make(elsewhere).OpenFile(dir_->Join("quad.rwx"));
+        window_->Dispatch(kCmdExport);
+        QCOMPARE(offered_.back(), dir_->Join("quad.glb"));
+        window_->Dispatch(kCmdExport);
+        QCOMPARE(offered_.back(), dir_->Join("exports/quad.glb"));
+        Make(elsewhere).OpenFile(dir_->Join("quad.rwx"));
+        window_->Dispatch(kCmdExport);
+        QCOMPARE(offered_.back(), dir_->Join("exports/quad.glb"));
+        QVERIFY(notices_.empty());
     }
 
     void choosingNothingWritesNothing() {

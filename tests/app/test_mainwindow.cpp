@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTest>
@@ -32,6 +33,7 @@
 #include <QWindow>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <set>
@@ -198,6 +200,8 @@ private slots:
              {{"&Open...", 1, false, false},
               {"&Reload\tR", 2, false, false},
               {"Re&cent", 3, false, false},
+              {"&Next in Folder\tPgDown", 9, false, false},
+              {"Pre&vious in Folder\tPgUp", 10, false, false},
               {"&Export...", 8, false, false},
               {"Save &Snapshot...", 7, false, false},
               {"", 0, false, false},
@@ -215,6 +219,7 @@ private slots:
               {"G&round\tG", 107, true, true},
               {"&Fog\tF", 108, true, true},
               {"&Lighting\tL", 109, true, false},
+              {"&Mark Missing Textures", 113, true, false},
               {"", 0, false, false},
               {"&TopMost", 110, true, false},
               {"&Auto Reload", 111, true, true},
@@ -352,7 +357,8 @@ private slots:
         SendMouse(view, QEvent::MouseMove, {-8, 20}, Qt::NoButton, Qt::RightButton);  // beyond the view
         SendMouse(view, QEvent::MouseButtonRelease, {-8, 20}, Qt::RightButton, Qt::NoButton);
         QCOMPARE(window.Shell().CameraValues().yaw, 3.0);
-        QVERIFY(std::abs(window.Shell().CameraValues().distance - 3.5) < 1e-12);
+        // Twenty pixels down: two wheel notches farther, in proportion to the distance.
+        QVERIFY(std::abs(window.Shell().CameraValues().distance - 1.5 / (kZoomStep * kZoomStep)) < 1e-12);
         QCOMPARE(window.Shell().CameraValues().pitch, -5.0);
 
         // The wheel zooms in proportion to the distance (a wheel event made here is not passed
@@ -360,7 +366,7 @@ private slots:
         QWheelEvent wheel(QPointF(10, 30), QPointF(window.mapToGlobal(QPoint(10, 30))), QPoint(), QPoint(0, 240),
                           Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
         QApplication::sendEvent(&window, &wheel);
-        QVERIFY(std::abs(window.Shell().CameraValues().distance - 3.5 * kZoomStep * kZoomStep) < 1e-12);
+        QVERIFY(std::abs(window.Shell().CameraValues().distance - 1.5) < 1e-12);
         QCOMPARE(Plain(window).CameraValues().distance, window.Shell().CameraValues().distance);
 
         // The middle button pans: the orbit centre moves, nothing turns.
@@ -686,19 +692,201 @@ private slots:
         QCOMPARE(window.Properties()->Tabs()->currentIndex(), ObjectProperties::kErrorsPage);
         window.Properties()->hide();
 
-        // A file that cannot be opened at all says so.
+        // A file that cannot be opened at all says so, and is not shown as open: the title names
+        // no file, nothing is shown, and it does not go into Recent.
+        const std::vector<std::string> recent = window.Recent().Paths();
         window.OpenFile(dir_->Join("none.rwx"));
-        QCOMPARE(window.windowTitle(), QString::fromUtf8("none.rwx \u2014 Pelorus"));
+        QCOMPARE(window.windowTitle(), QString("Pelorus"));
+        QCOMPARE(window.CurrentFile(), std::string());
         QCOMPARE(window.StatusMessage(), Q("Couldn't open \"" + dir_->Join("none.rwx") + "\": does not exist."));
         QCOMPARE(window.ProblemsButton()->text(), QString("1 problem"));
-        QCOMPARE(window.StatusCounts(), QString("1 object, 0 triangles, 0 textures"));
+        QCOMPARE(window.StatusCounts(), QString());
+        QCOMPARE(window.ModelObjects().size(), std::size_t{0});
+        QVERIFY(window.EmptyHint()->isVisibleTo(&window));
+        QCOMPARE(window.Recent().Paths(), recent);
         dir_->Write("dir.rwx/x", "");
         window.OpenFile(dir_->Join("dir.rwx"));
         QVERIFY2(window.StatusMessage().startsWith(Q("Couldn't open \"" + dir_->Join("dir.rwx") + "\": ")),
                  qPrintable(window.StatusMessage()));
+        QCOMPARE(window.windowTitle(), QString("Pelorus"));
+        QCOMPARE(window.Recent().Paths(), recent);
         window.OpenFile(dir_->Join("quad.rwx"));
         QCOMPARE(window.StatusMessage(), QString());
         QCOMPARE(window.StatusCounts(), QString("1 object, 2 triangles, 0 textures"));
+        QVERIFY(!window.EmptyHint()->isVisibleTo(&window));
+        // A script without faces opens, and says that it is empty.
+        dir_->Write("empty.rwx", "ModelBegin\nModelEnd\n");
+        window.OpenFile(dir_->Join("empty.rwx"));
+        QCOMPARE(window.windowTitle(), QString::fromUtf8("empty.rwx \u2014 Pelorus"));
+        QCOMPARE(window.StatusCounts(), QString("empty"));
+        QCOMPARE(window.StatusSize(), QString());
+    }
+
+    // The count of problems looks like what it is: a warning icon and a link to the lines; the size
+    // of what is shown stands beside the counts.
+    void theStatusBarShowsTheSizeAndProblemsAsAWarningLink() {
+        MainWindow& window = Make();
+        dir_->Write("block.rwx", "ClumpBegin\nBlock 0.25 0.1 0.035\nClumpEnd\n");
+        window.OpenFile(dir_->Join("block.rwx"));
+        QCOMPARE(window.StatusSize(), QString::fromUtf8("2.5 \u00D7 1 \u00D7 0.35 m"));
+        QPushButton* problems = window.ProblemsButton();
+        QVERIFY(problems->icon().isNull());
+        QVERIFY(!problems->font().underline());
+        dir_->Write("bad.rwx", "ClumpBegin\nBlock 0.25 0.1 0.035\nFrobnicate\nClumpEnd\n");
+        window.OpenFile(dir_->Join("bad.rwx"));
+        QCOMPARE(problems->text(), QString("1 problem"));
+        QVERIFY(!problems->icon().isNull());
+        QVERIFY(problems->font().underline());
+        QCOMPARE(problems->palette().color(QPalette::ButtonText), window.palette().color(QPalette::Link));
+        QCOMPARE(problems->cursor().shape(), Qt::PointingHandCursor);
+        QTest::mouseClick(problems, Qt::LeftButton);
+        QTRY_VERIFY(window.Properties() && window.Properties()->isVisible());
+        QCOMPARE(window.Properties()->Tabs()->currentIndex(), ObjectProperties::kErrorsPage);
+        window.Properties()->hide();
+        window.OpenFile(dir_->Join("block.rwx"));
+        QVERIFY(problems->icon().isNull());
+        QVERIFY(!problems->font().underline());
+    }
+
+    // Nothing open: the view asks for a model and looks down on the ground from above.
+    void nothingOpenShowsTheHintAndACameraAboveTheGround() {
+        MainWindow& window = Make();
+        window.OpenAtStartup("");
+        QVERIFY(window.EmptyHint()->isVisibleTo(&window));
+        QCOMPARE(window.EmptyHint()->text(), QString("Open a model (Ctrl+O) or drop a file here"));
+        QCOMPARE(window.EmptyHint()->parentWidget(), window.View().Widget());
+        QCOMPARE(Plain(window).CameraValues().pitch, kFramePitch);
+        QVERIFY(EyePosition(Plain(window).CameraValues()).y > 0.5);
+        QCOMPARE(window.StatusCounts(), QString());
+        window.OpenFile(dir_->Join("tri.rwx"));
+        QVERIFY(!window.EmptyHint()->isVisibleTo(&window));
+        window.OpenFile(dir_->Join("gone.rwx"));
+        QVERIFY(window.EmptyHint()->isVisibleTo(&window));
+        QCOMPARE(Plain(window).CameraValues().pitch, kFramePitch);
+    }
+
+    // What a drop or the Open dialog refuses, the command line refuses with the same message.
+    void startUpRefusesWhatTheOpenDialogRefusesWithTheSameMessage() {
+        dir_->Write("photo.jpg", test::BandsJpeg(16, 8, {{10, 200, 10}}));
+        QString dropped;
+        {
+            MainWindow& window = Make();
+            auto seen = WhenModal<QMessageBox>([&](QMessageBox* box) {
+                dropped = box->text();
+                box->accept();
+            });
+            Drop(&window, {QUrl::fromLocalFile(Q(dir_->Join("photo.jpg")))});
+            QTRY_VERIFY(*seen);
+        }
+        ViewerOptions options;
+        options.glView = false;
+        options.settingsFolder = dir_->Path();
+        QString started;
+        auto seen = WhenModal<QMessageBox>([&](QMessageBox* box) {
+            started = box->text();
+            box->accept();
+        });
+        std::unique_ptr<MainWindow> window = StartViewer({dir_->Join("photo.jpg")}, options);
+        QVERIFY(window);
+        QTRY_VERIFY(*seen);
+        QCOMPARE(started, dropped);
+        QVERIFY(started.contains("is a JPEG image"));
+        QCOMPARE(window->CurrentFile(), std::string());
+        QCOMPARE(window->windowTitle(), QString("Pelorus"));
+        QVERIFY(window->Recent().Paths().empty());
+        QVERIFY(window->EmptyHint()->isVisibleTo(window.get()));
+        QCOMPARE(window->ModelObjects().size(), std::size_t{0});
+    }
+
+    // The View menu's choices come back in the next run; the first run has the initial ones.
+    void viewChoicesAreKeptBetweenRuns() {
+        {
+            MainWindow& window = Make();
+            QVERIFY(!window.Action(kCmdMarkMissing)->isChecked());
+            QVERIFY(!window.Action(kCmdLighting)->isChecked());
+            QVERIFY(window.Action(kCmdAxes)->isChecked());
+            QTest::keyClick(window.View().Widget(), Qt::Key_L);
+            window.Action(kCmdMarkMissing)->trigger();
+            window.Action(kCmdAxes)->trigger();
+            window.Dispatch(kFirstDrawDistanceCommand + 4);  // 500 m
+            QVERIFY(Plain(window).Flags().missingTextures);
+        }
+        MainWindow& next = Make();
+        QVERIFY(next.Action(kCmdLighting)->isChecked());
+        QVERIFY(next.Action(kCmdMarkMissing)->isChecked());
+        QVERIFY(!next.Action(kCmdAxes)->isChecked());
+        QVERIFY(next.Action(kFirstDrawDistanceCommand + 4)->isChecked());
+        QCOMPARE(next.Shell().DrawDistanceMetres(), 500.0);
+        next.OpenFile(dir_->Join("tri.rwx"));
+        QVERIFY(Plain(next).Flags().lighting && Plain(next).Flags().missingTextures && !Plain(next).Flags().axes);
+        // A window that keeps no settings starts as the first run does.
+        MainWindowOptions options;
+        options.glView = false;
+        MainWindow bare(options);
+        QVERIFY(!bare.Action(kCmdLighting)->isChecked());
+        QVERIFY(bare.Action(kCmdAxes)->isChecked());
+    }
+
+    // The next and previous model of the file's folder, in name order, round from the last to the
+    // first; other files are skipped.
+    void pageKeysStepThroughTheModelsOfTheFolderInNameOrder() {
+        TempDir folder;
+        for (const char* name : {"post10.rwx", "post2.rwx", "Post1.rwx"}) folder.Write(name, kTriangle);
+        folder.Write("notes.txt", "post1.rwx 0 0 0\n");
+        MainWindow& window = Make();
+        window.OpenFile(folder.Join("post2.rwx"));
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QTest::keyClick(window.View().Widget(), Qt::Key_PageDown);
+        QCOMPARE(window.CurrentFile(), folder.Join("post10.rwx"));
+        QTest::keyClick(window.View().Widget(), Qt::Key_PageDown);
+        QCOMPARE(window.CurrentFile(), folder.Join("Post1.rwx"));
+        QTest::keyClick(window.View().Widget(), Qt::Key_PageUp);
+        QCOMPARE(window.CurrentFile(), folder.Join("post10.rwx"));
+        window.Dispatch(kCmdPreviousInFolder);
+        QCOMPARE(window.CurrentFile(), folder.Join("post2.rwx"));
+        // The file shown was deleted: the step counts from where it was.
+        QVERIFY(std::remove(folder.Join("post2.rwx").c_str()) == 0);
+        window.Dispatch(kCmdNextInFolder);
+        QCOMPARE(window.CurrentFile(), folder.Join("post10.rwx"));
+        QCOMPARE(window.Recent().Paths().front(), folder.Join("post10.rwx"));
+    }
+
+    void theWindowHasTheProgramsIconAtEverySize() {
+        MainWindow& window = Make();
+        const QList<QSize> sizes = window.windowIcon().availableSizes();
+        for (const int side : {16, 32, 48, 256})
+            QVERIFY2(sizes.contains(QSize(side, side)), qPrintable(QString::number(side)));
+    }
+
+    // File > Associations writes under the user's folders (here, folders of the test) and says what
+    // it wrote.
+    void associationsMakeTheViewerTheDefaultAndSayWhatWasWritten() {
+        TempDir home;
+        const QByteArray oldData = qgetenv("XDG_DATA_HOME"), oldConfig = qgetenv("XDG_CONFIG_HOME");
+        qputenv("XDG_DATA_HOME", QByteArray::fromStdString(home.Join("data")));
+        qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(home.Join("config")));
+        MainWindow& window = Make();
+        QString said;
+        auto seen = WhenModal<QMessageBox>([&](QMessageBox* box) {
+            said = box->text();
+            box->accept();
+        });
+        window.Action(kCmdAssociations)->trigger();
+        qputenv("XDG_DATA_HOME", oldData);
+        qputenv("XDG_CONFIG_HOME", oldConfig);
+        QVERIFY(*seen);
+        for (const std::string& file :
+             {home.Join("data/applications/pelorus.desktop"), home.Join("data/mime/packages/pelorus.xml"),
+              home.Join("config/mimeapps.list"), home.Join("data/icons/hicolor/256x256/apps/pelorus.png")}) {
+            QVERIFY2(std::filesystem::is_regular_file(file), file.c_str());
+            QVERIFY2(said.contains(Q(file)), qPrintable(said));
+        }
+        std::string list;
+        QVERIFY(ReadWholeFile(home.Join("config/mimeapps.list"), list));
+        QVERIFY(list.find("model/x-rwx=pelorus.desktop;") != std::string::npos);
+        QVERIFY(window.statusBar()->currentMessage().contains("default program"));
+        QVERIFY(QImage(Q(home.Join("data/icons/hicolor/256x256/apps/pelorus.png"))).size() == QSize(256, 256));
     }
 
     void everyShortcutShownWorksAndEachMenuGivesALetterToOneItem() {
@@ -743,7 +931,7 @@ private slots:
             if (owners[0] == action) presses.emplace_back(action, key);
         }
         for (const char* key : {"Alt+Enter", "P", "F1", "O", "R", "Space", "Alt+F4", "X", "N", "B", "S", "G", "F", "L",
-                                "Ctrl+O", "F12", "Home"})
+                                "Ctrl+O", "F12", "Home", "PgDown", "PgUp"})
             QVERIFY2(shown.contains(key), key);
         presses.emplace_back(window.Action(kCmdReload), QKeySequence("F5"));
         presses.emplace_back(window.Action(kCmdExit), QKeySequence("Ctrl+Q"));
@@ -890,6 +1078,7 @@ private slots:
         });
         window.Dispatch(kCmdSaveSnapshot);
         QCOMPARE(suggested, dir_->Join("tri.png"));
+        QCOMPARE(window.statusBar()->currentMessage(), Q("Snapshot saved as " + answer));
         const QImage shot(Q(answer));
         QCOMPARE(shot.size(), window.View().Widget()->size());
         std::string bytes;
@@ -920,6 +1109,21 @@ private slots:
         window.Dispatch(kCmdSaveSnapshot);
         QVERIFY(*seen);
         QVERIFY2(message.contains("must be named *.png"), qPrintable(message));
+
+        // The next snapshot starts in the folder the last one went to, also in a later run.
+        answer = dir_->Join("sub/shot2.png");
+        window.Dispatch(kCmdSaveSnapshot);
+        QCOMPARE(window.statusBar()->currentMessage(), Q("Snapshot saved as " + answer));
+        window.Dispatch(kCmdSaveSnapshot);
+        QCOMPARE(suggested, dir_->Join("sub/tri.png"));
+        MainWindow& next = Make();
+        next.OpenFile(dir_->Join("quad.rwx"));
+        next.SetSnapshotChooser([&](QWidget*, const std::string& offered) -> std::optional<std::string> {
+            suggested = offered;
+            return std::nullopt;
+        });
+        next.Dispatch(kCmdSaveSnapshot);
+        QCOMPARE(suggested, dir_->Join("sub/quad.png"));
     }
 
     // The snapshot never replaces a file the view read: the model's texture and the ground's.
@@ -1048,6 +1252,9 @@ private slots:
         QCOMPARE(value("objectValue"), QString("map.txt"));
         QCOMPARE(value("polygonsValue"), QString("2"));
         QCOMPARE(value("trianglesValue"), QString("3"));
+        // Where the map places its triangle and quad: x 0 to 2.
+        QCOMPARE(value("boundsUnitsValue"), QString("(0, 0, 0) to (2, 1, 0) units"));
+        QCOMPARE(value("boundsCentimetresValue"), QString("(0, 0, 0) to (2000, 1000, 0) cm"));
 
         // Later loads show through, whichever Properties item opens the window.
         properties->hide();

@@ -11,6 +11,7 @@
 #include <QPixmap>
 #include <QProcess>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTest>
 #include <cstdlib>
 
@@ -163,6 +164,33 @@ private slots:
         std::string recent;
         QVERIFY(ReadWholeFile(home.Join("config/pelorus/Recent.txt"), recent));
         QCOMPARE(recent, scene + "\n");
+    }
+
+    // What docks and task bars read: the window's class names the launcher's StartupWMClass, and
+    // the window carries the program's icon although the program is not installed.
+    void theWindowGivesTheDesktopItsClassAndIcon() {
+        if (QStandardPaths::findExecutable("xprop").isEmpty() || QStandardPaths::findExecutable("xwininfo").isEmpty())
+            QSKIP("xprop or xwininfo is not installed");
+        test::TempDir home;
+        QProcess viewer;
+        StartViewer(viewer, home.Path(), test::SourceDir() + "/samples/scene.txt");
+        QVERIFY(viewer.waitForStarted(10000));
+        QVERIFY(WaitForScene(viewer).second > 0);
+        auto run = [](const QString& program, const QStringList& args) {
+            QProcess tool;
+            tool.start(program, args);
+            tool.waitForFinished(30000);
+            return QString::fromUtf8(tool.readAllStandardOutput());
+        };
+        QString id;
+        for (const QString& line : run("xwininfo", {"-root", "-tree"}).split('\n'))
+            if (line.contains("Pelorus") && line.contains("scene.txt")) id = line.trimmed().section(' ', 0, 0);
+        QVERIFY2(!id.isEmpty(), "no window titled after the file");
+        const QString props = run("xprop", {"-id", id, "WM_CLASS", "_NET_WM_ICON"});
+        QVERIFY2(props.contains("WM_CLASS(STRING) = \"pelorus-gui\", \"Pelorus\""), qPrintable(props.left(300)));
+        QVERIFY2(props.contains("_NET_WM_ICON(CARDINAL) = "), qPrintable(props.left(300)));
+        viewer.terminate();
+        QVERIFY(viewer.waitForFinished(60000));
     }
 
     void aModelFarFromTheOriginOpensFramed() {

@@ -114,6 +114,8 @@ TEST(DesktopEntry, LaunchesTheViewerOnOneScriptWithItsIcon) {
     EXPECT_EQ(entry.at("Icon"), "pelorus");
     EXPECT_EQ(entry.at("MimeType"), MimeTypeOfPackage() + ";");
     EXPECT_EQ(MimeTypeOfPackage(), "model/x-rwx");
+    // The class of the viewer's window on X11 is its application name: docks match the two.
+    EXPECT_EQ(entry.at("StartupWMClass"), "Pelorus");
 }
 
 TEST(DesktopEntry, PassesTheDesktopFileValidator) {
@@ -164,6 +166,8 @@ TEST(Thumbnail, ArgumentsAreTheModelTheImageAndOneSide) {
     EXPECT_TRUE(r->fit);
     EXPECT_FALSE(r->world.has_value());  // the default world
     EXPECT_FALSE(r->flags.axes);
+    EXPECT_TRUE(r->flags.lighting);  // shaded, so the shape shows
+    EXPECT_TRUE(r->modelRequired);
     for (const std::vector<std::string>& bad :
          std::vector<std::vector<std::string>>{{"in.rwx", "out.png"},
                                                {"in.rwx", "out.png", "0"},
@@ -191,6 +195,31 @@ TEST(Thumbnail, TheOutputRulesOfScreenshotsHold) {
     std::string script;
     ASSERT_TRUE(ReadWholeFile(model, script));
     EXPECT_NE(script.find("Triangle"), std::string::npos);  // untouched
+}
+
+// A file manager asks for pictures of every file of the type: a file that is no model, or has
+// nothing to draw, gets none (exit status 1, no file), so the file manager shows its own icon.
+TEST(Thumbnail, WhatIsNoModelGetsNoPictureAndAFailingStatus) {
+    TempDir dir;
+    dir.Write("photo.rwx.jpg", std::string("\xFF\xD8\xFF\xE0") + std::string(64, 'x'));
+    dir.Write("empty.rwx", "ModelBegin\nModelEnd\n");
+    dir.Write("notes.txt.rwx", "");
+    dir.Write("binary", std::string("\x7F"
+                                    "ELF\x02\x01",
+                                    6) +
+                            std::string(32, '\0'));
+    const std::string program = Quote(PELORUS_EXECUTABLE) + " --thumbnail ";
+    std::string output;
+    for (const char* name : {"photo.rwx.jpg", "empty.rwx", "notes.txt.rwx", "binary", "missing.rwx"}) {
+        const std::string png = dir.Join(std::string(name) + ".png");
+        EXPECT_EQ(RunShell(program + Quote(dir.Join(name)) + " " + Quote(png) + " 32", output), 1) << name << output;
+        EXPECT_FALSE(fs::exists(png)) << name;
+        EXPECT_NE(output.find(name), std::string::npos) << output;
+    }
+    dir.Write("tri.rwx", "ClumpBegin\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\nTriangle 1 2 3\nClumpEnd\n");
+    EXPECT_EQ(RunShell(program + Quote(dir.Join("tri.rwx")) + " " + Quote(dir.Join("tri.png")) + " 32", output), 0)
+        << output;
+    EXPECT_EQ(PngSize(dir.Join("tri.png")), std::make_pair(32, 32));
 }
 
 // `cmake --install` into a fresh prefix: every file where the desktop looks for it, and the

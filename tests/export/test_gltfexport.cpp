@@ -363,6 +363,22 @@ TEST(ExportTextures, AnUnmaskedJpegIsEmbeddedAsTheFileItself) {
     }
 }
 
+// An image is named after the file read: a texture asked for as "checker" and found only as
+// "checker.png" is "checker.png", not the "checker.jpg" first looked for.
+TEST(ExportTextures, ImagesAreNamedAfterTheFileRead) {
+    test::TempDir dir;
+    test::PngFile png;
+    png.width = png.height = 4;
+    png.colour = test::PngFile::Rgb;
+    png.rows.assign(4, std::vector<uint8_t>(12, 200));
+    const std::vector<uint8_t> bytes = test::WritePng(png);
+    dir.Write("checker.png", std::string(bytes.begin(), bytes.end()));
+    const ScriptExport e =
+        ExportScript("Texture checker\n" + std::string(kTexturedQuad), test::TexturesFrom(dir.Path()));
+    ASSERT_EQ(e.out.model.images.size(), 1u);
+    EXPECT_EQ(e.out.model.images[0].name, "checker.png");
+}
+
 TEST(ExportTextures, MasksBecomePngWithAlphaAndChooseTheAlphaMode) {
     test::TempDir dir;
     dir.Write("leaf.jpg", test::BandsJpeg(8, 8, {{0, 160, 0}}));

@@ -39,8 +39,8 @@ Builder Sphere(double r, int32_t d) {
 }
 
 // Which way a face must point: away from the y axis at the face's height, away from the origin,
-// or along +y / -y (flat shapes).
-enum class Outward { FromAxis, FromCentre, Up, Down };
+// along +y / -y (flat shapes), or towards the axis or the origin (shapes turned inside out).
+enum class Outward { FromAxis, FromCentre, Up, Down, ToAxis, ToCentre };
 
 struct ShapeCase {
     const char* name;
@@ -104,6 +104,8 @@ void CheckShape(const ShapeCase& c) {
         const Vec3 centroid{(a.x + b.x + cc.x) / 3, (a.y + b.y + cc.y) / 3, (a.z + b.z + cc.z) / 3};
         const Vec3 away = c.outward == Outward::FromAxis     ? Vec3{centroid.x, 0, centroid.z}
                           : c.outward == Outward::FromCentre ? centroid
+                          : c.outward == Outward::ToAxis     ? Vec3{-centroid.x, 0, -centroid.z}
+                          : c.outward == Outward::ToCentre   ? Vec3{-centroid.x, -centroid.y, -centroid.z}
                           : c.outward == Outward::Up         ? Vec3{0, 1, 0}
                                                              : Vec3{0, -1, 0};
         EXPECT_GT(Dot(n, away), 0) << "triangle " << t << " faces inward";
@@ -150,6 +152,24 @@ TEST(Primitives, ShapesHaveTheirCountsBoundsOutwardFacesAndUnmirroredTextures) {
         {"hemisphere", Hemisphere(2, 3), 60, 51, {-2, 0, -2}, {2, 2, 2}, Outward::FromCentre, {0}},
         {"octahedral sphere", Sphere(1, 1), 8, 13, {-1, -1, -1}, {1, 1, 1}, Outward::FromCentre, {}},
         {"sphere", Sphere(0.5, 4), 224, 151, {-0.5, -0.5, -0.5}, {0.5, 0.5, 0.5}, Outward::FromCentre, {}},
+        // Density 0: the coarsest shapes, a cube with its corners on the sphere and a pyramid.
+        {"sphere of density 0", Sphere(std::sqrt(3.0), 0), 12, 24, {-1, -1, -1}, {1, 1, 1}, Outward::FromCentre, {}},
+        {"hemisphere of density 0", Hemisphere(1, 0), 4, 9, {-1, 0, -1}, {1, 1, 1}, Outward::FromCentre, {0}},
+        // A negative radius: the same shape of the radius's size, facing in (a disc: facing down).
+        {"inside-out cone", Cone(1, -2, 16), 16, 33, {-2, 0, -2}, {2, 1, 2}, Outward::ToAxis, {0}},
+        {"inside-out cylinder", Cylinder(3, -1, -1, 8), 16, 18, {-1, 0, -1}, {1, 3, 1}, Outward::ToAxis, {0, 3}},
+        {"cylinder with one negative radius",
+         Cylinder(1, 2, -0.5, 12),
+         24,
+         26,
+         {-2, 0, -2},
+         {2, 1, 2},
+         Outward::ToAxis,
+         {0, 1}},
+        {"disc facing down", Disc(1.5, -2, 4), 2, 4, {-2, 1.5, -2}, {2, 1.5, 2}, Outward::Down, {1.5}},
+        {"inside-out hemisphere", Hemisphere(-2, 3), 60, 51, {-2, 0, -2}, {2, 2, 2}, Outward::ToCentre, {0}},
+        {"inside-out sphere", Sphere(-0.5, 4), 224, 151, {-0.5, -0.5, -0.5}, {0.5, 0.5, 0.5}, Outward::ToCentre, {}},
+        {"inside-out pyramid", Hemisphere(-1, 0), 4, 9, {-1, 0, -1}, {1, 1, 1}, Outward::ToCentre, {0}},
     };
     for (const ShapeCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -157,7 +177,7 @@ TEST(Primitives, ShapesHaveTheirCountsBoundsOutwardFacesAndUnmirroredTextures) {
     }
 }
 
-TEST(Primitives, DiscTextureLiesFlatSeenFromAbove) {
+TEST(Primitives, DiscTextureLiesFlatSeenFromAboveAndFromBelowWhenFacingDown) {
     PrimitiveMesh m;
     ASSERT_TRUE(BuildDisc(0, 2, 4, m));
     ASSERT_EQ(m.vertices.size(), 4u);
@@ -165,6 +185,18 @@ TEST(Primitives, DiscTextureLiesFlatSeenFromAbove) {
         EXPECT_NEAR(p.u, 0.5 + p.x / 4, 1e-12);
         EXPECT_NEAR(p.v, 0.5 - p.z / 4, 1e-12);
     }
+    ASSERT_TRUE(BuildDisc(0, -2, 4, m));
+    ASSERT_EQ(m.vertices.size(), 4u);
+    for (const TVertex& p : m.vertices) {
+        EXPECT_NEAR(p.u, 0.5 + p.x / 4, 1e-12);
+        EXPECT_NEAR(p.v, 0.5 + p.z / 4, 1e-12);
+    }
+}
+
+TEST(Primitives, TheCubeOfDensity0HasItsCornersOnTheSphere) {
+    PrimitiveMesh m;
+    ASSERT_TRUE(BuildSphere(2, 0, m));
+    for (const TVertex& p : m.vertices) EXPECT_NEAR(std::sqrt(p.x * p.x + p.y * p.y + p.z * p.z), 2, 1e-12);
 }
 
 TEST(Primitives, ZeroSizesKeepOnlyFacesWithArea) {
@@ -214,15 +246,15 @@ TEST(Primitives, OutOfRangeParametersBuildNothing) {
         {"cone negative height", Cone(-1, 1, 8)},
         {"cone infinite radius", Cone(1, kInf, 8)},
         {"cylinder of 2 sides", Cylinder(1, 1, 1, 2)},
-        {"cylinder negative radius", Cylinder(1, 1, -0.5, 8)},
+        {"cylinder infinite negative radius", Cylinder(1, 1, -kInf, 8)},
         {"cylinder NaN height", Cylinder(kNaN, 1, 1, 8)},
         {"cylinder above the side cap", Cylinder(1, 1, 1, kMaxPrimitiveSides + 1)},
         {"disc of 2 sides", Disc(0, 1, 2)},
         {"disc infinite height", Disc(-kInf, 1, 8)},
-        {"disc negative radius", Disc(0, -1, 8)},
-        {"hemisphere of no bands", Hemisphere(1, 0)},
+        {"disc NaN radius", Disc(0, kNaN, 8)},
+        {"hemisphere of negative bands", Hemisphere(1, -1)},
         {"hemisphere above the division cap", Hemisphere(1, kMaxPrimitiveDivisions + 1)},
-        {"hemisphere negative radius", Hemisphere(-1, 2)},
+        {"hemisphere infinite negative radius", Hemisphere(-kInf, 2)},
         {"sphere of negative bands", Sphere(1, -3)},
         {"sphere above the division cap", Sphere(1, kMaxPrimitiveDivisions + 1)},
         {"sphere NaN radius", Sphere(kNaN, 2)},

@@ -22,6 +22,9 @@ enum class Outward {
     FromCentre,  // away from the shape's centre
     FromAxis,    // away from its vertical axis
     Up,          // +y
+    ToCentre,    // towards the centre (turned inside out)
+    ToAxis,      // towards the axis
+    Down,        // -y
 };
 
 struct Box {
@@ -48,6 +51,15 @@ const ShapeCase kShapes[] = {
     {"Hemisphere 1 2", 24, 26, Outward::FromCentre, {{-1, 0, -1}, {1, 1, 1}}},
     {"Sphere 1 2", 48, 43, Outward::FromCentre, {{-1, -1, -1}, {1, 1, 1}}},
     {"sphere 1 2 tag 7", 48, 43, Outward::FromCentre, {{-1, -1, -1}, {1, 1, 1}}},  // later words ignored
+    // As the format's documentation has them: density 0 is a cube or a pyramid, a negative radius
+    // turns the shape inside out (a disc: facing down).
+    {"Sphere 1.7320508075688772 0", 12, 24, Outward::FromCentre, {{-1, -1, -1}, {1, 1, 1}}},
+    {"Hemisphere 1 0", 4, 9, Outward::FromCentre, {{-1, 0, -1}, {1, 1, 1}}},
+    {"Sphere -1 2", 48, 43, Outward::ToCentre, {{-1, -1, -1}, {1, 1, 1}}},
+    {"Hemisphere -1 2", 24, 26, Outward::ToCentre, {{-1, 0, -1}, {1, 1, 1}}},
+    {"Cone 2 -1 8", 8, 17, Outward::ToAxis, {{-1, 0, -1}, {1, 2, 1}}},
+    {"Cylinder 2 -1 -0.5 8", 16, 18, Outward::ToAxis, {{-1, 0, -1}, {1, 2, 1}}},
+    {"Disc 0.5 -1 8", 6, 8, Outward::Down, {{-1, 0.5, -1}, {1, 0.5, 1}}},
 };
 
 TEST(PrimitiveLines, BuildTheirShapeThroughTheTransformUnderTheCurrentMaterial) {
@@ -105,6 +117,15 @@ TEST(PrimitiveLines, BuildTheirShapeThroughTheTransformUnderTheCurrentMaterial) 
                 case Outward::Up:
                     away = n.y;
                     break;
+                case Outward::ToCentre:
+                    away = -(n.x * (mid[0] - centre[0]) + n.y * (mid[1] - centre[1]) + n.z * (mid[2] - centre[2]));
+                    break;
+                case Outward::ToAxis:
+                    away = -(n.x * (mid[0] - centre[0]) + n.z * (mid[2] - centre[2]));
+                    break;
+                case Outward::Down:
+                    away = -n.y;
+                    break;
             }
             EXPECT_GT(away, 0) << "triangle " << t[0] << "," << t[1] << "," << t[2] << " faces inwards";
         }
@@ -125,12 +146,11 @@ TEST(PrimitiveLines, LightSamplingAndNormalsAreThoseOfAnyFace) {
 
 TEST(PrimitiveLines, ParametersOutOfRangeAreRejectedWithTheLineAndBuildNothing) {
     const char* bad[] = {
-        "Block 1 2",        "Block 1 -2 3",      "Block a b c",          "Cone 1 1 2",
-        "Cone 1 1 3.5",     "Cone 1 -1 8",       "Cone -1 1 8",          "Cone 1 1",
-        "Cylinder 1 1 1 2", "Cylinder 1 -1 1 8", "Cylinder 1 1 1 65537", "Cylinder 1 1 1 1e10",
-        "Disc 0 1 2",       "Disc 0 -1 8",       "Disc 0 1 -8",          "Hemisphere 1 0",
-        "Hemisphere 1 257", "Hemisphere -1 4",   "Sphere -1 4",          "Sphere 1 x",
-        "Sphere 1",         "Sphere 1 2.5",      "Sphere 1 -2147483649", "Sphere 1e999 4",
+        "Block 1 2",           "Block 1 -2 3", "Block a b c",      "Cone 1 1 2",        "Cone 1 1 3.5",
+        "Cone -1 1 8",         "Cone 1 1",     "Cylinder 1 1 1 2", "Cylinder -1 1 1 8", "Cylinder 1 1 1 65537",
+        "Cylinder 1 1 1 1e10", "Disc 0 1 2",   "Disc 0 1 -8",      "Hemisphere 1 -1",   "Hemisphere 1 257",
+        "Sphere -1e999 4",     "Sphere 1 x",   "Sphere 1",         "Sphere 1 2.5",      "Sphere 1 -2147483649",
+        "Sphere 1e999 4",
     };
     for (const char* line : bad) {
         LogCapture log;

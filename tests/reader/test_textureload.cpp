@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "platform/paths.h"
 #include "reader/textureload.h"
 #include "testutil.h"
@@ -88,6 +90,47 @@ TEST_F(TextureTest, NamesGetJpgAppendedAndTheCacheIgnoresCase) {
     EXPECT_EQ(o->Textures()[0].name, "wood.jpg");
     // ".hidden" has no extension (its only point is its first character): looked for as ".hidden.jpg".
     EXPECT_EQ(log.Lines(), Lines{"Couldn't open texture \".hidden.jpg\"."});
+}
+
+// What a texture record is named by is the file read: "leaf.png" when "leaf" was found only as
+// that, whatever the script said, also when a second object of the load reuses the pixels.
+TEST_F(TextureTest, RecordsAreNamedAfterTheFileFoundUnderItsPngName) {
+    SetSearchPath({"tex"});
+    root.Write("tex/leaf.png", OpaquePng(kGreen));
+    root.Write("tex/bark.jpg", test::BandsJpeg(8, 8, {kRed}));
+    TextureStore store;
+    ReadOptions options;
+    options.programDir = root.Path();
+    options.textureStore = &store;
+    for (int object = 0; object < 2; ++object) {
+        const auto o = RWXObject::FromText(Triangle("Texture leaf") + Triangle("Texture bark"), 0, 0, 0, log, options);
+        ASSERT_EQ(o->Textures().size(), 2u);
+        EXPECT_EQ(o->Textures()[0].name, "leaf.png") << object;
+        EXPECT_EQ(o->Textures()[1].name, "bark.jpg") << object;
+    }
+    EXPECT_TRUE(log.Lines().empty());
+}
+
+// Faces whose texture command found nothing usable carry that in their material, so that they can
+// be told apart from faces meant to be plain; "null" and a texture that was read clear it.
+TEST_F(TextureTest, FacesOfATextureThatCouldNotBeUsedAreMarkedSo) {
+    SetSearchPath({"tex"});
+    root.Write("tex/bark.jpg", test::BandsJpeg(8, 8, {kRed}));
+    root.Write("tex/broken.jpg", "not an image");
+    const auto o = Read(
+        "ClumpBegin\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\n"
+        "Texture gone\nTriangle 1 2 3\nTexture broken\nTriangle 1 2 3\nTexture null\nTriangle 1 2 3\n"
+        "Texture gone\nTriangle 1 2 3\nTexture bark\nTriangle 1 2 3\nColor 1 0 0\nTriangle 1 2 3\nClumpEnd\n");
+    std::vector<int> marks;
+    for (const auto& batch : o->Clumps().at(0)->Batches())
+        for (std::size_t i = 0; i < batch->Triangles().size(); ++i) marks.push_back(batch->Material().textureMissing);
+    // gone, broken, null (plain), gone again (its failure remembered), bark, a colour after bark.
+    EXPECT_EQ(std::count(marks.begin(), marks.end(), 1), 3);
+    EXPECT_EQ(marks.size(), 6u);
+    const auto& batches = o->Clumps().at(0)->Batches();
+    EXPECT_EQ(batches.front()->Material().textureMissing, 1);
+    EXPECT_EQ(batches.back()->Material().textureMissing, 0);
+    EXPECT_EQ(batches.back()->Material().color, (RGB{1, 0, 0}));
 }
 
 // One record per different stored image: name, mask and Mirror expansion make the key; letter
@@ -562,7 +605,10 @@ TEST_F(TextureTest, NamesWithoutExtensionFindPngAfterJpgInEachFolder) {
     auto o = Read("Texture leaf\nTexture both\nTexture zipped\n");
     EXPECT_TRUE(log.Lines().empty());
     ASSERT_EQ(o->Textures().size(), 3u);
-    EXPECT_EQ(o->Textures()[0].name, "leaf.jpg");
+    // Each named after the file read.
+    EXPECT_EQ(o->Textures()[0].name, "leaf.png");
+    EXPECT_EQ(o->Textures()[1].name, "both.jpg");
+    EXPECT_EQ(o->Textures()[2].name, "zipped.png");
     EXPECT_TRUE(test::Near(Texel(o->Textures()[0], 0, 0), kGreen, 0));
     EXPECT_TRUE(test::Near(Texel(o->Textures()[1], 0, 0), kRed));
     EXPECT_TRUE(test::Near(Texel(o->Textures()[2], 0, 0), kBlue, 0));

@@ -319,6 +319,33 @@ TEST_F(TextureTest, TextureWithoutMipmapsDrawsUntextured) {
     EXPECT_TRUE(Near(Centre(), Rgb{51, 102, 153})) << ToString(Centre());
 }
 
+// View > Mark Missing Textures: faces whose texture could not be read show a checker of magenta
+// and dark grey over their texture coordinates; plain faces and found textures stay as they are.
+TEST_F(TextureTest, MissingTexturesShowACheckerOnlyWhenAskedAndOnlyWhereTheTextureIsMissing) {
+    dir_.Write("red.jpg", BandsJpeg(16, 16, {kRed}));
+    const Rgb plain{51, 102, 153};
+    const Rgb light{kCheckerLight[0], kCheckerLight[1], kCheckerLight[2]};
+    const Rgb dark{kCheckerDark[0], kCheckerDark[1], kCheckerDark[2]};
+    // Two neighbouring cells of one row of the 8 x 8 cells: x at u = 3.5/8 and 4.5/8, y at v = 3.5/8.
+    const double y = 0.3 - 0.6 * 3.5 / 8, x1 = -0.3 + 0.6 * 3.5 / 8, x2 = -0.3 + 0.6 * 4.5 / 8;
+    auto scene = SceneOf(Square("Color 0.2 0.4 0.6\nTexture gone"), 0, 0, 0, TexturesFrom(dir_.Path()));
+    context_.flags.missingTextures = false;
+    Draw(scene.get());
+    EXPECT_TRUE(Near(PixelAt(x1, y, 0), plain)) << ToString(PixelAt(x1, y, 0));
+    context_.flags.missingTextures = true;
+    Draw(scene.get());
+    const Rgb a = PixelAt(x1, y, 0), b = PixelAt(x2, y, 0);
+    EXPECT_TRUE((Near(a, light, 8) && Near(b, dark, 8)) || (Near(a, dark, 8) && Near(b, light, 8)))
+        << ToString(a) << " and " << ToString(b);
+    context_.flags.missingTextures = true;
+    auto untextured = SceneOf(Square("Color 0.2 0.4 0.6"), 0, 0, 0, TexturesFrom(dir_.Path()));
+    Draw(untextured.get());
+    EXPECT_TRUE(Near(PixelAt(x1, y, 0), plain) && Near(PixelAt(x2, y, 0), plain)) << ToString(PixelAt(x1, y, 0));
+    auto found = SceneOf(Square("Color 1 1 1\nTexture red"), 0, 0, 0, TexturesFrom(dir_.Path()));
+    Draw(found.get());
+    EXPECT_TRUE(Near(PixelAt(x1, y, 0), kRed, 6) && Near(PixelAt(x2, y, 0), kRed, 6)) << ToString(PixelAt(x1, y, 0));
+}
+
 TEST_F(TextureTest, CompiledAndDirectDrawingGiveTheSamePixels) {
     dir_.Write("bands.jpg", BandsJpeg(16, 16, {kRed, kBlue, kGreen}));
     std::string script =

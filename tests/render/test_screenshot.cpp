@@ -104,6 +104,8 @@ TEST(ApplyViewList, SwitchesNamedFlagsAndLeavesThemAloneOnError) {
     EXPECT_FALSE(ApplyViewList("+geometry,Normals", flags, error));
     EXPECT_FALSE(flags.geometry) << "nothing changes when one name is wrong";
     EXPECT_EQ(flags.normals, before.normals);
+    ASSERT_TRUE(ApplyViewList("+missing-textures", flags, error)) << error;
+    EXPECT_TRUE(flags.missingTextures);
 }
 
 TEST(ScreenshotArgs, FitFramesTheModelAndOnlyTheCameraOptionsGivenReplaceWhatItChose) {

@@ -165,6 +165,25 @@ TEST(Cli, DumpIsWrittenAsItGoes) {
     EXPECT_LE(sizes.largest, std::size_t{128} << 10);
 }
 
+// The dump names a texture by the file read: "checker.png" when only that was found for "checker".
+TEST(Cli, DumpNamesTexturesByTheFileRead) {
+    test::TempDir dir;
+    test::PngFile png;
+    png.width = png.height = 2;
+    png.colour = test::PngFile::Rgb;
+    png.rows.assign(2, std::vector<uint8_t>(6, 90));
+    const std::vector<uint8_t> bytes = test::WritePng(png);
+    dir.Write("checker.png", std::string(bytes.begin(), bytes.end()));
+    const std::string path = dir.Write("t.rwx", std::string("Texture checker\n") + kTriangle);
+    // Textures are looked for in the current folder, as the viewer started there would.
+    const std::string start = CurrentDirectory();
+    SetCurrentDirectory(dir.Path());
+    const CliRun r = Cli({"--dump", path});
+    SetCurrentDirectory(start);
+    EXPECT_NE(r.out.find("\"textures\": [{\"name\": \"checker.png\""), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("checker.jpg"), std::string::npos) << r.out;
+}
+
 TEST(Cli, CheckAndDumpOpenZippedModels) {
     test::TempDir dir;
     const std::string zip = dir.Join("models/Crate.zip");

@@ -42,6 +42,40 @@ TEST(ObjectInfo, GeneralPageWithoutWorldNameOrFileSaysSo) {
     EXPECT_EQ(info.object, kNoObjectLabel);
     EXPECT_EQ(info.polygons, "0");
     EXPECT_EQ(info.triangles, "0");
+    EXPECT_EQ(info.boundsUnits, "");
+    EXPECT_EQ(info.boundsCentimetres, "");
+}
+
+// One script's bounds are its own, without the offset it is placed at; an object map's are where
+// it places its objects.
+TEST(ObjectInfo, GeneralPageGivesTheBoundsInUnitsAndCentimetres) {
+    ErrorLog log;
+    const auto block =
+        RWXObject::FromText("ClumpBegin\nTranslate 0 0.05 0\nBlock 0.2 0.1 0.35\nClumpEnd\n", 0, 0.025, 0, log);
+    const RWXObject* one[] = {block.get()};
+    const GeneralInfo info = GeneralInfoOf("", "/m/block.rwx", one);
+    EXPECT_EQ(info.boundsUnits, "(-0.1, 0, -0.175) to (0.1, 0.1, 0.175)");
+    EXPECT_EQ(info.boundsCentimetres, "(-100, 0, -175) to (100, 100, 175)");
+
+    const auto moved = RWXObject::FromText("ClumpBegin\nBlock 0.2 0.1 0.35\nClumpEnd\n", 1, 0, 0, log);
+    const RWXObject* two[] = {block.get(), moved.get()};
+    EXPECT_EQ(GeneralInfoOf("", "/m/map.txt", two).boundsUnits, "(-0.1, -0.05, -0.175) to (1.1, 0.125, 0.175)");
+}
+
+TEST(ObjectInfo, NumbersAreRoundedWithoutTrailingZerosOrNegativeZero) {
+    Bounds b;
+    b.Extend(-0.00004, 1.23456789, -1e-9);
+    b.Extend(2.5, 1.23456789, 3);
+    EXPECT_EQ(BoundsText(b, 1, 4), "(0, 1.2346, 0) to (2.5, 1.2346, 3)");
+    EXPECT_EQ(BoundsText(b, 1000, 1), "(0, 1234.6, 0) to (2500, 1234.6, 3000)");
+    EXPECT_EQ(BoundsText(Bounds{}, 1, 4), "");
+    // Ten metres a unit, to the centimetre.
+    EXPECT_EQ(SizeText(b), "25 \u00D7 0 \u00D7 30 m");
+    Bounds small;
+    small.Extend(0, 0, 0);
+    small.Extend(0.0123, 0.1, 0.00049);
+    EXPECT_EQ(SizeText(small), "0.12 \u00D7 1 \u00D7 0 m");
+    EXPECT_EQ(SizeText(Bounds{}), "");
 }
 
 TEST(ObjectInfo, TexturesPageListsEveryLoadedTextureWithItsFacts) {
@@ -224,6 +258,14 @@ TEST(StatusBar, CountsObjectsTrianglesTexturesAndProblems) {
     EXPECT_EQ(LoadSummaryOf(two, 1).counts, "2 objects, 10 triangles, 0 textures");
     EXPECT_EQ(LoadSummaryOf(two, 1).problems, "1 problem");
     EXPECT_EQ(LoadSummaryOf({}, 12345).problems, "12,345 problems");
+    EXPECT_EQ(LoadSummaryOf(one, 0).size, "10 \u00D7 15 \u00D7 0 m");
+    // Nothing open says nothing; a script without faces says that it is empty.
+    EXPECT_EQ(LoadSummaryOf({}, 0).counts, "");
+    EXPECT_EQ(LoadSummaryOf({}, 0).size, "");
+    const auto empty = test::ReadScript("ModelBegin\nModelEnd\n");
+    const RWXObject* none[] = {empty.get()};
+    EXPECT_EQ(LoadSummaryOf(none, 0).counts, "empty");
+    EXPECT_EQ(LoadSummaryOf(none, 0).size, "");
     const std::pair<uint64_t, const char*> numbers[] = {
         {0, "0"}, {999, "999"}, {1000, "1,000"}, {123456, "123,456"}, {1234567, "1,234,567"}};
     for (const auto& [n, text] : numbers) EXPECT_EQ(GroupedNumber(n), text) << n;

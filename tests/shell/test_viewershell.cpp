@@ -157,11 +157,11 @@ TEST(ViewerPointer, LeftDragTurnsByHalfADegreePerPixel) {
     EXPECT_DOUBLE_EQ(shell.CameraValues().yaw, 2.5);
 }
 
-TEST(ViewerPointer, RightDragMovesTheEyeAndTurnsByAQuarterDegree) {
+TEST(ViewerPointer, RightDragMovesTheEyeAsTheWheelDoesAndTurnsByAQuarterDegree) {
     ViewerShell shell;
     shell.PointerPressed(0, 0);
-    shell.PointerMoved(8, 10, kRight);  // dragging down moves the eye away
-    EXPECT_DOUBLE_EQ(shell.CameraValues().distance, 2.5);
+    shell.PointerMoved(8, 10, kRight);  // dragging down moves the eye away: ten pixels, a notch
+    EXPECT_DOUBLE_EQ(shell.CameraValues().distance, 1.5 / kZoomStep);
     EXPECT_DOUBLE_EQ(shell.CameraValues().yaw, 2.0);
     EXPECT_DOUBLE_EQ(shell.CameraValues().pitch, 0.0);
 }
@@ -250,16 +250,26 @@ TEST(ViewerPointer, WheelZoomsInProportionToTheDistance) {
     EXPECT_DOUBLE_EQ(shell.CameraValues().distance, kMinDistance);
 }
 
-TEST(ViewerPointer, RightDragStepsGrowWithTheModelAndStopAtTheSmallestDistance) {
-    ViewerShell shell;
-    shell.SetModelBounds(Box({-50, 0, 0}, {50, 0, 0}));  // radius 50
-    shell.FrameModel(1, 0);
-    const double d = shell.CameraValues().distance;
-    shell.PointerPressed(0, 0);
-    shell.PointerMoved(0, 2, kRight);
-    EXPECT_NEAR(shell.CameraValues().distance, d + 2 * 0.1 * 50, 1e-9);
-    shell.PointerMoved(0, -100000, kRight);
-    EXPECT_DOUBLE_EQ(shell.CameraValues().distance, shell.MinimumDistance());
+// A drag of the same length changes the distance by the same ratio near and far, and however far
+// it goes up it never passes the orbit centre.
+TEST(ViewerPointer, RightDragZoomsInProportionAndNeverPassesTheOrbitCentre) {
+    for (const double radius : {0.01, 1.0, 50.0, 5000.0}) {
+        ViewerShell shell;
+        shell.SetModelBounds(Box({-radius, 0, 0}, {radius, 0, 0}));
+        shell.FrameModel(1, 0);
+        const double d = shell.CameraValues().distance;
+        shell.PointerPressed(0, 0);
+        shell.PointerMoved(0, -20, kRight);
+        EXPECT_NEAR(shell.CameraValues().distance, d * kZoomStep * kZoomStep, 1e-9 * d) << radius;
+        shell.PointerMoved(0, 0, kRight);
+        EXPECT_NEAR(shell.CameraValues().distance, d, 1e-9 * d) << radius;
+        for (int i = 1; i <= 50; ++i) {
+            shell.PointerMoved(0, -1000 * i, kRight);
+            ASSERT_GE(shell.CameraValues().distance, shell.MinimumDistance()) << radius;
+            ASSERT_GT(shell.CameraValues().distance, 0) << radius;
+        }
+        EXPECT_DOUBLE_EQ(shell.CameraValues().distance, shell.MinimumDistance());
+    }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -284,12 +294,14 @@ TEST(ViewerFraming, AFarModelIsFramedAroundItsCentreFromAbove) {
     }
 }
 
-TEST(ViewerFraming, NoModelGivesTheInitialCameraAndAHugeOneFarPlanesThatHoldIt) {
+TEST(ViewerFraming, NoModelLooksDownOnTheGroundAndAHugeOneGetsFarPlanesThatHoldIt) {
     ViewerShell shell;
     shell.FrameModel(1, 45);
     Camera turned;
     turned.yaw = 45;
+    turned.pitch = kFramePitch;
     EXPECT_EQ(shell.CameraValues(), turned);
+    EXPECT_GT(EyePosition(shell.CameraValues()).y, 0.5) << "the eye is above the ground, not level with it";
     EXPECT_EQ(shell.Depth(), DepthRange{});
 
     shell.SetModelBounds(Box({-5000, -5000, -5000}, {5000, 5000, 5000}));
@@ -297,6 +309,56 @@ TEST(ViewerFraming, NoModelGivesTheInitialCameraAndAHugeOneFarPlanesThatHoldIt) 
     const DepthRange depth = shell.Depth();
     EXPECT_GT(depth.zFar, shell.CameraValues().distance + 5000 * std::sqrt(3.0));
     EXPECT_LT(depth.zNear, shell.MinimumDistance()) << "the orbit centre is never clipped";
+}
+
+// ---------------------------------------------------------------------------------------------
+// View choices kept between runs
+
+TEST(ViewerChoices, EveryChoiceComesBackInANewShellAndTheFirstRunKeepsTheInitialOnes) {
+    ViewerShell first;
+    const ViewChoices initial = first.Choices();
+    ViewerShell untouched;
+    untouched.RestoreChoices({});
+    EXPECT_EQ(untouched.Choices(), initial);
+    EXPECT_EQ(std::memcmp(&untouched.Flags(), &first.Flags(), sizeof(ViewFlags)), 0);
+
+    // Every checkable item and a draw distance changed, then taken over by a new shell.
+    for (const int32_t command : {kCmdAxes, kCmdGeometry, kCmdObject, kCmdNormals, kCmdBackdrop, kCmdSkybox, kCmdGround,
+                                  kCmdFog, kCmdLighting, kCmdTopMost, kCmdAutoReload, kCmdMarkMissing})
+        first.Command(command);
+    first.Command(kFirstDrawDistanceCommand + 3);  // 200 m
+    ViewerShell next;
+    next.RestoreChoices(first.Choices());
+    EXPECT_EQ(next.Choices(), first.Choices());
+    EXPECT_FALSE(next.Flags().axes);
+    EXPECT_TRUE(next.Flags().lighting);
+    EXPECT_TRUE(next.Flags().missingTextures);
+    EXPECT_FALSE(next.AutoReload());
+    EXPECT_EQ(next.DrawDistanceMetres(), 200);
+    EXPECT_TRUE(next.Checked(kFirstDrawDistanceCommand + 3));
+}
+
+TEST(ViewerChoices, WhatIsNotAChoiceIsSkippedAndTheRestStays) {
+    ViewerShell shell;
+    shell.RestoreChoices({{"lighting", "1"},
+                          {"axes", "yes"},
+                          {"fog", ""},
+                          {"drawDistance", "300"},
+                          {"drawDistance", "-50"},
+                          {"nonsense", "1"},
+                          {"Ground", "0"}});
+    ViewerShell initial;
+    EXPECT_TRUE(shell.Flags().lighting);
+    EXPECT_TRUE(shell.Flags().axes);
+    EXPECT_TRUE(shell.Flags().fog);
+    EXPECT_TRUE(shell.Flags().ground) << "names are exact";
+    EXPECT_EQ(shell.DrawDistanceMetres(), 0) << "only the distances offered";
+    shell.RestoreChoices({{"drawDistance", "50"}, {"lighting", "0"}});
+    EXPECT_EQ(shell.DrawDistanceMetres(), 50);
+    EXPECT_EQ(shell.Choices(), [&] {
+        initial.Command(kFirstDrawDistanceCommand + 1);
+        return initial.Choices();
+    }());
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -309,7 +371,11 @@ TEST(ViewerCommands, EachNumberLeadsToItsAction) {
         {kCmdReload, ShellAction::Reload},
         {kCmdRecent, ShellAction::None},
         {kCmdFileProperties, ShellAction::ObjectProperties},
-        {kCmdAssociations, ShellAction::None},
+        {kCmdAssociations, ShellAction::Associations},
+        {kCmdNextInFolder, ShellAction::NextInFolder},
+        {kCmdPreviousInFolder, ShellAction::PreviousInFolder},
+        {kCmdMarkMissing, ShellAction::Redraw},
+        {kCmdDrawDistance, ShellAction::None},
         {kCmdExit, ShellAction::Exit},
         {kCmdGeometry, ShellAction::Redraw},
         {kCmdTopMost, ShellAction::TopMost},
@@ -327,7 +393,7 @@ TEST(ViewerCommands, EachNumberLeadsToItsAction) {
         {kViewMenu, ShellAction::None},
         {0, ShellAction::None},
         {-1, ShellAction::None},
-        {113, ShellAction::None},
+        {114, ShellAction::None},
     };
     for (const auto& [command, action] : cases) {
         ViewerShell shell;
@@ -336,7 +402,8 @@ TEST(ViewerCommands, EachNumberLeadsToItsAction) {
 }
 
 TEST(ViewerCommands, CommandsWithoutActionLeaveEveryFlag) {
-    for (const int32_t command : {kCmdRecent, kCmdAssociations, kCmdOnlineHelp, kCmdAbout, kCmdOpen}) {
+    for (const int32_t command :
+         {kCmdRecent, kCmdAssociations, kCmdOnlineHelp, kCmdAbout, kCmdOpen, kCmdNextInFolder}) {
         ViewerShell shell;
         shell.Command(command);
         const ViewFlags initial;
@@ -364,9 +431,10 @@ TEST(ViewerMenus, ChecksStartAsTheViewFlagsAndEveryNumberIsUnique) {
             }
         }
     }
-    EXPECT_EQ(checkable, 11);
-    const bool initial[] = {true, false, true, false, true, true, true, true, false, false, true};
-    for (int32_t i = 0; i < 11; ++i) EXPECT_EQ(shell.Checked(kCmdAxes + i), initial[i]) << kCmdAxes + i;
+    EXPECT_EQ(checkable, 12);
+    // Axes ... TopMost, Auto Reload, then Fit to Model (no check) and Mark Missing Textures.
+    const bool initial[] = {true, false, true, false, true, true, true, true, false, false, true, false, false};
+    for (int32_t i = 0; i < 13; ++i) EXPECT_EQ(shell.Checked(kCmdAxes + i), initial[i]) << kCmdAxes + i;
     // Toggling flips exactly one check.
     shell.Command(kCmdFog);
     EXPECT_FALSE(shell.Checked(kCmdFog));
