@@ -70,7 +70,7 @@ void Script(const uint8_t* data, std::size_t size) {
     if (Digest(*object, log) != expected) __builtin_trap();
 
     TranslucentList translucent;
-    AppendTranslucent(translucent, *object, object->Offset(), false);
+    AppendTranslucent(translucent, *object, PlacedAt(object->Offset()), false);
     if (static_cast<int64_t>(translucent.records.size()) != object->CountTranslucentTriangles()) __builtin_trap();
     (void)object->CountTriangles();
 }

@@ -74,6 +74,7 @@ std::vector<ObjectMapEntry> ParseObjectMap(std::string_view text, std::string_vi
         ok = ok && ParseWholeNumber(tokens[i + 1].text, entry.x) && ParseWholeNumber(tokens[i + 2].text, entry.y) &&
              ParseWholeNumber(tokens[i + 3].text, entry.z);
         if (ok) {
+            entry.line = static_cast<uint32_t>(std::min<std::size_t>(line + 1, UINT32_MAX));
             entries.push_back(std::move(entry));
             i += 4;
             continue;
@@ -90,9 +91,9 @@ bool IsScriptName(std::string_view path) {
     return dot != std::string_view::npos && EqualsNoCase(name.substr(dot), ".rwx");
 }
 
-std::vector<PlacedObject> LoadSceneObjects(std::string_view path, ErrorLog& log, const ReadOptions& options) {
-    std::vector<PlacedObject> objects;
-    if (path.empty()) return objects;
+SceneObjects LoadSceneObjects(std::string_view path, ErrorLog& log, const ReadOptions& options) {
+    SceneObjects scene;
+    if (path.empty()) return scene;
     // Everything this load reads shares one folder cache, one image budget and one texture store.
     FolderListingCache folders;
     ImageBudget images;
@@ -102,39 +103,48 @@ std::vector<PlacedObject> LoadSceneObjects(std::string_view path, ErrorLog& log,
     if (!shared.images) shared.images = &images;
     if (!shared.textureStore) shared.textureStore = &textures;
     if (IsScriptName(path) || IsZipName(path)) {
-        objects.push_back({std::make_shared<const RWXObject>(path, 0.0, 0.025, 0.0, log, shared),
-                           {0.0, 0.025, 0.0},
-                           std::string(path)});
-        return objects;
+        PlacedObject object;
+        object.placement = PlacedAt({0.0, 0.025, 0.0});
+        object.model =
+            scene.AddModel(std::make_shared<const RWXObject>(path, 0.0, 0.025, 0.0, log, shared), std::string(path));
+        scene.SetText(object, path);
+        scene.objects.push_back(object);
+        return scene;
     }
     std::string text;
     const std::string file = InFolder(options.baseFolder, path);
     if (!ReadWholeFile(file, text, kNoSizeLimit, shared.folders)) {
         log.Append("Unable to open file \"" + BoundedQuote(path) + "\" as an object map.");
-        return objects;
+        return scene;
     }
     // Entries name their scripts from the map's own folder, however the map itself was named.
     const std::string_view folder = ParentPart(file);
     if (!folder.empty()) shared.baseFolder = std::string(folder);
     const std::vector<ObjectMapEntry> entries = ParseObjectMap(text, path, log);
-    objects.reserve(entries.size());
+    scene.objects.reserve(entries.size());
     // The model of each file read, by the file's resolved whole path.
-    std::unordered_map<std::string, std::shared_ptr<const RWXObject>> models;
+    std::unordered_map<std::string, uint32_t> models;
     for (const ObjectMapEntry& e : entries) {
-        std::shared_ptr<const RWXObject>* model = nullptr;
+        PlacedObject object;
+        object.placement = PlacedAt({e.x, e.y, e.z});
+        object.line = e.line;
+        std::string key;
         if (shared.shareModels) {
-            const std::string key = AbsolutePath(ResolvePath(InFolder(shared.baseFolder, e.path), shared.folders));
-            model = &models[key];
+            key = AbsolutePath(ResolvePath(InFolder(shared.baseFolder, e.path), shared.folders));
+            if (const auto it = models.find(key); it != models.end()) object.model = it->second;
         }
-        std::shared_ptr<const RWXObject> read =
-            model && *model ? *model : std::make_shared<const RWXObject>(e.path, e.x, e.y, e.z, log, shared);
-        if (model && !*model) *model = read;
-        objects.push_back({std::move(read), {e.x, e.y, e.z}, e.path});
+        if (!object.HasModel()) {
+            object.model =
+                scene.AddModel(std::make_shared<const RWXObject>(e.path, e.x, e.y, e.z, log, shared), e.path);
+            if (shared.shareModels) models.emplace(std::move(key), object.model);
+        }
+        scene.SetText(object, e.path);
+        scene.objects.push_back(object);
     }
-    return objects;
+    return scene;
 }
 
-std::vector<PlacedObject> ReadAsViewer(std::string_view path, ErrorLog& log, ReadOptions options) {
+SceneObjects ReadAsViewer(std::string_view path, ErrorLog& log, ReadOptions options) {
     if (path.empty()) return {};
     const std::string absolute = AbsolutePath(ToSlashes(path));
     const std::string_view folder = ParentPart(absolute);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <sstream>
 #include <system_error>
 #include <unordered_map>
 
@@ -16,12 +17,13 @@
 #include "reader/zippedmodel.h"
 #include "scene/objectmap.h"
 #include "shell/jsonwriter.h"
+#include "world/worldload.h"
 
 namespace pelorus {
 namespace {
 
 constexpr std::string_view kUsage =
-    "Usage: pelorus [--] [FILE]\n"
+    "Usage: pelorus [--object-path FOLDER] [--] [FILE]\n"
     "       pelorus --check [--] FILE|FOLDER...\n"
     "       pelorus --dump [--] FILE\n"
     "       pelorus --screenshot OUT.png [--size WxH] [--fit] [--yaw DEG] [--pitch DEG] [--height H]\n"
@@ -32,13 +34,20 @@ constexpr std::string_view kUsage =
     "       pelorus --help | --version\n"
     "\n"
     "FILE is a RenderWare script (.rwx), a zipped model (.zip: the script inside is read, and\n"
-    "textures are looked for in the archive first) or an object map (any other name). \"--\" ends\n"
-    "the options: what follows is a FILE even when it starts with \"--\".\n"
+    "textures are looked for in the archive first), an object dump (a file whose first line is\n"
+    "\"propdump version N\") or an object map (any other name). \"--\" ends the options: what\n"
+    "follows is a FILE even when it starts with \"--\".\n"
+    "  --object-path FOLDER  (with any command) where the models an object dump names are looked\n"
+    "            for: FOLDER/models/NAME.zip, FOLDER/rwx/NAME.rwx, FOLDER/models/NAME.rwx, then\n"
+    "            the dump's own folder; textures in FOLDER/textures. The window otherwise uses\n"
+    "            the object path of its world.\n"
     "  --check   read each file as the viewer does and print its error lines and a summary;\n"
     "            a folder stands for every .rwx file below it. Control characters and bytes\n"
     "            that are not UTF-8 are shown as \\xNN. Exit status 1 when any error line was\n"
-    "            written.\n"
-    "  --dump    print everything read from FILE as one JSON document.\n"
+    "            written. For an object dump the summary counts its objects, the distinct\n"
+    "            models they show, the models not found and the objects of other types.\n"
+    "  --dump    print everything read from FILE as one JSON document (for an object dump:\n"
+    "            \"errors\", \"objects\" naming their models by index, and \"models\").\n"
     "  --screenshot  draw FILE as the viewer would, without a window, into OUT.png (default\n"
     "            400x400, default world and camera; --fit frames the model as the window does\n"
     "            on opening it, and --yaw, --pitch, --height or --distance given with it replace\n"
@@ -56,15 +65,18 @@ constexpr std::string_view kUsage =
     "            --screenshot).\n";
 
 struct Loaded {
-    std::vector<PlacedObject> objects;
+    SceneObjects scene;
     std::vector<std::string> errors;
 };
 
-// Reads `path` the way the viewer does when it is given that path.
-Loaded LoadAsViewer(const std::string& path) {
+// Reads `path` the way the viewer does when it is given that path, with `objectPath` as the
+// world's object path.
+Loaded LoadAsViewer(const std::string& path, const std::string& objectPath) {
     ErrorLog log;
     Loaded loaded;
-    loaded.objects = ReadAsViewer(path, log);
+    WorldReadOptions options;
+    options.objectPath = objectPath;
+    loaded.scene = ReadShownAsViewer(path, log, options);
     loaded.errors = log.Lines();
     return loaded;
 }
@@ -88,15 +100,17 @@ struct Counts {
 Counts CountsOf(const Loaded& loaded) {
     Counts c;
     c.files = 1;
-    c.objects = static_cast<int64_t>(loaded.objects.size());
-    // Every object counts, shared models once for each object placing them; each model is
-    // counted once.
+    // Every object that shows a model counts, shared models once for each object placing them;
+    // each model is counted once.
     std::unordered_map<const RWXObject*, Counts> byModel;
-    for (const PlacedObject& placed : loaded.objects) {
-        auto [it, added] = byModel.try_emplace(placed.model.get());
+    for (const PlacedObject& placed : loaded.scene.objects) {
+        const RWXObject* model = loaded.scene.ModelOf(placed);
+        if (!model) continue;
+        ++c.objects;
+        auto [it, added] = byModel.try_emplace(model);
         Counts& m = it->second;
         if (added) {
-            const RWXObject& object = *placed.model;
+            const RWXObject& object = *model;
             for (const auto& top : object.Clumps())
                 ForEachClump(*top, [&](const TClump& clump) {
                     ++m.clumps;
@@ -149,7 +163,17 @@ std::vector<std::string> Expand(const std::string& arg, std::ostream& err) {
     return files;
 }
 
-int Check(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+// The summary of an object dump: its objects (of type 0), the distinct models they show, the
+// models not found and the objects of other types.
+void PrintDumpCounts(std::ostream& out, const Loaded& loaded) {
+    int64_t objects = 0, others = 0;
+    for (const PlacedObject& o : loaded.scene.objects) ++(o.type == 0 ? objects : others);
+    out << "objects " << objects << ", distinct models " << loaded.scene.models.size() << ", models not found "
+        << loaded.scene.missingModels.size() << ", objects of other types " << others << ", errors "
+        << loaded.errors.size();
+}
+
+int Check(const std::vector<std::string>& args, const std::string& objectPath, std::ostream& out, std::ostream& err) {
     if (args.empty()) {
         err << "pelorus: --check needs at least one file or folder\n" << kUsage;
         return 2;
@@ -159,13 +183,16 @@ int Check(const std::vector<std::string>& args, std::ostream& out, std::ostream&
     for (const std::string& arg : args) {
         folderGiven = folderGiven || IsDirectory(arg);
         for (const std::string& file : Expand(arg, err)) {
-            const Loaded loaded = LoadAsViewer(file);
+            const Loaded loaded = LoadAsViewer(file, objectPath);
             // Scripts are anybody's text: nothing of them reaches the terminal unescaped.
             const std::string shown = EscapeForTerminal(file);
             for (const std::string& line : loaded.errors) out << shown << ": " << EscapeForTerminal(line) << "\n";
             const Counts c = CountsOf(loaded);
             out << shown << ": ";
-            PrintCounts(out, c);
+            if (loaded.scene.dumpVersion > 0)
+                PrintDumpCounts(out, loaded);
+            else
+                PrintCounts(out, c);
             out << "\n";
             total.Add(c);
         }
@@ -272,10 +299,9 @@ void WriteClump(JsonWriter& j, const TClump& root, const std::string* name) {
     }
 }
 
-void WriteObject(JsonWriter& j, const RWXObject& o, const std::array<double, 3>& offset, const std::string& shownPath) {
-    j.Raw("{").Key("path").String(shownPath);
-    j.Raw(", ").Key("offset").Raw("[").Number(offset[0]).Raw(",").Number(offset[1]).Raw(",");
-    j.Number(offset[2]).Raw("]");
+// What is read of one model: its clumps, prototypes, textures and counts, after whatever the
+// caller wrote of the object (without the closing brace).
+void WriteModelBody(JsonWriter& j, const RWXObject& o) {
     j.Raw(", ").Key("clumps").Raw("[");
     for (std::size_t i = 0; i < o.Clumps().size(); ++i) {
         if (i) j.Raw(", ");
@@ -301,32 +327,126 @@ void WriteObject(JsonWriter& j, const RWXObject& o, const std::array<double, 3>&
     }
     j.Raw("], ").Key("triangles").Int(o.CountTriangles());
     j.Raw(", ").Key("translucent").Int(o.CountTranslucentTriangles());
+}
+
+void WriteObject(JsonWriter& j, const RWXObject& o, const std::array<double, 3>& offset, std::string_view shownPath) {
+    j.Raw("{").Key("path").String(shownPath);
+    j.Raw(", ").Key("offset").Raw("[").Number(offset[0]).Raw(",").Number(offset[1]).Raw(",");
+    j.Number(offset[2]).Raw("]");
+    WriteModelBody(j, o);
     j.Raw("}");
+}
+
+void WriteErrors(JsonWriter& j, const std::vector<std::string>& errors) {
+    j.Raw("{").Key("errors").Raw("[");
+    for (std::size_t i = 0; i < errors.size(); ++i) {
+        if (i) j.Raw(", ");
+        j.String(errors[i]);
+    }
+    j.Raw("]");
+}
+
+// An object dump: its objects, each naming its model by index, then each distinct model once.
+void WriteDumpScene(JsonWriter& j, const Loaded& loaded, std::ostream& out) {
+    const SceneObjects& scene = loaded.scene;
+    WriteErrors(j, loaded.errors);
+    j.Raw(",\n ").Key("objects").Raw("[");
+    for (std::size_t i = 0; i < scene.objects.size(); ++i) {
+        const PlacedObject& o = scene.objects[i];
+        const Placement& p = o.placement;
+        if (i) j.Raw(",\n  ");
+        j.Raw("{").Key("line").Int(o.line);
+        j.Raw(", ").Key("name").String(scene.Name(o));
+        j.Raw(", ").Key("model").Int(o.HasModel() ? static_cast<int64_t>(o.model) : -1);
+        j.Raw(", ").Key("position").Raw("[").Number(p.position[0]).Raw(",").Number(p.position[1]).Raw(",");
+        j.Number(p.position[2]).Raw("]");
+        j.Raw(", ").Key("yaw").Float(p.yaw);
+        j.Raw(", ").Key("tilt").Float(p.tilt);
+        j.Raw(", ").Key("roll").Float(p.roll);
+        j.Raw(", ").Key("scale").Raw("[").Float(p.scale[0]).Raw(",").Float(p.scale[1]).Raw(",");
+        j.Float(p.scale[2]).Raw("]");
+        j.Raw(", ").Key("visible").Raw(o.visible ? "true" : "false");
+        j.Raw(", ").Key("type").Int(o.type);
+        j.Raw(", ").Key("description").String(scene.Description(o));
+        j.Raw(", ").Key("action").String(scene.Action(o));
+        j.Raw("}");
+        // Written as it goes: a world's objects are many.
+        if (j.Text().size() > (std::size_t{1} << 20)) {
+            out << j.Text();
+            j.Text().clear();
+        }
+    }
+    j.Raw("],\n ").Key("models").Raw("[");
+    for (std::size_t m = 0; m < scene.models.size(); ++m) {
+        if (m) j.Raw(",\n  ");
+        j.Raw("{").Key("name").String(scene.modelNames[m]);
+        j.Raw(", ").Key("path").String(scene.models[m]->File());
+        WriteModelBody(j, *scene.models[m]);
+        j.Raw("}");
+        out << j.Text();
+        j.Text().clear();
+    }
+    j.Raw("]}\n");
+    out << j.Text();
+    j.Text().clear();
 }
 
 }  // namespace
 
-std::string DumpScene(const std::string& path) {
-    const Loaded loaded = LoadAsViewer(path);
+void WriteDump(const std::string& path, const std::string& objectPath, std::ostream& out) {
+    const Loaded loaded = LoadAsViewer(path, objectPath);
+    JsonWriter j;
+    if (loaded.scene.dumpVersion > 0) {
+        WriteDumpScene(j, loaded, out);
+        return;
+    }
     // One object named by the path given: a script or a zipped model.
     const bool script = IsScriptName(path) || IsZipName(path);
-    JsonWriter j;
-    j.Raw("{").Key("errors").Raw("[");
-    for (std::size_t i = 0; i < loaded.errors.size(); ++i) {
-        if (i) j.Raw(", ");
-        j.String(loaded.errors[i]);
-    }
-    j.Raw("],\n ").Key("objects").Raw("[");
-    for (std::size_t i = 0; i < loaded.objects.size(); ++i) {
-        if (i) j.Raw(",\n  ");
-        const PlacedObject& o = loaded.objects[i];
-        WriteObject(j, *o.model, o.offset, script ? path : o.path);
+    WriteErrors(j, loaded.errors);
+    j.Raw(",\n ").Key("objects").Raw("[");
+    bool first = true;
+    for (const PlacedObject& o : loaded.scene.objects) {
+        const RWXObject* model = loaded.scene.ModelOf(o);
+        if (!model) continue;
+        if (!first) j.Raw(",\n  ");
+        first = false;
+        WriteObject(j, *model, o.placement.position, script ? std::string_view(path) : loaded.scene.Name(o));
     }
     j.Raw("]}\n");
-    return std::move(j.Text());
+    out << j.Text();
 }
 
-bool NeedsWindowSystem(const std::vector<std::string>& args) {
+std::string DumpScene(const std::string& path, const std::string& objectPath) {
+    std::ostringstream out;
+    WriteDump(path, objectPath, out);
+    return std::move(out).str();
+}
+
+ObjectPathArgument TakeObjectPath(std::vector<std::string>& args) {
+    ObjectPathArgument taken;
+    std::vector<std::string> rest;
+    rest.reserve(args.size());
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (optionsEnded || args[i] != kObjectPathOption) {
+            optionsEnded = optionsEnded || args[i] == "--";
+            rest.push_back(std::move(args[i]));
+            continue;
+        }
+        if (i + 1 >= args.size() || args[i + 1].empty()) {
+            taken.error = "--object-path needs a folder";
+            ++i;
+            continue;
+        }
+        taken.folder = AbsolutePath(args[++i]);
+    }
+    args = std::move(rest);
+    return taken;
+}
+
+bool NeedsWindowSystem(const std::vector<std::string>& given) {
+    std::vector<std::string> args = given;
+    TakeObjectPath(args);
     if (args.empty()) return true;
     const std::string& first = args[0];
     if (first == "--screenshot" || first == "--thumbnail") return true;
@@ -347,7 +467,8 @@ std::vector<std::string> Operands(const std::vector<std::string>& args) {
     return operands;
 }
 
-int Export(const std::vector<std::string>& operands, std::ostream& out, std::ostream& err) {
+int Export(const std::vector<std::string>& operands, const std::string& objectPath, std::ostream& out,
+           std::ostream& err) {
     if (operands.size() != 2) {
         err << "pelorus: --export needs the name of the glTF file to write and one FILE\n" << kUsage;
         return 2;
@@ -361,7 +482,9 @@ int Export(const std::vector<std::string>& operands, std::ostream& out, std::ost
         return 2;
     }
     ErrorLog log;
-    const TObjectMap scene(ReadAsViewer(file, log));
+    WorldReadOptions options;
+    options.objectPath = objectPath;
+    const TObjectMap scene(ReadShownAsViewer(file, log, options));
     const std::string shown = EscapeForTerminal(file);
     for (const std::string& line : log.Lines()) err << shown << ": " << EscapeForTerminal(line) << "\n";
     const std::vector<ExportEntry> entries = SceneEntries(scene);
@@ -381,8 +504,15 @@ int Export(const std::vector<std::string>& operands, std::ostream& out, std::ost
 
 }  // namespace
 
-std::optional<int> RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+std::optional<int> RunCommandLine(const std::vector<std::string>& given, std::ostream& out, std::ostream& err) {
+    std::vector<std::string> args = given;
+    const ObjectPathArgument objectPathArgument = TakeObjectPath(args);
+    if (!objectPathArgument.error.empty()) {
+        err << "pelorus: " << objectPathArgument.error << "\n" << kUsage;
+        return 2;
+    }
     if (args.empty()) return std::nullopt;
+    const std::string objectPath = objectPathArgument.folder.value_or(std::string());
     const std::string& first = args[0];
     if (first == "--") return std::nullopt;  // the viewer's FILE follows, whatever it looks like
     if (first == "--help" || first == "-h") {
@@ -393,18 +523,18 @@ std::optional<int> RunCommandLine(const std::vector<std::string>& args, std::ost
         out << "pelorus " << kProgramVersion << "\n";
         return 0;
     }
-    if (first == "--check") return Check(Operands(args), out, err);
+    if (first == "--check") return Check(Operands(args), objectPath, out, err);
     if (first == "--dump") {
         const std::vector<std::string> files = Operands(args);
         if (files.size() != 1) {
             err << "pelorus: --dump needs exactly one file\n" << kUsage;
             return 2;
         }
-        out << DumpScene(files[0]);
+        WriteDump(files[0], objectPath, out);
         out.flush();
         return 0;
     }
-    if (first == "--export") return Export(Operands(args), out, err);
+    if (first == "--export") return Export(Operands(args), objectPath, out, err);
     if (first.starts_with("--")) {
         err << "pelorus: unknown option " << EscapeForTerminal(first) << "\n" << kUsage;
         return 2;

@@ -9,7 +9,8 @@
 
 namespace pelorus {
 
-// Runs the tool that `args` (without the program name) ask for and returns its exit status;
+// Runs the tool that `args` (without the program name) ask for and returns its exit status
+// ("--object-path FOLDER" may come anywhere before "--" and sets the object path of the tool);
 // std::nullopt when they ask for the viewer window instead (no arguments, a first argument that
 // is no option, or a first "--", after which comes the viewer's FILE). The first "--" after
 // --check, --dump or --export ends their options: what follows is a file even when it starts
@@ -20,14 +21,31 @@ namespace pelorus {
 // 2 for usage errors and refused outputs.
 std::optional<int> RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
-// True when `args` (without the program name) ask for something that needs a window system or
-// OpenGL: the viewer (no tool option), --screenshot or --thumbnail.
+// True when `args` (without the program name, "--object-path FOLDER" aside) ask for something
+// that needs a window system or OpenGL: the viewer (no tool option), --screenshot or --thumbnail.
 bool NeedsWindowSystem(const std::vector<std::string>& args);
 
 // The usage text of every command-line tool.
 std::string_view UsageText();
 
-// The JSON description of what reading `path` gives (the --dump format).
-std::string DumpScene(const std::string& path);
+// The JSON description of what reading `path` gives (the --dump format), with `objectPath` as the
+// world's object path: for a script, zipped model or object map {"errors", "objects"} with each
+// object's model written out; for an object dump {"errors", "objects", "models"}, each object with
+// "line", "name", "model" (an index into "models", -1 when it shows none), "position" (model
+// units), "yaw", "tilt", "roll" (degrees), "scale", "visible", "type", "description" and
+// "action", and each distinct model once with its "name", "path" (the file read) and what is read
+// of it. WriteDump writes it to `out` as it goes.
+void WriteDump(const std::string& path, const std::string& objectPath, std::ostream& out);
+std::string DumpScene(const std::string& path, const std::string& objectPath = {});
+
+// "--object-path FOLDER", given with any command.
+inline constexpr std::string_view kObjectPathOption = "--object-path";
+struct ObjectPathArgument {
+    std::optional<std::string> folder;  // the last one given, made absolute against the current folder
+    std::string error;                  // "" unless one came without its folder
+};
+// Takes every "--object-path FOLDER" out of `args` (not after a "--" that ends the options),
+// leaving the other arguments in order.
+ObjectPathArgument TakeObjectPath(std::vector<std::string>& args);
 
 }  // namespace pelorus

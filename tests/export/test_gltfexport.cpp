@@ -60,7 +60,7 @@ ScriptExport ExportScript(std::string_view script, const ReadOptions& options = 
     ScriptExport e;
     test::LogCapture log;
     e.object = test::ReadScript(script, log, options);
-    const ExportEntry entries[] = {{e.object.get(), e.object->Offset()}};
+    const ExportEntry entries[] = {{e.object.get(), PlacedAt(e.object->Offset())}};
     e.out = ExportAndRead(entries, form, scratch);
     return e;
 }
@@ -519,7 +519,7 @@ TEST(ExportNodes, EntriesClumpsAndFacersMakeTheNodeTree) {
 TEST(ExportNodes, AModelShownTwiceSharesItsMeshes) {
     test::LogCapture log;
     const auto object = test::ReadScript(std::string(kQuad), log);
-    const ExportEntry entries[] = {{object.get(), {0, 0, 0}}, {object.get(), {2, 0, 0}}};
+    const ExportEntry entries[] = {{object.get(), PlacedAt({0, 0, 0})}, {object.get(), PlacedAt({2, 0, 0})}};
     test::TempDir dir;
     const Exported out = ExportAndRead(entries, GltfForm::Binary, dir);
     EXPECT_EQ(out.model.meshes.size(), 1u);
@@ -531,7 +531,7 @@ TEST(ExportNodes, AModelShownTwiceSharesItsMeshes) {
 TEST(ExportNodes, NamesThatAreNotUtf8StillWrite) {
     test::LogCapture log;
     const auto object = RWXObject::FromText(kQuad, 0, 0, 0, log, test::NoTextures(), "caf\xE9\xFF.rwx");
-    const ExportEntry entries[] = {{object.get(), object->Offset()}};
+    const ExportEntry entries[] = {{object.get(), PlacedAt(object->Offset())}};
     test::TempDir dir;
     const Exported out = ExportAndRead(entries, GltfForm::Text, dir);
     ASSERT_GE(out.model.nodes.size(), 2u);
@@ -544,7 +544,7 @@ TEST(ExportText, SideFilesAreNamedAfterTheStemAndWrittenAsUris) {
     test::LogCapture log;
     const auto object =
         test::ReadScript("Texture wood\n" + std::string(kTexturedQuad), log, test::TexturesFrom(dir.Path()));
-    const ExportEntry entries[] = {{object.get(), object->Offset()}};
+    const ExportEntry entries[] = {{object.get(), PlacedAt(object->Offset())}};
     const Exported out = ExportAndRead(entries, GltfForm::Text, dir, "my model#1");
     ASSERT_EQ(out.files.sideFiles.size(), 2u);
     EXPECT_EQ(out.files.sideFiles[0].name, "my model#1.bin");
