@@ -35,6 +35,8 @@ std::string Digest(const RWXObject& o, const ErrorLog& log) {
                 out += 'B';
                 const std::size_t h = MaterialHash(b->Material());
                 add(&h, sizeof h);
+                const int32_t tag = b->Tag();
+                add(&tag, sizeof tag);
                 add(b->Triangles().data(), b->Triangles().size() * sizeof(TTriangle));
                 add(b->FaceNormals().data(), b->FaceNormals().size() * sizeof(Vec3));
             }

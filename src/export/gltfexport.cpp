@@ -442,6 +442,11 @@ std::optional<tinygltf::Primitive> Builder::PrimitiveOf(const RWXObject& model, 
     }
     if (tooLarge_) return std::nullopt;
     primitive.material = MaterialOf(model, m);
+    if (batch.Tag() != 0) {
+        tinygltf::Value::Object extras;
+        extras["tag"] = tinygltf::Value(static_cast<int>(batch.Tag()));
+        primitive.extras = tinygltf::Value(std::move(extras));
+    }
     counts_.triangles += written;
     ++counts_.primitives;
     return primitive;

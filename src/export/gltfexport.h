@@ -9,7 +9,8 @@
 //   the identity), and below that one node
 //   per clump, keeping the clump tree. Clump vertices are already in model coordinates, so clump
 //   nodes carry no transform of their own.
-// - A clump node's mesh has one triangle primitive per batch. Batches that turn towards the
+// - A clump node's mesh has one triangle primitive per batch; a batch of tagged faces keeps its
+//   tag in the primitive's extras ({"tag": N}). Batches that turn towards the
 //   viewer (axis alignment other than None) are grouped by their alignment: the group of the
 //   clump's first batch is the clump node's own mesh, every other group the mesh of an extra child
 //   node (named "<clump> facer") that comes before the clump's child clumps; a node whose batches
@@ -55,6 +56,12 @@ namespace pelorus {
 // One entry of what is exported: a model, how the entry places it, and its name ("" names the
 // node after the model's path).
 struct ExportEntry {
+    ExportEntry() = default;
+    ExportEntry(const RWXObject* m, const Placement& p, std::string_view n = {}) : model(m), placement(p), name(n) {}
+    // Placed at `offset` without turn or scale.
+    ExportEntry(const RWXObject* m, const std::array<double, 3>& offset, std::string_view n = {})
+        : model(m), placement(PlacedAt(offset)), name(n) {}
+
     const RWXObject* model = nullptr;  // never null
     Placement placement;
     std::string_view name;

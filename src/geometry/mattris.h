@@ -1,7 +1,7 @@
 #pragma once
-// The triangles of one clump that share one material, with the facet normals drawing needs.
-// A batch holds vertex numbers only: the vertices belong to its clump, which every user of a
-// batch has at hand.
+// The triangles of one clump that share one material and one tag, with the facet normals drawing
+// needs. A batch holds vertex numbers only: the vertices belong to its clump, which every user of
+// a batch has at hand.
 
 #include <cstdint>
 #include <span>
@@ -15,10 +15,12 @@ namespace pelorus {
 class MatTris {
 public:
     // An empty batch drawn with `material`, which must outlive the batch (it is kept in the
-    // model's MaterialTable).
-    explicit MatTris(const RWXMaterial& material) : material_(&material) {}
+    // model's MaterialTable), holding faces tagged `tag` (0: untagged).
+    explicit MatTris(const RWXMaterial& material, int32_t tag = 0) : material_(&material), tag_(tag) {}
 
     const RWXMaterial& Material() const { return *material_; }
+    // The tag its faces carry: what an object's actions name them by (0: none).
+    int32_t Tag() const { return tag_; }
 
     // Appends a triangle. With Facet light sampling the triangle's unit face normal, taken from
     // `vertices` (the clump's; (0, 0, 0) for a corner outside them or a triangle without area),
@@ -41,6 +43,7 @@ public:
 
 private:
     const RWXMaterial* material_;
+    int32_t tag_;
     PodVector<TTriangle> triangles_;
     PodVector<Vec3> faceNormals_;
 };

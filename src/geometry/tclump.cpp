@@ -24,7 +24,7 @@ TClump* TClump::AddChild() {
 }
 
 void TClump::FinishReading() {
-    batchByMaterial_.reset();
+    batchByKey_.reset();
     cachedVersion_ = 0;
     vertices_.shrink_to_fit();
     for (const auto& batch : batches_) batch->FinishReading();
@@ -40,31 +40,33 @@ void TClump::AddVertex(const TVertex& v) {
     vertices_.push_back(stored);
 }
 
-MatTris& TClump::BatchFor(const RWXMaterial& material, uint64_t version, MaterialTable& materials) {
-    if (version != 0 && version == cachedVersion_) return *batches_[cachedBatch_];
-    const RWXMaterial* kept = &materials.Intern(material);
+MatTris& TClump::BatchFor(const RWXMaterial& material, uint64_t version, int32_t tag, MaterialTable& materials) {
+    if (version != 0 && version == cachedVersion_ && tag == cachedTag_) return *batches_[cachedBatch_];
+    const BatchKey key{&materials.Intern(material), tag};
+    auto keyOf = [](const MatTris& b) { return BatchKey{&b.Material(), b.Tag()}; };
     // Few batches are searched one by one; many through an index made when they become many.
     constexpr std::size_t kIndexFrom = 16;
     std::size_t found = batches_.size();
-    if (batchByMaterial_) {
-        if (const auto it = batchByMaterial_->find(kept); it != batchByMaterial_->end()) found = it->second;
+    if (batchByKey_) {
+        if (const auto it = batchByKey_->find(key); it != batchByKey_->end()) found = it->second;
     } else {
         for (std::size_t i = 0; i < batches_.size(); ++i)
-            if (&batches_[i]->Material() == kept) {
+            if (keyOf(*batches_[i]) == key) {
                 found = i;
                 break;
             }
     }
     if (found == batches_.size()) {
-        batches_.push_back(std::make_unique<MatTris>(*kept));
-        if (batchByMaterial_) {
-            batchByMaterial_->emplace(kept, found);
+        batches_.push_back(std::make_unique<MatTris>(*key.material, tag));
+        if (batchByKey_) {
+            batchByKey_->emplace(key, found);
         } else if (batches_.size() >= kIndexFrom) {
-            batchByMaterial_ = std::make_unique<std::unordered_map<const RWXMaterial*, std::size_t>>();
-            for (std::size_t i = 0; i < batches_.size(); ++i) batchByMaterial_->emplace(&batches_[i]->Material(), i);
+            batchByKey_ = std::make_unique<std::unordered_map<BatchKey, std::size_t, BatchKeyHash>>();
+            for (std::size_t i = 0; i < batches_.size(); ++i) batchByKey_->emplace(keyOf(*batches_[i]), i);
         }
     }
     cachedVersion_ = version;
+    cachedTag_ = tag;
     cachedBatch_ = found;
     return *batches_[found];
 }
@@ -83,12 +85,7 @@ void TClump::AddTriangle(MatTris& batch, const TTriangle& t) {
     batch.AddTriangle(t, std::span<const TVertex>(vertices_.data(), vertices_.size()));
 }
 
-void TClump::AddQuad(MatTris& batch, int32_t ia, int32_t ib, int32_t ic, int32_t id) {
-    const TVertex& A = vertices_[static_cast<std::size_t>(ia)];
-    const TVertex& B = vertices_[static_cast<std::size_t>(ib)];
-    const TVertex& C = vertices_[static_cast<std::size_t>(ic)];
-    const TVertex& D = vertices_[static_cast<std::size_t>(id)];
-
+bool QuadSplitsAlongAC(const TVertex& A, const TVertex& B, const TVertex& C, const TVertex& D) {
     double e1[3] = {B.x - A.x, B.y - A.y, B.z - A.z};
     const double e2[3] = {C.x - A.x, C.y - A.y, C.z - A.z};
     const double n[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2], e1[0] * e2[1] - e1[1] * e2[0]};
@@ -109,12 +106,20 @@ void TClump::AddQuad(MatTris& batch, int32_t ia, int32_t ib, int32_t ic, int32_t
     project(D, ud, vd);
     const auto s1 = static_cast<float>(ua * (vb - vc) + ub * (vc - va) + uc * (va - vb));
     const auto s2 = static_cast<float>(ua * (vc - vd) + uc * (vd - va) + ud * (va - vc));
-    if ((s1 > 0 && s2 < 0) || (s1 < 0 && s2 > 0)) {
-        AddTriangle(batch, TTriangle{{ia, ib, id}});
-        AddTriangle(batch, TTriangle{{ib, ic, id}});
-    } else {
+    return !((s1 > 0 && s2 < 0) || (s1 < 0 && s2 > 0));
+}
+
+void TClump::AddQuad(MatTris& batch, int32_t ia, int32_t ib, int32_t ic, int32_t id) {
+    const TVertex& A = vertices_[static_cast<std::size_t>(ia)];
+    const TVertex& B = vertices_[static_cast<std::size_t>(ib)];
+    const TVertex& C = vertices_[static_cast<std::size_t>(ic)];
+    const TVertex& D = vertices_[static_cast<std::size_t>(id)];
+    if (QuadSplitsAlongAC(A, B, C, D)) {
         AddTriangle(batch, TTriangle{{ia, ib, ic}});
         AddTriangle(batch, TTriangle{{ia, ic, id}});
+    } else {
+        AddTriangle(batch, TTriangle{{ia, ib, id}});
+        AddTriangle(batch, TTriangle{{ib, ic, id}});
     }
 }
 

@@ -29,12 +29,17 @@ public:
     // Makes room for `more` vertices beyond those held.
     void ReserveVertices(std::size_t more) { vertices_.reserve(vertices_.size() + more); }
 
-    // The batch of `material`, made when the clump has none yet; the material is kept in
-    // `materials` (the model's table, which must outlive the clump). `version` names the material
-    // cheaply for repeated calls: a version seen by the previous call means the same material
-    // (the caller guarantees that equal non-zero versions mean equal materials); 0 always looks
-    // the material up.
-    MatTris& BatchFor(const RWXMaterial& material, uint64_t version, MaterialTable& materials);
+    // The batch of `material` and `tag`, made when the clump has none yet; the material is kept
+    // in `materials` (the model's table, which must outlive the clump). `version` names the
+    // material cheaply for repeated calls: a version seen by the previous call, with the same tag,
+    // means the same material (the caller guarantees that equal non-zero versions mean equal
+    // materials); 0 always looks the material up. Faces of different tags never share a batch.
+    MatTris& BatchFor(const RWXMaterial& material, uint64_t version, int32_t tag, MaterialTable& materials);
+
+    // While the clump is built: the tag of the faces that follow and carry none of their own
+    // (0 until a `Tag` line sets it).
+    int32_t FaceTag() const { return faceTag_; }
+    void SetFaceTag(int32_t tag) { faceTag_ = tag; }
 
     // Files the triangle under `batch` (one of this clump's) and adds its face normal (not
     // normalised) to its corners' normals. Every corner must name a vertex of this clump.
@@ -79,12 +84,29 @@ private:
     PodVector<TVertex> vertices_;
     std::vector<std::unique_ptr<MatTris>> batches_;
 
-    // Batch lookup while building: the batch of the last material seen, and, once the clump has
-    // many batches, batches by their (kept) material.
+    // Batch lookup while building: the batch of the last material and tag seen, and, once the
+    // clump has many batches, batches by their (kept) material and tag.
+    struct BatchKey {
+        const RWXMaterial* material;
+        int32_t tag;
+        bool operator==(const BatchKey&) const = default;
+    };
+    struct BatchKeyHash {
+        std::size_t operator()(const BatchKey& k) const {
+            return std::hash<const void*>()(k.material) ^
+                   (static_cast<std::size_t>(static_cast<uint32_t>(k.tag)) * 0x9E3779B97F4A7C15u);
+        }
+    };
     uint64_t cachedVersion_ = 0;
+    int32_t cachedTag_ = 0;
+    int32_t faceTag_ = 0;
     std::size_t cachedBatch_ = 0;
-    std::unique_ptr<std::unordered_map<const RWXMaterial*, std::size_t>> batchByMaterial_;
+    std::unique_ptr<std::unordered_map<BatchKey, std::size_t, BatchKeyHash>> batchByKey_;
 };
+
+// Whether AddQuad splits the quad a, b, c, d along its diagonal a-c, into (a, b, c) and
+// (a, c, d); otherwise it makes (a, b, d) and (b, c, d).
+bool QuadSplitsAlongAC(const TVertex& a, const TVertex& b, const TVertex& c, const TVertex& d);
 
 // Visits `root` and its descendants depth first, parents before children, without recursion.
 template <typename Clump, typename F>

@@ -21,8 +21,9 @@ public:
     void Instance(std::string_view name, bool withMaterials);
 
 private:
-    MatTris& CurrentBatch() {
-        return clump_.BatchFor(state_.CurrentMaterial(), state_.MaterialVersion(), object_.Materials());
+    // The batch of the current material for faces tagged `tag`.
+    MatTris& CurrentBatch(int32_t tag) {
+        return clump_.BatchFor(state_.CurrentMaterial(), state_.MaterialVersion(), tag, object_.Materials());
     }
     // Every vertex and triangle added goes through these two, which keep to the object's budget.
     bool AddVertex(const TVertex& v);
@@ -32,7 +33,9 @@ private:
     }
     bool ReadVertex(LineTokens& args);
     bool ReadFace(LineTokens& args, int corners);
-    bool AddFace(const int32_t* oneBased, int corners);
+    // A face tagged `tag` when `tagged`, otherwise with the clump's face tag.
+    bool AddFace(const int32_t* oneBased, int corners, bool tagged, int32_t tag);
+    int32_t FaceTag(bool tagged, int32_t tag) const { return tagged ? tag : clump_.FaceTag(); }
     bool ReadPolygon(LineTokens& args);
     bool ReadPrimitive(RWXCommand code, LineTokens& args);
     bool ValidIndex(int32_t oneBased) const { return oneBased >= 1 && oneBased <= clump_.VertexCount(); }
@@ -80,6 +83,12 @@ RWXCommand ClumpReader::Line(std::string_view line) {
         case RWXCommand::ProtoInstanceGeometry:
             Instance(args.Word(), false);
             return RWXCommand::Empty;
+        case RWXCommand::Tag: {
+            // Tags the faces that follow; a line without a number changes nothing, silently.
+            int32_t tag = 0;
+            if (args.Integer(tag)) clump_.SetFaceTag(tag);
+            return RWXCommand::Empty;
+        }
         case RWXCommand::ClumpBegin:
         case RWXCommand::ClumpEnd:
         case RWXCommand::ModelBegin:
@@ -150,9 +159,11 @@ RWXCommand ClumpReader::Lexed(const LexedLine& lexed) {
             return RWXCommand::Empty;
         }
         case LexedLine::Triangle:
-            return AddFace(lexed.corners, 3) ? RWXCommand::Empty : RWXCommand::Unknown;
+            return AddFace(lexed.face.corners, 3, lexed.face.tagged, lexed.face.tag) ? RWXCommand::Empty
+                                                                                     : RWXCommand::Unknown;
         case LexedLine::Quad:
-            return AddFace(lexed.corners, 4) ? RWXCommand::Empty : RWXCommand::Unknown;
+            return AddFace(lexed.face.corners, 4, lexed.face.tagged, lexed.face.tag) ? RWXCommand::Empty
+                                                                                     : RWXCommand::Unknown;
         case LexedLine::Other:
             break;
     }
@@ -164,19 +175,22 @@ bool ClumpReader::ReadFace(LineTokens& args, int corners) {
     int32_t n[4];
     for (int i = 0; i < corners; ++i)
         if (!args.Integer(n[i])) return false;
-    return AddFace(n, corners);
+    int32_t tag = 0;
+    const bool tagged = ReadFaceTag(args, tag);
+    return AddFace(n, corners, tagged, tag);
 }
 
-bool ClumpReader::AddFace(const int32_t* n, int corners) {
+bool ClumpReader::AddFace(const int32_t* n, int corners, bool tagged, int32_t tag) {
     if (object_.GeometryStopped()) return true;
     for (int i = 0; i < corners; ++i)
         if (!ValidIndex(n[i])) return false;
     const int triangles = corners == 3 ? 1 : 2;
     if (!Room(0, triangles)) return true;
+    MatTris& batch = CurrentBatch(FaceTag(tagged, tag));
     if (corners == 3)
-        clump_.AddTriangle(CurrentBatch(), TTriangle{{n[0] - 1, n[1] - 1, n[2] - 1}});
+        clump_.AddTriangle(batch, TTriangle{{n[0] - 1, n[1] - 1, n[2] - 1}});
     else
-        clump_.AddQuad(CurrentBatch(), n[0] - 1, n[1] - 1, n[2] - 1, n[3] - 1);
+        clump_.AddQuad(batch, n[0] - 1, n[1] - 1, n[2] - 1, n[3] - 1);
     object_.CountGeometry(0, triangles, Geometry::Written);
     object_.CountFaceRead();
     return true;
@@ -193,9 +207,11 @@ bool ClumpReader::ReadPolygon(LineTokens& args) {
         if (!args.Integer(k) || !ValidIndex(k)) return false;
         numbers.push_back(k - 1);
     }
+    int32_t tag = 0;
+    const bool tagged = ReadFaceTag(args, tag);
     if (!Room(0, count - 2)) return true;  // at most n - 2 triangles
     std::vector<TTriangle>& triangles = object_.TriangleScratch();
-    clump_.AddPolygon(CurrentBatch(), numbers, triangles);
+    clump_.AddPolygon(CurrentBatch(FaceTag(tagged, tag)), numbers, triangles);
     object_.CountGeometry(0, static_cast<int64_t>(triangles.size()), Geometry::Written);
     object_.CountFaceRead();
     return true;
@@ -262,7 +278,7 @@ bool ClumpReader::ReadPrimitive(RWXCommand code, LineTokens& args) {
         p.b = prelight.b;
         clump_.AddVertex(transform.TransformVertex(p));
     }
-    MatTris& batch = CurrentBatch();
+    MatTris& batch = CurrentBatch(clump_.FaceTag());
     for (const TTriangle& t : mesh.triangles)
         clump_.AddTriangle(batch, TTriangle{{t[0] + base, t[1] + base, t[2] + base}});
     object_.CountGeometry(vertices, triangles, Geometry::Made);
@@ -287,8 +303,10 @@ void ClumpReader::Instance(std::string_view name, bool withMaterials) {
     if (withMaterials) state_.PushMaterial();
     for (const auto& batch : proto->Batches()) {
         if (withMaterials) state_.SetMaterial(batch->Material());
+        // Tagged faces keep their tag; untagged ones take this clump's.
+        MatTris& into = CurrentBatch(batch->Tag() != 0 ? batch->Tag() : clump_.FaceTag());
         for (const TTriangle& t : batch->Triangles())
-            clump_.AddTriangle(CurrentBatch(), TTriangle{{t[0] + base, t[1] + base, t[2] + base}});
+            clump_.AddTriangle(into, TTriangle{{t[0] + base, t[1] + base, t[2] + base}});
     }
     if (withMaterials) state_.PopMaterial();
 }

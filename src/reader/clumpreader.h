@@ -22,7 +22,10 @@ class RWXObject;
 // nothing.
 // Primitive shapes (see primitives.h) add their vertices through the current transform with the
 // current prelight colour, and their triangles under the current material; each triangle counts
-// as one face read. All geometry keeps to the object's budget (RWXObject::RoomForGeometry): once
+// as one face read. Every face carries a tag: its own when its vertex numbers are followed by
+// "Tag N" (see ReadFaceTag), otherwise the clump's face tag, which a "Tag N" line sets for the
+// faces that follow (a "Tag" line without a number changes nothing and is not reported); a child
+// clump starts untagged. All geometry keeps to the object's budget (RWXObject::RoomForGeometry): once
 // it is passed, geometry lines (vertices, faces, shapes, instances) are skipped without a word.
 RWXCommand ReadClumpLine(TClump& clump, RWXObject& object, std::string_view line);
 // The same for a line whose plain vertex or face the lexer has read already.
@@ -30,7 +33,8 @@ RWXCommand ReadClumpLexed(TClump& clump, RWXObject& object, const LexedLine& lex
 
 // Copies the prototype `name` names (see RWXObject::FindProto) into `clump`: its vertices
 // through the current transform, its triangles with the prototype's materials (`withMaterials`)
-// or with the current material. An unknown name does nothing.
+// or with the current material, and with their tags (untagged ones take the clump's face tag).
+// An unknown name does nothing.
 void InstanceProto(TClump& clump, RWXObject& object, std::string_view name, bool withMaterials);
 
 }  // namespace pelorus

@@ -44,6 +44,12 @@ bool LineReader::Next(std::string_view& line) {
     return true;
 }
 
+bool ReadFaceTag(LineTokens& args, int32_t& tag) {
+    const std::string_view word = args.Word();
+    if (word.empty() || ValueCode(word) != RWXOption::Tag) return false;
+    return args.Integer(tag);
+}
+
 void LexLine(LexedLine& out, std::string_view line, const char* readableEnd) {
     out.line = line;
     out.kind = LexedLine::Other;
@@ -65,13 +71,15 @@ void LexLine(LexedLine& out, std::string_view line, const char* readableEnd) {
         case RWXCommand::Triangle:
         case RWXCommand::TriangleExt:
             for (int i = 0; i < 3; ++i)
-                if (!args.Integer(out.corners[i])) return;
+                if (!args.Integer(out.face.corners[i])) return;
+            out.face.tagged = ReadFaceTag(args, out.face.tag);
             out.kind = LexedLine::Triangle;
             return;
         case RWXCommand::Quad:
         case RWXCommand::QuadExt:
             for (int i = 0; i < 4; ++i)
-                if (!args.Integer(out.corners[i])) return;
+                if (!args.Integer(out.face.corners[i])) return;
+            out.face.tagged = ReadFaceTag(args, out.face.tag);
             out.kind = LexedLine::Quad;
             return;
         default:

@@ -11,6 +11,8 @@
 #include <thread>
 #include <vector>
 
+#include "reader/rwtypes.h"
+
 namespace pelorus {
 
 // Splits a script into lines. A line ends at a line feed, at a carriage return, or at the pair
@@ -36,20 +38,32 @@ private:
     bool hasNul_ = false;
 };
 
+// The words after a face's vertex numbers: "Tag" (any letter case) and a number tag the face.
+// Returns true and sets `tag` when they do; anything else (nothing, other words, "Tag" without a
+// number) gives false and leaves the words unread or the line failed, as the face is added
+// either way.
+bool ReadFaceTag(LineTokens& args, int32_t& tag);
+
 // One line, and what it holds when it is a plain geometry line:
 // - Vertex: "Vertex" (or "VertexExt") and three numbers, optionally "UV" and two numbers, and
 //   nothing after them;
-// - Triangle, Quad: the command word and three or four integers (later words are ignored, as the
-//   line handler ignores them).
+// - Triangle, Quad: the command word and three or four integers, and the face's own tag when
+//   they are followed by one (see ReadFaceTag; other later words are ignored, as the line
+//   handler ignores them).
 // Any other line, and any of these whose numbers do not read, is Other and is carried out from
 // its text. A plain line has exactly the effect its text would have.
 struct LexedLine {
     enum Kind : uint8_t { Other, Vertex, VertexUV, Triangle, Quad };
+    struct Face {
+        int32_t corners[4];
+        int32_t tag;
+        bool tagged;
+    };
     std::string_view line;
     Kind kind = Other;
     union {
         double xyzuv[5];
-        int32_t corners[4];
+        Face face;
     };
 };
 

@@ -13,6 +13,7 @@
 #include "platform/ziparchive.h"
 #include "reader/clumpreader.h"
 #include "reader/lexedline.h"
+#include "reader/modelimport.h"
 #include "reader/textureload.h"
 #include "reader/zippedmodel.h"
 
@@ -97,6 +98,12 @@ RWXObject::RWXObject(std::string_view path, double x, double y, double z, ErrorL
     ReadScope scope(*this);
     if (IsZipName(path_)) {
         ReadZipped();
+        return;
+    }
+    if (const std::optional<ImportFormat> format = ImportFormatOf(path_)) {
+        ImportModel(*this, *format);
+        for (const auto& clump : clumps_) ForEachClump(*clump, [](TClump& c) { c.FinishReading(); });
+        Finish();
         return;
     }
     FileContents file;
@@ -306,6 +313,15 @@ void RWXObject::Read(std::string_view text) {
     while (!open.empty()) end();  // the file ended inside bodies
 
     readableEnd_ = nullptr;
+    Finish();
+}
+
+TClump* RWXObject::AddClump() {
+    clumps_.push_back(std::make_unique<TClump>());
+    return clumps_.back().get();
+}
+
+void RWXObject::Finish() {
     materials_.FinishReading();
     for (const auto& clump : clumps_) clump->ComputeVertexNormals();
 

@@ -98,6 +98,8 @@ public:
     // object and one error line (ArchiveFailureLine).
     // A script (or archive) in a folder named "models" (any letter case) also finds textures in
     // the "textures" folder beside that one (ModelFolderTextureDirs), after all other folders.
+    // A path ending in ".gltf", ".glb" or ".obj" (any letter case) names a model of another
+    // format, converted as it is read (see ImportModel).
     RWXObject(std::string_view path, double x, double y, double z, ErrorLog& log, ReadOptions options = {});
     // Reads a script held in memory; `path` only names it.
     static std::unique_ptr<RWXObject> FromText(std::string_view text, double x, double y, double z, ErrorLog& log,
@@ -155,8 +157,13 @@ public:
     // The materials its batches are drawn with, each kept once.
     const MaterialTable& Materials() const { return materials_; }
 
-    // Used by the clumps while they read.
+    // Used by the clumps while they read, and by the importers of other formats.
     MaterialTable& Materials() { return materials_; }
+    // A new, empty top-level clump (for the importers).
+    TClump* AddClump();
+    // How this object is being read (valid while it is: the folder cache and the image budget
+    // are set then).
+    const ReadOptions& Options() const { return options_; }
     std::vector<int32_t>& PolygonScratch() { return polygonScratch_; }
     std::vector<TTriangle>& TriangleScratch() { return triangleScratch_; }
     PrimitiveMesh& PrimitiveScratch() { return primitiveScratch_; }
@@ -192,6 +199,9 @@ private:
               ReadOptions options);
     void Read(std::string_view text);
     void ReadZipped();
+    // After the last clump was built: materials and clumps finish, normals are computed and the
+    // errors not listed are counted in one line.
+    void Finish();
     void PrepareTextureSources();
 
     uint64_t serial_;

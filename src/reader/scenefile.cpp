@@ -7,6 +7,7 @@
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/textsafety.h"
+#include "reader/modelimport.h"
 #include "reader/zippedmodel.h"
 
 namespace pelorus {
@@ -102,7 +103,7 @@ SceneObjects LoadSceneObjects(std::string_view path, ErrorLog& log, const ReadOp
     if (!shared.folders) shared.folders = &folders;
     if (!shared.images) shared.images = &images;
     if (!shared.textureStore) shared.textureStore = &textures;
-    if (IsScriptName(path) || IsZipName(path)) {
+    if (IsScriptName(path) || IsZipName(path) || ImportFormatOf(path)) {
         PlacedObject object;
         object.placement = PlacedAt({0.0, 0.025, 0.0});
         object.model =

@@ -27,10 +27,11 @@ std::vector<ObjectMapEntry> ParseObjectMap(std::string_view text, std::string_vi
 // True for a name whose extension is ".rwx" in any letter case: it is read as one script.
 bool IsScriptName(std::string_view path);
 
-// The objects of the file the viewer would show: for a script or a zipped model (a name ending in
-// ".zip", see RWXObject) one object at (0, 0.025, 0) named by `path`; otherwise one per object-map
-// entry at its offset, named by the entry's path as written, with the entry's line (entries may
-// name zipped models too). Objects are plainly placed (no turn, no scale). An object map that cannot be opened writes
+// The objects of the file the viewer would show: for a script, a zipped model (a name ending in
+// ".zip", see RWXObject) or a model of another format (".gltf", ".glb", ".obj", see ImportModel)
+// one object at (0, 0.025, 0) named by `path`; otherwise one per object-map entry at its offset,
+// named by the entry's path as written, with the entry's line (entries may name zipped models
+// too). Objects are plainly placed (no turn, no scale). An object map that cannot be opened writes
 // "Unable to open file "<path>" as an object map." and gives no objects. A relative `path`
 // resolves against options.baseFolder; the entries of an object map resolve against the map's
 // own folder, and so do the relative texture folders of their scripts. Problems go to `log`.

@@ -29,9 +29,14 @@ struct TTexture {
     // The file's own bytes when they are exactly the image shown without the Mirror tile: a
     // JPEG of one frame with no mask applied. Null otherwise (the image is known only as pixels).
     std::shared_ptr<const std::vector<uint8_t>> jpeg;
+    // The JPEG file the colours came from, whole, whatever mask was applied and however many
+    // frames it holds; null when the colours came from elsewhere or were changed (frames beyond
+    // the limit dropped, a tint applied). Writing the texture out again can copy it unchanged.
+    std::shared_ptr<const std::vector<uint8_t>> colourJpeg;
 
     const std::vector<uint8_t>& Rgba() const { return pixels ? *pixels : kNoBytes; }
     const std::vector<uint8_t>& SourceJpeg() const { return jpeg ? *jpeg : kNoBytes; }
+    const std::vector<uint8_t>& ColourJpeg() const { return colourJpeg ? *colourJpeg : kNoBytes; }
 
 private:
     static inline const std::vector<uint8_t> kNoBytes;

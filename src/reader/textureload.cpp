@@ -244,8 +244,8 @@ std::optional<TTexture> DecodeTextureImage(const TextureRequest& request, FoundI
     }
 
     DecodedImage decoded = DecodeImage(image.bytes);
-    // Only an unmasked JPEG's bytes can stand for the image later (see TTexture::jpeg).
-    if (decoded.kind != ImageKind::Jpeg || !mask.pixels.empty()) image.bytes = {};
+    // A JPEG's bytes are kept for writing its colours out again (see TTexture::colourJpeg).
+    if (decoded.kind != ImageKind::Jpeg) image.bytes = {};
     switch (decoded.fault) {
         case ImageFault::None:
             break;
@@ -279,6 +279,7 @@ std::optional<TTexture> DecodeTextureImage(const TextureRequest& request, FoundI
     t.hasMask = mask.pixels.empty() && !rgba.hasAlpha ? 0 : 1;
     t.width = mirror ? 2 * rgba.width : rgba.width;
     t.height = mirror ? 2 * rgba.height : rgba.height;
+    bool framesDropped = false;
     std::vector<uint8_t> pixels = ComposeTextureRgba(std::move(rgba.pixels), rgba.width, rgba.height, mask.pixels,
                                                      mask.width, mask.height, mirror);
     t.frameCount = 1;
@@ -288,14 +289,18 @@ std::optional<TTexture> DecodeTextureImage(const TextureRequest& request, FoundI
             errors.push_back("Texture \"" + shownName + "\" has " + std::to_string(frames) +
                              " frames; only the first " + std::to_string(kMaxTextureFrames) + " are used.");
             frames = kMaxTextureFrames;
+            framesDropped = true;
             t.height = frames * t.width;
             pixels.resize(static_cast<std::size_t>(t.width) * static_cast<std::size_t>(t.height) * 4);
         }
         t.frameCount = frames;
     }
     t.pixels = std::make_shared<const std::vector<uint8_t>>(std::move(pixels));
-    if (decoded.kind == ImageKind::Jpeg && t.hasMask == 0 && t.frameCount == 1)
-        t.jpeg = std::make_shared<const std::vector<uint8_t>>(std::move(image.bytes));
+    if (decoded.kind == ImageKind::Jpeg && !framesDropped) {
+        t.colourJpeg = std::make_shared<const std::vector<uint8_t>>(std::move(image.bytes));
+        // Only an unmasked JPEG of one frame is the image shown (see TTexture::jpeg).
+        if (t.hasMask == 0 && t.frameCount == 1) t.jpeg = t.colourJpeg;
+    }
     return t;
 }
 

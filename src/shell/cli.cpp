@@ -2,17 +2,21 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <set>
 #include <sstream>
 #include <system_error>
 #include <unordered_map>
 
 #include "export/gltfexport.h"
 #include "export/gltfsave.h"
+#include "export/rwxsave.h"
 #include "platform/errorlog.h"
 #include "platform/outputfile.h"
 #include "platform/paths.h"
+#include "platform/text.h"
 #include "platform/textsafety.h"
 #include "platform/version.h"
+#include "reader/modelimport.h"
 #include "reader/scenefile.h"
 #include "reader/zippedmodel.h"
 #include "scene/objectmap.h"
@@ -29,14 +33,18 @@ constexpr std::string_view kUsage =
     "       pelorus --screenshot OUT.png [--size WxH] [--fit] [--yaw DEG] [--pitch DEG] [--height H]\n"
     "                            [--distance D] [--world NAME|FILE] [--view LIST] [--time MS]\n"
     "                            [--draw-distance METRES] [--] [FILE]\n"
-    "       pelorus --export OUT.glb|OUT.gltf [--] FILE\n"
+    "       pelorus --export OUT.glb|OUT.gltf|OUT.rwx|OUT.zip [--] FILE\n"
+    "       pelorus --export-object-path FOLDER [--] FILE...\n"
     "       pelorus --thumbnail IN OUT.png SIZE\n"
     "       pelorus --help | --version\n"
     "\n"
     "FILE is a RenderWare script (.rwx), a zipped model (.zip: the script inside is read, and\n"
-    "textures are looked for in the archive first), an object dump (a file whose first line is\n"
-    "\"propdump version N\") or an object map (any other name). \"--\" ends the options: what\n"
-    "follows is a FILE even when it starts with \"--\".\n"
+    "textures are looked for in the archive first), a glTF 2.0 model (.gltf with its files, or\n"
+    ".glb), a Wavefront OBJ model (.obj with its .mtl), an object dump (a file whose first line\n"
+    "is \"propdump version N\") or an object map (any other name); glTF and OBJ models are\n"
+    "converted as they are read (metres become tenths of a unit; what scripts cannot hold is\n"
+    "named in one error line each). \"--\" ends the options: what follows is a FILE even when it\n"
+    "starts with \"--\".\n"
     "  --object-path FOLDER  (with any command) where the models an object dump names are looked\n"
     "            for: FOLDER/models/NAME.zip, FOLDER/rwx/NAME.rwx, FOLDER/models/NAME.rwx, then\n"
     "            the dump's own folder; textures in FOLDER/textures. The window otherwise uses\n"
@@ -56,10 +64,17 @@ constexpr std::string_view kUsage =
     "            Exit status 1 when no OpenGL context can be made.\n"
     "  --export  read FILE as the viewer does and write the model as glTF 2.0: OUT.glb holds\n"
     "            everything; OUT.gltf is written with OUT.bin and its images (OUT_0.jpg, ...)\n"
-    "            beside it. FILE's error lines are printed to standard error as --check prints\n"
+    "            beside it. OUT.rwx writes a RenderWare script with its textures beside it\n"
+    "            (NAME.jpg; cut-outs with a mask NAMEm.zip; NAME.png where alpha is partial);\n"
+    "            OUT.zip a zipped model holding OUT.rwx and its textures, for a world's object\n"
+    "            path. FILE's error lines are printed to standard error as --check prints\n"
     "            them and give exit status 1 (the model is still written). No output replaces an\n"
     "            input, something that is not a regular file, or a file of another kind; such\n"
     "            outputs, like a wrong name, give exit status 2.\n"
+    "  --export-object-path  write each FILE as a world server lays models out:\n"
+    "            FOLDER/models/NAME.zip (NAME is FILE's name in lower case) and its textures in\n"
+    "            FOLDER/textures, where a file of the same name holding something else is never\n"
+    "            replaced (the texture takes another name). Statuses as for --export.\n"
     "  --thumbnail  draw IN framed in the default world, without axes, into a SIZE x SIZE\n"
     "            OUT.png, as file managers ask thumbnailers to (same checks and statuses as\n"
     "            --screenshot).\n";
@@ -251,6 +266,7 @@ void WriteClumpBody(JsonWriter& j, const TClump& c) {
     for (const auto& batch : c.Batches()) {
         j.Raw(first ? "{" : ", {");
         first = false;
+        j.Key("tag").Int(batch->Tag()).Raw(", ");
         j.Key("material");
         WriteMaterial(j, batch->Material());
         j.Raw(", ").Key("triangles").Raw("[");
@@ -401,7 +417,7 @@ void WriteDump(const std::string& path, const std::string& objectPath, std::ostr
         return;
     }
     // One object named by the path given: a script or a zipped model.
-    const bool script = IsScriptName(path) || IsZipName(path);
+    const bool script = IsScriptName(path) || IsZipName(path) || ImportFormatOf(path).has_value();
     WriteErrors(j, loaded.errors);
     j.Raw(",\n ").Key("objects").Raw("[");
     bool first = true;
@@ -467,17 +483,37 @@ std::vector<std::string> Operands(const std::vector<std::string>& args) {
     return operands;
 }
 
+// The kind an export output's name asks for; one that names none refuses every name but those.
+OutputKind ExportKindOf(std::string_view output) {
+    if (GltfFormOf(output)) return GltfOutput();
+    if (output.size() > 4 && EndsWithNoCase(output, ".rwx")) return ScriptOutput();
+    if (output.size() > 4 && EndsWithNoCase(output, ".zip")) return ZippedModelOutput();
+    return {{".glb", ".gltf", ".rwx", ".zip"}, "a model", [](std::string_view) { return false; }};
+}
+
+// Prints `file`'s error lines on `err`, as --check does.
+void PrintErrors(const ErrorLog& log, const std::string& file, std::ostream& err) {
+    const std::string shown = EscapeForTerminal(file);
+    for (const std::string& line : log.Lines()) err << shown << ": " << EscapeForTerminal(line) << "\n";
+}
+
+void PrintScriptCounts(std::ostream& out, const std::string& written, const ScriptCounts& c) {
+    out << EscapeForTerminal(written) << ": entries " << c.entries << ", clumps " << c.clumps << ", vertices "
+        << c.vertices << ", triangles " << c.triangles << " (in " << c.quads << " quads), textures " << c.textures
+        << "\n";
+}
+
 int Export(const std::vector<std::string>& operands, const std::string& objectPath, std::ostream& out,
            std::ostream& err) {
     if (operands.size() != 2) {
-        err << "pelorus: --export needs the name of the glTF file to write and one FILE\n" << kUsage;
+        err << "pelorus: --export needs the name of the file to write and one FILE\n" << kUsage;
         return 2;
     }
     const std::string& output = operands[0];
     const std::string& file = operands[1];
     // Before anything is read: a forgotten or mistyped output name must not cost a file.
     const std::string given[] = {file};
-    if (const std::optional<std::string> refused = CheckOutputFile(output, GltfOutput(), given)) {
+    if (const std::optional<std::string> refused = CheckOutputFile(output, ExportKindOf(output), given)) {
         err << "pelorus: " << EscapeForTerminal(*refused) << "\n";
         return 2;
     }
@@ -485,21 +521,76 @@ int Export(const std::vector<std::string>& operands, const std::string& objectPa
     WorldReadOptions options;
     options.objectPath = objectPath;
     const TObjectMap scene(ReadShownAsViewer(file, log, options));
-    const std::string shown = EscapeForTerminal(file);
-    for (const std::string& line : log.Lines()) err << shown << ": " << EscapeForTerminal(line) << "\n";
+    PrintErrors(log, file, err);
     const std::vector<ExportEntry> entries = SceneEntries(scene);
-    const ExportResult result = ExportToFile(output, entries, file);
-    if (result.problem) {
-        err << "pelorus: " << EscapeForTerminal(result.problem->message) << "\n";
-        return result.problem->refused ? 2 : 1;
+    std::optional<SaveProblem> problem;
+    if (GltfFormOf(output)) {
+        const ExportResult result = ExportToFile(output, entries, file);
+        problem = result.problem;
+        if (!problem) {
+            const GltfCounts& c = result.counts;
+            out << EscapeForTerminal(output) << ": entries " << c.entries << ", nodes " << c.nodes << ", meshes "
+                << c.meshes << ", primitives " << c.primitives << ", triangles " << c.triangles << ", materials "
+                << c.materials << ", images " << c.images << "\n";
+        }
+    } else {
+        const bool zipped = EndsWithNoCase(output, ".zip");
+        const ScriptResult result = zipped ? SaveZippedModel(output, entries, file) : SaveScript(output, entries, file);
+        problem = result.problem;
+        if (!problem) {
+            for (const std::string& note : result.notes) err << "pelorus: " << EscapeForTerminal(note) << "\n";
+            PrintScriptCounts(out, output, result.counts);
+        }
     }
-    const GltfCounts& c = result.counts;
-    out << EscapeForTerminal(output) << ": entries " << c.entries << ", nodes " << c.nodes << ", meshes " << c.meshes
-        << ", primitives " << c.primitives << ", triangles " << c.triangles << ", materials " << c.materials
-        << ", images " << c.images << "\n";
     out.flush();
     err.flush();
+    if (problem) {
+        err << "pelorus: " << EscapeForTerminal(problem->message) << "\n";
+        return problem->refused ? 2 : 1;
+    }
     return log.Lines().empty() ? 0 : 1;
+}
+
+int ExportObjectPath(const std::vector<std::string>& operands, const std::string& objectPath, std::ostream& out,
+                     std::ostream& err) {
+    if (operands.size() < 2) {
+        err << "pelorus: --export-object-path needs a folder and at least one FILE\n" << kUsage;
+        return 2;
+    }
+    const std::string& folder = operands[0];
+    if (!IsDirectory(folder)) {
+        err << "pelorus: refusing to write into \"" << EscapeForTerminal(folder) << "\": it is not a folder\n";
+        return 2;
+    }
+    int status = 0;
+    std::set<std::string> names;
+    for (std::size_t i = 1; i < operands.size(); ++i) {
+        const std::string& file = operands[i];
+        std::string stem(FileNamePart(ToSlashes(file)));
+        if (const std::size_t dot = stem.rfind('.'); dot != std::string::npos && dot > 0) stem.resize(dot);
+        const std::string base = ScriptName(stem, kMaxTextureBaseName);
+        std::string name = base;
+        for (int n = 2; names.contains(name); ++n) name = base + "_" + std::to_string(n);
+        names.insert(name);
+        ErrorLog log;
+        WorldReadOptions options;
+        options.objectPath = objectPath;
+        const TObjectMap scene(ReadShownAsViewer(file, log, options));
+        PrintErrors(log, file, err);
+        if (!log.Lines().empty()) status = std::max(status, 1);
+        const std::vector<ExportEntry> entries = SceneEntries(scene);
+        const ScriptResult result = SaveToObjectPath(folder, name, entries, file);
+        if (result.problem) {
+            err << "pelorus: " << EscapeForTerminal(result.problem->message) << "\n";
+            status = std::max(status, result.problem->refused ? 2 : 1);
+            continue;
+        }
+        for (const std::string& note : result.notes) err << "pelorus: " << EscapeForTerminal(note) << "\n";
+        PrintScriptCounts(out, JoinPath(JoinPath(folder, "models"), name + ".zip"), result.counts);
+    }
+    out.flush();
+    err.flush();
+    return status;
 }
 
 }  // namespace
@@ -535,6 +626,7 @@ std::optional<int> RunCommandLine(const std::vector<std::string>& given, std::os
         return 0;
     }
     if (first == "--export") return Export(Operands(args), objectPath, out, err);
+    if (first == "--export-object-path") return ExportObjectPath(Operands(args), objectPath, out, err);
     if (first.starts_with("--")) {
         err << "pelorus: unknown option " << EscapeForTerminal(first) << "\n" << kUsage;
         return 2;

@@ -16,9 +16,12 @@ namespace pelorus {
 // --check, --dump or --export ends their options: what follows is a file even when it starts
 // with "--". Error lines that --check and --export print quote scripts with control bytes
 // escaped (EscapeForTerminal). --export OUT FILE checks OUT before reading anything (see
-// CheckOutputFile), reads FILE as the viewer does and writes it with ExportToFile: 0 when written
-// from a file without error lines, 1 when FILE had error lines (still written) or writing failed,
-// 2 for usage errors and refused outputs.
+// CheckOutputFile), reads FILE as the viewer does and writes it by OUT's name: glTF with
+// ExportToFile, a script with SaveScript, a zipped model with SaveZippedModel, each export's notes
+// on `err`: 0 when written from a file without error lines, 1 when FILE had error lines (still
+// written) or writing failed, 2 for usage errors and refused outputs. --export-object-path FOLDER
+// FILE... writes each FILE with SaveToObjectPath under its name (ScriptName of its file name,
+// made unique within the run), with the same statuses (the worst of all files).
 std::optional<int> RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 // True when `args` (without the program name, "--object-path FOLDER" aside) ask for something

@@ -11,6 +11,7 @@
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/ziparchive.h"
+#include "reader/modelimport.h"
 #include "reader/propdump.h"
 #include "reader/scenefile.h"
 
@@ -58,7 +59,7 @@ std::string_view BinaryKind(std::string_view head) {
         {"\x7F"
          "ELF",
          "is a program"},
-        {"glTF", "is a binary glTF model"},
+        {"glTF", "is a binary glTF model not named *.glb"},
     };
     for (const Signature& s : kSignatures)
         if (head.starts_with(s.start)) return s.kind;
@@ -109,6 +110,7 @@ ShownFileVerdict ArchiveVerdict(std::string_view path) {
 
 ShownFileVerdict ClassifyShownFile(std::string_view path) {
     if (IsScriptName(path)) return {ShownFileKind::Script, {}};
+    if (ImportFormatOf(path)) return {ShownFileKind::Imported, {}};
     if (EndsWithNoCase(path, ".zip")) return ArchiveVerdict(path);
     const std::optional<std::string> head = Head(path);
     if (!head) return {ShownFileKind::ObjectMap, {}};
@@ -126,7 +128,8 @@ ShownFileVerdict ClassifyShownFile(std::string_view path) {
 
 std::string RefusedFileMessage(std::string_view path, const ShownFileVerdict& verdict) {
     return "\u201C" + std::string(FileNamePart(path)) + "\u201D " + verdict.reason +
-           ": Pelorus shows model scripts (.rwx), zipped models (.zip), object maps and object dumps.";
+           ": Pelorus shows model scripts (.rwx), zipped models (.zip), glTF (.gltf, .glb) and OBJ (.obj) models, "
+           "object maps and object dumps.";
 }
 
 }  // namespace pelorus

@@ -10,6 +10,7 @@ namespace pelorus {
 
 enum class ShownFileKind {
     Script,      // read as one script
+    Imported,    // a glTF or OBJ model, converted as it is read
     Archive,     // a zip archive holding a script: its script is extracted and shown
     ObjectMap,   // read as an object map
     ObjectDump,  // read as an object dump, its models found through the object path
@@ -28,6 +29,8 @@ inline constexpr std::size_t kShownFileProbeBytes = 64 * 1024;
 
 // What `path` is, by its name and its first kShownFileProbeBytes bytes:
 // - a name ending in ".rwx" (any letter case) is a script, whatever it holds;
+// - a name ending in ".gltf", ".glb" or ".obj" (any letter case) is an imported model, whatever it
+//   holds (its reader reports what is wrong with it);
 // - a name ending in ".zip" (any letter case), and any file that starts like a zip archive, is an
 //   archive when it opens as one and holds a member ending in ".rwx"; otherwise it is refused;
 // - a file that starts like a kind of binary file the viewer knows (JPEG, PNG, BMP, GIF, TIFF or
@@ -45,7 +48,7 @@ inline constexpr std::size_t kShownFileProbeBytes = 64 * 1024;
 ShownFileVerdict ClassifyShownFile(std::string_view path);
 
 // The message of a refusal: "“<file name>” <reason>: Pelorus shows model scripts (.rwx), zipped
-// models (.zip), object maps and object dumps."
+// models (.zip), glTF (.gltf, .glb) and OBJ (.obj) models, object maps and object dumps."
 std::string RefusedFileMessage(std::string_view path, const ShownFileVerdict& verdict);
 
 }  // namespace pelorus

@@ -280,8 +280,9 @@ int64_t MillisecondsToNextAnimationFrame(int64_t nowMs);
 inline constexpr std::string_view kMainWindowTitle = "Pelorus";
 inline constexpr std::string_view kOpenDialogTitle = "Open an RWX File";
 inline constexpr std::string_view kOpenDialogFilters[] = {
-    "All Supported Files (*.rwx *.RWX *.zip *.ZIP *.txt *.TXT)",
+    "All Supported Files (*.rwx *.RWX *.zip *.ZIP *.txt *.TXT *.gltf *.GLTF *.glb *.GLB *.obj *.OBJ)",
     "RenderWare Scripts (*.RWX)",
+    "glTF and OBJ Models (*.gltf *.GLTF *.glb *.GLB *.obj *.OBJ)",
     "Object Maps (*.TXT)",
     "All Files (*.*)",
 };

@@ -9,12 +9,18 @@
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/textsafety.h"
+#include "reader/modelimport.h"
 #include "reader/propdump.h"
 #include "reader/scenefile.h"
 #include "reader/zippedmodel.h"
 
 namespace pelorus {
 namespace {
+
+// Names that are read as one model whatever they hold: scripts, zipped models, glTF and OBJ.
+bool IsModelFileName(std::string_view path) {
+    return IsScriptName(path) || IsZipName(path) || ImportFormatOf(path).has_value();
+}
 
 // The first bytes of the regular file `path`; "" when it cannot be read.
 std::string HeadOf(const std::string& path, FolderListingCache* folders) {
@@ -37,7 +43,7 @@ std::string HeadOf(const std::string& path, FolderListingCache* folders) {
 }  // namespace
 
 bool IsDumpFile(std::string_view path, std::string_view baseFolder) {
-    if (IsScriptName(path) || IsZipName(path)) return false;
+    if (IsModelFileName(path)) return false;
     return BeginsLikeDump(HeadOf(InFolder(baseFolder, path), nullptr));
 }
 
@@ -108,7 +114,7 @@ SceneObjects LoadDump(std::string_view text, std::string_view path, ErrorLog& lo
 
 SceneObjects LoadShownObjects(std::string_view path, ErrorLog& log, const WorldReadOptions& options) {
     if (path.empty()) return {};
-    if (IsScriptName(path) || IsZipName(path)) return LoadSceneObjects(path, log, options.read);
+    if (IsModelFileName(path)) return LoadSceneObjects(path, log, options.read);
     const std::string file = InFolder(options.read.baseFolder, path);
     if (!BeginsLikeDump(HeadOf(file, options.read.folders))) return LoadSceneObjects(path, log, options.read);
     FileContents contents;

@@ -24,7 +24,8 @@ struct WorldReadOptions {
 };
 
 // True when the file `path` names (relative from `baseFolder`) begins like an object dump (see
-// DumpVersionOf: any version). Names ending in ".rwx" or ".zip" are never dumps.
+// DumpVersionOf: any version). Names of models (".rwx", ".zip", ".gltf", ".glb", ".obj") are never
+// dumps.
 bool IsDumpFile(std::string_view path, std::string_view baseFolder = {});
 
 // The objects of the dump `text` read from the file `path` (named so in error lines), with their

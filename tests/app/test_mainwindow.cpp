@@ -507,8 +507,12 @@ private slots:
         window.Action(kCmdOpen)->trigger();
         QVERIFY(*seen);
         QCOMPARE(title, QString("Open an RWX File"));
-        QCOMPARE(filters, (QStringList{"All Supported Files (*.rwx *.RWX *.zip *.ZIP *.txt *.TXT)",
-                                       "RenderWare Scripts (*.RWX)", "Object Maps (*.TXT)", "All Files (*.*)"}));
+        QCOMPARE(
+            filters,
+            (QStringList{"All Supported Files (*.rwx *.RWX *.zip *.ZIP *.txt *.TXT *.gltf *.GLTF *.glb *.GLB "
+                         "*.obj *.OBJ)",
+                         "RenderWare Scripts (*.RWX)", "glTF and OBJ Models (*.gltf *.GLTF *.glb *.GLB *.obj *.OBJ)",
+                         "Object Maps (*.TXT)", "All Files (*.*)"}));
         listed.sort();
         // All supported files, in any letter case: scripts, archives and text.
         QCOMPARE(listed, (QStringList{"Recent.txt", "quad.rwx", "sub", "tri.rwx"}));

@@ -116,6 +116,7 @@ struct ExpectedPrimitive {
     std::string alphaMode;     // otherwise exactly this
     bool doubleSided = false;
     int64_t triangles = 0;
+    int tag = 0;
 };
 
 double Clamp01(double v) {
@@ -147,6 +148,7 @@ void ExpectClump(const json& clump, const json& textures, std::vector<ExpectedPr
             e.alphaMode = opacity < 1 ? "BLEND" : "OPAQUE";
             e.doubleSided = (m["material_modes"].get<int>() & 1) != 0;
             e.triangles = static_cast<int64_t>(batch["triangles"].size());
+            e.tag = batch["tag"].get<int>();
             out.push_back(e);
         }
     for (const json& child : clump["children"]) ExpectClump(child, textures, out);
@@ -219,6 +221,8 @@ TEST(ExportRoundTrip, EveryModelFileComesBackAsItsDumpSays) {
                 const ExpectedPrimitive& e = expected[i];
                 const tinygltf::Material& m = MaterialOf(out.model, *s.primitives[i].primitive);
                 EXPECT_EQ(s.primitives[i].triangles, e.triangles);
+                const tinygltf::Value& extras = s.primitives[i].primitive->extras;
+                EXPECT_EQ(extras.Has("tag") ? extras.Get("tag").GetNumberAsInt() : 0, e.tag);
                 ASSERT_EQ(m.pbrMetallicRoughness.baseColorFactor.size(), 4u);
                 for (std::size_t k = 0; k < 4; ++k)
                     EXPECT_NEAR(m.pbrMetallicRoughness.baseColorFactor[k], e.base[k], 1e-9) << "component " << k;

@@ -25,7 +25,7 @@ const std::map<std::string, std::vector<std::string>> kLayers = {
     {"platform", {}},      {"geometry", {"platform"}},     {"reader", {"geometry"}},
     {"world", {"reader"}}, {"scene", {"world"}},           {"export", {"scene"}},
     {"render", {"scene"}}, {"shell", {"scene", "export"}}, {"app", {"shell", "render"}},
-    {"cli", {"shell"}},
+    {"cli", {"shell"}},    {"net", {"platform"}},
 };
 
 // Everything a layer may include: itself and every layer below it.
@@ -162,6 +162,13 @@ TEST_F(Layering, OpenGLIsUsedInRenderAloneAndQtInAppAlone) {
             EXPECT_EQ(inc.layer, "app") << inc.file << " includes <" << inc.target << ">";
         }
     }
+}
+
+TEST_F(Layering, LibcurlIsUsedInNetAlone) {
+    for (const Include& inc : includes_)
+        if (inc.system && inc.target.starts_with("curl/")) {
+            EXPECT_EQ(inc.layer, "net") << inc.file << " includes <" << inc.target << ">";
+        }
 }
 
 }  // namespace

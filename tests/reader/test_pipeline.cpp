@@ -26,7 +26,7 @@ std::string Describe(const RWXObject& o, const std::vector<std::string>& errors)
                 for (double d : {v.x, v.y, v.z, v.u, v.v, v.nx, v.ny, v.nz, v.r, v.g, v.b}) bits(d);
             out << "\n";
             for (const auto& b : k.Batches()) {
-                out << "B " << MaterialHash(b->Material()) << " ";
+                out << "B " << MaterialHash(b->Material()) << " T" << b->Tag() << " ";
                 for (const TTriangle& t : b->Triangles()) out << t[0] << ',' << t[1] << ',' << t[2] << ' ';
                 for (const Vec3& n : b->FaceNormals()) bits(n.x), bits(n.y), bits(n.z);
                 out << "\n";
@@ -104,6 +104,12 @@ std::string MixedScript(uint64_t seed, int lines, bool endEarly) {
                 break;
             case 14:
                 s << "#!Vertex 0 0 " << next(9) << "\n", ++vertices;
+                break;
+            case 15:
+                s << "Tag " << next(3) * 100 << "\n";
+                break;
+            case 16:
+                s << "Quad 1 2 3 " << 1 + next(vertices + 1) << (next(2) ? " TAG " : " tag x ") << next(3) << "\n";
                 break;
             default:
                 s << "Vertex " << next(1000) / 7.0 << " " << next(1000) * 0.001 << " -" << next(50) << " UV " << next(4)

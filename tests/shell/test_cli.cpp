@@ -86,7 +86,8 @@ TEST(Cli, DumpDescribesEverythingRead) {
         " \"objects\": [{\"path\": \"" +
         path +
         "\", \"offset\": [0,0.025,0], \"clumps\": [{\"vertices\": "
-        "[[0,0,0,0,1,0,0,1,0,0,0], [1,0,0,0,0,0,0,1,0,0,0], [0,1,0,0,0,0,0,1,0,0,0]], \"batches\": [{\"material\": "
+        "[[0,0,0,0,1,0,0,1,0,0,0], [1,0,0,0,0,0,0,1,0,0,0], [0,1,0,0,0,0,0,1,0,0,0]], \"batches\": [{\"tag\": 0, "
+        "\"material\": "
         "{\"geometry_sampling\": 2, \"axis_alignment\": 0, \"light_sampling\": 1, \"color\": [0,0,0], \"ambient\": "
         "[0,0,0], \"diffuse\": [0,0,0], \"specular\": [0,0,0], \"opacity\": 1, \"texture\": -1, \"frames\": 0, "
         "\"texture_modes\": 7, \"material_modes\": 0, \"mipmapping\": 1, \"mask\": 0, \"address_mode\": 0}, "

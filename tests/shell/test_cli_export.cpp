@@ -87,7 +87,7 @@ TEST_F(CliExport, UsageErrorsGiveStatus2) {
         EXPECT_EQ(r.status, 2) << args.size();
         EXPECT_NE(r.err.find("Usage:"), std::string::npos);
     }
-    EXPECT_NE(Cli({"--help"}).out.find("--export OUT.glb|OUT.gltf"), std::string::npos);
+    EXPECT_NE(Cli({"--help"}).out.find("--export OUT.glb|OUT.gltf|OUT.rwx|OUT.zip"), std::string::npos);
 }
 
 TEST_F(CliExport, RefusesOutputsThatWouldCostAFileAndWritesNothing) {
@@ -100,7 +100,8 @@ TEST_F(CliExport, RefusesOutputsThatWouldCostAFileAndWritesNothing) {
         std::string input;
         const char* reason;
     } cases[] = {
-        {"a script's name", dir_.Join("model.rwx"), model_, "the output must be named *.glb or *.gltf"},
+        {"a text file's name", dir_.Join("model.txt"), model_,
+         "the output must be named *.glb or *.gltf or *.rwx or *.zip"},
         {"the input itself", map, map, "it is the input file"},
         {"a FIFO", fifo, model_, "it is not a regular file"},
         {"a file of another kind", dir_.Join("notes.glb"), model_, "it exists and is not a glTF model"},

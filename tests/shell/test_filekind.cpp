@@ -42,7 +42,7 @@ TEST(ShownFile, ImagesAndOtherBinariesAreRefusedWhateverTheirName) {
         {"doc.pdf", "%PDF-1.4\n%\xE2\xE3\xCF\xD3\n", ShownFileKind::Refused, "is a PDF document"},
         {"model.gz", Bytes({0x1F, 0x8B, 8, 0}), ShownFileKind::Refused, "is gzip-compressed data"},
         {"pelorus", Bytes({0x7F, 'E', 'L', 'F', 2, 1, 1, 0}), ShownFileKind::Refused, "is a program"},
-        {"model.glb", "glTF" + Bytes({2, 0, 0, 0}), ShownFileKind::Refused, "is a binary glTF model"},
+        {"model.bin", "glTF" + Bytes({2, 0, 0, 0}), ShownFileKind::Refused, "is a binary glTF model not named *.glb"},
         {"data.bin", Bytes({'a', 'b', 0, 'c'}), ShownFileKind::Refused, "is not a text file"},
         {"escape.txt", "box.rwx 0 0 0\n\x1B[31m", ShownFileKind::Refused, "is not a text file"},
     };
@@ -55,7 +55,7 @@ TEST(ShownFile, ImagesAndOtherBinariesAreRefusedWhateverTheirName) {
     }
 }
 
-TEST(ShownFile, ScriptsByNameObjectMapsByNameOrFirstEntry) {
+TEST(ShownFile, ScriptsAndImportedModelsByNameObjectMapsByNameOrFirstEntry) {
     const Case cases[] = {
         {"a.rwx", "ModelBegin\n", ShownFileKind::Script},
         {"A.RWX", Bytes({0xFF, 0xD8, 0xFF}), ShownFileKind::Script},  // its name decides, as it always has
@@ -66,8 +66,10 @@ TEST(ShownFile, ScriptsByNameObjectMapsByNameOrFirstEntry) {
         {"scene.map", "a.rwx 1 2 3", ShownFileKind::ObjectMap},
         {"scene.x", "a.rwx 1 2", ShownFileKind::Refused,
          "does not begin with an object-map entry (a file name and three numbers)"},
-        {"model.obj", "# exported\nv 0 0 0\n", ShownFileKind::Refused,
-         "does not begin with an object-map entry (a file name and three numbers)"},
+        {"model.obj", "# exported\nv 0 0 0\n", ShownFileKind::Imported},
+        {"Model.GLB", "glTF" + Bytes({2, 0, 0, 0}), ShownFileKind::Imported},
+        {"model.gltf", "{\"asset\": {\"version\": \"2.0\"}}", ShownFileKind::Imported},
+        {"broken.gltf", Bytes({0, 1, 2}), ShownFileKind::Imported},  // its reader says what is wrong
         {"blank", " \n\n\t", ShownFileKind::Refused, "is empty"},
         // Object dumps by their first line, whatever their names, Windows-1252 bytes and line
         // breaks kept as 0x7F included.
@@ -123,8 +125,8 @@ TEST(ShownFile, WhatCannotBeOpenedIsLeftToTheReaderThatReportsIt) {
 
 TEST(ShownFile, RefusalNamesTheFileAndWhatIsShown) {
     EXPECT_EQ(RefusedFileMessage("/photos/beach.jpg", {ShownFileKind::Refused, "is a JPEG image"}),
-              "\u201Cbeach.jpg\u201D is a JPEG image: Pelorus shows model scripts (.rwx), zipped models (.zip), "
-              "object maps and object dumps.");
+              "\u201Cbeach.jpg\u201D is a JPEG image: Pelorus shows model scripts (.rwx), zipped models (.zip), glTF "
+              "(.gltf, .glb) and OBJ (.obj) models, object maps and object dumps.");
 }
 
 }  // namespace
