@@ -154,7 +154,7 @@ OpaqueResult TimeOpaque(RWXObject& model, int size, int frames, ErrorLog& log) {
     auto draw = [&](bool compiled) {
         glLoadMatrixd(CameraMatrix(context.camera).data());
         glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
-        DrawOpaque(model, model.Offset(), resources, textures, context, compiled);
+        DrawOpaque(model, PlacedAt(model.Offset()), resources, textures, context, compiled);
         glFinish();
     };
     draw(true);  // uploads the texture and compiles the lists

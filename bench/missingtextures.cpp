@@ -77,7 +77,7 @@ int main(int argc, char** argv) {
         seconds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
         listings = folders.ListingCount();
         lines = log.LineCount();
-        objects = loaded.size();
+        objects = loaded.objects.size();
     }
     std::sort(seconds.begin(), seconds.end());
     std::printf("%zu objects, %zu error lines, %zu folder listings, load %.3f s\n", objects, lines, listings,

@@ -6,6 +6,7 @@
 #include "platform/bmpmask.h"
 #include "platform/errorlog.h"
 #include "platform/jpegimage.h"
+#include "reader/propdump.h"
 #include "reader/rwxobject.h"
 #include "reader/scenefile.h"
 #include "reader/textureload.h"
@@ -72,7 +73,7 @@ void Script(const uint8_t* data, std::size_t size) {
     if (Digest(*object, log) != expected) __builtin_trap();
 
     TranslucentList translucent;
-    AppendTranslucent(translucent, *object, object->Offset(), false);
+    AppendTranslucent(translucent, *object, PlacedAt(object->Offset()), false);
     if (static_cast<int64_t>(translucent.records.size()) != object->CountTranslucentTriangles()) __builtin_trap();
     (void)object->CountTriangles();
 }
@@ -80,6 +81,17 @@ void Script(const uint8_t* data, std::size_t size) {
 void ObjectMap(const uint8_t* data, std::size_t size) {
     ErrorLog log;
     (void)ParseObjectMap(Text(data, size), "fuzz.txt", log);
+}
+
+void ObjectDump(const uint8_t* data, std::size_t size) {
+    ErrorLog log;
+    SceneObjects read;
+    const DumpReadResult result = ReadDump(Text(data, size), "fuzz.txt", log, read);
+    if (result.objects + result.otherTypes != read.objects.size()) __builtin_trap();
+    for (const PlacedObject& o : read.objects) {
+        const uint64_t end = o.text + o.nameSize + o.descriptionSize + o.actionSize;
+        if (end > read.text.size() || o.line < 2) __builtin_trap();
+    }
 }
 
 void BmpMask(const uint8_t* data, std::size_t size) {

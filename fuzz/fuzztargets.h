@@ -10,6 +10,8 @@ namespace pelorus::fuzz {
 void Script(const uint8_t* data, std::size_t size);
 // An object map's text.
 void ObjectMap(const uint8_t* data, std::size_t size);
+// An object dump's text (its objects' texts are checked to lie within what was read).
+void ObjectDump(const uint8_t* data, std::size_t size);
 // A BMP mask.
 void BmpMask(const uint8_t* data, std::size_t size);
 // A JPEG image, and the stored texture built from it and a mask: the first byte chooses Mirror

@@ -5,7 +5,7 @@ set -eu
 here=$(cd "$(dirname "$0")/.." && pwd)
 SECONDS_EACH=${1:-600}
 [ "$#" -gt 0 ] && shift
-TARGETS=${*:-"script objectmap bmpmask texture"}
+TARGETS=${*:-"script objectmap objectdump bmpmask texture"}
 PELORUS_WITH_FUZZ=1 "$here/tools/deps"
 BUILD="$here/build-fuzz"
 CC=clang CXX=clang++ cmake -S "$here" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -402,16 +402,24 @@ void MainWindow::OpenCatalogueScript(const std::string& path, std::vector<std::s
     }
     // The extraction has written its error line; reading the missing script would add a second.
     std::vector<std::unique_ptr<RWXObject>> objects;
-    objects.push_back(RWXObject::FromText("", 0.0, 0.025, 0.0, *log_, ModelReadOptions(), currentFile_));
+    objects.push_back(RWXObject::FromText("", 0.0, 0.025, 0.0, *log_, ModelReadOptions().read, currentFile_));
     ShowScene(std::make_unique<TObjectMap>(std::move(objects)), true);
 }
 
-ReadOptions MainWindow::ModelReadOptions() const {
-    ReadOptions options = options_.readOptions;
+WorldReadOptions MainWindow::ModelReadOptions() const {
+    WorldReadOptions world;
+    ReadOptions& options = world.read;
+    options = options_.readOptions;
     options.baseFolder = CurrentDirectory();
     options.extraTextureDirs.insert(options.extraTextureDirs.end(), entryTextureDirs_.begin(), entryTextureDirs_.end());
     if (!entryArchive_.empty()) options.textureArchives.insert(options.textureArchives.begin(), entryArchive_);
-    return options;
+    world.objectPath = ObjectPathInEffect();
+    return world;
+}
+
+std::string MainWindow::ObjectPathInEffect() const {
+    if (options_.objectPath) return *options_.objectPath;
+    return worldSource_ ? worldSource_().look.objectPath : std::string();
 }
 
 void MainWindow::LoadCurrentFile() {
@@ -431,6 +439,7 @@ void MainWindow::BeginLoad(bool reload) {
 }
 
 void MainWindow::ShowScene(std::unique_ptr<TObjectMap> scene, bool frame) {
+    sceneObjectPath_ = ObjectPathInEffect();
     view_->SetScene(std::move(scene));
     shell_.SetModelBounds(view_->Scene() ? SceneBounds(*view_->Scene()) : Bounds{});
     if (frame) shell_.FrameModel(ViewAspect(), 0);
@@ -498,6 +507,13 @@ void MainWindow::SetWorldSource(std::function<CurrentWorld()> source) {
 }
 
 void MainWindow::ApplyCurrentWorld() {
+    // An object dump finds its models through the object path: a world with another one shows
+    // the dump read again (which applies the world once more).
+    const TObjectMap* shown = view_->Scene();
+    if (shown && shown->Read().dumpVersion > 0 && ObjectPathInEffect() != sceneObjectPath_) {
+        LoadCurrentFile();
+        return;
+    }
     const CurrentWorld world = worldSource_ ? worldSource_() : CurrentWorld{};
     worldName_ = world.name;
     ReadOptions options = options_.readOptions;

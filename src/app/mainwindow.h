@@ -27,6 +27,7 @@
 #include "shell/objectinfo.h"
 #include "shell/recentfiles.h"
 #include "shell/viewershell.h"
+#include "world/worldload.h"
 
 class QLabel;
 class QMenu;
@@ -58,6 +59,9 @@ struct MainWindowOptions {
     // Where textures are looked for (the base folder of every read is the current folder at
     // the moment of reading).
     ReadOptions readOptions;
+    // The object path for the whole run ("--object-path"), in place of the current world's: where
+    // the models of object dumps are looked for. Empty: the world's.
+    std::optional<std::string> objectPath;
     // How a failure to make a window is reported.
     FatalReporter fatal = ShowFatalMessage;
     // Where a window goes when it is first shown: a place remembered for the window of that
@@ -91,7 +95,7 @@ public:
     // Recent).
     void OpenFile(const std::string& path);
     // A file the user chose (Open, Recent, a drop): opened (see OpenFile) when it is a script,
-    // a zipped model or an object map; anything else is refused with a message
+    // a zipped model, an object map or an object dump; anything else is refused with a message
     // (ClassifyShownFile) and nothing changes.
     void ShowChosenFile(const std::string& path);
     // Shows a catalogue entry's script, extracted to `path`: it becomes the current file (made
@@ -229,7 +233,11 @@ private:
     ExportNotice exportNotice_;
     SaveChooser snapshotChooser_;
     void OpenRecent(std::size_t index);
-    ReadOptions ModelReadOptions() const;
+    // How the current file is read: ReadOptions of the window with the current folder as the base
+    // folder, and the object path in effect (ObjectPathInEffect).
+    WorldReadOptions ModelReadOptions() const;
+    // The run's object path when one was given, else that of the current world.
+    std::string ObjectPathInEffect() const;
     // Starts a load: its mark in the log, the check that the file can be opened at all, and the
     // end of any pending automatic reload.
     void BeginLoad(bool reload);
@@ -260,6 +268,9 @@ private:
     std::string entryArchive_;
     std::function<CurrentWorld()> worldSource_;
     std::string worldName_;
+    // The object path the shown scene was read with (see ApplyCurrentWorld: a dump is read again
+    // when the world's object path changes).
+    std::string sceneObjectPath_;
     std::map<int32_t, QAction*> actions_;
     QMenu* recentMenu_ = nullptr;
     QMenu* objectMenu_ = nullptr;

@@ -35,6 +35,7 @@
 #include "shell/userfolders.h"
 #include "shell/viewershell.h"
 #include "shell/worlds.h"
+#include "world/worldload.h"
 
 namespace pelorus {
 namespace {
@@ -356,7 +357,12 @@ int DrawScreenshot(const ScreenshotRequest& request, std::ostream& out, std::ost
             const std::string_view folder = ParentPart(absolute);
             options.baseFolder = folder.empty() ? std::string(".") : std::string(folder);
         }
-        auto scene = std::make_unique<TObjectMap>(ReadAsViewer(request.file, log));
+        WorldReadOptions read;
+        if (request.objectPath)
+            read.objectPath = *request.objectPath;
+        else if (!look.objectPath.empty())
+            read.objectPath = InFolder(options.baseFolder, look.objectPath);
+        auto scene = std::make_unique<TObjectMap>(ReadShownAsViewer(request.file, log, read));
         if (request.modelRequired) {
             int64_t triangles = 0;
             for (std::size_t i = 0; i < scene->ObjectCount(); ++i) triangles += scene->Object(i).CountTriangles();
@@ -442,6 +448,23 @@ void LetSignalsEndTheRun() {
     std::signal(SIGTERM, SIG_DFL);
 }
 
+// The arguments after the tool's name, and the object path given anywhere among them.
+struct ToolArguments {
+    std::vector<std::string> rest;
+    std::optional<std::string> objectPath;
+    std::string error;
+};
+
+ToolArguments SplitToolArguments(const std::vector<std::string>& args) {
+    ToolArguments split;
+    std::vector<std::string> all = args;
+    const ObjectPathArgument objectPath = TakeObjectPath(all);
+    split.objectPath = objectPath.folder;
+    split.error = objectPath.error;
+    if (!all.empty()) split.rest.assign(all.begin() + 1, all.end());
+    return split;
+}
+
 }  // namespace
 
 std::optional<std::string> NotAModel(const std::string& file) {
@@ -459,12 +482,17 @@ std::optional<std::string> NotAModel(const std::string& file) {
 int RunScreenshot(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     LetSignalsEndTheRun();
     std::string error;
-    const std::vector<std::string> rest(args.empty() ? args.begin() : args.begin() + 1, args.end());
-    const std::optional<ScreenshotRequest> request = ParseScreenshotArgs(rest, error);
+    const ToolArguments split = SplitToolArguments(args);
+    std::optional<ScreenshotRequest> request;
+    if (split.error.empty())
+        request = ParseScreenshotArgs(split.rest, error);
+    else
+        error = split.error;
     if (!request) {
         err << "pelorus: " << error << "\n" << UsageText();
         return 2;
     }
+    request->objectPath = split.objectPath;
     return DrawScreenshot(*request, out, err);
 }
 
@@ -500,12 +528,17 @@ std::optional<ScreenshotRequest> ParseThumbnailArgs(const std::vector<std::strin
 int RunThumbnail(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
     LetSignalsEndTheRun();
     std::string error;
-    const std::vector<std::string> rest(args.empty() ? args.begin() : args.begin() + 1, args.end());
-    const std::optional<ScreenshotRequest> request = ParseThumbnailArgs(rest, error);
+    const ToolArguments split = SplitToolArguments(args);
+    std::optional<ScreenshotRequest> request;
+    if (split.error.empty())
+        request = ParseThumbnailArgs(split.rest, error);
+    else
+        error = split.error;
     if (!request) {
         err << "pelorus: " << error << "\n" << UsageText();
         return 2;
     }
+    request->objectPath = split.objectPath;
     return DrawScreenshot(*request, out, err);
 }
 

@@ -21,6 +21,9 @@ struct ScreenshotRequest {
     std::string output;                // the PNG to write
     std::string file;                  // script or object map; "" draws the empty scene
     std::optional<std::string> world;  // world name or file; the default world without one
+    // --object-path: where an object dump's models are looked for, in place of the world's object
+    // path (absolute).
+    std::optional<std::string> objectPath;
     int32_t width = 400, height = 400;
     Camera camera;
     // --fit: the camera frames the model as the window does on opening it (FramedCamera), and
@@ -44,7 +47,8 @@ struct ScreenshotRequest {
 inline constexpr int64_t kThumbnailDrawBudgetMs = 2000;
 
 // Reads the arguments that follow "--screenshot": OUT.png first, then the options in any order
-// and at most one FILE ("--fit" takes no value, every other option one). "--" ends the options:
+// and at most one FILE ("--fit" takes no value, every other option one; "--object-path" is taken
+// out before, see TakeObjectPath). "--" ends the options:
 // every argument after it is OUT.png (when it comes first) or FILE, whatever it looks like.
 // Numbers must be finite and written whole ("1.5", "-20"); the size is WxH with each side 1 to
 // 16384. Returns nothing and sets `error` for anything else.
@@ -67,7 +71,9 @@ std::string WorldFileOfArgument(std::string_view value, std::string_view folder)
 // `error`.
 std::optional<ScreenshotRequest> ParseThumbnailArgs(const std::vector<std::string>& args, std::string& error);
 
-// Runs the tool for `args` (beginning with "--screenshot"). Exit status: 0 when the image was
+// Runs the tool for `args` (beginning with "--screenshot" once any "--object-path FOLDER" is taken
+// out of them). FILE may be an object dump, whose models are found through --object-path or else
+// the world's object path (a relative one from FILE's folder). Exit status: 0 when the image was
 // written; 1 when FILE cannot be read (missing, no regular file, unreadable), no OpenGL context
 // can be made, the world file cannot be read (each said with its reason), the drawing passed its
 // budget or the image cannot be written ("cannot write "OUT": REASON"); 2 for arguments that do

@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
+#include <iostream>
 
 #include "app/glview.h"
 #include "app/programicon.h"
@@ -14,6 +15,7 @@
 #include "platform/paths.h"
 #include "platform/searchpath.h"
 #include "platform/version.h"
+#include "shell/cli.h"
 #include "shell/userfolders.h"
 
 namespace pelorus {
@@ -42,7 +44,10 @@ std::unique_ptr<MainWindow> StartViewer(const std::vector<std::string>& args, co
     }
     const std::string configFolder = options.settingsFolder.empty() ? UserConfigFolder() : options.settingsFolder;
     if (!configFolder.empty()) MakeFolders(configFolder, 0700);
+    // "--object-path FOLDER" sets the object path for the run; the rest names the file.
+    std::vector<std::string> fileArgs = args;
     MainWindowOptions windowOptions;
+    windowOptions.objectPath = TakeObjectPath(fileArgs).folder;
     windowOptions.glView = options.glView;
     windowOptions.log = options.log;
     windowOptions.settingsFolder = configFolder;
@@ -79,7 +84,7 @@ std::unique_ptr<MainWindow> StartViewer(const std::vector<std::string>& args, co
     session.fatal = options.fatal;
     new ViewerSession(*window, std::move(session));  // owned by the window
     if (stopped()) return window;
-    window->OpenAtStartup(CommandLinePath(args));
+    window->OpenAtStartup(CommandLinePath(fileArgs));
     return window;
 }
 
@@ -91,6 +96,11 @@ void ShutDownViewer(std::unique_ptr<MainWindow> window) {
 }
 
 int RunViewer(const std::string& programName, const std::vector<std::string>& args) {
+    std::vector<std::string> fileArgs = args;
+    if (const ObjectPathArgument objectPath = TakeObjectPath(fileArgs); !objectPath.error.empty()) {
+        std::cerr << "pelorus: " << objectPath.error << "\n" << UsageText();
+        return 2;
+    }
     TerminationSignals termination;  // before QApplication starts its threads
     // Only the program name goes to Qt: the arguments are one path, whatever they look like.
     std::string name = programName;

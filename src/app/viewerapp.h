@@ -52,7 +52,8 @@ bool CanMakeGlContext();
 // place and size it had when the last run ended; reads the world list and makes the World
 // Properties window hidden, makes the run's temporary folder (the ViewerSession the window then
 // owns); then shows the file that the program's arguments `args` name (see CommandLinePath and
-// MainWindow::OpenAtStartup) in the current world, which also builds the catalogue. When no
+// MainWindow::OpenAtStartup; "--object-path FOLDER" among them sets the object path of the run,
+// see TakeObjectPath) in the current world, which also builds the catalogue. When no
 // OpenGL context can be made or the window cannot be made, reports kGlWindowError through
 // `options.fatal` and returns null.
 std::unique_ptr<MainWindow> StartViewer(const std::vector<std::string>& args, const ViewerOptions& options);

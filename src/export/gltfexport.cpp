@@ -7,6 +7,7 @@
 #include <limits>
 #include <map>
 #include <nlohmann/json.hpp>
+#include <numbers>
 #include <sstream>
 #include <tuple>
 #include <utility>
@@ -525,12 +526,23 @@ void Builder::AddClumpNodes(const RWXObject& model, const TClump& top, std::stri
 
 int Builder::AddEntry(const ExportEntry& entry, std::size_t number) {
     const RWXObject& model = *entry.model;
-    const std::string_view path = entry.path.empty() ? std::string_view(model.Path()) : std::string_view(entry.path);
+    const std::string_view path = entry.name.empty() ? std::string_view(model.Path()) : entry.name;
     const int node = NewNode(path.empty() ? "entry " + std::to_string(number) : std::string(path), 0);
-    const auto& offset = entry.offset;
+    tinygltf::Node& n = model_.nodes[static_cast<std::size_t>(node)];
+    const Placement& placement = entry.placement;
+    const auto& offset = placement.position;
     if (offset[0] != 0 || offset[1] != 0 || offset[2] != 0)
-        model_.nodes[static_cast<std::size_t>(node)].translation = {Finite(offset[0]), Finite(offset[1]),
-                                                                    Finite(offset[2])};
+        n.translation = {Finite(offset[0]), Finite(offset[1]), Finite(offset[2])};
+    if (!placement.IsPlain()) {
+        const std::array<double, 4> q = RotationQuaternion(placement);
+        if (q[0] != 0 || q[1] != 0 || q[2] != 0) n.rotation.assign(q.begin(), q.end());
+        const Mat4 turn = TurnMatrix(placement);
+        const double sx = std::hypot(turn[0], turn[1], turn[2]), sy = std::hypot(turn[4], turn[5], turn[6]),
+                     sz = std::hypot(turn[8], turn[9], turn[10]);
+        const std::array<float, 3> scale{static_cast<float>(sx), static_cast<float>(sy), static_cast<float>(sz)};
+        if (scale[0] != 1.0f || scale[1] != 1.0f || scale[2] != 1.0f)
+            n.scale = {static_cast<double>(scale[0]), static_cast<double>(scale[1]), static_cast<double>(scale[2])};
+    }
     const auto& clumps = model.Clumps();
     for (std::size_t i = 0; i < clumps.size() && !tooLarge_; ++i)
         AddClumpNodes(model, *clumps[i], "clump " + std::to_string(i + 1), node);
@@ -597,10 +609,26 @@ bool Builder::Build(std::span<const ExportEntry> entries, GltfExport& out, std::
 std::vector<ExportEntry> SceneEntries(const TObjectMap& scene) {
     std::vector<ExportEntry> entries;
     entries.reserve(scene.ObjectCount());
-    for (std::size_t i = 0; i < scene.ObjectCount(); ++i) {
-        entries.push_back({&scene.Object(i), scene.OffsetOf(i), scene.Placed(i).path});
-    }
+    for (std::size_t i = 0; i < scene.ObjectCount(); ++i)
+        if (scene.Placed(i).visible) entries.push_back({&scene.Object(i), scene.PlacementOf(i), scene.NameOf(i)});
     return entries;
+}
+
+std::array<double, 4> RotationQuaternion(const Placement& placement) {
+    auto about = [](float degrees, int axis) {
+        const double half = (std::isfinite(degrees) ? static_cast<double>(degrees) : 0.0) * std::numbers::pi / 360.0;
+        std::array<double, 4> q{0, 0, 0, std::cos(half)};
+        q[static_cast<std::size_t>(axis)] = std::sin(half);
+        return q;
+    };
+    // The Hamilton product a b: turning by b first, then by a.
+    auto times = [](const std::array<double, 4>& a, const std::array<double, 4>& b) {
+        return std::array<double, 4>{a[3] * b[0] + b[3] * a[0] + a[1] * b[2] - a[2] * b[1],
+                                     a[3] * b[1] + b[3] * a[1] + a[2] * b[0] - a[0] * b[2],
+                                     a[3] * b[2] + b[3] * a[2] + a[0] * b[1] - a[1] * b[0],
+                                     a[3] * b[3] - a[0] * b[0] - a[1] * b[1] - a[2] * b[2]};
+    };
+    return times(times(about(placement.yaw, 1), about(placement.roll, 2)), about(placement.tilt, 0));
 }
 
 std::optional<GltfForm> GltfFormOf(std::string_view path) {

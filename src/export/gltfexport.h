@@ -4,7 +4,9 @@
 //
 // What the model holds:
 // - One scene with one root node that scales model units to metres (x 10: ten metres a unit).
-//   Below it one node per scene entry, translated by the entry's offset, and below that one node
+//   Below it one node per scene entry, translated, turned (a rotation quaternion of
+//   Ry(yaw) Rz(roll) Rx(tilt)) and scaled as the entry's placement says (each only when it is not
+//   the identity), and below that one node
 //   per clump, keeping the clump tree. Clump vertices are already in model coordinates, so clump
 //   nodes carry no transform of their own.
 //   Clump nodes are named by their place in the tree ("clump 2.1.3", the second top-level
@@ -49,23 +51,29 @@
 #include <utility>
 #include <vector>
 
+#include "geometry/placement.h"
 #include "reader/rwxobject.h"
 #include "scene/objectmap.h"
 
 namespace pelorus {
 
-// One entry of what is exported: a model, where the entry places it, and the path the entry
-// named it by (its node's name; "" names it by the model's own path).
+// One entry of what is exported: a model, how the entry places it, and its name ("" names the
+// node after the model's path).
 struct ExportEntry {
-    ExportEntry(const RWXObject* model_ = nullptr, const std::array<double, 3>& offset_ = {}, std::string path_ = {})
-        : model(model_), offset(offset_), path(std::move(path_)) {}
-    const RWXObject* model;  // never null
-    std::array<double, 3> offset;
-    std::string path;
+    ExportEntry() = default;
+    ExportEntry(const RWXObject* m, const Placement& p, std::string_view n = {}) : model(m), placement(p), name(n) {}
+    // Placed at `offset` without turn or scale.
+    ExportEntry(const RWXObject* m, const std::array<double, 3>& offset, std::string_view n = {})
+        : model(m), placement(PlacedAt(offset)), name(n) {}
+
+    const RWXObject* model = nullptr;  // never null
+    Placement placement;
+    std::string_view name;
 };
 
-// The entries `scene` shows, in order: its objects, without ground and skybox. This is the one
-// place that knows how a scene holds its models.
+// The entries `scene` shows, in order: its objects (not the hidden ones), each named as the file
+// that placed it names it, without ground and skybox. This is the one place that knows how a scene
+// holds its models. The names point into the scene, which must outlive the entries.
 std::vector<ExportEntry> SceneEntries(const TObjectMap& scene);
 
 enum class GltfForm {
@@ -101,6 +109,9 @@ struct GltfExport {
     std::vector<GltfFile> sideFiles;  // Text form: the buffer first, then the images in order
     GltfCounts counts;
 };
+
+// The rotation of a placement as a glTF quaternion (x, y, z, w): that of Ry(yaw) Rz(roll) Rx(tilt).
+std::array<double, 4> RotationQuaternion(const Placement& placement);
 
 // The export of `entries` (null models are skipped). Returns nullopt and sets `*error` only when
 // the model cannot be held by one glTF file (its data beyond 4 GiB).

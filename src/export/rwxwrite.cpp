@@ -218,7 +218,7 @@ private:
         out_.script += text;
         out_.script += '\n';
     }
-    void Clump(const RWXObject& model, const TClump& clump, const std::array<double, 3>& shift);
+    void Clump(const RWXObject& model, const TClump& clump, const Placement& placement);
     void Faces(const TClump& clump, const std::vector<const MatTris*>& batches);
     void SetMaterial(const RWXObject& model, const RWXMaterial& m);
     std::string TextureCommand(const RWXObject& model, int32_t index);
@@ -435,7 +435,14 @@ void ScriptBuilder::Faces(const TClump& clump, const std::vector<const MatTris*>
     }
 }
 
-void ScriptBuilder::Clump(const RWXObject& model, const TClump& root, const std::array<double, 3>& shift) {
+void ScriptBuilder::Clump(const RWXObject& model, const TClump& root, const Placement& placement) {
+    // Placed as the scene places the entry, less where a model file is shown on its own: a move
+    // alone for a plain placement, the whole placement matrix for a turned or scaled one.
+    const std::array<double, 3> shift{placement.position[0] - kModelOffset[0], placement.position[1] - kModelOffset[1],
+                                      placement.position[2] - kModelOffset[2]};
+    const bool plain = placement.IsPlain();
+    const Mat4 matrix =
+        Multiply(TranslationMatrix(-kModelOffset[0], -kModelOffset[1], -kModelOffset[2]), PlacementMatrix(placement));
     struct Frame {
         const TClump* clump;
         std::size_t next;  // the next child to write
@@ -449,7 +456,9 @@ void ScriptBuilder::Clump(const RWXObject& model, const TClump& root, const std:
         std::string line;
         for (const TVertex& v : c.Vertices()) {
             line = "Vertex";
-            for (const double x : {v.x + shift[0], v.y + shift[1], v.z + shift[2]}) {
+            const Vec4 p =
+                plain ? Vec4{v.x + shift[0], v.y + shift[1], v.z + shift[2], 1} : Transform(matrix, {v.x, v.y, v.z, 1});
+            for (const double x : {p.x, p.y, p.z}) {
                 line += ' ';
                 Number(line, x);
             }
@@ -505,9 +514,7 @@ void ScriptBuilder::Clump(const RWXObject& model, const TClump& root, const std:
 }
 
 void ScriptBuilder::AddEntry(const ExportEntry& entry) {
-    const std::array<double, 3> shift{entry.offset[0] - kModelOffset[0], entry.offset[1] - kModelOffset[1],
-                                      entry.offset[2] - kModelOffset[2]};
-    for (const auto& clump : entry.model->Clumps()) Clump(*entry.model, *clump, shift);
+    for (const auto& clump : entry.model->Clumps()) Clump(*entry.model, *clump, entry.placement);
     ++out_.counts.entries;
 }
 

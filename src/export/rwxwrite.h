@@ -4,8 +4,10 @@
 //
 // What the script holds:
 // - ModelBegin, then for every entry its clumps, nested as they are, then ModelEnd. Entries are
-//   placed as the scene places them, less the place a single model is shown at (kModelOffset):
-//   the script, opened, shows everything where the scene showed it.
+//   placed as the scene places them (turned and scaled vertices for a placement that is not
+//   plain; faces that turn to the viewer keep the object's turns in their vertices), less the
+//   place a single model is shown at (kModelOffset): the script, opened, shows everything where the
+//   scene showed it.
 // - A clump's vertices in model coordinates ("Vertex x y z", "UV u v" when the coordinates are
 //   not 0 0, "Prelight r g b" where the prelight colour changes), then its faces by material:
 //   the commands that change the material where it changes (GeometrySampling, AxisAlignment,

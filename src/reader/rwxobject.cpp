@@ -357,10 +357,13 @@ void RWXObject::PrepareTextureSources() {
     textureSourcesReady_ = true;
     TextureSources& sources = textureSources_;
     sources.folders = options_.folders;
-    sources.dirs = TextureSearchDirs(options_.programDir, options_.baseFolder, options_.folders);
     auto addDir = [&](const std::string& dir) {
         if (std::find(sources.dirs.begin(), sources.dirs.end(), dir) == sources.dirs.end()) sources.dirs.push_back(dir);
     };
+    for (const std::string& dir : options_.firstTextureDirs) addDir(dir);
+    const auto& first = options_.firstTextureDirs;
+    for (std::string& dir : TextureSearchDirs(options_.programDir, options_.baseFolder, options_.folders))
+        if (std::find(first.begin(), first.end(), dir) == first.end()) sources.dirs.push_back(std::move(dir));
     for (const std::string& dir : options_.extraTextureDirs) addDir(dir);
     if (!file_.empty())
         for (const std::string& dir : ModelFolderTextureDirs(file_, options_.folders)) addDir(dir);

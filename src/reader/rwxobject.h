@@ -53,6 +53,9 @@ struct ReadOptions {
     std::string baseFolder;
     // The folder holding TexturesPath.txt; "" means the folder of the running program.
     std::string programDir;
+    // Folders searched before those of TexturesPath.txt (the textures folder of a world's object
+    // path, for the models found there).
+    std::vector<std::string> firstTextureDirs;
     // Folders searched after those of TexturesPath.txt.
     std::vector<std::string> extraTextureDirs;
     // Zip archives whose members are searched for textures and masks (by file name, in any

@@ -83,6 +83,7 @@ std::vector<ObjectMapEntry> ParseEntries(std::string_view text, std::string_view
         ok = ok && ParseWholeNumber(tokens[i + 1].text, entry.x) && ParseWholeNumber(tokens[i + 2].text, entry.y) &&
              ParseWholeNumber(tokens[i + 3].text, entry.z);
         if (ok) {
+            entry.line = static_cast<uint32_t>(std::min<std::size_t>(line + 1, UINT32_MAX));
             entries.push_back(std::move(entry));
             i += 4;
             continue;
@@ -152,9 +153,9 @@ bool IsScriptName(std::string_view path) {
     return dot != std::string_view::npos && EqualsNoCase(name.substr(dot), ".rwx");
 }
 
-std::vector<PlacedObject> LoadSceneObjects(std::string_view path, ErrorLog& log, const ReadOptions& options) {
-    std::vector<PlacedObject> objects;
-    if (path.empty()) return objects;
+SceneObjects LoadSceneObjects(std::string_view path, ErrorLog& log, const ReadOptions& options) {
+    SceneObjects scene;
+    if (path.empty()) return scene;
     // Everything this load reads shares one folder cache, one image budget and one texture store.
     FolderListingCache folders;
     ImageBudget images;
@@ -164,10 +165,13 @@ std::vector<PlacedObject> LoadSceneObjects(std::string_view path, ErrorLog& log,
     if (!shared.images) shared.images = &images;
     if (!shared.textureStore) shared.textureStore = &textures;
     if (IsScriptName(path) || IsZipName(path) || ImportFormatOf(path)) {
-        objects.push_back({std::make_shared<const RWXObject>(path, 0.0, 0.025, 0.0, log, shared),
-                           {0.0, 0.025, 0.0},
-                           std::string(path)});
-        return objects;
+        PlacedObject object;
+        object.placement = PlacedAt({0.0, 0.025, 0.0});
+        object.model =
+            scene.AddModel(std::make_shared<const RWXObject>(path, 0.0, 0.025, 0.0, log, shared), std::string(path));
+        scene.SetText(object, path);
+        scene.objects.push_back(object);
+        return scene;
     }
     std::string text;
     const std::string file = InFolder(options.baseFolder, path);
@@ -178,7 +182,7 @@ std::vector<PlacedObject> LoadSceneObjects(std::string_view path, ErrorLog& log,
         else
             log.Append("Unable to open file \"" + BoundedQuote(AbsolutePath(file)) + "\" as an object map: it " +
                        std::string(ReadStatusText(read)) + ".");
-        return objects;
+        return scene;
     }
     // Entries name their scripts from the map's own folder, however the map itself was named.
     const std::string_view folder = ParentPart(file);
@@ -187,14 +191,17 @@ std::vector<PlacedObject> LoadSceneObjects(std::string_view path, ErrorLog& log,
     const std::vector<ObjectMapEntry> entries =
         ParseEntries(text, path, [&loadLog](const std::string& line) { loadLog.Append(line); });
     std::string().swap(text);
-    objects.reserve(entries.size());
+    scene.objects.reserve(entries.size());
     // The model of each file read, by the file's identity, and the files found missing.
-    std::unordered_map<FileIdentity, std::shared_ptr<const RWXObject>, FileIdentityHash> models;
+    std::unordered_map<FileIdentity, uint32_t, FileIdentityHash> models;
     std::unordered_set<std::string> missingFiles;
     // Entries whose file cannot be opened at all cost their line and share one empty model.
-    std::shared_ptr<const RWXObject> nothing;
+    uint32_t nothing = PlacedObject::kNoModel;
     ErrorLog modelLog;  // one model's lines, on their way to loadLog
     for (const ObjectMapEntry& e : entries) {
+        PlacedObject object;
+        object.placement = PlacedAt({e.x, e.y, e.z});
+        object.line = e.line;
         bool found = false;
         const std::string resolved = ResolvePath(InFolder(shared.baseFolder, e.path), shared.folders, &found);
         struct stat st {};
@@ -206,30 +213,29 @@ std::vector<PlacedObject> LoadSceneObjects(std::string_view path, ErrorLog& log,
         if (missing) {
             if (!shared.shareModels || missingFiles.insert(resolved).second)
                 loadLog.Append(RWXObject::CannotOpenLine(e.path));
-            if (!nothing) nothing = RWXObject::FromText("", 0, 0, 0, modelLog, shared);
-            objects.push_back({nothing, {e.x, e.y, e.z}, e.path});
-            continue;
-        }
-        std::shared_ptr<const RWXObject>* model = nullptr;
-        if (shared.shareModels && exists) model = &models[FileIdentity{st.st_dev, st.st_ino}];
-        if (!model || !*model) {
-            modelLog = ErrorLog();
-            std::shared_ptr<const RWXObject> read =
-                std::make_shared<const RWXObject>(e.path, e.x, e.y, e.z, modelLog, shared);
-            loadLog.AppendAll(modelLog);
-            if (!model) {
-                objects.push_back({std::move(read), {e.x, e.y, e.z}, e.path});
-                continue;
+            if (nothing == PlacedObject::kNoModel) nothing = scene.AddModel(RWXObject::FromText("", 0, 0, 0, modelLog, shared), "");
+            object.model = nothing;
+        } else {
+            const bool share = shared.shareModels && exists;
+            if (share)
+                if (const auto it = models.find(FileIdentity{st.st_dev, st.st_ino}); it != models.end())
+                    object.model = it->second;
+            if (!object.HasModel()) {
+                modelLog = ErrorLog();
+                object.model =
+                    scene.AddModel(std::make_shared<const RWXObject>(e.path, e.x, e.y, e.z, modelLog, shared), e.path);
+                loadLog.AppendAll(modelLog);
+                if (share) models.emplace(FileIdentity{st.st_dev, st.st_ino}, object.model);
             }
-            *model = std::move(read);
         }
-        objects.push_back({*model, {e.x, e.y, e.z}, e.path});
+        scene.SetText(object, e.path);
+        scene.objects.push_back(object);
     }
     loadLog.Finish(path);
-    return objects;
+    return scene;
 }
 
-std::vector<PlacedObject> ReadAsViewer(std::string_view path, ErrorLog& log, ReadOptions options) {
+SceneObjects ReadAsViewer(std::string_view path, ErrorLog& log, ReadOptions options) {
     if (path.empty()) return {};
     const std::string absolute = AbsolutePath(ToSlashes(path));
     const std::string_view folder = ParentPart(absolute);

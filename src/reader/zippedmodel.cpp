@@ -14,7 +14,19 @@ bool IsZipName(std::string_view path) {
 
 std::optional<std::size_t> FindModelScript(const ZipArchive& archive, std::string_view modelName) {
     if (std::optional<std::size_t> named = archive.FindByFileName(std::string(modelName) + ".rwx")) return named;
-    return archive.FindByExtension(".rwx");
+    // Otherwise the first script in alphabetical order, whatever order the archive keeps.
+    std::optional<std::size_t> first;
+    std::string firstKey;
+    const std::vector<std::string>& names = archive.MemberNames();
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (!EndsWithNoCase(names[i], ".rwx")) continue;
+        std::string key = ToUpperAscii(names[i]);
+        if (!first || key < firstKey || (key == firstKey && names[i] < names[*first])) {
+            first = i;
+            firstKey = std::move(key);
+        }
+    }
+    return first;
 }
 
 std::string ArchiveFailureLine(ZipStatus status, std::string_view archive, uint64_t maxBytes) {

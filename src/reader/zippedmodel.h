@@ -20,7 +20,9 @@ bool IsZipName(std::string_view path);
 
 // The member of `archive` that holds the model `modelName` ("tree" for "tree.zip"): the first
 // whose file name, in whatever folder of the archive, is "<modelName>.rwx" in any letter case;
-// else the first whose name ends in ".rwx" in any case; none when no member does.
+// else, of those whose names end in ".rwx" in any case, the first in alphabetical order of their
+// whole names (letter case aside; names that differ only in case by their bytes), so that the
+// order the archive keeps its members in does not matter; none when no member ends so.
 std::optional<std::size_t> FindModelScript(const ZipArchive& archive, std::string_view modelName);
 
 // The one error line for an archive whose model script cannot be had, naming the archive as

@@ -37,22 +37,59 @@ void SetEmission(const TVertex& v) {
     glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, emission);
 }
 
+// How the transparent pass places vertices itself: moved by a shift, or taken through a whole
+// placement (positions by its matrix, normals by its normal matrix).
+struct VertexPlacement {
+    std::array<double, 3> shift{0, 0, 0};
+    const Mat4* matrix = nullptr;  // instead of the shift when set
+    const Mat4* normals = nullptr;
+};
+
+void PlacedNormal(const VertexPlacement& place, double x, double y, double z) {
+    if (!place.matrix) {
+        glNormal3d(x, y, z);
+        return;
+    }
+    const Mat4& n = *place.normals;
+    glNormal3d(n[0] * x + n[4] * y + n[8] * z, n[1] * x + n[5] * y + n[9] * z, n[2] * x + n[6] * y + n[10] * z);
+}
+
 // The corners of one triangle inside glBegin(GL_TRIANGLES): emission (when asked), normal,
-// texture coordinates and position of each, moved by `shift`.
+// texture coordinates and position of each, placed by `place`.
 void EmitTriangle(const MatTris& batch, std::size_t index, const Corners& c, bool mirror, bool emission,
-                  const std::array<double, 3>& shift = {0, 0, 0}) {
+                  const VertexPlacement& place = {}) {
     const bool facet = batch.Material().IsFacet();
     if (facet) {
         const Vec3 n = index < batch.FaceNormals().size() ? batch.FaceNormals()[index] : Vec3{};
-        glNormal3d(n.x, n.y, n.z);
+        PlacedNormal(place, n.x, n.y, n.z);
     }
     const double scale = mirror ? 0.5 : 1.0;
     for (const TVertex* v : c.v) {
         if (emission) SetEmission(*v);
-        if (!facet) glNormal3d(v->nx, v->ny, v->nz);
+        if (!facet) PlacedNormal(place, v->nx, v->ny, v->nz);
         glTexCoord2d(v->u * scale, v->v * scale);
-        glVertex3d(v->x + shift[0], v->y + shift[1], v->z + shift[2]);
+        if (place.matrix) {
+            const Mat4& m = *place.matrix;
+            glVertex3d(m[0] * v->x + m[4] * v->y + m[8] * v->z + m[12], m[1] * v->x + m[5] * v->y + m[9] * v->z + m[13],
+                       m[2] * v->x + m[6] * v->y + m[10] * v->z + m[14]);
+        } else {
+            glVertex3d(v->x + place.shift[0], v->y + place.shift[1], v->z + place.shift[2]);
+        }
     }
+}
+
+// Multiplies the modelview matrix by what places `batch`'s material: the translation and, for
+// axis-aligned batches, the turn towards the camera, as objects without turns were always placed;
+// the whole PlacementMatrix or FacerMatrix otherwise.
+void ApplyPlacement(const Placement& placement, bool axisAligned, double cameraYaw) {
+    if (placement.IsPlain()) {
+        const auto& p = placement.position;
+        glTranslated(p[0], p[1], p[2]);
+        if (axisAligned) glRotated(-cameraYaw, 0, 1, 0);
+        return;
+    }
+    const Mat4 m = axisAligned ? FacerMatrix(placement, cameraYaw) : PlacementMatrix(placement);
+    glMultMatrixd(m.data());
 }
 
 bool HasPrelight(const Corners& c) {
@@ -276,15 +313,23 @@ bool ApplyMaterial(const MatTris& batch, const RWXObject& object, TextureCache& 
 
 // ---- Opaque batches -----------------------------------------------------------------------
 
-void DrawOpaque(const RWXObject& object, const std::array<double, 3>& offset, ObjectResources& resources,
-                TextureCache& textures, const DrawContext& context, bool compiled) {
+void DrawOpaque(const RWXObject& object, const Placement& placement, ObjectResources& resources, TextureCache& textures,
+                const DrawContext& context, bool compiled) {
+    const bool plain = placement.IsPlain();
     glPushMatrix();
-    glTranslated(offset[0], offset[1], offset[2]);
+    if (plain) {
+        const auto& p = placement.position;
+        glTranslated(p[0], p[1], p[2]);
+    }
     const bool lines = context.flags.normals || context.flags.geometry;
     for (GeometryCache::Group& group : resources.geometry.GroupsOf(object)) {
         const MatTris& first = *group.members.front().batch;
         glPushMatrix();
-        if (group.material->IsAxisAligned()) glRotated(-context.camera.yaw, 0, 1, 0);
+        if (plain) {
+            if (group.material->IsAxisAligned()) glRotated(-context.camera.yaw, 0, 1, 0);
+        } else {
+            ApplyPlacement(placement, group.material->IsAxisAligned(), context.camera.yaw);
+        }
         if (context.flags.object) {
             const bool mirror = ApplyMaterial(first, object, textures, context);
             const GLuint list = compiled ? resources.geometry.FacesList(group) : 0;
@@ -319,7 +364,7 @@ void TranslucentPass::End() {
 }
 
 void DrawTriangles(const TClump& clump, const MatTris& batch, std::span<const int32_t> triangles,
-                   const RWXObject& object, const std::array<double, 3>& offset, TextureCache& textures,
+                   const RWXObject& object, const Placement& placement, TextureCache& textures,
                    const DrawContext& context, TranslucentPass& pass) {
     const std::size_t count = batch.Triangles().size();
     auto forEachOf = [&](std::span<const int32_t> part, auto&& visit) {
@@ -346,9 +391,19 @@ void DrawTriangles(const TClump& clump, const MatTris& batch, std::span<const in
             glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, black);
             pass.emissionBlack = true;
         }
+        VertexPlacement place;
+        Mat4 matrix, normals;
+        if (placement.IsPlain()) {
+            place.shift = placement.position;
+        } else {
+            matrix = PlacementMatrix(placement);
+            normals = NormalMatrix(placement);
+            place.matrix = &matrix;
+            place.normals = &normals;
+        }
         glBegin(GL_TRIANGLES);
         forEachOf(triangles,
-                  [&](std::size_t i, const Corners& c) { EmitTriangle(batch, i, c, state.mirror, prelit, offset); });
+                  [&](std::size_t i, const Corners& c) { EmitTriangle(batch, i, c, state.mirror, prelit, place); });
         glEnd();
         if (prelit) pass.emissionBlack = false;
         return;
@@ -356,8 +411,7 @@ void DrawTriangles(const TClump& clump, const MatTris& batch, std::span<const in
 
     pass.Forget();
     glPushMatrix();
-    glTranslated(offset[0], offset[1], offset[2]);
-    if (batch.Material().IsAxisAligned()) glRotated(-context.camera.yaw, 0, 1, 0);
+    ApplyPlacement(placement, batch.Material().IsAxisAligned(), context.camera.yaw);
     // Without lines the faces of a run share one material set-up and one glBegin; with lines each
     // triangle's faces are followed by its own lines, as when drawn one by one.
     const std::size_t step = lines ? 1 : triangles.size();

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "geometry/mattris.h"
+#include "geometry/placement.h"
 #include "geometry/tclump.h"
 #include "reader/rwxobject.h"
 #include "render/texturecache.h"
@@ -129,19 +130,19 @@ struct TranslucentPass {
     void End();
 };
 
-// Draws triangles of one batch of `object` as the transparent pass does: placed at `offset`, lit
-// only when the lighting flag is on (as opaque faces), each corner with its own prelight as
-// emission. Indices outside the batch are skipped. With normal lines or outlines on, each
-// triangle is followed by its own lines. `pass` holds what earlier calls of the same pass set.
+// Draws triangles of one batch of `object` as the transparent pass does: placed by `placement`
+// (axis-aligned batches by FacerMatrix), lit only when the lighting flag is on (as opaque faces),
+// each corner with its own prelight as emission. Indices outside the batch are skipped. With normal lines or outlines
+// on, each triangle is followed by its own lines. `pass` holds what earlier calls of the same pass set.
 void DrawTriangles(const TClump& clump, const MatTris& batch, std::span<const int32_t> triangles,
-                   const RWXObject& object, const std::array<double, 3>& offset, TextureCache& textures,
+                   const RWXObject& object, const Placement& placement, TextureCache& textures,
                    const DrawContext& context, TranslucentPass& pass);
 
-// The opaque part of an object: its offset applied, then its opaque batches a material at a
-// time (see GeometryCache), each group's faces followed by the normal lines (yellow) and outlines
-// (magenta) of its batches as the view flags ask. `compiled` false sends the faces vertex by vertex
-// instead of from the compiled lists (for comparisons): both give the same pixels.
-void DrawOpaque(const RWXObject& object, const std::array<double, 3>& offset, ObjectResources& resources,
-                TextureCache& textures, const DrawContext& context, bool compiled = true);
+// The opaque part of an object: its placement applied (PlacementMatrix, and FacerMatrix for
+// axis-aligned batches), then its opaque batches a material at a time (see GeometryCache), each group's faces followed
+// by the normal lines (yellow) and outlines (magenta) of its batches as the view flags ask. `compiled` false sends the
+// faces vertex by vertex instead of from the compiled lists (for comparisons): both give the same pixels.
+void DrawOpaque(const RWXObject& object, const Placement& placement, ObjectResources& resources, TextureCache& textures,
+                const DrawContext& context, bool compiled = true);
 
 }  // namespace pelorus

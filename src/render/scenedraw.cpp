@@ -67,7 +67,7 @@ void SceneRenderer::DrawTranslucent(TranslucentList& list, const DrawContext& co
             const TranslucentSource& source = list.sources[static_cast<std::size_t>(first.source)];
             run_.clear();
             for (std::size_t k = i; k < end; ++k) run_.push_back(list.records[order_[k]].triangle);
-            DrawTriangles(*first.clump, *first.batch, run_, *source.object, source.offset, textures_,
+            DrawTriangles(*first.clump, *first.batch, run_, *source.object, source.placement, textures_,
                           ground ? forced : context, pass);
         }
         i = end;
@@ -94,8 +94,8 @@ void SceneRenderer::Draw(TObjectMap& scene, const DrawContext& context) {
         glPushMatrix();
         const Mat4 turns = SkyboxMatrix(context.camera);
         glLoadMatrixd(turns.data());
-        DrawOpaque(*scene.Skybox(), scene.Skybox()->Offset(), ResourcesOf(*scene.Skybox()), textures_, context,
-                   compiled_);
+        DrawOpaque(*scene.Skybox(), PlacedAt(scene.Skybox()->Offset()), ResourcesOf(*scene.Skybox()), textures_,
+                   context, compiled_);
         glDepthMask(GL_FALSE);
         glEnable(GL_BLEND);
         glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
@@ -125,18 +125,19 @@ void SceneRenderer::Draw(TObjectMap& scene, const DrawContext& context) {
     };
     const bool groundSeen = scene.Ground() && seen(scene.GroundSphere());
     objectDrawn_.assign(scene.ObjectCount(), 0);
-    for (std::size_t i = 0; i < scene.ObjectCount(); ++i) objectDrawn_[i] = seen(scene.SphereOf(i));
+    for (std::size_t i = 0; i < scene.ObjectCount(); ++i)
+        objectDrawn_[i] = scene.Placed(i).visible && seen(scene.SphereOf(i));
 
     if (scene.Ground() && flags.ground && groundSeen) {
         DrawContext forced = context;
         forced.flags.object = true;
-        DrawOpaque(*scene.Ground(), scene.Ground()->Offset(), ResourcesOf(*scene.Ground()), textures_, forced,
+        DrawOpaque(*scene.Ground(), PlacedAt(scene.Ground()->Offset()), ResourcesOf(*scene.Ground()), textures_, forced,
                    compiled_);
     }
     for (std::size_t i = 0; i < scene.ObjectCount(); ++i) {
         if (!objectDrawn_[i]) continue;
         const RWXObject& object = scene.Object(i);
-        DrawOpaque(object, scene.OffsetOf(i), ResourcesOf(object), textures_, context, compiled_);
+        DrawOpaque(object, scene.PlacementOf(i), ResourcesOf(object), textures_, context, compiled_);
     }
 
     glPushAttrib(GL_DEPTH_BUFFER_BIT);

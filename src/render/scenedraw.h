@@ -32,7 +32,8 @@ public:
     // clear, the axes when asked, the ground (its faces shown even with the object flag off), the
     // objects, then every transparent triangle of the objects and the ground, farthest first,
     // blended and without depth writes. Objects (and the ground) whose bounding sphere lies
-    // outside the view, beyond the draw distance or wholly in the fog are left out of both passes.
+    // outside the view, beyond the draw distance or wholly in the fog, and hidden objects, are left
+    // out of both passes. Each object is drawn where its placement puts it (see placement.h).
     // Leaves the modelview and projection matrices as it found them.
     void Draw(TObjectMap& scene, const DrawContext& context);
 

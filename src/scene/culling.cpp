@@ -31,6 +31,16 @@ Sphere BoundingSphereOf(const RWXObject& object) {
     return {centre, std::sqrt(dx * dx + dy * dy + dz * dz)};
 }
 
+Sphere PlacedSphere(const Sphere& model, const Placement& placement) {
+    if (model.Empty()) return model;
+    if (placement.IsPlain()) {
+        const auto& p = placement.position;
+        return {{model.centre.x + p[0], model.centre.y + p[1], model.centre.z + p[2]}, model.radius};
+    }
+    const Vec4 c = Transform(PlacementMatrix(placement), {model.centre.x, model.centre.y, model.centre.z, 1});
+    return {{c.x, c.y, c.z}, model.radius * LargestScale(placement)};
+}
+
 Frustum FrustumOf(const Mat4& projection, const Mat4& modelview) {
     const Mat4 m = Multiply(projection, modelview);
     auto row = [&](int r) { return std::array<double, 4>{m[r], m[4 + r], m[8 + r], m[12 + r]}; };

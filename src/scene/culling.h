@@ -5,6 +5,7 @@
 #include <array>
 #include <limits>
 
+#include "geometry/placement.h"
 #include "geometry/tvertex.h"
 #include "reader/rwxobject.h"
 #include "scene/viewmath.h"
@@ -22,6 +23,12 @@ struct Sphere {
 // turns about the object's origin — around that origin, holding every vertex. Vertices that are
 // not finite are left out. An object without vertices gives an empty sphere.
 Sphere BoundingSphereOf(const RWXObject& object);
+
+// The sphere `model` (in the model's own coordinates) becomes where `placement` puts the model:
+// its centre placed, its radius grown by the largest scale. Turns keep a sphere about the origin
+// (axis-aligned batches) where it is, so facers, which turn with the camera, stay inside. An empty
+// sphere stays empty.
+Sphere PlacedSphere(const Sphere& model, const Placement& placement);
 
 // A plane a x + b y + c z + d = 0 whose normal (a, b, c) has unit length and points inside.
 struct Plane {

@@ -78,12 +78,28 @@ Bounds SceneBounds(const TObjectMap& scene) {
         auto [it, added] = models.try_emplace(&scene.Object(i));
         if (added) it->second = ObjectBounds(scene.Object(i), {0, 0, 0});
         const Bounds& model = it->second;
-        if (model.Empty()) continue;
-        const auto& o = scene.OffsetOf(i);
-        bounds.Extend(model.Min().x, model.Min().y, model.Min().z, Vec3{o[0], o[1], o[2]});
-        bounds.Extend(model.Max().x, model.Max().y, model.Max().z, Vec3{o[0], o[1], o[2]});
+        if (model.Empty() || !scene.Placed(i).visible) continue;
+        bounds.Extend(PlacedBounds(model, scene.PlacementOf(i)));
     }
     return bounds;
+}
+
+Bounds PlacedBounds(const Bounds& model, const Placement& placement) {
+    Bounds out;
+    if (model.Empty()) return out;
+    if (placement.IsPlain()) {
+        const auto& o = placement.position;
+        out.Extend(model.Min().x, model.Min().y, model.Min().z, Vec3{o[0], o[1], o[2]});
+        out.Extend(model.Max().x, model.Max().y, model.Max().z, Vec3{o[0], o[1], o[2]});
+        return out;
+    }
+    const Mat4 m = PlacementMatrix(placement);
+    const Vec3 lo = model.Min(), hi = model.Max();
+    for (int corner = 0; corner < 8; ++corner) {
+        const Vec4 p = Transform(m, {corner & 1 ? hi.x : lo.x, corner & 2 ? hi.y : lo.y, corner & 4 ? hi.z : lo.z, 1});
+        out.Extend(p.x, p.y, p.z);
+    }
+    return out;
 }
 
 Bounds ObjectBounds(const RWXObject& object, const std::array<double, 3>& o) {

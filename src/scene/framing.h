@@ -53,8 +53,11 @@ Bounds ObjectBounds(const RWXObject& object);
 Bounds ObjectBounds(const RWXObject& object, const std::array<double, 3>& offset);
 // The bounds of all `objects` together, each at its own offset; null entries are skipped.
 Bounds ObjectsBounds(std::span<const RWXObject* const> objects);
-// The bounds of the objects of `scene` where they are placed (not its ground or skybox); the
-// vertices of a model that several objects share are looked at once.
+// The box of the model box `model` placed by `placement`: the box itself moved for a plain
+// placement, otherwise the box around its eight placed corners. Empty stays empty.
+Bounds PlacedBounds(const Bounds& model, const Placement& placement);
+// The bounds of the objects of `scene` where they are placed (not its ground or skybox, nor hidden
+// objects); the vertices of a model that several objects share are looked at once.
 Bounds SceneBounds(const TObjectMap& scene);
 
 // Framing: the camera looks at the centre of the bounds from kFramePitch degrees above the

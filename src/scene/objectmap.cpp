@@ -10,56 +10,59 @@ namespace pelorus {
 
 namespace {
 
-Sphere Moved(Sphere sphere, const std::array<double, 3>& offset) {
-    sphere.centre = {sphere.centre.x + offset[0], sphere.centre.y + offset[1], sphere.centre.z + offset[2]};
-    return sphere;
-}
-
 // The object's bounding sphere where it is placed.
 Sphere PlacedSphereOf(const RWXObject& object) {
-    return Moved(BoundingSphereOf(object), object.Offset());
+    return PlacedSphere(BoundingSphereOf(object), PlacedAt(object.Offset()));
+}
+
+SceneObjects OwnObjects(std::vector<std::unique_ptr<RWXObject>> objects) {
+    SceneObjects read;
+    read.objects.reserve(objects.size());
+    for (auto& o : objects) {
+        if (!o) continue;
+        PlacedObject placed;
+        placed.placement = PlacedAt(o->Offset());
+        const std::string path = o->Path();
+        read.SetText(placed, path);
+        placed.model = read.AddModel(std::shared_ptr<const RWXObject>(std::move(o)), path);
+        read.objects.push_back(placed);
+    }
+    return read;
 }
 
 }  // namespace
 
 TObjectMap::TObjectMap() = default;
 
-TObjectMap::TObjectMap(std::vector<PlacedObject> objects) {
-    objects_.reserve(objects.size());
-    for (auto& o : objects)
-        if (o.model) objects_.push_back(std::move(o));
+TObjectMap::TObjectMap(SceneObjects objects) : read_(std::move(objects)) {
+    // Only what shows a model is the scene's; the rest (other types, models not found) goes.
+    std::erase_if(read_.objects, [&](const PlacedObject& o) { return o.type != 0 || !read_.ModelOf(o); });
+    read_.objects.shrink_to_fit();
     // A model's sphere is found once, however many objects share it.
-    std::unordered_map<const RWXObject*, Sphere> spheres;
-    spheres_.reserve(objects_.size());
-    for (const PlacedObject& o : objects_) {
-        auto [it, added] = spheres.try_emplace(o.model.get());
-        if (added) it->second = BoundingSphereOf(*o.model);
-        spheres_.push_back(Moved(it->second, o.offset));
+    std::vector<Sphere> modelSpheres(read_.models.size());
+    std::vector<uint8_t> known(read_.models.size(), 0);
+    spheres_.reserve(read_.objects.size());
+    for (const PlacedObject& o : read_.objects) {
+        if (!known[o.model]) {
+            modelSpheres[o.model] = BoundingSphereOf(*read_.models[o.model]);
+            known[o.model] = 1;
+        }
+        spheres_.push_back(PlacedSphere(modelSpheres[o.model], o.placement));
     }
     RebuildTranslucent();
 }
 
-namespace {
+TObjectMap::TObjectMap(std::vector<std::unique_ptr<RWXObject>> objects) : TObjectMap(OwnObjects(std::move(objects))) {}
 
-std::vector<PlacedObject> PlacedWhereRead(std::vector<std::unique_ptr<RWXObject>> objects) {
-    std::vector<PlacedObject> placed;
-    placed.reserve(objects.size());
-    for (auto& o : objects) {
-        if (!o) continue;
-        const std::array<double, 3> offset = o->Offset();
-        std::string path = o->Path();
-        placed.push_back({std::shared_ptr<const RWXObject>(std::move(o)), offset, std::move(path)});
-    }
-    return placed;
+std::unique_ptr<TObjectMap> TObjectMap::FromFile(std::string_view path, ErrorLog& log,
+                                                 const WorldReadOptions& options) {
+    return std::make_unique<TObjectMap>(LoadShownObjects(path, log, options));
 }
 
-}  // namespace
-
-TObjectMap::TObjectMap(std::vector<std::unique_ptr<RWXObject>> objects)
-    : TObjectMap(PlacedWhereRead(std::move(objects))) {}
-
 std::unique_ptr<TObjectMap> TObjectMap::FromFile(std::string_view path, ErrorLog& log, const ReadOptions& options) {
-    return std::make_unique<TObjectMap>(LoadSceneObjects(path, log, options));
+    WorldReadOptions world;
+    world.read = options;
+    return FromFile(path, log, world);
 }
 
 TObjectMap::~TObjectMap() {
@@ -87,14 +90,14 @@ std::unique_ptr<RWXObject> TObjectMap::SetSkybox(std::unique_ptr<RWXObject> skyb
 
 void TObjectMap::RebuildTranslucent() {
     translucent_ = {};
-    for (std::size_t i = 0; i < objects_.size(); ++i)
-        AppendTranslucent(translucent_, *objects_[i].model, objects_[i].offset, false, static_cast<int32_t>(i));
-    if (ground_) AppendTranslucent(translucent_, *ground_, ground_->Offset(), true);
+    for (std::size_t i = 0; i < read_.objects.size(); ++i)
+        AppendTranslucent(translucent_, Object(i), read_.objects[i].placement, false, static_cast<int32_t>(i));
+    if (ground_) AppendTranslucent(translucent_, *ground_, PlacedAt(ground_->Offset()), true);
 }
 
 void TObjectMap::RebuildSkyboxTranslucent() {
     skyboxTranslucent_ = {};
-    if (skybox_) AppendTranslucent(skyboxTranslucent_, *skybox_, skybox_->Offset(), false);
+    if (skybox_) AppendTranslucent(skyboxTranslucent_, *skybox_, PlacedAt(skybox_->Offset()), false);
 }
 
 std::unique_ptr<RWXObject> ReadWorldModel(const std::string& path, const std::array<double, 3>& offset, ErrorLog& log,

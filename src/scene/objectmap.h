@@ -13,9 +13,11 @@
 #include "platform/errorlog.h"
 #include "reader/rwxobject.h"
 #include "reader/scenefile.h"
+#include "reader/sceneobjects.h"
 #include "scene/culling.h"
 #include "scene/translucent.h"
 #include "scene/worldlook.h"
+#include "world/worldload.h"
 
 namespace pelorus {
 
@@ -23,12 +25,16 @@ class TObjectMap {
 public:
     // An empty scene.
     TObjectMap();
-    // A scene of the given objects, in order (those without a model are dropped); several may
-    // share one model.
-    explicit TObjectMap(std::vector<PlacedObject> objects);
-    // The same for objects of their own, each placed where it was read (its Offset()).
+    // A scene of what `objects` places: those of its objects that show a model (of type 0, with a
+    // model found), in order. Objects may share models; hidden ones (not visible) are kept but not
+    // drawn.
+    explicit TObjectMap(SceneObjects objects);
+    // The same for objects of their own, each placed where it was read (its Offset()) and named by
+    // its path.
     explicit TObjectMap(std::vector<std::unique_ptr<RWXObject>> objects);
-    // The scene the viewer shows for `path` (see LoadSceneObjects): one script, or an object map.
+    // The scene the viewer shows for `path` (see LoadShownObjects): one script, an object map or
+    // an object dump.
+    static std::unique_ptr<TObjectMap> FromFile(std::string_view path, ErrorLog& log, const WorldReadOptions& options);
     static std::unique_ptr<TObjectMap> FromFile(std::string_view path, ErrorLog& log, const ReadOptions& options = {});
     ~TObjectMap();
     TObjectMap(const TObjectMap&) = delete;
@@ -41,12 +47,20 @@ public:
     [[nodiscard]] std::unique_ptr<RWXObject> SetGround(std::unique_ptr<RWXObject> ground);
     [[nodiscard]] std::unique_ptr<RWXObject> SetSkybox(std::unique_ptr<RWXObject> skybox);
 
-    std::size_t ObjectCount() const { return objects_.size(); }
-    // The model of object `index`, where it is placed, and the path that placed it. Objects may
-    // share models: the model's own Offset() is not its place.
-    const RWXObject& Object(std::size_t index) const { return *objects_.at(index).model; }
-    const std::array<double, 3>& OffsetOf(std::size_t index) const { return objects_.at(index).offset; }
-    const PlacedObject& Placed(std::size_t index) const { return objects_.at(index); }
+    std::size_t ObjectCount() const { return read_.objects.size(); }
+    // The model of object `index`, and how it is placed. Objects may share models: the model's
+    // own Offset() is not its place.
+    const RWXObject& Object(std::size_t index) const { return *read_.models.at(read_.objects.at(index).model); }
+    const Placement& PlacementOf(std::size_t index) const { return read_.objects.at(index).placement; }
+    const PlacedObject& Placed(std::size_t index) const { return read_.objects.at(index); }
+    // Its name as the file that placed it wrote it (a script's path, an entry's path, a dump's
+    // model name), its description and its action.
+    std::string_view NameOf(std::size_t index) const { return read_.Name(read_.objects.at(index)); }
+    std::string_view DescriptionOf(std::size_t index) const { return read_.Description(read_.objects.at(index)); }
+    std::string_view ActionOf(std::size_t index) const { return read_.Action(read_.objects.at(index)); }
+    // Everything as read: the distinct models, the objects' texts, and for a dump its version and
+    // the models that were not found.
+    const SceneObjects& Read() const { return read_; }
     // The sphere around everything object `index` draws, where it is placed (empty for an object
     // without vertices); the same for the ground.
     const Sphere& SphereOf(std::size_t index) const { return spheres_.at(index); }
@@ -63,7 +77,7 @@ private:
     void RebuildTranslucent();
     void RebuildSkyboxTranslucent();
 
-    std::vector<PlacedObject> objects_;
+    SceneObjects read_;            // its objects are the scene's objects
     std::vector<Sphere> spheres_;  // one per object
     std::unique_ptr<RWXObject> ground_;
     Sphere groundSphere_;

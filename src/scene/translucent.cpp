@@ -7,12 +7,12 @@
 
 namespace pelorus {
 
-void AppendTranslucent(TranslucentList& list, const RWXObject& object, const std::array<double, 3>& offset,
-                       bool fromGround, int32_t sceneIndex) {
+void AppendTranslucent(TranslucentList& list, const RWXObject& object, const Placement& placement, bool fromGround,
+                       int32_t sceneIndex) {
     const int64_t count = object.CountTranslucentTriangles();
     if (count == 0) return;
     const auto source = static_cast<int32_t>(list.sources.size());
-    list.sources.push_back({&object, offset});
+    list.sources.push_back({&object, placement});
     list.firstRecord.push_back(list.records.size());
     list.sceneIndex.push_back(sceneIndex);
     // Grown by doubling: objects are appended one after another, often by the hundred thousand.
@@ -36,9 +36,16 @@ void AppendTranslucent(TranslucentList& list, const RWXObject& object, const std
         });
 }
 
-DepthRow DepthRowOf(const Mat4& modelview, const std::array<double, 3>& offset, double yaw, bool axisAligned) {
-    Mat4 m = Multiply(modelview, TranslationMatrix(offset[0], offset[1], offset[2]));
-    if (axisAligned) m = Multiply(m, RotationMatrix(-yaw, 0, 1, 0));
+DepthRow DepthRowOf(const Mat4& modelview, const Placement& placement, double yaw, bool axisAligned) {
+    Mat4 m;
+    if (placement.IsPlain()) {
+        // The translation alone, in the order objects were always placed in.
+        const auto& p = placement.position;
+        m = Multiply(modelview, TranslationMatrix(p[0], p[1], p[2]));
+        if (axisAligned) m = Multiply(m, RotationMatrix(-yaw, 0, 1, 0));
+    } else {
+        m = Multiply(modelview, axisAligned ? FacerMatrix(placement, yaw) : PlacementMatrix(placement));
+    }
     return {m[2], m[6], m[10], m[14]};
 }
 
@@ -59,9 +66,9 @@ void ComputeDepths(TranslucentList& list, const Mat4& modelview, double yaw) {
     // Two rows per source: as placed, and turned for axis-aligned batches.
     std::vector<DepthRow> rows(list.sources.size() * 2);
     for (std::size_t i = 0; i < list.sources.size(); ++i) {
-        const std::array<double, 3>& offset = list.sources[i].offset;
-        rows[i * 2] = DepthRowOf(modelview, offset, yaw, false);
-        rows[i * 2 + 1] = DepthRowOf(modelview, offset, yaw, true);
+        const Placement& placement = list.sources[i].placement;
+        rows[i * 2] = DepthRowOf(modelview, placement, yaw, false);
+        rows[i * 2 + 1] = DepthRowOf(modelview, placement, yaw, true);
     }
     for (TTranslucentTriangle& t : list.records) {
         if (!t.batch || !t.clump || t.source < 0 || static_cast<std::size_t>(t.source) >= list.sources.size()) {
@@ -167,9 +174,10 @@ void ComputeDepthsOf(TranslucentList& list, std::span<const uint8_t> drawn, cons
                      std::vector<uint32_t>& candidates, const Vec3* cullFrom) {
     for (std::size_t s = 0; s < list.sources.size() && s < drawn.size(); ++s) {
         if (!drawn[s]) continue;
-        const std::array<double, 3>& offset = list.sources[s].offset;
-        const DepthRow rows[2] = {DepthRowOf(modelview, offset, yaw, false), DepthRowOf(modelview, offset, yaw, true)};
-        const Vec3 eye = cullFrom ? Minus(*cullFrom, Vec3{offset[0], offset[1], offset[2]}) : Vec3{};
+        const Placement& placement = list.sources[s].placement;
+        const DepthRow rows[2] = {DepthRowOf(modelview, placement, yaw, false),
+                                  DepthRowOf(modelview, placement, yaw, true)};
+        const Vec3 eye = cullFrom ? ToModel(placement, *cullFrom) : Vec3{};
         for (std::size_t r = list.RecordsBegin(s); r < list.RecordsEnd(s); ++r) {
             TTranslucentTriangle& t = list.records[r];
             if (cullFrom && t.batch && t.clump && FacesAway(*t.clump, *t.batch, t.triangle, eye)) continue;

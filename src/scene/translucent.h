@@ -8,6 +8,7 @@
 #include <span>
 #include <vector>
 
+#include "geometry/placement.h"
 #include "geometry/tclump.h"
 #include "reader/rwxobject.h"
 #include "scene/viewmath.h"
@@ -26,10 +27,10 @@ struct TTranslucentTriangle {
     bool fromGround = false;
 };
 
-// An object a transparent pass draws from: its model and where it is placed.
+// An object a transparent pass draws from: its model and how it is placed.
 struct TranslucentSource {
     const RWXObject* object = nullptr;
-    std::array<double, 3> offset{};
+    Placement placement;
 };
 
 // A transparent pass: the records and the objects they come from. The records of each source
@@ -44,18 +45,18 @@ struct TranslucentList {
     std::size_t RecordsEnd(std::size_t i) const { return RecordsBegin(i + 1); }
 };
 
-// Appends the transparent triangles of `object` placed at `offset` (clumps in order, each
+// Appends the transparent triangles of `object` placed by `placement` (clumps in order, each
 // clump's non-opaque batches before its children, triangles in order) with `fromGround` as given.
 // An object without any adds nothing, not even a source. `sceneIndex` is kept for the source (the
 // object's place in its scene, -1 when it has none).
-void AppendTranslucent(TranslucentList& list, const RWXObject& object, const std::array<double, 3>& offset,
-                       bool fromGround, int32_t sceneIndex = -1);
+void AppendTranslucent(TranslucentList& list, const RWXObject& object, const Placement& placement, bool fromGround,
+                       int32_t sceneIndex = -1);
 
-// The row of a modelview matrix that gives eye-space z, taken for an object at `offset` (and
-// turned by -yaw about the vertical axis for axis-aligned batches): z = x*r[0] + y*r[1] + z*r[2]
-// + r[3] for a point of the object.
+// The row of a modelview matrix that gives eye-space z, taken for an object placed by
+// `placement` (PlacementMatrix, or FacerMatrix with the camera's `yaw` for axis-aligned batches):
+// z = x*r[0] + y*r[1] + z*r[2] + r[3] for a point of the object.
 using DepthRow = std::array<double, 4>;
-DepthRow DepthRowOf(const Mat4& modelview, const std::array<double, 3>& offset, double yaw, bool axisAligned);
+DepthRow DepthRowOf(const Mat4& modelview, const Placement& placement, double yaw, bool axisAligned);
 
 // The mean eye-space z of a triangle's corners through `row` (negative in front of the eye,
 // smaller is farther). NaN when the index is outside the batch or a corner outside the clump.
@@ -78,8 +79,8 @@ void SortBackToFront(std::span<const TTranslucentTriangle> records, std::span<co
 // from. False (and `eye` as it was) when its 3 x 3 part is singular or not finite.
 bool EyeOf(const Mat4& modelview, Vec3& eye);
 
-// Whether OpenGL culls the triangle seen from `eye` (in its clump's coordinates) through a
-// modelview without reflection and a perspective projection: its material is single-sided and
+// Whether OpenGL culls the triangle seen from `eye` (in its clump's coordinates: see ToModel)
+// through a modelview and placement without reflection and a perspective projection: its material is single-sided and
 // not axis-aligned, and the eye lies behind the plane of its counter-clockwise corners by more
 // than a millionth of the radian. Collinear or repeated corners, a corner outside the clump and an
 // index outside the batch are not culled here (OpenGL decides).
@@ -88,7 +89,8 @@ bool FacesAway(const TClump& clump, const MatTris& batch, int32_t triangle, cons
 // Sets the depth of the records of the sources for which `drawn` is true (one flag per source; a
 // shorter span leaves the rest as they are) and appends their indices to `candidates`, sources in
 // order. Rows as ComputeDepths. With `cullFrom` (the eye in world coordinates), records that
-// face away from it (FacesAway) are left out: they would draw nothing.
+// face away from it (FacesAway, the eye taken into each object's coordinates) are left out: they
+// would draw nothing.
 void ComputeDepthsOf(TranslucentList& list, std::span<const uint8_t> drawn, const Mat4& modelview, double yaw,
                      std::vector<uint32_t>& candidates, const Vec3* cullFrom = nullptr);
 

@@ -6,30 +6,15 @@
 #include <array>
 #include <cstdint>
 
+#include "geometry/mat4.h"
 #include "scene/viewstate.h"
 
 namespace pelorus {
 
-// A 4 x 4 matrix in OpenGL's column-major order: element (row r, column c) is m[c * 4 + r], the
-// translation sits in m[12], m[13], m[14]. Points are column vectors multiplied on the right.
-using Mat4 = std::array<double, 16>;
-
-Mat4 IdentityMatrix();
-// a x b: applying the result to a point applies b first, then a (as glMultMatrix does).
-Mat4 Multiply(const Mat4& a, const Mat4& b);
-Mat4 TranslationMatrix(double x, double y, double z);
-// A turn of `degrees` about the axis (x, y, z), as glRotated makes it. A zero axis gives the
-// identity.
-Mat4 RotationMatrix(double degrees, double x, double y, double z);
 // As gluPerspective: `fovyDegrees` vertical field of view. An aspect, near or far value that
 // leaves the frustum without volume (aspect <= 0, near <= 0, far <= near, fovy not in (0, 180))
 // gives the identity.
 Mat4 PerspectiveMatrix(double fovyDegrees, double aspect, double zNear, double zFar);
-
-struct Vec4 {
-    double x = 0, y = 0, z = 0, w = 1;
-};
-Vec4 Transform(const Mat4& m, const Vec4& p);
 
 // The viewer's projection for a viewport of `width` x `height` pixels: 50 degrees vertically,
 // near plane 0.001, far plane 40 model units. A height of 0 or less gives the identity.

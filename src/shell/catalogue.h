@@ -108,7 +108,8 @@ std::string ExtractedScriptPath(std::string_view tempFolder, std::string_view na
 
 // Extracts the model script of the archive at `archivePath` to ExtractedScriptPath(tempFolder,
 // name). The script is the first member whose file name (after its folders) is "<name>.rwx" in
-// any letter case, else the first member whose name ends in ".rwx" in any case. No other
+// any letter case, else the member FindModelScript takes (the first script in alphabetical
+// order). No other
 // member is extracted and no path from the archive is ever used. `password` ("" for none)
 // opens encrypted members. At most `maxBytes` are written, whatever the archive claims.
 // `tempFolder` is created (with its parents) when missing. The script is written to a fresh

@@ -23,12 +23,13 @@
 #include "scene/objectmap.h"
 #include "shell/jsonwriter.h"
 #include "shell/registry.h"
+#include "world/worldload.h"
 
 namespace pelorus {
 namespace {
 
 constexpr std::string_view kUsage =
-    "Usage: pelorus [--] [FILE]\n"
+    "Usage: pelorus [--object-path FOLDER] [--] [FILE]\n"
     "       pelorus --check [--] FILE|FOLDER...\n"
     "       pelorus --dump [--] FILE\n"
     "       pelorus --screenshot OUT.png [--size WxH] [--fit] [--yaw DEG] [--pitch DEG] [--height H]\n"
@@ -42,16 +43,22 @@ constexpr std::string_view kUsage =
     "\n"
     "FILE is a RenderWare script (.rwx), a zipped model (.zip: the script inside is read, and\n"
     "textures are looked for in the archive first), a glTF 2.0 model (.gltf with its files, or\n"
-    ".glb), a Wavefront OBJ model (.obj with its .mtl) or an object map (any other name); glTF\n"
-    "and OBJ models are converted as they are read (metres become tenths of a unit; what scripts\n"
-    "cannot hold is named in one error line each). \"--\" ends the options: what follows is a\n"
-    "FILE even when it starts with \"--\".\n"
+    ".glb), a Wavefront OBJ model (.obj with its .mtl), an object dump (a file whose first line\n"
+    "is \"propdump version N\") or an object map (any other name); glTF and OBJ models are\n"
+    "converted as they are read (metres become tenths of a unit; what scripts cannot hold is\n"
+    "named in one error line each). \"--\" ends the options: what follows is a FILE even when it\n"
+    "starts with \"--\".\n"
+    "  --object-path FOLDER  (with any command) where the models an object dump names are looked\n"
+    "            for: FOLDER/models/NAME.zip, FOLDER/rwx/NAME.rwx, FOLDER/models/NAME.rwx, then\n"
+    "            the dump's own folder; textures in FOLDER/textures. The window otherwise uses\n"
+    "            the object path of its world.\n"
     "  --check   read each file as the viewer does and print its error lines and a summary;\n"
     "            a folder stands for every .rwx file below it. Control characters and bytes\n"
     "            that are not UTF-8 are shown as \\xNN. Exit status 1 when any error line was\n"
-    "            written.\n"
-    "  --dump    print everything read from FILE as one JSON document (an object map's\n"
-    "            objects name their models, which follow, each once).\n"
+    "            written. For an object dump the summary counts its objects, the distinct\n"
+    "            models they show, the models not found and the objects of other types.\n"
+    "  --dump    print everything read from FILE as one JSON document (an object map's or an\n"
+    "            object dump's objects name their models by index, which follow, each once).\n"
     "  --screenshot  draw FILE as the viewer would, without a window, into OUT.png (default\n"
     "            400x400, default world and camera; --fit frames the model as the window does\n"
     "            on opening it, and --yaw, --pitch, --height or --distance given with it replace\n"
@@ -82,15 +89,18 @@ constexpr std::string_view kUsage =
     "            --screenshot); a file that is no model gives exit status 1 and no image.\n";
 
 struct Loaded {
-    std::vector<PlacedObject> objects;
+    SceneObjects scene;
     std::vector<std::string> errors;
 };
 
-// Reads `path` the way the viewer does when it is given that path.
-Loaded LoadAsViewer(const std::string& path) {
+// Reads `path` the way the viewer does when it is given that path, with `objectPath` as the
+// world's object path.
+Loaded LoadAsViewer(const std::string& path, const std::string& objectPath) {
     ErrorLog log;
     Loaded loaded;
-    loaded.objects = ReadAsViewer(path, log);
+    WorldReadOptions options;
+    options.objectPath = objectPath;
+    loaded.scene = ReadShownAsViewer(path, log, options);
     loaded.errors = log.Lines();
     return loaded;
 }
@@ -114,15 +124,17 @@ struct Counts {
 Counts CountsOf(const Loaded& loaded) {
     Counts c;
     c.files = 1;
-    c.objects = static_cast<int64_t>(loaded.objects.size());
-    // Every object counts, shared models once for each object placing them; each model is
-    // counted once.
+    // Every object that shows a model counts, shared models once for each object placing them;
+    // each model is counted once.
     std::unordered_map<const RWXObject*, Counts> byModel;
-    for (const PlacedObject& placed : loaded.objects) {
-        auto [it, added] = byModel.try_emplace(placed.model.get());
+    for (const PlacedObject& placed : loaded.scene.objects) {
+        const RWXObject* model = loaded.scene.ModelOf(placed);
+        if (!model) continue;
+        ++c.objects;
+        auto [it, added] = byModel.try_emplace(model);
         Counts& m = it->second;
         if (added) {
-            const RWXObject& object = *placed.model;
+            const RWXObject& object = *model;
             for (const auto& top : object.Clumps())
                 ForEachClump(*top, [&](const TClump& clump) {
                     ++m.clumps;
@@ -182,7 +194,17 @@ std::vector<std::string> Expand(const std::string& arg, std::ostream& err,
     return files;
 }
 
-int Check(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+// The summary of an object dump: its objects (of type 0), the distinct models they show, the
+// models not found and the objects of other types.
+void PrintDumpCounts(std::ostream& out, const Loaded& loaded) {
+    int64_t objects = 0, others = 0;
+    for (const PlacedObject& o : loaded.scene.objects) ++(o.type == 0 ? objects : others);
+    out << "objects " << objects << ", distinct models " << loaded.scene.models.size() << ", models not found "
+        << loaded.scene.missingModels.size() << ", objects of other types " << others << ", errors "
+        << loaded.errors.size();
+}
+
+int Check(const std::vector<std::string>& args, const std::string& objectPath, std::ostream& out, std::ostream& err) {
     if (args.empty()) {
         err << "pelorus: --check needs at least one file or folder\n" << kUsage;
         return 2;
@@ -192,13 +214,16 @@ int Check(const std::vector<std::string>& args, std::ostream& out, std::ostream&
     for (const std::string& arg : args) {
         folderGiven = folderGiven || IsDirectory(arg);
         for (const std::string& file : Expand(arg, err)) {
-            const Loaded loaded = LoadAsViewer(file);
+            const Loaded loaded = LoadAsViewer(file, objectPath);
             // Scripts are anybody's text: nothing of them reaches the terminal unescaped.
             const std::string shown = EscapeForTerminal(file);
             for (const std::string& line : loaded.errors) out << shown << ": " << EscapeForTerminal(line) << "\n";
             const Counts c = CountsOf(loaded);
             out << shown << ": ";
-            PrintCounts(out, c);
+            if (loaded.scene.dumpVersion > 0)
+                PrintDumpCounts(out, loaded);
+            else
+                PrintCounts(out, c);
             out << "\n";
             total.Add(c);
         }
@@ -306,10 +331,10 @@ void WriteClump(JsonWriter& j, const TClump& root, const std::string* name) {
     }
 }
 
-// What a model holds: its clumps, prototypes, textures and triangle counts (the members after
-// an object's path and offset).
+// What is read of one model: its clumps, prototypes, textures and counts, after whatever the
+// caller wrote of the object (without the closing brace).
 void WriteModelBody(JsonWriter& j, const RWXObject& o) {
-    j.Key("clumps").Raw("[");
+    j.Raw(", ").Key("clumps").Raw("[");
     for (std::size_t i = 0; i < o.Clumps().size(); ++i) {
         if (i) j.Raw(", ");
         WriteClump(j, *o.Clumps()[i], nullptr);
@@ -336,65 +361,145 @@ void WriteModelBody(JsonWriter& j, const RWXObject& o) {
     j.Raw(", ").Key("translucent").Int(o.CountTranslucentTriangles());
 }
 
-void WriteOffset(JsonWriter& j, const std::array<double, 3>& offset) {
-    j.Key("offset").Raw("[").Number(offset[0]).Raw(",").Number(offset[1]).Raw(",").Number(offset[2]).Raw("]");
+void WriteObject(JsonWriter& j, const RWXObject& o, const std::array<double, 3>& offset, std::string_view shownPath) {
+    j.Raw("{").Key("path").String(shownPath);
+    j.Raw(", ").Key("offset").Raw("[").Number(offset[0]).Raw(",").Number(offset[1]).Raw(",");
+    j.Number(offset[2]).Raw("]");
+    WriteModelBody(j, o);
+    j.Raw("}");
+}
+
+void WriteErrors(JsonWriter& j, const std::vector<std::string>& errors) {
+    j.Raw("{").Key("errors").Raw("[");
+    for (std::size_t i = 0; i < errors.size(); ++i) {
+        if (i) j.Raw(", ");
+        j.String(errors[i]);
+    }
+    j.Raw("]");
+}
+
+// An object dump: its objects, each naming its model by index, then each distinct model once.
+void WriteDumpScene(JsonWriter& j, const Loaded& loaded, std::ostream& out) {
+    const SceneObjects& scene = loaded.scene;
+    WriteErrors(j, loaded.errors);
+    j.Raw(",\n ").Key("objects").Raw("[");
+    for (std::size_t i = 0; i < scene.objects.size(); ++i) {
+        const PlacedObject& o = scene.objects[i];
+        const Placement& p = o.placement;
+        if (i) j.Raw(",\n  ");
+        j.Raw("{").Key("line").Int(o.line);
+        j.Raw(", ").Key("name").String(scene.Name(o));
+        j.Raw(", ").Key("model").Int(o.HasModel() ? static_cast<int64_t>(o.model) : -1);
+        j.Raw(", ").Key("position").Raw("[").Number(p.position[0]).Raw(",").Number(p.position[1]).Raw(",");
+        j.Number(p.position[2]).Raw("]");
+        j.Raw(", ").Key("yaw").Float(p.yaw);
+        j.Raw(", ").Key("tilt").Float(p.tilt);
+        j.Raw(", ").Key("roll").Float(p.roll);
+        j.Raw(", ").Key("scale").Raw("[").Float(p.scale[0]).Raw(",").Float(p.scale[1]).Raw(",");
+        j.Float(p.scale[2]).Raw("]");
+        j.Raw(", ").Key("visible").Raw(o.visible ? "true" : "false");
+        j.Raw(", ").Key("type").Int(o.type);
+        j.Raw(", ").Key("description").String(scene.Description(o));
+        j.Raw(", ").Key("action").String(scene.Action(o));
+        j.Raw("}");
+        // Written as it goes: a world's objects are many.
+        if (j.Text().size() > (std::size_t{1} << 20)) {
+            out << j.Text();
+            j.Text().clear();
+        }
+    }
+    j.Raw("],\n ").Key("models").Raw("[");
+    for (std::size_t m = 0; m < scene.models.size(); ++m) {
+        if (m) j.Raw(",\n  ");
+        j.Raw("{").Key("name").String(scene.modelNames[m]);
+        j.Raw(", ").Key("path").String(scene.models[m]->File());
+        WriteModelBody(j, *scene.models[m]);
+        j.Raw("}");
+        out << j.Text();
+        j.Text().clear();
+    }
+    j.Raw("]}\n");
+    out << j.Text();
+    j.Text().clear();
 }
 
 }  // namespace
 
-void WriteDump(const std::string& path, std::ostream& out) {
-    const Loaded loaded = LoadAsViewer(path);
+void WriteDump(const std::string& path, const std::string& objectPath, std::ostream& out) {
+    const Loaded loaded = LoadAsViewer(path, objectPath);
     JsonWriter j(out);
-    j.Raw("{").Key("errors").Raw("[");
-    for (std::size_t i = 0; i < loaded.errors.size(); ++i) {
-        if (i) j.Raw(", ");
-        j.String(loaded.errors[i]);
+    const SceneObjects& scene = loaded.scene;
+    if (scene.dumpVersion > 0) {
+        WriteDumpScene(j, loaded, out);
+        return;
     }
-    j.Raw("],\n ").Key("objects").Raw("[");
+    WriteErrors(j, loaded.errors);
+    j.Raw(",\n ").Key("objects").Raw("[");
     if (IsScriptName(path) || IsZipName(path) || ImportFormatOf(path).has_value()) {
         // One object, named by the path given: a script, a zipped model or an imported one.
-        for (std::size_t i = 0; i < loaded.objects.size(); ++i) {
-            if (i) j.Raw(",\n  ");
-            const PlacedObject& o = loaded.objects[i];
-            j.Raw("{").Key("path").String(path).Raw(", ");
-            WriteOffset(j, o.offset);
-            j.Raw(", ");
-            WriteModelBody(j, *o.model);
-            j.Raw("}");
+        bool first = true;
+        for (const PlacedObject& o : scene.objects) {
+            const RWXObject* model = scene.ModelOf(o);
+            if (!model) continue;
+            if (!first) j.Raw(",\n  ");
+            first = false;
+            WriteObject(j, *model, o.placement.position, path);
         }
         j.Raw("]}\n");
         return;
     }
     // An object map: each object names its entry and its model; each model is written once.
-    std::vector<const RWXObject*> models;
-    std::unordered_map<const RWXObject*, std::size_t> modelIndex;
-    for (std::size_t i = 0; i < loaded.objects.size(); ++i) {
+    for (std::size_t i = 0; i < scene.objects.size(); ++i) {
         if (i) j.Raw(",\n  ");
-        const PlacedObject& o = loaded.objects[i];
-        const auto [it, added] = modelIndex.try_emplace(o.model.get(), models.size());
-        if (added) models.push_back(o.model.get());
-        j.Raw("{").Key("path").String(o.path).Raw(", ");
-        WriteOffset(j, o.offset);
-        j.Raw(", ").Key("model").Int(static_cast<int64_t>(it->second)).Raw("}");
+        const PlacedObject& o = scene.objects[i];
+        const auto& offset = o.placement.position;
+        j.Raw("{").Key("path").String(scene.Name(o));
+        j.Raw(", ").Key("offset").Raw("[").Number(offset[0]).Raw(",").Number(offset[1]).Raw(",");
+        j.Number(offset[2]).Raw("]");
+        j.Raw(", ").Key("model").Int(o.HasModel() ? static_cast<int64_t>(o.model) : -1).Raw("}");
     }
     j.Raw("],\n ").Key("models").Raw("[");
-    for (std::size_t i = 0; i < models.size(); ++i) {
-        if (i) j.Raw(",\n  ");
-        j.Raw("{").Key("name").String(models[i]->Path());
-        j.Raw(", ").Key("path").String(models[i]->File()).Raw(", ");
-        WriteModelBody(j, *models[i]);
+    for (std::size_t m = 0; m < scene.models.size(); ++m) {
+        if (m) j.Raw(",\n  ");
+        j.Raw("{").Key("name").String(scene.modelNames[m]);
+        j.Raw(", ").Key("path").String(scene.models[m]->File());
+        WriteModelBody(j, *scene.models[m]);
         j.Raw("}");
     }
     j.Raw("]}\n");
 }
 
-std::string DumpScene(const std::string& path) {
+std::string DumpScene(const std::string& path, const std::string& objectPath) {
     std::ostringstream out;
-    WriteDump(path, out);
+    WriteDump(path, objectPath, out);
     return std::move(out).str();
 }
 
-bool NeedsWindowSystem(const std::vector<std::string>& args) {
+ObjectPathArgument TakeObjectPath(std::vector<std::string>& args) {
+    ObjectPathArgument taken;
+    std::vector<std::string> rest;
+    rest.reserve(args.size());
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        if (optionsEnded || args[i] != kObjectPathOption) {
+            optionsEnded = optionsEnded || args[i] == "--";
+            rest.push_back(std::move(args[i]));
+            continue;
+        }
+        if (i + 1 >= args.size() || args[i + 1].empty()) {
+            taken.error = "--object-path needs a folder";
+            ++i;
+            continue;
+        }
+        taken.folder = AbsolutePath(args[++i]);
+    }
+    args = std::move(rest);
+    return taken;
+}
+
+bool NeedsWindowSystem(const std::vector<std::string>& given) {
+    std::vector<std::string> args = given;
+    TakeObjectPath(args);
     if (args.empty()) return true;
     const std::string& first = args[0];
     if (first == "--screenshot" || first == "--thumbnail") return true;
@@ -435,7 +540,8 @@ void PrintScriptCounts(std::ostream& out, const std::string& written, const Scri
         << "\n";
 }
 
-int Export(const std::vector<std::string>& operands, std::ostream& out, std::ostream& err) {
+int Export(const std::vector<std::string>& operands, const std::string& objectPath, std::ostream& out,
+           std::ostream& err) {
     if (operands.size() != 2) {
         err << "pelorus: --export needs the name of the file to write and one FILE\n" << kUsage;
         return 2;
@@ -449,7 +555,9 @@ int Export(const std::vector<std::string>& operands, std::ostream& out, std::ost
         return 2;
     }
     ErrorLog log;
-    const TObjectMap scene(ReadAsViewer(file, log));
+    WorldReadOptions options;
+    options.objectPath = objectPath;
+    const TObjectMap scene(ReadShownAsViewer(file, log, options));
     PrintErrors(log, file, err);
     const std::vector<ExportEntry> entries = SceneEntries(scene);
     std::optional<SaveProblem> problem;
@@ -480,7 +588,8 @@ int Export(const std::vector<std::string>& operands, std::ostream& out, std::ost
     return log.Lines().empty() ? 0 : 1;
 }
 
-int ExportObjectPath(const std::vector<std::string>& operands, std::ostream& out, std::ostream& err) {
+int ExportObjectPath(const std::vector<std::string>& operands, const std::string& objectPath, std::ostream& out,
+                     std::ostream& err) {
     if (operands.size() < 2) {
         err << "pelorus: --export-object-path needs a folder and at least one FILE\n" << kUsage;
         return 2;
@@ -501,7 +610,9 @@ int ExportObjectPath(const std::vector<std::string>& operands, std::ostream& out
         for (int n = 2; names.contains(name); ++n) name = base + "_" + std::to_string(n);
         names.insert(name);
         ErrorLog log;
-        const TObjectMap scene(ReadAsViewer(file, log));
+        WorldReadOptions options;
+        options.objectPath = objectPath;
+        const TObjectMap scene(ReadShownAsViewer(file, log, options));
         PrintErrors(log, file, err);
         if (!log.Lines().empty()) status = std::max(status, 1);
         const std::vector<ExportEntry> entries = SceneEntries(scene);
@@ -534,9 +645,10 @@ int Registry(const std::vector<std::string>& args, std::ostream& out, std::ostre
                 continue;
             }
             ErrorLog log;
-            const std::vector<PlacedObject> objects = ReadAsViewer(file, log);
+            const SceneObjects scene = ReadAsViewer(file, log);
+            const RWXObject* model = scene.objects.size() == 1 ? scene.ModelOf(scene.objects[0]) : nullptr;
             // The model as written: a script's placement offset is no part of its size.
-            const Bounds bounds = objects.size() == 1 ? ObjectBounds(*objects[0].model, {0, 0, 0}) : Bounds{};
+            const Bounds bounds = model ? ObjectBounds(*model, {0, 0, 0}) : Bounds{};
             const std::optional<std::string> line = RegistryLine(EscapeForTerminal(RegistryName(file)), bounds);
             if (line) {
                 out << *line << "\n";
@@ -558,8 +670,15 @@ int Registry(const std::vector<std::string>& args, std::ostream& out, std::ostre
 
 }  // namespace
 
-std::optional<int> RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+std::optional<int> RunCommandLine(const std::vector<std::string>& given, std::ostream& out, std::ostream& err) {
+    std::vector<std::string> args = given;
+    const ObjectPathArgument objectPathArgument = TakeObjectPath(args);
+    if (!objectPathArgument.error.empty()) {
+        err << "pelorus: " << objectPathArgument.error << "\n" << kUsage;
+        return 2;
+    }
     if (args.empty()) return std::nullopt;
+    const std::string objectPath = objectPathArgument.folder.value_or(std::string());
     const std::string& first = args[0];
     if (first == "--") return std::nullopt;  // the viewer's FILE follows, whatever it looks like
     // An empty name names no file: a slip of the shell (an unset variable), not an empty model.
@@ -578,14 +697,14 @@ std::optional<int> RunCommandLine(const std::vector<std::string>& args, std::ost
         out << "pelorus " << kProgramVersion << "\n";
         return 0;
     }
-    if (first == "--check") return Check(Operands(args), out, err);
+    if (first == "--check") return Check(Operands(args), objectPath, out, err);
     if (first == "--dump") {
         const std::vector<std::string> files = Operands(args);
         if (files.size() != 1) {
             err << "pelorus: --dump needs exactly one file\n" << kUsage;
             return 2;
         }
-        WriteDump(files[0], out);
+        WriteDump(files[0], objectPath, out);
         out.flush();
         if (!out) {
             err << "pelorus: the dump could not be written\n";
@@ -593,8 +712,8 @@ std::optional<int> RunCommandLine(const std::vector<std::string>& args, std::ost
         }
         return 0;
     }
-    if (first == "--export") return Export(Operands(args), out, err);
-    if (first == "--export-object-path") return ExportObjectPath(Operands(args), out, err);
+    if (first == "--export") return Export(Operands(args), objectPath, out, err);
+    if (first == "--export-object-path") return ExportObjectPath(Operands(args), objectPath, out, err);
     if (first == "--registry") return Registry(Operands(args), out, err);
     if (first.starts_with("--")) {
         err << "pelorus: unknown option " << EscapeForTerminal(first) << "\n" << kUsage;

@@ -9,7 +9,8 @@
 
 namespace pelorus {
 
-// Runs the tool that `args` (without the program name) ask for and returns its exit status;
+// Runs the tool that `args` (without the program name) ask for and returns its exit status
+// ("--object-path FOLDER" may come anywhere before "--" and sets the object path of the tool);
 // std::nullopt when they ask for the viewer window instead (no arguments, a first argument that
 // is no option, or a first "--", after which comes the viewer's FILE). The first "--" after
 // --check, --dump or --export ends their options: what follows is a file even when it starts
@@ -24,15 +25,15 @@ namespace pelorus {
 // made unique within the run), with the same statuses (the worst of all files).
 std::optional<int> RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
-// True when `args` (without the program name) ask for something that needs a window system or
-// OpenGL: the viewer (no tool option), --screenshot or --thumbnail.
+// True when `args` (without the program name, "--object-path FOLDER" aside) ask for something
+// that needs a window system or OpenGL: the viewer (no tool option), --screenshot or --thumbnail.
 bool NeedsWindowSystem(const std::vector<std::string>& args);
 
 // The usage text of every command-line tool.
 std::string_view UsageText();
 
-// Writes the JSON description of what reading `path` gives (the --dump format) to `out` as it
-// goes: the text is never held whole. It is one object:
+// Writes the JSON description of what reading `path` gives (the --dump format), with `objectPath`
+// as the world's object path, to `out` as it goes: the text is never held whole. It is one object:
 //   {"errors": [the error lines of the load],
 //    "objects": [...]}
 // For a script, a zipped or an imported model "objects" holds the one object read, its "path" (as
@@ -44,8 +45,21 @@ std::string_view UsageText();
 //               read), then what it holds, as above]
 // Entries naming the same file share one model; entries whose file could not be opened share an
 // empty one (named "", from "").
-void WriteDump(const std::string& path, std::ostream& out);
+// For an object dump each object has "line", "name", "model" (an index into "models", -1 when it
+// shows none), "position" (model units), "yaw", "tilt", "roll" (degrees), "scale", "visible",
+// "type", "description" and "action", and "models" follows as for an object map.
+void WriteDump(const std::string& path, const std::string& objectPath, std::ostream& out);
 // The same document as one string.
-std::string DumpScene(const std::string& path);
+std::string DumpScene(const std::string& path, const std::string& objectPath = {});
+
+// "--object-path FOLDER", given with any command.
+inline constexpr std::string_view kObjectPathOption = "--object-path";
+struct ObjectPathArgument {
+    std::optional<std::string> folder;  // the last one given, made absolute against the current folder
+    std::string error;                  // "" unless one came without its folder
+};
+// Takes every "--object-path FOLDER" out of `args` (not after a "--" that ends the options),
+// leaving the other arguments in order.
+ObjectPathArgument TakeObjectPath(std::vector<std::string>& args);
 
 }  // namespace pelorus

@@ -12,6 +12,7 @@
 #include "platform/text.h"
 #include "platform/ziparchive.h"
 #include "reader/modelimport.h"
+#include "reader/propdump.h"
 #include "reader/scenefile.h"
 
 namespace pelorus {
@@ -116,6 +117,7 @@ ShownFileVerdict ClassifyShownFile(std::string_view path) {
     if (IsZipSignature(*head)) return ArchiveVerdict(path);
     if (const std::string_view kind = BinaryKind(*head); !kind.empty())
         return {ShownFileKind::Refused, std::string(kind)};
+    if (BeginsLikeDump(*head)) return {ShownFileKind::ObjectDump, {}};
     if (!IsText(*head)) return {ShownFileKind::Refused, "is not a text file"};
     if (EndsWithNoCase(path, ".txt")) return {ShownFileKind::ObjectMap, {}};
     if (head->find_first_not_of(" \t\r\n\v\f") == std::string::npos) return {ShownFileKind::Refused, "is empty"};
@@ -126,8 +128,8 @@ ShownFileVerdict ClassifyShownFile(std::string_view path) {
 
 std::string RefusedFileMessage(std::string_view path, const ShownFileVerdict& verdict) {
     return "\u201C" + std::string(FileNamePart(path)) + "\u201D " + verdict.reason +
-           ": Pelorus shows model scripts (.rwx), zipped models (.zip), glTF (.gltf, .glb) and OBJ (.obj) models "
-           "and object maps.";
+           ": Pelorus shows model scripts (.rwx), zipped models (.zip), glTF (.gltf, .glb) and OBJ (.obj) models, "
+           "object maps and object dumps.";
 }
 
 }  // namespace pelorus

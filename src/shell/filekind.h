@@ -9,11 +9,12 @@
 namespace pelorus {
 
 enum class ShownFileKind {
-    Script,     // read as one script
-    Imported,   // a glTF or OBJ model, converted as it is read
-    Archive,    // a zip archive holding a script: its script is extracted and shown
-    ObjectMap,  // read as an object map
-    Refused,    // not shown
+    Script,      // read as one script
+    Imported,    // a glTF or OBJ model, converted as it is read
+    Archive,     // a zip archive holding a script: its script is extracted and shown
+    ObjectMap,   // read as an object map
+    ObjectDump,  // read as an object dump, its models found through the object path
+    Refused,     // not shown
 };
 
 struct ShownFileVerdict {
@@ -36,7 +37,8 @@ inline constexpr std::size_t kShownFileProbeBytes = 64 * 1024;
 //   WebP image, PDF document, gzip data, binary glTF model, program) is refused naming that kind,
 //   and so is any other file holding a NUL byte or a control character other than tab, line
 //   breaks, vertical tab, form feed and the old end-of-file mark (0x1A);
-// - text named "*.txt" (any letter case) is an object map;
+// - text whose first line is "propdump version N" (any N) is an object dump, whatever its name;
+// - other text named "*.txt" (any letter case) is an object map;
 // - other text is an object map when its first entry reads as one (a path and three numbers,
 //   a leading byte-order mark and white space skipped), and refused otherwise (also when it is
 //   empty).
@@ -46,7 +48,7 @@ inline constexpr std::size_t kShownFileProbeBytes = 64 * 1024;
 ShownFileVerdict ClassifyShownFile(std::string_view path);
 
 // The message of a refusal: "“<file name>” <reason>: Pelorus shows model scripts (.rwx), zipped
-// models (.zip), glTF (.gltf, .glb) and OBJ (.obj) models and object maps."
+// models (.zip), glTF (.gltf, .glb) and OBJ (.obj) models, object maps and object dumps."
 std::string RefusedFileMessage(std::string_view path, const ShownFileVerdict& verdict);
 
 }  // namespace pelorus

@@ -43,6 +43,14 @@ public:
         out_.append(buf, r.ptr);
         return Spill();
     }
+    // A float in the shortest form that reads back to the same float ("123.4" for 123.4f).
+    JsonWriter& Float(float f) {
+        if (!std::isfinite(f)) return Raw("null");
+        char buf[32];
+        const auto r = std::to_chars(buf, buf + sizeof buf, f);
+        out_.append(buf, r.ptr);
+        return *this;
+    }
     JsonWriter& Int(int64_t i) {
         char buf[24];
         const auto r = std::to_chars(buf, buf + sizeof buf, i);

@@ -311,6 +311,51 @@ private slots:
         QVERIFY(!window.Action(kFirstDrawDistanceCommand + 3)->isChecked());
     }
 
+    // A dump opens like any file; its models come from the world's object path (or the run's),
+    // and a world with another object path shows the dump read from there.
+    void objectDumpsFindTheirModelsThroughTheObjectPathInEffect() {
+        dir_->Write("objects/rwx/tree.rwx", kTriangle);
+        dir_->Write("other/models/tree.rwx", kQuad);
+        const std::string dump = dir_->Write("worlds/world.txt",
+                                             "propdump version 3\r\n1 2 0 0 0 0 0 0 4 0 0 tree\r\n"
+                                             "1 2 3000 0 0 900 0 0 4 0 0 TREE\r\n1 2 0 0 3000 0 0 0 4 0 0 tree\r\n");
+        std::string objectPath = dir_->Join("objects");
+        auto make = [&](MainWindowOptions options) -> MainWindow& {
+            options.glView = false;
+            options.settingsFolder = dir_->Path();
+            window_ = std::make_unique<MainWindow>(options);
+            window_->SetWorldSource([&objectPath] {
+                CurrentWorld world;
+                world.look.groundPath = "models/.rwx";
+                world.look.objectPath = objectPath;
+                return world;
+            });
+            window_->show();
+            return *window_;
+        };
+        MainWindow& window = make({});
+        window.ShowChosenFile(dump);
+        QCOMPARE(window.ModelObjects().size(), std::size_t{3});
+        QCOMPARE(Triangles(window), int64_t{3});
+        QCOMPARE(window.Log().LineCount(), std::size_t{0});
+        objectPath = dir_->Join("other");
+        window.ApplyCurrentWorld();
+        QCOMPARE(Triangles(window), int64_t{6});
+        QCOMPARE(window.View().Scene()->PlacementOf(1).yaw, 90.0f);
+        objectPath = dir_->Join("nowhere");
+        window.Dispatch(kCmdReload);
+        QCOMPARE(window.ModelObjects().size(), std::size_t{0});
+        QCOMPARE(window.Log().LinesSince(window.Log().LineCount() - 1).at(0).rfind("Couldn't find model \"tree\"", 0),
+                 std::size_t{0});
+
+        // The run's object path stands, whatever the world says.
+        MainWindowOptions fixed;
+        fixed.objectPath = dir_->Join("objects");
+        MainWindow& second = make(fixed);
+        second.ShowChosenFile(dump);
+        QCOMPARE(Triangles(second), int64_t{3});
+    }
+
     void viewFlagsAlwaysEqualTheirChecks() {
         MainWindow& window = Make();
         QWidget* view = window.View().Widget();

@@ -444,8 +444,8 @@ Summary Summarise(std::span<const ExportEntry> entries, const std::array<double,
                         const TVertex& v = c->Vertices()[static_cast<std::size_t>(t[k])];
                         const double p[3] = {v.x, v.y, v.z};
                         for (std::size_t i = 0; i < 3; ++i) {
-                            s.lo[i] = std::min(s.lo[i], p[i] + e.offset[i] - less[i]);
-                            s.hi[i] = std::max(s.hi[i], p[i] + e.offset[i] - less[i]);
+                            s.lo[i] = std::min(s.lo[i], p[i] + e.placement.position[i] - less[i]);
+                            s.hi[i] = std::max(s.hi[i], p[i] + e.placement.position[i] - less[i]);
                         }
                     }
                 }

@@ -4,6 +4,7 @@
 #include <fstream>
 #include <functional>
 
+#include "geometry/mat4.h"
 #include "platform/imagedecode.h"
 
 namespace pelorus::test {
@@ -72,27 +73,61 @@ std::optional<tinygltf::Model> ReadBack(const GltfExport& exported, GltfForm for
     return model;
 }
 
+namespace {
+
+// A node's local matrix as glTF defines it: T * R * S, R from the unit quaternion (x, y, z, w).
+Mat4 LocalMatrix(const tinygltf::Node& node) {
+    if (node.matrix.size() == 16) {
+        Mat4 m{};
+        for (std::size_t i = 0; i < 16; ++i) m[i] = node.matrix[i];
+        return m;
+    }
+    Mat4 t = IdentityMatrix();
+    if (node.translation.size() == 3)
+        t = TranslationMatrix(node.translation[0], node.translation[1], node.translation[2]);
+    Mat4 r = IdentityMatrix();
+    if (node.rotation.size() == 4) {
+        const double x = node.rotation[0], y = node.rotation[1], z = node.rotation[2], w = node.rotation[3];
+        r = {1 - 2 * (y * y + z * z),
+             2 * (x * y + w * z),
+             2 * (x * z - w * y),
+             0,
+             2 * (x * y - w * z),
+             1 - 2 * (x * x + z * z),
+             2 * (y * z + w * x),
+             0,
+             2 * (x * z + w * y),
+             2 * (y * z - w * x),
+             1 - 2 * (x * x + y * y),
+             0,
+             0,
+             0,
+             0,
+             1};
+    }
+    Mat4 sc = IdentityMatrix();
+    if (node.scale.size() == 3) sc = ScalingMatrix(node.scale[0], node.scale[1], node.scale[2]);
+    return Multiply(t, Multiply(r, sc));
+}
+
+}  // namespace
+
 SceneSummary Summarise(const tinygltf::Model& model) {
     SceneSummary s;
     if (model.scenes.empty()) return s;
     const std::size_t sceneIndex = model.defaultScene >= 0 ? static_cast<std::size_t>(model.defaultScene) : 0;
     struct Frame {
         int node;
-        std::array<double, 3> translate;
-        double scale;
+        Mat4 parent;
     };
     std::vector<Frame> stack;
     const std::vector<int>& roots = model.scenes.at(sceneIndex).nodes;
-    for (auto it = roots.rbegin(); it != roots.rend(); ++it) stack.push_back({*it, {0, 0, 0}, 1.0});
+    for (auto it = roots.rbegin(); it != roots.rend(); ++it) stack.push_back({*it, IdentityMatrix()});
     while (!stack.empty()) {
         const Frame f = stack.back();
         stack.pop_back();
         const tinygltf::Node& node = model.nodes.at(static_cast<std::size_t>(f.node));
-        // World = parent(scale * local + translation), uniform scales only.
-        std::array<double, 3> t = f.translate;
-        if (node.translation.size() == 3)
-            for (std::size_t k = 0; k < 3; ++k) t[k] += f.scale * node.translation[k];
-        const double scale = f.scale * (node.scale.size() == 3 ? node.scale[0] : 1.0);
+        const Mat4 world = Multiply(f.parent, LocalMatrix(node));
         if (node.mesh >= 0) {
             for (const tinygltf::Primitive& p : model.meshes.at(static_cast<std::size_t>(node.mesh)).primitives) {
                 PlacedPrimitive placed{&p, f.node, 0};
@@ -101,17 +136,19 @@ SceneSummary Summarise(const tinygltf::Model& model) {
                 s.triangles += placed.triangles;
                 const std::vector<float> positions = Floats(model, p.attributes.at("POSITION"));
                 for (const uint32_t i : indices) {
+                    const Vec4 w = Transform(world, {double{positions.at(i * 3)}, double{positions.at(i * 3 + 1)},
+                                                     double{positions.at(i * 3 + 2)}, 1});
+                    const double c[3] = {w.x, w.y, w.z};
                     for (std::size_t k = 0; k < 3; ++k) {
-                        const double w = t[k] + scale * double{positions.at(i * 3 + k)};
-                        s.lo[k] = s.empty ? w : std::min(s.lo[k], w);
-                        s.hi[k] = s.empty ? w : std::max(s.hi[k], w);
+                        s.lo[k] = s.empty ? c[k] : std::min(s.lo[k], c[k]);
+                        s.hi[k] = s.empty ? c[k] : std::max(s.hi[k], c[k]);
                     }
                     s.empty = false;
                 }
                 s.primitives.push_back(placed);
             }
         }
-        for (auto it = node.children.rbegin(); it != node.children.rend(); ++it) stack.push_back({*it, t, scale});
+        for (auto it = node.children.rbegin(); it != node.children.rend(); ++it) stack.push_back({*it, world});
     }
     return s;
 }

@@ -35,7 +35,8 @@ struct SceneSummary {
     std::vector<PlacedPrimitive> primitives;  // in node order, depth first
 };
 
-// Walks the default scene (translation and scale of each node; exports use no rotation).
+// Walks the default scene, each node placed by its matrix or its translation, rotation and scale
+// (T R S, as glTF defines them).
 SceneSummary Summarise(const tinygltf::Model& model);
 
 // The floats of accessor `index` (FLOAT components only), and the indices of an index accessor.

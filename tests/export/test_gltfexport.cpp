@@ -61,7 +61,7 @@ ScriptExport ExportScript(std::string_view script, const ReadOptions& options = 
     ScriptExport e;
     test::LogCapture log;
     e.object = test::ReadScript(script, log, options);
-    const ExportEntry entries[] = {{e.object.get(), e.object->Offset()}};
+    const ExportEntry entries[] = {{e.object.get(), PlacedAt(e.object->Offset()), {}}};
     e.out = ExportAndRead(entries, form, scratch);
     return e;
 }
@@ -601,7 +601,7 @@ TEST(ExportNodes, EntryNodesAreNamedByTheirOwnEntry) {
 TEST(ExportNodes, AModelShownTwiceSharesItsMeshes) {
     test::LogCapture log;
     const auto object = test::ReadScript(std::string(kQuad), log);
-    const ExportEntry entries[] = {{object.get(), {0, 0, 0}}, {object.get(), {2, 0, 0}}};
+    const ExportEntry entries[] = {{object.get(), PlacedAt({0, 0, 0}), {}}, {object.get(), PlacedAt({2, 0, 0}), {}}};
     test::TempDir dir;
     const Exported out = ExportAndRead(entries, GltfForm::Binary, dir);
     EXPECT_EQ(out.model.meshes.size(), 1u);
@@ -610,10 +610,66 @@ TEST(ExportNodes, AModelShownTwiceSharesItsMeshes) {
     EXPECT_DOUBLE_EQ(s.hi[0], 30.0);  // the second entry's quad ends at x = 3 units
 }
 
+// A turned and scaled object is written as a node with its rotation and scale, and what a glTF
+// reader makes of them (T R S) puts every vertex where the viewer draws it.
+TEST(ExportNodes, TurnedAndScaledObjectsCarryTheirPlacement) {
+    test::LogCapture log;
+    const auto object = test::ReadScript(
+        "ClumpBegin\nVertex 0 0 0\nVertex 1 0 0\nVertex 1 0.5 0.25\nVertex 0 0.5 -0.5\nQuad 1 2 3 4\nClumpEnd\n", log);
+    Placement turned;
+    turned.position = {1, 2, 3};
+    turned.yaw = 90;
+    turned.tilt = 30;
+    turned.roll = -20;
+    turned.scale = {2, 1, 0.5f};
+    test::TempDir dir;
+    const ExportEntry one[] = {{object.get(), turned, "turned"}};
+    const Exported out = ExportAndRead(one, GltfForm::Binary, dir);
+    const tinygltf::Node& root = out.model.nodes.at(static_cast<std::size_t>(out.model.scenes.at(0).nodes.at(0)));
+    const tinygltf::Node& node = out.model.nodes.at(static_cast<std::size_t>(root.children.at(0)));
+    EXPECT_EQ(node.name, "turned");
+    EXPECT_EQ(node.translation, (std::vector<double>{1, 2, 3}));
+    ASSERT_EQ(node.rotation.size(), 4u);
+    double length = 0;
+    for (const double q : node.rotation) length += q * q;
+    EXPECT_NEAR(length, 1, 1e-12);
+    ASSERT_EQ(node.scale.size(), 3u);
+    EXPECT_NEAR(node.scale[0], 2, 1e-6);
+    EXPECT_NEAR(node.scale[2], 0.5, 1e-6);
+
+    // The bounds of the vertices as the viewer places them, in metres.
+    const Mat4 m = PlacementMatrix(turned);
+    std::array<double, 3> lo{}, hi{};
+    bool first = true;
+    for (const TVertex& v : object->Clumps().at(0)->Vertices()) {
+        const Vec4 p = Transform(m, {v.x, v.y, v.z, 1});
+        const double c[3] = {p.x * 10, p.y * 10, p.z * 10};
+        for (std::size_t k = 0; k < 3; ++k) {
+            lo[k] = first ? c[k] : std::min(lo[k], c[k]);
+            hi[k] = first ? c[k] : std::max(hi[k], c[k]);
+        }
+        first = false;
+    }
+    const test::SceneSummary s = test::Summarise(out.model);
+    for (std::size_t k = 0; k < 3; ++k) {
+        EXPECT_NEAR(s.lo[k], lo[k], 1e-5) << k;
+        EXPECT_NEAR(s.hi[k], hi[k], 1e-5) << k;
+    }
+
+    // Objects without turn or scale keep to a translation; a model placed twice shares its mesh.
+    const ExportEntry two[] = {{object.get(), turned, "turned"}, {object.get(), PlacedAt({0, 0, 0}), "plain"}};
+    const Exported both = ExportAndRead(two, GltfForm::Binary, dir);
+    const tinygltf::Node& root2 = both.model.nodes.at(static_cast<std::size_t>(both.model.scenes.at(0).nodes.at(0)));
+    const tinygltf::Node& plain = both.model.nodes.at(static_cast<std::size_t>(root2.children.at(1)));
+    EXPECT_TRUE(plain.rotation.empty());
+    EXPECT_TRUE(plain.scale.empty());
+    EXPECT_EQ(both.model.meshes.size(), 1u);
+}
+
 TEST(ExportNodes, NamesThatAreNotUtf8StillWrite) {
     test::LogCapture log;
     const auto object = RWXObject::FromText(kQuad, 0, 0, 0, log, test::NoTextures(), "caf\xE9\xFF.rwx");
-    const ExportEntry entries[] = {{object.get(), object->Offset()}};
+    const ExportEntry entries[] = {{object.get(), PlacedAt(object->Offset()), {}}};
     test::TempDir dir;
     const Exported out = ExportAndRead(entries, GltfForm::Text, dir);
     ASSERT_GE(out.model.nodes.size(), 2u);
@@ -626,7 +682,7 @@ TEST(ExportText, SideFilesAreNamedAfterTheStemAndWrittenAsUris) {
     test::LogCapture log;
     const auto object =
         test::ReadScript("Texture wood\n" + std::string(kTexturedQuad), log, test::TexturesFrom(dir.Path()));
-    const ExportEntry entries[] = {{object.get(), object->Offset()}};
+    const ExportEntry entries[] = {{object.get(), PlacedAt(object->Offset()), {}}};
     const Exported out = ExportAndRead(entries, GltfForm::Text, dir, "my model#1");
     ASSERT_EQ(out.files.sideFiles.size(), 2u);
     EXPECT_EQ(out.files.sideFiles[0].name, "my model#1.bin");

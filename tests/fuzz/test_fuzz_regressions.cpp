@@ -22,6 +22,7 @@ struct Target {
 TEST(FuzzRegressions, EverySeedAndEveryPastFailureRunsClean) {
     const Target targets[] = {{"script", fuzz::Script},
                               {"objectmap", fuzz::ObjectMap},
+                              {"objectdump", fuzz::ObjectDump},
                               {"bmpmask", fuzz::BmpMask},
                               {"texture", fuzz::Texture}};
     int inputs = 0;

@@ -44,10 +44,10 @@ TEST(ModelFiles, EveryFileReadsWithOnlyTheErrorsItDeserves) {
     for (const fs::path& file : files) {
         SCOPED_TRACE(file.string());
         test::LogCapture log;
-        const auto objects = ReadAsViewer(file.string(), log);
-        ASSERT_FALSE(objects.empty());
+        const SceneObjects read = ReadAsViewer(file.string(), log);
+        ASSERT_FALSE(read.objects.empty());
         int64_t triangles = 0;
-        for (const auto& o : objects) triangles += o.model->CountTriangles();
+        for (const auto& o : read.objects) triangles += read.ModelOf(o)->CountTriangles();
         EXPECT_GT(triangles, 0);
         const auto it = Expected().find(file.filename().string());
         EXPECT_EQ(log.Lines(), it == Expected().end() ? Lines{} : it->second);

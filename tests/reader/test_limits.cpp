@@ -182,7 +182,8 @@ TEST(FolderListings, MissingNamesOfOneLoadListEachFolderOnce) {
     options.baseFolder = dir.Path();
     options.folders = &folders;
     LogCapture log;
-    const auto objects = LoadSceneObjects("scene.txt", log, options);
+    const SceneObjects loaded = LoadSceneObjects("scene.txt", log, options);
+    const auto& objects = loaded.objects;
     ASSERT_EQ(objects.size(), 1000u);
     EXPECT_EQ(log.LineCount(), 1000u);
     EXPECT_EQ(log.Lines()[999], "Couldn't open texture \"missing999.jpg\".");

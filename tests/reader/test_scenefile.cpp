@@ -80,21 +80,23 @@ TEST(SceneFiles, MapPlacesEachScriptAtItsOffsetAndKeepsMissingOnesEmpty) {
     ReadOptions options = test::NoTextures();
     options.baseFolder = dir.Path();
     LogCapture log;
-    const auto objects = LoadSceneObjects("scene.txt", log, options);
+    const SceneObjects loaded = LoadSceneObjects("scene.txt", log, options);
+    const auto& objects = loaded.objects;
     ASSERT_EQ(objects.size(), 3u);
-    EXPECT_EQ(objects[0].offset, (std::array<double, 3>{1, 2, 3}));
-    EXPECT_EQ(objects[0].model->CountTriangles(), 1);
-    EXPECT_EQ(objects[1].model->CountTriangles(), 0);
-    EXPECT_EQ(objects[2].offset[0], -1);
+    EXPECT_EQ(objects[0].placement.position, (std::array<double, 3>{1, 2, 3}));
+    EXPECT_EQ(loaded.ModelOf(objects[0])->CountTriangles(), 1);
+    EXPECT_EQ(loaded.ModelOf(objects[1])->CountTriangles(), 0);
+    EXPECT_EQ(objects[2].placement.position[0], -1);
     EXPECT_EQ(log.Lines(), Lines{"Could Not Open File \"missing.rwx\""});
     // "box.rwx" and "BOX.RWX" name one file: read once, placed twice, each entry with its path.
     EXPECT_EQ(objects[0].model, objects[2].model);
-    EXPECT_EQ(objects[0].path, "box.rwx");
-    EXPECT_EQ(objects[2].path, "BOX.RWX");
+    EXPECT_EQ(loaded.Name(objects[0]), "box.rwx");
+    EXPECT_EQ(loaded.Name(objects[2]), "BOX.RWX");
 
-    const auto single = LoadSceneObjects("box.RWX", log, options);
+    const SceneObjects loadedSingle = LoadSceneObjects("box.RWX", log, options);
+    const auto& single = loadedSingle.objects;
     ASSERT_EQ(single.size(), 1u);
-    EXPECT_EQ(single[0].offset, (std::array<double, 3>{0, 0.025, 0}));
+    EXPECT_EQ(single[0].placement.position, (std::array<double, 3>{0, 0.025, 0}));
 }
 
 TEST(SceneFiles, AScriptNamedByManyEntriesIsReadOnceAndReportedOnce) {
@@ -104,17 +106,19 @@ TEST(SceneFiles, AScriptNamedByManyEntriesIsReadOnceAndReportedOnce) {
     ReadOptions options = test::NoTextures();
     options.baseFolder = dir.Path();
     LogCapture log;
-    const auto objects = LoadSceneObjects("scene.txt", log, options);
+    const SceneObjects loaded = LoadSceneObjects("scene.txt", log, options);
+    const auto& objects = loaded.objects;
     ASSERT_EQ(objects.size(), 5u);
     EXPECT_EQ(objects[0].model, objects[1].model);
     EXPECT_EQ(objects[0].model, objects[2].model);
-    EXPECT_EQ(objects[2].offset, (std::array<double, 3>{2, 0, 0}));
+    EXPECT_EQ(objects[2].placement.position, (std::array<double, 3>{2, 0, 0}));
     EXPECT_EQ(log.Lines(),
               (Lines{"  Clump:Invalid / Unknown command : \"Frobnicate\"", "Could Not Open File \"none.rwx\""}));
     // Read for every entry, each says its lines.
     options.shareModels = false;
     LogCapture every;
-    const auto unshared = LoadSceneObjects("scene.txt", every, options);
+    const SceneObjects loadedUnshared = LoadSceneObjects("scene.txt", every, options);
+    const auto& unshared = loadedUnshared.objects;
     EXPECT_NE(unshared[0].model, unshared[1].model);
     EXPECT_EQ(every.Lines().size(), 5u);
 }
@@ -199,7 +203,7 @@ TEST(SceneFiles, MissingFilesOfEveryKindSayWhatReadingThemAloneSays) {
 
 TEST(SceneFiles, UnreadableMapGivesNoObjects) {
     LogCapture log;
-    EXPECT_TRUE(LoadSceneObjects("/nonexistent/scene.txt", log).empty());
+    EXPECT_TRUE(LoadSceneObjects("/nonexistent/scene.txt", log).objects.empty());
     EXPECT_EQ(log.Lines(), Lines{"Unable to open file \"/nonexistent/scene.txt\" as an object map."});
 }
 

@@ -27,7 +27,7 @@ std::string Script(int triangles, const std::string& texture = "") {
 
 class ZippedModelTest : public ::testing::Test {
 protected:
-    std::vector<PlacedObject> Load(const std::string& path) {
+    SceneObjects Load(const std::string& path) {
         ReadOptions options;
         options.programDir = dir.Path();  // no TexturesPath.txt: textures from the base folder
         options.baseFolder = dir.Path();
@@ -55,12 +55,13 @@ TEST_F(ZippedModelTest, TheScriptNamedAfterTheArchiveElseTheFirstIsRead) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.archive);
         ASSERT_TRUE(test::WriteZipMembers(dir.Join(c.archive), c.members));
-        const auto objects = Load(c.archive);
+        const SceneObjects loaded = Load(c.archive);
+        const auto& objects = loaded.objects;
         ASSERT_EQ(objects.size(), 1u);
-        EXPECT_EQ(objects[0].model->CountTriangles(), c.triangles);
-        EXPECT_EQ(objects[0].offset, (std::array<double, 3>{0, 0.025, 0}));
-        EXPECT_EQ(objects[0].model->Path(), c.archive);  // as given
-        EXPECT_EQ(objects[0].model->File(), dir.Join(c.archive));
+        EXPECT_EQ(loaded.ModelOf(objects[0])->CountTriangles(), c.triangles);
+        EXPECT_EQ(objects[0].placement.position, (std::array<double, 3>{0, 0.025, 0}));
+        EXPECT_EQ(loaded.ModelOf(objects[0])->Path(), c.archive);  // as given
+        EXPECT_EQ(loaded.ModelOf(objects[0])->File(), dir.Join(c.archive));
     }
     EXPECT_TRUE(log.Lines().empty());
 }
@@ -76,10 +77,11 @@ TEST_F(ZippedModelTest, TexturesAndMasksInsideTheArchiveComeFirst) {
                                 {"leaf.png", test::BandsJpeg(8, 8, {{0, 255, 0}}), ""}}));
     dir.Write("bark.jpg", blue);   // beside the archive: the archive's own copy wins
     dir.Write("stone.jpg", blue);  // only here
-    const auto objects = Load("crate.zip");
+    const SceneObjects loaded = Load("crate.zip");
+    const auto& objects = loaded.objects;
     EXPECT_TRUE(log.Lines().empty());
     ASSERT_EQ(objects.size(), 1u);
-    const auto& textures = objects[0].model->Textures();
+    const auto& textures = loaded.ModelOf(objects[0])->Textures();
     ASSERT_EQ(textures.size(), 3u);
     EXPECT_EQ(textures[0].fileName, dir.Join("crate.zip") + ":tex/BARK.JPG");
     EXPECT_TRUE(test::Near(Texel(textures[0]), {255, 0, 0}));
@@ -92,11 +94,12 @@ TEST_F(ZippedModelTest, TexturesAndMasksInsideTheArchiveComeFirst) {
 TEST_F(ZippedModelTest, ObjectMapEntriesMayNameZippedModels) {
     ASSERT_TRUE(test::WriteZip(dir.Join("parts/Box.zip"), "box.rwx", Script(2)));
     dir.Write("scene.txt", "parts/box.zip 1 2 3\nparts/missing.zip 0 0 0\n");
-    const auto objects = Load("scene.txt");
+    const SceneObjects loaded = Load("scene.txt");
+    const auto& objects = loaded.objects;
     ASSERT_EQ(objects.size(), 2u);
-    EXPECT_EQ(objects[0].model->CountTriangles(), 2);
-    EXPECT_EQ(objects[0].offset, (std::array<double, 3>{1, 2, 3}));
-    EXPECT_EQ(objects[0].model->Path(), "parts/box.zip");
+    EXPECT_EQ(loaded.ModelOf(objects[0])->CountTriangles(), 2);
+    EXPECT_EQ(objects[0].placement.position, (std::array<double, 3>{1, 2, 3}));
+    EXPECT_EQ(loaded.ModelOf(objects[0])->Path(), "parts/box.zip");
     EXPECT_EQ(log.Lines(), Lines{"Couldn't open archive \"parts/missing.zip\"."});
 }
 
@@ -123,9 +126,10 @@ TEST_F(ZippedModelTest, ArchivesWithoutAReadableScriptWriteOneLine) {
     };
     for (const auto& [archive, line] : cases) {
         const std::size_t mark = log.LineCount();
-        const auto objects = Load(archive);
+        const SceneObjects loaded = Load(archive);
+        const auto& objects = loaded.objects;
         ASSERT_EQ(objects.size(), 1u) << archive;
-        EXPECT_EQ(objects[0].model->CountTriangles(), 0) << archive;
+        EXPECT_EQ(loaded.ModelOf(objects[0])->CountTriangles(), 0) << archive;
         EXPECT_EQ(log.LinesSince(mark), Lines{line}) << archive;
     }
 }
@@ -135,12 +139,13 @@ TEST_F(ZippedModelTest, ReadAsViewerOpensAZipGivenAsTheFile) {
     dir.Write("textures/bark.jpg", test::BandsJpeg(8, 8, {{0, 255, 0}}));
     ReadOptions options;
     options.programDir = dir.Path();
-    const auto objects = ReadAsViewer(dir.Join("models/Tree.zip"), log, options);
+    const SceneObjects loaded = ReadAsViewer(dir.Join("models/Tree.zip"), log, options);
+    const auto& objects = loaded.objects;
     ASSERT_EQ(objects.size(), 1u);
-    EXPECT_EQ(objects[0].model->CountTriangles(), 1);
+    EXPECT_EQ(loaded.ModelOf(objects[0])->CountTriangles(), 1);
     // The usual layout: textures beside the models folder.
-    ASSERT_EQ(objects[0].model->Textures().size(), 1u);
-    EXPECT_EQ(objects[0].model->Textures()[0].fileName, dir.Join("textures/bark.jpg"));
+    ASSERT_EQ(loaded.ModelOf(objects[0])->Textures().size(), 1u);
+    EXPECT_EQ(loaded.ModelOf(objects[0])->Textures()[0].fileName, dir.Join("textures/bark.jpg"));
     EXPECT_TRUE(log.Lines().empty());
 }
 

@@ -232,8 +232,8 @@ TEST(ComputeDepths, UsesEachObjectsOffsetAndTheCamera) {
     auto a = RWXObject::FromText(Pane(0), 0, 0, -2, log, NoTextures());
     auto b = RWXObject::FromText(Pane(-1), 0, 0, 0.5, log, NoTextures());
     TranslucentList list;
-    AppendTranslucent(list, *a, a->Offset(), false);
-    AppendTranslucent(list, *b, b->Offset(), true);
+    AppendTranslucent(list, *a, PlacedAt(a->Offset()), false);
+    AppendTranslucent(list, *b, PlacedAt(b->Offset()), true);
     ASSERT_EQ(list.records.size(), 2u);
     EXPECT_EQ(list.records[0].source, 0);
     EXPECT_EQ(list.records[1].source, 1);
@@ -260,7 +260,7 @@ TEST(ComputeDepths, AlignedBatchesTurnWithTheCamera) {
         "Vertex 1 0 0\nVertex 1.1 0 0\nVertex 1 0.1 0\nTriangle 1 2 3\nClumpEnd\nModelEnd\n",
         0, 0, 0, log, NoTextures());
     TranslucentList list;
-    AppendTranslucent(list, *o, o->Offset(), false);
+    AppendTranslucent(list, *o, PlacedAt(o->Offset()), false);
     ASSERT_EQ(list.records.size(), 1u);
     for (const double yaw : {0.0, 60.0, 135.0}) {
         const Camera camera{yaw, 0, 0, 1.5};
@@ -301,7 +301,7 @@ TEST(TriangleDepth, IndexOutsideTheBatchIsNaN) {
     auto o = RWXObject::FromText(Pane(0), 0, 0, 0, log, NoTextures());
     const TClump& clump = *o->Clumps().at(0);
     const MatTris& batch = *clump.Batches().at(0);
-    const DepthRow row = DepthRowOf(IdentityMatrix(), {0, 0, 0}, 0, false);
+    const DepthRow row = DepthRowOf(IdentityMatrix(), Placement{}, 0, false);
     EXPECT_EQ(TriangleDepth(clump, batch, 0, row), 0);
     EXPECT_TRUE(std::isnan(TriangleDepth(clump, batch, 1, row)));
     EXPECT_TRUE(std::isnan(TriangleDepth(clump, batch, -1, row)));
@@ -369,7 +369,7 @@ TEST(TranslucentList, FollowsBatchOrderThenChildren) {
                         "ClumpBegin\n" +
                         kSquareLines + "Opacity 0.3\nTriangle 1 2 3\nClumpEnd\nClumpEnd");
     TranslucentList list;
-    AppendTranslucent(list, *o, o->Offset(), false);
+    AppendTranslucent(list, *o, PlacedAt(o->Offset()), false);
     ASSERT_EQ(list.records.size(), 3u);
     const TClump& c = *o->Clumps()[0];
     EXPECT_EQ(list.records[0].batch, c.Batches()[0].get());
@@ -412,7 +412,7 @@ TEST(TObjectMap, TranslucentListHoldsObjectsInOrderThenTheGround) {
     ASSERT_EQ(list.records.size(), 3u);
     EXPECT_EQ(list.sources.at(static_cast<std::size_t>(list.records[0].source)).object, &scene.Object(0));
     EXPECT_EQ(list.sources.at(static_cast<std::size_t>(list.records[1].source)).object, &scene.Object(1));
-    EXPECT_EQ(list.sources.at(static_cast<std::size_t>(list.records[1].source)).offset,
+    EXPECT_EQ(list.sources.at(static_cast<std::size_t>(list.records[1].source)).placement.position,
               (std::array<double, 3>{1, 0, 0}));
     EXPECT_EQ(list.sources.at(static_cast<std::size_t>(list.records[2].source)).object, scene.Ground());
     EXPECT_TRUE(list.records[2].fromGround);
@@ -445,7 +445,7 @@ TEST(TObjectMap, FromFileTakesARelativeMapFromTheBaseFolder) {
     options.baseFolder = dir.Path();
     const auto scene = TObjectMap::FromFile("map.txt", log, options);
     ASSERT_EQ(scene->ObjectCount(), 2u);
-    EXPECT_EQ(scene->OffsetOf(1), (std::array<double, 3>{1, 2, 3}));
+    EXPECT_EQ(scene->PlacementOf(1).position, (std::array<double, 3>{1, 2, 3}));
     EXPECT_EQ(&scene->Object(0), &scene->Object(1)) << "one script named twice is read once";
     EXPECT_EQ(scene->Translucent().records.size(), 2u);
     EXPECT_TRUE(log.Lines().empty());

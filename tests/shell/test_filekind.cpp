@@ -71,6 +71,13 @@ TEST(ShownFile, ScriptsAndImportedModelsByNameObjectMapsByNameOrFirstEntry) {
         {"model.gltf", "{\"asset\": {\"version\": \"2.0\"}}", ShownFileKind::Imported},
         {"broken.gltf", Bytes({0, 1, 2}), ShownFileKind::Imported},  // its reader says what is wrong
         {"blank", " \n\n\t", ShownFileKind::Refused, "is empty"},
+        // Object dumps by their first line, whatever their names, Windows-1252 bytes and line
+        // breaks kept as 0x7F included.
+        {"propworld.txt", "propdump version 4\r\n1 2 0 0 0 0 0 0 0 1 2 0 0 xa\x80\x7F\r\n", ShownFileKind::ObjectDump},
+        {"world.dump", "propdump version 3\ncaf\xE9\x7F\n", ShownFileKind::ObjectDump},
+        {"future", "propdump version 9\n", ShownFileKind::ObjectDump},  // the reader says it cannot
+        {"prop.x", "propdump of my world\n", ShownFileKind::Refused,
+         "does not begin with an object-map entry (a file name and three numbers)"},
     };
     TempDir dir;
     for (const Case& c : cases) {
@@ -119,7 +126,7 @@ TEST(ShownFile, WhatCannotBeOpenedIsLeftToTheReaderThatReportsIt) {
 TEST(ShownFile, RefusalNamesTheFileAndWhatIsShown) {
     EXPECT_EQ(RefusedFileMessage("/photos/beach.jpg", {ShownFileKind::Refused, "is a JPEG image"}),
               "\u201Cbeach.jpg\u201D is a JPEG image: Pelorus shows model scripts (.rwx), zipped models (.zip), glTF "
-              "(.gltf, .glb) and OBJ (.obj) models and object maps.");
+              "(.gltf, .glb) and OBJ (.obj) models, object maps and object dumps.");
 }
 
 }  // namespace

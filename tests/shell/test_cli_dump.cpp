@@ -1,0 +1,159 @@
+// The command-line tools on object dumps: --check's lines and summary, --dump's objects and
+// models, and --object-path wherever it is given.
+
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+#include "dumpgen.h"
+#include "platform/paths.h"
+#include "shell/cli.h"
+#include "testutil.h"
+
+namespace pelorus {
+namespace {
+
+using json = nlohmann::json;
+
+struct CliRun {
+    std::optional<int> status;
+    std::string out, err;
+};
+
+CliRun Cli(std::vector<std::string> args) {
+    std::ostringstream out, err;
+    CliRun r;
+    r.status = RunCommandLine(args, out, err);
+    r.out = out.str();
+    r.err = err.str();
+    return r;
+}
+
+const char* kTriangle = "ClumpBegin\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\nTriangle 1 2 3\nClumpEnd\n";
+
+// A small world: two models in an object path, a dump naming them, one model that is not there,
+// a camera and two bad lines.
+struct World {
+    test::TempDir dir;
+    std::string dump;
+    World() {
+        dir.Write("objects/rwx/tree.rwx", kTriangle);
+        EXPECT_TRUE(test::WriteZip(dir.Join("objects/models/rock.zip"), "rock.rwx", kTriangle));
+        dump = dir.Write("worlds/world.txt",
+                         "propdump version 4\r\n"
+                         "7 99 1234 50 -2000 1234 -300 50 0 4 9 5 0 treeold \x80\x7Fmapoc\xE9 x\r\n"
+                         "7 99 0 0 0 0 0 0 0 8 0 0 0 ROCK.RWX\r\n"
+                         "7 99 0 0 0 0 0 0 0 4 0 0 0 gone\r\n"
+                         "7 99 0 0 0 0 0 0 1 3 0 0 0 cam\r\n"
+                         "7 99 0 0\r\n"
+                         "7 99 0 0 0 0 0 0 0 4 0 0 0 tree\r\n"
+                         "7 99 0 q 0 0 0 0 0 4 0 0 0 tree\r\n");
+    }
+};
+
+TEST(CliDump, CheckListsDumpLinesThenTheWorldsSummary) {
+    World w;
+    const CliRun r = Cli({"--check", "--object-path", w.dir.Join("objects"), w.dump});
+    EXPECT_EQ(r.status, 1);
+    const std::string shown = w.dump + ": ";
+    EXPECT_EQ(r.out, shown + "Object dump \"world.txt\", line 6: too few fields.\n" + shown +
+                         "Object dump \"world.txt\", line 8: \"q\" is not a number (y).\n" + shown +
+                         "Couldn't find model \"gone\" in the object path \"" + w.dir.Join("objects") +
+                         "\" and the dump's folder \"" + w.dir.Join("worlds") + "\".\n" + shown +
+                         "objects 4, distinct models 2, models not found 1, objects of other types 1, errors 3\n");
+    // Without the object path the models are not found either.
+    const CliRun bare = Cli({"--check", w.dump});
+    EXPECT_NE(bare.out.find("objects 4, distinct models 0, models not found 3, objects of other types 1, errors 5"),
+              std::string::npos)
+        << bare.out;
+}
+
+TEST(CliDump, DumpWritesObjectsNamingTheirModelsAndEachModelOnce) {
+    World w;
+    const CliRun r = Cli({"--dump", w.dump, "--object-path", w.dir.Join("objects")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const json doc = json::parse(r.out);
+    ASSERT_EQ(doc["errors"].size(), 3u);
+    ASSERT_EQ(doc["objects"].size(), 5u);
+    const json& tree = doc["objects"][0];
+    EXPECT_EQ(tree["line"], 2);
+    EXPECT_EQ(tree["name"], "tree");
+    EXPECT_EQ(tree["model"], 0);
+    EXPECT_EQ(tree["position"], json::array({1.234, 0.05, -2}));
+    EXPECT_EQ(tree["yaw"], 123.4);
+    EXPECT_EQ(tree["tilt"], -30);
+    EXPECT_EQ(tree["roll"], 5);
+    EXPECT_EQ(tree["scale"], json::array({1, 1, 1}));
+    EXPECT_EQ(tree["visible"], true);
+    EXPECT_EQ(tree["type"], 0);
+    EXPECT_EQ(tree["description"], "old \r\nmap");
+    EXPECT_EQ(tree["action"], "oc\xC3\xA9 x");
+    EXPECT_EQ(doc["objects"][1]["model"], 1);
+    EXPECT_EQ(doc["objects"][2]["model"], -1);  // not found
+    EXPECT_EQ(doc["objects"][3]["type"], 1);
+    EXPECT_EQ(doc["objects"][3]["model"], -1);  // other types show no model
+    EXPECT_EQ(doc["objects"][4]["line"], 7);
+    EXPECT_EQ(doc["objects"][4]["model"], 0);
+    ASSERT_EQ(doc["models"].size(), 2u);
+    EXPECT_EQ(doc["models"][0]["name"], "tree");
+    EXPECT_EQ(doc["models"][0]["path"], w.dir.Join("objects/rwx/tree.rwx"));
+    EXPECT_EQ(doc["models"][0]["triangles"], 1);
+    EXPECT_EQ(doc["models"][0]["clumps"].size(), 1u);
+    EXPECT_EQ(doc["models"][1]["name"], "ROCK.RWX");
+    EXPECT_EQ(doc["models"][1]["path"], w.dir.Join("objects/models/rock.zip"));
+}
+
+// A generated world of each version through both tools: every readable line an object, every bad
+// line one error line.
+TEST(CliDump, GeneratedWorldsOfEveryVersion) {
+    test::TempDir dir;
+    dumpgen::ObjectPathSpec path;
+    path.models = 4;
+    path.textures = 2;
+    ASSERT_TRUE(dumpgen::WriteObjectPath(dir.Join("objects"), path));
+    for (int version = 2; version <= 5; ++version) {
+        dumpgen::DumpSpec spec;
+        spec.version = version;
+        spec.crlf = version % 2 == 0;
+        spec.objects = 12;
+        spec.models = 4;
+        spec.otherTypes = 3;
+        spec.badLines = 2;
+        const dumpgen::GeneratedDump generated = dumpgen::MakeDump(spec);
+        const std::string file = dir.Write("w" + std::to_string(version) + ".txt", generated.text);
+        const CliRun check = Cli({"--object-path", dir.Join("objects"), "--check", file});
+        const int others = version >= 4 ? 3 : 0;
+        EXPECT_NE(check.out.find(file + ": objects 12, distinct models 4, models not found 0, objects of other types " +
+                                 std::to_string(others) + ", errors 2\n"),
+                  std::string::npos)
+            << check.out;
+        const CliRun dump = Cli({"--dump", "--object-path", dir.Join("objects"), file});
+        const json doc = json::parse(dump.out);
+        EXPECT_EQ(doc["objects"].size(), generated.objects.size()) << version;
+        EXPECT_EQ(doc["models"].size(), 4u) << version;
+        EXPECT_EQ(doc["objects"][0]["description"], generated.objects[0].description) << version;
+    }
+}
+
+TEST(CliDump, ObjectPathArguments) {
+    std::vector<std::string> args = {"--object-path", "a", "--check", "x", "--object-path", "/b", "--",
+                                     "--object-path", "c"};
+    const ObjectPathArgument taken = TakeObjectPath(args);
+    EXPECT_EQ(taken.folder, "/b");  // the last one before "--"
+    EXPECT_TRUE(taken.error.empty());
+    EXPECT_EQ(args, (std::vector<std::string>{"--check", "x", "--", "--object-path", "c"}));
+    std::vector<std::string> relative = {"--object-path", "objs"};
+    EXPECT_EQ(TakeObjectPath(relative).folder, AbsolutePath("objs"));
+
+    const CliRun missing = Cli({"--check", "w.txt", "--object-path"});
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_EQ(missing.err.rfind("pelorus: --object-path needs a folder\n", 0), 0u) << missing.err;
+    EXPECT_FALSE(Cli({"--object-path", "/x", "world.txt"}).status.has_value());  // the viewer's
+    EXPECT_TRUE(NeedsWindowSystem({"--object-path", "/x", "world.txt"}));
+    EXPECT_TRUE(NeedsWindowSystem({"--object-path", "/x", "--screenshot", "o.png", "w.txt"}));
+    EXPECT_FALSE(NeedsWindowSystem({"--object-path", "/x", "--check", "w.txt"}));
+}
+
+}  // namespace
+}  // namespace pelorus
