@@ -1,12 +1,40 @@
 #include "app/termination.h"
 
+#include <poll.h>
 #include <pthread.h>
+#include <sys/eventfd.h>
 #include <sys/signalfd.h>
 #include <unistd.h>
 
 #include <QCoreApplication>
+#include <cerrno>
+#include <cstdint>
 
 namespace pelorus {
+namespace {
+
+// Ends the process as `signal` would have ended it had it never been blocked.
+[[noreturn]] void EndAsTheSignalWould(int signal) {
+    ::signal(signal, SIG_DFL);
+    sigset_t one;
+    sigemptyset(&one);
+    sigaddset(&one, signal);
+    pthread_sigmask(SIG_UNBLOCK, &one, nullptr);
+    ::raise(signal);
+    ::_exit(128 + signal);  // only if the signal could not end it
+}
+
+// Waits up to `ms` for `fd` to become readable; true when it did.
+bool Readable(int fd, int ms) {
+    pollfd p{fd, POLLIN, 0};
+    for (;;) {
+        const int n = ::poll(&p, 1, ms);
+        if (n >= 0) return n > 0 && (p.revents & POLLIN);
+        if (errno != EINTR) return false;
+    }
+}
+
+}  // namespace
 
 TerminationSignals::TerminationSignals() {
     sigemptyset(&set_);
@@ -16,13 +44,22 @@ TerminationSignals::TerminationSignals() {
 }
 
 TerminationSignals::~TerminationSignals() {
+    if (watcher_.joinable()) {
+        const uint64_t one = 1;
+        [[maybe_unused]] const ssize_t n = ::write(wake_, &one, sizeof one);
+        watcher_.join();
+    }
+    if (wake_ >= 0) ::close(wake_);
     notifier_.reset();
     if (fd_ >= 0) ::close(fd_);
     if (blocked_) pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
 }
 
-bool TerminationSignals::Listen(std::function<void()> onSignal) {
+bool TerminationSignals::Listen(std::function<void()> onSignal, std::chrono::milliseconds grace,
+                                std::function<void(int)> onBusy) {
     onSignal_ = std::move(onSignal);
+    grace_ = grace;
+    onBusy_ = std::move(onBusy);
     if (!blocked_) return false;
     if (fd_ < 0) fd_ = signalfd(-1, &set_, SFD_NONBLOCK | SFD_CLOEXEC);
     if (fd_ < 0) {
@@ -41,7 +78,35 @@ bool TerminationSignals::Listen(std::function<void()> onSignal) {
         QCoreApplication::exit(0);
         if (onSignal_) onSignal_();
     });
+    if (!watcher_.joinable()) {
+        if (wake_ < 0) wake_ = ::eventfd(0, EFD_CLOEXEC);
+        // Without the watcher a busy window's thread still takes the signal, only later.
+        if (wake_ >= 0) watcher_ = std::thread([this] { Watch(); });
+    }
     return true;
+}
+
+void TerminationSignals::Watch() {
+    // Runs with the signals blocked (inherited), so it only ever sees them on the descriptor.
+    for (;;) {
+        pollfd both[2] = {{fd_, POLLIN, 0}, {wake_, POLLIN, 0}};
+        if (::poll(both, 2, -1) < 0) {
+            if (errno == EINTR) continue;
+            return;
+        }
+        if (both[1].revents) return;
+        if (!(both[0].revents & POLLIN)) continue;
+        // The event loop takes the signal when it runs; give it the grace to.
+        if (Readable(wake_, static_cast<int>(grace_.count()))) return;
+        if (!Readable(fd_, 0)) continue;  // taken meanwhile
+        signalfd_siginfo info{};
+        if (::read(fd_, &info, sizeof info) != static_cast<ssize_t>(sizeof info)) continue;
+        const int signal = static_cast<int>(info.ssi_signo);
+        if (onBusy_)
+            onBusy_(signal);
+        else
+            EndAsTheSignalWould(signal);
+    }
 }
 
 }  // namespace pelorus

@@ -1,18 +1,24 @@
 #pragma once
 // SIGTERM and SIGINT as events of the Qt event loop, so that they end the viewer at any moment
 // after start-up began: in the main loop, in the nested loop of a modal dialog or message box,
-// and while start-up waits for the window.
+// and while start-up waits for the window. When the window's thread is busy and runs no loop (a
+// long load), a watching thread ends the process once the signal has waited kBusyGrace.
 
 #include <signal.h>
 
 #include <QSocketNotifier>
+#include <chrono>
 #include <functional>
 #include <memory>
+#include <thread>
 
 namespace pelorus {
 
 class TerminationSignals {
 public:
+    // How long a signal may wait for the event loop before the process is ended without it.
+    static constexpr std::chrono::milliseconds kBusyGrace{1000};
+
     // Blocks SIGTERM and SIGINT for the calling thread and every thread it starts later; must run
     // before any other thread is started (QApplication starts some), so that the signals are
     // only ever taken from the descriptor. Restores the previous mask when destroyed.
@@ -27,12 +33,20 @@ public:
     // opened afterwards return at once), and `onSignal` is called. Signals that came before
     // are taken at the first pass of a loop. False when the signals could not be blocked or no
     // descriptor could be made (they then keep their default action).
-    bool Listen(std::function<void()> onSignal = {});
+    //
+    // A signal that no loop took within `grace` is taken by a thread of its own, which calls
+    // `onBusy` with the signal's number there; without `onBusy` the process ends at once as the
+    // signal's default action ends it (nothing it writes is lost: every file is written whole under
+    // a temporary name and renamed into place).
+    bool Listen(std::function<void()> onSignal = {}, std::chrono::milliseconds grace = kBusyGrace,
+                std::function<void(int)> onBusy = {});
 
     // True once a signal was taken.
     bool Requested() const { return requested_; }
 
 private:
+    void Watch();
+
     sigset_t set_{};
     sigset_t previous_{};
     bool blocked_ = false;
@@ -40,6 +54,10 @@ private:
     int fd_ = -1;
     std::function<void()> onSignal_;
     std::unique_ptr<QSocketNotifier> notifier_;
+    std::chrono::milliseconds grace_ = kBusyGrace;
+    std::function<void(int)> onBusy_;
+    int wake_ = -1;  // an eventfd that tells the watching thread to end
+    std::thread watcher_;
 };
 
 }  // namespace pelorus

@@ -2,6 +2,11 @@
 // while the fatal message box waits for its OK, and during start-up.
 
 #include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include <QDialog>
 #include <QElapsedTimer>
@@ -62,6 +67,21 @@ private slots:
         QTest::qWait(200);  // start-up has begun; the window may not be there yet
         viewer.terminate();
         QVERIFY2(viewer.waitForFinished(30000), "the signal was held during start-up");
+    }
+
+    // A window's thread busy with a long load runs no loop: the signal is taken without it once
+    // the grace has passed, instead of when the load ends.
+    void aBusyWindowThreadDoesNotHoldTheSignal() {
+        TerminationSignals termination;
+        std::atomic<int> taken{0};
+        QVERIFY(termination.Listen({}, std::chrono::milliseconds(200), [&](int signal) { taken = signal; }));
+        QElapsedTimer timer;
+        timer.start();
+        ::kill(::getpid(), SIGTERM);  // from outside, as a signal to the process
+        while (taken == 0 && timer.elapsed() < 20000) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        QCOMPARE(taken.load(), SIGTERM);
+        QVERIFY(timer.elapsed() >= 150);
+        QVERIFY(!termination.Requested());
     }
 
     // Last: the signal ends every loop of this process from then on.
