@@ -14,6 +14,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -220,6 +221,10 @@ void MainWindow::BuildStatusBar() {
     statusMessage_->setTextFormat(Qt::PlainText);  // a file name is never markup
     statusCounts_ = new QLabel(bar);
     statusCounts_->setObjectName("statusCounts");
+    statusLocation_ = new QLabel(bar);
+    statusLocation_->setObjectName("statusLocation");
+    statusLocation_->setToolTip("The orbit centre: north or south, west or east (ten metres a unit), altitude, and "
+                                "the direction looked in (World > Go To..., Ctrl+G)");
     statusSize_ = new QLabel(bar);
     statusSize_->setObjectName("statusSize");
     statusSize_->setToolTip("Width \u00D7 height \u00D7 depth of what is shown (ten metres a unit)");
@@ -231,6 +236,7 @@ void MainWindow::BuildStatusBar() {
     problems_->setToolTip("Show the problems of the last load (Object Properties, Errors page)");
     connect(problems_, &QPushButton::clicked, this, [this] { ShowProperties(ObjectProperties::kErrorsPage); });
     bar->addWidget(statusMessage_, 1);
+    bar->addPermanentWidget(statusLocation_);
     bar->addPermanentWidget(statusCounts_);
     bar->addPermanentWidget(statusSize_);
     bar->addPermanentWidget(problems_);
@@ -255,6 +261,39 @@ void MainWindow::RequestRedraw() {
     const double metres = shell_.DrawDistanceMetres();
     view_->SetDrawDistance(metres > 0 ? metres / kMetresPerUnit : kDrawEverything);
     view_->Redraw(shell_.Flags(), shell_.CameraValues(), shell_.Depth());
+    if (statusLocation_) statusLocation_->setText(StatusLocation());
+}
+
+QString MainWindow::StatusLocation() const {
+    return Text(FormatLocation(LocationOf(shell_.CameraValues())));
+}
+
+void MainWindow::GoTo(const Location& at) {
+    shell_.GoTo(at);
+    RequestRedraw();
+}
+
+void MainWindow::GoToWithDialog() {
+    std::string text = StatusLocation().toStdString();
+    for (;;) {
+        std::optional<std::string> given;
+        if (locationAsker_) {
+            given = locationAsker_(this, text);
+        } else {
+            bool ok = false;
+            const QString answer = QInputDialog::getText(this, "Go To", "Location (such as 2.5N 3W, 2.5N 3W 1.2a 90):",
+                                                         QLineEdit::Normal, Text(text), &ok);
+            if (ok) given = answer.toStdString();
+        }
+        if (!given) return;
+        text = *given;
+        std::string why;
+        if (const std::optional<Location> at = ParseLocation(text, why)) {
+            GoTo(*at);
+            return;
+        }
+        QMessageBox::warning(this, "Go To", "This is no location: " + Text(why) + ".");
+    }
 }
 
 void MainWindow::Dispatch(int32_t command) {
@@ -294,6 +333,9 @@ void MainWindow::Carry(ShellAction action, int32_t command) {
             break;
         case ShellAction::WorldProperties:
             emit worldPropertiesRequested();
+            break;
+        case ShellAction::GoToDialog:
+            GoToWithDialog();
             break;
         case ShellAction::Exit:
             close();

@@ -152,6 +152,13 @@ public:
     // there are any) and a message ("" when all is well).
     QString StatusCounts() const;
     QString StatusSize() const;
+    // Where the camera orbits, as worlds write locations ("2.5N 3W 90", see FormatLocation).
+    QString StatusLocation() const;
+    // Moves the orbit centre to `at` (ViewerShell::GoTo) and shows it.
+    void GoTo(const Location& at);
+    // World > Go To...: asks for a location, starting from the present one; one that does not
+    // read is refused with its reason and asked for again.
+    void GoToWithDialog();
     QPushButton* ProblemsButton() const { return problems_; }
     QString StatusMessage() const;
     // The hint the view shows while nothing is open (kEmptyViewHint).
@@ -181,6 +188,10 @@ public:
     void SetExportNotice(ExportNotice notice) { exportNotice_ = std::move(notice); }
     // What Save Snapshot asks for a PNG file with; the status bar names the file written.
     void SetSnapshotChooser(SaveChooser chooser) { snapshotChooser_ = std::move(chooser); }
+    // What Go To asks for a location with, starting from `current`: an input dialog unless
+    // replaced (tests replace it). Nothing given moves nothing.
+    using LocationAsker = std::function<std::optional<std::string>(QWidget* owner, const std::string& current)>;
+    void SetLocationAsker(LocationAsker asker) { locationAsker_ = std::move(asker); }
     // Writes the view as drawn now to `path` as a PNG, with the rules of every output
     // (CheckOutputFile against the files shown and their textures, then an atomic write). Returns
     // "" when written, else the reason, which the Save Snapshot command also shows in a message
@@ -267,6 +278,7 @@ private:
     std::vector<std::string> entryTextureDirs_;
     std::string entryArchive_;
     std::function<CurrentWorld()> worldSource_;
+    LocationAsker locationAsker_;
     std::string worldName_;
     // The object path the shown scene was read with (see ApplyCurrentWorld: a dump is read again
     // when the world's object path changes).
@@ -280,6 +292,7 @@ private:
     QLabel* statusMessage_ = nullptr;
     QLabel* statusCounts_ = nullptr;
     QLabel* statusSize_ = nullptr;
+    QLabel* statusLocation_ = nullptr;
     QPushButton* problems_ = nullptr;
     QLabel* hint_ = nullptr;
     // The file the last open asked for, opened or not: the models beside it are stepped through.

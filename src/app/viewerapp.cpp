@@ -48,6 +48,12 @@ std::unique_ptr<MainWindow> StartViewer(const std::vector<std::string>& args, co
     std::vector<std::string> fileArgs = args;
     MainWindowOptions windowOptions;
     windowOptions.objectPath = TakeObjectPath(fileArgs).folder;
+    std::optional<Location> at = options.at;
+    {
+        std::optional<Location> given;
+        std::string error;
+        if (TakeLocationArgument(fileArgs, given, error) && given) at = given;
+    }
     windowOptions.glView = options.glView;
     windowOptions.log = options.log;
     windowOptions.settingsFolder = configFolder;
@@ -85,6 +91,7 @@ std::unique_ptr<MainWindow> StartViewer(const std::vector<std::string>& args, co
     new ViewerSession(*window, std::move(session));  // owned by the window
     if (stopped()) return window;
     window->OpenAtStartup(CommandLinePath(fileArgs));
+    if (at) window->GoTo(*at);
     return window;
 }
 
@@ -100,6 +107,14 @@ int RunViewer(const std::string& programName, const std::vector<std::string>& ar
     if (const ObjectPathArgument objectPath = TakeObjectPath(fileArgs); !objectPath.error.empty()) {
         std::cerr << "pelorus: " << objectPath.error << "\n" << UsageText();
         return 2;
+    }
+    std::optional<Location> at;
+    {
+        std::string error;
+        if (!TakeLocationArgument(fileArgs, at, error)) {
+            std::cerr << "pelorus: " << error << "\n" << UsageText();
+            return 2;
+        }
     }
     TerminationSignals termination;  // before QApplication starts its threads
     // Only the program name goes to Qt: the arguments are one path, whatever they look like.
@@ -125,6 +140,7 @@ int RunViewer(const std::string& programName, const std::vector<std::string>& ar
     ViewerOptions options;
     options.log = &log;
     options.stopRequested = [&termination] { return termination.Requested(); };
+    options.at = at;
     window = StartViewer(args, options);
     if (!window) return 1;
     // A signal during start-up: the main loop would forget that it was asked to end.

@@ -35,6 +35,8 @@ struct ViewerOptions {
     // The program's data folder with the default world's files; "" looks for it (FindDataFolder
     // from the running program's folder).
     std::string dataFolder;
+    // --at: where the camera orbits once the file is open.
+    std::optional<Location> at;
     // Makes the askers of the World Properties window and of the shut-down message; the real
     // dialogs when empty.
     std::function<std::unique_ptr<WorldWindowAsker>()> makeWorldAsker;

@@ -504,8 +504,24 @@ bool NeedsWindowSystem(const std::vector<std::string>& given) {
     TakeObjectPath(args);
     if (args.empty()) return true;
     const std::string& first = args[0];
-    if (first == "--screenshot" || first == "--thumbnail") return true;
+    if (first == "--screenshot" || first == "--thumbnail" || first == kAtOption) return true;
     return !first.starts_with("-") || first == "--" || first == "-";
+}
+
+bool TakeLocationArgument(std::vector<std::string>& args, std::optional<Location>& at, std::string& error) {
+    if (args.empty() || args[0] != kAtOption) return true;
+    if (args.size() < 2) {
+        error = "--at needs a location, such as \"2.5N 3W\"";
+        return false;
+    }
+    std::string why;
+    at = ParseLocation(args[1], why);
+    if (!at) {
+        error = "bad location \"" + args[1] + "\" for --at: " + why;
+        return false;
+    }
+    args.erase(args.begin(), args.begin() + 2);
+    return true;
 }
 
 std::string_view UsageText() {
@@ -683,6 +699,7 @@ std::optional<int> RunCommandLine(const std::vector<std::string>& given, std::os
     const std::string objectPath = objectPathArgument.folder.value_or(std::string());
     const std::string& first = args[0];
     if (first == "--") return std::nullopt;  // the viewer's FILE follows, whatever it looks like
+    if (first == kAtOption) return std::nullopt;  // the viewer, at a location
     // An empty name names no file: a slip of the shell (an unset variable), not an empty model.
     if (first == "--check" || first == "--dump" || first == "--export") {
         const std::vector<std::string> operands = Operands(args);

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "scene/location.h"
+
 namespace pelorus {
 
 // Runs the tool that `args` (without the program name) ask for and returns its exit status
@@ -61,5 +63,12 @@ struct ObjectPathArgument {
 // Takes every "--object-path FOLDER" out of `args` (not after a "--" that ends the options),
 // leaving the other arguments in order.
 ObjectPathArgument TakeObjectPath(std::vector<std::string>& args);
+
+// "--at LOCATION" before the viewer's FILE: where the window's camera orbits once FILE is open.
+inline constexpr std::string_view kAtOption = "--at";
+// When `args` begin with "--at", takes it and its location out of them into `at`; false (with
+// `error` set and `args` unchanged) when the location is missing or does not read
+// (ParseLocation). Arguments that do not begin with it are left as they are.
+bool TakeLocationArgument(std::vector<std::string>& args, std::optional<Location>& at, std::string& error);
 
 }  // namespace pelorus

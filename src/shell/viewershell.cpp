@@ -65,6 +65,7 @@ constexpr MenuItemRow kWorldItems[] = {
     {"-"},
     {"&Properties...\tP", kCmdWorldProperties},
     {"&Texture Folders...", kCmdTextureFolders},
+    {"&Go To...\tCtrl+G", kCmdGoTo},
 };
 
 constexpr MenuItemRow kObjectItems[] = {
@@ -351,6 +352,8 @@ ShellAction ViewerShell::Command(int32_t command) {
             return ShellAction::Exit;
         case kCmdWorldProperties:
             return ShellAction::WorldProperties;
+        case kCmdGoTo:
+            return ShellAction::GoToDialog;
         case kCmdAbout:
             return ShellAction::About;
         case kCmdOnlineHelp:
@@ -597,6 +600,11 @@ std::string AboutText(std::span<const LibraryVersion> libraries) {
     }
     text += "\n\nDistributed under the " + std::string(kLicenceName) + ".";
     return text;
+}
+
+void ViewerShell::GoTo(const Location& at) {
+    camera_ = CameraAt(camera_, at);
+    camera_.distance = std::max(camera_.distance, MinimumDistance());
 }
 
 }  // namespace pelorus

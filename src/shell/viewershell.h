@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "scene/framing.h"
+#include "scene/location.h"
 #include "scene/viewstate.h"
 
 namespace pelorus {
@@ -58,6 +59,8 @@ inline constexpr double kMetresPerUnit = 10;
 inline constexpr int32_t kCmdWorldProperties = 201;
 // Carried out by the viewer's session, which listens to its item; Command() gives None for it.
 inline constexpr int32_t kCmdTextureFolders = 202;
+// World > Go To...: ask for a location (see ParseLocation) and move the orbit centre there.
+inline constexpr int32_t kCmdGoTo = 203;
 inline constexpr int32_t kCmdObjectProperties = 301;
 inline constexpr int32_t kCmdOnlineHelp = 401;
 inline constexpr int32_t kCmdAbout = 402;
@@ -132,6 +135,7 @@ enum class ShellAction {
     Associations,      // make the viewer the user's default for scripts, and say what was done
     NextInFolder,      // open the next model of the current file's folder
     PreviousInFolder,  // open the previous one
+    GoToDialog,        // ask for a location and move there (GoTo)
 };
 
 // Mouse buttons held during a move, and whether Shift is held.
@@ -223,6 +227,10 @@ public:
     // user) zooms in by one kZoomStep per notch, in proportion to the distance; finer wheels
     // zoom proportionally less. Never nearer than MinimumDistance.
     bool Wheel(int32_t angleDelta);
+
+    // Moves the orbit centre to `at` (CameraAt: turned to its yaw when it has one), keeping pitch
+    // and distance; the distance is raised to MinimumDistance when nearer.
+    void GoTo(const Location& at);
 
 private:
     // The flag that menu item `command` shows; null for items without one.

@@ -24,6 +24,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QInputDialog>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -229,7 +230,8 @@ private slots:
             {"&World",
              {{"", 0, false, false},
               {"&Properties...\tP", 201, false, false},
-              {"&Texture Folders...", 202, false, false}}},
+              {"&Texture Folders...", 202, false, false},
+              {"&Go To...\tCtrl+G", 203, false, false}}},
             {"&Object", {{"", 0, false, false}, {"&Properties...\tAlt+Enter", 301, false, false}}},
             {"&Help", {{"&Online Help\tF1", 401, false, false}, {"", 0, false, false}, {"&About", 402, false, false}}},
         };
@@ -767,6 +769,39 @@ private slots:
         QCOMPARE(window.StatusSize(), QString());
     }
 
+    // World > Go To... moves the orbit centre to a location as worlds write them, and the status
+    // bar says where the camera orbits; what does not read is refused and asked for again.
+    void goToMovesTheOrbitCentreAndTheStatusBarSaysWhere() {
+        MainWindow& window = Make();
+        dir_->Write("block.rwx", "ClumpBegin\nBlock 0.25 0.1 0.035\nClumpEnd\n");
+        window.OpenFile(dir_->Join("block.rwx"));
+        window.GoTo({-3, 0.5, 2.5, 90.0});
+        QCOMPARE(window.StatusLocation(), QString("2.5N 3E 0.5a 90"));
+        QCOMPARE(window.findChild<QLabel*>("statusLocation")->text(), window.StatusLocation());
+        // The dialog: a wrong location first, then one that reads.
+        int asked = 0;
+        std::function<void()> answer = [&] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (!modal) {
+                QTimer::singleShot(20, answer);
+                return;
+            }
+            ++asked;
+            if (auto* input = qobject_cast<QInputDialog*>(modal)) {
+                input->setTextValue(asked == 1 ? "north" : "1S 2W");
+                input->accept();
+            } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+                QVERIFY(box->text().contains("no location"));
+                box->accept();
+            }
+            if (asked < 3) QTimer::singleShot(20, answer);
+        };
+        QTimer::singleShot(20, answer);
+        window.Dispatch(kCmdGoTo);
+        QCOMPARE(asked, 3);
+        QCOMPARE(window.StatusLocation(), QString("1S 2W 90"));
+    }
+
     // The count of problems looks like what it is: a warning icon and a link to the lines; the size
     // of what is shown stands beside the counts.
     void theStatusBarShowsTheSizeAndProblemsAsAWarningLink() {
@@ -937,6 +972,7 @@ private slots:
     void everyShortcutShownWorksAndEachMenuGivesALetterToOneItem() {
         MainWindow& window = Make();
         window.SetFileChooser([](QWidget*) { return std::optional<std::string>(); });
+        window.SetLocationAsker([](QWidget*, const std::string&) { return std::optional<std::string>(); });
         window.SetSnapshotChooser([](QWidget*, const std::string&) { return std::optional<std::string>(); });
         window.OpenFile(dir_->Join("tri.rwx"));
 

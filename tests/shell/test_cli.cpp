@@ -31,6 +31,34 @@ CliRun Cli(std::vector<std::string> args) {
 
 const char* kTriangle = "ClumpBegin\nVertex 0 0 0 UV 0 1\nVertex 1 0 0\nVertex 0 1 0\nTriangle 1 2 3\nClumpEnd\n";
 
+// "--at LOCATION" before the viewer's file is the window's, taken out before the file is named;
+// a location that does not read is a usage error, not a file name.
+TEST(Cli, AtLocationGoesToTheViewer) {
+    struct Case {
+        std::vector<std::string> args, rest;
+        bool ok;
+        std::optional<Location> at;
+    };
+    const Case cases[] = {
+        {{"--at", "2.5N 3W 90", "world.txt"}, {"world.txt"}, true, Location{3, 0, 2.5, 90.0}},
+        {{"world.txt", "--at", "1N 1W"}, {"world.txt", "--at", "1N 1W"}, true, std::nullopt},
+        {{"--at"}, {"--at"}, false, std::nullopt},
+        {{"--at", "north", "w.txt"}, {"--at", "north", "w.txt"}, false, std::nullopt},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = c.args;
+        std::optional<Location> at;
+        std::string error;
+        EXPECT_EQ(TakeLocationArgument(args, at, error), c.ok) << c.args[0];
+        EXPECT_EQ(args, c.rest);
+        EXPECT_EQ(at, c.at);
+        EXPECT_EQ(error.empty(), c.ok) << error;
+    }
+    EXPECT_TRUE(NeedsWindowSystem({"--at", "1N 1W", "w.txt"}));
+    std::ostringstream out, err;
+    EXPECT_EQ(RunCommandLine({"--at", "1N 1W", "w.txt"}, out, err), std::nullopt) << err.str();
+}
+
 TEST(Cli, UsageErrorsAndHelp) {
     EXPECT_EQ(Cli({"--check"}).status, 2);
     EXPECT_EQ(Cli({"--dump"}).status, 2);
