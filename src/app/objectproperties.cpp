@@ -67,10 +67,11 @@ public:
         SetMarginChars(0);
     }
 
-    // The margin holds labels of up to `chars` characters (at most 40; 0 hides it).
+    // The margin holds labels of up to `chars` characters (at most 24, longer ones lose their
+    // start; 0 hides it).
     void SetMarginChars(int chars) {
-        chars = std::min(chars, 40);
-        const int width = chars == 0 ? 0 : fontMetrics().horizontalAdvance(QString(chars + 1, '0')) + 8;
+        chars = std::min(chars, 24);
+        const int width = chars == 0 ? 0 : fontMetrics().horizontalAdvance(QString(chars, '0')) + 14;
         if (width == marginWidth_) return;
         marginWidth_ = width;
         setViewportMargins(width, 0, 0, 0);
@@ -120,8 +121,8 @@ private:
             const int height = qRound(blockBoundingRect(block).height());
             if (block.isVisible() && top + height >= area.top() && block.userState() >= 0) {
                 const QString label = ToQString(ShortPlace(log_.PlaceOf(static_cast<std::size_t>(block.userState()))));
-                const QString shown = fontMetrics().elidedText(label, Qt::ElideLeft, marginWidth_ - 8);
-                painter.drawText(4, top, marginWidth_ - 8, height, Qt::AlignRight | Qt::AlignVCenter, shown);
+                const QString shown = fontMetrics().elidedText(label, Qt::ElideLeft, marginWidth_ - 12);
+                painter.drawText(4, top, marginWidth_ - 12, height, Qt::AlignRight | Qt::AlignVCenter, shown);
             }
             top += height;
             block = block.next();
