@@ -124,13 +124,13 @@ bool WritePngAtomically(const std::string& path, const QImage& source, std::stri
 }
 
 Camera ScreenshotCamera(const ScreenshotRequest& request, const Bounds& modelBounds) {
-    if (!request.fit) return request.camera;
+    if (!request.fit) return request.at ? CameraAt(request.camera, *request.at) : request.camera;
     const double aspect = static_cast<double>(request.width) / static_cast<double>(request.height);
     Camera camera = FramedCamera(modelBounds, aspect, request.given.yaw ? request.camera.yaw : 0.0);
     if (request.given.pitch) camera.pitch = request.camera.pitch;
     if (request.given.height) camera.height = request.camera.height;
     if (request.given.distance) camera.distance = request.camera.distance;
-    return camera;
+    return request.at ? CameraAt(camera, *request.at) : camera;
 }
 
 std::string WorldFileOfArgument(std::string_view value, std::string_view folder) {
@@ -226,6 +226,13 @@ std::optional<ScreenshotRequest> ParseScreenshotArgs(const std::vector<std::stri
         } else if (a == "--distance") {
             ok = ParseDouble(value, request.camera.distance);
             request.given.distance = true;
+        } else if (a == "--at") {
+            std::string why;
+            request.at = ParseLocation(value, why);
+            if (!request.at) {
+                error = "bad location \"" + value + "\" for --at: " + why;
+                return std::nullopt;
+            }
         } else if (a == "--world") {
             request.world = value;
         } else if (a == "--time") {

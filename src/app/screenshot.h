@@ -11,6 +11,7 @@
 
 #include "platform/atomicfile.h"
 #include "scene/framing.h"
+#include "scene/location.h"
 #include "scene/viewstate.h"
 
 class QImage;
@@ -35,6 +36,9 @@ struct ScreenshotRequest {
     ViewFlags flags;
     std::optional<int64_t> timeMs;  // the clock of texture animation; the steady clock without it
     double drawDistanceMetres = 0;  // objects farther are not drawn; 0 draws all
+    // --at: the orbit centre, and the direction looked in when the location has a yaw (replacing
+    // --yaw), whether the camera is framed or not.
+    std::optional<Location> at;
     // The longest the drawing may take; past it the process ends with status 1 and a line on
     // standard error, and nothing is written. 0: no limit.
     int64_t drawBudgetMs = 0;

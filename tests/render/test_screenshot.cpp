@@ -138,6 +138,35 @@ TEST(ScreenshotArgs, FitFramesTheModelAndOnlyTheCameraOptionsGivenReplaceWhatItC
     EXPECT_EQ(ScreenshotCamera(*plain, far), expected);
 }
 
+// --at puts the orbit centre where a world's location says, framed or not; its yaw, when it has
+// one, is the direction looked in.
+TEST(ScreenshotArgs, AtPutsTheOrbitCentreAtTheLocation) {
+    Bounds box;
+    box.Extend(-1, -1, -1);
+    box.Extend(1, 1, 1);
+    std::string error;
+    const auto plain = ParseScreenshotArgs({"out.png", "--at", "2.5N 3W 1.2a 90", "--distance", "7", "w.txt"}, error);
+    ASSERT_TRUE(plain) << error;
+    const Camera camera = ScreenshotCamera(*plain, box);
+    EXPECT_EQ(camera.targetX, 3);
+    EXPECT_EQ(camera.targetY, 1.2);
+    EXPECT_EQ(camera.targetZ, 2.5);
+    EXPECT_EQ(camera.height, 0);
+    EXPECT_EQ(camera.yaw, 90) << "looking west";
+    EXPECT_EQ(camera.distance, 7);
+
+    const auto framed = ParseScreenshotArgs({"out.png", "--fit", "--yaw", "30", "--at", "1S 1E", "w.txt"}, error);
+    ASSERT_TRUE(framed) << error;
+    const Camera fit = ScreenshotCamera(*framed, box);
+    EXPECT_EQ(fit.targetX, -1);
+    EXPECT_EQ(fit.targetZ, -1);
+    EXPECT_EQ(fit.yaw, 30) << "a location without a yaw keeps --yaw";
+    EXPECT_EQ(fit.distance, FramedCamera(box, 1, 30).distance);
+
+    EXPECT_FALSE(ParseScreenshotArgs({"out.png", "--at", "2.5N", "w.txt"}, error));
+    EXPECT_NE(error.find("--at"), std::string::npos) << error;
+}
+
 // ---- The program -----------------------------------------------------------------------------
 
 std::string Quote(const std::string& s) {
