@@ -1,13 +1,17 @@
 #include "app/objectproperties.h"
 
 #include <QCheckBox>
+#include <QDesktopServices>
 #include <QDialogButtonBox>
 #include <QFontDatabase>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMouseEvent>
+#include <QPainter>
 #include <QPlainTextEdit>
+#include <QProcess>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTabWidget>
@@ -17,9 +21,14 @@
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTreeWidget>
+#include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <climits>
+#include <cstdlib>
 
 #include "app/qtext.h"
+#include "shell/editorlaunch.h"
 
 namespace pelorus {
 namespace {
@@ -43,7 +52,110 @@ QHBoxLayout* CountLine(const QString& caption, QLabel* value) {
     return line;
 }
 
+// The lines of the error log, each with the file and line of its problem in a margin at its left,
+// and a double-click that opens that place. Each block's user state is the index of its log line
+// (-1 for headings).
+class ErrorsText final : public QPlainTextEdit {
+public:
+    ErrorsText(const ErrorLog& log, QWidget* parent) : QPlainTextEdit(parent), log_(log), margin_(new Margin(*this)) {
+        connect(this, &QPlainTextEdit::updateRequest, margin_, [this](const QRect& rect, int dy) {
+            if (dy != 0)
+                margin_->scroll(0, dy);
+            else
+                margin_->update(0, rect.y(), margin_->width(), rect.height());
+        });
+        SetMarginChars(0);
+    }
+
+    // The margin holds labels of up to `chars` characters (at most 24, longer ones lose their
+    // start; 0 hides it).
+    void SetMarginChars(int chars) {
+        chars = std::min(chars, 24);
+        const int width = chars == 0 ? 0 : fontMetrics().horizontalAdvance(QString(chars, '0')) + 14;
+        if (width == marginWidth_) return;
+        marginWidth_ = width;
+        setViewportMargins(width, 0, 0, 0);
+        LayOutMargin();
+        margin_->update();
+    }
+    int MarginWidth() const { return marginWidth_; }
+
+    std::function<void(int block)> onDoubleClick;
+
+protected:
+    void resizeEvent(QResizeEvent* event) override {
+        QPlainTextEdit::resizeEvent(event);
+        LayOutMargin();
+    }
+    void mouseDoubleClickEvent(QMouseEvent* event) override {
+        const int block = cursorForPosition(event->position().toPoint()).blockNumber();
+        if (onDoubleClick) onDoubleClick(block);
+        QPlainTextEdit::mouseDoubleClickEvent(event);
+    }
+
+private:
+    class Margin final : public QWidget {
+    public:
+        explicit Margin(ErrorsText& text) : QWidget(&text), text_(text) {}
+
+    protected:
+        void paintEvent(QPaintEvent* event) override { text_.PaintMargin(event->rect()); }
+
+    private:
+        ErrorsText& text_;
+    };
+
+    void LayOutMargin() {
+        const QRect r = contentsRect();
+        margin_->setGeometry(r.left(), r.top(), marginWidth_, r.height());
+    }
+
+    void PaintMargin(const QRect& area) {
+        QPainter painter(margin_);
+        painter.fillRect(area, palette().color(QPalette::AlternateBase));
+        painter.setPen(palette().color(QPalette::PlaceholderText));
+        painter.setFont(font());
+        QTextBlock block = firstVisibleBlock();
+        int top = qRound(blockBoundingGeometry(block).translated(contentOffset()).top());
+        while (block.isValid() && top <= area.bottom()) {
+            const int height = qRound(blockBoundingRect(block).height());
+            if (block.isVisible() && top + height >= area.top() && block.userState() >= 0) {
+                const QString label = ToQString(ShortPlace(log_.PlaceOf(static_cast<std::size_t>(block.userState()))));
+                const QString shown = fontMetrics().elidedText(label, Qt::ElideLeft, marginWidth_ - 12);
+                painter.drawText(4, top, marginWidth_ - 12, height, Qt::AlignRight | Qt::AlignVCenter, shown);
+            }
+            top += height;
+            block = block.next();
+        }
+    }
+
+    const ErrorLog& log_;
+    Margin* margin_;
+    int marginWidth_ = -1;
+};
+
 }  // namespace
+
+void ObjectProperties::OpenInEditor(const LogPlace& place) {
+    auto variable = [](const char* name) -> std::optional<std::string_view> {
+        const char* value = std::getenv(name);
+        return value ? std::optional<std::string_view>(value) : std::nullopt;
+    };
+    const EditorLaunch launch = EditorLaunchFor(place, variable("VISUAL"), variable("EDITOR"));
+    if (!launch.argv.empty()) {
+        QStringList arguments;
+        for (std::size_t i = 1; i < launch.argv.size(); ++i) arguments << ToQString(launch.argv[i]);
+        if (QProcess::startDetached(ToQString(launch.argv[0]), arguments)) return;
+    }
+    const std::string& file = launch.file.empty() ? place.file : launch.file;
+    if (!file.empty()) QDesktopServices::openUrl(QUrl::fromLocalFile(ToQString(file)));
+}
+
+LogPlace ObjectProperties::PlaceOfBlock(int block) const {
+    const QTextBlock found = errors_->document()->findBlockByNumber(block);
+    if (!found.isValid() || found.userState() < 0) return {};
+    return log_.PlaceOf(static_cast<std::size_t>(found.userState()));
+}
 
 ObjectProperties::ObjectProperties(QWidget* owner, const ErrorLog& log, const std::vector<LoadMark>& marks)
     : QDialog(owner, Qt::Tool), log_(log), marks_(marks) {
@@ -135,7 +247,12 @@ QWidget* ObjectProperties::MakeErrorsPage() {
     page->setObjectName("PELO_OPEWindowClass");
     page->setWindowTitle("Object Error Properties");
     errorCount_ = ValueLabel("errorCount", "0", page);
-    errors_ = new QPlainTextEdit(page);
+    auto* errors = new ErrorsText(log_, page);
+    errors->onDoubleClick = [this](int block) {
+        const LogPlace place = PlaceOfBlock(block);
+        if (!place.file.empty() && openPlace_) openPlace_(place);
+    };
+    errors_ = errors;
     errors_->setObjectName("errorText");
     errors_->setReadOnly(true);
     errors_->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -201,6 +318,8 @@ void ObjectProperties::RefreshErrors() {
     if (update.restart) {
         errors_->clear();
         cut_ = false;
+        marginChars_ = 0;
+        static_cast<ErrorsText*>(errors_)->SetMarginChars(0);
     }
     if (!update.pieces.empty()) {
         QTextCharFormat plain;
@@ -210,15 +329,28 @@ void ObjectProperties::RefreshErrors() {
         QTextCursor cursor(errors_->document());
         cursor.beginEditBlock();
         cursor.movePosition(QTextCursor::End);
-        // The page holds one block per line: a heading, or a line of the log. The document starts
-        // with one empty block, used by the first line written.
+        // The page holds one block per line: a heading, or a line of the log, which keeps the
+        // index of its line. The document starts with one empty block, used by the first line
+        // written.
         bool empty = errors_->document()->isEmpty();
+        int firstNew = empty ? 0 : errors_->document()->blockCount();
         for (const ErrorsPiece& piece : update.pieces) {
             std::string_view text = piece.text;
             if (!piece.heading && text.ends_with('\n')) text.remove_suffix(1);
             if (!empty) cursor.insertBlock();
             empty = false;
+            const int before = cursor.blockNumber();
             cursor.insertText(Text(text), piece.heading ? heading : plain);
+            if (piece.heading) {
+                cursor.block().setUserState(-1);
+                continue;
+            }
+            // Beside each line, where its problem is.
+            std::size_t line = piece.firstLine;
+            for (QTextBlock b = errors_->document()->findBlockByNumber(before); b.isValid(); b = b.next(), ++line) {
+                b.setUserState(line <= static_cast<std::size_t>(INT_MAX) ? static_cast<int>(line) : -1);
+                marginChars_ = std::max<int>(marginChars_, static_cast<int>(ShortPlace(log_.PlaceOf(line)).size()));
+            }
         }
         // Dropping the oldest lines one by one at every load would cost more than the load.
         QTextDocument* document = errors_->document();
@@ -226,12 +358,17 @@ void ObjectProperties::RefreshErrors() {
             QTextCursor first(document);
             first.setPosition(document->findBlockByNumber(document->blockCount() - kErrorsPageLines).position(),
                               QTextCursor::KeepAnchor);
+            const int removed = document->blockCount() - kErrorsPageLines;
             first.removeSelectedText();
+            firstNew = std::max(0, firstNew - removed);
             cut_ = true;
         }
         cursor.endEditBlock();
-        errors_->moveCursor(QTextCursor::End);
-        errors_->verticalScrollBar()->setValue(errors_->verticalScrollBar()->maximum());
+        static_cast<ErrorsText*>(errors_)->SetMarginChars(marginChars_);
+        // The page shows the first of the lines it had not shown before at its top.
+        QTextCursor start(errors_->document()->findBlockByNumber(firstNew));
+        errors_->setTextCursor(start);
+        errors_->verticalScrollBar()->setValue(firstNew);
     }
     shown_ = update.shown;
     errorCount_->setText(cut_ ? QString("%1 (the last %2 lines shown)").arg(update.count).arg(kErrorsPageLines)

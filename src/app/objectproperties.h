@@ -5,6 +5,7 @@
 // where each load began, and its line count). Closing it (close box, OK, Enter, Escape) only hides it.
 
 #include <QDialog>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
@@ -48,6 +49,16 @@ public:
 
     QTabWidget* Tabs() const { return tabs_; }
 
+    // Where the problem of the Errors page's block `block` is (none for a heading or beyond the
+    // page's end).
+    LogPlace PlaceOfBlock(int block) const;
+    // What a double-click on a line of the Errors page does with its place (lines without a file
+    // do nothing). By default the place opens in the user's editor (OpenInEditor).
+    void SetPlaceOpener(std::function<void(const LogPlace&)> opener) { openPlace_ = std::move(opener); }
+    // Opens `place` as EditorLaunchFor says, with the environment's VISUAL and EDITOR; a program
+    // that cannot be started leaves the file to the desktop.
+    static void OpenInEditor(const LogPlace& place);
+
 protected:
     void showEvent(QShowEvent* event) override;
 
@@ -68,11 +79,13 @@ private:
     QLabel* textureFolders_ = nullptr;
     QLabel* errorCount_ = nullptr;
     QCheckBox* lastLoadOnly_ = nullptr;
-    QPlainTextEdit* errors_ = nullptr;
+    QPlainTextEdit* errors_ = nullptr;  // one block per line; each log line's block keeps its index
+    std::function<void(const LogPlace&)> openPlace_ = OpenInEditor;
     const ErrorLog& log_;
     const std::vector<LoadMark>& marks_;
     ErrorsShown shown_;
-    bool cut_ = false;  // lines of the log before those shown were dropped from the page
+    bool cut_ = false;     // lines of the log before those shown were dropped from the page
+    int marginChars_ = 0;  // the longest place shown beside a line
 };
 
 }  // namespace pelorus

@@ -94,9 +94,8 @@ bool* FlagNamed(std::string_view name, ViewFlags& flags) {
 
 // Prints the lines of `log`, each after the name of the file drawn, escaped for a terminal.
 void PrintErrors(const ErrorLog& log, const std::string& file, std::ostream& err) {
-    for (const std::string& line : log.Lines())
-        err << EscapeForTerminal(file.empty() ? std::string("pelorus") : file) << ": " << EscapeForTerminal(line)
-            << "\n";
+    for (std::size_t i = 0; i < log.LineCount(); ++i)
+        err << TerminalErrorLine(log.Line(i), log.PlaceOf(i), file.empty() ? std::string("pelorus") : file) << "\n";
 }
 
 bool WritePng(const std::string& path, const std::vector<uint8_t>& rgba, int32_t width, int32_t height,

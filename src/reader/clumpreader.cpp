@@ -1,10 +1,15 @@
 #include "reader/clumpreader.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <string>
 
 #include "geometry/primitives.h"
 #include "geometry/tproto.h"
+#include "platform/text.h"
+#include "platform/textsafety.h"
 #include "reader/rwxobject.h"
 #include "reader/rwxstate.h"
 
@@ -14,7 +19,8 @@ namespace {
 // One clump being read as part of one object.
 class ClumpReader {
 public:
-    ClumpReader(TClump& clump, RWXObject& object) : clump_(clump), object_(object), state_(object.State()) {}
+    ClumpReader(TClump& clump, RWXObject& object, std::string* why = nullptr)
+        : clump_(clump), object_(object), state_(object.State()), why_(why) {}
 
     RWXCommand Line(std::string_view line);
     RWXCommand Lexed(const LexedLine& lexed);
@@ -40,11 +46,102 @@ private:
     bool ReadPrimitive(RWXCommand code, LineTokens& args);
     bool ValidIndex(int32_t oneBased) const { return oneBased >= 1 && oneBased <= clump_.VertexCount(); }
 
+    // Rejections: each sets the reason when one is asked for, and returns false.
+    bool Reject(std::string_view reason);
+    bool NoSuchVertex(std::string_view number);
+    // A read of a number failed after `read` of the `needed` numbers were read (`after`: the
+    // word they follow, "" for the command's own numbers); `whole`: vertex numbers or counts.
+    bool BadNumber(const LineTokens& args, int read, int needed, std::string_view what, bool whole,
+                   std::string_view after = {});
+    // The whole word of the line at `at` (blanks before it skipped); "" at the line's end.
+    std::string_view WordAt(const char* at) const;
+    // Reads `n` numbers into `out`, the `first` of `needed` of the line's (see BadNumber).
+    bool Numbers(LineTokens& args, double* out, int n, int first, int needed, std::string_view after = {});
+    // Reads a count of segments or divisions, number `index` of the `needed`: a whole number
+    // within [lowest, highest], which `unit` names in the reason otherwise.
+    bool Count(LineTokens& args, int index, int needed, int32_t lowest, int32_t highest, std::string_view unit,
+               int32_t& out);
+
     TClump& clump_;
     RWXObject& object_;
     RWXState& state_;
     std::string_view line_;  // the line being carried out
+    std::string* why_;       // where a rejection's reason goes, if anywhere
 };
+
+bool ClumpReader::Reject(std::string_view reason) {
+    if (why_) {
+        *why_ = '(';
+        *why_ += reason;
+        *why_ += ')';
+    }
+    return false;
+}
+
+bool ClumpReader::NoSuchVertex(std::string_view number) {
+    const int64_t count = clump_.VertexCount();
+    return Reject("vertex " + BoundedQuote(number) + " does not exist: the clump has " +
+                  (count == 0 ? std::string("none") : std::to_string(count)));
+}
+
+std::string_view ClumpReader::WordAt(const char* at) const {
+    const char* begin = line_.data();
+    const char* end = begin + line_.size();
+    if (at < begin || at > end) return {};
+    while (at != end && IsBlank(*at)) ++at;
+    if (at == end) return {};
+    // A read that stopped inside a word ("2abc") names the whole word.
+    const char* start = at;
+    while (start != begin && !IsBlank(start[-1])) --start;
+    while (at != end && !IsBlank(*at)) ++at;
+    return std::string_view(start, static_cast<std::size_t>(at - start));
+}
+
+bool ClumpReader::BadNumber(const LineTokens& args, int read, int needed, std::string_view what, bool whole,
+                            std::string_view after) {
+    if (!why_) return false;
+    const std::string_view word = WordAt(args.Rest().data());
+    if (word.empty()) {
+        const std::string counts = std::to_string(needed) + " " + std::string(what);
+        return Reject((after.empty() ? counts + " needed" : std::string(after) + " needs " + counts) + ", " +
+                      std::to_string(read) + " given");
+    }
+    // A word that reads as a number after all: no whole one, a whole one beyond any vertex, or
+    // one too large for any double.
+    std::string_view digits = word;
+    if (digits.starts_with('+')) digits.remove_prefix(1);
+    double value = 0;
+    const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+    if (end == digits.data() + digits.size()) {
+        if (ec == std::errc::result_out_of_range) return Reject("\"" + BoundedQuote(word) + "\" is out of range");
+        // Only digits: a whole number that 32 bits do not hold.
+        const std::string_view magnitude = digits.starts_with('-') ? digits.substr(1) : digits;
+        const bool integral = !magnitude.empty() && std::all_of(magnitude.begin(), magnitude.end(), IsDigit);
+        if (ec == std::errc{} && whole && integral && what == "vertex numbers") return NoSuchVertex(word);
+        if (ec == std::errc{} && whole) return Reject("\"" + BoundedQuote(word) + "\" is not a whole number");
+    }
+    return Reject("\"" + BoundedQuote(word) + "\" is not a number");
+}
+
+bool ClumpReader::Numbers(LineTokens& args, double* out, int n, int first, int needed, std::string_view after) {
+    for (int i = 0; i < n; ++i)
+        if (!args.Number(out[i])) return BadNumber(args, first + i, needed, "numbers", false, after);
+    return true;
+}
+
+bool ClumpReader::Count(LineTokens& args, int index, int needed, int32_t lowest, int32_t highest, std::string_view unit,
+                        int32_t& out) {
+    const char* at = args.Rest().data();
+    double value = 0;
+    if (!args.Number(value)) return BadNumber(args, index, needed, "numbers", true);
+    const std::string_view word = WordAt(at);
+    if (value != std::floor(value)) return Reject("\"" + BoundedQuote(word) + "\" is not a whole number");
+    if (value < lowest || value > highest)
+        return Reject(BoundedQuote(word) + " " + std::string(unit) + ": " + std::to_string(lowest) + " to " +
+                      std::to_string(highest) + " allowed");
+    out = static_cast<int32_t>(value);
+    return true;
+}
 
 bool ClumpReader::AddVertex(const TVertex& v) {
     if (!Room(1, 0)) return false;
@@ -109,7 +206,11 @@ RWXCommand ClumpReader::Line(std::string_view line) {
 bool ClumpReader::ReadVertex(LineTokens& args) {
     if (object_.GeometryStopped()) return true;  // no geometry is read any more
     TVertex v;
-    if (!args.Number(v.x) || !args.Number(v.y) || !args.Number(v.z)) return false;
+    double xyz[3];
+    if (!Numbers(args, xyz, 3, 0, 3)) return false;
+    v.x = xyz[0];
+    v.y = xyz[1];
+    v.z = xyz[2];
     const RGB& prelight = state_.CurrentPrelight();
     v.r = prelight.r;
     v.g = prelight.g;
@@ -117,18 +218,27 @@ bool ClumpReader::ReadVertex(LineTokens& args) {
     bool setPrelight = false;
     for (std::string_view word = args.Word(); !word.empty(); word = args.Word()) {
         switch (ValueCode(word)) {
-            case RWXOption::UV:
-                if (!args.Number(v.u) || !args.Number(v.v)) return false;
-                break;
-            case RWXOption::Normal: {
-                double ignored[3];
-                if (!args.Number(ignored[0]) || !args.Number(ignored[1]) || !args.Number(ignored[2])) return false;
+            case RWXOption::UV: {
+                double uv[2];
+                if (!Numbers(args, uv, 2, 0, 2, "UV")) return false;
+                v.u = uv[0];
+                v.v = uv[1];
                 break;
             }
-            case RWXOption::Prelight:
-                if (!args.Number(v.r) || !args.Number(v.g) || !args.Number(v.b)) return false;
+            case RWXOption::Normal: {
+                double ignored[3];
+                if (!Numbers(args, ignored, 3, 0, 3, "Normal")) return false;
+                break;
+            }
+            case RWXOption::Prelight: {
+                double rgb[3];
+                if (!Numbers(args, rgb, 3, 0, 3, "Prelight")) return false;
+                v.r = rgb[0];
+                v.g = rgb[1];
+                v.b = rgb[2];
                 setPrelight = true;
                 break;
+            }
             default:
                 break;
         }
@@ -174,7 +284,7 @@ bool ClumpReader::ReadFace(LineTokens& args, int corners) {
     if (object_.GeometryStopped()) return true;
     int32_t n[4];
     for (int i = 0; i < corners; ++i)
-        if (!args.Integer(n[i])) return false;
+        if (!args.Integer(n[i])) return BadNumber(args, i, corners, "vertex numbers", true);
     int32_t tag = 0;
     const bool tagged = ReadFaceTag(args, tag);
     return AddFace(n, corners, tagged, tag);
@@ -183,7 +293,7 @@ bool ClumpReader::ReadFace(LineTokens& args, int corners) {
 bool ClumpReader::AddFace(const int32_t* n, int corners, bool tagged, int32_t tag) {
     if (object_.GeometryStopped()) return true;
     for (int i = 0; i < corners; ++i)
-        if (!ValidIndex(n[i])) return false;
+        if (!ValidIndex(n[i])) return NoSuchVertex(std::to_string(n[i]));
     const int triangles = corners == 3 ? 1 : 2;
     if (!Room(0, triangles)) return true;
     MatTris& batch = CurrentBatch(FaceTag(tagged, tag));
@@ -199,12 +309,17 @@ bool ClumpReader::AddFace(const int32_t* n, int corners, bool tagged, int32_t ta
 bool ClumpReader::ReadPolygon(LineTokens& args) {
     if (object_.GeometryStopped()) return true;
     int32_t count = 0;
-    if (!args.Integer(count) || count < 3) return false;
+    if (!args.Integer(count)) {
+        if (WordAt(args.Rest().data()).empty()) return Reject("the number of vertices is missing");
+        return BadNumber(args, 0, 1, "numbers", true);
+    }
+    if (count < 3) return Reject("a polygon needs at least 3 vertices, " + std::to_string(count) + " given");
     std::vector<int32_t>& numbers = object_.PolygonScratch();
     numbers.clear();
     for (int32_t i = 0; i < count; ++i) {
         int32_t k = 0;
-        if (!args.Integer(k) || !ValidIndex(k)) return false;
+        if (!args.Integer(k)) return BadNumber(args, i, count, "vertex numbers", true);
+        if (!ValidIndex(k)) return NoSuchVertex(std::to_string(k));
         numbers.push_back(k - 1);
     }
     int32_t tag = 0;
@@ -217,54 +332,61 @@ bool ClumpReader::ReadPolygon(LineTokens& args) {
     return true;
 }
 
-namespace {
-
-// Reads a count of segments or divisions: a number that is whole and within 32 bits (the
-// primitive's own limits are checked when it is built).
-bool ReadCount(LineTokens& args, int32_t& out) {
-    double value = 0;
-    if (!args.Number(value) || value != std::floor(value) || value < INT32_MIN || value > INT32_MAX) return false;
-    out = static_cast<int32_t>(value);
-    return true;
-}
-
-bool ReadSizes(LineTokens& args, double* out, int n) {
-    for (int i = 0; i < n; ++i)
-        if (!args.Number(out[i])) return false;
-    return true;
-}
-
-}  // namespace
-
 bool ClumpReader::ReadPrimitive(RWXCommand code, LineTokens& args) {
     if (object_.GeometryStopped()) return true;
     PrimitiveMesh& mesh = object_.PrimitiveScratch();
     double v[3] = {};
     int32_t count = 0;
+    // The sizes each shape takes, and whether a count of segments (or of divisions) follows.
+    int sizes = 0;
+    bool segments = false, divisions = false;
+    switch (code) {
+        case RWXCommand::Block:
+            sizes = 3;
+            break;
+        case RWXCommand::Cone:
+        case RWXCommand::Disc:
+            sizes = 2;
+            segments = true;
+            break;
+        case RWXCommand::Cylinder:
+            sizes = 3;
+            segments = true;
+            break;
+        case RWXCommand::Hemisphere:
+        case RWXCommand::Sphere:
+            sizes = 1;
+            divisions = true;
+            break;
+        default:
+            return false;
+    }
+    const int needed = sizes + (segments || divisions ? 1 : 0);
+    if (!Numbers(args, v, sizes, 0, needed)) return false;
+    if (segments && !Count(args, sizes, needed, 3, kMaxPrimitiveSides, "segments", count)) return false;
+    if (divisions && !Count(args, sizes, needed, 0, kMaxPrimitiveDivisions, "divisions", count)) return false;
     bool built = false;
     switch (code) {
         case RWXCommand::Block:
-            built = ReadSizes(args, v, 3) && BuildBlock(v[0], v[1], v[2], mesh);
+            built = BuildBlock(v[0], v[1], v[2], mesh);
             break;
         case RWXCommand::Cone:
-            built = ReadSizes(args, v, 2) && ReadCount(args, count) && BuildCone(v[0], v[1], count, mesh);
+            built = BuildCone(v[0], v[1], count, mesh);
             break;
         case RWXCommand::Cylinder:
-            built = ReadSizes(args, v, 3) && ReadCount(args, count) && BuildCylinder(v[0], v[1], v[2], count, mesh);
+            built = BuildCylinder(v[0], v[1], v[2], count, mesh);
             break;
         case RWXCommand::Disc:
-            built = ReadSizes(args, v, 2) && ReadCount(args, count) && BuildDisc(v[0], v[1], count, mesh);
+            built = BuildDisc(v[0], v[1], count, mesh);
             break;
         case RWXCommand::Hemisphere:
-            built = ReadSizes(args, v, 1) && ReadCount(args, count) && BuildHemisphere(v[0], count, mesh);
-            break;
-        case RWXCommand::Sphere:
-            built = ReadSizes(args, v, 1) && ReadCount(args, count) && BuildSphere(v[0], count, mesh);
+            built = BuildHemisphere(v[0], count, mesh);
             break;
         default:
+            built = BuildSphere(v[0], count, mesh);
             break;
     }
-    if (!built) return false;
+    if (!built) return Reject("a size below zero");
     const auto vertices = static_cast<int64_t>(mesh.vertices.size());
     const auto triangles = static_cast<int64_t>(mesh.triangles.size());
     if (!Room(vertices, triangles, Geometry::Made)) return true;
@@ -313,12 +435,12 @@ void ClumpReader::Instance(std::string_view name, bool withMaterials) {
 
 }  // namespace
 
-RWXCommand ReadClumpLine(TClump& clump, RWXObject& object, std::string_view line) {
-    return ClumpReader(clump, object).Line(line);
+RWXCommand ReadClumpLine(TClump& clump, RWXObject& object, std::string_view line, std::string* why) {
+    return ClumpReader(clump, object, why).Line(line);
 }
 
-RWXCommand ReadClumpLexed(TClump& clump, RWXObject& object, const LexedLine& lexed) {
-    return ClumpReader(clump, object).Lexed(lexed);
+RWXCommand ReadClumpLexed(TClump& clump, RWXObject& object, const LexedLine& lexed, std::string* why) {
+    return ClumpReader(clump, object, why).Lexed(lexed);
 }
 
 void InstanceProto(TClump& clump, RWXObject& object, std::string_view name, bool withMaterials) {

@@ -160,6 +160,9 @@ public:
     // Nothing at all remains, not even white space.
     bool Exhausted() const { return failed_ || rest_.empty(); }
     bool Failed() const { return failed_; }
+    // What is left of the line: after a failed read of a number, from the place it could not be
+    // read at (blanks before it skipped), which is the line's end when nothing was left.
+    std::string_view Rest() const { return rest_; }
 
 private:
     void SkipBlanks();

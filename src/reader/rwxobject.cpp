@@ -107,6 +107,7 @@ RWXObject::RWXObject(std::string_view path, double x, double y, double z, ErrorL
     if (!file.Open(file_, kNoSizeLimit, options_.folders)) {
         Log(CannotOpenLine(path));
     } else {
+        place_.file = ResolvePath(file_, options_.folders);
         Read(file.Text());
     }
 }
@@ -115,6 +116,7 @@ RWXObject::RWXObject(FromMemory, std::string_view text, std::string_view path, d
                      ErrorLog& log, ReadOptions options)
     : serial_(NextSerial()), path_(path), file_(path), offset_{x, y, z}, log_(&log), options_(std::move(options)) {
     ReadScope scope(*this);
+    place_.file = path_;
     Read(text);
 }
 
@@ -149,6 +151,8 @@ void RWXObject::ReadZipped() {
     const auto stored = static_cast<int64_t>(std::min<uint64_t>(zippedScriptBytes_, INT64_MAX / 16));
     maxWrittenVertices_ = std::max(kZippedGeometryFloor, stored * kZippedVerticesPerByte);
     maxWrittenTriangles_ = std::max(kZippedGeometryFloor, stored * kZippedTrianglesPerByte);
+    place_.file = ResolvePath(file_, options_.folders);
+    place_.member = archive->MemberNames()[*member];
     modelArchive_ = std::move(archive);
     Read(std::string_view(reinterpret_cast<const char*>(script.data()), script.size()));
 }
@@ -162,7 +166,14 @@ RWXObject::~RWXObject() = default;
 
 void RWXObject::Log(std::string_view line) {
     if (errorLines_ < kMaxErrorLines) {
-        if (log_) log_->Append(line);
+        if (log_) {
+            if (line_ == 0) {
+                log_->Append(line);
+            } else {
+                place_.line = line_;
+                log_->Append(line, place_);
+            }
+        }
         ++errorLines_;
     } else {
         ++unlistedErrors_;
@@ -275,7 +286,10 @@ void RWXObject::Read(std::string_view text) {
         return true;
     };
     const LexedLine* lexed = nullptr;
+    std::string why;  // why a clump line was rejected
+    line_ = 0;
     while (next(lexed)) {
+        ++line_;
         const std::string_view line = lexed->line;
         if (open.empty()) {
             // Geometry out here is accepted and ignored.
@@ -306,7 +320,7 @@ void RWXObject::Read(std::string_view text) {
             continue;
         }
         TClump* current = open.back().clump;
-        switch (ReadClumpLexed(*current, *this, *lexed)) {
+        switch (ReadClumpLexed(*current, *this, *lexed, &why)) {
             case RWXCommand::ClumpBegin:
                 begin(current->AddChild(), line);
                 break;
@@ -318,12 +332,19 @@ void RWXObject::Read(std::string_view text) {
             case RWXCommand::ModelEnd:
             case RWXCommand::ProtoBegin:
             case RWXCommand::Unknown:
-                Log(ClumpError(open.size(), "Clump:Invalid / Unknown command : \"", line));
+                // A rejected geometry line says why after the line.
+                if (why.empty()) {
+                    Log(ClumpError(open.size(), "Clump:Invalid / Unknown command : \"", line));
+                } else {
+                    Log(ClumpError(open.size(), "Clump:Invalid / Unknown command : \"", line) + " " + why);
+                    why.clear();
+                }
                 break;
             default:
                 break;
         }
     }
+    line_ = 0;
     while (!open.empty()) end();  // the file ended inside bodies
 
     readableEnd_ = nullptr;

@@ -207,8 +207,12 @@ public:
     }
     // The budget was passed: no geometry is read any more.
     bool GeometryStopped() const { return geometryStopped_; }
-    // Writes an error line of this object (counted, and capped as ErrorLines says).
+    // Writes an error line of this object (counted, and capped as ErrorLines says). While a
+    // script is read, the line is placed at the script line being carried out (see LogPlace).
     void Log(std::string_view line);
+    // The script line being carried out, counted from 1 as LineReader splits the text; 0 when
+    // no script line is (before and after reading, and for models of other formats).
+    uint64_t CurrentLine() const { return line_; }
     // The end of the text being read: lines may be looked ahead of up to there.
     const char* ReadableEnd() const { return readableEnd_; }
 
@@ -264,6 +268,10 @@ private:
     int64_t errorLines_ = 0;
     int64_t unlistedErrors_ = 0;
     const char* readableEnd_ = nullptr;
+    // Where the error lines of the script being read are: its file (resolved as it was opened),
+    // and the line being carried out.
+    LogPlace place_;
+    uint64_t line_ = 0;
     std::vector<int32_t> polygonScratch_;
     std::vector<TTriangle> triangleScratch_;
 };

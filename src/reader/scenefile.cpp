@@ -38,8 +38,10 @@ bool ParseWholeNumber(std::string_view text, double& out) {
 
 namespace {
 
+// Reads the entries of an object map; `complain` gets the error line of each entry that cannot be
+// read, with the number of its line (from 1).
 std::vector<ObjectMapEntry> ParseEntries(std::string_view text, std::string_view mapPath,
-                                         const std::function<void(const std::string&)>& complain) {
+                                         const std::function<void(const std::string&, std::size_t)>& complain) {
     if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
     // A DOS end-of-file mark ends the text.
     if (const std::size_t eof = text.find('\x1A'); eof != std::string_view::npos) text = text.substr(0, eof);
@@ -70,7 +72,8 @@ std::vector<ObjectMapEntry> ParseEntries(std::string_view text, std::string_view
     auto report = [&](std::size_t line) {
         std::string_view shown = lines[line];
         while (!shown.empty() && IsBlank(shown.back())) shown.remove_suffix(1);
-        complain("Invalid object map entry \"" + BoundedQuote(shown) + "\" in \"" + BoundedQuote(mapPath) + "\".");
+        complain("Invalid object map entry \"" + BoundedQuote(shown) + "\" in \"" + BoundedQuote(mapPath) + "\".",
+                 line + 1);
     };
 
     std::vector<ObjectMapEntry> entries;
@@ -100,18 +103,19 @@ class LoadLog {
 public:
     explicit LoadLog(ErrorLog& log) : log_(log) {}
 
-    void Append(std::string_view line) {
+    void Append(std::string_view line, const LogPlace& place = {}) {
         if (written_ < kMaxErrorLines) {
-            log_.Append(line);
+            log_.Append(line, place);
             ++written_;
         } else {
             ++unlisted_;
         }
     }
-    void AppendAll(const ErrorLog& lines) {
+    // Every line of `lines`; those that know no place of their own are placed at `otherwise`.
+    void AppendAll(const ErrorLog& lines, const LogPlace& otherwise) {
         for (std::size_t i = 0; i < lines.LineCount(); ++i) {
-            const std::size_t from = lines.OffsetOfLine(i), to = lines.OffsetOfLine(i + 1) - 1;
-            Append(std::string_view(lines.Text()).substr(from, to - from));
+            const LogPlace place = lines.PlaceOf(i);
+            Append(lines.Line(i), place.Known() ? place : otherwise);
         }
     }
 
@@ -144,7 +148,9 @@ struct FileIdentityHash {
 }  // namespace
 
 std::vector<ObjectMapEntry> ParseObjectMap(std::string_view text, std::string_view mapPath, ErrorLog& log) {
-    return ParseEntries(text, mapPath, [&log](const std::string& line) { log.Append(line); });
+    return ParseEntries(text, mapPath, [&](const std::string& line, std::size_t number) {
+        log.Append(line, LogPlace{std::string(mapPath), {}, number});
+    });
 }
 
 bool IsScriptName(std::string_view path) {
@@ -188,8 +194,11 @@ SceneObjects LoadSceneObjects(std::string_view path, ErrorLog& log, const ReadOp
     const std::string_view folder = ParentPart(file);
     if (!folder.empty()) shared.baseFolder = std::string(folder);
     LoadLog loadLog(log);
-    const std::vector<ObjectMapEntry> entries =
-        ParseEntries(text, path, [&loadLog](const std::string& line) { loadLog.Append(line); });
+    // The map's own lines are placed in the file it was read from.
+    const std::string mapFile = ResolvePath(file, shared.folders);
+    const std::vector<ObjectMapEntry> entries = ParseEntries(text, path, [&](const std::string& line, std::size_t n) {
+        loadLog.Append(line, LogPlace{mapFile, {}, n});
+    });
     std::string().swap(text);
     scene.objects.reserve(entries.size());
     // The model of each file read, by the file's identity, and the files found missing.
@@ -221,8 +230,9 @@ SceneObjects LoadSceneObjects(std::string_view path, ErrorLog& log, const ReadOp
                                          (::stat(resolved.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR)));
         if (missing) {
             if (!shared.shareModels || missingFiles.insert(resolved).second)
-                loadLog.Append(RWXObject::CannotOpenLine(e.path));
-            if (nothing == PlacedObject::kNoModel) nothing = scene.AddModel(RWXObject::FromText("", 0, 0, 0, modelLog, shared), "");
+                loadLog.Append(RWXObject::CannotOpenLine(e.path), LogPlace{mapFile, {}, e.line});
+            if (nothing == PlacedObject::kNoModel)
+                nothing = scene.AddModel(RWXObject::FromText("", 0, 0, 0, modelLog, shared), "");
             object.model = nothing;
         } else {
             const bool share = shared.shareModels && exists;
@@ -233,7 +243,7 @@ SceneObjects LoadSceneObjects(std::string_view path, ErrorLog& log, const ReadOp
                 modelLog = ErrorLog();
                 object.model =
                     scene.AddModel(std::make_shared<const RWXObject>(e.path, e.x, e.y, e.z, modelLog, shared), e.path);
-                loadLog.AppendAll(modelLog);
+                loadLog.AppendAll(modelLog, LogPlace{mapFile, {}, e.line});
                 if (share) models.emplace(FileIdentity{st.st_dev, st.st_ino}, object.model);
             }
             if (share) modelsBySpelling.emplace(resolved, object.model);

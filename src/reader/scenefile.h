@@ -20,8 +20,9 @@ struct ObjectMapEntry {
 // The entries of an object map's text: each is a script path (one word of at most 259
 // characters) and three numbers, separated by any white space. An entry that is cut short or
 // whose numbers do not read writes one error line naming the map to `log` (quoting at most
-// kMaxQuotedChars of its line), and reading resumes at the next line. Lines end at a line feed,
-// a carriage return or both together; a DOS end-of-file mark (0x1A) ends the text.
+// kMaxQuotedChars of its line), placed at `mapPath` and that line, and reading resumes at the next
+// line. Lines end at a line feed, a carriage return or both together; a DOS end-of-file mark
+// (0x1A) ends the text.
 std::vector<ObjectMapEntry> ParseObjectMap(std::string_view text, std::string_view mapPath, ErrorLog& log);
 
 // True for a name whose extension is ".rwx" in any letter case: it is read as one script.
@@ -42,7 +43,10 @@ bool IsScriptName(std::string_view path);
 // options.shareModels is false: then every entry is read into a model of its own). Entries whose
 // file is not there write "Could Not Open File" once per file and share one empty model (named "").
 // After kMaxErrorLines error lines the rest of a load are only counted, and one last line says how
-// many: "Too many errors in object map "<path>", N more not listed." Unless `options` bring their
+// many: "Too many errors in object map "<path>", N more not listed." The map's own error lines
+// (entries that cannot be read, files that are not there) are placed at the map's line (see
+// LogPlace); a model's lines keep the places its script gives them, and those without one (an
+// archive without a script, say) are placed at the line of the entry that read it. Unless `options` bring their
 // own, one folder cache, one image budget and one store of decoded textures serve the whole load.
 SceneObjects LoadSceneObjects(std::string_view path, ErrorLog& log, const ReadOptions& options = {});
 

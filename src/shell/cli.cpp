@@ -53,10 +53,13 @@ constexpr std::string_view kUsage =
     "            the dump's own folder; textures in FOLDER/textures. The window otherwise uses\n"
     "            the object path of its world.\n"
     "  --check   read each file as the viewer does and print its error lines and a summary;\n"
-    "            a folder stands for every .rwx file below it. Control characters and bytes\n"
-    "            that are not UTF-8 are shown as \\xNN. Exit status 1 when any error line was\n"
-    "            written. For an object dump the summary counts its objects, the distinct\n"
-    "            models they show, the models not found and the objects of other types.\n"
+    "            a folder stands for every .rwx file below it. An error line at a line of a\n"
+    "            file is printed as compilers print theirs, FILE:LINE: MESSAGE (FILE as given,\n"
+    "            the script or map that holds the line, ARCHIVE:SCRIPT inside a zipped model),\n"
+    "            others as FILE: MESSAGE. Control characters and bytes that are not UTF-8 are\n"
+    "            shown as \\xNN. Exit status 1 when any error line was written. For an object\n"
+    "            dump the summary counts its objects, the distinct models they show, the\n"
+    "            models not found and the objects of other types.\n"
     "  --dump    print everything read from FILE as one JSON document (an object map's or an\n"
     "            object dump's objects name their models by index, which follow, each once).\n"
     "  --screenshot  draw FILE as the viewer would, without a window, into OUT.png (default\n"
@@ -93,6 +96,7 @@ constexpr std::string_view kUsage =
 struct Loaded {
     SceneObjects scene;
     std::vector<std::string> errors;
+    std::vector<LogPlace> places;  // of each error line
 };
 
 // Reads `path` the way the viewer does when it is given that path, with `objectPath` as the
@@ -104,6 +108,8 @@ Loaded LoadAsViewer(const std::string& path, const std::string& objectPath) {
     options.objectPath = objectPath;
     loaded.scene = ReadShownAsViewer(path, log, options);
     loaded.errors = log.Lines();
+    loaded.places.reserve(log.LineCount());
+    for (std::size_t i = 0; i < log.LineCount(); ++i) loaded.places.push_back(log.PlaceOf(i));
     return loaded;
 }
 
@@ -219,7 +225,8 @@ int Check(const std::vector<std::string>& args, const std::string& objectPath, s
             const Loaded loaded = LoadAsViewer(file, objectPath);
             // Scripts are anybody's text: nothing of them reaches the terminal unescaped.
             const std::string shown = EscapeForTerminal(file);
-            for (const std::string& line : loaded.errors) out << shown << ": " << EscapeForTerminal(line) << "\n";
+            for (std::size_t i = 0; i < loaded.errors.size(); ++i)
+                out << TerminalErrorLine(loaded.errors[i], loaded.places[i], file) << "\n";
             const Counts c = CountsOf(loaded);
             out << shown << ": ";
             if (loaded.scene.dumpVersion > 0)
@@ -524,6 +531,20 @@ bool TakeLocationArgument(std::vector<std::string>& args, std::optional<Location
     return true;
 }
 
+std::string TerminalErrorLine(std::string_view text, const LogPlace& place, std::string_view argument) {
+    if (place.line == 0 || place.file.empty()) return EscapeForTerminal(argument) + ": " + EscapeForTerminal(text);
+    std::string file = place.file;
+    if (!argument.empty() && file == ResolvePath(AbsolutePath(ToSlashes(argument)))) {
+        file = std::string(argument);
+    } else {
+        std::string here = CurrentDirectory();
+        if (!here.empty() && here.back() != '/') here.push_back('/');
+        if (here.size() > 1 && file.size() > here.size() && file.starts_with(here)) file.erase(0, here.size());
+    }
+    if (!place.member.empty()) file += ":" + place.member;
+    return EscapeForTerminal(file) + ":" + std::to_string(place.line) + ": " + EscapeForTerminal(text);
+}
+
 std::string_view UsageText() {
     return kUsage;
 }
@@ -548,8 +569,8 @@ OutputKind ExportKindOf(std::string_view output) {
 
 // Prints `file`'s error lines on `err`, as --check does.
 void PrintErrors(const ErrorLog& log, const std::string& file, std::ostream& err) {
-    const std::string shown = EscapeForTerminal(file);
-    for (const std::string& line : log.Lines()) err << shown << ": " << EscapeForTerminal(line) << "\n";
+    for (std::size_t i = 0; i < log.LineCount(); ++i)
+        err << TerminalErrorLine(log.Line(i), log.PlaceOf(i), file) << "\n";
 }
 
 void PrintScriptCounts(std::ostream& out, const std::string& written, const ScriptCounts& c) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "scene/location.h"
+#include "platform/errorlog.h"
 
 namespace pelorus {
 
@@ -30,6 +31,14 @@ std::optional<int> RunCommandLine(const std::vector<std::string>& args, std::ost
 // True when `args` (without the program name, "--object-path FOLDER" aside) ask for something
 // that needs a window system or OpenGL: the viewer (no tool option), --screenshot or --thumbnail.
 bool NeedsWindowSystem(const std::vector<std::string>& args);
+
+// An error line as the command-line tools print it, as compilers do: "FILE:LINE: TEXT" for a
+// line placed at a line of a file (see LogPlace), otherwise "ARGUMENT: TEXT", where ARGUMENT is
+// the file named on the command line. FILE is `argument` as it was given when the place is in
+// the file it names, else the place's path relative to the current folder when it lies below it,
+// else its whole path; a script inside an archive is "ARCHIVE:MEMBER". Control characters and
+// bytes that are not UTF-8 are escaped (EscapeForTerminal); no line feed ends it.
+std::string TerminalErrorLine(std::string_view text, const LogPlace& place, std::string_view argument);
 
 // The usage text of every command-line tool.
 std::string_view UsageText();

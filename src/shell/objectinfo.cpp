@@ -154,7 +154,7 @@ ErrorsUpdate PlanErrorsUpdate(const ErrorLog& log, std::span<const LoadMark> mar
     auto text = [&](std::size_t to) {
         if (to <= line) return;
         const std::size_t from = log.OffsetOfLine(line), until = log.OffsetOfLine(to);
-        update.pieces.push_back({false, log.Text().substr(from, until - from)});
+        update.pieces.push_back({false, log.Text().substr(from, until - from), line});
         line = to;
     };
     for (; mark < marks.size() && marks[mark].firstLine <= end; ++mark) {

@@ -110,8 +110,9 @@ struct ErrorsShown {
     bool operator==(const ErrorsShown&) const = default;
 };
 struct ErrorsPiece {
-    bool heading = false;  // a heading (LoadHeading) rather than log text
-    std::string text;      // log text: whole lines, each ending with its line feed
+    bool heading = false;       // a heading (LoadHeading) rather than log text
+    std::string text;           // log text: whole lines, each ending with its line feed
+    std::size_t firstLine = 0;  // log text: the index of its first line in the log
     bool operator==(const ErrorsPiece&) const = default;
 };
 // What brings the page up to date with `log` and `marks` (in the order of their lines): with

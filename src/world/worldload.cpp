@@ -65,6 +65,8 @@ SceneObjects LoadDump(std::string_view text, std::string_view path, ErrorLog& lo
         options.objectPath.empty() ? std::string() : InFolder(options.read.baseFolder, options.objectPath);
     LocalObjectPath local(objectPath, std::string(ParentPart(AbsolutePath(file))), shared.folders);
     ObjectPath& source = options.source ? *options.source : local;
+    // Models that cannot be had are placed at the dump's line that named them.
+    const std::string dumpFile = ResolvePath(file, shared.folders);
 
     // The model of each name looked up (by its base name, letter case aside), and of each file read.
     std::unordered_map<std::string, uint32_t> byName;
@@ -82,11 +84,13 @@ SceneObjects LoadDump(std::string_view text, std::string_view path, ErrorLog& lo
         const std::string quoted = "\"" + BoundedQuote(name) + "\"";
         switch (lookup.status) {
             case ModelLookupStatus::Refused:
-                log.Append("Model name " + quoted + " leads out of the object path; it is not read.");
+                log.Append("Model name " + quoted + " leads out of the object path; it is not read.",
+                           LogPlace{dumpFile, {}, object.line});
                 scene.missingModels.emplace_back(name);
                 break;
             case ModelLookupStatus::NotFound:
-                log.Append("Couldn't find model " + quoted + " in " + source.Where() + ".");
+                log.Append("Couldn't find model " + quoted + " in " + source.Where() + ".",
+                           LogPlace{dumpFile, {}, object.line});
                 scene.missingModels.emplace_back(name);
                 break;
             case ModelLookupStatus::Found: {

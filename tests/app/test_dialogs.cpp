@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTextBlock>
@@ -19,8 +20,15 @@
 #include "app/asktextdialog.h"
 #include "app/objectproperties.h"
 #include "platform/errorlog.h"
+#include "shell/objectinfo.h"
 
 namespace pelorus {
+
+// Places as QCOMPARE shows them when they differ.
+char* toString(const LogPlace& place) {
+    return QTest::toString(QString::fromStdString(place.FileName() + ":" + std::to_string(place.line)));
+}
+
 namespace {
 
 // Acts on the ask-for-text dialog once it is the modal window (from inside its own loop).
@@ -242,6 +250,58 @@ private slots:
         QCOMPARE(text->document()->lastBlock().text(), QString("line %1").arg(line - 1));
         QCOMPARE(text->document()->blockCount(), limit);  // 160,000 lines cut back to the limit
         QCOMPARE(Value(window, "errorCount"), QString("%1 (the last %2 lines shown)").arg(line).arg(limit));
+    }
+
+    void errorsPageGivesEachLineItsPlaceAndOpensItOnADoubleClick() {
+        ErrorLog log;
+        std::vector<LoadMark> marks{{0, "/models/a.rwx", "12:00:00", false}};
+        log.Append("placed", LogPlace{"/models/a.rwx", {}, 7});
+        log.Append("nowhere");
+        log.Append("zipped", LogPlace{"/models/tree.zip", "parts/tree.rwx", 3});
+        ObjectProperties window(nullptr, log, marks);
+        std::vector<LogPlace> opened;
+        window.SetPlaceOpener([&](const LogPlace& place) { opened.push_back(place); });
+        window.show();
+        window.ShowPage(ObjectProperties::kErrorsPage);
+        auto* text = window.findChild<QPlainTextEdit*>("errorText");
+        // Block 0 is the heading; the text of each line is the log's, unchanged.
+        QCOMPARE(text->document()->findBlockByNumber(1).text(), QString("placed"));
+        QVERIFY(!window.PlaceOfBlock(0).Known());
+        QCOMPARE(window.PlaceOfBlock(1), (LogPlace{"/models/a.rwx", {}, 7}));
+        QVERIFY(!window.PlaceOfBlock(2).Known());
+        QCOMPARE(window.PlaceOfBlock(3).FileName(), std::string("/models/tree.zip:parts/tree.rwx"));
+        QVERIFY(!window.PlaceOfBlock(4).Known());
+        // The places take a margin beside the lines.
+        QVERIFY(text->viewport()->geometry().left() > text->contentsRect().left() + 20);
+
+        auto doubleClick = [&](int block) {
+            QTextCursor cursor(text->document()->findBlockByNumber(block));
+            QTest::mouseDClick(text->viewport(), Qt::LeftButton, {}, text->cursorRect(cursor).center());
+        };
+        doubleClick(1);
+        doubleClick(0);  // a heading opens nothing
+        doubleClick(2);  // nor does a line without a place
+        QCOMPARE(opened, (std::vector<LogPlace>{{"/models/a.rwx", {}, 7}}));
+    }
+
+    void errorsPageOpensAtTheFirstLinesItHadNotShown() {
+        ErrorLog log;
+        std::vector<LoadMark> marks;
+        ObjectProperties window(nullptr, log, marks);
+        for (int i = 0; i < 500; ++i) log.Append("first load " + std::to_string(i), LogPlace{"/a.rwx", {}, 1});
+        window.show();
+        window.ShowPage(ObjectProperties::kErrorsPage);
+        auto* text = window.findChild<QPlainTextEdit*>("errorText");
+        QCOMPARE(text->verticalScrollBar()->value(), 0);
+        auto topBlock = [text] { return text->cursorForPosition(QPoint(2, 2)).block(); };
+        QCOMPARE(topBlock().blockNumber(), 0);
+
+        marks.push_back({log.LineCount(), "/b.rwx", "12:00:01", false});
+        for (int i = 0; i < 500; ++i) log.Append("second load " + std::to_string(i));
+        window.RefreshErrors();
+        // The new load's heading heads the view.
+        QCOMPARE(topBlock().blockNumber(), 500);
+        QVERIFY(topBlock().text().endsWith("Opened /b.rwx"));
     }
 
     void okAndEscapeOnlyHideTheWindow() {

@@ -57,31 +57,35 @@ TEST(ClumpVertices, PositionsTakeTheTransformCurrentWhenRead) {
     EXPECT_EQ(v[1].x, 1);
 }
 
-TEST(ClumpLines, MalformedGeometryLinesAreRejectedWholeAndReported) {
+TEST(ClumpLines, MalformedGeometryLinesAreRejectedWholeAndReportedWithTheReason) {
     struct Case {
         const char* line;
+        const char* why;  // what follows the quoted line
     };
     const Case cases[] = {
-        {"Vertex 1 2"},
-        {"Vertex 1 x 3"},
-        {"Vertex 1 2 3 UV 0.5"},
-        {"Vertex 1 2 3 Prelight 1 0"},
-        {"Vertex 1 2 3 Normal a b c"},
-        {"Triangle 1 2"},
-        {"Triangle 1 2 x"},
-        {"Triangle 1 2 5"},
-        {"Triangle 0 1 2"},
-        {"Triangle -1 1 2"},
-        {"Triangle 1 2 2147483648"},
-        {"Quad 1 2 3"},
-        {"Quad 1 2 3 9"},
-        {"Polygon 2 1 2"},
-        {"Polygon 4 1 2 3"},
-        {"Polygon 3 1 2 7"},
-        {"Polygon x 1 2 3"},
-        {"Polygon -3 1 2 3"},
-        {"PolygonExt 3 1 2"},
-        {"TriangleExt 1.5 2 3"},
+        {"Vertex 1 2", "(3 numbers needed, 2 given)"},
+        {"Vertex 1 x 3", "(\"x\" is not a number)"},
+        {"Vertex 1 2 3 UV 0.5", "(UV needs 2 numbers, 1 given)"},
+        {"Vertex 1 2 3 Prelight 1 0", "(Prelight needs 3 numbers, 2 given)"},
+        {"Vertex 1 2 3 Normal a b c", "(\"a\" is not a number)"},
+        {"Triangle 1 2", "(3 vertex numbers needed, 2 given)"},
+        {"Triangle 1 2 x", "(\"x\" is not a number)"},
+        {"Triangle 1 2 5", "(vertex 5 does not exist: the clump has 4)"},
+        {"Triangle 0 1 2", "(vertex 0 does not exist: the clump has 4)"},
+        {"Triangle -1 1 2", "(vertex -1 does not exist: the clump has 4)"},
+        {"Triangle 1 2 2147483648", "(vertex 2147483648 does not exist: the clump has 4)"},
+        {"Quad 1 2 3", "(4 vertex numbers needed, 3 given)"},
+        {"Quad 1 2 3 9", "(vertex 9 does not exist: the clump has 4)"},
+        {"Polygon 2 1 2", "(a polygon needs at least 3 vertices, 2 given)"},
+        {"Polygon 4 1 2 3", "(4 vertex numbers needed, 3 given)"},
+        {"Polygon 3 1 2 7", "(vertex 7 does not exist: the clump has 4)"},
+        {"Polygon x 1 2 3", "(\"x\" is not a number)"},
+        {"Polygon -3 1 2 3", "(a polygon needs at least 3 vertices, -3 given)"},
+        {"PolygonExt 3 1 2", "(3 vertex numbers needed, 2 given)"},
+        {"TriangleExt 1.5 2 3", "(\"1.5\" is not a whole number)"},
+        {"Triangle 1 2abc 3", "(\"2abc\" is not a number)"},
+        {"Triangle 1 2.0 3", "(\"2.0\" is not a whole number)"},
+        {"Polygon", "(the number of vertices is missing)"},
     };
     for (const auto& c : cases) {
         LogCapture log;
@@ -89,7 +93,8 @@ TEST(ClumpLines, MalformedGeometryLinesAreRejectedWholeAndReported) {
         const TClump& clump = *o->Clumps()[0];
         EXPECT_EQ(clump.VertexCount(), 4) << c.line;
         EXPECT_EQ(clump.CountTriangles(), 0) << c.line;
-        EXPECT_EQ(log.Lines(), Lines{"  Clump:Invalid / Unknown command : \"" + std::string(c.line) + "\""}) << c.line;
+        EXPECT_EQ(log.Lines(), Lines{"  Clump:Invalid / Unknown command : \"" + std::string(c.line) + "\" " + c.why})
+            << c.line;
     }
 }
 

@@ -83,7 +83,7 @@ TEST(GeometryBudget, HugePrimitivesAreRefusedOrStopAtTheBudget) {
     for (int i = 0; i < 100; ++i) script += "Sphere 1 256\n";  // 1,046,528 triangles each
     const auto o = ReadScript(script + "ClumpEnd\n", log);
     EXPECT_EQ(log.Lines(),
-              (Lines{"  Clump:Invalid / Unknown command : \"Sphere 1 1000000\"",
+              (Lines{"  Clump:Invalid / Unknown command : \"Sphere 1 1000000\" (1000000 divisions: 0 to 256 allowed)",
                      "Object:Too much geometry, more than 4000000 triangles made by instances and primitives; no more "
                      "is read : \"Sphere 1 256\""}));
     EXPECT_EQ(o->CountTriangles(), 3 * 1046528);

@@ -144,18 +144,39 @@ TEST(PrimitiveLines, LightSamplingAndNormalsAreThoseOfAnyFace) {
     }
 }
 
-TEST(PrimitiveLines, ParametersOutOfRangeAreRejectedWithTheLineAndBuildNothing) {
-    const char* bad[] = {
-        "Block 1 2",           "Block 1 -2 3", "Block a b c",      "Cone 1 1 2",        "Cone 1 1 3.5",
-        "Cone -1 1 8",         "Cone 1 1",     "Cylinder 1 1 1 2", "Cylinder -1 1 1 8", "Cylinder 1 1 1 65537",
-        "Cylinder 1 1 1 1e10", "Disc 0 1 2",   "Disc 0 1 -8",      "Hemisphere 1 -1",   "Hemisphere 1 257",
-        "Sphere -1e999 4",     "Sphere 1 x",   "Sphere 1",         "Sphere 1 2.5",      "Sphere 1 -2147483649",
-        "Sphere 1e999 4",
+TEST(PrimitiveLines, ParametersOutOfRangeAreRejectedWithTheLineAndTheReasonAndBuildNothing) {
+    struct Case {
+        const char* line;
+        const char* why;
     };
-    for (const char* line : bad) {
+    const Case bad[] = {
+        {"Block 1 2", "(3 numbers needed, 2 given)"},
+        {"Block 1 -2 3", "(a size below zero)"},
+        {"Block a b c", "(\"a\" is not a number)"},
+        {"Cone 1 1 2", "(2 segments: 3 to 65536 allowed)"},
+        {"Cone 1 1 3.5", "(\"3.5\" is not a whole number)"},
+        {"Cone -1 1 8", "(a size below zero)"},
+        {"Cone 1 1", "(3 numbers needed, 2 given)"},
+        {"Cylinder 1 1 1 2", "(2 segments: 3 to 65536 allowed)"},
+        {"Cylinder -1 1 1 8", "(a size below zero)"},
+        {"Cylinder 1 1 1 65537", "(65537 segments: 3 to 65536 allowed)"},
+        {"Cylinder 1 1 1 1e10", "(1e10 segments: 3 to 65536 allowed)"},
+        {"Disc 0 1 2", "(2 segments: 3 to 65536 allowed)"},
+        {"Disc 0 1 -8", "(-8 segments: 3 to 65536 allowed)"},
+        {"Hemisphere 1 -1", "(-1 divisions: 0 to 256 allowed)"},
+        {"Hemisphere 1 257", "(257 divisions: 0 to 256 allowed)"},
+        {"Sphere -1e999 4", "(\"-1e999\" is out of range)"},
+        {"Sphere 1 x", "(\"x\" is not a number)"},
+        {"Sphere 1", "(2 numbers needed, 1 given)"},
+        {"Sphere 1 2.5", "(\"2.5\" is not a whole number)"},
+        {"Sphere 1 -2147483649", "(-2147483649 divisions: 0 to 256 allowed)"},
+        {"Sphere 1e999 4", "(\"1e999\" is out of range)"},
+    };
+    for (const auto& [line, why] : bad) {
         LogCapture log;
         const auto o = ReadScript(std::string("ClumpBegin\n") + line + "\nClumpEnd\n", log);
-        EXPECT_EQ(log.Lines(), Lines{std::string("  Clump:Invalid / Unknown command : \"") + line + "\""}) << line;
+        EXPECT_EQ(log.Lines(), Lines{std::string("  Clump:Invalid / Unknown command : \"") + line + "\" " + why})
+            << line;
         EXPECT_EQ(o->Clumps().at(0)->VertexCount(), 0) << line;
         EXPECT_EQ(o->CountTriangles(), 0) << line;
     }

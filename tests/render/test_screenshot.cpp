@@ -378,6 +378,12 @@ private:
 // A model of `count` x 12 faces that cover the whole view over each other (prototypes nested
 // `levels` deep, ten instances each): a few hundred bytes that take long to draw. Its missing
 // texture writes one error line once it is read.
+// The line number of the (first) Texture line of `script`.
+std::string TextureLine(const std::string& script) {
+    const auto before = script.begin() + static_cast<std::ptrdiff_t>(script.find("Texture "));
+    return std::to_string(1 + std::count(script.begin(), before, '\n'));
+}
+
 std::string Overdrawn(int levels) {
     std::string s = "ModelBegin\nProtoBegin p0\nVertex -1 -1 0\nVertex 1 -1 0\nVertex 1 1 0\nVertex -1 1 0\n";
     for (int i = 0; i < 6; ++i) s += "Triangle 1 2 3\nTriangle 1 3 4\n";
@@ -450,7 +456,7 @@ TEST(ScreenshotTool, ALinkPutAtTheOutputWhileDrawingReceivesNothing) {
     dir.Write("model.rwx", Overdrawn(4));
     const std::string victim = dir.Write("victim.png", Png(4));
     Running run(dir.Path(), {"--screenshot", "out.png", "--size", "64x64", "model.rwx"});
-    EXPECT_EQ(run.FirstLine(), "model.rwx: Couldn't open texture \"nowhere.jpg\".");
+    EXPECT_EQ(run.FirstLine(), "model.rwx:" + TextureLine(Overdrawn(4)) + ": Couldn't open texture \"nowhere.jpg\".");
     ASSERT_EQ(::symlink(victim.c_str(), dir.Join("out.png").c_str()), 0);  // while it draws
     const int status = run.Wait(300);
     ASSERT_TRUE(WIFEXITED(status)) << status;
@@ -484,7 +490,7 @@ TEST(ScreenshotTool, InterruptEndsALongDrawing) {
     TempDir dir;
     dir.Write("hostile.rwx", Overdrawn(5));
     Running run(dir.Path(), {"--screenshot", "out.png", "--size", "1024x1024", "hostile.rwx"}, true);
-    EXPECT_EQ(run.FirstLine(), "hostile.rwx: Couldn't open texture \"nowhere.jpg\".");
+    EXPECT_EQ(run.FirstLine(), "hostile.rwx:" + TextureLine(Overdrawn(5)) + ": Couldn't open texture \"nowhere.jpg\".");
     ASSERT_EQ(::kill(run.Pid(), SIGINT), 0);
     const int status = run.Wait(120);
     EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGINT) << status;

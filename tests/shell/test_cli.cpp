@@ -89,8 +89,9 @@ TEST(Cli, CheckPrintsErrorsThenOneSummaryPerFileAndAFolderTotal) {
     EXPECT_EQ(
         folder.out,
         good + ": objects 1, clumps 1, prototypes 0, vertices 3, triangles 1, translucent 0, textures 0, errors 0\n" +
-            bad + ": Object:Unknown command : \"Frobnicate\"\n" + bad +
-            ":   Clump:Invalid / Unknown command : \"Quad 1 2 3 4\"\n" + bad +
+            bad + ":1: Object:Unknown command : \"Frobnicate\"\n" + bad +
+            ":3:   Clump:Invalid / Unknown command : \"Quad 1 2 3 4\" (vertex 1 does not exist: the clump has none)\n" +
+            bad +
             ": objects 1, clumps 1, prototypes 0, vertices 0, triangles 0, translucent 0, textures 0, errors 2\n"
             "total: files 2, objects 2, clumps 2, prototypes 0, vertices 3, triangles 1, translucent 0, "
             "textures 0, errors 2\n");
@@ -104,8 +105,47 @@ TEST(Cli, CheckReadsObjectMapsFromTheirOwnFolder) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(
         r.out,
-        map + ": Could Not Open File \"missing.rwx\"\n" + map +
+        map + ":3: Could Not Open File \"missing.rwx\"\n" + map +
             ": objects 3, clumps 2, prototypes 0, vertices 6, triangles 2, translucent 0, textures 0, errors 1\n");
+}
+
+// Lines at a line of a file name that file as compilers do, whichever file of the load holds it.
+TEST(Cli, CheckPrintsLinesAsCompilersDoNamingTheFileThatHoldsThem) {
+    test::TempDir dir;
+    const std::string here = CurrentDirectory();
+    ASSERT_TRUE(SetCurrentDirectory(dir.Path()));
+    dir.Write("parts/Leaf.rwx", "ClumpBegin\nVertex 0 0 0\nTriangle 1 1 abc\nClumpEnd\n");
+    dir.Write("map.txt", "parts/leaf.rwx 0 0 0\nbroken entry\n");
+    ASSERT_TRUE(test::WriteZip(dir.Join("Tree.zip"), "models/tree.rwx", "\n\nClumpBegin\nQuad 1 2 3\n"));
+    dir.Write("lone.rwx", "ModelBegin\r\nFrobnicate\r\n");
+    const CliRun r = Cli({"--check", "map.txt", "./Tree.zip", "lone.rwx", "gone.rwx"});
+    ASSERT_TRUE(SetCurrentDirectory(here));
+    EXPECT_EQ(r.status, 1);
+    std::vector<std::string> errors;
+    for (std::size_t at = 0, end; (end = r.out.find('\n', at)) != std::string::npos; at = end + 1)
+        if (r.out.find(": objects ", at) > end && r.out.compare(at, 6, "total:") != 0)
+            errors.push_back(r.out.substr(at, end - at));
+    EXPECT_EQ(
+        errors,
+        (std::vector<std::string>{
+            "map.txt:2: Invalid object map entry \"broken entry\" in \"map.txt\".",
+            "parts/Leaf.rwx:3:   Clump:Invalid / Unknown command : \"Triangle 1 1 abc\" (\"abc\" is not a number)",
+            "./Tree.zip:models/tree.rwx:4:   Clump:Invalid / Unknown command : \"Quad 1 2 3\" (4 vertex numbers "
+            "needed, 3 given)",
+            "lone.rwx:2: Object:Unknown command : \"Frobnicate\"",
+            "gone.rwx: Could Not Open File \"gone.rwx\"",  // no line: as before
+        }))
+        << r.out;
+}
+
+TEST(Cli, TerminalErrorLinesNameFilesAsGivenBelowTheCurrentFolderOrWhole) {
+    const std::string here = CurrentDirectory();
+    EXPECT_EQ(TerminalErrorLine("text", LogPlace{}, "a.rwx"), "a.rwx: text");
+    EXPECT_EQ(TerminalErrorLine("text", LogPlace{here + "/a.rwx", {}, 0}, "a.rwx"), "a.rwx: text");
+    EXPECT_EQ(TerminalErrorLine("text", LogPlace{"/elsewhere/b.rwx", {}, 7}, "a.rwx"), "/elsewhere/b.rwx:7: text");
+    EXPECT_EQ(TerminalErrorLine("text", LogPlace{here + "/sub/b.rwx", {}, 7}, "a.rwx"), "sub/b.rwx:7: text");
+    EXPECT_EQ(TerminalErrorLine("t\x1b", LogPlace{"/z/a.zip", "a.rwx", 2}, "x"), "/z/a.zip:a.rwx:2: t\\x1B");
+    EXPECT_EQ(TerminalErrorLine("text", LogPlace{"/bad\x1b.rwx", {}, 1}, "x"), "/bad\\x1B.rwx:1: text");
 }
 
 TEST(Cli, DumpDescribesEverythingRead) {
@@ -270,7 +310,7 @@ TEST(Cli, CheckEscapesControlBytesOfScriptsForTheTerminal) {
     test::TempDir dir;
     const std::string path = dir.Write("esc.rwx", "Bad\x1b[2J\tcmd\xff\x7f\n");
     const CliRun r = Cli({"--check", path});
-    EXPECT_EQ(r.out.substr(0, r.out.find('\n')), path + ": Object:Unknown command : \"Bad\\x1B[2J\tcmd\\xFF\\x7F\"");
+    EXPECT_EQ(r.out.substr(0, r.out.find('\n')), path + ":1: Object:Unknown command : \"Bad\\x1B[2J\tcmd\\xFF\\x7F\"");
     EXPECT_EQ(r.out.find('\x1b'), std::string::npos);
 }
 

@@ -58,8 +58,8 @@ TEST(CliDump, CheckListsDumpLinesThenTheWorldsSummary) {
     EXPECT_EQ(r.status, 1);
     const std::string shown = w.dump + ": ";
     EXPECT_EQ(r.out, shown + "Object dump \"world.txt\", line 6: too few fields.\n" + shown +
-                         "Object dump \"world.txt\", line 8: \"q\" is not a number (y).\n" + shown +
-                         "Couldn't find model \"gone\" in the object path \"" + w.dir.Join("objects") +
+                         "Object dump \"world.txt\", line 8: \"q\" is not a number (y).\n" + w.dump +
+                         ":4: Couldn't find model \"gone\" in the object path \"" + w.dir.Join("objects") +
                          "\" and the dump's folder \"" + w.dir.Join("worlds") + "\".\n" + shown +
                          "objects 4, distinct models 2, models not found 1, objects of other types 1, errors 3\n");
     // Without the object path the models are not found either.

@@ -83,7 +83,7 @@ TEST_F(CliExport, ErrorLinesGiveStatus1AndTheModelIsStillWritten) {
     const std::string bad = dir_.Write("in/bad.rwx", "Frobnicate\n" + std::string(kTriangle));
     const CliRun r = Cli({"--export", dir_.Join("bad.glb"), bad});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, bad + ": Object:Unknown command : \"Frobnicate\"\n");
+    EXPECT_EQ(r.err, bad + ":1: Object:Unknown command : \"Frobnicate\"\n");
     EXPECT_EQ(Contents(dir_.Join("bad.glb")).substr(0, 4), "glTF");
 }
 
