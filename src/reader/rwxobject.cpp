@@ -275,8 +275,10 @@ void RWXObject::Read(std::string_view text) {
         return true;
     };
     const LexedLine* lexed = nullptr;
+    uint32_t lineNumber = 0;  // of the line being carried out, 1 for the first
     while (next(lexed)) {
         const std::string_view line = lexed->line;
+        if (lineNumber < UINT32_MAX) ++lineNumber;
         if (open.empty()) {
             // Geometry out here is accepted and ignored.
             const RWXCommand code = lexed->kind == LexedLine::Other ? HandleLine(line) : RWXCommand::Empty;
@@ -306,6 +308,7 @@ void RWXObject::Read(std::string_view text) {
             continue;
         }
         TClump* current = open.back().clump;
+        current->SetSourceLine(lineNumber);
         switch (ReadClumpLexed(*current, *this, *lexed)) {
             case RWXCommand::ClumpBegin:
                 begin(current->AddChild(), line);
