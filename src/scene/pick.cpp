@@ -4,6 +4,7 @@
 #include <numbers>
 
 #include "geometry/placement.h"
+#include "scene/framing.h"
 
 namespace pelorus {
 namespace {
@@ -215,6 +216,34 @@ std::optional<FaceHit> PickFace(const TObjectMap& scene, const PickRay& ray, dou
         }
     }
     return search.best;
+}
+
+std::optional<std::array<Vec3, 3>> FaceCorners(const TObjectMap& scene, const FaceHit& hit, double cameraYaw) {
+    if (hit.object >= scene.ObjectCount() || !hit.clump || !hit.batch) return std::nullopt;
+    if (hit.triangle < 0 || hit.triangle >= hit.batch->TriangleCount()) return std::nullopt;
+    const TTriangle& t = hit.batch->Triangles()[static_cast<std::size_t>(hit.triangle)];
+    if (!hit.clump->HasCorners(t)) return std::nullopt;
+    const Placement& placement = scene.PlacementOf(hit.object);
+    const Mat4 place =
+        hit.batch->Material().IsAxisAligned() ? FacerMatrix(placement, cameraYaw) : PlacementMatrix(placement);
+    std::array<Vec3, 3> corners;
+    for (std::size_t i = 0; i < 3; ++i) corners[i] = Apply(place, *hit.clump->GetVertex(t[i]));
+    return corners;
+}
+
+Camera OrbitCentredOn(const Camera& camera, const Vec3& point, double minDistance) {
+    if (!Finite(point)) return camera;
+    const Vec3 eye = EyePosition(camera);
+    const Vec3 toEye = Sub(eye, point);
+    double distance = std::sqrt(Dot(toEye, toEye));
+    if (!std::isfinite(distance)) return camera;
+    if (!(distance >= minDistance)) distance = minDistance;
+    Camera centred = camera;
+    centred.targetX = point.x;
+    centred.targetY = point.y - camera.height;
+    centred.targetZ = point.z;
+    centred.distance = distance;
+    return centred;
 }
 
 }  // namespace pelorus

@@ -4,6 +4,7 @@
 // single-sided materials left out, holes of masks let through, facers turned to the camera), the
 // nearest one kept. Works on the model data alone; nothing here reads pixels back.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -69,6 +70,15 @@ struct FaceHit {
 // world, not the model, and are never picked. Nothing when no face is met.
 std::optional<FaceHit> PickFace(const TObjectMap& scene, const PickRay& ray, double cameraYaw,
                                 const PickOptions& options = {});
+
+// The corners of the picked face where they are drawn with camera yaw `cameraYaw`, in world
+// coordinates; nothing when `hit` does not name a face of `scene`.
+std::optional<std::array<Vec3, 3>> FaceCorners(const TObjectMap& scene, const FaceHit& hit, double cameraYaw);
+
+// The camera turned and raised as `camera` is, orbiting `point` instead: its orbit centre (the
+// target raised by the height) is the point, and its distance the eye's present distance to the
+// point, at least `minDistance`. A point that is not finite leaves the camera as it is.
+Camera OrbitCentredOn(const Camera& camera, const Vec3& point, double minDistance);
 
 // Where the ray meets the triangle a, b, c: the distance along it and the barycentric weights of b
 // and c. Nothing for a ray parallel to its plane, a triangle without area, or a point outside it.

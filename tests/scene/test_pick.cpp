@@ -143,5 +143,51 @@ TEST(PickFace, HiddenFarClippedAndUndrawnFacesAreNotPicked) {
     EXPECT_FALSE(PickFace(*SceneOf("ClumpBegin\n" + square), shortRay, 0));
 }
 
+TEST(PickOrbit, ThePickedPointBecomesTheCentreOfTheViewAtTheSameDistance) {
+    Camera camera;
+    camera.yaw = 40;
+    camera.pitch = 25;
+    camera.height = 0.2;
+    camera.distance = 3;
+    const Vec3 point{0.4, -0.3, 0.7};
+    const Vec3 eye = EyePosition(camera);
+    const double away = std::sqrt((eye.x - point.x) * (eye.x - point.x) + (eye.y - point.y) * (eye.y - point.y) +
+                                  (eye.z - point.z) * (eye.z - point.z));
+    const Camera centred = OrbitCentredOn(camera, point, kMinDistance);
+    EXPECT_NEAR(centred.distance, away, 1e-12);
+    EXPECT_EQ(centred.yaw, camera.yaw);
+    EXPECT_EQ(centred.pitch, camera.pitch);
+    const ScreenPoint p =
+        ProjectToScreen(ViewerProjection(100, 100), CameraMatrix(centred), point.x, point.y, point.z, 100, 100);
+    EXPECT_NEAR(p.x, 50, 1e-9);
+    EXPECT_NEAR(p.y, 50, 1e-9);
+    // Never nearer than the smallest distance; a point that is not finite changes nothing.
+    EXPECT_EQ(OrbitCentredOn(camera, EyePosition(camera), 0.5).distance, 0.5);
+    EXPECT_EQ(OrbitCentredOn(camera, Vec3{NAN, 0, 0}, kMinDistance), camera);
+}
+
+TEST(PickOrbit, TheCornersOfThePickedFaceAreWhereTheyAreDrawn) {
+    auto scene = SceneOf(
+        "ClumpBegin\nVertex -1 -1 0\nVertex 1 -1 0\nVertex 1 1 0\nVertex -1 1 0\nQuad 1 2 3 4\n"
+        "ClumpEnd\n");
+    const std::optional<PickRay> ray = RayThroughPixel(Camera{}, 101, 101, 60, 50);
+    ASSERT_TRUE(ray);
+    const std::optional<FaceHit> hit = PickFace(*scene, *ray, 0);
+    ASSERT_TRUE(hit);
+    const std::optional<std::array<Vec3, 3>> corners = FaceCorners(*scene, *hit, 0);
+    ASSERT_TRUE(corners);
+    // The corners are the quad's, and hold the picked point.
+    for (const Vec3& c : *corners) {
+        EXPECT_EQ(std::abs(c.x), 1);
+        EXPECT_EQ(std::abs(c.y), 1);
+    }
+    const std::optional<RayTriangleHit> again = IntersectTriangle(*ray, (*corners)[0], (*corners)[1], (*corners)[2]);
+    ASSERT_TRUE(again);
+    EXPECT_NEAR(again->distance, hit->distance, 1e-12);
+    FaceHit stale = *hit;
+    stale.triangle = 7;
+    EXPECT_FALSE(FaceCorners(*scene, stale, 0));
+}
+
 }  // namespace
 }  // namespace pelorus
