@@ -6,6 +6,7 @@
 
 #include <sys/resource.h>
 
+#include <array>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -123,7 +124,7 @@ int main(int argc, char** argv) {
     const pelorus::RWXObject model(argv[1], 0, 0.025, 0, log);
     const double read = Seconds(start);
     const auto writeStart = Clock::now();
-    const pelorus::ExportEntry entries[] = {{&model, {0, 0.025, 0}}};
+    const pelorus::ExportEntry entries[] = {pelorus::ExportEntry(&model, std::array<double, 3>{0, 0.025, 0})};
     const pelorus::ScriptResult result = pelorus::SaveScript(argv[2], entries, argv[1]);
     const double write = Seconds(writeStart);
     rusage usage{};

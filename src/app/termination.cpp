@@ -36,6 +36,39 @@ bool Readable(int fd, int ms) {
 
 }  // namespace
 
+BusyWatcher::BusyWatcher(int fd, std::chrono::milliseconds grace, std::function<void(int)> onBusy)
+    : fd_(fd), grace_(grace), onBusy_(std::move(onBusy)) {
+    wake_ = ::eventfd(0, EFD_CLOEXEC);
+    if (wake_ >= 0) thread_ = std::thread([this] { Watch(); });
+}
+
+BusyWatcher::~BusyWatcher() {
+    if (thread_.joinable()) {
+        const uint64_t one = 1;
+        [[maybe_unused]] const ssize_t n = ::write(wake_, &one, sizeof one);
+        thread_.join();
+    }
+    if (wake_ >= 0) ::close(wake_);
+}
+
+void BusyWatcher::Watch() {
+    for (;;) {
+        pollfd both[2] = {{fd_, POLLIN, 0}, {wake_, POLLIN, 0}};
+        if (::poll(both, 2, -1) < 0) {
+            if (errno == EINTR) continue;
+            return;
+        }
+        if (both[1].revents) return;
+        if (!(both[0].revents & POLLIN)) continue;
+        // The event loop takes the record when it runs; give it the grace to.
+        if (Readable(wake_, static_cast<int>(grace_.count()))) return;
+        if (!Readable(fd_, 0)) continue;  // taken meanwhile
+        signalfd_siginfo info{};
+        if (::read(fd_, &info, sizeof info) != static_cast<ssize_t>(sizeof info)) continue;
+        onBusy_(static_cast<int>(info.ssi_signo));
+    }
+}
+
 TerminationSignals::TerminationSignals() {
     sigemptyset(&set_);
     sigaddset(&set_, SIGTERM);
@@ -44,12 +77,7 @@ TerminationSignals::TerminationSignals() {
 }
 
 TerminationSignals::~TerminationSignals() {
-    if (watcher_.joinable()) {
-        const uint64_t one = 1;
-        [[maybe_unused]] const ssize_t n = ::write(wake_, &one, sizeof one);
-        watcher_.join();
-    }
-    if (wake_ >= 0) ::close(wake_);
+    watcher_.reset();
     notifier_.reset();
     if (fd_ >= 0) ::close(fd_);
     if (blocked_) pthread_sigmask(SIG_SETMASK, &previous_, nullptr);
@@ -58,8 +86,6 @@ TerminationSignals::~TerminationSignals() {
 bool TerminationSignals::Listen(std::function<void()> onSignal, std::chrono::milliseconds grace,
                                 std::function<void(int)> onBusy) {
     onSignal_ = std::move(onSignal);
-    grace_ = grace;
-    onBusy_ = std::move(onBusy);
     if (!blocked_) return false;
     if (fd_ < 0) fd_ = signalfd(-1, &set_, SFD_NONBLOCK | SFD_CLOEXEC);
     if (fd_ < 0) {
@@ -78,35 +104,11 @@ bool TerminationSignals::Listen(std::function<void()> onSignal, std::chrono::mil
         QCoreApplication::exit(0);
         if (onSignal_) onSignal_();
     });
-    if (!watcher_.joinable()) {
-        if (wake_ < 0) wake_ = ::eventfd(0, EFD_CLOEXEC);
-        // Without the watcher a busy window's thread still takes the signal, only later.
-        if (wake_ >= 0) watcher_ = std::thread([this] { Watch(); });
-    }
+    // Without the watcher a busy window's thread still takes the signal, only later. It runs with
+    // the signals blocked (inherited), so it only ever sees them on the descriptor.
+    if (!onBusy) onBusy = [](int signal) { EndAsTheSignalWould(signal); };
+    watcher_ = std::make_unique<BusyWatcher>(fd_, grace, std::move(onBusy));
     return true;
-}
-
-void TerminationSignals::Watch() {
-    // Runs with the signals blocked (inherited), so it only ever sees them on the descriptor.
-    for (;;) {
-        pollfd both[2] = {{fd_, POLLIN, 0}, {wake_, POLLIN, 0}};
-        if (::poll(both, 2, -1) < 0) {
-            if (errno == EINTR) continue;
-            return;
-        }
-        if (both[1].revents) return;
-        if (!(both[0].revents & POLLIN)) continue;
-        // The event loop takes the signal when it runs; give it the grace to.
-        if (Readable(wake_, static_cast<int>(grace_.count()))) return;
-        if (!Readable(fd_, 0)) continue;  // taken meanwhile
-        signalfd_siginfo info{};
-        if (::read(fd_, &info, sizeof info) != static_cast<ssize_t>(sizeof info)) continue;
-        const int signal = static_cast<int>(info.ssi_signo);
-        if (onBusy_)
-            onBusy_(signal);
-        else
-            EndAsTheSignalWould(signal);
-    }
 }
 
 }  // namespace pelorus

@@ -14,6 +14,30 @@
 
 namespace pelorus {
 
+// Watches a descriptor that signals arrive on (records of signalfd_siginfo): a record that is
+// still unread after `grace` is read here, on a thread of the watcher's own, and `onBusy` is
+// called there with its signal number. Records read by someone else within the grace are left
+// to them. Stops (and joins its thread) when destroyed; `fd` must outlive it.
+class BusyWatcher {
+public:
+    BusyWatcher(int fd, std::chrono::milliseconds grace, std::function<void(int)> onBusy);
+    ~BusyWatcher();
+    BusyWatcher(const BusyWatcher&) = delete;
+    BusyWatcher& operator=(const BusyWatcher&) = delete;
+
+    // False when the watching thread could not be started (nothing is watched then).
+    bool Watching() const { return thread_.joinable(); }
+
+private:
+    void Watch();
+
+    int fd_;
+    std::chrono::milliseconds grace_;
+    std::function<void(int)> onBusy_;
+    int wake_ = -1;  // an eventfd that tells the thread to end
+    std::thread thread_;
+};
+
 class TerminationSignals {
 public:
     // How long a signal may wait for the event loop before the process is ended without it.
@@ -45,8 +69,6 @@ public:
     bool Requested() const { return requested_; }
 
 private:
-    void Watch();
-
     sigset_t set_{};
     sigset_t previous_{};
     bool blocked_ = false;
@@ -54,10 +76,7 @@ private:
     int fd_ = -1;
     std::function<void()> onSignal_;
     std::unique_ptr<QSocketNotifier> notifier_;
-    std::chrono::milliseconds grace_ = kBusyGrace;
-    std::function<void(int)> onBusy_;
-    int wake_ = -1;  // an eventfd that tells the watching thread to end
-    std::thread watcher_;
+    std::unique_ptr<BusyWatcher> watcher_;
 };
 
 }  // namespace pelorus

@@ -392,7 +392,7 @@ TEST(ScriptWrite, AnImageThatWouldReadAsAStripIsStretchedByARow) {
     m.frameCount = 1;
     m.textureFrames[0] = TextureFrameKey(0, 0);
     TClump& c = *const_cast<TClump*>(model->Clumps()[0].get());
-    c.AddTriangle(c.BatchFor(m, 0, model->Materials()), TTriangle{{0, 1, 2}});
+    c.AddTriangle(c.BatchFor(m, 0, 0, model->Materials()), TTriangle{{0, 1, 2}});
     test::TempDir dir;
     const Written w = WriteAndReadBack(*model, dir);
     ASSERT_EQ(w.back->Textures().size(), 1u);

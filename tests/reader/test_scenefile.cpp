@@ -138,14 +138,15 @@ TEST(SceneFiles, EverySpellingOfOneFileSharesOneModel) {
     ReadOptions options = test::NoTextures();
     options.baseFolder = dir.Path();
     LogCapture log;
-    const auto objects = LoadSceneObjects("scene.txt", log, options);
+    const SceneObjects scene = LoadSceneObjects("scene.txt", log, options);
+    const auto& objects = scene.objects;
     ASSERT_EQ(objects.size(), 7u);
     for (std::size_t i = 1; i < 6; ++i) {
-        EXPECT_EQ(objects[i].model, objects[0].model) << objects[i].path;
-        EXPECT_EQ(objects[i].offset[0], static_cast<double>(i));
+        EXPECT_EQ(objects[i].model, objects[0].model) << scene.Name(objects[i]);
+        EXPECT_EQ(objects[i].placement.position[0], static_cast<double>(i));
     }
     EXPECT_NE(objects[6].model, objects[0].model);
-    EXPECT_EQ(objects[3].path, "./d/./../link.rwx");
+    EXPECT_EQ(scene.Name(objects[3]), "./d/./../link.rwx");
     EXPECT_EQ(log.Lines(), Lines{"  Clump:Invalid / Unknown command : \"Frobnicate\""});
 }
 
@@ -162,13 +163,15 @@ TEST(SceneFiles, ManyMissingFilesShareNothingAndTheirLinesAreCapped) {
     ReadOptions options = test::NoTextures();
     options.baseFolder = dir.Path();
     LogCapture log;
-    const auto objects = LoadSceneObjects("missing.txt", log, options);
+    const SceneObjects scene = LoadSceneObjects("missing.txt", log, options);
+    const auto& objects = scene.objects;
     ASSERT_EQ(objects.size(), missing + 3u);
-    const RWXObject* nothing = objects[1].model.get();
+    const RWXObject* nothing = scene.ModelOf(objects[1]);
+    ASSERT_NE(nothing, nullptr);
     EXPECT_EQ(nothing->Clumps().size(), 0u);
-    for (std::size_t i = 1; i < objects.size(); ++i) ASSERT_EQ(objects[i].model.get(), nothing) << i;
-    EXPECT_EQ(objects[1].path, "gone/m0.rwx");
-    EXPECT_EQ(objects[missing].offset[2], missing - 1);
+    for (std::size_t i = 1; i < objects.size(); ++i) ASSERT_EQ(scene.ModelOf(objects[i]), nothing) << i;
+    EXPECT_EQ(scene.Name(objects[1]), "gone/m0.rwx");
+    EXPECT_EQ(objects[missing].placement.position[2], missing - 1);
     const Lines lines = log.Lines();
     ASSERT_EQ(lines.size(), 10'001u);
     EXPECT_EQ(lines[0], "Invalid object map entry \"broken line\" in \"missing.txt\".");
@@ -181,7 +184,7 @@ TEST(SceneFiles, ManyMissingFilesShareNothingAndTheirLinesAreCapped) {
 
     LogCapture few;
     dir.Write("few.txt", "gone.zip 0 0 0\nGone.zip 1 0 0\nsub/x.rwx 0 0 0\n");
-    EXPECT_EQ(LoadSceneObjects("few.txt", few, options).size(), 3u);
+    EXPECT_EQ(LoadSceneObjects("few.txt", few, options).objects.size(), 3u);
     EXPECT_EQ(few.Lines(), (Lines{"Couldn't open archive \"gone.zip\".", "Couldn't open archive \"Gone.zip\".",
                                   "Could Not Open File \"sub/x.rwx\""}));
 }
@@ -215,14 +218,14 @@ TEST(SceneFiles, SpecialFilesGivenAsMapsAreNamedByTheirWholePath) {
     dir.Write("folder.txt/inside", "");
     for (const std::string& map : {fifo, dir.Join("folder.txt")}) {
         LogCapture log;
-        EXPECT_TRUE(ReadAsViewer(map, log).empty());
+        EXPECT_TRUE(ReadAsViewer(map, log).objects.empty());
         EXPECT_EQ(log.Lines(),
                   Lines{"Unable to open file \"" + map + "\" as an object map: it is not a regular file."});
     }
     const std::string device = test::MakeZeroDevice(dir, "zero");
     if (!device.empty()) {
         LogCapture log;
-        EXPECT_TRUE(ReadAsViewer(device, log).empty());
+        EXPECT_TRUE(ReadAsViewer(device, log).objects.empty());
         EXPECT_EQ(log.Lines(),
                   Lines{"Unable to open file \"" + device + "\" as an object map: it is not a regular file."});
     }

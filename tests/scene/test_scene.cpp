@@ -390,7 +390,16 @@ TEST(TObjectMap, FilesReadListEveryModelOnceWithGroundAndSkybox) {
     const ReadOptions textures = TexturesFrom(dir.Path());
     std::shared_ptr<const RWXObject> crate =
         RWXObject::FromText("Texture wood\n" + square, 0, 0, 0, log, textures, dir.Join("crate.rwx"));
-    TObjectMap scene(std::vector<PlacedObject>{{crate, {0, 0, 0}, "crate.rwx"}, {crate, {1, 0, 0}, "crate.rwx"}});
+    SceneObjects objects;
+    const uint32_t model = objects.AddModel(crate, "crate.rwx");
+    for (const double x : {0.0, 1.0}) {
+        PlacedObject o;
+        o.model = model;
+        o.placement = PlacedAt({x, 0, 0});
+        objects.SetText(o, "crate.rwx");
+        objects.objects.push_back(o);
+    }
+    TObjectMap scene(std::move(objects));
     (void)scene.SetGround(RWXObject::FromText("Texture grass.png\n" + square, 0, 0, 0, log, textures, "g.rwx"));
     (void)scene.SetSkybox(RWXObject::FromText("Texture wood\n" + square, 0, 0, 0, log, textures, "sky.rwx"));
     EXPECT_EQ(SceneFilesRead(scene), (std::vector<std::string>{dir.Join("crate.rwx"), dir.Join("wood.jpg"), "g.rwx",

@@ -226,8 +226,8 @@ TEST(Cli, SpecialFilesEndAtOnceWithTheCouldNotOpenLine) {
     const std::string device = test::MakeZeroDevice(dir, "zero.rwx");
     const std::pair<std::string, std::string> cases[] = {
         {fifo, "Could Not Open File \"pipe.rwx\""},
-        {map, "Unable to open file \"pipe.txt\" as an object map."},
-        {"/dev/zero", "Unable to open file \"zero\" as an object map."},
+        {map, "Unable to open file \"" + map + "\" as an object map: it is not a regular file."},
+        {"/dev/zero", "Unable to open file \"/dev/zero\" as an object map: it is not a regular file."},
         {device, "Could Not Open File \"zero.rwx\""},
     };
     for (const auto& [path, line] : cases) {
