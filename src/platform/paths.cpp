@@ -90,6 +90,19 @@ std::optional<bool> FolderListingCache::HasEntry(const std::string& folder, std:
     return std::binary_search(names.begin(), names.end(), name, std::less<>());
 }
 
+std::optional<std::string> FolderListingCache::ResolvedFolder(const std::string& folder) {
+    if (const auto it = resolvedFolders_.find(folder); it != resolvedFolders_.end()) return it->second;
+    std::optional<std::string> resolved;
+    if (IsFolder(folder)) {
+        resolved = folder;
+    } else {
+        bool found = false;
+        std::string match = ResolvePath(folder, this, &found);
+        if (found && IsFolder(match)) resolved = std::move(match);
+    }
+    return resolvedFolders_.emplace(folder, std::move(resolved)).first->second;
+}
+
 bool FolderListingCache::IsFolder(const std::string& folder) {
     const auto [it, added] = isFolder_.try_emplace(folder, false);
     if (added) {
@@ -111,17 +124,23 @@ std::string ResolvePath(std::string_view path, FolderListingCache* folders, bool
         lastSlash == std::string::npos ? std::string_view(slashed) : std::string_view(slashed).substr(lastSlash + 1);
     const bool inFolder = !lastName.empty() && lastName != "." && lastName != ".." && lastSlash != std::string::npos;
     const std::string folder = inFolder ? slashed.substr(0, lastSlash == 0 ? 1 : lastSlash) : std::string();
-    // A folder listed already answers for its names without asking the file system again.
+    // The folder's listing answers for its names without asking the file system again.
     if (inFolder && folders) {
-        if (const std::optional<bool> listed = folders->HasEntry(folder, lastName)) {
-            exists = *listed;
-            if (exists) return slashed;
-            if (std::optional<std::string> match = folders->Match(folder, lastName)) {
-                exists = true;
-                return Append(folder, *match);
-            }
+        const std::optional<std::string> dir = folders->ResolvedFolder(folder);
+        if (!dir) {
+            exists = false;
             return slashed;
         }
+        std::optional<std::string> match = folders->Match(*dir, lastName);  // lists it the first time
+        if (const std::optional<bool> listed = folders->HasEntry(*dir, lastName)) {
+            exists = *listed || match.has_value();
+            if (*listed) return *dir == folder ? slashed : Append(*dir, lastName);
+            return match ? Append(*dir, *match) : slashed;
+        }
+        // A folder that can be searched but not listed: the name as written, if it is there.
+        const std::string inDir = Append(*dir, lastName);
+        exists = Exists(inDir);
+        return exists ? inDir : slashed;
     }
     exists = Exists(slashed);
     if (exists) return slashed;

@@ -35,6 +35,9 @@ public:
     // Whether the listing of `folder` holds an entry named exactly `name`; nullopt when the folder
     // has not been listed yet or could not be listed.
     std::optional<bool> HasEntry(const std::string& folder, std::string_view name) const;
+    // The existing folder that `folder` names, as ResolvePath finds it (matching components without
+    // regard to case); nullopt when there is none. Found once per spelling.
+    std::optional<std::string> ResolvedFolder(const std::string& folder);
 
 private:
     struct Listing {
@@ -44,6 +47,7 @@ private:
     };
     std::unordered_map<std::string, Listing> folders_;
     std::unordered_map<std::string, bool> isFolder_;
+    std::unordered_map<std::string, std::optional<std::string>> resolvedFolders_;
     std::size_t listings_ = 0;
 };
 
@@ -52,8 +56,9 @@ private:
 // of its folder without regard to letter case (the first in byte order wins when several differ
 // only in case). When no match is found the slash form of `path` is returned unchanged, so
 // opening it fails in the usual way. With `folders`, folder listings are taken from and kept in
-// it; without, every lookup lists the folder afresh; a name in a folder listed already is looked
-// for in its listing only. `found`, when given, tells whether the path returned was found to exist
+// it, and a name is looked for in the listing of its folder (found once per spelling of the
+// folder), so that many names in few folders cost few looks at the file system; without, every
+// lookup asks the file system afresh. `found`, when given, tells whether the path returned was found to exist
 // (by a look at it, or in its folder's listing).
 std::string ResolvePath(std::string_view path, FolderListingCache* folders = nullptr, bool* found = nullptr);
 

@@ -194,6 +194,7 @@ SceneObjects LoadSceneObjects(std::string_view path, ErrorLog& log, const ReadOp
     scene.objects.reserve(entries.size());
     // The model of each file read, by the file's identity, and the files found missing.
     std::unordered_map<FileIdentity, uint32_t, FileIdentityHash> models;
+    std::unordered_map<std::string, uint32_t> modelsBySpelling;
     std::unordered_set<std::string> missingFiles;
     // Entries whose file cannot be opened at all cost their line and share one empty model.
     uint32_t nothing = PlacedObject::kNoModel;
@@ -204,6 +205,14 @@ SceneObjects LoadSceneObjects(std::string_view path, ErrorLog& log, const ReadOp
         object.line = e.line;
         bool found = false;
         const std::string resolved = ResolvePath(InFolder(shared.baseFolder, e.path), shared.folders, &found);
+        // A spelling met before names the model found for it, without another look at the file.
+        if (found && shared.shareModels)
+            if (const auto it = modelsBySpelling.find(resolved); it != modelsBySpelling.end()) {
+                object.model = it->second;
+                scene.SetText(object, e.path);
+                scene.objects.push_back(object);
+                continue;
+            }
         struct stat st {};
         const bool exists = found && ::stat(resolved.c_str(), &st) == 0;
         // Scripts and archives that cannot be opened all say the same; imported models say why,
@@ -227,6 +236,7 @@ SceneObjects LoadSceneObjects(std::string_view path, ErrorLog& log, const ReadOp
                 loadLog.AppendAll(modelLog);
                 if (share) models.emplace(FileIdentity{st.st_dev, st.st_ino}, object.model);
             }
+            if (share) modelsBySpelling.emplace(resolved, object.model);
         }
         scene.SetText(object, e.path);
         scene.objects.push_back(object);

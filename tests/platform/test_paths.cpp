@@ -197,6 +197,28 @@ TEST(FolderListingCache, NamesInAListedFolderAreAnsweredFromItsListing) {
     EXPECT_TRUE(found);
 }
 
+// A million entries of an object map in a folder that is not there each walked the whole path
+// again (five looks at the file system apiece): the folder is now resolved once per spelling.
+TEST(FolderListingCache, AFolderIsResolvedOncePerSpelling) {
+    test::TempDir dir;
+    dir.Write("Models/Sub/a.rwx", "a");
+    FolderListingCache folders;
+    EXPECT_EQ(folders.ResolvedFolder(dir.Path() + "/models/SUB"), dir.Path() + "/Models/Sub");
+    EXPECT_EQ(folders.ResolvedFolder(dir.Path() + "/Models"), dir.Path() + "/Models");
+    EXPECT_EQ(folders.ResolvedFolder(dir.Path() + "/gone"), std::nullopt);
+    EXPECT_EQ(folders.ResolvedFolder(dir.Path() + "/Models/Sub/a.rwx"), std::nullopt) << "a file is no folder";
+    const std::size_t listed = folders.ListingCount();
+    bool found = true;
+    for (int i = 0; i < 1000; ++i) {
+        const std::string missing = dir.Path() + "/gone/m" + std::to_string(i) + ".rwx";
+        EXPECT_EQ(ResolvePath(missing, &folders, &found), missing);
+        EXPECT_FALSE(found);
+        EXPECT_EQ(ResolvePath(dir.Path() + "/MODELS/sub/A.rwx", &folders, &found), dir.Path() + "/Models/Sub/a.rwx");
+        EXPECT_TRUE(found);
+    }
+    EXPECT_EQ(folders.ListingCount(), listed);
+}
+
 TEST(FolderListingCache, MatchesAsAFreshListingDoes) {
     test::TempDir dir;
     dir.Write("Sub/b.txt", "B");
