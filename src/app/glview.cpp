@@ -71,6 +71,7 @@ void GlView::SetScene(std::unique_ptr<TObjectMap> scene) {
     if (current) makeCurrent();
     if (current) renderer_.Release();  // what the card holds for the previous scene
     scene_ = std::move(scene);
+    outline_.reset();
     if (current) doneCurrent();
     NoteAnimation();
     update();
@@ -87,6 +88,11 @@ void GlView::ApplyWorld(const WorldLook& look, ErrorLog& log, const ReadOptions&
     pelorus::ApplyWorld(look, applied_, scene_.get(), renderer_, log, options);
     doneCurrent();
     NoteAnimation();
+    update();
+}
+
+void GlView::SetOutline(const std::optional<std::array<Vec3, 3>>& corners) {
+    outline_ = corners;
     update();
 }
 
@@ -129,6 +135,7 @@ void GlView::paintGL() {
     context_.timeMs = SteadyMilliseconds();
     SetFog(applied_, context_.flags.fog);
     DrawFrame(viewport_, applied_, context_, scene_.get(), renderer_);
+    if (outline_) DrawOutline(context_.camera, *outline_);
     if (animated_) animationTimer_.start(static_cast<int>(MillisecondsToNextAnimationFrame(context_.timeMs)));
 }
 

@@ -37,6 +37,8 @@ public:
     void SetDrawDistance(double units) override { context_.drawDistance = units; }
     std::string BackdropFile() const override { return applied_.backdrop.file; }
     bool Ready() const override { return isValid(); }
+    void SetOutline(const std::optional<std::array<Vec3, 3>>& corners) override;
+    const std::optional<std::array<Vec3, 3>>& Outline() const override { return outline_; }
 
 signals:
     // The context was replaced (the platform recreated the window): the scene and backdrop went
@@ -63,6 +65,7 @@ private:
     Viewport viewport_;
     DrawContext context_;
     DepthRange depth_;
+    std::optional<std::array<Vec3, 3>> outline_;
     bool animated_ = false;
     bool hadContext_ = false;
     QTimer animationTimer_;

@@ -43,11 +43,13 @@
 #include "platform/outputfile.h"
 #include "platform/paths.h"
 #include "scene/framing.h"
+#include "scene/pick.h"
 #include "shell/associations.h"
 #include "shell/catalogue.h"
 #include "shell/filekind.h"
 #include "shell/modelfolder.h"
 #include "shell/objectinfo.h"
+#include "shell/picktool.h"
 
 namespace pelorus {
 namespace {
@@ -483,6 +485,7 @@ void MainWindow::BeginLoad(bool reload) {
 void MainWindow::ShowScene(std::unique_ptr<TObjectMap> scene, bool frame) {
     sceneObjectPath_ = ObjectPathInEffect();
     view_->SetScene(std::move(scene));
+    if (properties_) properties_->SetFace({});  // the face picked belonged to the scene before
     shell_.SetModelBounds(view_->Scene() ? SceneBounds(*view_->Scene()) : Bounds{});
     if (frame) shell_.FrameModel(ViewAspect(), 0);
     UpdateTitle();
@@ -954,6 +957,57 @@ void MainWindow::mousePressEvent(QMouseEvent* event) {
     }
     const QPoint p = ViewPoint(event->position());
     shell_.PointerPressed(p.x(), p.y());
+    if (event->button() == Qt::LeftButton && shell_.ClickPicks(event->modifiers() & Qt::ControlModifier) &&
+        view_->Widget()->rect().contains(p))
+        PickAt(p);
+}
+
+std::optional<FaceHit> MainWindow::FaceUnder(const QPoint& viewPoint) const {
+    const TObjectMap* scene = view_->Scene();
+    if (!scene) return std::nullopt;
+    const QWidget* widget = view_->Widget();
+    const Camera& camera = shell_.CameraValues();
+    const std::optional<PickRay> ray =
+        RayThroughPixel(camera, widget->width(), widget->height(), viewPoint.x(), viewPoint.y(), shell_.Depth());
+    if (!ray) return std::nullopt;
+    PickOptions options;
+    const double metres = shell_.DrawDistanceMetres();
+    if (metres > 0) options.drawDistance = metres / kMetresPerUnit;
+    options.timeMs = SteadyMilliseconds();
+    return PickFace(*scene, *ray, camera.yaw, options);
+}
+
+bool MainWindow::PickAt(const QPoint& viewPoint) {
+    const std::optional<FaceHit> hit = FaceUnder(viewPoint);
+    if (!hit) {
+        view_->SetOutline(std::nullopt);
+        statusBar()->showMessage("No face under the pointer", 3000);
+        return false;
+    }
+    view_->SetOutline(FaceCorners(*view_->Scene(), *hit, shell_.CameraValues().yaw));
+    const FaceReport report = FaceReportOf(*view_->Scene(), *hit);
+    ShowProperties(ObjectProperties::kFacePage);
+    properties_->SetFace(FaceRows(report));
+    return true;
+}
+
+bool MainWindow::CentreAt(const QPoint& viewPoint) {
+    const std::optional<FaceHit> hit = FaceUnder(viewPoint);
+    if (!hit) return false;
+    shell_.CentreOn(hit->point);
+    RequestRedraw();
+    return true;
+}
+
+void MainWindow::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        QMainWindow::mouseDoubleClickEvent(event);
+        return;
+    }
+    const QPoint p = ViewPoint(event->position());
+    if (!view_->Widget()->rect().contains(p)) return;
+    shell_.PointerPressed(p.x(), p.y());
+    CentreAt(p);
 }
 
 void MainWindow::mouseMoveEvent(QMouseEvent* event) {

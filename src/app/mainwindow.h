@@ -22,6 +22,7 @@
 #include "app/sceneview.h"
 #include "platform/errorlog.h"
 #include "reader/rwxobject.h"
+#include "scene/pick.h"
 #include "scene/worldlook.h"
 #include "shell/filewatch.h"
 #include "shell/objectinfo.h"
@@ -141,6 +142,13 @@ public:
     ObjectProperties* Properties() const { return properties_; }
     // Shows the Object Properties window on page `page` (ObjectProperties::kGeneralPage ...).
     void ShowProperties(int page);
+    // Picks the face under the point (x, y) of the view (its own coordinates): outlines it and
+    // shows where it comes from on the Face page of Object Properties. Nothing under it drops the
+    // outline. True when a face was picked.
+    bool PickAt(const QPoint& viewPoint);
+    // Makes the point of the face under (x, y) of the view the orbit centre; false (the camera
+    // kept) when no face is there.
+    bool CentreAt(const QPoint& viewPoint);
     // The key reference window; null until it was first shown.
     HelpWindow* Help() const { return help_; }
     // Where each load began in the log, oldest first (one mark per load, reloads too).
@@ -215,6 +223,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -267,6 +276,8 @@ private:
     void ReloadTimerFired();
     void CheckSources();
     QPoint ViewPoint(const QPointF& windowPoint) const;
+    // The face of the scene shown under a point of the view, picked as it is drawn now.
+    std::optional<FaceHit> FaceUnder(const QPoint& viewPoint) const;
 
     MainWindowOptions options_;
     ErrorLog ownLog_;

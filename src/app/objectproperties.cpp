@@ -169,6 +169,7 @@ ObjectProperties::ObjectProperties(QWidget* owner, const ErrorLog& log, const st
     tabs_->addTab(MakeGeneralPage(), "General");
     tabs_->addTab(MakeTexturesPage(), "Textures");
     tabs_->addTab(MakeErrorsPage(), "Errors");
+    tabs_->addTab(MakeFacePage(), "Face");
     tabs_->setCurrentIndex(0);
     connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) {
         if (index == kErrorsPage) RefreshErrors();
@@ -218,6 +219,38 @@ QWidget* ObjectProperties::MakeGeneralPage() {
     grid->setColumnStretch(1, 1);
     grid->setRowStretch(8, 1);
     return page;
+}
+
+QWidget* ObjectProperties::MakeFacePage() {
+    auto* page = new QWidget;
+    page->setObjectName("facePage");
+    auto* layout = new QVBoxLayout(page);
+    faceNote_ = new QLabel("No face is picked: Ctrl+click a face in the view.", page);
+    faceNote_->setObjectName("faceNote");
+    faceNote_->setWordWrap(true);
+    layout->addWidget(faceNote_);
+    faceGrid_ = new QGridLayout;
+    faceGrid_->setColumnStretch(1, 1);
+    layout->addLayout(faceGrid_);
+    layout->addStretch(1);
+    return page;
+}
+
+void ObjectProperties::SetFace(const std::vector<std::pair<std::string, std::string>>& rows) {
+    faceRows_ = rows;
+    while (QLayoutItem* item = faceGrid_->takeAt(0)) {
+        delete item->widget();
+        delete item;
+    }
+    faceNote_->setVisible(rows.empty());
+    QWidget* page = faceNote_->parentWidget();
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const int row = static_cast<int>(i);
+        faceGrid_->addWidget(new QLabel(Text(rows[i].first), page), row, 0, Qt::AlignTop);
+        QLabel* value = ValueLabel("faceValue", Text(rows[i].second), page);
+        value->setWordWrap(true);
+        faceGrid_->addWidget(value, row, 1);
+    }
 }
 
 QWidget* ObjectProperties::MakeTexturesPage() {

@@ -2,17 +2,20 @@
 // The Object Properties window: a modeless tool window with the pages General (world, file,
 // faces, triangles and the bounds in model units and centimetres), Textures (one row per texture, those that could not
 // be used too, and the folders searched) and Errors (the error log of the run, or of the last load only, with a heading
-// where each load began, and its line count). Closing it (close box, OK, Enter, Escape) only hides it.
+// where each load began, and its line count) and Face (where the face picked in the view comes from). Closing it (close
+// box, OK, Enter, Escape) only hides it.
 
 #include <QDialog>
 #include <functional>
 #include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "shell/objectinfo.h"
 
 class QCheckBox;
+class QGridLayout;
 class QLabel;
 class QPlainTextEdit;
 class QTabWidget;
@@ -26,6 +29,8 @@ public:
     static constexpr int kGeneralPage = 0;
     static constexpr int kTexturesPage = 1;
     static constexpr int kErrorsPage = 2;
+    // Where the face picked last in the view comes from (see FaceRows).
+    static constexpr int kFacePage = 3;
     // The Errors page keeps the last kErrorsPageLines lines (headings included): once it holds
     // half as many again, the oldest go in one step and the count says that only the last lines
     // are shown. The log itself keeps every line.
@@ -40,6 +45,12 @@ public:
     // searched.
     void SetContent(const GeneralInfo& general, const std::vector<TextureRow>& textures,
                     const std::vector<std::string>& folders = {});
+    // What the Face page shows from now on: label and value rows (FaceRows); none says that no
+    // face is picked.
+    void SetFace(const std::vector<std::pair<std::string, std::string>>& rows);
+    // The rows the Face page shows.
+    const std::vector<std::pair<std::string, std::string>>& FaceShown() const { return faceRows_; }
+
     // Brings the Errors page up to date with the error log: appends what was logged since it last
     // showed (see PlanErrorsUpdate). Happens on every display of the window and of the Errors
     // page, and while the page is shown whenever the main window loads.
@@ -66,6 +77,7 @@ private:
     QWidget* MakeGeneralPage();
     QWidget* MakeTexturesPage();
     QWidget* MakeErrorsPage();
+    QWidget* MakeFacePage();
 
     QTabWidget* tabs_ = nullptr;
     QLabel* world_ = nullptr;
@@ -81,6 +93,10 @@ private:
     QCheckBox* lastLoadOnly_ = nullptr;
     QPlainTextEdit* errors_ = nullptr;  // one block per line; each log line's block keeps its index
     std::function<void(const LogPlace&)> openPlace_ = OpenInEditor;
+    QPlainTextEdit* errors_ = nullptr;
+    QLabel* faceNote_ = nullptr;
+    QGridLayout* faceGrid_ = nullptr;
+    std::vector<std::pair<std::string, std::string>> faceRows_;
     const ErrorLog& log_;
     const std::vector<LoadMark>& marks_;
     ErrorsShown shown_;

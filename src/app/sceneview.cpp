@@ -11,6 +11,7 @@ PlainView::PlainView(QWidget* parent) : QWidget(parent) {
 
 void PlainView::SetScene(std::unique_ptr<TObjectMap> scene) {
     scene_ = std::move(scene);
+    outline_.reset();
 }
 
 void PlainView::ApplyWorld(const WorldLook& look, ErrorLog& log, const ReadOptions& options) {

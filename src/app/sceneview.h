@@ -5,8 +5,10 @@
 
 #include <QImage>
 #include <QWidget>
+#include <array>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "platform/errorlog.h"
 #include "reader/rwxobject.h"
@@ -48,6 +50,11 @@ public:
 
     // False when the surface could not be made ready to draw (no OpenGL context).
     virtual bool Ready() const = 0;
+
+    // The picked face, outlined over what is drawn (corners in world coordinates); nothing for
+    // none. A new scene drops it.
+    virtual void SetOutline(const std::optional<std::array<Vec3, 3>>& corners) = 0;
+    virtual const std::optional<std::array<Vec3, 3>>& Outline() const = 0;
 };
 
 // The stand-in without OpenGL: keeps the scene and what it would draw, draws nothing.
@@ -65,6 +72,8 @@ public:
     void SetDrawDistance(double units) override { drawDistance_ = units; }
     std::string BackdropFile() const override { return {}; }  // no backdrop is read without OpenGL
     bool Ready() const override { return true; }
+    void SetOutline(const std::optional<std::array<Vec3, 3>>& corners) override { outline_ = corners; }
+    const std::optional<std::array<Vec3, 3>>& Outline() const override { return outline_; }
     double DrawDistance() const { return drawDistance_; }
 
     // What the last Redraw asked to show, and how many redraws were asked for.
@@ -82,6 +91,7 @@ private:
     DepthRange depth_;
     int64_t redraws_ = 0;
     double drawDistance_ = kDrawEverything;
+    std::optional<std::array<Vec3, 3>> outline_;
 };
 
 }  // namespace pelorus

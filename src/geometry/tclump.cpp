@@ -71,7 +71,7 @@ MatTris& TClump::BatchFor(const RWXMaterial& material, uint64_t version, int32_t
     return *batches_[found];
 }
 
-void TClump::AddTriangle(MatTris& batch, const TTriangle& t) {
+void TClump::AddTriangle(MatTris& batch, const TTriangle& t, uint32_t line) {
     assert(HasCorners(t));
     TVertex& a = vertices_[static_cast<std::size_t>(t[0])];
     TVertex& b = vertices_[static_cast<std::size_t>(t[1])];
@@ -82,7 +82,7 @@ void TClump::AddTriangle(MatTris& batch, const TTriangle& t) {
         corner->ny += n.y;
         corner->nz += n.z;
     }
-    batch.AddTriangle(t, std::span<const TVertex>(vertices_.data(), vertices_.size()));
+    batch.AddTriangle(t, std::span<const TVertex>(vertices_.data(), vertices_.size()), line);
 }
 
 bool QuadSplitsAlongAC(const TVertex& A, const TVertex& B, const TVertex& C, const TVertex& D) {

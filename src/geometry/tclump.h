@@ -41,9 +41,17 @@ public:
     int32_t FaceTag() const { return faceTag_; }
     void SetFaceTag(int32_t tag) { faceTag_ = tag; }
 
-    // Files the triangle under `batch` (one of this clump's) and adds its face normal (not
-    // normalised) to its corners' normals. Every corner must name a vertex of this clump.
-    void AddTriangle(MatTris& batch, const TTriangle& t);
+    // While the clump is built: the script line being carried out, which the triangles added
+    // next are filed with (0 until set: no line).
+    uint32_t SourceLine() const { return sourceLine_; }
+    void SetSourceLine(uint32_t line) { sourceLine_ = line; }
+
+    // Files the triangle under `batch` (one of this clump's) with the source line, and adds its
+    // face normal (not normalised) to its corners' normals. Every corner must name a vertex of
+    // this clump.
+    void AddTriangle(MatTris& batch, const TTriangle& t) { AddTriangle(batch, t, sourceLine_); }
+    // The same with the line `line` instead (a triangle copied from elsewhere keeps its own).
+    void AddTriangle(MatTris& batch, const TTriangle& t, uint32_t line);
     // Two triangles: (a, b, d) and (b, c, d) when b and d lie strictly on the same side of the
     // line a-c, otherwise (a, b, c) and (a, c, d). Every number must name a vertex.
     void AddQuad(MatTris& batch, int32_t a, int32_t b, int32_t c, int32_t d);
@@ -100,6 +108,7 @@ private:
     uint64_t cachedVersion_ = 0;
     int32_t cachedTag_ = 0;
     int32_t faceTag_ = 0;
+    uint32_t sourceLine_ = 0;
     std::size_t cachedBatch_ = 0;
     std::unique_ptr<std::unordered_map<BatchKey, std::size_t, BatchKeyHash>> batchByKey_;
 };

@@ -427,8 +427,16 @@ void ClumpReader::Instance(std::string_view name, bool withMaterials) {
         if (withMaterials) state_.SetMaterial(batch->Material());
         // Tagged faces keep their tag; untagged ones take this clump's.
         MatTris& into = CurrentBatch(batch->Tag() != 0 ? batch->Tag() : clump_.FaceTag());
-        for (const TTriangle& t : batch->Triangles())
-            clump_.AddTriangle(into, TTriangle{{t[0] + base, t[1] + base, t[2] + base}});
+        const int32_t first = into.TriangleCount();
+        // Each copy keeps the line of the prototype's face that made it; the run says which
+        // line instanced it.
+        const PodVector<TTriangle>& from = batch->Triangles();
+        for (std::size_t i = 0; i < from.size(); ++i) {
+            const TTriangle& t = from[i];
+            clump_.AddTriangle(into, TTriangle{{t[0] + base, t[1] + base, t[2] + base}},
+                               batch->LineOf(static_cast<int32_t>(i)));
+        }
+        into.MarkInstance(first, clump_.SourceLine(), proto->Name());
     }
     if (withMaterials) state_.PopMaterial();
 }

@@ -320,6 +320,7 @@ void RWXObject::Read(std::string_view text) {
             continue;
         }
         TClump* current = open.back().clump;
+        current->SetSourceLine(static_cast<uint32_t>(std::min<uint64_t>(line_, UINT32_MAX)));
         switch (ReadClumpLexed(*current, *this, *lexed, &why)) {
             case RWXCommand::ClumpBegin:
                 begin(current->AddChild(), line);

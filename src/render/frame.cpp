@@ -70,6 +70,26 @@ void DrawBackdrop(const Viewport& viewport, const Backdrop& backdrop, const Came
     glEnable(GL_LIGHTING);
 }
 
+void DrawOutline(const Camera& camera, const std::array<Vec3, 3>& corners) {
+    glPushAttrib(GL_ENABLE_BIT | GL_LINE_BIT | GL_CURRENT_BIT | GL_POLYGON_BIT);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    const Mat4 view = CameraMatrix(camera);
+    glLoadMatrixd(view.data());
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_FOG);
+    glDisable(GL_BLEND);
+    glLineWidth(3.0f);
+    glColor3f(1.0f, 0.9f, 0.0f);
+    glBegin(GL_LINE_LOOP);
+    for (const Vec3& c : corners) glVertex3d(c.x, c.y, c.z);
+    glEnd();
+    glPopMatrix();
+    glPopAttrib();
+}
+
 void DrawAxes() {
     glDisable(GL_TEXTURE_2D);
     glDisable(GL_LIGHTING);

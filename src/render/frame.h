@@ -2,6 +2,7 @@
 // One frame of the view: projection, camera, light, the backdrop strip fixed to the horizon,
 // then the scene (or the axes alone); and the loader of the backdrop image.
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -49,6 +50,10 @@ void Resize(Viewport& viewport, int32_t width, int32_t height, const DepthRange&
 // scene through `renderer`, or the axes alone when `scene` is null whatever the axes flag says.
 void DrawFrame(const Viewport& viewport, const AppliedWorld& world, const DrawContext& context, TObjectMap* scene,
                SceneRenderer& renderer);
+
+// The triangle `corners` (world coordinates) outlined in yellow over everything drawn, seen by
+// `camera` with the projection set by Resize; the depth test and lighting are left as they were.
+void DrawOutline(const Camera& camera, const std::array<Vec3, 3>& corners);
 
 // The axes in model units: x blue, y green, z red, one unit long, with letters and arrowheads.
 // Leaves lighting and texturing on; lines stay 2 pixels wide afterwards.

@@ -22,6 +22,7 @@
 #include "scene/framing.h"
 #include "scene/objectmap.h"
 #include "shell/jsonwriter.h"
+#include "shell/picktool.h"
 #include "shell/registry.h"
 #include "world/worldload.h"
 
@@ -35,6 +36,9 @@ constexpr std::string_view kUsage =
     "       pelorus --screenshot OUT.png [--size WxH] [--fit] [--yaw DEG] [--pitch DEG] [--height H]\n"
     "                            [--distance D] [--world NAME|FILE] [--view LIST] [--time MS]\n"
     "                            [--draw-distance METRES] [--at LOCATION] [--] [FILE]\n"
+    "       pelorus --pick X,Y [--size WxH] [--fit] [--yaw DEG] [--pitch DEG] [--height H]\n"
+    "                      [--distance D] [--world NAME|FILE] [--time MS] [--draw-distance METRES]\n"
+    "                      [--at LOCATION] [--] FILE\n"
     "       pelorus --export OUT.glb|OUT.gltf|OUT.rwx|OUT.zip [--] FILE\n"
     "       pelorus --export-object-path FOLDER [--] FILE...\n"
     "       pelorus --registry [--] FILE|FOLDER...\n"
@@ -70,6 +74,12 @@ constexpr std::string_view kUsage =
     "            --at \"2.5N 3W 1.2a 90\" puts the orbit centre at a world's location, with\n"
     "            an optional altitude and the yaw looked in, 0 north, 90 west).\n"
     "            Exit status 1 when no OpenGL context can be made.\n"
+    "  --pick    print, as one JSON object, where the face under the pixel X,Y (from the top-left\n"
+    "            corner) of the view --screenshot draws with the same options comes from: the file\n"
+    "            and line of the command that made it, its clump, prototype instance, material,\n"
+    "            texture and mask (as named, and the files read), tag and the object that shows it;\n"
+    "            \"null\" when no face of the model is there. Faces hidden behind others, back faces\n"
+    "            of single-sided materials and clear texels of masks are not picked.\n"
     "  --export  read FILE as the viewer does and write the model as glTF 2.0: OUT.glb holds\n"
     "            everything; OUT.gltf is written with OUT.bin and its images (OUT_0.jpg, ...)\n"
     "            beside it. OUT.rwx writes a RenderWare script with its textures beside it\n"
@@ -755,6 +765,7 @@ std::optional<int> RunCommandLine(const std::vector<std::string>& given, std::os
     if (first == "--export") return Export(Operands(args), objectPath, out, err);
     if (first == "--export-object-path") return ExportObjectPath(Operands(args), objectPath, out, err);
     if (first == "--registry") return Registry(Operands(args), out, err);
+    if (first == "--pick") return RunPick(given, out, err);
     if (first.starts_with("--")) {
         err << "pelorus: unknown option " << EscapeForTerminal(first) << "\n" << kUsage;
         return 2;

@@ -8,6 +8,7 @@
 
 #include "platform/paths.h"
 #include "platform/version.h"
+#include "scene/pick.h"
 #include "scene/viewmath.h"
 #include "shell/catalogue.h"
 
@@ -53,6 +54,7 @@ constexpr MenuItemRow kViewItems[] = {
     {"&Fog\tF", kCmdFog, true},
     {"&Lighting\tL", kCmdLighting, true},
     {"&Mark Missing Textures", kCmdMarkMissing, true},
+    {"&Pick Mode", kCmdPickMode, true},
     {"-"},
     {"&TopMost", kCmdTopMost, true},
     {"&Auto Reload", kCmdAutoReload, true},
@@ -133,6 +135,9 @@ constexpr std::pair<std::string_view, std::string_view> kMouseHelp[] = {
     {"Right drag", "Nearer or farther in proportion to the distance (up and down), turn (left and right)"},
     {"Middle drag, Shift + left drag", "Pan: the orbit centre moves, the point under the pointer follows it"},
     {"Wheel", "Zoom in or out, in proportion to the distance"},
+    {"Ctrl + click (any click in View > Pick Mode)",
+     "Pick the face under the pointer: outlined, and shown in Object Properties > Face"},
+    {"Double-click", "The point under the pointer becomes the orbit centre"},
     {"Drop a file", "Open it"},
 };
 
@@ -275,6 +280,8 @@ auto* ViewerShell::FlagOf(Shell& shell, int32_t command) {
             return static_cast<Flag*>(&shell.autoReload_);
         case kCmdMarkMissing:
             return static_cast<Flag*>(&shell.flags_.missingTextures);
+        case kCmdPickMode:
+            return static_cast<Flag*>(&shell.pickMode_);
         default:
             return static_cast<Flag*>(nullptr);
     }
@@ -293,6 +300,10 @@ Camera FramedCamera(const Bounds& bounds, double aspect, double yaw) {
         return camera;
     }
     return ClampCamera(FrameBounds(bounds, kFieldOfView, aspect, yaw), MinDistance(bounds.Radius()));
+}
+
+void ViewerShell::CentreOn(const Vec3& point) {
+    camera_ = OrbitCentredOn(camera_, point, MinimumDistance());
 }
 
 void ViewerShell::FrameModel(double aspect, double yaw) {

@@ -50,6 +50,8 @@ inline constexpr int32_t kCmdTopMost = 110;
 inline constexpr int32_t kCmdAutoReload = 111;
 inline constexpr int32_t kCmdFitToModel = 112;
 inline constexpr int32_t kCmdMarkMissing = 113;
+// View > Pick Mode: a plain left click picks the face under the pointer, as Ctrl+click always does.
+inline constexpr int32_t kCmdPickMode = 114;
 // View > Draw Distance: the submenu, then one item per distance of kDrawDistances.
 inline constexpr int32_t kCmdDrawDistance = 120;
 inline constexpr int32_t kFirstDrawDistanceCommand = 121;
@@ -173,6 +175,13 @@ public:
     const ViewFlags& Flags() const { return flags_; }
     const Camera& CameraValues() const { return camera_; }
     bool AutoReload() const { return autoReload_; }
+    // View > Pick Mode (off at first, not remembered).
+    bool PickMode() const { return pickMode_; }
+    // Whether a left click with Ctrl held (`control`) or without picks a face.
+    bool ClickPicks(bool control) const { return control || pickMode_; }
+    // The camera orbits `point` from now on, seen from where it stands (OrbitCentredOn, never
+    // nearer than MinimumDistance).
+    void CentreOn(const Vec3& point);
     // The draw distance chosen in View > Draw Distance, in metres; 0 for all (the default).
     double DrawDistanceMetres() const { return drawDistanceMetres_; }
 
@@ -242,6 +251,7 @@ private:
     Camera camera_;
     Bounds bounds_;
     bool autoReload_ = true;
+    bool pickMode_ = false;
     double drawDistanceMetres_ = 0;
     int32_t lastX_ = 0, lastY_ = 0;
 };

@@ -152,10 +152,11 @@ private slots:
         QCOMPARE(window.objectName(), QString("PELO_OPWindowClass"));
         QCOMPARE(window.size(), QSize(422, 500));  // placed by the window that owns it
         QTabWidget* tabs = window.Tabs();
-        QCOMPARE(tabs->count(), 3);
+        QCOMPARE(tabs->count(), 4);
         QCOMPARE(tabs->tabText(0), QString("General"));
         QCOMPARE(tabs->tabText(1), QString("Textures"));
         QCOMPARE(tabs->tabText(2), QString("Errors"));
+        QCOMPARE(tabs->tabText(3), QString("Face"));
         QCOMPARE(tabs->currentIndex(), 0);
         QCOMPARE(tabs->widget(0)->objectName(), QString("PELO_OPGWindowClass"));
         QCOMPARE(tabs->widget(1)->objectName(), QString("PELO_OPTWindowClass"));

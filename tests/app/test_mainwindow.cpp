@@ -221,6 +221,7 @@ private slots:
               {"&Fog\tF", 108, true, true},
               {"&Lighting\tL", 109, true, false},
               {"&Mark Missing Textures", 113, true, false},
+              {"&Pick Mode", 114, true, false},
               {"", 0, false, false},
               {"&TopMost", 110, true, false},
               {"&Auto Reload", 111, true, true},
@@ -678,6 +679,68 @@ private slots:
         QTest::qWait(800);
         QCOMPARE(Triangles(window), int64_t{3});
         QCOMPARE(loads.size(), reloads);
+    }
+
+    void ctrlClickPicksAFaceAndADoubleClickOrbitsThePickedPoint() {
+        MainWindow& window = Make();
+        window.OpenFile(dir_->Join("quad.rwx"));
+        QWidget* view = window.View().Widget();
+        // Where the middle of the quad (the script stands 0.025 up) is drawn.
+        const auto whereDrawn = [&](const Vec3& p) {
+            const ScreenPoint s = ProjectToScreen(
+                ViewerProjection(view->width(), view->height(), Plain(window).Depth()),
+                CameraMatrix(Plain(window).CameraValues()), p.x, p.y, p.z, view->width(), view->height());
+            return QPoint(static_cast<int>(s.x), static_cast<int>(s.y));
+        };
+        const Vec3 middle{0.6, 0.5 + 0.025, 0};
+        const QPoint onQuad = whereDrawn(middle);
+        const QPoint beside(2, 2);
+
+        // A plain click only turns; Ctrl+click picks and outlines the face.
+        SendMouse(view, QEvent::MouseButtonPress, beside, Qt::LeftButton, Qt::LeftButton);
+        SendMouse(view, QEvent::MouseButtonRelease, beside, Qt::LeftButton, Qt::NoButton);
+        QVERIFY(!Plain(window).Outline());
+        QMouseEvent ctrlPress(QEvent::MouseButtonPress, QPointF(onQuad), QPointF(view->mapToGlobal(onQuad)),
+                              Qt::LeftButton, Qt::LeftButton, Qt::ControlModifier);
+        QApplication::sendEvent(view, &ctrlPress);
+        SendMouse(view, QEvent::MouseButtonRelease, onQuad, Qt::LeftButton, Qt::NoButton);
+        QVERIFY(Plain(window).Outline());
+        ObjectProperties* properties = window.Properties();
+        QVERIFY(properties);
+        QCOMPARE(properties->Tabs()->currentIndex(), ObjectProperties::kFacePage);
+        const auto& rows = properties->FaceShown();
+        QVERIFY(std::find(rows.begin(), rows.end(), std::pair<std::string, std::string>("Line:", "7")) != rows.end());
+        QVERIFY(std::find(rows.begin(), rows.end(),
+                          std::pair<std::string, std::string>("File:", dir_->Join("quad.rwx"))) != rows.end());
+
+        // In Pick Mode a plain click picks too: beside the model, nothing, and the outline goes.
+        window.Dispatch(kCmdPickMode);
+        QVERIFY(window.Action(kCmdPickMode)->isChecked());
+        SendMouse(view, QEvent::MouseButtonPress, beside, Qt::LeftButton, Qt::LeftButton);
+        SendMouse(view, QEvent::MouseButtonRelease, beside, Qt::LeftButton, Qt::NoButton);
+        QVERIFY(!Plain(window).Outline());
+
+        // A double-click makes the point under the pointer the orbit centre: drawn in the middle
+        // of the view, from as far as it was.
+        const Camera before = window.Shell().CameraValues();
+        SendMouse(view, QEvent::MouseButtonDblClick, onQuad, Qt::LeftButton, Qt::LeftButton);
+        const Camera centred = window.Shell().CameraValues();
+        QCOMPARE(Plain(window).CameraValues(), centred);
+        QCOMPARE(centred.yaw, before.yaw);
+        QCOMPARE(centred.pitch, before.pitch);
+        const Vec3 orbit{centred.targetX, centred.targetY + centred.height, centred.targetZ};
+        const QPoint drawn = whereDrawn(orbit);
+        QVERIFY(std::abs(drawn.x() - view->width() / 2) <= 1);
+        QVERIFY(std::abs(drawn.y() - view->height() / 2) <= 1);
+        QVERIFY(std::abs(orbit.z) < 1e-9);  // on the quad's plane
+        // Beside the model a double-click keeps the camera.
+        SendMouse(view, QEvent::MouseButtonDblClick, beside, Qt::LeftButton, Qt::LeftButton);
+        QCOMPARE(window.Shell().CameraValues(), centred);
+
+        // Another file drops the pick.
+        window.OpenFile(dir_->Join("tri.rwx"));
+        QVERIFY(!Plain(window).Outline());
+        QVERIFY(properties->FaceShown().empty());
     }
 
     void aFarModelIsFramedOnOpenAndReloadsKeepTheCameraUntilHomeFramesAgain() {

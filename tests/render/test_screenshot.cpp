@@ -16,11 +16,13 @@
 #include <cstring>
 #include <filesystem>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
 #include "app/screenshot.h"
 #include "platform/paths.h"
+#include "shell/cli.h"
 #include "shell/viewershell.h"
 #include "shell/worlds.h"
 #include "testutil.h"
@@ -286,6 +288,52 @@ TEST(ScreenshotTool, FitShowsModelsTheFixedCameraAndPlanesMiss) {
         EXPECT_GT(RedShare(dir.Join("fit.png")), 0.1) << model;
         EXPECT_EQ(RedShare(dir.Join("fixed.png")), 0.0) << model << ": seen without framing";
     }
+}
+
+TEST(PickTool, AgreesWithWhatTheScreenshotDraws) {
+    // A red square, before it a green one seen from behind in part (its back culled), and a blue
+    // pane instanced from a prototype, seen turned and from above in a view that is not square.
+    TempDir dir;
+    dir.Write("scene.rwx",
+              "ModelBegin\nProtoBegin pane\nColor 0 0 1\nSurface 1 0 0\n"
+              "Vertex 0 0 0\nVertex 0.4 0 0\nVertex 0.4 0.4 0\nVertex 0 0.4 0\nQuad 1 2 3 4\nProtoEnd\n"
+              "ClumpBegin\nSurface 1 0 0\nColor 1 0 0\n"
+              "Vertex -1 -1 0\nVertex 1 -1 0\nVertex 1 1 0\nVertex -1 1 0\nQuad 1 2 3 4\n"
+              "Color 0 1 0\nVertex -0.6 -0.6 0.4\nVertex 0.3 -0.6 0.4\nVertex 0.3 0.3 0.4\nVertex -0.6 0.3 0.4\n"
+              "Quad 8 7 6 5\nTriangle 5 6 7\nTranslate 0.2 -0.8 0.7\nProtoInstance pane\n"
+              "ClumpEnd\nModelEnd\n");
+    const std::vector<std::string> view = {"--size", "64x48", "--fit", "--yaw", "25", "--pitch", "-15"};
+    std::vector<std::string> shot = {"--screenshot", "shot.png", "--view", "-axes,-ground,-skybox,-backdrop,-fog"};
+    shot.insert(shot.end(), view.begin(), view.end());
+    shot.push_back("scene.rwx");
+    std::string err;
+    ASSERT_EQ(RunPelorus(dir.Path(), shot, err, "EGL_PLATFORM=surfaceless"), 0) << err;
+    const QImage image = QImage(QString::fromStdString(dir.Join("shot.png"))).convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(image.size(), QSize(64, 48));
+    int samples = 0, disagree = 0, hits = 0;
+    for (int y = 1; y < 48; y += 3)
+        for (int x = 1; x < 64; x += 3) {
+            std::vector<std::string> args = {"--pick", std::to_string(x) + "," + std::to_string(y)};
+            args.insert(args.end(), view.begin(), view.end());
+            args.push_back(dir.Join("scene.rwx"));
+            std::ostringstream out, errors;
+            ASSERT_EQ(RunCommandLine(args, out, errors), 0) << errors.str();
+            const QRgb p = image.pixel(x, y);
+            const std::string json = out.str();
+            const std::size_t colour = json.find("\"color\": [");
+            // What the pick says is there: a pure colour, or nothing (then no colour of the model).
+            const std::string said = colour == std::string::npos ? "" : json.substr(colour + 9, 9);
+            const bool red = qRed(p) > 200 && qGreen(p) < 40 && qBlue(p) < 40;
+            const bool green = qGreen(p) > 200 && qRed(p) < 40 && qBlue(p) < 40;
+            const bool blue = qBlue(p) > 200 && qRed(p) < 40 && qGreen(p) < 40;
+            const std::string seen = red ? "[1, 0, 0]" : green ? "[0, 1, 0]" : blue ? "[0, 0, 1]" : "";
+            ++samples;
+            hits += said.empty() ? 0 : 1;
+            if (said != seen) ++disagree;
+        }
+    // Pixels on an edge may go either way; a pick that looked elsewhere would miss by far more.
+    EXPECT_GT(hits, samples / 8);
+    EXPECT_LE(disagree, samples / 50) << disagree << " of " << samples;
 }
 
 TEST(ScreenshotTool, UnreadableWorldFileIsAnErrorThatSaysWhy) {

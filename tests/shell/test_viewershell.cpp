@@ -375,6 +375,7 @@ TEST(ViewerCommands, EachNumberLeadsToItsAction) {
         {kCmdNextInFolder, ShellAction::NextInFolder},
         {kCmdPreviousInFolder, ShellAction::PreviousInFolder},
         {kCmdMarkMissing, ShellAction::Redraw},
+        {kCmdPickMode, ShellAction::Redraw},
         {kCmdDrawDistance, ShellAction::None},
         {kCmdExit, ShellAction::Exit},
         {kCmdGeometry, ShellAction::Redraw},
@@ -393,7 +394,7 @@ TEST(ViewerCommands, EachNumberLeadsToItsAction) {
         {kViewMenu, ShellAction::None},
         {0, ShellAction::None},
         {-1, ShellAction::None},
-        {114, ShellAction::None},
+        {115, ShellAction::None},
     };
     for (const auto& [command, action] : cases) {
         ViewerShell shell;
@@ -431,10 +432,11 @@ TEST(ViewerMenus, ChecksStartAsTheViewFlagsAndEveryNumberIsUnique) {
             }
         }
     }
-    EXPECT_EQ(checkable, 12);
-    // Axes ... TopMost, Auto Reload, then Fit to Model (no check) and Mark Missing Textures.
-    const bool initial[] = {true, false, true, false, true, true, true, true, false, false, true, false, false};
-    for (int32_t i = 0; i < 13; ++i) EXPECT_EQ(shell.Checked(kCmdAxes + i), initial[i]) << kCmdAxes + i;
+    EXPECT_EQ(checkable, 13);
+    // Axes ... TopMost, Auto Reload, then Fit to Model (no check), Mark Missing Textures and Pick
+    // Mode.
+    const bool initial[] = {true, false, true, false, true, true, true, true, false, false, true, false, false, false};
+    for (int32_t i = 0; i < 14; ++i) EXPECT_EQ(shell.Checked(kCmdAxes + i), initial[i]) << kCmdAxes + i;
     // Toggling flips exactly one check.
     shell.Command(kCmdFog);
     EXPECT_FALSE(shell.Checked(kCmdFog));
