@@ -93,7 +93,6 @@ private:
     QCheckBox* lastLoadOnly_ = nullptr;
     QPlainTextEdit* errors_ = nullptr;  // one block per line; each log line's block keeps its index
     std::function<void(const LogPlace&)> openPlace_ = OpenInEditor;
-    QPlainTextEdit* errors_ = nullptr;
     QLabel* faceNote_ = nullptr;
     QGridLayout* faceGrid_ = nullptr;
     std::vector<std::pair<std::string, std::string>> faceRows_;
