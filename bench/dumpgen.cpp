@@ -169,22 +169,22 @@ bool WriteFile(const std::string& path, const std::string& text) {
     return static_cast<bool>(out);
 }
 
-bool WriteObjectPath(const std::string& folder, const ObjectPathSpec& spec, std::string* error) {
+bool WriteObjectPath(const std::string& folder, const ObjectPathSpec& recipe, std::string* error) {
     auto fail = [&](const std::string& what) {
         if (error) *error = "cannot write " + what;
         return false;
     };
     const fs::path root(folder);
-    for (int t = 0; t < spec.textures; ++t) {
+    for (int t = 0; t < recipe.textures; ++t) {
         const std::string name = "t" + std::to_string(t);
         if (!WriteFile((root / "textures" / (name + ".jpg")).string(), Jpeg(32, t % 5))) return fail(name + ".jpg");
         if (t % 2 == 1 && !WriteZip((root / "textures" / (name + "m.zip")).string(), name + "m.bmp", MaskBmp(32)))
             return fail(name + "m.zip");
     }
-    for (int m = 0; m < spec.models; ++m) {
+    for (int m = 0; m < recipe.models; ++m) {
         const std::string name = ModelName(m);
-        const std::string script = ModelScript(m, spec.textures);
-        const int layout = spec.mixLayouts ? m % 3 : 0;
+        const std::string script = ModelScript(m, recipe.textures);
+        const int layout = recipe.mixLayouts ? m % 3 : 0;
         bool ok = true;
         if (layout == 0)
             ok = WriteZip((root / "models" / (name + ".zip")).string(), name + ".rwx", script);
@@ -197,23 +197,23 @@ bool WriteObjectPath(const std::string& folder, const ObjectPathSpec& spec, std:
     return true;
 }
 
-GeneratedDump MakeDump(const DumpSpec& spec) {
+GeneratedDump MakeDump(const DumpSpec& recipe) {
     GeneratedDump out;
-    const std::string eol = spec.crlf ? "\r\n" : "\n";
-    const Encoding enc = EncodingOf(spec.version);
-    const bool turned = spec.version >= 3;
-    const bool typed = spec.version >= 4;
-    const int others = typed ? spec.otherTypes : 0;
-    const int total = spec.objects + spec.missingModels + others;
+    const std::string eol = recipe.crlf ? "\r\n" : "\n";
+    const Encoding enc = EncodingOf(recipe.version);
+    const bool turned = recipe.version >= 3;
+    const bool typed = recipe.version >= 4;
+    const int others = typed ? recipe.otherTypes : 0;
+    const int total = recipe.objects + recipe.missingModels + others;
     out.text.reserve(static_cast<std::size_t>(total) * 80);
-    out.text += "propdump version " + std::to_string(spec.version) + eol;
+    out.text += "propdump version " + std::to_string(recipe.version) + eol;
     const int side = std::max(1, static_cast<int>(std::ceil(std::sqrt(static_cast<double>(std::max(total, 1))))));
     // Bad lines come every `every` objects.
-    const int every = spec.badLines > 0 ? std::max(1, total / spec.badLines) : 0;
+    const int every = recipe.badLines > 0 ? std::max(1, total / recipe.badLines) : 0;
     int bad = 0;
     uint32_t line = 1;
     for (int i = 0; i < total; ++i) {
-        if (every && bad < spec.badLines && i % every == 0) {
+        if (every && bad < recipe.badLines && i % every == 0) {
             ++line;
             out.badLines.push_back(line);
             switch (bad++ % 3) {
@@ -233,10 +233,10 @@ GeneratedDump MakeDump(const DumpSpec& spec) {
         ExpectedObject e;
         e.line = ++line;
         int type = 0;
-        if (i < spec.objects) {
-            const int m = spec.models > 0 ? i % spec.models : 0;
+        if (i < recipe.objects) {
+            const int m = recipe.models > 0 ? i % recipe.models : 0;
             const std::string base = ModelName(m);
-            switch ((i / std::max(spec.models, 1)) % 3) {
+            switch ((i / std::max(recipe.models, 1)) % 3) {
                 case 0:
                     e.name = base;
                     break;
@@ -247,16 +247,16 @@ GeneratedDump MakeDump(const DumpSpec& spec) {
                     e.name = base + ".zip";
                     break;
             }
-        } else if (i < spec.objects + spec.missingModels) {
-            e.name = "gone" + std::to_string(i - spec.objects);
+        } else if (i < recipe.objects + recipe.missingModels) {
+            e.name = "gone" + std::to_string(i - recipe.objects);
         } else {
             type = 1 + (i % 4);
             e.name = "other" + std::to_string(i);
         }
         e.type = type;
         const int gx = i % side, gz = i / side;
-        const long x = std::lround((gx - side / 2) * spec.spacing * 1000),
-                   z = std::lround((gz - side / 2) * spec.spacing * 1000);
+        const long x = std::lround((gx - side / 2) * recipe.spacing * 1000),
+                   z = std::lround((gz - side / 2) * recipe.spacing * 1000);
         const long y = (i % 7) * 10;
         const int yaw = (i * 37) % 3600, tilt = turned ? (i * 13) % 200 - 100 : 0,
                   roll = turned ? (i * 7) % 90 - 45 : 0;
@@ -266,7 +266,7 @@ GeneratedDump MakeDump(const DumpSpec& spec) {
         e.roll = static_cast<float>(roll / 10.0);
         // The description as stored, and as read back.
         std::string description, descriptionRead, action;
-        if (spec.extras && i % 2 == 0) {
+        if (recipe.extras && i % 2 == 0) {
             description = "caf" + enc.eAcute + " " + enc.euro + "5\x80\x7Fsecond line\x7Fthird";
             descriptionRead =
                 "caf\xC3\xA9 \xE2\x82\xAC"
@@ -275,7 +275,7 @@ GeneratedDump MakeDump(const DumpSpec& spec) {
             description = "object " + std::to_string(i);
             descriptionRead = description;
         }
-        if (spec.extras && i % 3 == 0) action = "create color red; activate url http://example.org/ x";
+        if (recipe.extras && i % 3 == 0) action = "create color red; activate url http://example.org/ x";
         e.description = descriptionRead;
         e.action = action;
 
@@ -290,7 +290,7 @@ GeneratedDump MakeDump(const DumpSpec& spec) {
         t += " " + e.name + description + action;
         if (typed) t += "0a1b";  // two bytes of object data, as hexadecimal digits
         t += eol;
-        if (spec.keepExpected) out.objects.push_back(std::move(e));
+        if (recipe.keepExpected) out.objects.push_back(std::move(e));
     }
     return out;
 }

@@ -28,7 +28,7 @@ std::string ModelName(int index);
 std::string ModelScript(int index, int textures);
 // Writes the object path into `folder` (made when missing): models/, rwx/ and textures/. False,
 // with the reason in `*error` when given, when something cannot be written.
-bool WriteObjectPath(const std::string& folder, const ObjectPathSpec& spec, std::string* error = nullptr);
+bool WriteObjectPath(const std::string& folder, const ObjectPathSpec& recipe, std::string* error = nullptr);
 
 struct DumpSpec {
     int version = 4;        // 2 to 5
@@ -60,7 +60,7 @@ struct GeneratedDump {
     std::vector<uint32_t> badLines;       // the lines that cannot be read
 };
 
-GeneratedDump MakeDump(const DumpSpec& spec);
+GeneratedDump MakeDump(const DumpSpec& recipe);
 
 // Writes `text` to `path` (folders made). False when it cannot.
 bool WriteFile(const std::string& path, const std::string& text);

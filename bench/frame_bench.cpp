@@ -213,10 +213,9 @@ int main(int argc, char** argv) {
         }
     }
     ErrorLog log;
-    log.SetMirror(
-        [](std::string_view line, const LogPlace&) {
-            std::fprintf(stderr, "log: %.*s\n", static_cast<int>(line.size()), line.data());
-        });
+    log.SetMirror([](std::string_view line, const LogPlace&) {
+        std::fprintf(stderr, "log: %.*s\n", static_cast<int>(line.size()), line.data());
+    });
 
     char dirTemplate[] = "/tmp/pelorus-bench-XXXXXX";
     if (!::mkdtemp(dirTemplate)) return 1;

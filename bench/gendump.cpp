@@ -36,12 +36,12 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "gendump: %s\n", error.c_str());
         return 1;
     }
-    pelorus::dumpgen::DumpSpec spec;
-    spec.version = static_cast<int>(version);
-    spec.objects = static_cast<int>(objects);
-    spec.models = static_cast<int>(models);
-    spec.keepExpected = false;
-    if (!pelorus::dumpgen::WriteFile(dir + "/world.txt", pelorus::dumpgen::MakeDump(spec).text)) {
+    pelorus::dumpgen::DumpSpec recipe;
+    recipe.version = static_cast<int>(version);
+    recipe.objects = static_cast<int>(objects);
+    recipe.models = static_cast<int>(models);
+    recipe.keepExpected = false;
+    if (!pelorus::dumpgen::WriteFile(dir + "/world.txt", pelorus::dumpgen::MakeDump(recipe).text)) {
         std::fprintf(stderr, "gendump: cannot write %s/world.txt\n", dir.c_str());
         return 1;
     }

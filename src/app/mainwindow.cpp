@@ -10,11 +10,11 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QGuiApplication>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
-#include <QInputDialog>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -225,8 +225,9 @@ void MainWindow::BuildStatusBar() {
     statusCounts_->setObjectName("statusCounts");
     statusLocation_ = new QLabel(bar);
     statusLocation_->setObjectName("statusLocation");
-    statusLocation_->setToolTip("The orbit centre: north or south, west or east (ten metres a unit), altitude, and "
-                                "the direction looked in (World > Go To..., Ctrl+G)");
+    statusLocation_->setToolTip(
+        "The orbit centre: north or south, west or east (ten metres a unit), altitude, and "
+        "the direction looked in (World > Go To..., Ctrl+G)");
     statusSize_ = new QLabel(bar);
     statusSize_->setObjectName("statusSize");
     statusSize_->setToolTip("Width \u00D7 height \u00D7 depth of what is shown (ten metres a unit)");
@@ -283,8 +284,8 @@ void MainWindow::GoToWithDialog() {
             given = locationAsker_(this, text);
         } else {
             bool ok = false;
-            const QString answer = QInputDialog::getText(this, "Go To", "Location (such as 2.5N 3W, 2.5N 3W 1.2a 90):",
-                                                         QLineEdit::Normal, Text(text), &ok);
+            const QString answer = QInputDialog::getText(
+                this, "Go To", "Location (such as 2.5N 3W, 2.5N 3W 1.2a 90):", QLineEdit::Normal, Text(text), &ok);
             if (ok) given = answer.toStdString();
         }
         if (!given) return;

@@ -729,7 +729,7 @@ std::optional<int> RunCommandLine(const std::vector<std::string>& given, std::os
     if (args.empty()) return std::nullopt;
     const std::string objectPath = objectPathArgument.folder.value_or(std::string());
     const std::string& first = args[0];
-    if (first == "--") return std::nullopt;  // the viewer's FILE follows, whatever it looks like
+    if (first == "--") return std::nullopt;       // the viewer's FILE follows, whatever it looks like
     if (first == kAtOption) return std::nullopt;  // the viewer, at a location
     // An empty name names no file: a slip of the shell (an unset variable), not an empty model.
     if (first == "--check" || first == "--dump" || first == "--export") {

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "scene/location.h"
 #include "platform/errorlog.h"
+#include "scene/location.h"
 
 namespace pelorus {
 

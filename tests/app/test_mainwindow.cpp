@@ -10,6 +10,7 @@
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QLabel>
 #include <QListView>
 #include <QMenu>
@@ -24,7 +25,6 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableWidget>
-#include <QInputDialog>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextDocument>

@@ -6,16 +6,15 @@
 #include <sys/signalfd.h>
 #include <unistd.h>
 
-#include <atomic>
-#include <chrono>
-#include <thread>
-
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QProcess>
 #include <QTest>
 #include <QTimer>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "app/termination.h"
 #include "testutil.h"

@@ -215,9 +215,9 @@ TEST(ZipArchiveRead, DamagedDataIsCorruptAndAnUnknownMethodUnsupported) {
     WriteBytes(dir.Join("garbled.zip"), garbled);
 
     // A method this libzip cannot decompress is not supported rather than damaged.
-    for (const auto& [file, status] : {std::pair{"flipped.zip", ZipStatus::Corrupt},
-                                       std::pair{"method.zip", ZipStatus::Unsupported},
-                                       std::pair{"garbled.zip", ZipStatus::Corrupt}}) {
+    for (const auto& [file, status] :
+         {std::pair{"flipped.zip", ZipStatus::Corrupt}, std::pair{"method.zip", ZipStatus::Unsupported},
+          std::pair{"garbled.zip", ZipStatus::Corrupt}}) {
         const std::unique_ptr<ZipArchive> archive = OpenOk(dir.Join(file));
         ASSERT_NE(archive, nullptr) << file;
         std::vector<uint8_t> out;

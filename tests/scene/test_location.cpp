@@ -72,9 +72,7 @@ TEST(Location, TheCameraLooksWhereTheYawSays) {
     Camera base;
     base.pitch = 0;
     base.distance = 2;
-    const struct {
-        double yaw, x, z;
-    } faces[] = {{0, 0, 1}, {90, 1, 0}, {180, 0, -1}, {270, -1, 0}};
+    const struct { double yaw, x, z; } faces[] = {{0, 0, 1}, {90, 1, 0}, {180, 0, -1}, {270, -1, 0}};
     for (const auto& f : faces) {
         const Camera camera = CameraAt(base, {10, 1, 20, f.yaw});
         EXPECT_EQ(camera.targetX, 10);

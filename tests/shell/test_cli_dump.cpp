@@ -113,14 +113,14 @@ TEST(CliDump, GeneratedWorldsOfEveryVersion) {
     path.textures = 2;
     ASSERT_TRUE(dumpgen::WriteObjectPath(dir.Join("objects"), path));
     for (int version = 2; version <= 5; ++version) {
-        dumpgen::DumpSpec spec;
-        spec.version = version;
-        spec.crlf = version % 2 == 0;
-        spec.objects = 12;
-        spec.models = 4;
-        spec.otherTypes = 3;
-        spec.badLines = 2;
-        const dumpgen::GeneratedDump generated = dumpgen::MakeDump(spec);
+        dumpgen::DumpSpec recipe;
+        recipe.version = version;
+        recipe.crlf = version % 2 == 0;
+        recipe.objects = 12;
+        recipe.models = 4;
+        recipe.otherTypes = 3;
+        recipe.badLines = 2;
+        const dumpgen::GeneratedDump generated = dumpgen::MakeDump(recipe);
         const std::string file = dir.Write("w" + std::to_string(version) + ".txt", generated.text);
         const CliRun check = Cli({"--object-path", dir.Join("objects"), "--check", file});
         const int others = version >= 4 ? 3 : 0;

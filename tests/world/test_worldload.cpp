@@ -148,15 +148,15 @@ TEST(LoadDump, GeneratedDumpsReadBackWhole) {
     for (int version = 2; version <= 5; ++version)
         for (const bool crlf : {true, false}) {
             const std::string what = "version " + std::to_string(version) + (crlf ? " CR LF" : " LF");
-            dumpgen::DumpSpec spec;
-            spec.version = version;
-            spec.crlf = crlf;
-            spec.objects = 24;
-            spec.models = 6;
-            spec.missingModels = 2;
-            spec.otherTypes = 5;
-            spec.badLines = 4;
-            const dumpgen::GeneratedDump generated = dumpgen::MakeDump(spec);
+            dumpgen::DumpSpec recipe;
+            recipe.version = version;
+            recipe.crlf = crlf;
+            recipe.objects = 24;
+            recipe.models = 6;
+            recipe.missingModels = 2;
+            recipe.otherTypes = 5;
+            recipe.badLines = 4;
+            const dumpgen::GeneratedDump generated = dumpgen::MakeDump(recipe);
             const std::string file =
                 dir.Write("world" + std::to_string(version) + (crlf ? "w" : "u") + ".txt", generated.text);
             test::LogCapture log;
