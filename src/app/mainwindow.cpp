@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDateTime>
@@ -67,11 +68,11 @@ QRect AvailableScreen(const QWidget& near) {
     return screen ? screen->availableGeometry() : QRect(0, 0, kMinMainWidth, kMinMainHeight);
 }
 
-// The key sequences of a menu item. A key named "Enter" is bound on the main keyboard's Return
-// key too, which carries that name on most keyboards.
-QList<QKeySequence> ItemKeys(const MenuItemRow& item) {
+// The key sequences of a menu item while Walk Mode is `walkMode`. A key named "Enter" is bound on
+// the main keyboard's Return key too, which carries that name on most keyboards.
+QList<QKeySequence> ItemKeys(const MenuItemRow& item, bool walkMode) {
     QList<QKeySequence> keys;
-    for (const std::string& name : ItemShortcuts(item)) {
+    for (const std::string& name : ItemShortcuts(item, walkMode)) {
         const QKeySequence key = QKeySequence::fromString(Text(name), QKeySequence::PortableText);
         if (key.isEmpty()) continue;
         keys << key;
@@ -100,6 +101,38 @@ std::string FirstDroppedFile(const QMimeData* data) {
     const QUrl first = data->urls().first();
     return first.isLocalFile() ? first.toLocalFile().toStdString() : std::string();
 }
+
+// The key of the view that a key event is, for walking; Other with Ctrl, Alt or Meta held.
+ViewKey ViewKeyOf(const QKeyEvent& event) {
+    if (event.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return ViewKey::Other;
+    switch (event.key()) {
+        case Qt::Key_Up:
+            return ViewKey::Up;
+        case Qt::Key_Down:
+            return ViewKey::Down;
+        case Qt::Key_Left:
+            return ViewKey::Left;
+        case Qt::Key_Right:
+            return ViewKey::Right;
+        case Qt::Key_PageUp:
+            return ViewKey::PageUp;
+        case Qt::Key_PageDown:
+            return ViewKey::PageDown;
+        case Qt::Key_W:
+            return ViewKey::W;
+        case Qt::Key_A:
+            return ViewKey::A;
+        case Qt::Key_S:
+            return ViewKey::S;
+        case Qt::Key_D:
+            return ViewKey::D;
+        default:
+            return ViewKey::Other;
+    }
+}
+
+// How often walking moves the view while a key is held: about the screen's refresh rate.
+constexpr int kWalkTickMs = 16;
 
 }  // namespace
 
@@ -157,6 +190,9 @@ MainWindow::MainWindow(MainWindowOptions options)
     reloadTimer_.setSingleShot(true);
     reloadTimer_.setTimerType(Qt::PreciseTimer);
     connect(&reloadTimer_, &QTimer::timeout, this, &MainWindow::ReloadTimerFired);
+    walkTimer_.setInterval(kWalkTickMs);
+    walkTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&walkTimer_, &QTimer::timeout, this, &MainWindow::WalkTick);
     connect(&watcher_, &QFileSystemWatcher::fileChanged, this, &MainWindow::SourcesChanged);
     connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, &MainWindow::SourcesChanged);
 }
@@ -164,9 +200,6 @@ MainWindow::MainWindow(MainWindowOptions options)
 MainWindow::~MainWindow() = default;
 
 void MainWindow::BuildMenus() {
-    // A key acts for the first item that shows or names it (both Properties items show
-    // Alt+Enter; one shortcut for two actions would make Qt ignore the key).
-    std::set<QString> bound;
     for (const MenuRow& bar : MenuBarTable()) {
         QMenu* menu = menuBar()->addMenu(Text(bar.text));
         menu->menuAction()->setData(bar.command);
@@ -197,12 +230,6 @@ void MainWindow::BuildMenus() {
             }
             action->setData(item.command);
             action->setCheckable(item.checkable);
-            if (!item.submenu) {
-                QList<QKeySequence> keys;
-                for (const QKeySequence& key : ItemKeys(item))
-                    if (bound.insert(key.toString(QKeySequence::PortableText)).second) keys << key;
-                action->setShortcuts(keys);
-            }
             actions_[item.command] = action;
         }
         if (bar.command == kObjectMenu) objectMenu_ = menu;
@@ -213,6 +240,26 @@ void MainWindow::BuildMenus() {
         const int command = action->data().toInt(&ok);
         if (ok && command >= kFirstCatalogueCommand) Dispatch(command);
     });
+    SyncShortcuts();
+}
+
+void MainWindow::SyncShortcuts() {
+    const bool walkMode = shell_.WalkMode();
+    if (shortcutsWalkMode_ == walkMode) return;
+    shortcutsWalkMode_ = walkMode;
+    // A key acts for the first item that shows or names it (both Properties items show
+    // Alt+Enter; one shortcut for two actions would make Qt ignore the key).
+    std::set<QString> bound;
+    for (const MenuRow& bar : MenuBarTable())
+        for (const MenuItemRow& item : bar.items) {
+            QAction* action = item.text == "-" || item.submenu ? nullptr : Action(item.command);
+            if (!action) continue;
+            action->setText(Text(ShownItemText(item, walkMode)));
+            QList<QKeySequence> keys;
+            for (const QKeySequence& key : ItemKeys(item, walkMode))
+                if (bound.insert(key.toString(QKeySequence::PortableText)).second) keys << key;
+            action->setShortcuts(keys);
+        }
 }
 
 void MainWindow::BuildStatusBar() {
@@ -375,6 +422,18 @@ void MainWindow::Carry(ShellAction action, int32_t command) {
         case ShellAction::PreviousInFolder:
             OpenBeside(-1);
             break;
+        case ShellAction::Walk:
+            RequestRedraw();
+            if (!walkTimer_.isActive()) {
+                walkClock_.start();
+                walkTimer_.start();
+            }
+            break;
+        case ShellAction::WalkMode:
+            walkTimer_.stop();
+            SyncChecks();
+            SyncShortcuts();
+            break;
     }
 }
 
@@ -487,8 +546,14 @@ void MainWindow::ShowScene(std::unique_ptr<TObjectMap> scene, bool frame) {
     sceneObjectPath_ = ObjectPathInEffect();
     view_->SetScene(std::move(scene));
     if (properties_) properties_->SetFace({});  // the face picked belonged to the scene before
-    shell_.SetModelBounds(view_->Scene() ? SceneBounds(*view_->Scene()) : Bounds{});
-    if (frame) shell_.FrameModel(ViewAspect(), 0);
+    const TObjectMap* shown = view_->Scene();
+    shell_.SetModelBounds(shown ? SceneBounds(*shown) : Bounds{}, shown && shown->Read().dumpVersion > 0);
+    if (frame) {
+        shell_.Opened(shown ? shown->Read() : SceneObjects{}, CurrentLook().entryPoint, ViewAspect());
+        walkTimer_.stop();
+        SyncChecks();
+        SyncShortcuts();
+    }
     UpdateTitle();
     ApplyCurrentWorld();
     WatchSources();
@@ -501,7 +566,7 @@ double MainWindow::ViewAspect() const {
 }
 
 void MainWindow::Frame(double yaw) {
-    shell_.FrameModel(ViewAspect(), yaw);
+    shell_.FrameModel(ViewAspect(), yaw, view_->Scene());
     RequestRedraw();
 }
 
@@ -560,7 +625,7 @@ void MainWindow::ApplyCurrentWorld() {
         LoadCurrentFile();
         return;
     }
-    const CurrentWorld world = worldSource_ ? worldSource_() : CurrentWorld{};
+    const CurrentWorld world = CurrentWorldNow();
     worldName_ = world.name;
     ReadOptions options = options_.readOptions;
     options.baseFolder = CurrentDirectory();
@@ -570,6 +635,14 @@ void MainWindow::ApplyCurrentWorld() {
     UpdateStatus();
     RequestRedraw();
     emit worldApplied();
+}
+
+CurrentWorld MainWindow::CurrentWorldNow() const {
+    return worldSource_ ? worldSource_() : CurrentWorld{};
+}
+
+WorldLook MainWindow::CurrentLook() const {
+    return CurrentWorldNow().look;
 }
 
 std::vector<const RWXObject*> MainWindow::ModelObjects() const {
@@ -936,6 +1009,12 @@ QPoint MainWindow::ViewPoint(const QPointF& windowPoint) const {
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event) {
+    const ViewKey key = ViewKeyOf(*event);
+    if (shell_.WalksWith(key)) {
+        // Held keys walk by the clock (WalkTick), not by the keyboard's repeat rate.
+        if (!event->isAutoRepeat()) Carry(shell_.KeyDown(key, event->modifiers() & Qt::ShiftModifier), 0);
+        return;
+    }
     const QString text = event->text();
     const bool command = event->modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier);
     if (command || text.size() != 1) {
@@ -948,6 +1027,67 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
         return;
     }
     Carry(action, 0);
+}
+
+void MainWindow::keyReleaseEvent(QKeyEvent* event) {
+    if (event->isAutoRepeat()) return;
+    // By the key alone: Ctrl or Alt pressed while walking must not leave the key held.
+    switch (event->key()) {
+        case Qt::Key_Up:
+            shell_.KeyUp(ViewKey::Up);
+            break;
+        case Qt::Key_Down:
+            shell_.KeyUp(ViewKey::Down);
+            break;
+        case Qt::Key_Left:
+            shell_.KeyUp(ViewKey::Left);
+            break;
+        case Qt::Key_Right:
+            shell_.KeyUp(ViewKey::Right);
+            break;
+        case Qt::Key_PageUp:
+            shell_.KeyUp(ViewKey::PageUp);
+            break;
+        case Qt::Key_PageDown:
+            shell_.KeyUp(ViewKey::PageDown);
+            break;
+        case Qt::Key_W:
+            shell_.KeyUp(ViewKey::W);
+            break;
+        case Qt::Key_A:
+            shell_.KeyUp(ViewKey::A);
+            break;
+        case Qt::Key_S:
+            shell_.KeyUp(ViewKey::S);
+            break;
+        case Qt::Key_D:
+            shell_.KeyUp(ViewKey::D);
+            break;
+        default:
+            QMainWindow::keyReleaseEvent(event);
+            return;
+    }
+    if (!shell_.Walking()) walkTimer_.stop();
+}
+
+void MainWindow::WalkTick() {
+    // A key released while a menu, a dialog or another window had the keyboard never comes back.
+    if (!isActiveWindow() || QApplication::activePopupWidget() || QApplication::activeModalWidget()) {
+        shell_.StopWalking();
+        walkTimer_.stop();
+        return;
+    }
+    const double seconds = static_cast<double>(walkClock_.restart()) / 1000.0;
+    if (shell_.Walk(seconds, QGuiApplication::keyboardModifiers() & Qt::ShiftModifier)) RequestRedraw();
+    if (!shell_.Walking()) walkTimer_.stop();
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow()) {
+        shell_.StopWalking();
+        walkTimer_.stop();
+    }
+    QMainWindow::changeEvent(event);
 }
 
 void MainWindow::mousePressEvent(QMouseEvent* event) {

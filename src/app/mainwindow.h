@@ -6,6 +6,7 @@
 // kept between runs. What each command, key and drag means is decided by ViewerShell; this class carries it
 // out.
 
+#include <QElapsedTimer>
 #include <QFileSystemWatcher>
 #include <QMainWindow>
 #include <QRect>
@@ -221,6 +222,8 @@ signals:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
@@ -231,6 +234,12 @@ protected:
 
 private:
     void BuildMenus();
+    // The menus' texts and shortcuts as Walk Mode has them (ShownItemText, ItemShortcuts).
+    void SyncShortcuts();
+    // One pass of walking while a key is held: as far as the time since the last one goes.
+    void WalkTick();
+    CurrentWorld CurrentWorldNow() const;
+    WorldLook CurrentLook() const;
     void BuildStatusBar();
     void Carry(ShellAction action, int32_t command);
     void SyncChecks();
@@ -317,6 +326,9 @@ private:
     QFileSystemWatcher watcher_;
     ReloadSchedule reloadSchedule_;
     QTimer reloadTimer_;
+    QTimer walkTimer_;
+    QElapsedTimer walkClock_;
+    std::optional<bool> shortcutsWalkMode_;  // the Walk Mode the menus' shortcuts were set for
 };
 
 }  // namespace pelorus

@@ -198,7 +198,9 @@ int DrawScreenshot(const ScreenshotRequest& request, std::ostream& out, std::ost
 
         // The model alone, as the window frames it and sets its planes.
         const Bounds bounds = SceneBounds(*scene);
-        const Camera camera = ScreenshotCamera(request, bounds);
+        const SceneObjects& shown = scene->Read();
+        const Camera camera =
+            ScreenshotCamera(request, bounds, shown.dumpVersion > 0 ? &shown : nullptr, look.entryPoint);
 
         Viewport viewport;
         Resize(viewport, request.width, request.height, SceneDepthRange(camera, bounds));

@@ -20,6 +20,9 @@ struct WorldLook {
     double lightX = -0.8, lightY = -0.5, lightZ = -0.2;                         // direction the light shines to
     bool fog = false;
     double fogStart = 4.0, fogEnd = 15.0;  // model units
+    // Where a world opens, as worlds write locations ("2.5N 3W 1.2a 90", see ParseLocation); "" for
+    // none.
+    std::string entryPoint;
 };
 
 }  // namespace pelorus

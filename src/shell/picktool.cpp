@@ -265,6 +265,7 @@ int RunPick(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         ::close(fd);
     }
     std::string worldObjectPath;
+    WorldLook worldLook;
     if (view.world) {
         const std::string worldFile = WorldFileOfArgument(*view.world, CurrentDirectory());
         std::string text;
@@ -274,7 +275,8 @@ int RunPick(const std::vector<std::string>& args, std::ostream& out, std::ostrea
                 << "\": " << ReadStatusText(read) << "\n";
             return 1;
         }
-        worldObjectPath = LookOf(ParseWorldFile(text)).objectPath;
+        worldLook = LookOf(ParseWorldFile(text));
+        worldObjectPath = worldLook.objectPath;
     }
 
     // Read as --screenshot reads it: from the file's own folder.
@@ -292,7 +294,8 @@ int RunPick(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         err << EscapeForTerminal(view.file) << ": " << EscapeForTerminal(line) << "\n";
 
     const Bounds bounds = SceneBounds(scene);
-    const Camera camera = ScreenshotCamera(view, bounds);
+    const Camera camera =
+        ScreenshotCamera(view, bounds, scene.Read().dumpVersion > 0 ? &scene.Read() : nullptr, worldLook.entryPoint);
     PickOptions options;
     if (view.drawDistanceMetres > 0) options.drawDistance = view.drawDistanceMetres / kMetresPerUnit;
     options.timeMs = view.timeMs ? *view.timeMs : SteadyMilliseconds();

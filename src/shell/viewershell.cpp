@@ -55,6 +55,7 @@ constexpr MenuItemRow kViewItems[] = {
     {"&Lighting\tL", kCmdLighting, true},
     {"&Mark Missing Textures", kCmdMarkMissing, true},
     {"&Pick Mode", kCmdPickMode, true},
+    {"&Walk Mode\tCtrl+W", kCmdWalkMode, true},
     {"-"},
     {"&TopMost", kCmdTopMost, true},
     {"&Auto Reload", kCmdAutoReload, true},
@@ -129,6 +130,44 @@ constexpr KeyEntry kKeys[] = {
     {U'x', KeyKind::Toggle, kCmdAxes},
 };
 
+// The keys that walk, and where. The letters and the page keys walk only in Walk Mode, where they
+// take the place of what they do otherwise.
+struct WalkKeyEntry {
+    ViewKey key;
+    bool walkModeOnly;
+    WalkDirections direction;
+    std::string_view name;  // as the key reference names it
+};
+constexpr WalkKeyEntry kWalkKeys[] = {
+    {ViewKey::Up, false, {1, 0, 0}, "Up"},       {ViewKey::W, true, {1, 0, 0}, "W"},
+    {ViewKey::Down, false, {-1, 0, 0}, "Down"},  {ViewKey::S, true, {-1, 0, 0}, "S"},
+    {ViewKey::Left, false, {0, -1, 0}, "Left"},  {ViewKey::A, true, {0, -1, 0}, "A"},
+    {ViewKey::Right, false, {0, 1, 0}, "Right"}, {ViewKey::D, true, {0, 1, 0}, "D"},
+    {ViewKey::PageUp, true, {0, 0, 1}, "PgUp"},  {ViewKey::PageDown, true, {0, 0, -1}, "PgDown"},
+};
+constexpr std::pair<WalkDirections, std::string_view> kWalkHelp[] = {
+    {{1, 0, 0}, "Walk forwards, the way the camera looks (the orbit centre moves over the ground)"},
+    {{-1, 0, 0}, "Walk back"},
+    {{0, -1, 0}, "Walk left"},
+    {{0, 1, 0}, "Walk right"},
+    {{0, 0, 1}, "Rise"},
+    {{0, 0, -1}, "Sink"},
+};
+
+const WalkKeyEntry* WalkKeyOf(ViewKey key) {
+    for (const WalkKeyEntry& entry : kWalkKeys)
+        if (entry.key == key) return &entry;
+    return nullptr;
+}
+
+uint32_t BitOf(ViewKey key) {
+    return uint32_t{1} << static_cast<uint32_t>(key);
+}
+
+bool TakenByWalking(std::string_view key) {
+    return std::find(std::begin(kWalkModeKeys), std::end(kWalkModeKeys), key) != std::end(kWalkModeKeys);
+}
+
 // The mouse, for the key reference.
 constexpr std::pair<std::string_view, std::string_view> kMouseHelp[] = {
     {"Left drag", "Turn the view about the orbit centre (pitch within 89 degrees)"},
@@ -181,6 +220,17 @@ std::vector<std::string> ItemShortcuts(const MenuItemRow& item) {
         rest = semicolon == std::string_view::npos ? std::string_view() : rest.substr(semicolon + 1);
     }
     return keys;
+}
+
+std::vector<std::string> ItemShortcuts(const MenuItemRow& item, bool walkMode) {
+    std::vector<std::string> keys = ItemShortcuts(item);
+    if (walkMode) std::erase_if(keys, [](const std::string& key) { return TakenByWalking(key); });
+    return keys;
+}
+
+std::string ShownItemText(const MenuItemRow& item, bool walkMode) {
+    if (walkMode && TakenByWalking(Trim(ShownShortcut(item.text)))) return std::string(MenuPart(item.text));
+    return std::string(item.text);
 }
 
 char32_t MnemonicOf(std::string_view text) {
@@ -282,13 +332,16 @@ auto* ViewerShell::FlagOf(Shell& shell, int32_t command) {
             return static_cast<Flag*>(&shell.flags_.missingTextures);
         case kCmdPickMode:
             return static_cast<Flag*>(&shell.pickMode_);
+        case kCmdWalkMode:
+            return static_cast<Flag*>(&shell.walkMode_);
         default:
             return static_cast<Flag*>(nullptr);
     }
 }
 
-void ViewerShell::SetModelBounds(const Bounds& bounds) {
+void ViewerShell::SetModelBounds(const Bounds& bounds, bool world) {
     bounds_ = bounds;
+    world_ = world;
     camera_ = ClampCamera(camera_, MinimumDistance());
 }
 
@@ -306,8 +359,79 @@ void ViewerShell::CentreOn(const Vec3& point) {
     camera_ = OrbitCentredOn(camera_, point, MinimumDistance());
 }
 
-void ViewerShell::FrameModel(double aspect, double yaw) {
-    camera_ = FramedCamera(bounds_, aspect, yaw);
+void ViewerShell::FrameModel(double aspect, double yaw, const TObjectMap* scene) {
+    if (!world_ || !scene || !(drawDistanceMetres_ > 0)) {
+        camera_ = FramedCamera(bounds_, aspect, yaw);
+        return;
+    }
+    const Location centre = LocationOf(camera_);
+    const Bounds near = BoundsNear(*scene, {centre.x, centre.y, centre.z}, drawDistanceMetres_ / kMetresPerUnit);
+    if (near.Empty()) {
+        Location at = centre;
+        at.yaw = 180.0 - (std::isfinite(yaw) ? yaw : 0.0);
+        camera_ = ClampCamera(WorldViewAt(at, aspect), MinimumDistance());
+        return;
+    }
+    camera_ = FramedCamera(near, aspect, yaw);
+}
+
+void ViewerShell::Opened(const SceneObjects& objects, std::string_view entryPoint, double aspect) {
+    StopWalking();
+    walkMode_ = world_;
+    if (world_)
+        camera_ = ClampCamera(WorldOpeningCamera(objects, entryPoint, aspect), MinimumDistance());
+    else
+        FrameModel(aspect, 0);
+}
+
+bool ViewerShell::WalksWith(ViewKey key) const {
+    const WalkKeyEntry* entry = WalkKeyOf(key);
+    return entry && (walkMode_ || !entry->walkModeOnly);
+}
+
+WalkDirections ViewerShell::HeldDirections() const {
+    WalkDirections d;
+    for (const WalkKeyEntry& entry : kWalkKeys) {
+        if (!(held_ & BitOf(entry.key))) continue;
+        d.forward += entry.direction.forward;
+        d.right += entry.direction.right;
+        d.up += entry.direction.up;
+    }
+    return d;
+}
+
+double ViewerShell::WalkSpeedNow(bool shift) const {
+    return WalkSpeed(camera_.distance, bounds_.Radius(), shift);
+}
+
+ShellAction ViewerShell::KeyDown(ViewKey key, bool shift) {
+    if (!WalksWith(key) || (held_ & BitOf(key))) return ShellAction::None;
+    if (held_ == 0) walkedAhead_ = kWalkStepSeconds;
+    held_ |= BitOf(key);
+    camera_ = Walked(camera_, WalkKeyOf(key)->direction, WalkSpeedNow(shift) * kWalkStepSeconds);
+    return ShellAction::Walk;
+}
+
+void ViewerShell::KeyUp(ViewKey key) {
+    if (WalkKeyOf(key)) held_ &= ~BitOf(key);
+    if (held_ == 0) walkedAhead_ = 0;
+}
+
+void ViewerShell::StopWalking() {
+    held_ = 0;
+    walkedAhead_ = 0;
+}
+
+bool ViewerShell::Walk(double seconds, bool shift) {
+    if (!Walking() || !(seconds > 0)) return false;
+    seconds = std::min(seconds, kMaxWalkSeconds);
+    const double ahead = std::min(walkedAhead_, seconds);
+    walkedAhead_ -= ahead;
+    seconds -= ahead;
+    const WalkDirections directions = HeldDirections();
+    if (!(seconds > 0) || directions.None()) return false;
+    camera_ = Walked(camera_, directions, WalkSpeedNow(shift) * seconds);
+    return true;
 }
 
 double ViewerShell::MinimumDistance() const {
@@ -344,6 +468,10 @@ ShellAction ViewerShell::Command(int32_t command) {
         *flag = !*flag;
         if (command == kCmdTopMost) return ShellAction::TopMost;
         if (command == kCmdAutoReload) return ShellAction::AutoReload;
+        if (command == kCmdWalkMode) {
+            StopWalking();
+            return ShellAction::WalkMode;
+        }
         return ShellAction::Redraw;
     }
     if (command >= kFirstCatalogueCommand) return ShellAction::Catalogue;
@@ -517,6 +645,18 @@ std::vector<KeyHelpRow> KeyReference() {
         }
         add(row, key);
     }
+    for (const auto& [direction, action] : kWalkHelp) {
+        KeyHelpRow row{"", std::string(action)};
+        for (const WalkKeyEntry& entry : kWalkKeys) {
+            const WalkDirections& d = entry.direction;
+            if (d.forward != direction.forward || d.right != direction.right || d.up != direction.up) continue;
+            row.keys +=
+                (row.keys.empty() ? "" : ", ") + std::string(entry.name) + (entry.walkModeOnly ? " (Walk Mode)" : "");
+        }
+        rows.push_back(std::move(row));
+    }
+    rows.push_back(
+        {"Shift + a walking key", "Walk " + std::to_string(static_cast<int>(kRunFactor)) + " times as fast"});
     for (const auto& [mouse, action] : kMouseHelp) rows.push_back({std::string(mouse), std::string(action)});
     return rows;
 }
@@ -524,7 +664,11 @@ std::vector<KeyHelpRow> KeyReference() {
 std::string KeyReferenceNote() {
     return "Letter keys act in either letter case, except a and z: A and Z take small steps. The steps of the "
            "keys grow with models larger than " +
-           std::to_string(static_cast<int>(2 * kStepRadius)) + " units across.";
+           std::to_string(static_cast<int>(2 * kStepRadius)) +
+           " units across. Walking moves the orbit centre while the key is held, faster the farther the eye "
+           "is from it. In Walk Mode (on by itself when a world is opened) W, A, S, D and PgUp, PgDown walk "
+           "in place of what they do otherwise: the letters in either case, and the skybox and the models "
+           "of the folder are then switched and stepped through from the menus.";
 }
 
 std::string CommandLinePath(std::span<const std::string> args) {

@@ -13,6 +13,7 @@
 #include "scene/framing.h"
 #include "scene/location.h"
 #include "scene/viewstate.h"
+#include "scene/walk.h"
 
 namespace pelorus {
 
@@ -52,6 +53,10 @@ inline constexpr int32_t kCmdFitToModel = 112;
 inline constexpr int32_t kCmdMarkMissing = 113;
 // View > Pick Mode: a plain left click picks the face under the pointer, as Ctrl+click always does.
 inline constexpr int32_t kCmdPickMode = 114;
+// View > Walk Mode: W A S D and Page Up / Page Down walk (see ViewerShell::WalksWith) instead of
+// acting as the letters and the folder keys. On by itself when a world (an object dump) is opened,
+// off when anything else is.
+inline constexpr int32_t kCmdWalkMode = 115;
 // View > Draw Distance: the submenu, then one item per distance of kDrawDistances.
 inline constexpr int32_t kCmdDrawDistance = 120;
 inline constexpr int32_t kFirstDrawDistanceCommand = 121;
@@ -100,6 +105,12 @@ std::string_view ShownShortcut(std::string_view text);
 // Every key of an item: the shown shortcut first (when there is one), then its further keys, in
 // order, blanks around each trimmed and empty ones left out.
 std::vector<std::string> ItemShortcuts(const MenuItemRow& item);
+// The keys of an item while Walk Mode is `walkMode`: in it, without those walking takes
+// (kWalkModeKeys); otherwise all of them.
+std::vector<std::string> ItemShortcuts(const MenuItemRow& item, bool walkMode);
+// The item's text as its menu shows it while Walk Mode is `walkMode`: without the shortcut part
+// when walking takes that key, otherwise as written.
+std::string ShownItemText(const MenuItemRow& item, bool walkMode);
 // The mnemonic of a menu text: the character after its first single "&" before any "\t", upper
 // case for ASCII letters; 0 when there is none ("&&" is a plain "&", and a "&" at the end or
 // before the tab marks nothing).
@@ -138,7 +149,18 @@ enum class ShellAction {
     NextInFolder,      // open the next model of the current file's folder
     PreviousInFolder,  // open the previous one
     GoToDialog,        // ask for a location and move there (GoTo)
+    Walk,              // a walking key went down and moved a step: show it, and walk on while it is held
+    WalkMode,          // Walk Mode was switched: its check and the keys the menus bind follow
 };
+
+// Keys beyond the characters of the key table, in the window's terms: those that walk.
+enum class ViewKey { Other, Up, Down, Left, Right, PageUp, PageDown, W, A, S, D };
+// The menu keys (in the portable names of ItemShortcuts) that Walk Mode takes for walking.
+inline constexpr std::string_view kWalkModeKeys[] = {"W", "A", "S", "D", "PgUp", "PgDown"};
+// A key pressed and released within this time still walks this far: one step.
+inline constexpr double kWalkStepSeconds = 0.1;
+// The longest time one walking step covers: a frame slower than this walks less far.
+inline constexpr double kMaxWalkSeconds = 0.25;
 
 // Mouse buttons held during a move, and whether Shift is held.
 struct PointerButtons {
@@ -185,12 +207,20 @@ public:
     // The draw distance chosen in View > Draw Distance, in metres; 0 for all (the default).
     double DrawDistanceMetres() const { return drawDistanceMetres_; }
 
-    // The model shown (its objects without ground and skybox; see ObjectsBounds). The camera is
-    // kept, raised to the new smallest distance when it is nearer.
-    void SetModelBounds(const Bounds& bounds);
+    // The model shown (its objects without ground and skybox; see ObjectsBounds), and whether it
+    // is a world (an object dump). The camera is kept, raised to the new smallest distance when it
+    // is nearer.
+    void SetModelBounds(const Bounds& bounds, bool world = false);
     const Bounds& ModelBounds() const { return bounds_; }
-    // The camera becomes FramedCamera of the model bounds.
-    void FrameModel(double aspect, double yaw);
+    bool WorldShown() const { return world_; }
+    // The camera becomes FramedCamera of the model bounds. For a world with a draw distance and
+    // its `scene`, only the objects within the draw distance of the orbit centre are framed
+    // (BoundsNear); with none there, the orbit centre is shown as a world opens (WorldViewAt).
+    void FrameModel(double aspect, double yaw, const TObjectMap* scene = nullptr);
+    // A file was opened and SetModelBounds told of it: a world (`objects` of an object dump) opens
+    // at WorldOpeningCamera with `entryPoint`, anything else framed from yaw 0 (FrameModel). Walk
+    // Mode is on for a world and off otherwise; no walking key stays held.
+    void Opened(const SceneObjects& objects, std::string_view entryPoint, double aspect);
     // The smallest distance of the camera: MinDistance of the model's radius.
     double MinimumDistance() const;
     // What the key steps are multiplied by: 1 for a model of radius
@@ -241,11 +271,34 @@ public:
     // and distance; the distance is raised to MinimumDistance when nearer.
     void GoTo(const Location& at);
 
+    // Walking. View > Walk Mode (Checked(kCmdWalkMode)).
+    bool WalkMode() const { return walkMode_; }
+    // Whether `key` walks now: the arrow keys always (forwards, back, left, right), W S A D and
+    // Page Up / Page Down (up, down) in Walk Mode.
+    bool WalksWith(ViewKey key) const;
+    // A key went down. One that walks and was not held yet moves the orbit centre one step
+    // (kWalkStepSeconds at WalkSpeed, faster with `shift`), is held from now on and gives Walk;
+    // anything else (a held key pressed again, as auto-repeat does) gives None and changes nothing.
+    ShellAction KeyDown(ViewKey key, bool shift);
+    // A key went up: it is held no longer.
+    void KeyUp(ViewKey key);
+    // Whether any walking key is held.
+    bool Walking() const { return held_ != 0; }
+    // `seconds` of walking in the directions of the keys held (opposite keys cancel), at WalkSpeed
+    // for the camera's distance and the model, faster with `shift`. The first kWalkStepSeconds after
+    // a first key went down were walked by its step already; at most kMaxWalkSeconds count. True
+    // when the camera moved.
+    bool Walk(double seconds, bool shift);
+    // Every walking key counts as released (the window lost the keyboard).
+    void StopWalking();
+
 private:
     // The flag that menu item `command` shows; null for items without one.
     template <typename Shell>
     static auto* FlagOf(Shell& shell, int32_t command);
     void Turn(double dPitch, double dYaw);
+    WalkDirections HeldDirections() const;
+    double WalkSpeedNow(bool shift) const;
 
     ViewFlags flags_;
     Camera camera_;
@@ -254,6 +307,10 @@ private:
     bool pickMode_ = false;
     double drawDistanceMetres_ = 0;
     int32_t lastX_ = 0, lastY_ = 0;
+    bool world_ = false;
+    bool walkMode_ = false;
+    uint32_t held_ = 0;       // a bit per ViewKey held
+    double walkedAhead_ = 0;  // seconds of walking the first step took ahead of the clock
 };
 
 // ---------------------------------------------------------------------------------------------

@@ -65,9 +65,18 @@ bool* FlagNamed(std::string_view name, ViewFlags& flags) {
 
 }  // namespace
 
-Camera ScreenshotCamera(const ScreenshotRequest& request, const Bounds& modelBounds) {
-    if (!request.fit) return request.at ? CameraAt(request.camera, *request.at) : request.camera;
+Camera ScreenshotCamera(const ScreenshotRequest& request, const Bounds& modelBounds, const SceneObjects* world,
+                        std::string_view entryPoint) {
     const double aspect = static_cast<double>(request.width) / static_cast<double>(request.height);
+    if (world) {
+        Camera camera = request.at ? WorldViewAt(*request.at, aspect) : WorldOpeningCamera(*world, entryPoint, aspect);
+        if (request.given.yaw && !(request.at && request.at->yaw)) camera.yaw = request.camera.yaw;
+        if (request.given.pitch) camera.pitch = request.camera.pitch;
+        if (request.given.height) camera.height = request.camera.height;
+        if (request.given.distance) camera.distance = request.camera.distance;
+        return camera;
+    }
+    if (!request.fit) return request.at ? CameraAt(request.camera, *request.at) : request.camera;
     Camera camera = FramedCamera(modelBounds, aspect, request.given.yaw ? request.camera.yaw : 0.0);
     if (request.given.pitch) camera.pitch = request.camera.pitch;
     if (request.given.height) camera.height = request.camera.height;

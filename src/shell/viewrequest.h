@@ -12,6 +12,7 @@
 #include "scene/framing.h"
 #include "scene/location.h"
 #include "scene/viewstate.h"
+#include "scene/walk.h"
 
 namespace pelorus {
 
@@ -75,7 +76,11 @@ std::string WorldFileOfArgument(std::string_view value, std::string_view folder)
 
 // The camera of a request for the objects of its file (without ground and skybox): the request's
 // own camera, or with --fit the framed one with the given options in place of what it chose.
-Camera ScreenshotCamera(const ScreenshotRequest& request, const Bounds& modelBounds);
+// An object dump (`world`, its objects, with the world's `entryPoint`) is seen as the window opens
+// it, with --fit or without: WorldOpeningCamera, or WorldViewAt --at when it is given, with the
+// given options in place of what it chose.
+Camera ScreenshotCamera(const ScreenshotRequest& request, const Bounds& modelBounds,
+                        const SceneObjects* world = nullptr, std::string_view entryPoint = {});
 
 // How long a thumbnail may take to draw: file managers ask for one for every model they list.
 inline constexpr int64_t kThumbnailDrawBudgetMs = 2000;

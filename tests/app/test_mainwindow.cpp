@@ -222,6 +222,7 @@ private slots:
               {"&Lighting\tL", 109, true, false},
               {"&Mark Missing Textures", 113, true, false},
               {"&Pick Mode", 114, true, false},
+              {"&Walk Mode\tCtrl+W", 115, true, false},
               {"", 0, false, false},
               {"&TopMost", 110, true, false},
               {"&Auto Reload", 111, true, true},
@@ -993,6 +994,86 @@ private slots:
         window.Dispatch(kCmdNextInFolder);
         QCOMPARE(window.CurrentFile(), folder.Join("post10.rwx"));
         QCOMPARE(window.Recent().Paths().front(), folder.Join("post10.rwx"));
+    }
+
+    // A world opens at the object nearest 0N 0W (or its entry point) in Walk Mode: held keys walk
+    // by the clock, W A S D and the page keys walk instead of their other meanings, and the menus
+    // show only the keys that still act. Home frames what is within the draw distance.
+    void aWorldOpensInWalkModeAndHeldKeysWalk() {
+        dir_->Write("objects/rwx/tree.rwx", kTriangle);
+        const std::string dump = dir_->Write("worlds/world.txt",
+                                             "propdump version 3\r\n1 2 20000 0 0 0 0 0 4 0 0 tree\r\n"
+                                             "1 2 3000 0 0 0 0 0 4 0 0 tree\r\n");
+        std::string entryPoint;
+        MainWindow& window = Make();
+        window.SetWorldSource([&] {
+            CurrentWorld world;
+            world.look.groundPath = "models/.rwx";
+            world.look.objectPath = dir_->Join("objects");
+            world.look.entryPoint = entryPoint;
+            return world;
+        });
+        window.ShowChosenFile(dump);
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        const Camera opened = window.Shell().CameraValues();
+        QCOMPARE(opened.targetX, 3.0);
+        QCOMPARE(opened.pitch, kFramePitch);
+        QCOMPARE(window.StatusLocation(), QString("0N 3W 0"));
+        QVERIFY(window.Action(kCmdWalkMode)->isChecked());
+        QCOMPARE(window.Action(kCmdSkybox)->text(), QString("&SkyBox"));
+        QVERIFY(window.Action(kCmdNextInFolder)->shortcuts().isEmpty());
+
+        // Looking north: W walks north a step at once, then on while it is held.
+        QWidget* view = window.View().Widget();
+        QTest::keyPress(view, Qt::Key_W);
+        const double step = window.Shell().CameraValues().targetZ;
+        QVERIFY(step > 0);
+        QTRY_VERIFY(window.Shell().CameraValues().targetZ > 2 * step);
+        QTest::keyRelease(view, Qt::Key_W);
+        QVERIFY(!window.Shell().Walking());
+        const double stopped = window.Shell().CameraValues().targetZ;
+        QTest::qWait(50);
+        QCOMPARE(window.Shell().CameraValues().targetZ, stopped);
+        QCOMPARE(Plain(window).CameraValues(), window.Shell().CameraValues());
+        QCOMPARE(window.StatusLocation(), Q(FormatLocation(LocationOf(window.Shell().CameraValues()))));
+        // S walks back rather than hiding the skybox; Page Up rises rather than opening another file.
+        QTest::keyClick(view, Qt::Key_S);
+        QVERIFY(window.Shell().Flags().skybox);
+        QVERIFY(window.Shell().CameraValues().targetZ < stopped);
+        QTest::keyClick(view, Qt::Key_PageUp);
+        QVERIFY(window.Shell().CameraValues().targetY > 0);
+        QCOMPARE(window.CurrentFile(), dump);
+
+        // Ctrl+W leaves Walk Mode: the letters and page keys are theirs again.
+        QTest::keyClick(view, Qt::Key_W, Qt::ControlModifier);
+        QVERIFY(!window.Action(kCmdWalkMode)->isChecked());
+        QCOMPARE(window.Action(kCmdSkybox)->text(), QString("&SkyBox\tS"));
+        QTest::keyClick(view, Qt::Key_S);
+        QVERIFY(!window.Shell().Flags().skybox);
+        // The arrows walk all the same.
+        const double before = window.Shell().CameraValues().targetX;
+        QTest::keyClick(view, Qt::Key_Left);
+        QVERIFY2(window.Shell().CameraValues().targetX > before, "looking north, left is west");
+
+        // Home with a draw distance of 50 m frames the tree near the orbit centre, not the world.
+        window.Dispatch(kFirstDrawDistanceCommand + 1);
+        window.GoTo({3, 0, 0, std::nullopt});
+        window.Dispatch(kCmdFitToModel);
+        QVERIFY(std::abs(window.Shell().CameraValues().targetX - 3.5) < 1e-9);
+        window.Dispatch(kFirstDrawDistanceCommand);
+        window.Dispatch(kCmdFitToModel);
+        QVERIFY(std::abs(window.Shell().CameraValues().targetX - 12) < 1e-9);
+
+        // An entry point is where the world opens; a model opens framed, out of Walk Mode.
+        entryPoint = "10N 5W 90";
+        window.ShowChosenFile(dump);
+        QCOMPARE(window.StatusLocation(), QString("10N 5W 90"));
+        QVERIFY(window.Action(kCmdWalkMode)->isChecked());
+        window.OpenFile(dir_->Join("tri.rwx"));
+        QVERIFY(!window.Action(kCmdWalkMode)->isChecked());
+        QCOMPARE(window.Action(kCmdNextInFolder)->text(), QString("&Next in Folder\tPgDown"));
+        QCOMPARE(window.Shell().CameraValues().pitch, kFramePitch);
     }
 
     void theWindowHasTheProgramsIconAtEverySize() {

@@ -169,6 +169,51 @@ TEST(ScreenshotArgs, AtPutsTheOrbitCentreAtTheLocation) {
     EXPECT_NE(error.find("--at"), std::string::npos) << error;
 }
 
+// A dump is seen as the window opens it, --fit or not: at the world's entry point, else at the
+// object nearest 0N 0W, or at --at; camera options given still replace what that chose.
+TEST(ScreenshotArgs, ADumpIsSeenAsTheWindowOpensIt) {
+    SceneObjects dump;
+    dump.dumpVersion = 4;
+    ErrorLog log;
+    const uint32_t model = dump.AddModel(test::ReadScript("ClumpBegin\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\n"
+                                                          "Triangle 1 2 3\nClumpEnd\n",
+                                                          log),
+                                         "tri");
+    for (const double x : {30.0, -4.0}) {
+        PlacedObject o;
+        o.model = model;
+        o.placement = PlacedAt({x, 0, 1});
+        dump.objects.push_back(o);
+    }
+    Bounds all;
+    all.Extend(-4, 0, 1);
+    all.Extend(31, 1, 1);
+    std::string error;
+    for (const bool fit : {false, true}) {
+        std::vector<std::string> args = {"out.png", "--size", "300x200", "w.txt"};
+        if (fit) args.push_back("--fit");
+        const auto request = ParseScreenshotArgs(args, error);
+        ASSERT_TRUE(request) << error;
+        EXPECT_EQ(ScreenshotCamera(*request, all, &dump), WorldOpeningCamera(dump, "", 1.5)) << fit;
+        EXPECT_EQ(ScreenshotCamera(*request, all, &dump, "2N 2W 90"), WorldViewAt({2, 0, 2, 90.0}, 1.5)) << fit;
+    }
+    EXPECT_EQ(WorldOpeningCamera(dump, "", 1.5).targetX, -4) << "the object nearest the origin";
+
+    const auto at = ParseScreenshotArgs({"out.png", "--at", "1S 3E", "--pitch", "60", "w.txt"}, error);
+    ASSERT_TRUE(at) << error;
+    Camera expected = WorldViewAt({-3, 0, -1, std::nullopt}, 1);
+    expected.pitch = 60;
+    EXPECT_EQ(ScreenshotCamera(*at, all, &dump, "2N 2W"), expected) << "--at wins over the entry point";
+    const auto turned = ParseScreenshotArgs({"out.png", "--yaw", "30", "--distance", "2", "w.txt"}, error);
+    ASSERT_TRUE(turned) << error;
+    const Camera camera = ScreenshotCamera(*turned, all, &dump);
+    EXPECT_EQ(camera.yaw, 30);
+    EXPECT_EQ(camera.distance, 2);
+    EXPECT_EQ(camera.targetX, -4);
+    // Anything else keeps the request's own camera.
+    EXPECT_EQ(ScreenshotCamera(*turned, all), turned->camera);
+}
+
 // ---- The program -----------------------------------------------------------------------------
 
 std::string Quote(const std::string& s) {

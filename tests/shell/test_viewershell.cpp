@@ -143,6 +143,220 @@ TEST(ViewerKeys, StepsAreTheKeyTablesForSmallModelsAndGrowWithLargeOnes) {
 }
 
 // ---------------------------------------------------------------------------------------------
+// Walking
+
+// Where a step of each walking key takes the orbit centre, seen from yaw 0 (looking south, -z,
+// with west, +x, on the right), in units of a step.
+struct WalkCase {
+    ViewKey key;
+    bool walkModeOnly;
+    double x, y, z;
+};
+constexpr WalkCase kWalkCases[] = {
+    {ViewKey::Up, false, 0, 0, -1},      {ViewKey::Down, false, 0, 0, 1}, {ViewKey::Left, false, -1, 0, 0},
+    {ViewKey::Right, false, 1, 0, 0},    {ViewKey::W, true, 0, 0, -1},    {ViewKey::S, true, 0, 0, 1},
+    {ViewKey::A, true, -1, 0, 0},        {ViewKey::D, true, 1, 0, 0},     {ViewKey::PageUp, true, 0, 1, 0},
+    {ViewKey::PageDown, true, 0, -1, 0},
+};
+
+// A shell showing a world (Walk Mode on) or a model (off), framed as opening it does.
+ViewerShell Showing(bool world) {
+    ViewerShell shell;
+    shell.SetModelBounds(Box({-100, 0, -100}, {100, 5, 100}), world);
+    shell.Opened(SceneObjects{}, "", 1);
+    return shell;
+}
+
+TEST(ViewerWalking, EachKeyStepsItsWayWithShiftFasterAndTheLettersOnlyInWalkMode) {
+    for (const WalkCase& c : kWalkCases)
+        for (const bool world : {false, true})
+            for (const bool shift : {false, true}) {
+                const std::string what =
+                    std::to_string(static_cast<int>(c.key)) + (world ? " world" : " model") + (shift ? " shift" : "");
+                ViewerShell shell = Showing(world);
+                EXPECT_EQ(shell.WalkMode(), world) << what;
+                Camera start = shell.CameraValues();
+                start.yaw = 0;
+                shell.GoTo(LocationOf(start));  // facing south
+                start = shell.CameraValues();
+                const bool walks = world || !c.walkModeOnly;
+                EXPECT_EQ(shell.WalksWith(c.key), walks) << what;
+                EXPECT_EQ(shell.KeyDown(c.key, shift), walks ? ShellAction::Walk : ShellAction::None) << what;
+                const double step = WalkSpeed(start.distance, shell.ModelBounds().Radius(), shift) * kWalkStepSeconds;
+                const Camera& now = shell.CameraValues();
+                const double moved = walks ? step : 0;
+                EXPECT_NEAR(now.targetX - start.targetX, c.x * moved, 1e-9) << what;
+                EXPECT_NEAR(now.targetY - start.targetY, c.y * moved, 1e-9) << what;
+                EXPECT_NEAR(now.targetZ - start.targetZ, c.z * moved, 1e-9) << what;
+                EXPECT_EQ(now.distance, start.distance) << what;
+                EXPECT_EQ(shell.Walking(), walks) << what;
+                // The design's keys are the letters' meaning outside Walk Mode: no flag changed.
+                const ViewFlags initial;
+                EXPECT_EQ(std::memcmp(&shell.Flags(), &initial, sizeof initial), 0) << what;
+            }
+    EXPECT_FALSE(Showing(true).WalksWith(ViewKey::Other));
+}
+
+TEST(ViewerWalking, HoldingWalksByTheClockNotByTheKeyboardsRepeats) {
+    ViewerShell shell = Showing(true);
+    const Camera start = shell.CameraValues();
+    const double speed = WalkSpeed(start.distance, shell.ModelBounds().Radius(), false);
+    ASSERT_EQ(shell.KeyDown(ViewKey::W, false), ShellAction::Walk);
+    // Repeats of a held key change nothing.
+    EXPECT_EQ(shell.KeyDown(ViewKey::W, false), ShellAction::None);
+    EXPECT_EQ(shell.KeyDown(ViewKey::Up, false), ShellAction::Walk) << "another key walks the same way too";
+    shell.KeyUp(ViewKey::Up);
+    const double afterSteps =
+        std::hypot(shell.CameraValues().targetX - start.targetX, shell.CameraValues().targetZ - start.targetZ);
+    EXPECT_NEAR(afterSteps, 2 * speed * kWalkStepSeconds, 1e-9);
+    // The first step walked the first tenth of a second already: 0.8 s held walk 0.8 s (and the
+    // second key's step).
+    EXPECT_FALSE(shell.Walk(0.05, false)) << "still within the first step";
+    EXPECT_TRUE(shell.Walk(0.25, false));
+    for (int i = 0; i < 10; ++i) shell.Walk(0.05, false);
+    const double walked =
+        std::hypot(shell.CameraValues().targetX - start.targetX, shell.CameraValues().targetZ - start.targetZ);
+    EXPECT_NEAR(walked, speed * (0.8 + kWalkStepSeconds), 1e-9);
+    // A stalled frame walks no farther than kMaxWalkSeconds.
+    const Camera before = shell.CameraValues();
+    shell.Walk(10, false);
+    EXPECT_NEAR(
+        std::hypot(shell.CameraValues().targetX - before.targetX, shell.CameraValues().targetZ - before.targetZ),
+        speed * kMaxWalkSeconds, 1e-9);
+    // Shift runs.
+    const Camera walking = shell.CameraValues();
+    shell.Walk(0.1, true);
+    EXPECT_NEAR(
+        std::hypot(shell.CameraValues().targetX - walking.targetX, shell.CameraValues().targetZ - walking.targetZ),
+        speed * kRunFactor * 0.1, 1e-9);
+    // Opposite keys cancel; released keys stop.
+    shell.KeyDown(ViewKey::S, false);
+    const Camera stuck = shell.CameraValues();
+    EXPECT_FALSE(shell.Walk(0.1, false));
+    EXPECT_EQ(shell.CameraValues(), stuck);
+    shell.KeyUp(ViewKey::S);
+    shell.KeyUp(ViewKey::W);
+    EXPECT_FALSE(shell.Walking());
+    EXPECT_FALSE(shell.Walk(0.1, false));
+    // Losing the keyboard, or switching Walk Mode, lets go of every key.
+    shell.KeyDown(ViewKey::D, false);
+    shell.StopWalking();
+    EXPECT_FALSE(shell.Walking());
+    shell.KeyDown(ViewKey::PageUp, false);
+    EXPECT_EQ(shell.Command(kCmdWalkMode), ShellAction::WalkMode);
+    EXPECT_FALSE(shell.Walking());
+    EXPECT_FALSE(shell.WalkMode());
+    EXPECT_FALSE(shell.Checked(kCmdWalkMode));
+    EXPECT_EQ(shell.KeyDown(ViewKey::PageUp, false), ShellAction::None);
+}
+
+TEST(ViewerWalking, WalkingFarOutIsFasterAndWalkModeFollowsWhatIsOpened) {
+    ViewerShell near = Showing(true), far = Showing(true);
+    for (int i = 0; i < 20; ++i) far.Wheel(-120);
+    near.KeyDown(ViewKey::Up, false);
+    far.KeyDown(ViewKey::Up, false);
+    near.Walk(0.5, false);
+    far.Walk(0.5, false);
+    const double ratio = far.CameraValues().distance / near.CameraValues().distance;
+    EXPECT_NEAR(std::abs(far.CameraValues().targetZ - Showing(true).CameraValues().targetZ),
+                ratio * std::abs(near.CameraValues().targetZ - Showing(true).CameraValues().targetZ), 1e-6);
+
+    // Walk Mode is the user's to switch within a file, and opening decides it again.
+    ViewerShell shell = Showing(true);
+    shell.Command(kCmdWalkMode);
+    EXPECT_FALSE(shell.WalksWith(ViewKey::A));
+    EXPECT_EQ(shell.Character(U'a'), ShellAction::Redraw) << "a brings the eye nearer again";
+    shell.SetModelBounds(Box({0, 0, 0}, {1, 1, 1}), true);  // reloaded
+    EXPECT_FALSE(shell.WalkMode());
+    shell.Opened(SceneObjects{}, "", 1);
+    EXPECT_TRUE(shell.WalkMode());
+    shell.SetModelBounds(Box({0, 0, 0}, {1, 1, 1}), false);
+    shell.Opened(SceneObjects{}, "", 1);
+    EXPECT_FALSE(shell.WalkMode());
+    EXPECT_EQ(shell.CameraValues(), FramedCamera(Box({0, 0, 0}, {1, 1, 1}), 1, 0)) << "a model opens framed";
+}
+
+TEST(ViewerWalking, WalkModeTakesItsKeysFromTheMenusAndTheReferenceSaysSo) {
+    std::vector<std::string> shownInWalkMode;
+    for (const MenuRow& menu : MenuBarTable())
+        for (const MenuItemRow& item : menu.items) {
+            if (item.text == "-") continue;
+            EXPECT_EQ(ShownItemText(item, false), item.text);
+            EXPECT_EQ(ItemShortcuts(item, false), ItemShortcuts(item));
+            const std::string text = ShownItemText(item, true);
+            const std::vector<std::string> keys = ItemShortcuts(item, true);
+            for (const std::string_view taken : kWalkModeKeys) {
+                EXPECT_EQ(std::count(keys.begin(), keys.end(), taken), 0) << item.text;
+                EXPECT_NE(ShownShortcut(text), taken) << item.text;
+            }
+            // What a menu shows in Walk Mode is still bound.
+            if (!ShownShortcut(text).empty()) {
+                EXPECT_EQ(keys.front(), ShownShortcut(text)) << text;
+            }
+            EXPECT_EQ(PlainMenuText(text), PlainMenuText(item.text));
+        }
+    const MenuItemRow skybox{"&SkyBox	S", kCmdSkybox, true};
+    EXPECT_EQ(ShownItemText(skybox, true), "&SkyBox");
+    EXPECT_EQ(ShownItemText(MenuItemRow{"&Next in Folder	PgDown", kCmdNextInFolder}, true), "&Next in Folder");
+    EXPECT_EQ(ShownItemText(MenuItemRow{"A&xes	X", kCmdAxes, true}, true), "A&xes	X");
+
+    const std::vector<KeyHelpRow> rows = KeyReference();
+    const auto row = [&](std::string_view keysText) {
+        for (const KeyHelpRow& r : rows)
+            if (r.keys == keysText) return r.action;
+        return std::string("(missing)");
+    };
+    EXPECT_EQ(row("Ctrl+W"), "View > Walk Mode (on or off)");
+    EXPECT_NE(row("Up, W (Walk Mode)"), "(missing)");
+    EXPECT_NE(row("PgDown (Walk Mode)"), "(missing)");
+    EXPECT_EQ(row("S"), "View > SkyBox (on or off)") << "outside Walk Mode S keeps its meaning";
+    EXPECT_NE(KeyReferenceNote().find("Walk Mode"), std::string::npos);
+}
+
+TEST(ViewerWalking, HomeInAWorldFramesWhatIsWithinTheDrawDistanceOfTheOrbitCentre) {
+    ErrorLog log;
+    SceneObjects objects;
+    const uint32_t model = objects.AddModel(
+        test::ReadScript("ClumpBegin\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\nTriangle 1 2 3\nClumpEnd\n", log),
+        "tri");
+    for (const double x : {0.0, 3.0, 400.0}) {
+        PlacedObject o;
+        o.model = model;
+        o.placement = PlacedAt({x, 0, 0});
+        objects.SetText(o, "tri");
+        objects.objects.push_back(o);
+    }
+    objects.dumpVersion = 3;
+    const TObjectMap scene{SceneObjects(objects)};
+    Bounds near;
+    near.Extend(0, 0, 0);
+    near.Extend(4, 1, 0);
+
+    ViewerShell shell;
+    shell.SetModelBounds(SceneBounds(scene), true);
+    shell.Opened(scene.Read(), "", 1);
+    EXPECT_EQ(shell.CameraValues().targetX, 0) << "opened at the object nearest 0N 0W";
+    shell.FrameModel(1, 10, &scene);
+    EXPECT_EQ(shell.CameraValues(), FramedCamera(SceneBounds(scene), 1, 10)) << "without a draw distance: all";
+    shell.Command(kFirstDrawDistanceCommand + 3);  // 200 m
+    shell.GoTo({1, 0, 0, std::nullopt});
+    shell.FrameModel(1, 10, &scene);
+    EXPECT_EQ(shell.CameraValues(), FramedCamera(near, 1, 10));
+    // Nothing within reach: the orbit centre stays, seen as a world opens.
+    shell.GoTo({200, 0, 50, std::nullopt});
+    shell.FrameModel(1, 10, &scene);
+    const Camera alone = shell.CameraValues();
+    EXPECT_EQ(alone.targetX, 200);
+    EXPECT_EQ(alone.targetZ, 50);
+    EXPECT_EQ(alone.yaw, 10);
+    EXPECT_EQ(alone.distance, WorldViewAt({}, 1).distance);
+    // A model that is no world is framed whole.
+    shell.SetModelBounds(SceneBounds(scene), false);
+    shell.FrameModel(1, 10, &scene);
+    EXPECT_EQ(shell.CameraValues(), FramedCamera(SceneBounds(scene), 1, 10));
+}
+
+// ---------------------------------------------------------------------------------------------
 // Pointer and wheel
 
 TEST(ViewerPointer, LeftDragTurnsByHalfADegreePerPixel) {
@@ -394,7 +608,8 @@ TEST(ViewerCommands, EachNumberLeadsToItsAction) {
         {kViewMenu, ShellAction::None},
         {0, ShellAction::None},
         {-1, ShellAction::None},
-        {115, ShellAction::None},
+        {kCmdWalkMode, ShellAction::WalkMode},
+        {116, ShellAction::None},
     };
     for (const auto& [command, action] : cases) {
         ViewerShell shell;
@@ -432,11 +647,12 @@ TEST(ViewerMenus, ChecksStartAsTheViewFlagsAndEveryNumberIsUnique) {
             }
         }
     }
-    EXPECT_EQ(checkable, 13);
-    // Axes ... TopMost, Auto Reload, then Fit to Model (no check), Mark Missing Textures and Pick
-    // Mode.
-    const bool initial[] = {true, false, true, false, true, true, true, true, false, false, true, false, false, false};
-    for (int32_t i = 0; i < 14; ++i) EXPECT_EQ(shell.Checked(kCmdAxes + i), initial[i]) << kCmdAxes + i;
+    EXPECT_EQ(checkable, 14);
+    // Axes ... TopMost, Auto Reload, then Fit to Model (no check), Mark Missing Textures, Pick
+    // Mode and Walk Mode.
+    const bool initial[] = {true,  false, true, false, true,  true,  true, true,
+                            false, false, true, false, false, false, false};
+    for (int32_t i = 0; i < 15; ++i) EXPECT_EQ(shell.Checked(kCmdAxes + i), initial[i]) << kCmdAxes + i;
     // Toggling flips exactly one check.
     shell.Command(kCmdFog);
     EXPECT_FALSE(shell.Checked(kCmdFog));
