@@ -1071,8 +1071,10 @@ void MainWindow::keyReleaseEvent(QKeyEvent* event) {
 }
 
 void MainWindow::WalkTick() {
-    // A key released while a menu, a dialog or another window had the keyboard never comes back.
-    if (!isActiveWindow() || QApplication::activePopupWidget() || QApplication::activeModalWidget()) {
+    // A key released while a menu or a dialog had the keyboard never comes back (another window
+    // taking it ends walking by changeEvent). The window itself need not be active: without a
+    // window manager, keys reach the window under the pointer, which never becomes active.
+    if (QApplication::activePopupWidget() || QApplication::activeModalWidget()) {
         shell_.StopWalking();
         walkTimer_.stop();
         return;
