@@ -102,10 +102,9 @@ std::string FirstDroppedFile(const QMimeData* data) {
     return first.isLocalFile() ? first.toLocalFile().toStdString() : std::string();
 }
 
-// The key of the view that a key event is, for walking; Other with Ctrl, Alt or Meta held.
-ViewKey ViewKeyOf(const QKeyEvent& event) {
-    if (event.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return ViewKey::Other;
-    switch (event.key()) {
+// The key of the view that a key is, by itself, for walking.
+ViewKey ViewKeyOf(int key) {
+    switch (key) {
         case Qt::Key_Up:
             return ViewKey::Up;
         case Qt::Key_Down:
@@ -129,6 +128,12 @@ ViewKey ViewKeyOf(const QKeyEvent& event) {
         default:
             return ViewKey::Other;
     }
+}
+
+// The same for a key pressed: Other with Ctrl, Alt or Meta held (shortcuts, not walking).
+ViewKey ViewKeyOf(const QKeyEvent& event) {
+    if (event.modifiers() & (Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier)) return ViewKey::Other;
+    return ViewKeyOf(event.key());
 }
 
 // How often walking moves the view while a key is held: about the screen's refresh rate.
@@ -1032,41 +1037,12 @@ void MainWindow::keyPressEvent(QKeyEvent* event) {
 void MainWindow::keyReleaseEvent(QKeyEvent* event) {
     if (event->isAutoRepeat()) return;
     // By the key alone: Ctrl or Alt pressed while walking must not leave the key held.
-    switch (event->key()) {
-        case Qt::Key_Up:
-            shell_.KeyUp(ViewKey::Up);
-            break;
-        case Qt::Key_Down:
-            shell_.KeyUp(ViewKey::Down);
-            break;
-        case Qt::Key_Left:
-            shell_.KeyUp(ViewKey::Left);
-            break;
-        case Qt::Key_Right:
-            shell_.KeyUp(ViewKey::Right);
-            break;
-        case Qt::Key_PageUp:
-            shell_.KeyUp(ViewKey::PageUp);
-            break;
-        case Qt::Key_PageDown:
-            shell_.KeyUp(ViewKey::PageDown);
-            break;
-        case Qt::Key_W:
-            shell_.KeyUp(ViewKey::W);
-            break;
-        case Qt::Key_A:
-            shell_.KeyUp(ViewKey::A);
-            break;
-        case Qt::Key_S:
-            shell_.KeyUp(ViewKey::S);
-            break;
-        case Qt::Key_D:
-            shell_.KeyUp(ViewKey::D);
-            break;
-        default:
-            QMainWindow::keyReleaseEvent(event);
-            return;
+    const ViewKey key = ViewKeyOf(event->key());
+    if (key == ViewKey::Other) {
+        QMainWindow::keyReleaseEvent(event);
+        return;
     }
+    shell_.KeyUp(key);
     if (!shell_.Walking()) walkTimer_.stop();
 }
 
