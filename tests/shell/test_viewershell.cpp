@@ -190,7 +190,7 @@ TEST(ViewerWalking, EachKeyStepsItsWayWithShiftFasterAndTheLettersOnlyInWalkMode
                 EXPECT_NEAR(now.targetZ - start.targetZ, c.z * moved, 1e-9) << what;
                 EXPECT_EQ(now.distance, start.distance) << what;
                 EXPECT_EQ(shell.Walking(), walks) << what;
-                // The design's keys are the letters' meaning outside Walk Mode: no flag changed.
+                // A walking key switches nothing (the letters' other meanings act outside Walk Mode).
                 const ViewFlags initial;
                 EXPECT_EQ(std::memcmp(&shell.Flags(), &initial, sizeof initial), 0) << what;
             }
