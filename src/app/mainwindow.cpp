@@ -54,6 +54,9 @@
 namespace pelorus {
 namespace {
 
+// How often a load going on is asked for what it read (and the status bar for how far it came).
+constexpr int kLoadPollMs = 40;
+
 QString Text(std::string_view text) {
     return ToQString(text);
 }
@@ -157,11 +160,15 @@ MainWindow::MainWindow(MainWindowOptions options)
     reloadTimer_.setSingleShot(true);
     reloadTimer_.setTimerType(Qt::PreciseTimer);
     connect(&reloadTimer_, &QTimer::timeout, this, &MainWindow::ReloadTimerFired);
+    loadTimer_.setInterval(kLoadPollMs);
+    connect(&loadTimer_, &QTimer::timeout, this, &MainWindow::TakeLoaded);
     connect(&watcher_, &QFileSystemWatcher::fileChanged, this, &MainWindow::SourcesChanged);
     connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, &MainWindow::SourcesChanged);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    loader_.reset();  // its thread stops before anything it could hand over to goes
+}
 
 void MainWindow::BuildMenus() {
     // A key acts for the first item that shows or names it (both Properties items show
@@ -407,15 +414,14 @@ void MainWindow::OpenFile(const std::string& path) {
     entryArchive_.clear();
     emit fileChosen();
     BeginLoad(false);
-    std::unique_ptr<TObjectMap> scene = currentFile_.empty()
-                                            ? std::make_unique<TObjectMap>()
-                                            : TObjectMap::FromFile(currentFile_, *log_, ModelReadOptions());
     if (!openProblem_.empty()) {
         // Its error line is in the log and the status bar says why: nothing is open.
+        (void)TObjectMap::FromFile(currentFile_, *log_, ModelReadOptions());
         currentFile_.clear();
-        scene = std::make_unique<TObjectMap>();
+        ShowScene(std::make_unique<TObjectMap>(), true);
+        return;
     }
-    ShowScene(std::move(scene), true);
+    ReadCurrentFile(true);
     if (!currentFile_.empty()) Remember(currentFile_);
 }
 
@@ -469,12 +475,57 @@ std::string MainWindow::ObjectPathInEffect() const {
 
 void MainWindow::LoadCurrentFile() {
     BeginLoad(true);
-    ShowScene(currentFile_.empty() ? std::make_unique<TObjectMap>()
-                                   : TObjectMap::FromFile(currentFile_, *log_, ModelReadOptions()),
-              false);
+    ReadCurrentFile(false);
+}
+
+void MainWindow::ReadCurrentFile(bool frame) {
+    if (currentFile_.empty() || !openProblem_.empty() || !IsDumpFile(currentFile_)) {
+        ShowScene(currentFile_.empty() ? std::make_unique<TObjectMap>()
+                                       : TObjectMap::FromFile(currentFile_, *log_, ModelReadOptions()),
+                  frame);
+        return;
+    }
+    // The scene shown stays until the dump's objects are placed.
+    sceneObjectPath_ = ObjectPathInEffect();
+    loadFrames_ = frame;
+    loader_ = std::make_unique<WorldLoader>(currentFile_, ModelReadOptions());
+    loadTimer_.start();
+    statusMessage_->setText(Text(ProgressText(loader_->Progress())));
+}
+
+void MainWindow::TakeLoaded() {
+    if (!loader_) return;
+    LoadHandOver got = loader_->Take();
+    log_->AppendAll(got.lines);
+    if (got.objects) {
+        view_->SetScene(std::make_unique<TObjectMap>(std::move(*got.objects)));
+        if (properties_) properties_->SetFace({});
+        shell_.SetModelBounds({});
+        UpdateTitle();
+        ApplyCurrentWorld();
+        if (!loader_) return;  // the world asked for another load
+    }
+    view_->AddModels(got.models);
+    if (!got.finished) {
+        statusMessage_->setText(Text(ProgressText(loader_->Progress())));
+        return;
+    }
+    loadTimer_.stop();
+    loader_.reset();
+    LoadFinished(loadFrames_);
+}
+
+void MainWindow::WaitForLoad() {
+    while (loader_) {
+        loader_->WaitForHandOver();
+        TakeLoaded();
+    }
 }
 
 void MainWindow::BeginLoad(bool reload) {
+    // A load going on is of no use any more.
+    loader_.reset();
+    loadTimer_.stop();
     // Whatever changed before is read now.
     reloadSchedule_.Cancel();
     reloadTimer_.stop();
@@ -487,6 +538,10 @@ void MainWindow::ShowScene(std::unique_ptr<TObjectMap> scene, bool frame) {
     sceneObjectPath_ = ObjectPathInEffect();
     view_->SetScene(std::move(scene));
     if (properties_) properties_->SetFace({});  // the face picked belonged to the scene before
+    LoadFinished(frame);
+}
+
+void MainWindow::LoadFinished(bool frame) {
     shell_.SetModelBounds(view_->Scene() ? SceneBounds(*view_->Scene()) : Bounds{});
     if (frame) shell_.FrameModel(ViewAspect(), 0);
     UpdateTitle();
@@ -556,7 +611,7 @@ void MainWindow::ApplyCurrentWorld() {
     // An object dump finds its models through the object path: a world with another one shows
     // the dump read again (which applies the world once more).
     const TObjectMap* shown = view_->Scene();
-    if (shown && shown->Read().dumpVersion > 0 && ObjectPathInEffect() != sceneObjectPath_) {
+    if (((shown && shown->Read().dumpVersion > 0) || loader_) && ObjectPathInEffect() != sceneObjectPath_) {
         LoadCurrentFile();
         return;
     }
@@ -1038,6 +1093,9 @@ void MainWindow::dropEvent(QDropEvent* event) {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     reloadTimer_.stop();
+    // A load going on stops now: nothing is waited for beyond the model being read.
+    loader_.reset();
+    loadTimer_.stop();
     if (properties_) properties_->hide();
     if (help_) help_->hide();
     event->accept();

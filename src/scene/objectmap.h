@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/errorlog.h"
@@ -27,7 +28,8 @@ public:
     TObjectMap();
     // A scene of what `objects` places: those of its objects that show a model (of type 0, with a
     // model found), in order. Objects may share models; hidden ones (not visible) are kept but not
-    // drawn.
+    // drawn. A model that is null (still being read, see DumpStream::placed) is an empty one until
+    // SetModels gives it.
     explicit TObjectMap(SceneObjects objects);
     // The same for objects of their own, each placed where it was read (its Offset()) and named by
     // its path.
@@ -46,6 +48,13 @@ public:
     // made from it can release them before it goes.
     [[nodiscard]] std::unique_ptr<RWXObject> SetGround(std::unique_ptr<RWXObject> ground);
     [[nodiscard]] std::unique_ptr<RWXObject> SetSkybox(std::unique_ptr<RWXObject> skybox);
+
+    // Gives the models of the indices (into Read().models) that were still to come; the spheres of
+    // their objects and the transparent lists follow. Indices out of range and null models are
+    // passed over. The models replaced are handed back (so that whoever holds resources made from
+    // them can release them before they go).
+    [[nodiscard]] std::vector<std::shared_ptr<const RWXObject>> SetModels(
+        const std::vector<std::pair<uint32_t, std::shared_ptr<const RWXObject>>>& models);
 
     std::size_t ObjectCount() const { return read_.objects.size(); }
     // The model of object `index`, and how it is placed. Objects may share models: the model's
@@ -79,6 +88,10 @@ private:
 
     SceneObjects read_;            // its objects are the scene's objects
     std::vector<Sphere> spheres_;  // one per object
+    // The objects of each model, model by model (built on the first SetModels): those of model m
+    // are byModel_[modelStarts_[m] .. modelStarts_[m + 1]).
+    std::vector<uint32_t> modelStarts_;
+    std::vector<uint32_t> byModel_;
     std::unique_ptr<RWXObject> ground_;
     Sphere groundSphere_;
     std::unique_ptr<RWXObject> skybox_;
