@@ -85,7 +85,16 @@ std::vector<std::shared_ptr<const RWXObject>> TObjectMap::SetModels(
             spheres_[byModel_[k]] = PlacedSphere(sphere, read_.objects[byModel_[k]].placement);
     }
     RebuildTranslucent();
+    gridStale_ = true;
     return replaced;
+}
+
+void TObjectMap::ObjectsNear(const Vec3& eye, double distance, std::vector<uint32_t>& out) const {
+    if (gridStale_) {
+        grid_ = SpatialGrid(spheres_);
+        gridStale_ = false;
+    }
+    grid_.Near(eye, distance, out);
 }
 
 TObjectMap::TObjectMap(std::vector<std::unique_ptr<RWXObject>> objects) : TObjectMap(OwnObjects(std::move(objects))) {}

@@ -16,6 +16,7 @@
 #include "reader/scenefile.h"
 #include "reader/sceneobjects.h"
 #include "scene/culling.h"
+#include "scene/spatialgrid.h"
 #include "scene/translucent.h"
 #include "scene/worldlook.h"
 #include "world/worldload.h"
@@ -74,6 +75,10 @@ public:
     // without vertices); the same for the ground.
     const Sphere& SphereOf(std::size_t index) const { return spheres_.at(index); }
     const Sphere& GroundSphere() const { return groundSphere_; }
+    // Sets `out` to the objects whose sphere comes within `distance` of `eye` (SpatialGrid::Near
+    // over the objects' spheres, made again on the first call after they changed), in ascending
+    // order: what is near costs, not how many objects there are.
+    void ObjectsNear(const Vec3& eye, double distance, std::vector<uint32_t>& out) const;
     const RWXObject* Ground() const { return ground_.get(); }
     const RWXObject* Skybox() const { return skybox_.get(); }
     // The transparent passes; their depths are for the drawing side to set.
@@ -92,6 +97,9 @@ private:
     // are byModel_[modelStarts_[m] .. modelStarts_[m + 1]).
     std::vector<uint32_t> modelStarts_;
     std::vector<uint32_t> byModel_;
+    // The grid over spheres_, made when first asked after they changed.
+    mutable SpatialGrid grid_;
+    mutable bool gridStale_ = true;
     std::unique_ptr<RWXObject> ground_;
     Sphere groundSphere_;
     std::unique_ptr<RWXObject> skybox_;
