@@ -77,6 +77,18 @@ void GlView::SetScene(std::unique_ptr<TObjectMap> scene) {
     update();
 }
 
+void GlView::AddModels(const std::vector<std::pair<uint32_t, std::shared_ptr<const RWXObject>>>& models) {
+    if (!scene_ || models.empty()) return;
+    const bool current = isValid();
+    if (current) makeCurrent();
+    // What the card holds for the stand-ins goes with them.
+    for (const std::shared_ptr<const RWXObject>& gone : scene_->SetModels(models))
+        if (current && gone.use_count() == 1) renderer_.Forget(gone.get());
+    if (current) doneCurrent();
+    for (const auto& [index, model] : models) animated_ = animated_ || HasAnimatedTexture(model.get());
+    update();
+}
+
 void GlView::ApplyWorld(const WorldLook& look, ErrorLog& log, const ReadOptions& options) {
     if (!isValid()) {
         pendingLook_ = look;

@@ -55,6 +55,9 @@
 namespace pelorus {
 namespace {
 
+// How often a load going on is asked for what it read (and the status bar for how far it came).
+constexpr int kLoadPollMs = 40;
+
 QString Text(std::string_view text) {
     return ToQString(text);
 }
@@ -198,11 +201,15 @@ MainWindow::MainWindow(MainWindowOptions options)
     walkTimer_.setInterval(kWalkTickMs);
     walkTimer_.setTimerType(Qt::PreciseTimer);
     connect(&walkTimer_, &QTimer::timeout, this, &MainWindow::WalkTick);
+    loadTimer_.setInterval(kLoadPollMs);
+    connect(&loadTimer_, &QTimer::timeout, this, &MainWindow::TakeLoaded);
     connect(&watcher_, &QFileSystemWatcher::fileChanged, this, &MainWindow::SourcesChanged);
     connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, &MainWindow::SourcesChanged);
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    loader_.reset();  // its thread stops before anything it could hand over to goes
+}
 
 void MainWindow::BuildMenus() {
     for (const MenuRow& bar : MenuBarTable()) {
@@ -471,15 +478,14 @@ void MainWindow::OpenFile(const std::string& path) {
     entryArchive_.clear();
     emit fileChosen();
     BeginLoad(false);
-    std::unique_ptr<TObjectMap> scene = currentFile_.empty()
-                                            ? std::make_unique<TObjectMap>()
-                                            : TObjectMap::FromFile(currentFile_, *log_, ModelReadOptions());
     if (!openProblem_.empty()) {
         // Its error line is in the log and the status bar says why: nothing is open.
+        (void)TObjectMap::FromFile(currentFile_, *log_, ModelReadOptions());
         currentFile_.clear();
-        scene = std::make_unique<TObjectMap>();
+        ShowScene(std::make_unique<TObjectMap>(), true);
+        return;
     }
-    ShowScene(std::move(scene), true);
+    ReadCurrentFile(true);
     if (!currentFile_.empty()) Remember(currentFile_);
 }
 
@@ -533,12 +539,66 @@ std::string MainWindow::ObjectPathInEffect() const {
 
 void MainWindow::LoadCurrentFile() {
     BeginLoad(true);
-    ShowScene(currentFile_.empty() ? std::make_unique<TObjectMap>()
-                                   : TObjectMap::FromFile(currentFile_, *log_, ModelReadOptions()),
-              false);
+    ReadCurrentFile(false);
+}
+
+void MainWindow::ReadCurrentFile(bool frame) {
+    if (currentFile_.empty() || !openProblem_.empty() || !IsDumpFile(currentFile_)) {
+        ShowScene(currentFile_.empty() ? std::make_unique<TObjectMap>()
+                                       : TObjectMap::FromFile(currentFile_, *log_, ModelReadOptions()),
+                  frame);
+        return;
+    }
+    // The scene shown stays until the dump's objects are placed.
+    sceneObjectPath_ = ObjectPathInEffect();
+    loadFrames_ = frame;
+    loader_ = std::make_unique<WorldLoader>(currentFile_, ModelReadOptions());
+    loadTimer_.start();
+    statusMessage_->setText(Text(ProgressText(loader_->Progress())));
+}
+
+void MainWindow::TakeLoaded() {
+    if (!loader_) return;
+    LoadHandOver got = loader_->Take();
+    log_->AppendAll(got.lines);
+    if (got.objects) {
+        view_->SetScene(std::make_unique<TObjectMap>(std::move(*got.objects)));
+        if (properties_) properties_->SetFace({});
+        shell_.SetModelBounds({}, true);
+        // The opening view needs only where the objects stand: it is taken now, so that the
+        // models arrive where the user looks, and a user who moves meanwhile is not moved back.
+        if (loadFrames_) {
+            shell_.Opened(view_->Scene()->Read(), CurrentLook().entryPoint, ViewAspect());
+            walkTimer_.stop();
+            SyncChecks();
+            SyncShortcuts();
+            loadFrames_ = false;
+        }
+        UpdateTitle();
+        ApplyCurrentWorld();
+        if (!loader_) return;  // the world asked for another load
+    }
+    view_->AddModels(got.models);
+    if (!got.finished) {
+        statusMessage_->setText(Text(ProgressText(loader_->Progress())));
+        return;
+    }
+    loadTimer_.stop();
+    loader_.reset();
+    LoadFinished(loadFrames_);
+}
+
+void MainWindow::WaitForLoad() {
+    while (loader_) {
+        loader_->WaitForHandOver();
+        TakeLoaded();
+    }
 }
 
 void MainWindow::BeginLoad(bool reload) {
+    // A load going on is of no use any more.
+    loader_.reset();
+    loadTimer_.stop();
     // Whatever changed before is read now.
     reloadSchedule_.Cancel();
     reloadTimer_.stop();
@@ -551,6 +611,10 @@ void MainWindow::ShowScene(std::unique_ptr<TObjectMap> scene, bool frame) {
     sceneObjectPath_ = ObjectPathInEffect();
     view_->SetScene(std::move(scene));
     if (properties_) properties_->SetFace({});  // the face picked belonged to the scene before
+    LoadFinished(frame);
+}
+
+void MainWindow::LoadFinished(bool frame) {
     const TObjectMap* shown = view_->Scene();
     shell_.SetModelBounds(shown ? SceneBounds(*shown) : Bounds{}, shown && shown->Read().dumpVersion > 0);
     if (frame) {
@@ -626,7 +690,7 @@ void MainWindow::ApplyCurrentWorld() {
     // An object dump finds its models through the object path: a world with another one shows
     // the dump read again (which applies the world once more).
     const TObjectMap* shown = view_->Scene();
-    if (shown && shown->Read().dumpVersion > 0 && ObjectPathInEffect() != sceneObjectPath_) {
+    if (((shown && shown->Read().dumpVersion > 0) || loader_) && ObjectPathInEffect() != sceneObjectPath_) {
         LoadCurrentFile();
         return;
     }
@@ -1156,6 +1220,9 @@ void MainWindow::dropEvent(QDropEvent* event) {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
     reloadTimer_.stop();
+    // A load going on stops now: nothing is waited for beyond the model being read.
+    loader_.reset();
+    loadTimer_.stop();
     if (properties_) properties_->hide();
     if (help_) help_->hide();
     event->accept();

@@ -30,6 +30,7 @@
 #include "shell/recentfiles.h"
 #include "shell/viewershell.h"
 #include "world/worldload.h"
+#include "world/worldloader.h"
 
 class QLabel;
 class QMenu;
@@ -111,7 +112,16 @@ public:
                              const std::string& archive = {});
     // Loads the current file again into a new scene (the empty scene when there is none), then
     // applies the current world. The camera stays (within the limits of the model read).
+    // An object dump is read on a thread of its own (see WorldLoader): the scene shown stays until
+    // its objects are placed, its models then appear as they are read, the status bar tells how
+    // far it has come, and the load ends (framed, the world applied, sceneLoaded emitted) when
+    // the last model came. Opening another file, reloading or closing the window cancels it.
     void LoadCurrentFile();
+    // True while an object dump is being read.
+    bool Loading() const { return loader_ != nullptr; }
+    // Waits for the load going on to end, taking in everything it hands over (for tests and for
+    // tools that need the whole scene before they go on).
+    void WaitForLoad();
 
     // Where the world comes from; by default the built-in default world. Then applies it when a
     // scene is shown (before the first load there is nothing to apply it to: the load will).
@@ -271,6 +281,13 @@ private:
     // end of any pending automatic reload.
     void BeginLoad(bool reload);
     void ShowScene(std::unique_ptr<TObjectMap> scene, bool frame);
+    // Reads the current file (BeginLoad was called): an object dump through a WorldLoader, any
+    // other file at once.
+    void ReadCurrentFile(bool frame);
+    // Takes in what the load going on handed over, and shows how far it has come.
+    void TakeLoaded();
+    // The end of every load, whatever read it: bounds, framing, title, world, watched sources.
+    void LoadFinished(bool frame);
     void Frame(double yaw);
     double ViewAspect() const;
     void UpdateTitle();
@@ -329,6 +346,10 @@ private:
     QTimer walkTimer_;
     QElapsedTimer walkClock_;
     std::optional<bool> shortcutsWalkMode_;  // the Walk Mode the menus' shortcuts were set for
+    // The load of an object dump going on, and whether its scene is framed when it ends.
+    std::unique_ptr<WorldLoader> loader_;
+    bool loadFrames_ = false;
+    QTimer loadTimer_;
 };
 
 }  // namespace pelorus

@@ -9,6 +9,10 @@ PlainView::PlainView(QWidget* parent) : QWidget(parent) {
     setFocusPolicy(Qt::StrongFocus);
 }
 
+void PlainView::AddModels(const std::vector<std::pair<uint32_t, std::shared_ptr<const RWXObject>>>& models) {
+    if (scene_) (void)scene_->SetModels(models);
+}
+
 void PlainView::SetScene(std::unique_ptr<TObjectMap> scene) {
     scene_ = std::move(scene);
     outline_.reset();

@@ -9,6 +9,8 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
 #include "platform/errorlog.h"
 #include "reader/rwxobject.h"
@@ -30,6 +32,9 @@ public:
     virtual void SetScene(std::unique_ptr<TObjectMap> scene) = 0;
     // The scene shown; null before the first SetScene.
     virtual const TObjectMap* Scene() const = 0;
+    // Gives the scene shown the models that arrived (TObjectMap::SetModels) and redraws; nothing
+    // without a scene.
+    virtual void AddModels(const std::vector<std::pair<uint32_t, std::shared_ptr<const RWXObject>>>& models) = 0;
 
     // Applies a world to what is shown: the scene gets a new ground and skybox read from the
     // look's paths; with OpenGL also the backdrop, lights, fog and clear colour. Reading problems
@@ -65,6 +70,7 @@ public:
     QWidget* Widget() override { return this; }
     void SetScene(std::unique_ptr<TObjectMap> scene) override;
     const TObjectMap* Scene() const override { return scene_.get(); }
+    void AddModels(const std::vector<std::pair<uint32_t, std::shared_ptr<const RWXObject>>>& models) override;
     void ApplyWorld(const WorldLook& look, ErrorLog& log, const ReadOptions& options) override;
     void Redraw(const ViewFlags& flags, const Camera& camera, const DepthRange& depth) override;
     // An image of the view's size filled with black (nothing is drawn without OpenGL).

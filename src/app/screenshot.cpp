@@ -32,6 +32,7 @@
 #include "scene/viewmath.h"
 #include "shell/cli.h"
 #include "shell/filekind.h"
+#include "shell/progressline.h"
 #include "shell/userfolders.h"
 #include "shell/viewershell.h"
 #include "shell/worlds.h"
@@ -184,7 +185,10 @@ int DrawScreenshot(const ScreenshotRequest& request, std::ostream& out, std::ost
             read.objectPath = *request.objectPath;
         else if (!look.objectPath.empty())
             read.objectPath = InFolder(options.baseFolder, look.objectPath);
+        ProgressLine progress(err, IsTerminalStandardError(err));
+        read.progress = progress.Teller();
         auto scene = std::make_unique<TObjectMap>(ReadShownAsViewer(request.file, log, read));
+        progress.Erase();
         if (request.modelRequired) {
             int64_t triangles = 0;
             for (std::size_t i = 0; i < scene->ObjectCount(); ++i) triangles += scene->Object(i).CountTriangles();

@@ -259,7 +259,8 @@ void AppendDumpText(std::string_view field, int version, std::string& out) {
     }
 }
 
-DumpReadResult ReadDump(std::string_view text, std::string_view dumpName, ErrorLog& log, SceneObjects& out) {
+DumpReadResult ReadDump(std::string_view text, std::string_view dumpName, ErrorLog& log, SceneObjects& out,
+                        const DumpLinesHook& onLines) {
     DumpReadResult result;
     const std::optional<int> version = DumpVersionOf(text);
     if (!version) {
@@ -278,18 +279,24 @@ DumpReadResult ReadDump(std::string_view text, std::string_view dumpName, ErrorL
     const auto lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
     out.objects.reserve(out.objects.size() + lines);
     out.text.reserve(out.text.size() + text.size() / 2);
+    // The lines after the first, a last one without its line feed among them.
+    const uint64_t objectLines = lines - (!text.empty() && text.back() == '\n' ? 1 : 0);
     DumpReader reader(*version, dumpName, log, out, result);
     std::size_t pos = text.find('\n');
     uint32_t number = 1;
+    uint64_t read = 0;
     while (pos != std::string_view::npos && pos + 1 <= text.size()) {
         const std::size_t start = pos + 1;
         if (start == text.size()) break;
+        if (onLines && read % kDumpLinesPerReport == 0 && read > 0 && !onLines(read, objectLines)) break;
+        ++read;
         pos = text.find('\n', start);
         std::string_view line = text.substr(start, pos == std::string_view::npos ? text.size() - start : pos - start);
         if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
         if (number < UINT32_MAX) ++number;
         reader.Line(line, number);
     }
+    if (onLines) onLines(read, std::max(read, objectLines));
     reader.Finish();
     return result;
 }

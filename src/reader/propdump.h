@@ -15,6 +15,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -68,7 +69,14 @@ struct DumpReadResult {
 //   "D" is not an object dump (its first line is not "propdump version N").
 //   Object dump "D" is of version N, which cannot be read (versions 2 to 5 can).
 // The name, description and action of one object are cut at 4 GiB each.
-DumpReadResult ReadDump(std::string_view text, std::string_view dumpName, ErrorLog& log, SceneObjects& out);
+// `onLines`, when given, is told how many lines after the first were read and how many there are
+// (line feeds counted) every kDumpLinesPerReport lines and once at the end; when it answers false
+// reading stops there, keeping the objects read so far (a cancelled load).
+using DumpLinesHook = std::function<bool(uint64_t linesRead, uint64_t lines)>;
+DumpReadResult ReadDump(std::string_view text, std::string_view dumpName, ErrorLog& log, SceneObjects& out,
+                        const DumpLinesHook& onLines = {});
+
+inline constexpr uint64_t kDumpLinesPerReport = 4096;
 
 inline constexpr uint64_t kMaxDumpErrorLines = 10000;
 

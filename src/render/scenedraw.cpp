@@ -2,6 +2,8 @@
 
 #include <GL/gl.h>
 
+#include <cmath>
+
 #include "render/frame.h"
 #include "scene/framing.h"
 
@@ -125,8 +127,15 @@ void SceneRenderer::Draw(TObjectMap& scene, const DrawContext& context) {
     };
     const bool groundSeen = scene.Ground() && seen(scene.GroundSphere());
     objectDrawn_.assign(scene.ObjectCount(), 0);
-    for (std::size_t i = 0; i < scene.ObjectCount(); ++i)
-        objectDrawn_[i] = scene.Placed(i).visible && seen(scene.SphereOf(i));
+    // Within a draw distance only what is near is looked at; without one, everything.
+    near_.clear();
+    if (std::isfinite(context.drawDistance) && context.drawDistance > 0) {
+        scene.ObjectsNear(eye, context.drawDistance, near_);
+    } else {
+        near_.resize(scene.ObjectCount());
+        for (std::size_t i = 0; i < near_.size(); ++i) near_[i] = static_cast<uint32_t>(i);
+    }
+    for (const uint32_t i : near_) objectDrawn_[i] = scene.Placed(i).visible && seen(scene.SphereOf(i));
 
     if (scene.Ground() && flags.ground && groundSeen) {
         DrawContext forced = context;
@@ -134,7 +143,7 @@ void SceneRenderer::Draw(TObjectMap& scene, const DrawContext& context) {
         DrawOpaque(*scene.Ground(), PlacedAt(scene.Ground()->Offset()), ResourcesOf(*scene.Ground()), textures_, forced,
                    compiled_);
     }
-    for (std::size_t i = 0; i < scene.ObjectCount(); ++i) {
+    for (const uint32_t i : near_) {
         if (!objectDrawn_[i]) continue;
         const RWXObject& object = scene.Object(i);
         DrawOpaque(object, scene.PlacementOf(i), ResourcesOf(object), textures_, context, compiled_);

@@ -66,6 +66,7 @@ private:
     std::vector<uint32_t> candidates_;
     std::vector<int32_t> run_;
     std::vector<uint8_t> objectDrawn_;  // scratch of a frame: 1 for each object of the scene drawn
+    std::vector<uint32_t> near_;        // scratch of a frame: the objects looked at, in order
     std::vector<uint8_t> sourceDrawn_;  // the same for each source of a transparent pass
 };
 

@@ -35,6 +35,16 @@ SceneObjects OwnObjects(std::vector<std::unique_ptr<RWXObject>> objects) {
 TObjectMap::TObjectMap() = default;
 
 TObjectMap::TObjectMap(SceneObjects objects) : read_(std::move(objects)) {
+    // Models still to come show nothing meanwhile.
+    std::shared_ptr<const RWXObject> coming;
+    for (auto& model : read_.models) {
+        if (model) continue;
+        if (!coming) {
+            ErrorLog none;
+            coming = RWXObject::FromText("", 0.0, 0.0, 0.0, none);
+        }
+        model = coming;
+    }
     // Only what shows a model is the scene's; the rest (other types, models not found) goes.
     std::erase_if(read_.objects, [&](const PlacedObject& o) { return o.type != 0 || !read_.ModelOf(o); });
     read_.objects.shrink_to_fit();
@@ -50,6 +60,41 @@ TObjectMap::TObjectMap(SceneObjects objects) : read_(std::move(objects)) {
         spheres_.push_back(PlacedSphere(modelSpheres[o.model], o.placement));
     }
     RebuildTranslucent();
+}
+
+std::vector<std::shared_ptr<const RWXObject>> TObjectMap::SetModels(
+    const std::vector<std::pair<uint32_t, std::shared_ptr<const RWXObject>>>& models) {
+    std::vector<std::shared_ptr<const RWXObject>> replaced;
+    if (models.empty()) return replaced;
+    if (modelStarts_.size() != read_.models.size() + 1) {
+        modelStarts_.assign(read_.models.size() + 1, 0);
+        for (const PlacedObject& o : read_.objects) ++modelStarts_[o.model + 1];
+        for (std::size_t m = 1; m < modelStarts_.size(); ++m) modelStarts_[m] += modelStarts_[m - 1];
+        byModel_.resize(read_.objects.size());
+        std::vector<uint32_t> next(modelStarts_.begin(), modelStarts_.end() - 1);
+        for (std::size_t i = 0; i < read_.objects.size(); ++i)
+            byModel_[next[read_.objects[i].model]++] = static_cast<uint32_t>(i);
+    }
+    translucent_ = {};
+    for (const auto& [index, model] : models) {
+        if (index >= read_.models.size() || !model) continue;
+        replaced.push_back(std::move(read_.models[index]));
+        read_.models[index] = model;
+        const Sphere sphere = BoundingSphereOf(*model);
+        for (uint32_t k = modelStarts_[index]; k < modelStarts_[index + 1]; ++k)
+            spheres_[byModel_[k]] = PlacedSphere(sphere, read_.objects[byModel_[k]].placement);
+    }
+    RebuildTranslucent();
+    gridStale_ = true;
+    return replaced;
+}
+
+void TObjectMap::ObjectsNear(const Vec3& eye, double distance, std::vector<uint32_t>& out) const {
+    if (gridStale_) {
+        grid_ = SpatialGrid(spheres_);
+        gridStale_ = false;
+    }
+    grid_.Near(eye, distance, out);
 }
 
 TObjectMap::TObjectMap(std::vector<std::unique_ptr<RWXObject>> objects) : TObjectMap(OwnObjects(std::move(objects))) {}

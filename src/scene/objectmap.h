@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/errorlog.h"
@@ -15,6 +16,7 @@
 #include "reader/scenefile.h"
 #include "reader/sceneobjects.h"
 #include "scene/culling.h"
+#include "scene/spatialgrid.h"
 #include "scene/translucent.h"
 #include "scene/worldlook.h"
 #include "world/worldload.h"
@@ -27,7 +29,8 @@ public:
     TObjectMap();
     // A scene of what `objects` places: those of its objects that show a model (of type 0, with a
     // model found), in order. Objects may share models; hidden ones (not visible) are kept but not
-    // drawn.
+    // drawn. A model that is null (still being read, see DumpStream::placed) is an empty one until
+    // SetModels gives it.
     explicit TObjectMap(SceneObjects objects);
     // The same for objects of their own, each placed where it was read (its Offset()) and named by
     // its path.
@@ -47,6 +50,13 @@ public:
     [[nodiscard]] std::unique_ptr<RWXObject> SetGround(std::unique_ptr<RWXObject> ground);
     [[nodiscard]] std::unique_ptr<RWXObject> SetSkybox(std::unique_ptr<RWXObject> skybox);
 
+    // Gives the models of the indices (into Read().models) that were still to come; the spheres of
+    // their objects and the transparent lists follow. Indices out of range and null models are
+    // passed over. The models replaced are handed back (so that whoever holds resources made from
+    // them can release them before they go).
+    [[nodiscard]] std::vector<std::shared_ptr<const RWXObject>> SetModels(
+        const std::vector<std::pair<uint32_t, std::shared_ptr<const RWXObject>>>& models);
+
     std::size_t ObjectCount() const { return read_.objects.size(); }
     // The model of object `index`, and how it is placed. Objects may share models: the model's
     // own Offset() is not its place.
@@ -65,6 +75,10 @@ public:
     // without vertices); the same for the ground.
     const Sphere& SphereOf(std::size_t index) const { return spheres_.at(index); }
     const Sphere& GroundSphere() const { return groundSphere_; }
+    // Sets `out` to the objects whose sphere comes within `distance` of `eye` (SpatialGrid::Near
+    // over the objects' spheres, made again on the first call after they changed), in ascending
+    // order: what is near costs, not how many objects there are.
+    void ObjectsNear(const Vec3& eye, double distance, std::vector<uint32_t>& out) const;
     const RWXObject* Ground() const { return ground_.get(); }
     const RWXObject* Skybox() const { return skybox_.get(); }
     // The transparent passes; their depths are for the drawing side to set.
@@ -79,6 +93,13 @@ private:
 
     SceneObjects read_;            // its objects are the scene's objects
     std::vector<Sphere> spheres_;  // one per object
+    // The objects of each model, model by model (built on the first SetModels): those of model m
+    // are byModel_[modelStarts_[m] .. modelStarts_[m + 1]).
+    std::vector<uint32_t> modelStarts_;
+    std::vector<uint32_t> byModel_;
+    // The grid over spheres_, made when first asked after they changed.
+    mutable SpatialGrid grid_;
+    mutable bool gridStale_ = true;
     std::unique_ptr<RWXObject> ground_;
     Sphere groundSphere_;
     std::unique_ptr<RWXObject> skybox_;

@@ -186,7 +186,13 @@ bool TexelShows(const std::vector<uint8_t>& rgba, int32_t width, int32_t height,
 std::optional<FaceHit> PickFace(const TObjectMap& scene, const PickRay& ray, double cameraYaw,
                                 const PickOptions& options) {
     Search search{ray, options, std::nullopt};
-    for (std::size_t i = 0; i < scene.ObjectCount(); ++i) {
+    // Within a draw distance only the objects near the ray's origin are looked at.
+    std::vector<uint32_t> near;
+    const bool limited = std::isfinite(options.drawDistance) && options.drawDistance > 0;
+    if (limited) scene.ObjectsNear(ray.origin, options.drawDistance, near);
+    const std::size_t count = limited ? near.size() : scene.ObjectCount();
+    for (std::size_t k = 0; k < count; ++k) {
+        const std::size_t i = limited ? near[k] : k;
         if (!scene.Placed(i).visible) continue;
         const Sphere& sphere = scene.SphereOf(i);
         if (IsBeyond(sphere, ray.origin, options.drawDistance)) continue;

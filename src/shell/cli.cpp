@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <iostream>
 #include <set>
 #include <sstream>
 #include <system_error>
@@ -23,6 +24,7 @@
 #include "scene/objectmap.h"
 #include "shell/jsonwriter.h"
 #include "shell/picktool.h"
+#include "shell/progressline.h"
 #include "shell/registry.h"
 #include "world/worldload.h"
 
@@ -110,12 +112,14 @@ struct Loaded {
 };
 
 // Reads `path` the way the viewer does when it is given that path, with `objectPath` as the
-// world's object path.
-Loaded LoadAsViewer(const std::string& path, const std::string& objectPath) {
+// world's object path, showing how far it has come on `err` when that is a terminal.
+Loaded LoadAsViewer(const std::string& path, const std::string& objectPath, std::ostream& err) {
     ErrorLog log;
     Loaded loaded;
     WorldReadOptions options;
     options.objectPath = objectPath;
+    ProgressLine progress(err, IsTerminalStandardError(err));
+    options.progress = progress.Teller();
     loaded.scene = ReadShownAsViewer(path, log, options);
     loaded.errors = log.Lines();
     loaded.places.reserve(log.LineCount());
@@ -232,7 +236,7 @@ int Check(const std::vector<std::string>& args, const std::string& objectPath, s
     for (const std::string& arg : args) {
         folderGiven = folderGiven || IsDirectory(arg);
         for (const std::string& file : Expand(arg, err)) {
-            const Loaded loaded = LoadAsViewer(file, objectPath);
+            const Loaded loaded = LoadAsViewer(file, objectPath, err);
             // Scripts are anybody's text: nothing of them reaches the terminal unescaped.
             const std::string shown = EscapeForTerminal(file);
             for (std::size_t i = 0; i < loaded.errors.size(); ++i)
@@ -445,7 +449,7 @@ void WriteDumpScene(JsonWriter& j, const Loaded& loaded, std::ostream& out) {
 }  // namespace
 
 void WriteDump(const std::string& path, const std::string& objectPath, std::ostream& out) {
-    const Loaded loaded = LoadAsViewer(path, objectPath);
+    const Loaded loaded = LoadAsViewer(path, objectPath, std::cerr);
     JsonWriter j(out);
     const SceneObjects& scene = loaded.scene;
     if (scene.dumpVersion > 0) {
@@ -606,7 +610,10 @@ int Export(const std::vector<std::string>& operands, const std::string& objectPa
     ErrorLog log;
     WorldReadOptions options;
     options.objectPath = objectPath;
+    ProgressLine progress(err, IsTerminalStandardError(err));
+    options.progress = progress.Teller();
     const TObjectMap scene(ReadShownAsViewer(file, log, options));
+    progress.Erase();
     PrintErrors(log, file, err);
     const std::vector<ExportEntry> entries = SceneEntries(scene);
     std::optional<SaveProblem> problem;
@@ -661,7 +668,10 @@ int ExportObjectPath(const std::vector<std::string>& operands, const std::string
         ErrorLog log;
         WorldReadOptions options;
         options.objectPath = objectPath;
+        ProgressLine progress(err, IsTerminalStandardError(err));
+        options.progress = progress.Teller();
         const TObjectMap scene(ReadShownAsViewer(file, log, options));
+        progress.Erase();
         PrintErrors(log, file, err);
         if (!log.Lines().empty()) status = std::max(status, 1);
         const std::vector<ExportEntry> entries = SceneEntries(scene);

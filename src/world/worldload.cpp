@@ -3,7 +3,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <thread>
 #include <unordered_map>
 
 #include "platform/paths.h"
@@ -47,10 +52,135 @@ bool IsDumpFile(std::string_view path, std::string_view baseFolder) {
     return BeginsLikeDump(HeadOf(InFolder(baseFolder, path), nullptr));
 }
 
+namespace {
+
+// One model to read: where it is, what it gives, and the lines it wrote.
+struct ModelJob {
+    uint32_t index = 0;
+    ModelLocation location;
+    std::shared_ptr<const RWXObject> model;
+    ErrorLog lines;
+    bool done = false;
+};
+
+// What the load writes in the order models were first named: a line of its own (a name not
+// found) or the lines of a model read.
+struct LogSlot {
+    std::string line;
+    LogPlace place;
+    std::size_t job = SIZE_MAX;
+};
+
+bool Cancelled(const WorldReadOptions& options) {
+    return options.cancel && options.cancel->load(std::memory_order_relaxed);
+}
+
+void Tell(const WorldReadOptions& options, LoadProgress::Stage stage, uint64_t done, uint64_t total) {
+    if (options.progress) options.progress(LoadProgress{stage, done, total});
+}
+
+unsigned ModelThreadsFor(const WorldReadOptions& options, std::size_t jobs) {
+    if (options.read.folders || options.read.images || options.read.textureStore) return 1;
+    unsigned threads = options.modelThreads;
+    if (threads == 0) threads = std::clamp(std::thread::hardware_concurrency(), 1u, kMaxModelThreads);
+    return static_cast<unsigned>(std::min<std::size_t>(threads, std::max<std::size_t>(jobs, 1)));
+}
+
+// Reads the models of `jobs` on `threads` threads (the calling one among them when 1), handing
+// each over through `emit` in the order of `slots`.
+class ModelReading {
+public:
+    ModelReading(std::vector<ModelJob>& jobs, const ReadOptions& shared, const WorldReadOptions& options,
+                 unsigned threads)
+        : jobs_(jobs), shared_(shared), options_(options), threads_(threads) {}
+    ~ModelReading() { Stop(); }
+
+    void Start() {
+        if (threads_ <= 1) return;
+        for (unsigned i = 0; i < threads_; ++i) workers_.emplace_back([this] { Work(); });
+    }
+    // Job `i` read (on the calling thread when there are no others); false when the load was
+    // cancelled before it was.
+    bool Await(std::size_t i) {
+        if (threads_ <= 1) {
+            if (Cancelled(options_)) return false;
+            Read(jobs_[i], shared_);
+            return true;
+        }
+        std::unique_lock lock(mutex_);
+        readyChanged_.wait(lock, [&] { return jobs_[i].done || stopped_; });
+        return jobs_[i].done;
+    }
+    void Stop() {
+        {
+            std::lock_guard lock(mutex_);
+            stopped_ = true;
+        }
+        next_.store(jobs_.size());
+        for (std::thread& t : workers_) t.join();
+        workers_.clear();
+    }
+
+private:
+    void Read(ModelJob& job, const ReadOptions& base) {
+        ReadOptions modelOptions = base;
+        modelOptions.firstTextureDirs = job.location.textureDirs;
+        modelOptions.firstTextureDirs.insert(modelOptions.firstTextureDirs.end(), base.firstTextureDirs.begin(),
+                                             base.firstTextureDirs.end());
+        job.model = std::make_shared<const RWXObject>(job.location.file, 0.0, 0.0, 0.0, job.lines, modelOptions);
+        job.done = true;
+    }
+    void Work() {
+        FolderListingCache folders;
+        ImageBudget images(kDefaultImageBudgetBytes / threads_);
+        TextureStore textures;
+        ReadOptions own = shared_;
+        own.folders = &folders;
+        own.images = &images;
+        own.textureStore = &textures;
+        for (;;) {
+            const std::size_t i = next_.fetch_add(1);
+            if (i >= jobs_.size() || Cancelled(options_)) break;
+            ModelJob job;
+            job.location = jobs_[i].location;
+            Read(job, own);
+            std::lock_guard lock(mutex_);
+            jobs_[i].model = std::move(job.model);
+            jobs_[i].lines = std::move(job.lines);
+            jobs_[i].done = true;
+            readyChanged_.notify_all();
+        }
+        // Whoever waits learns that nothing more comes from here.
+        std::lock_guard lock(mutex_);
+        if (++finishedWorkers_ == threads_) stopped_ = true;
+        readyChanged_.notify_all();
+    }
+
+    std::vector<ModelJob>& jobs_;
+    const ReadOptions& shared_;
+    const WorldReadOptions& options_;
+    unsigned threads_;
+    std::vector<std::thread> workers_;
+    std::atomic<std::size_t> next_{0};
+    std::mutex mutex_;
+    std::condition_variable readyChanged_;
+    unsigned finishedWorkers_ = 0;
+    bool stopped_ = false;
+};
+
+}  // namespace
+
 SceneObjects LoadDump(std::string_view text, std::string_view path, ErrorLog& log, const WorldReadOptions& options) {
     SceneObjects scene;
-    const DumpReadResult read = ReadDump(text, path, log, scene);
+    DumpLinesHook onLines;
+    if (options.progress || options.cancel)
+        onLines = [&](uint64_t read, uint64_t lines) {
+            Tell(options, LoadProgress::Stage::Reading, read, lines);
+            return !Cancelled(options);
+        };
+    const DumpReadResult read = ReadDump(text, path, log, scene, onLines);
     scene.dumpVersion = read.version;
+    if (Cancelled(options)) return scene;
 
     FolderListingCache folders;
     ImageBudget images;
@@ -71,6 +201,8 @@ SceneObjects LoadDump(std::string_view text, std::string_view path, ErrorLog& lo
     // The model of each name looked up (by its base name, letter case aside), and of each file read.
     std::unordered_map<std::string, uint32_t> byName;
     std::unordered_map<std::string, uint32_t> byFile;
+    std::vector<ModelJob> jobs;
+    std::vector<LogSlot> slots;
     for (PlacedObject& object : scene.objects) {
         if (object.type != 0) continue;
         const std::string_view name = scene.Name(object);
@@ -80,17 +212,17 @@ SceneObjects LoadDump(std::string_view text, std::string_view path, ErrorLog& lo
             continue;
         }
         uint32_t model = PlacedObject::kNoModel;
-        const ModelLookup lookup = source.Find(name);
+        ModelLookup lookup = source.Find(name);
         const std::string quoted = "\"" + BoundedQuote(name) + "\"";
         switch (lookup.status) {
             case ModelLookupStatus::Refused:
-                log.Append("Model name " + quoted + " leads out of the object path; it is not read.",
-                           LogPlace{dumpFile, {}, object.line});
+                slots.push_back({"Model name " + quoted + " leads out of the object path; it is not read.",
+                                 LogPlace{dumpFile, {}, object.line}});
                 scene.missingModels.emplace_back(name);
                 break;
             case ModelLookupStatus::NotFound:
-                log.Append("Couldn't find model " + quoted + " in " + source.Where() + ".",
-                           LogPlace{dumpFile, {}, object.line});
+                slots.push_back({"Couldn't find model " + quoted + " in " + source.Where() + ".",
+                                 LogPlace{dumpFile, {}, object.line}});
                 scene.missingModels.emplace_back(name);
                 break;
             case ModelLookupStatus::Found: {
@@ -99,20 +231,43 @@ SceneObjects LoadDump(std::string_view text, std::string_view path, ErrorLog& lo
                     model = it->second;
                     break;
                 }
-                ReadOptions modelOptions = shared;
-                modelOptions.firstTextureDirs = lookup.location.textureDirs;
-                modelOptions.firstTextureDirs.insert(modelOptions.firstTextureDirs.end(),
-                                                     shared.firstTextureDirs.begin(), shared.firstTextureDirs.end());
-                model = scene.AddModel(
-                    std::make_shared<const RWXObject>(lookup.location.file, 0.0, 0.0, 0.0, log, modelOptions),
-                    std::string(name));
+                model = scene.AddModel(nullptr, std::string(name));
                 byFile.emplace(fileKey, model);
+                LogSlot slot;
+                slot.job = jobs.size();
+                slots.push_back(std::move(slot));
+                ModelJob job;
+                job.index = model;
+                job.location = std::move(lookup.location);
+                jobs.push_back(std::move(job));
                 break;
             }
         }
         byName.emplace(std::move(key), model);
         object.model = model;
     }
+
+    const bool streamed = options.stream && options.stream->placed;
+    if (streamed) options.stream->placed(scene);
+    Tell(options, LoadProgress::Stage::Loading, 0, jobs.size());
+    ModelReading reading(jobs, shared, options, ModelThreadsFor(options, jobs.size()));
+    reading.Start();
+    uint64_t loaded = 0;
+    for (const LogSlot& slot : slots) {
+        if (slot.job == SIZE_MAX) {
+            log.Append(slot.line, slot.place);
+            continue;
+        }
+        if (Cancelled(options) || !reading.Await(slot.job)) break;
+        ModelJob& job = jobs[slot.job];
+        log.AppendAll(job.lines);
+        job.lines = ErrorLog();
+        if (!streamed && job.index < scene.models.size()) scene.models[job.index] = job.model;
+        if (options.stream && options.stream->model) options.stream->model(job.index, std::move(job.model));
+        job.model.reset();
+        Tell(options, LoadProgress::Stage::Loading, ++loaded, jobs.size());
+    }
+    reading.Stop();
     return scene;
 }
 

@@ -3,15 +3,31 @@
 // models, found through the world's object path. Scripts, zipped models and object maps are read
 // as the reader reads them; a dump is recognised by its first line, whatever its name.
 
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "platform/errorlog.h"
 #include "reader/rwxobject.h"
 #include "reader/sceneobjects.h"
+#include "world/loadprogress.h"
 #include "world/objectpath.h"
 
 namespace pelorus {
+
+// What a load of an object dump hands over while it goes on, on the thread that loads.
+struct DumpStream {
+    // Once, when the objects are read and each knows its model's index, before any model is read:
+    // `objects` then has a null model for each model still to read (its name in modelNames). The
+    // function may take the objects away (move from `objects`): the load goes on with the models
+    // alone, and its result holds no objects.
+    std::function<void(SceneObjects& objects)> placed;
+    // Each model read, in the order of the indices, after its error lines went to the log.
+    std::function<void(uint32_t index, std::shared_ptr<const RWXObject> model)> model;
+};
 
 struct WorldReadOptions {
     // How models are read. Its baseFolder is where relative names start.
@@ -21,7 +37,22 @@ struct WorldReadOptions {
     // When set, the models of a dump are looked up here instead of in the local object path
     // made of `objectPath` and the dump's folder (a remote object path plugs in here). Not owned.
     ObjectPath* source = nullptr;
+    // Told how a dump's load goes, on the thread that loads: every kDumpLinesPerReport lines while
+    // its objects are read, then after every model. Empty: not told.
+    std::function<void(const LoadProgress&)> progress;
+    // When set, a load stops soon after it turns true: between lines while the dump is read and
+    // between models (a model being read is finished first). What was read by then is the result;
+    // models not read are null in it (see DumpStream::placed). Not owned.
+    const std::atomic<bool>* cancel = nullptr;
+    // How many threads read a dump's models at once; 0 as many as the machine runs at once (at
+    // most kMaxModelThreads). A load whose options.read brings its own folder cache, image budget
+    // or texture store reads them on the calling thread, as does one of 1.
+    unsigned modelThreads = 0;
+    // Not owned; null hands nothing over while loading.
+    const DumpStream* stream = nullptr;
 };
+
+inline constexpr unsigned kMaxModelThreads = 4;
 
 // True when the file `path` names (relative from `baseFolder`) begins like an object dump (see
 // DumpVersionOf: any version). Names of models (".rwx", ".zip", ".gltf", ".glb", ".obj") are never
@@ -41,6 +72,10 @@ bool IsDumpFile(std::string_view path, std::string_view baseFolder = {});
 // folders of its location, then as options.read says; one folder cache, image budget and texture
 // store serve the whole load unless options.read brings its own. The result's dumpVersion is the
 // dump's version and missingModels lists the names not found (and refused), each once.
+// Models are read on options.modelThreads threads at once (each with its own folder cache and
+// texture store, sharing the image budget out evenly); their error lines and the lines of names
+// not found are written in the order the models were first named whatever the threads do, so the
+// log is the same however many there are.
 SceneObjects LoadDump(std::string_view text, std::string_view path, ErrorLog& log, const WorldReadOptions& options);
 
 // The objects of whatever the viewer shows at `path` (relative from options.read.baseFolder): an

@@ -339,15 +339,20 @@ private slots:
         };
         MainWindow& window = make({});
         window.ShowChosenFile(dump);
+        QVERIFY(window.Loading());  // read on a thread of its own
+        window.WaitForLoad();
+        QVERIFY(!window.Loading());
         QCOMPARE(window.ModelObjects().size(), std::size_t{3});
         QCOMPARE(Triangles(window), int64_t{3});
         QCOMPARE(window.Log().LineCount(), std::size_t{0});
         objectPath = dir_->Join("other");
         window.ApplyCurrentWorld();
+        window.WaitForLoad();
         QCOMPARE(Triangles(window), int64_t{6});
         QCOMPARE(window.View().Scene()->PlacementOf(1).yaw, 90.0f);
         objectPath = dir_->Join("nowhere");
         window.Dispatch(kCmdReload);
+        window.WaitForLoad();
         QCOMPARE(window.ModelObjects().size(), std::size_t{0});
         QCOMPARE(window.Log().LinesSince(window.Log().LineCount() - 1).at(0).rfind("Couldn't find model \"tree\"", 0),
                  std::size_t{0});
@@ -357,6 +362,7 @@ private slots:
         fixed.objectPath = dir_->Join("objects");
         MainWindow& second = make(fixed);
         second.ShowChosenFile(dump);
+        second.WaitForLoad();
         QCOMPARE(Triangles(second), int64_t{3});
     }
 

@@ -1,0 +1,32 @@
+#include "world/loadprogress.h"
+
+#include <algorithm>
+
+namespace pelorus {
+
+std::string WithThousands(uint64_t n) {
+    const std::string digits = std::to_string(n);
+    std::string out;
+    out.reserve(digits.size() + digits.size() / 3);
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+        out += digits[i];
+    }
+    return out;
+}
+
+std::string ProgressText(const LoadProgress& progress) {
+    const uint64_t done = std::min(progress.done, progress.total);
+    switch (progress.stage) {
+        case LoadProgress::Stage::Reading:
+            return "Reading " + WithThousands(done) + " of " + WithThousands(progress.total) + " objects";
+        case LoadProgress::Stage::Loading:
+            return "Loading " + WithThousands(done) + " of " + WithThousands(progress.total) + " models";
+        case LoadProgress::Stage::Idle:
+        case LoadProgress::Stage::Done:
+            break;
+    }
+    return {};
+}
+
+}  // namespace pelorus

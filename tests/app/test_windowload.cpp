@@ -1,0 +1,123 @@
+// The window while an object dump of many objects is read: its thread keeps answering events,
+// the status bar tells how far the load has come, objects are shown before the last model came,
+// and closing the window or opening another file in the middle ends the load at once.
+
+#include <QApplication>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+#include <set>
+
+#include "app/mainwindow.h"
+#include "dumpgen.h"
+#include "platform/paths.h"
+#include "testutil.h"
+
+namespace pelorus {
+namespace {
+
+using test::TempDir;
+
+class WindowLoadTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TempDir> dir_;
+    std::string dump_;
+    std::unique_ptr<MainWindow> window_;
+
+    MainWindow& Make() {
+        MainWindowOptions options;
+        options.glView = false;
+        options.settingsFolder = dir_->Path();
+        options.objectPath = dir_->Join("op");
+        window_ = std::make_unique<MainWindow>(options);
+        window_->SetWorldSource([] {
+            CurrentWorld world;
+            world.look.groundPath = "models/.rwx";
+            return world;
+        });
+        window_->show();
+        return *window_;
+    }
+
+private slots:
+    void initTestCase() {
+        dir_ = std::make_unique<TempDir>();
+        QVERIFY(dumpgen::WriteObjectPath(dir_->Join("op"), {.models = 150, .textures = 3}));
+        const dumpgen::GeneratedDump made = dumpgen::MakeDump(
+            {.objects = 120000, .models = 150, .missingModels = 3, .badLines = 2, .keepExpected = false});
+        dump_ = dir_->Join("world.txt");
+        QVERIFY(dumpgen::WriteFile(dump_, made.text));
+    }
+    void cleanupTestCase() { dir_.reset(); }
+    void cleanup() { window_.reset(); }
+
+    void theWindowAnswersEventsWhileADumpIsRead() {
+        MainWindow& window = Make();
+        int ticks = 0;
+        bool sawObjectsEarly = false;
+        std::set<QString> messages;
+        QTimer timer;
+        timer.setInterval(1);
+        connect(&timer, &QTimer::timeout, [&] {
+            if (!window.Loading()) return;
+            ++ticks;
+            messages.insert(window.StatusMessage());
+            if (window.View().Scene() && window.View().Scene()->ObjectCount() > 0) sawObjectsEarly = true;
+        });
+        timer.start();
+        QSignalSpy loaded(&window, &MainWindow::sceneLoaded);
+        window.ShowChosenFile(dump_);
+        QVERIFY(window.Loading());
+        QTRY_VERIFY_WITH_TIMEOUT(!window.Loading(), 240000);
+        timer.stop();
+        QCOMPARE(loaded.count(), 1);
+        // The timer kept firing while the dump was read, and the status bar said how far it was.
+        QVERIFY2(ticks >= 5, qPrintable(QString::number(ticks)));
+        bool reading = false, loading = false;
+        for (const QString& m : messages) {
+            reading = reading || (m.startsWith("Reading ") && m.endsWith(" of 120,005 objects"));
+            loading = loading || (m.startsWith("Loading ") && m.endsWith(" of 150 models"));
+        }
+        // (Either may pass between two looks on a fast machine, not both.)
+        QVERIFY(reading || loading);
+        QVERIFY(sawObjectsEarly);
+        // Done: every object shows its model, the problems of the load are counted, the message
+        // is gone.
+        QCOMPARE(window.View().Scene()->ObjectCount(), std::size_t{120000});
+        QCOMPARE(window.View().Scene()->Object(119999).CountTriangles() > 0, true);
+        QCOMPARE(window.LastLoadProblems(), std::size_t{5});
+        QCOMPARE(window.StatusMessage(), QString());
+    }
+
+    void closingOrOpeningAnotherFileEndsTheLoad() {
+        {
+            MainWindow& window = Make();
+            window.ShowChosenFile(dump_);
+            QTRY_VERIFY(window.View().Scene() && window.View().Scene()->ObjectCount() > 0);
+            window.close();
+            QVERIFY(!window.Loading());
+            window_.reset();  // returns once the loader's threads are gone
+        }
+        {
+            MainWindow& window = Make();
+            window.ShowChosenFile(dump_);
+            dir_->Write("tri.rwx", "ClumpBegin\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\nTriangle 1 2 3\nClumpEnd\n");
+            window.ShowChosenFile(dir_->Join("tri.rwx"));
+            QVERIFY(!window.Loading());
+            QCOMPARE(window.View().Scene()->ObjectCount(), std::size_t{1});
+            // Nothing of the dump comes after.
+            QTest::qWait(100);
+            QCOMPARE(window.View().Scene()->ObjectCount(), std::size_t{1});
+            QCOMPARE(window.CurrentFile(), dir_->Join("tri.rwx"));
+        }
+    }
+};
+
+}  // namespace
+}  // namespace pelorus
+
+QTEST_MAIN(pelorus::WindowLoadTest)
+#include "test_windowload.moc"
