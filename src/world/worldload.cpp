@@ -3,9 +3,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <optional>
 #include <unordered_map>
 
+#include "net/webaddress.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/textsafety.h"
@@ -13,6 +16,7 @@
 #include "reader/propdump.h"
 #include "reader/scenefile.h"
 #include "reader/zippedmodel.h"
+#include "world/remoteobjectpath.h"
 
 namespace pelorus {
 namespace {
@@ -61,10 +65,29 @@ SceneObjects LoadDump(std::string_view text, std::string_view path, ErrorLog& lo
     if (!shared.textureStore) shared.textureStore = &textures;
 
     const std::string file = InFolder(options.read.baseFolder, path);
+    const bool web = !options.source && IsWebObjectPath(options.objectPath);
     const std::string objectPath =
-        options.objectPath.empty() ? std::string() : InFolder(options.read.baseFolder, options.objectPath);
-    LocalObjectPath local(objectPath, std::string(ParentPart(AbsolutePath(file))), shared.folders);
-    ObjectPath& source = options.source ? *options.source : local;
+        options.objectPath.empty() || web ? std::string() : InFolder(options.read.baseFolder, options.objectPath);
+    const std::string fileFolder(ParentPart(AbsolutePath(file)));
+    LocalObjectPath local(objectPath, fileFolder, shared.folders);
+    std::optional<Downloader> downloader;
+    std::optional<RemoteObjectPath> remote;
+    if (web) {
+        DownloaderOptions net;
+        net.cacheRoot = options.cacheRoot;
+        downloader.emplace(std::move(net));
+        remote.emplace(*downloader, options.objectPath, fileFolder, shared.folders, options.refreshTime);
+    }
+    ObjectPath& source = options.source ? *options.source : remote ? static_cast<ObjectPath&>(*remote) : local;
+    if (!shared.fetcher) shared.fetcher = source.Fetcher();
+    {
+        std::vector<std::string> names;
+        for (const PlacedObject& object : scene.objects)
+            if (object.type == 0) names.emplace_back(scene.Name(object));
+        std::sort(names.begin(), names.end());
+        names.erase(std::unique(names.begin(), names.end()), names.end());
+        source.Prefetch(names);
+    }
     // Models that cannot be had are placed at the dump's line that named them.
     const std::string dumpFile = ResolvePath(file, shared.folders);
 
@@ -113,6 +136,7 @@ SceneObjects LoadDump(std::string_view text, std::string_view path, ErrorLog& lo
         byName.emplace(std::move(key), model);
         object.model = model;
     }
+    for (const std::string& line : source.TakeMessages()) log.Append(line, LogPlace{dumpFile, {}, 0});
     return scene;
 }
 
@@ -131,7 +155,8 @@ SceneObjects LoadShownObjects(std::string_view path, ErrorLog& log, const WorldR
 
 SceneObjects ReadShownAsViewer(std::string_view path, ErrorLog& log, WorldReadOptions options) {
     if (path.empty()) return {};
-    if (!options.objectPath.empty()) options.objectPath = AbsolutePath(ToSlashes(options.objectPath));
+    if (!options.objectPath.empty() && !IsWebObjectPath(options.objectPath))
+        options.objectPath = AbsolutePath(ToSlashes(options.objectPath));
     const std::string absolute = AbsolutePath(ToSlashes(path));
     const std::string_view folder = ParentPart(absolute);
     options.read.baseFolder = folder.empty() ? std::string(".") : std::string(folder);

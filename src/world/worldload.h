@@ -3,9 +3,11 @@
 // models, found through the world's object path. Scripts, zipped models and object maps are read
 // as the reader reads them; a dump is recognised by its first line, whatever its name.
 
+#include <chrono>
 #include <string>
 #include <string_view>
 
+#include "net/downloader.h"
 #include "platform/errorlog.h"
 #include "reader/rwxobject.h"
 #include "reader/sceneobjects.h"
@@ -16,8 +18,14 @@ namespace pelorus {
 struct WorldReadOptions {
     // How models are read. Its baseFolder is where relative names start.
     ReadOptions read;
-    // The world's object path ("" for none); a relative one is taken from read.baseFolder.
+    // The world's object path ("" for none); a relative one is taken from read.baseFolder. A web
+    // address ("http://…/", "https://…/") is fetched from through the disk cache at `cacheRoot`.
     std::string objectPath;
+    // The disk cache of web object paths ("$XDG_CACHE_HOME/pelorus"); "" keeps no copies, so a web
+    // object path then finds no model.
+    std::string cacheRoot;
+    // How long a cached copy is used without asking its server (the world's refresh time).
+    std::chrono::seconds refreshTime = kDefaultRefreshTime;
     // When set, the models of a dump are looked up here instead of in the local object path
     // made of `objectPath` and the dump's folder (a remote object path plugs in here). Not owned.
     ObjectPath* source = nullptr;
@@ -41,6 +49,9 @@ bool IsDumpFile(std::string_view path, std::string_view baseFolder = {});
 // folders of its location, then as options.read says; one folder cache, image budget and texture
 // store serve the whole load unless options.read brings its own. The result's dumpVersion is the
 // dump's version and missingModels lists the names not found (and refused), each once.
+// With a web object path (and no options.source), the models and their textures are fetched
+// into the cache as they are looked for (RemoteObjectPath), every model at once; this waits for
+// the downloads. A server that cannot be reached is one error line, and the cached copies stand in.
 SceneObjects LoadDump(std::string_view text, std::string_view path, ErrorLog& log, const WorldReadOptions& options);
 
 // The objects of whatever the viewer shows at `path` (relative from options.read.baseFolder): an
