@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "net/diskcache.h"
 #include "net/webaddress.h"
 #include "platform/paths.h"
 #include "platform/searchpath.h"
@@ -38,6 +39,41 @@ std::vector<std::string> ModelFiles(const std::string& base) {
 }
 
 }  // namespace
+
+std::string CachedFilesFolder(std::string_view objectPath, std::string_view cacheRoot) {
+    if (cacheRoot.empty()) return {};
+    const std::optional<WebObjectPath> web = ParseWebObjectPath(objectPath);
+    if (!web) return {};
+    return DiskCache(std::string(cacheRoot)).FilesOf(*web);
+}
+
+CacheEmptied EmptyObjectPathCache(std::string_view objectPath, std::string_view cacheRoot) {
+    CacheEmptied result;
+    std::string why;
+    const std::optional<WebObjectPath> web = IsWebObjectPath(objectPath) ? ParseWebObjectPath(objectPath, &why)
+                                                                         : std::nullopt;
+    if (!web) {
+        result.ok = why.empty();
+        result.message = why.empty() ? "The object path \"" + BoundedQuote(objectPath) +
+                                           "\" is a folder on this computer; there is no cache to empty."
+                                     : "The object path \"" + BoundedQuote(objectPath) +
+                                           "\" is no web address the viewer can use (" + why +
+                                           "); there is no cache to empty.";
+        return result;
+    }
+    if (cacheRoot.empty()) {
+        result.message = "No cache folder is known: neither XDG_CACHE_HOME nor HOME is set.";
+        return result;
+    }
+    std::string error;
+    if (!DiskCache(std::string(cacheRoot)).Empty(*web, &error)) {
+        result.message = "Couldn't empty the cache of \"" + BoundedQuote(web->address) + "\": " + error + ".";
+        return result;
+    }
+    result.ok = true;
+    result.message = "The copies of \"" + BoundedQuote(web->address) + "\" are removed from the cache.";
+    return result;
+}
 
 RemoteObjectPath::RemoteObjectPath(Downloader& downloader, std::string objectPath, std::string fileFolder,
                                    FolderListingCache* folders, std::chrono::seconds refreshTime)
@@ -152,14 +188,17 @@ bool RemoteObjectPath::Fetch(std::string_view dir, std::string_view fileName) {
     const std::string key(fileName);
     if (const auto it = textures_.find(key); it != textures_.end()) return it->second;
     // As written, then in lower case; the image itself, then its archive.
-    std::vector<std::string> spellings{key};
-    if (const std::string lower = LowerAscii(key); lower != key) spellings.push_back(lower);
-    bool brought = false;
-    for (const std::string& spelling : spellings) {
-        brought = FetchFile("textures/" + spelling).Usable() ||
-                  FetchFile("textures/" + WithoutExtension(spelling) + ".zip").Usable();
-        if (brought) break;
+    // Copies kept from earlier runs first, as for models.
+    std::vector<std::string> files{"textures/" + key, "textures/" + WithoutExtension(key) + ".zip"};
+    if (const std::string lower = LowerAscii(key); lower != key) {
+        files.push_back("textures/" + lower);
+        files.push_back("textures/" + WithoutExtension(lower) + ".zip");
     }
+    std::stable_partition(files.begin(), files.end(),
+                          [&](const std::string& file) { return IsRegularFile(JoinPath(filesFolder_, file)); });
+    bool brought = false;
+    for (const std::string& file : files)
+        if ((brought = FetchFile(file).Usable())) break;
     textures_.emplace(key, brought);
     return brought;
 }

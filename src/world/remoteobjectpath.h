@@ -17,6 +17,24 @@
 
 namespace pelorus {
 
+// The folder of the disk cache at `cacheRoot` that holds the copies of the web object path
+// `objectPath`, laid out as it is ("models/", "textures/"); "" when `objectPath` is no usable web
+// address or `cacheRoot` is "". The folder may not exist.
+std::string CachedFilesFolder(std::string_view objectPath, std::string_view cacheRoot);
+
+// Removes the copies of the web object path `objectPath` from the disk cache at `cacheRoot`, and
+// says what was done, as a sentence for the user:
+//   The copies of "A" are removed from the cache.
+//   The object path "P" is a folder on this computer; there is no cache to empty.   (also for "")
+//   No cache folder is known: neither XDG_CACHE_HOME nor HOME is set.
+//   Couldn't empty the cache of "A": WHY.
+// `ok` is false for the last two.
+struct CacheEmptied {
+    bool ok = false;
+    std::string message;
+};
+CacheEmptied EmptyObjectPathCache(std::string_view objectPath, std::string_view cacheRoot);
+
 class RemoteObjectPath final : public ObjectPath, public FolderFetcher {
 public:
     // `downloader` (which must outlive this) fetches from `objectPath`, a web address (see

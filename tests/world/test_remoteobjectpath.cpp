@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "objectserver.h"
 #include "platform/paths.h"
 #include "testutil.h"
@@ -132,6 +134,30 @@ TEST_F(RemoteDumps, TheViewersReadKeepsAWebObjectPathAsAnAddress) {
     const SceneObjects scene = ReadShownAsViewer(dump, log, options);
     EXPECT_EQ(scene.models.size(), 1u);
     EXPECT_TRUE(log.Lines().empty());
+}
+
+TEST_F(RemoteDumps, EmptyingTheCacheRemovesOneObjectPathsCopiesAndTheNextLoadFetchesAgain) {
+    ASSERT_EQ(Load(Line("rock")).scene.models.size(), 1u);
+    const std::string files = CachedFilesFolder(server_->Url(""), cache_.Path());
+    ASSERT_FALSE(files.empty());
+    EXPECT_TRUE(std::filesystem::exists(files + "/rwx/rock.rwx"));
+    // Another object path's copies stay.
+    const std::string other = cache_.Write("other/files/rwx/rock.rwx", kPlain);
+
+    const CacheEmptied emptied = EmptyObjectPathCache(server_->Url(""), cache_.Path());
+    EXPECT_TRUE(emptied.ok);
+    EXPECT_EQ(emptied.message, "The copies of \"" + server_->Url("") + "\" are removed from the cache.");
+    EXPECT_FALSE(std::filesystem::exists(files + "/rwx/rock.rwx"));
+    EXPECT_TRUE(std::filesystem::exists(other));
+    const int before = server_->CountOf("/rwx/rock.rwx");
+    ASSERT_EQ(Load(Line("rock")).scene.models.size(), 1u);
+    EXPECT_EQ(server_->CountOf("/rwx/rock.rwx"), before + 1);
+
+    const CacheEmptied local = EmptyObjectPathCache("/worlds/objects/", cache_.Path());
+    EXPECT_TRUE(local.ok);
+    EXPECT_EQ(local.message, "The object path \"/worlds/objects/\" is a folder on this computer; there is no cache to empty.");
+    EXPECT_FALSE(EmptyObjectPathCache(server_->Url(""), "").ok);
+    EXPECT_FALSE(EmptyObjectPathCache("http://", cache_.Path()).ok);
 }
 
 TEST(RemoteObjectPath, WithoutACacheNothingIsFoundAndNothingIsWritten) {
