@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include <cstdlib>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -40,6 +41,7 @@
 #include "app/screenshot.h"
 #include "app/usersettings.h"
 #include "export/gltfsave.h"
+#include "net/webaddress.h"
 #include "platform/libraries.h"
 #include "platform/outputfile.h"
 #include "platform/paths.h"
@@ -51,6 +53,7 @@
 #include "shell/modelfolder.h"
 #include "shell/objectinfo.h"
 #include "shell/picktool.h"
+#include "shell/userfolders.h"
 
 namespace pelorus {
 namespace {
@@ -529,6 +532,7 @@ WorldReadOptions MainWindow::ModelReadOptions() const {
     options.extraTextureDirs.insert(options.extraTextureDirs.end(), entryTextureDirs_.begin(), entryTextureDirs_.end());
     if (!entryArchive_.empty()) options.textureArchives.insert(options.textureArchives.begin(), entryArchive_);
     world.objectPath = ObjectPathInEffect();
+    world.cacheRoot = UserCacheRoot(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME"));
     return world;
 }
 

@@ -1,5 +1,6 @@
 #include "app/screenshot.h"
 
+#include <cstdlib>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -15,6 +16,7 @@
 #include <mutex>
 #include <thread>
 
+#include "net/webaddress.h"
 #include "platform/atomicfile.h"
 #include "platform/errorlog.h"
 #include "platform/outputfile.h"
@@ -184,7 +186,9 @@ int DrawScreenshot(const ScreenshotRequest& request, std::ostream& out, std::ost
         if (request.objectPath)
             read.objectPath = *request.objectPath;
         else if (!look.objectPath.empty())
-            read.objectPath = InFolder(options.baseFolder, look.objectPath);
+            read.objectPath =
+                IsWebObjectPath(look.objectPath) ? look.objectPath : InFolder(options.baseFolder, look.objectPath);
+        read.cacheRoot = UserCacheRoot(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME"));
         ProgressLine progress(err, IsTerminalStandardError(err));
         read.progress = progress.Teller();
         auto scene = std::make_unique<TObjectMap>(ReadShownAsViewer(request.file, log, read));

@@ -4,6 +4,7 @@
 #include <QElapsedTimer>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
+#include <cstdlib>
 #include <iostream>
 
 #include "app/glview.h"
@@ -83,6 +84,7 @@ std::unique_ptr<MainWindow> StartViewer(const std::vector<std::string>& args, co
     session.worldFolder = WorldFolderFor(CurrentDirectory(), configFolder);
     session.tempBase = options.tempBase;
     session.configFolder = configFolder;
+    session.cacheRoot = UserCacheRoot(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME"));
     session.programDir = options.programDir;
     session.dataFolder =
         options.dataFolder.empty() ? FindDataFolder(ProgramDirectory(), kInstalledDataFolder) : options.dataFolder;

@@ -2,14 +2,17 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QMessageBox>
 
 #include "app/mainwindow.h"
 #include "app/texturefolders.h"
 #include "app/usersettings.h"
+#include "net/webaddress.h"
 #include "platform/paths.h"
 #include "platform/searchpath.h"
 #include "platform/text.h"
 #include "shell/userfolders.h"
+#include "world/remoteobjectpath.h"
 
 namespace pelorus {
 namespace {
@@ -52,6 +55,8 @@ ViewerSession::ViewerSession(MainWindow& window, SessionOptions options)
     connect(&window, &MainWindow::fileChosen, this, &ViewerSession::ForgetEntry);
     if (QAction* textureFolders = window.Action(kCmdTextureFolders))
         connect(textureFolders, &QAction::triggered, this, &ViewerSession::ShowTextureFolders);
+    if (QAction* emptyCache = window.Action(kCmdEmptyCache))
+        connect(emptyCache, &QAction::triggered, this, &ViewerSession::EmptyCache);
 }
 
 ViewerSession::~ViewerSession() {
@@ -84,6 +89,15 @@ void ViewerSession::ShowWorldWindow() {
     }
 }
 
+void ViewerSession::EmptyCache() {
+    const CacheEmptied emptied = EmptyObjectPathCache(LookOf(book_.Saved()).objectPath, options_.cacheRoot);
+    if (emptied.ok)
+        QMessageBox::information(&window_, "Empty Cache", QString::fromStdString(emptied.message));
+    else
+        QMessageBox::warning(&window_, "Empty Cache", QString::fromStdString(emptied.message));
+    RebuildCatalogue();
+}
+
 void ViewerSession::ShowTextureFolders() {
     if (textureFolders_ && textureFolders_->isVisible()) {
         textureFolders_->raise();
@@ -109,8 +123,14 @@ void ViewerSession::ShowTextureFolders() {
 }
 
 void ViewerSession::RebuildCatalogue() {
-    // A world without an object path keeps the catalogue it found.
-    if (catalogue_.Rebuild(LookOf(book_.Saved()).objectPath, CurrentDirectory())) menu_.Rebuild(catalogue_.Menu());
+    // A world without an object path keeps the catalogue it found. A web object path lists the
+    // models already in its cache: nothing is asked of the server.
+    std::string objectPath = LookOf(book_.Saved()).objectPath;
+    if (IsWebObjectPath(objectPath)) {
+        const std::string cached = CachedFilesFolder(objectPath, options_.cacheRoot);
+        objectPath = cached.empty() ? std::string() : cached + "/";
+    }
+    if (catalogue_.Rebuild(objectPath, CurrentDirectory())) menu_.Rebuild(catalogue_.Menu());
 }
 
 void ViewerSession::OpenEntry(int command) {

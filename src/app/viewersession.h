@@ -38,6 +38,8 @@ struct SessionOptions {
     // The user's configuration folder, where Texture Folders keeps its TexturesPath.txt; "" leaves
     // the dialog nothing to save to (it says so when asked for).
     std::string configFolder;
+    // The disk cache of web object paths (see UserCacheRoot); "" when none is known.
+    std::string cacheRoot;
     // The folder of the program's own TexturesPath.txt, which wins over the user's; "" is the
     // running program's folder.
     std::string programDir;
@@ -85,6 +87,8 @@ public:
 private:
     void ShowWorldWindow();
     void ShowTextureFolders();
+    // World > Empty Cache: removes the copies of the saved world's web object path and says so.
+    void EmptyCache();
     void RebuildCatalogue();
     void OpenEntry(int command);
     void ForgetEntry();

@@ -379,6 +379,7 @@ void RWXObject::PrepareTextureSources() {
     textureSourcesReady_ = true;
     TextureSources& sources = textureSources_;
     sources.folders = options_.folders;
+    sources.fetcher = options_.fetcher;
     auto addDir = [&](const std::string& dir) {
         if (std::find(sources.dirs.begin(), sources.dirs.end(), dir) == sources.dirs.end()) sources.dirs.push_back(dir);
     };

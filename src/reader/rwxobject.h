@@ -86,6 +86,10 @@ struct ReadOptions {
     // The textures the load decoded, for the objects after the first that ask for the same
     // image; null decodes every texture an object asks for.
     TextureStore* textureStore = nullptr;
+    // Brings textures and masks of a web object path into their folder of the disk cache as they
+    // are looked for (see FolderFetcher); null when no folder searched stands for a remote one.
+    // Used only while an object is being read.
+    FolderFetcher* fetcher = nullptr;
     // Object maps read a script named by several entries once, and place that one model at every
     // entry (see LoadSceneObjects); false reads it for every entry (for comparisons).
     bool shareModels = true;

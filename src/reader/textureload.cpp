@@ -111,12 +111,19 @@ Lookup LookInFolder(std::string_view dir, std::string_view name, FolderListingCa
     return result;
 }
 
+// LookInFolder, after the fetcher of `sources` had its chance to bring the file in. A listing
+// kept from before the fetch would not show what it brought, so the folder is then read afresh.
+Lookup LookInSourceFolder(const std::string& dir, std::string_view name, const TextureSources& sources) {
+    const bool fetched = sources.fetcher && !name.empty() && sources.fetcher->Fetch(dir, name);
+    return LookInFolder(dir, name, fetched ? nullptr : sources.folders);
+}
+
 // `name` in the archives of `sources`, then in `dirs`: the first place that has it.
 Lookup LookEverywhere(std::string_view name, const TextureSources& sources, std::span<const std::string> dirs) {
     for (const TextureArchive& archive : sources.archives)
         if (Lookup found = LookInArchive(archive, name); found.kind != Lookup::Missing) return found;
     for (const std::string& dir : dirs)
-        if (Lookup found = LookInFolder(dir, name, sources.folders); found.kind != Lookup::Missing) return found;
+        if (Lookup found = LookInSourceFolder(dir, name, sources); found.kind != Lookup::Missing) return found;
     return {};
 }
 
@@ -211,7 +218,7 @@ std::optional<FoundImage> FindTextureImage(const TextureRequest& request, const 
                 return found(lookup, *name);
     for (const std::string& dir : sources.dirs)
         for (const std::string* name : {&request.fileName, &request.fallbackFileName})
-            if (Lookup lookup = LookInFolder(dir, *name, sources.folders); lookup.kind != Lookup::Missing)
+            if (Lookup lookup = LookInSourceFolder(dir, *name, sources); lookup.kind != Lookup::Missing)
                 return found(lookup, *name);
     errors.push_back("Couldn't open texture \"" + BoundedQuote(request.fileName) + "\".");
     return std::nullopt;

@@ -44,12 +44,27 @@ struct TextureArchive {
     std::string path;
 };
 
+// Brings files into folders that stand for folders elsewhere (the copies of an object path on a
+// web server) just before such a folder is searched. Used on the reading thread; Fetch may wait
+// for a download.
+class FolderFetcher {
+public:
+    virtual ~FolderFetcher() = default;
+    // When `dir` is one of this fetcher's folders: makes the file `fileName` (or, when the remote
+    // folder has no such file, the archive "<its base name>.zip") present in `dir` if the remote
+    // folder has it, and returns true when it did so in this call or an earlier one. False, doing
+    // nothing, for every other folder and for names the remote folder lacks.
+    virtual bool Fetch(std::string_view dir, std::string_view fileName) = 0;
+};
+
 // Where textures and masks are looked for: the members of the archives first, then the folders,
-// each in order. `folders` (may be null) keeps the folder listings of case-blind lookups.
+// each in order. `folders` (may be null) keeps the folder listings of case-blind lookups; a folder
+// that `fetcher` (may be null) brought a file into is looked at afresh, without them.
 struct TextureSources {
     std::vector<TextureArchive> archives;
     std::vector<std::string> dirs;
     FolderListingCache* folders = nullptr;
+    FolderFetcher* fetcher = nullptr;
 };
 
 // A texture file found, not decoded yet.

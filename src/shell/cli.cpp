@@ -1,6 +1,7 @@
 #include "shell/cli.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
 #include <set>
@@ -26,6 +27,8 @@
 #include "shell/picktool.h"
 #include "shell/progressline.h"
 #include "shell/registry.h"
+#include "shell/userfolders.h"
+#include "net/webaddress.h"
 #include "world/worldload.h"
 
 namespace pelorus {
@@ -111,13 +114,21 @@ struct Loaded {
     std::vector<LogPlace> places;  // of each error line
 };
 
+// How the tools read what the viewer shows, with `objectPath` as the world's object path and the
+// user's disk cache for web object paths.
+WorldReadOptions ToolReadOptions(const std::string& objectPath) {
+    WorldReadOptions options;
+    options.objectPath = objectPath;
+    options.cacheRoot = UserCacheRoot(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME"));
+    return options;
+}
+
 // Reads `path` the way the viewer does when it is given that path, with `objectPath` as the
 // world's object path, showing how far it has come on `err` when that is a terminal.
 Loaded LoadAsViewer(const std::string& path, const std::string& objectPath, std::ostream& err) {
     ErrorLog log;
     Loaded loaded;
-    WorldReadOptions options;
-    options.objectPath = objectPath;
+    WorldReadOptions options = ToolReadOptions(objectPath);
     ProgressLine progress(err, IsTerminalStandardError(err));
     options.progress = progress.Teller();
     loaded.scene = ReadShownAsViewer(path, log, options);
@@ -514,7 +525,9 @@ ObjectPathArgument TakeObjectPath(std::vector<std::string>& args) {
             ++i;
             continue;
         }
-        taken.folder = AbsolutePath(args[++i]);
+        // A web address is kept as given; a folder is made absolute.
+        ++i;
+        taken.folder = IsWebObjectPath(args[i]) ? args[i] : AbsolutePath(args[i]);
     }
     args = std::move(rest);
     return taken;
@@ -608,8 +621,7 @@ int Export(const std::vector<std::string>& operands, const std::string& objectPa
         return 2;
     }
     ErrorLog log;
-    WorldReadOptions options;
-    options.objectPath = objectPath;
+    WorldReadOptions options = ToolReadOptions(objectPath);
     ProgressLine progress(err, IsTerminalStandardError(err));
     options.progress = progress.Teller();
     const TObjectMap scene(ReadShownAsViewer(file, log, options));
@@ -666,8 +678,7 @@ int ExportObjectPath(const std::vector<std::string>& operands, const std::string
         for (int n = 2; names.contains(name); ++n) name = base + "_" + std::to_string(n);
         names.insert(name);
         ErrorLog log;
-        WorldReadOptions options;
-        options.objectPath = objectPath;
+        WorldReadOptions options = ToolReadOptions(objectPath);
         ProgressLine progress(err, IsTerminalStandardError(err));
         options.progress = progress.Teller();
         const TObjectMap scene(ReadShownAsViewer(file, log, options));

@@ -1,5 +1,7 @@
+#include "net/webaddress.h"
 #include "shell/picktool.h"
 
+#include <cstdlib>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,6 +12,7 @@
 #include "scene/viewmath.h"
 #include "shell/cli.h"
 #include "shell/jsonwriter.h"
+#include "shell/userfolders.h"
 #include "shell/viewershell.h"
 #include "shell/viewrequest.h"
 #include "shell/worlds.h"
@@ -288,7 +291,9 @@ int RunPick(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     if (objectPath.folder)
         read.objectPath = *objectPath.folder;
     else if (!worldObjectPath.empty())
-        read.objectPath = InFolder(read.read.baseFolder, worldObjectPath);
+        read.objectPath =
+            IsWebObjectPath(worldObjectPath) ? worldObjectPath : InFolder(read.read.baseFolder, worldObjectPath);
+    read.cacheRoot = UserCacheRoot(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME"));
     const TObjectMap scene(ReadShownAsViewer(view.file, log, read));
     for (const std::string& line : log.Lines())
         err << EscapeForTerminal(view.file) << ": " << EscapeForTerminal(line) << "\n";

@@ -61,4 +61,11 @@ LookWithData WithShippedFiles(WorldLook look, std::string_view dataFolder, std::
     return out;
 }
 
+std::string UserCacheRoot(const char* xdgCacheHome, const char* home) {
+    auto absolute = [](const char* value) { return value && value[0] == '/'; };
+    if (absolute(xdgCacheHome)) return JoinPath(xdgCacheHome, kProgramFolderName);
+    if (absolute(home)) return JoinPath(JoinPath(home, ".cache"), kProgramFolderName);
+    return {};
+}
+
 }  // namespace pelorus

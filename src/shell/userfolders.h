@@ -20,6 +20,11 @@ inline constexpr std::string_view kProgramFolderName = "pelorus";
 // when `configFolder` is empty.
 std::string WorldFolderFor(std::string_view startFolder, std::string_view configFolder);
 
+// The disk cache of web object paths: "<xdgCacheHome>/pelorus" when `xdgCacheHome` (the value of
+// $XDG_CACHE_HOME, null when unset) is an absolute path, else "<home>/.cache/pelorus" when `home`
+// ($HOME) is one; "" (nothing is kept) when neither is.
+std::string UserCacheRoot(const char* xdgCacheHome, const char* home);
+
 // The program's data folder: the first existing folder of "<programDir>/data" (a build tree,
 // where the build copies the data beside the program), "<parent of programDir>/share/pelorus"
 // (an installed tree, wherever it was moved) and `installedDataFolder` (where the build was told

@@ -12,6 +12,7 @@
 namespace pelorus {
 
 class FolderListingCache;
+class FolderFetcher;
 
 // A model found: the local file to read, and where its textures are looked for.
 struct ModelLocation {
@@ -44,6 +45,14 @@ public:
     // Where models are looked for, for error lines: "the object path \"/worlds/x\" and the
     // dump's folder \"/home/me\"".
     virtual std::string Where() const = 0;
+    // Told the names a load is about to Find, before the first Find, so that an object path that
+    // must fetch its models can start on all of them at once. Does nothing by default.
+    virtual void Prefetch(const std::vector<std::string>& names) { (void)names; }
+    // Error lines of trouble that is not one model's (a server that cannot be reached), each
+    // once, since the last call. None by default.
+    virtual std::vector<std::string> TakeMessages() { return {}; }
+    // Where textures of web object paths are brought from (see FolderFetcher); null for local ones.
+    virtual FolderFetcher* Fetcher() { return nullptr; }
 };
 
 // False for a name that would leave the folder it is looked for in: an absolute path (beginning

@@ -8,9 +8,11 @@
 #include <condition_variable>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <unordered_map>
 
+#include "net/webaddress.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/textsafety.h"
@@ -18,6 +20,7 @@
 #include "reader/propdump.h"
 #include "reader/scenefile.h"
 #include "reader/zippedmodel.h"
+#include "world/remoteobjectpath.h"
 
 namespace pelorus {
 namespace {
@@ -191,10 +194,29 @@ SceneObjects LoadDump(std::string_view text, std::string_view path, ErrorLog& lo
     if (!shared.textureStore) shared.textureStore = &textures;
 
     const std::string file = InFolder(options.read.baseFolder, path);
+    const bool web = !options.source && IsWebObjectPath(options.objectPath);
     const std::string objectPath =
-        options.objectPath.empty() ? std::string() : InFolder(options.read.baseFolder, options.objectPath);
-    LocalObjectPath local(objectPath, std::string(ParentPart(AbsolutePath(file))), shared.folders);
-    ObjectPath& source = options.source ? *options.source : local;
+        options.objectPath.empty() || web ? std::string() : InFolder(options.read.baseFolder, options.objectPath);
+    const std::string fileFolder(ParentPart(AbsolutePath(file)));
+    LocalObjectPath local(objectPath, fileFolder, shared.folders);
+    std::optional<Downloader> downloader;
+    std::optional<RemoteObjectPath> remote;
+    if (web) {
+        DownloaderOptions net;
+        net.cacheRoot = options.cacheRoot;
+        downloader.emplace(std::move(net));
+        remote.emplace(*downloader, options.objectPath, fileFolder, shared.folders, options.refreshTime);
+    }
+    ObjectPath& source = options.source ? *options.source : remote ? static_cast<ObjectPath&>(*remote) : local;
+    if (!shared.fetcher) shared.fetcher = source.Fetcher();
+    {
+        std::vector<std::string> names;
+        for (const PlacedObject& object : scene.objects)
+            if (object.type == 0) names.emplace_back(scene.Name(object));
+        std::sort(names.begin(), names.end());
+        names.erase(std::unique(names.begin(), names.end()), names.end());
+        source.Prefetch(names);
+    }
     // Models that cannot be had are placed at the dump's line that named them.
     const std::string dumpFile = ResolvePath(file, shared.folders);
 
@@ -212,6 +234,8 @@ SceneObjects LoadDump(std::string_view text, std::string_view path, ErrorLog& lo
             continue;
         }
         uint32_t model = PlacedObject::kNoModel;
+        // Finding a model may wait for a download.
+        if (Cancelled(options)) return scene;
         ModelLookup lookup = source.Find(name);
         const std::string quoted = "\"" + BoundedQuote(name) + "\"";
         switch (lookup.status) {
@@ -258,7 +282,11 @@ SceneObjects LoadDump(std::string_view text, std::string_view path, ErrorLog& lo
             log.Append(slot.line, slot.place);
             continue;
         }
-        if (Cancelled(options) || !reading.Await(slot.job)) break;
+        if (Cancelled(options) || !reading.Await(slot.job)) {
+            // Readers waiting for downloads give up at once.
+            if (downloader) downloader->CancelAll();
+            break;
+        }
         ModelJob& job = jobs[slot.job];
         log.AppendAll(job.lines);
         job.lines = ErrorLog();
@@ -268,6 +296,7 @@ SceneObjects LoadDump(std::string_view text, std::string_view path, ErrorLog& lo
         Tell(options, LoadProgress::Stage::Loading, ++loaded, jobs.size());
     }
     reading.Stop();
+    for (const std::string& line : source.TakeMessages()) log.Append(line, LogPlace{dumpFile, {}, 0});
     return scene;
 }
 
@@ -286,7 +315,8 @@ SceneObjects LoadShownObjects(std::string_view path, ErrorLog& log, const WorldR
 
 SceneObjects ReadShownAsViewer(std::string_view path, ErrorLog& log, WorldReadOptions options) {
     if (path.empty()) return {};
-    if (!options.objectPath.empty()) options.objectPath = AbsolutePath(ToSlashes(options.objectPath));
+    if (!options.objectPath.empty() && !IsWebObjectPath(options.objectPath))
+        options.objectPath = AbsolutePath(ToSlashes(options.objectPath));
     const std::string absolute = AbsolutePath(ToSlashes(path));
     const std::string_view folder = ParentPart(absolute);
     options.read.baseFolder = folder.empty() ? std::string(".") : std::string(folder);

@@ -4,12 +4,14 @@
 // as the reader reads them; a dump is recognised by its first line, whatever its name.
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 
+#include "net/downloader.h"
 #include "platform/errorlog.h"
 #include "reader/rwxobject.h"
 #include "reader/sceneobjects.h"
@@ -32,8 +34,14 @@ struct DumpStream {
 struct WorldReadOptions {
     // How models are read. Its baseFolder is where relative names start.
     ReadOptions read;
-    // The world's object path ("" for none); a relative one is taken from read.baseFolder.
+    // The world's object path ("" for none); a relative one is taken from read.baseFolder. A web
+    // address ("http://…/", "https://…/") is fetched from through the disk cache at `cacheRoot`.
     std::string objectPath;
+    // The disk cache of web object paths ("$XDG_CACHE_HOME/pelorus"); "" keeps no copies, so a web
+    // object path then finds no model.
+    std::string cacheRoot;
+    // How long a cached copy is used without asking its server (the world's refresh time).
+    std::chrono::seconds refreshTime = kDefaultRefreshTime;
     // When set, the models of a dump are looked up here instead of in the local object path
     // made of `objectPath` and the dump's folder (a remote object path plugs in here). Not owned.
     ObjectPath* source = nullptr;
@@ -76,6 +84,10 @@ bool IsDumpFile(std::string_view path, std::string_view baseFolder = {});
 // texture store, sharing the image budget out evenly); their error lines and the lines of names
 // not found are written in the order the models were first named whatever the threads do, so the
 // log is the same however many there are.
+// With a web object path (and no options.source), the models and their textures are fetched
+// into the cache as they are looked for (RemoteObjectPath), every model at once; this waits for
+// the downloads (a cancelled load stops waiting). A server that cannot be reached is one error
+// line, after the models' lines, and the cached copies stand in.
 SceneObjects LoadDump(std::string_view text, std::string_view path, ErrorLog& log, const WorldReadOptions& options);
 
 // The objects of whatever the viewer shows at `path` (relative from options.read.baseFolder): an
