@@ -459,6 +459,7 @@ WorldReadOptions MainWindow::ModelReadOptions() const {
     options.extraTextureDirs.insert(options.extraTextureDirs.end(), entryTextureDirs_.begin(), entryTextureDirs_.end());
     if (!entryArchive_.empty()) options.textureArchives.insert(options.textureArchives.begin(), entryArchive_);
     world.objectPath = ObjectPathInEffect();
+    world.action = options_.action;
     return world;
 }
 

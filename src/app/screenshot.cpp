@@ -184,7 +184,8 @@ int DrawScreenshot(const ScreenshotRequest& request, std::ostream& out, std::ost
             read.objectPath = *request.objectPath;
         else if (!look.objectPath.empty())
             read.objectPath = InFolder(options.baseFolder, look.objectPath);
-        auto scene = std::make_unique<TObjectMap>(ReadShownAsViewer(request.file, log, read));
+        read.action = request.action;
+        auto scene = std::make_unique<TObjectMap>(ReadShownAsViewer(request.file, log, read), &log);
         if (request.modelRequired) {
             int64_t triangles = 0;
             for (std::size_t i = 0; i < scene->ObjectCount(); ++i) triangles += scene->Object(i).CountTriangles();
@@ -274,6 +275,7 @@ void LetSignalsEndTheRun() {
 struct ToolArguments {
     std::vector<std::string> rest;
     std::optional<std::string> objectPath;
+    std::string action;
     std::string error;
 };
 
@@ -282,6 +284,7 @@ ToolArguments SplitToolArguments(const std::vector<std::string>& args) {
     std::vector<std::string> all = args;
     const ObjectPathArgument objectPath = TakeObjectPath(all);
     split.objectPath = objectPath.folder;
+    split.action = objectPath.action.value_or(std::string());
     split.error = objectPath.error;
     if (!all.empty()) split.rest.assign(all.begin() + 1, all.end());
     return split;
@@ -315,6 +318,7 @@ int RunScreenshot(const std::vector<std::string>& args, std::ostream& out, std::
         return 2;
     }
     request->objectPath = split.objectPath;
+    request->action = split.action;
     return DrawScreenshot(*request, out, err);
 }
 
@@ -332,6 +336,7 @@ int RunThumbnail(const std::vector<std::string>& args, std::ostream& out, std::o
         return 2;
     }
     request->objectPath = split.objectPath;
+    request->action = split.action;
     return DrawScreenshot(*request, out, err);
 }
 

@@ -34,10 +34,11 @@ SceneObjects OwnObjects(std::vector<std::unique_ptr<RWXObject>> objects) {
 
 TObjectMap::TObjectMap() = default;
 
-TObjectMap::TObjectMap(SceneObjects objects) : read_(std::move(objects)) {
+TObjectMap::TObjectMap(SceneObjects objects, ErrorLog* log, const LookOptions& looks) : read_(std::move(objects)) {
     // Only what shows a model is the scene's; the rest (other types, models not found) goes.
     std::erase_if(read_.objects, [&](const PlacedObject& o) { return o.type != 0 || !read_.ModelOf(o); });
     read_.objects.shrink_to_fit();
+    looks_ = CarryOutActions(read_, log, looks);
     // A model's sphere is found once, however many objects share it.
     std::vector<Sphere> modelSpheres(read_.models.size());
     std::vector<uint8_t> known(read_.models.size(), 0);
@@ -56,7 +57,7 @@ TObjectMap::TObjectMap(std::vector<std::unique_ptr<RWXObject>> objects) : TObjec
 
 std::unique_ptr<TObjectMap> TObjectMap::FromFile(std::string_view path, ErrorLog& log,
                                                  const WorldReadOptions& options) {
-    return std::make_unique<TObjectMap>(LoadShownObjects(path, log, options));
+    return std::make_unique<TObjectMap>(LoadShownObjects(path, log, options), &log);
 }
 
 std::unique_ptr<TObjectMap> TObjectMap::FromFile(std::string_view path, ErrorLog& log, const ReadOptions& options) {
@@ -91,7 +92,8 @@ std::unique_ptr<RWXObject> TObjectMap::SetSkybox(std::unique_ptr<RWXObject> skyb
 void TObjectMap::RebuildTranslucent() {
     translucent_ = {};
     for (std::size_t i = 0; i < read_.objects.size(); ++i)
-        AppendTranslucent(translucent_, Object(i), read_.objects[i].placement, false, static_cast<int32_t>(i));
+        AppendTranslucent(translucent_, Object(i), read_.objects[i].placement, false, static_cast<int32_t>(i),
+                          looks_.Of(i));
     if (ground_) AppendTranslucent(translucent_, *ground_, PlacedAt(ground_->Offset()), true);
 }
 

@@ -14,6 +14,7 @@
 #include "reader/rwxobject.h"
 #include "reader/scenefile.h"
 #include "reader/sceneobjects.h"
+#include "scene/actionlooks.h"
 #include "scene/culling.h"
 #include "scene/translucent.h"
 #include "scene/worldlook.h"
@@ -26,9 +27,10 @@ public:
     // An empty scene.
     TObjectMap();
     // A scene of what `objects` places: those of its objects that show a model (of type 0, with a
-    // model found), in order. Objects may share models; hidden ones (not visible) are kept but not
-    // drawn.
-    explicit TObjectMap(SceneObjects objects);
+    // model found), in order, with the create commands of their actions carried out (see
+    // CarryOutActions; its error lines go to `log` when given). Objects may share models; hidden
+    // ones (not visible) are kept but not drawn.
+    explicit TObjectMap(SceneObjects objects, ErrorLog* log = nullptr, const LookOptions& looks = {});
     // The same for objects of their own, each placed where it was read (its Offset()) and named by
     // its path.
     explicit TObjectMap(std::vector<std::unique_ptr<RWXObject>> objects);
@@ -58,6 +60,9 @@ public:
     std::string_view NameOf(std::size_t index) const { return read_.Name(read_.objects.at(index)); }
     std::string_view DescriptionOf(std::size_t index) const { return read_.Description(read_.objects.at(index)); }
     std::string_view ActionOf(std::size_t index) const { return read_.Action(read_.objects.at(index)); }
+    // How object `index` looks where its action changes its model's faces; null where it does not.
+    const ObjectLook* LookOf(std::size_t index) const { return looks_.Of(index); }
+    const ObjectLooks& Looks() const { return looks_; }
     // Everything as read: the distinct models, the objects' texts, and for a dump its version and
     // the models that were not found.
     const SceneObjects& Read() const { return read_; }
@@ -78,6 +83,7 @@ private:
     void RebuildSkyboxTranslucent();
 
     SceneObjects read_;            // its objects are the scene's objects
+    ObjectLooks looks_;            // of read_.objects
     std::vector<Sphere> spheres_;  // one per object
     std::unique_ptr<RWXObject> ground_;
     Sphere groundSphere_;

@@ -21,6 +21,10 @@ struct WorldReadOptions {
     // When set, the models of a dump are looked up here instead of in the local object path
     // made of `objectPath` and the dump's folder (a remote object path plugs in here). Not owned.
     ObjectPath* source = nullptr;
+    // An action given to the object of a file that is one model (a script, a zipped model or a
+    // model of another format), so that builders can try actions on their models; "" for none.
+    // Object maps and dumps keep their objects' own.
+    std::string action;
 };
 
 // True when the file `path` names (relative from `baseFolder`) begins like an object dump (see
