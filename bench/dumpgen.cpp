@@ -275,7 +275,10 @@ GeneratedDump MakeDump(const DumpSpec& recipe) {
             description = "object " + std::to_string(i);
             descriptionRead = description;
         }
-        if (recipe.extras && i % 3 == 0) action = "create color red; activate url http://example.org/ x";
+        if (!recipe.actions.empty())
+            action = recipe.actions[static_cast<std::size_t>(i) % recipe.actions.size()];
+        else if (recipe.extras && i % 3 == 0)
+            action = "create color red; activate url http://example.org/ x";
         e.description = descriptionRead;
         e.action = action;
 

@@ -41,6 +41,8 @@ struct DumpSpec {
     // Descriptions with line breaks and letters beyond ASCII (Windows-1252 or UTF-8 as the version
     // asks), actions on some objects.
     bool extras = true;
+    // When not empty, object i carries actions[i % actions.size()] instead of the extras' ones.
+    std::vector<std::string> actions;
     double spacing = 0.5;      // model units between neighbours
     bool keepExpected = true;  // fill GeneratedDump::objects
 };

@@ -533,6 +533,7 @@ WorldReadOptions MainWindow::ModelReadOptions() const {
     if (!entryArchive_.empty()) options.textureArchives.insert(options.textureArchives.begin(), entryArchive_);
     world.objectPath = ObjectPathInEffect();
     world.cacheRoot = UserCacheRoot(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME"));
+    world.action = options_.action;
     return world;
 }
 
@@ -566,7 +567,7 @@ void MainWindow::TakeLoaded() {
     LoadHandOver got = loader_->Take();
     log_->AppendAll(got.lines);
     if (got.objects) {
-        view_->SetScene(std::make_unique<TObjectMap>(std::move(*got.objects)));
+        view_->SetScene(std::make_unique<TObjectMap>(std::move(*got.objects), log_));
         if (properties_) properties_->SetFace({});
         shell_.SetModelBounds({}, true);
         // The opening view needs only where the objects stand: it is taken now, so that the

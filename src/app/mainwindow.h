@@ -65,6 +65,8 @@ struct MainWindowOptions {
     // The object path for the whole run ("--object-path"), in place of the current world's: where
     // the models of object dumps are looked for. Empty: the world's.
     std::optional<std::string> objectPath;
+    // --action: the action every file of one model opened is given ("" for none).
+    std::string action;
     // How a failure to make a window is reported.
     FatalReporter fatal = ShowFatalMessage;
     // Where a window goes when it is first shown: a place remembered for the window of that

@@ -189,9 +189,10 @@ int DrawScreenshot(const ScreenshotRequest& request, std::ostream& out, std::ost
             read.objectPath =
                 IsWebObjectPath(look.objectPath) ? look.objectPath : InFolder(options.baseFolder, look.objectPath);
         read.cacheRoot = UserCacheRoot(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME"));
+        read.action = request.action;
         ProgressLine progress(err, IsTerminalStandardError(err));
         read.progress = progress.Teller();
-        auto scene = std::make_unique<TObjectMap>(ReadShownAsViewer(request.file, log, read));
+        auto scene = std::make_unique<TObjectMap>(ReadShownAsViewer(request.file, log, read), &log);
         progress.Erase();
         if (request.modelRequired) {
             int64_t triangles = 0;
@@ -284,6 +285,7 @@ void LetSignalsEndTheRun() {
 struct ToolArguments {
     std::vector<std::string> rest;
     std::optional<std::string> objectPath;
+    std::string action;
     std::string error;
 };
 
@@ -292,6 +294,7 @@ ToolArguments SplitToolArguments(const std::vector<std::string>& args) {
     std::vector<std::string> all = args;
     const ObjectPathArgument objectPath = TakeObjectPath(all);
     split.objectPath = objectPath.folder;
+    split.action = objectPath.action.value_or(std::string());
     split.error = objectPath.error;
     if (!all.empty()) split.rest.assign(all.begin() + 1, all.end());
     return split;
@@ -325,6 +328,7 @@ int RunScreenshot(const std::vector<std::string>& args, std::ostream& out, std::
         return 2;
     }
     request->objectPath = split.objectPath;
+    request->action = split.action;
     return DrawScreenshot(*request, out, err);
 }
 
@@ -342,6 +346,7 @@ int RunThumbnail(const std::vector<std::string>& args, std::ostream& out, std::o
         return 2;
     }
     request->objectPath = split.objectPath;
+    request->action = split.action;
     return DrawScreenshot(*request, out, err);
 }
 

@@ -48,7 +48,11 @@ std::unique_ptr<MainWindow> StartViewer(const std::vector<std::string>& args, co
     // "--object-path FOLDER" sets the object path for the run; the rest names the file.
     std::vector<std::string> fileArgs = args;
     MainWindowOptions windowOptions;
-    windowOptions.objectPath = TakeObjectPath(fileArgs).folder;
+    {
+        ObjectPathArgument given = TakeObjectPath(fileArgs);
+        windowOptions.objectPath = given.folder;
+        windowOptions.action = given.action.value_or(std::string());
+    }
     std::optional<Location> at = options.at;
     {
         std::optional<Location> given;

@@ -169,10 +169,11 @@ private:
     void AddGroups(const RWXObject& model, const TClump& clump, const std::string& name, int node);
     int MeshOf(const RWXObject& model, const TClump& clump, AxisAlignment group, const std::string& name);
     std::optional<tinygltf::Primitive> PrimitiveOf(const RWXObject& model, const TClump& clump, const MatTris& batch);
-    int MaterialOf(const RWXObject& model, const RWXMaterial& m);
-    // The glTF texture of texture record `index` of `model` sampled by `mode`, and the alpha its
+    int MaterialOf(const std::vector<TTexture>& records, const RWXMaterial& m);
+    // The glTF texture of texture record `index` of `records` sampled by `mode`, and the alpha its
     // image has; -1 when the record cannot be drawn with its image.
-    std::pair<int, AlphaKind> TextureOf(const RWXObject& model, int32_t index, int32_t frame, AddressMode mode);
+    std::pair<int, AlphaKind> TextureOf(const std::vector<TTexture>& records, int32_t index, int32_t frame,
+                                        AddressMode mode);
     int NewNode(std::string name, int parent);
 
     const GltfOptions& options_;
@@ -182,7 +183,8 @@ private:
     GltfCounts counts_;
     bool tooLarge_ = false;
 
-    std::map<std::tuple<const TClump*, AxisAlignment>, int> meshes_;
+    const ObjectLook* look_ = nullptr;  // of the entry being added
+    std::map<std::tuple<const TClump*, AxisAlignment, const ObjectLook*>, int> meshes_;
     std::map<Look, int> materials_;
     struct ImageRef {
         int image = -1;
@@ -236,8 +238,8 @@ int Builder::AddAccessor(const void* bytes, std::size_t count, int componentType
     return static_cast<int>(model_.accessors.size() - 1);
 }
 
-std::pair<int, AlphaKind> Builder::TextureOf(const RWXObject& model, int32_t index, int32_t frame, AddressMode mode) {
-    const std::vector<TTexture>& records = model.Textures();
+std::pair<int, AlphaKind> Builder::TextureOf(const std::vector<TTexture>& records, int32_t index, int32_t frame,
+                                             AddressMode mode) {
     if (index < 0 || static_cast<std::size_t>(index) >= records.size()) return {-1, AlphaKind::Opaque};
     const TTexture& t = records[static_cast<std::size_t>(index)];
     // As drawn: a texture without mipmaps is given no image, and its faces draw untextured.
@@ -297,21 +299,21 @@ std::pair<int, AlphaKind> Builder::TextureOf(const RWXObject& model, int32_t ind
     return {texture->second, ref.alpha};
 }
 
-int Builder::MaterialOf(const RWXObject& model, const RWXMaterial& m) {
+int Builder::MaterialOf(const std::vector<TTexture>& records, const RWXMaterial& m) {
     Look look;
     const double opacity = Clamp01(m.opacity);
     AlphaKind alpha = AlphaKind::Opaque;
     if (m.frameCount > 0) {
         const uint32_t key = m.textureFrames[0];
         if (key != 0) {
-            const auto [texture, kind] = TextureOf(model, TextureOfKey(key), FrameOfKey(key), m.addressMode);
+            const auto [texture, kind] = TextureOf(records, TextureOfKey(key), FrameOfKey(key), m.addressMode);
             look.texture = texture;
             alpha = kind;
         }
     }
     if (look.texture >= 0) {
         look.base = {1, 1, 1, opacity};
-        const TTexture& t = model.Textures()[static_cast<std::size_t>(TextureOfKey(m.textureFrames[0]))];
+        const TTexture& t = records[static_cast<std::size_t>(TextureOfKey(m.textureFrames[0]))];
         look.frames = t.frameCount > 1 ? t.frameCount : 0;
         look.name = ReplaceInvalidUtf8(t.name);
     } else {
@@ -347,7 +349,10 @@ int Builder::MaterialOf(const RWXObject& model, const RWXMaterial& m) {
 
 std::optional<tinygltf::Primitive> Builder::PrimitiveOf(const RWXObject& model, const TClump& clump,
                                                         const MatTris& batch) {
-    const RWXMaterial& m = batch.Material();
+    const FaceLook* face = look_ ? look_->variant.LookOf(batch) : nullptr;
+    const RWXMaterial& m = face ? face->material : batch.Material();
+    const ImagePlanes* planes = face ? look_->PlanesOf(*face) : nullptr;
+    const std::vector<TTexture>& records = face && face->image != FaceImage::Model ? look_->textures : model.Textures();
     const bool facet = m.IsFacet();
     const PodVector<TTriangle>& triangles = batch.Triangles();
     const PodVector<Vec3>& faceNormals = batch.FaceNormals();
@@ -385,7 +390,14 @@ std::optional<tinygltf::Primitive> Builder::PrimitiveOf(const RWXObject& model, 
             OutVertex out;
             out.position = {ToFloat(v.x), ToFloat(v.y), ToFloat(v.z)};
             out.normal = normal.value_or(fallback);
-            out.uv = {ToFloat(v.u), ToFloat(v.v)};
+            if (planes) {
+                const auto& ps = planes->s;
+                const auto& pt = planes->t;
+                out.uv = {ToFloat(ps[0] * v.x + ps[1] * v.y + ps[2] * v.z + ps[3]),
+                          ToFloat(pt[0] * v.x + pt[1] * v.y + pt[2] * v.z + pt[3])};
+            } else {
+                out.uv = {ToFloat(v.u), ToFloat(v.v)};
+            }
             out.color = {static_cast<float>(Clamp01(v.r)), static_cast<float>(Clamp01(v.g)),
                          static_cast<float>(Clamp01(v.b))};
             anyColor = anyColor || v.r != 0 || v.g != 0 || v.b != 0;
@@ -441,7 +453,7 @@ std::optional<tinygltf::Primitive> Builder::PrimitiveOf(const RWXObject& model, 
             AddAccessor(indices.data(), indices.size(), kUnsignedInt, TINYGLTF_TYPE_SCALAR, 4, kElementArrayBuffer);
     }
     if (tooLarge_) return std::nullopt;
-    primitive.material = MaterialOf(model, m);
+    primitive.material = MaterialOf(records, m);
     if (batch.Tag() != 0) {
         tinygltf::Value::Object extras;
         extras["tag"] = tinygltf::Value(static_cast<int>(batch.Tag()));
@@ -453,7 +465,7 @@ std::optional<tinygltf::Primitive> Builder::PrimitiveOf(const RWXObject& model, 
 }
 
 int Builder::MeshOf(const RWXObject& model, const TClump& clump, AxisAlignment group, const std::string& name) {
-    const auto key = std::make_tuple(&clump, group);
+    const auto key = std::make_tuple(&clump, group, look_);
     if (const auto found = meshes_.find(key); found != meshes_.end()) return found->second;
     tinygltf::Mesh mesh;
     mesh.name = ReplaceInvalidUtf8(name);
@@ -526,6 +538,7 @@ void Builder::AddClumpNodes(const RWXObject& model, const TClump& top, std::stri
 
 int Builder::AddEntry(const ExportEntry& entry, std::size_t number) {
     const RWXObject& model = *entry.model;
+    look_ = entry.look;
     const std::string_view path = entry.name.empty() ? std::string_view(model.Path()) : entry.name;
     const int node = NewNode(path.empty() ? "entry " + std::to_string(number) : std::string(path), 0);
     tinygltf::Node& n = model_.nodes[static_cast<std::size_t>(node)];
@@ -610,7 +623,10 @@ std::vector<ExportEntry> SceneEntries(const TObjectMap& scene) {
     std::vector<ExportEntry> entries;
     entries.reserve(scene.ObjectCount());
     for (std::size_t i = 0; i < scene.ObjectCount(); ++i)
-        if (scene.Placed(i).visible) entries.push_back({&scene.Object(i), scene.PlacementOf(i), scene.NameOf(i)});
+        if (scene.Placed(i).visible) {
+            entries.push_back({&scene.Object(i), scene.PlacementOf(i), scene.NameOf(i)});
+            entries.back().look = scene.LookOf(i);
+        }
     return entries;
 }
 

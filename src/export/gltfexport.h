@@ -69,10 +69,14 @@ struct ExportEntry {
     const RWXObject* model = nullptr;  // never null
     Placement placement;
     std::string_view name;
+    // How the entry's action changed its model's faces (null: not at all): their materials and
+    // images are written as drawn, and faces that show a sign or picture whole get texture
+    // coordinates that stretch it over them.
+    const ObjectLook* look = nullptr;
 };
 
 // The entries `scene` shows, in order: its objects (not the hidden ones), each named as the file
-// that placed it names it, without ground and skybox. This is the one place that knows how a scene
+// that placed it names it, with its look, without ground and skybox. This is the one place that knows how a scene
 // holds its models. The names point into the scene, which must outlive the entries.
 std::vector<ExportEntry> SceneEntries(const TObjectMap& scene);
 

@@ -374,22 +374,32 @@ const TProto* RWXObject::FindProto(std::string_view name) const {
     return it == protoByName_.end() ? nullptr : protos_[it->second].get();
 }
 
+RWXObject::TextureSearch RWXObject::TextureSearchPlaces(FolderListingCache* folders) const {
+    TextureSearch search;
+    auto addDir = [&](const std::string& dir) {
+        if (std::find(search.dirs.begin(), search.dirs.end(), dir) == search.dirs.end()) search.dirs.push_back(dir);
+    };
+    for (const std::string& dir : options_.firstTextureDirs) addDir(dir);
+    const auto& first = options_.firstTextureDirs;
+    for (std::string& dir : TextureSearchDirs(options_.programDir, options_.baseFolder, folders))
+        if (std::find(first.begin(), first.end(), dir) == first.end()) search.dirs.push_back(std::move(dir));
+    for (const std::string& dir : options_.extraTextureDirs) addDir(dir);
+    if (!file_.empty())
+        for (const std::string& dir : ModelFolderTextureDirs(file_, folders)) addDir(dir);
+    if (IsZipName(path_) && !file_.empty()) search.archives.push_back(file_);
+    for (const std::string& path : options_.textureArchives)
+        search.archives.push_back(InFolder(options_.baseFolder, path));
+    return search;
+}
+
 void RWXObject::PrepareTextureSources() {
     if (textureSourcesReady_) return;
     textureSourcesReady_ = true;
     TextureSources& sources = textureSources_;
     sources.folders = options_.folders;
     sources.fetcher = options_.fetcher;
-    auto addDir = [&](const std::string& dir) {
-        if (std::find(sources.dirs.begin(), sources.dirs.end(), dir) == sources.dirs.end()) sources.dirs.push_back(dir);
-    };
-    for (const std::string& dir : options_.firstTextureDirs) addDir(dir);
-    const auto& first = options_.firstTextureDirs;
-    for (std::string& dir : TextureSearchDirs(options_.programDir, options_.baseFolder, options_.folders))
-        if (std::find(first.begin(), first.end(), dir) == first.end()) sources.dirs.push_back(std::move(dir));
-    for (const std::string& dir : options_.extraTextureDirs) addDir(dir);
-    if (!file_.empty())
-        for (const std::string& dir : ModelFolderTextureDirs(file_, options_.folders)) addDir(dir);
+    TextureSearch search = TextureSearchPlaces(options_.folders);
+    sources.dirs = std::move(search.dirs);
     if (modelArchive_) sources.archives.push_back({modelArchive_.get(), file_});
     for (const std::string& path : options_.textureArchives) {
         std::string file = InFolder(options_.baseFolder, path);

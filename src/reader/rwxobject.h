@@ -171,6 +171,14 @@ public:
     std::vector<std::string> FilesRead() const;
     // The folders textures were looked for in, in order; empty when no texture was looked for.
     const std::vector<std::string>& TextureFolders() const { return textureFolders_; }
+    // Where textures named after reading (by an action) are looked for, as the object's own were:
+    // the folders in order, and the archives (its own, for a zipped model, then those of its read
+    // options) by file path. Found afresh at each call; `folders` (may be null) keeps listings.
+    struct TextureSearch {
+        std::vector<std::string> dirs;
+        std::vector<std::string> archives;
+    };
+    TextureSearch TextureSearchPlaces(FolderListingCache* folders = nullptr) const;
     // Face lines (Triangle, Quad, Polygon) accepted while reading.
     int64_t FacesRead() const { return facesRead_; }
     // Error lines this object's reading wrote. After 10,000 lines further problems are only

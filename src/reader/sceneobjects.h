@@ -52,6 +52,11 @@ struct SceneObjects {
     // found (or were refused), each once, in the order they were asked for.
     int dumpVersion = 0;
     std::vector<std::string> missingModels;
+    // The file that placed the objects (error lines about an object are placed at its line
+    // there; "" for none), and the folders in which the pictures their actions name are looked
+    // for, in order.
+    std::string file;
+    std::vector<std::string> pictureFolders;
 
     std::string_view Name(const PlacedObject& o) const { return Span(o.text, o.nameSize); }
     std::string_view Description(const PlacedObject& o) const { return Span(o.text + o.nameSize, o.descriptionSize); }

@@ -147,9 +147,8 @@ void DrawLines(const MatTris& batch, const DrawContext& context, ForEach forEach
     }
 }
 
-const TTexture* TextureOf(const RWXObject& object, uint32_t key) {
+const TTexture* TextureOf(const std::vector<TTexture>& textures, uint32_t key) {
     if (key == 0) return nullptr;
-    const std::vector<TTexture>& textures = object.Textures();
     const int32_t index = TextureOfKey(key);
     if (index < 0 || static_cast<std::size_t>(index) >= textures.size()) return nullptr;
     return &textures[static_cast<std::size_t>(index)];
@@ -187,12 +186,15 @@ GeometryCache::~GeometryCache() {
 }
 
 GeometryCache::GeometryCache(GeometryCache&& other) noexcept
-    : groups_(std::exchange(other.groups_, {})), grouped_(std::exchange(other.grouped_, false)) {}
+    : groups_(std::exchange(other.groups_, {})),
+      opaqueGroups_(std::exchange(other.opaqueGroups_, 0)),
+      grouped_(std::exchange(other.grouped_, false)) {}
 
 GeometryCache& GeometryCache::operator=(GeometryCache&& other) noexcept {
     if (this != &other) {
         Release();
         groups_ = std::exchange(other.groups_, {});
+        opaqueGroups_ = std::exchange(other.opaqueGroups_, 0);
         grouped_ = std::exchange(other.grouped_, false);
     }
     return *this;
@@ -201,18 +203,27 @@ GeometryCache& GeometryCache::operator=(GeometryCache&& other) noexcept {
 std::vector<GeometryCache::Group>& GeometryCache::GroupsOf(const RWXObject& object) {
     if (grouped_) return groups_;
     grouped_ = true;
-    // Batches of one material share the model's kept material, so a pointer names the group.
-    std::unordered_map<const RWXMaterial*, std::size_t> byMaterial;
-    for (const auto& top : object.Clumps())
-        ForEachClump(*top, [&](const TClump& clump) {
-            for (const auto& batch : clump.Batches()) {
-                if (!batch->IsOpaque() || batch->TriangleCount() == 0) continue;
-                const RWXMaterial* material = &batch->Material();
-                auto [it, added] = byMaterial.emplace(material, groups_.size());
-                if (added) groups_.push_back(Group{material, {}, 0, false});
-                groups_[it->second].members.push_back({&clump, batch.get()});
-            }
-        });
+    // Batches of one material share the model's kept material, so a pointer and a tag name the
+    // group. Opaque groups first, then the others.
+    struct KeyHash {
+        std::size_t operator()(const std::pair<const RWXMaterial*, int32_t>& k) const {
+            return std::hash<const void*>()(k.first) ^ (static_cast<std::size_t>(k.second) * 0x9e3779b97f4a7c15u);
+        }
+    };
+    std::unordered_map<std::pair<const RWXMaterial*, int32_t>, std::size_t, KeyHash> byKind;
+    for (const bool opaque : {true, false}) {
+        for (const auto& top : object.Clumps())
+            ForEachClump(*top, [&](const TClump& clump) {
+                for (const auto& batch : clump.Batches()) {
+                    if (batch->IsOpaque() != opaque || batch->TriangleCount() == 0) continue;
+                    const RWXMaterial* material = &batch->Material();
+                    auto [it, added] = byKind.emplace(std::pair{material, batch->Tag()}, groups_.size());
+                    if (added) groups_.push_back(Group{material, {}, 0, false, batch->Tag(), opaque});
+                    groups_[it->second].members.push_back({&clump, batch.get()});
+                }
+            });
+        if (opaque) opaqueGroups_ = groups_.size();
+    }
     return groups_;
 }
 
@@ -233,14 +244,38 @@ void GeometryCache::Release() {
     for (const Group& g : groups_)
         if (g.list != 0) glDeleteLists(g.list, 1);
     groups_.clear();
+    opaqueGroups_ = 0;
     grouped_ = false;
 }
 
 // ---- Materials ----------------------------------------------------------------------------
 
+namespace {
+
+void DisableTexGen() {
+    glDisable(GL_TEXTURE_GEN_S);
+    glDisable(GL_TEXTURE_GEN_T);
+}
+
+// The changed look of the batch's faces, if any.
+const FaceLook* FaceLookOf(const MatTris& batch, const ObjectLook* look) {
+    return look ? look->variant.LookOf(batch) : nullptr;
+}
+
+// The look's planes for the batch: its texture coordinates are made from positions.
+const ImagePlanes* PlanesOf(const MatTris& batch, const ObjectLook* look) {
+    const FaceLook* face = FaceLookOf(batch, look);
+    return face ? look->PlanesOf(*face) : nullptr;
+}
+
+}  // namespace
+
 MaterialState MaterialStateOf(const MatTris& batch, const RWXObject& object, TextureCache& textures,
-                              const DrawContext& context) {
-    const RWXMaterial& m = batch.Material();
+                              const DrawContext& context, const ObjectLook* look) {
+    const FaceLook* face = FaceLookOf(batch, look);
+    const RWXMaterial& m = face ? face->material : batch.Material();
+    // Images the look brings are its own; the rest are the model's.
+    const std::vector<TTexture>& images = face && face->image != FaceImage::Model ? look->textures : object.Textures();
     MaterialState state;
     switch (m.geometrySampling) {
         case GeometrySampling::PointCloud:
@@ -259,7 +294,7 @@ MaterialState MaterialStateOf(const MatTris& batch, const RWXObject& object, Tex
         const int32_t frames = m.frameCount < kMaxTextureFrames ? m.frameCount : kMaxTextureFrames;
         const int32_t frame = AnimationFrame(context.timeMs, frames);
         const uint32_t key = m.textureFrames[static_cast<std::size_t>(frame)];
-        const TTexture* record = TextureOf(object, key);
+        const TTexture* record = TextureOf(images, key);
         state.texture = record ? textures.FrameTexture(*record, FrameOfKey(key)) : 0;
     }
     if (state.texture != 0) {
@@ -276,6 +311,11 @@ MaterialState MaterialStateOf(const MatTris& batch, const RWXObject& object, Tex
     state.diffuse = terms.diffuse;
     state.lit = context.flags.lighting;
     state.mirror = m.addressMode == AddressMode::Mirror;
+    if (const ImagePlanes* planes = face ? look->PlanesOf(*face) : nullptr; planes && state.texture != 0) {
+        state.texGen = true;
+        state.planeS = planes->s;
+        state.planeT = planes->t;
+    }
     return state;
 }
 
@@ -296,6 +336,16 @@ void SetMaterialState(const MaterialState& state) {
     } else {
         glDisable(GL_TEXTURE_2D);
     }
+    if (state.texGen) {
+        glTexGeni(GL_S, GL_TEXTURE_GEN_MODE, GL_OBJECT_LINEAR);
+        glTexGeni(GL_T, GL_TEXTURE_GEN_MODE, GL_OBJECT_LINEAR);
+        glTexGendv(GL_S, GL_OBJECT_PLANE, state.planeS.data());
+        glTexGendv(GL_T, GL_OBJECT_PLANE, state.planeT.data());
+        glEnable(GL_TEXTURE_GEN_S);
+        glEnable(GL_TEXTURE_GEN_T);
+    } else {
+        DisableTexGen();
+    }
     glColor4fv(state.color.data());
     glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, state.ambient.data());
     glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, state.diffuse.data());
@@ -305,8 +355,9 @@ void SetMaterialState(const MaterialState& state) {
         glDisable(GL_LIGHTING);
 }
 
-bool ApplyMaterial(const MatTris& batch, const RWXObject& object, TextureCache& textures, const DrawContext& context) {
-    const MaterialState state = MaterialStateOf(batch, object, textures, context);
+bool ApplyMaterial(const MatTris& batch, const RWXObject& object, TextureCache& textures, const DrawContext& context,
+                   const ObjectLook* look) {
+    const MaterialState state = MaterialStateOf(batch, object, textures, context, look);
     SetMaterialState(state);
     return state.mirror;
 }
@@ -314,7 +365,7 @@ bool ApplyMaterial(const MatTris& batch, const RWXObject& object, TextureCache& 
 // ---- Opaque batches -----------------------------------------------------------------------
 
 void DrawOpaque(const RWXObject& object, const Placement& placement, ObjectResources& resources, TextureCache& textures,
-                const DrawContext& context, bool compiled) {
+                const DrawContext& context, bool compiled, const ObjectLook* look) {
     const bool plain = placement.IsPlain();
     glPushMatrix();
     if (plain) {
@@ -322,8 +373,18 @@ void DrawOpaque(const RWXObject& object, const Placement& placement, ObjectResou
         glTranslated(p[0], p[1], p[2]);
     }
     const bool lines = context.flags.normals || context.flags.geometry;
-    for (GeometryCache::Group& group : resources.geometry.GroupsOf(object)) {
+    std::vector<GeometryCache::Group>& groups = resources.geometry.GroupsOf(object);
+    // Without a look only the groups the model draws opaque; with one, those the look does.
+    const std::size_t count = look ? groups.size() : resources.geometry.OpaqueGroups();
+    bool generated = false;
+    for (std::size_t g = 0; g < count; ++g) {
+        GeometryCache::Group& group = groups[g];
         const MatTris& first = *group.members.front().batch;
+        if (look) {
+            const FaceLook* face = FaceLookOf(first, look);
+            if (!(face ? face->material.IsOpaque() : group.opaque)) continue;
+            generated = generated || (face && look->PlanesOf(*face));
+        }
         glPushMatrix();
         if (plain) {
             if (group.material->IsAxisAligned()) glRotated(-context.camera.yaw, 0, 1, 0);
@@ -331,7 +392,7 @@ void DrawOpaque(const RWXObject& object, const Placement& placement, ObjectResou
             ApplyPlacement(placement, group.material->IsAxisAligned(), context.camera.yaw);
         }
         if (context.flags.object) {
-            const bool mirror = ApplyMaterial(first, object, textures, context);
+            const bool mirror = ApplyMaterial(first, object, textures, context, look);
             const GLuint list = compiled ? resources.geometry.FacesList(group) : 0;
             if (list != 0) {
                 glCallList(list);
@@ -352,12 +413,14 @@ void DrawOpaque(const RWXObject& object, const Placement& placement, ObjectResou
         }
         glPopMatrix();
     }
+    if (generated) DisableTexGen();
     glPopMatrix();
 }
 
 // ---- The transparent pass -----------------------------------------------------------------
 
 void TranslucentPass::End() {
+    if (material && material->texGen) DisableTexGen();
     glDisable(GL_TEXTURE_2D);
     glEnable(GL_LIGHTING);
     Forget();
@@ -365,7 +428,7 @@ void TranslucentPass::End() {
 
 void DrawTriangles(const TClump& clump, const MatTris& batch, std::span<const int32_t> triangles,
                    const RWXObject& object, const Placement& placement, TextureCache& textures,
-                   const DrawContext& context, TranslucentPass& pass) {
+                   const DrawContext& context, TranslucentPass& pass, const ObjectLook* look) {
     const std::size_t count = batch.Triangles().size();
     auto forEachOf = [&](std::span<const int32_t> part, auto&& visit) {
         Corners c;
@@ -375,11 +438,14 @@ void DrawTriangles(const TClump& clump, const MatTris& batch, std::span<const in
                 visit(static_cast<std::size_t>(t), c);
     };
     const bool lines = context.flags.normals || context.flags.geometry;
-    if (!lines && !batch.Material().IsAxisAligned()) {
+    // Texture coordinates made from positions need the model's own positions: such faces are
+    // placed by the modelview matrix.
+    const bool generated = PlanesOf(batch, look) != nullptr;
+    if (!lines && !batch.Material().IsAxisAligned() && !generated) {
         // Placed by moving the vertices rather than the modelview matrix, and the material set
         // only when it differs from the last: neighbours alike then share OpenGL's batch.
         if (!context.flags.object) return;
-        const MaterialState state = MaterialStateOf(batch, object, textures, context);
+        const MaterialState state = MaterialStateOf(batch, object, textures, context, look);
         if (pass.material != state) {
             SetMaterialState(state);
             pass.material = state;
@@ -409,6 +475,7 @@ void DrawTriangles(const TClump& clump, const MatTris& batch, std::span<const in
         return;
     }
 
+    if (pass.material && pass.material->texGen) DisableTexGen();
     pass.Forget();
     glPushMatrix();
     ApplyPlacement(placement, batch.Material().IsAxisAligned(), context.camera.yaw);
@@ -419,13 +486,14 @@ void DrawTriangles(const TClump& clump, const MatTris& batch, std::span<const in
         const std::span<const int32_t> part = triangles.subspan(first, std::min(step, triangles.size() - first));
         auto forEach = [&](auto&& visit) { forEachOf(part, visit); };
         if (context.flags.object) {
-            const bool mirror = ApplyMaterial(batch, object, textures, context);
+            const bool mirror = ApplyMaterial(batch, object, textures, context, look);
             glBegin(GL_TRIANGLES);
             forEach([&](std::size_t i, const Corners& c) { EmitTriangle(batch, i, c, mirror, true); });
             glEnd();
         }
         DrawLines(batch, context, forEach);
     }
+    if (generated) DisableTexGen();
     glPopMatrix();
 }
 

@@ -20,6 +20,7 @@
 #include "geometry/tclump.h"
 #include "reader/rwxobject.h"
 #include "render/texturecache.h"
+#include "scene/actionlooks.h"
 #include "scene/viewmath.h"
 #include "scene/viewstate.h"
 
@@ -55,6 +56,8 @@ public:
         std::vector<Member> members;  // in drawing order: clumps depth first, batches in order
         uint32_t list = 0;            // 0 until compiled (or when no list can be made)
         bool compiled = false;
+        int32_t tag = 0;     // that of every member
+        bool opaque = true;  // the material is (as the model draws it)
     };
 
     GeometryCache() = default;
@@ -64,8 +67,12 @@ public:
     GeometryCache(GeometryCache&& other) noexcept;
     GeometryCache& operator=(GeometryCache&& other) noexcept;
 
-    // The opaque groups of `object`, found on first use (the object is the same at every call).
+    // The groups of `object` by material and tag, found on first use (the object is the same at
+    // every call): the opaque ones first, in drawing order, then those the model draws
+    // transparent (an action may make them opaque). Batches without triangles are left out.
     std::vector<Group>& GroupsOf(const RWXObject& object);
+    // How many groups are opaque as the model draws them (the first so many).
+    std::size_t OpaqueGroups() const { return opaqueGroups_; }
     // The list drawing the faces of `group`, compiled on first use; 0 when no list can be made
     // (the faces are then drawn directly).
     uint32_t FacesList(Group& group);
@@ -73,6 +80,7 @@ public:
 
 private:
     std::vector<Group> groups_;
+    std::size_t opaqueGroups_ = 0;
     bool grouped_ = false;
 };
 
@@ -93,6 +101,10 @@ struct MaterialState {
     std::array<float, 4> color{}, ambient{}, diffuse{};
     bool lit = true;  // the lighting flag
     bool mirror = false;
+    // Texture coordinates made from positions (signs and pictures, see ImagePlanes) instead of
+    // the vertices' own.
+    bool texGen = false;
+    std::array<double, 4> planeS{}, planeT{};
     bool operator==(const MaterialState&) const = default;
 };
 
@@ -110,12 +122,14 @@ struct MaterialState {
 // flags ask for it, as a texture that shows. Every term
 // carries the opacity as alpha. `mirror` is set for Mirror address mode, whose texture
 // coordinates are drawn halved.
+// With `look`, a batch whose faces it changes is drawn with its material, images and planes instead.
 MaterialState MaterialStateOf(const MatTris& batch, const RWXObject& object, TextureCache& textures,
-                              const DrawContext& context);
+                              const DrawContext& context, const ObjectLook* look = nullptr);
 void SetMaterialState(const MaterialState& state);
 
 // SetMaterialState(MaterialStateOf(...)); returns `mirror`.
-bool ApplyMaterial(const MatTris& batch, const RWXObject& object, TextureCache& textures, const DrawContext& context);
+bool ApplyMaterial(const MatTris& batch, const RWXObject& object, TextureCache& textures, const DrawContext& context,
+                   const ObjectLook* look = nullptr);
 
 // What the transparent pass set last. Each change of state ends the batch of vertices OpenGL is
 // gathering, so neighbours in depth order that look alike are drawn without setting it again.
@@ -134,15 +148,17 @@ struct TranslucentPass {
 // (axis-aligned batches by FacerMatrix), lit only when the lighting flag is on (as opaque faces),
 // each corner with its own prelight as emission. Indices outside the batch are skipped. With normal lines or outlines
 // on, each triangle is followed by its own lines. `pass` holds what earlier calls of the same pass set.
+// `look` as for MaterialStateOf.
 void DrawTriangles(const TClump& clump, const MatTris& batch, std::span<const int32_t> triangles,
                    const RWXObject& object, const Placement& placement, TextureCache& textures,
-                   const DrawContext& context, TranslucentPass& pass);
+                   const DrawContext& context, TranslucentPass& pass, const ObjectLook* look = nullptr);
 
 // The opaque part of an object: its placement applied (PlacementMatrix, and FacerMatrix for
 // axis-aligned batches), then its opaque batches a material at a time (see GeometryCache), each group's faces followed
 // by the normal lines (yellow) and outlines (magenta) of its batches as the view flags ask. `compiled` false sends the
-// faces vertex by vertex instead of from the compiled lists (for comparisons): both give the same pixels.
+// faces vertex by vertex instead of from the compiled lists (for comparisons): both give the same pixels. With `look`,
+// the groups opaque as the look draws them are drawn, each as MaterialStateOf says.
 void DrawOpaque(const RWXObject& object, const Placement& placement, ObjectResources& resources, TextureCache& textures,
-                const DrawContext& context, bool compiled = true);
+                const DrawContext& context, bool compiled = true, const ObjectLook* look = nullptr);
 
 }  // namespace pelorus

@@ -70,11 +70,18 @@ void SceneRenderer::DrawTranslucent(TranslucentList& list, const DrawContext& co
             run_.clear();
             for (std::size_t k = i; k < end; ++k) run_.push_back(list.records[order_[k]].triangle);
             DrawTriangles(*first.clump, *first.batch, run_, *source.object, source.placement, textures_,
-                          ground ? forced : context, pass);
+                          ground ? forced : context, pass, source.look);
         }
         i = end;
     }
     pass.End();
+}
+
+void SceneRenderer::DrawObjectOpaque(const TObjectMap& scene, std::size_t index, const DrawContext& context) {
+    const RWXObject& object = scene.Object(index);
+    // Objects of one model share its compiled faces, whatever their looks.
+    DrawOpaque(object, scene.PlacementOf(index), ResourcesOf(object), textures_, context, compiled_,
+               scene.LookOf(index));
 }
 
 void SceneRenderer::Draw(TObjectMap& scene, const DrawContext& context) {
@@ -143,11 +150,8 @@ void SceneRenderer::Draw(TObjectMap& scene, const DrawContext& context) {
         DrawOpaque(*scene.Ground(), PlacedAt(scene.Ground()->Offset()), ResourcesOf(*scene.Ground()), textures_, forced,
                    compiled_);
     }
-    for (const uint32_t i : near_) {
-        if (!objectDrawn_[i]) continue;
-        const RWXObject& object = scene.Object(i);
-        DrawOpaque(object, scene.PlacementOf(i), ResourcesOf(object), textures_, context, compiled_);
-    }
+    for (const uint32_t i : near_)
+        if (objectDrawn_[i]) DrawObjectOpaque(scene, i, context);
 
     glPushAttrib(GL_DEPTH_BUFFER_BIT);
     glDepthMask(GL_FALSE);

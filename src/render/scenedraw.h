@@ -49,6 +49,8 @@ public:
 
 private:
     ObjectResources& ResourcesOf(const RWXObject& object);
+    // The opaque part of object `index` of `scene`, with its look.
+    void DrawObjectOpaque(const TObjectMap& scene, std::size_t index, const DrawContext& context);
     void DrawTranslucent(TranslucentList& list, const DrawContext& context, bool groundFlags,
                          std::span<const uint8_t> drawn);
 

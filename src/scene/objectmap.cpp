@@ -1,5 +1,6 @@
 #include "scene/objectmap.h"
 
+#include <algorithm>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -34,7 +35,7 @@ SceneObjects OwnObjects(std::vector<std::unique_ptr<RWXObject>> objects) {
 
 TObjectMap::TObjectMap() = default;
 
-TObjectMap::TObjectMap(SceneObjects objects) : read_(std::move(objects)) {
+TObjectMap::TObjectMap(SceneObjects objects, ErrorLog* log, const LookOptions& looks) : read_(std::move(objects)) {
     // Models still to come show nothing meanwhile.
     std::shared_ptr<const RWXObject> coming;
     for (auto& model : read_.models) {
@@ -48,6 +49,14 @@ TObjectMap::TObjectMap(SceneObjects objects) : read_(std::move(objects)) {
     // Only what shows a model is the scene's; the rest (other types, models not found) goes.
     std::erase_if(read_.objects, [&](const PlacedObject& o) { return o.type != 0 || !read_.ModelOf(o); });
     read_.objects.shrink_to_fit();
+    if (coming) {
+        // The looks of actions depend on the models' faces: they are made once every model is in.
+        standIn_ = coming;
+        looksLog_ = log;
+        lookOptions_ = looks;
+    } else {
+        looks_ = CarryOutActions(read_, log, looks);
+    }
     // A model's sphere is found once, however many objects share it.
     std::vector<Sphere> modelSpheres(read_.models.size());
     std::vector<uint8_t> known(read_.models.size(), 0);
@@ -84,6 +93,22 @@ std::vector<std::shared_ptr<const RWXObject>> TObjectMap::SetModels(
         for (uint32_t k = modelStarts_[index]; k < modelStarts_[index + 1]; ++k)
             spheres_[byModel_[k]] = PlacedSphere(sphere, read_.objects[byModel_[k]].placement);
     }
+    if (standIn_ && std::none_of(read_.models.begin(), read_.models.end(),
+                                 [&](const std::shared_ptr<const RWXObject>& m) { return m == standIn_; })) {
+        standIn_.reset();
+        looks_ = CarryOutActions(read_, looksLog_, lookOptions_);
+        // Actions may have scaled objects.
+        std::vector<Sphere> modelSpheres(read_.models.size());
+        std::vector<uint8_t> known(read_.models.size(), 0);
+        for (std::size_t i = 0; i < read_.objects.size(); ++i) {
+            const PlacedObject& o = read_.objects[i];
+            if (!known[o.model]) {
+                modelSpheres[o.model] = BoundingSphereOf(*read_.models[o.model]);
+                known[o.model] = 1;
+            }
+            spheres_[i] = PlacedSphere(modelSpheres[o.model], o.placement);
+        }
+    }
     RebuildTranslucent();
     gridStale_ = true;
     return replaced;
@@ -101,7 +126,7 @@ TObjectMap::TObjectMap(std::vector<std::unique_ptr<RWXObject>> objects) : TObjec
 
 std::unique_ptr<TObjectMap> TObjectMap::FromFile(std::string_view path, ErrorLog& log,
                                                  const WorldReadOptions& options) {
-    return std::make_unique<TObjectMap>(LoadShownObjects(path, log, options));
+    return std::make_unique<TObjectMap>(LoadShownObjects(path, log, options), &log);
 }
 
 std::unique_ptr<TObjectMap> TObjectMap::FromFile(std::string_view path, ErrorLog& log, const ReadOptions& options) {
@@ -136,7 +161,8 @@ std::unique_ptr<RWXObject> TObjectMap::SetSkybox(std::unique_ptr<RWXObject> skyb
 void TObjectMap::RebuildTranslucent() {
     translucent_ = {};
     for (std::size_t i = 0; i < read_.objects.size(); ++i)
-        AppendTranslucent(translucent_, Object(i), read_.objects[i].placement, false, static_cast<int32_t>(i));
+        AppendTranslucent(translucent_, Object(i), read_.objects[i].placement, false, static_cast<int32_t>(i),
+                          looks_.Of(i));
     if (ground_) AppendTranslucent(translucent_, *ground_, PlacedAt(ground_->Offset()), true);
 }
 

@@ -15,6 +15,7 @@
 #include "reader/rwxobject.h"
 #include "reader/scenefile.h"
 #include "reader/sceneobjects.h"
+#include "scene/actionlooks.h"
 #include "scene/culling.h"
 #include "scene/spatialgrid.h"
 #include "scene/translucent.h"
@@ -28,10 +29,11 @@ public:
     // An empty scene.
     TObjectMap();
     // A scene of what `objects` places: those of its objects that show a model (of type 0, with a
-    // model found), in order. Objects may share models; hidden ones (not visible) are kept but not
-    // drawn. A model that is null (still being read, see DumpStream::placed) is an empty one until
-    // SetModels gives it.
-    explicit TObjectMap(SceneObjects objects);
+    // model found), in order, with the create commands of their actions carried out (see
+    // CarryOutActions; its error lines go to `log` when given). Objects may share models; hidden
+    // ones (not visible) are kept but not drawn. A model that is null (still being read, see
+    // DumpStream::placed) is an empty one until SetModels gives it.
+    explicit TObjectMap(SceneObjects objects, ErrorLog* log = nullptr, const LookOptions& looks = {});
     // The same for objects of their own, each placed where it was read (its Offset()) and named by
     // its path.
     explicit TObjectMap(std::vector<std::unique_ptr<RWXObject>> objects);
@@ -53,7 +55,8 @@ public:
     // Gives the models of the indices (into Read().models) that were still to come; the spheres of
     // their objects and the transparent lists follow. Indices out of range and null models are
     // passed over. The models replaced are handed back (so that whoever holds resources made from
-    // them can release them before they go).
+    // them can release them before they go). When the last model still to come is given, the
+    // objects' actions are carried out (see the constructor; its `log` must still exist then).
     [[nodiscard]] std::vector<std::shared_ptr<const RWXObject>> SetModels(
         const std::vector<std::pair<uint32_t, std::shared_ptr<const RWXObject>>>& models);
 
@@ -68,6 +71,9 @@ public:
     std::string_view NameOf(std::size_t index) const { return read_.Name(read_.objects.at(index)); }
     std::string_view DescriptionOf(std::size_t index) const { return read_.Description(read_.objects.at(index)); }
     std::string_view ActionOf(std::size_t index) const { return read_.Action(read_.objects.at(index)); }
+    // How object `index` looks where its action changes its model's faces; null where it does not.
+    const ObjectLook* LookOf(std::size_t index) const { return looks_.Of(index); }
+    const ObjectLooks& Looks() const { return looks_; }
     // Everything as read: the distinct models, the objects' texts, and for a dump its version and
     // the models that were not found.
     const SceneObjects& Read() const { return read_; }
@@ -92,6 +98,12 @@ private:
     void RebuildSkyboxTranslucent();
 
     SceneObjects read_;            // its objects are the scene's objects
+    ObjectLooks looks_;            // of read_.objects
+    // While models are still to come: the empty model standing in for them, and how the looks are
+    // made once the last one is in (SetModels).
+    std::shared_ptr<const RWXObject> standIn_;
+    ErrorLog* looksLog_ = nullptr;
+    LookOptions lookOptions_;
     std::vector<Sphere> spheres_;  // one per object
     // The objects of each model, model by model (built on the first SetModels): those of model m
     // are byModel_[modelStarts_[m] .. modelStarts_[m + 1]).

@@ -8,11 +8,25 @@
 namespace pelorus {
 
 void AppendTranslucent(TranslucentList& list, const RWXObject& object, const Placement& placement, bool fromGround,
-                       int32_t sceneIndex) {
-    const int64_t count = object.CountTranslucentTriangles();
+                       int32_t sceneIndex, const ObjectLook* look) {
+    // Whether a batch is opaque as the object's look draws it.
+    auto opaque = [&](const MatTris& batch) {
+        const FaceLook* face = look ? look->variant.LookOf(batch) : nullptr;
+        return face ? face->material.IsOpaque() : batch.IsOpaque();
+    };
+    int64_t count = 0;
+    if (look) {
+        for (const auto& top : object.Clumps())
+            ForEachClump(*top, [&](const TClump& clump) {
+                for (const auto& batch : clump.Batches())
+                    if (!opaque(*batch)) count += batch->TriangleCount();
+            });
+    } else {
+        count = object.CountTranslucentTriangles();
+    }
     if (count == 0) return;
     const auto source = static_cast<int32_t>(list.sources.size());
-    list.sources.push_back({&object, placement});
+    list.sources.push_back({&object, placement, look});
     list.firstRecord.push_back(list.records.size());
     list.sceneIndex.push_back(sceneIndex);
     // Grown by doubling: objects are appended one after another, often by the hundred thousand.
@@ -21,12 +35,13 @@ void AppendTranslucent(TranslucentList& list, const RWXObject& object, const Pla
     for (const auto& top : object.Clumps())
         ForEachClump(*top, [&](const TClump& clump) {
             for (const auto& batch : clump.Batches()) {
-                if (batch->IsOpaque()) continue;
+                if (opaque(*batch)) continue;
                 TTranslucentTriangle t;
                 t.clump = &clump;
                 t.batch = batch.get();
                 t.source = source;
-                t.masked = batch->IsMasked();
+                const FaceLook* face = look ? look->variant.LookOf(*batch) : nullptr;
+                t.masked = face ? face->material.IsMasked() : batch->IsMasked();
                 t.fromGround = fromGround;
                 for (int32_t i = 0; i < batch->TriangleCount(); ++i) {
                     t.triangle = i;

@@ -11,6 +11,7 @@
 #include "geometry/placement.h"
 #include "geometry/tclump.h"
 #include "reader/rwxobject.h"
+#include "scene/actionlooks.h"
 #include "scene/viewmath.h"
 
 namespace pelorus {
@@ -31,6 +32,7 @@ struct TTranslucentTriangle {
 struct TranslucentSource {
     const RWXObject* object = nullptr;
     Placement placement;
+    const ObjectLook* look = nullptr;  // how its faces look when not as its model says
 };
 
 // A transparent pass: the records and the objects they come from. The records of each source
@@ -48,9 +50,10 @@ struct TranslucentList {
 // Appends the transparent triangles of `object` placed by `placement` (clumps in order, each
 // clump's non-opaque batches before its children, triangles in order) with `fromGround` as given.
 // An object without any adds nothing, not even a source. `sceneIndex` is kept for the source (the
-// object's place in its scene, -1 when it has none).
+// object's place in its scene, -1 when it has none). With `look`, a batch is transparent as the look
+// draws it (an action may make opaque faces transparent, and masked ones opaque).
 void AppendTranslucent(TranslucentList& list, const RWXObject& object, const Placement& placement, bool fromGround,
-                       int32_t sceneIndex = -1);
+                       int32_t sceneIndex = -1, const ObjectLook* look = nullptr);
 
 // The row of a modelview matrix that gives eye-space z, taken for an object placed by
 // `placement` (PlacementMatrix, or FacerMatrix with the camera's `yaw` for axis-aligned batches):

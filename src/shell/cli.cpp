@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <iostream>
 #include <set>
 #include <sstream>
@@ -21,6 +22,7 @@
 #include "reader/modelimport.h"
 #include "reader/scenefile.h"
 #include "reader/zippedmodel.h"
+#include "scene/actionlooks.h"
 #include "scene/framing.h"
 #include "scene/objectmap.h"
 #include "shell/jsonwriter.h"
@@ -57,6 +59,9 @@ constexpr std::string_view kUsage =
     "converted as they are read (metres become tenths of a unit; what scripts cannot hold is\n"
     "named in one error line each). \"--\" ends the options: what follows is a FILE even when it\n"
     "starts with \"--\".\n"
+    "  --action TEXT  (with the viewer and any command that reads a FILE) carry out TEXT, an\n"
+    "            object's action such as 'create color red, scale 2', on a FILE that is one\n"
+    "            model, as if a world placed it with that action.\n"
     "  --object-path FOLDER  (with any command) where the models an object dump names are looked\n"
     "            for: FOLDER/models/NAME.zip, FOLDER/rwx/NAME.rwx, FOLDER/models/NAME.rwx, then\n"
     "            the dump's own folder; textures in FOLDER/textures. The window otherwise uses\n"
@@ -124,14 +129,21 @@ WorldReadOptions ToolReadOptions(const std::string& objectPath) {
 }
 
 // Reads `path` the way the viewer does when it is given that path, with `objectPath` as the
-// world's object path, showing how far it has come on `err` when that is a terminal.
-Loaded LoadAsViewer(const std::string& path, const std::string& objectPath, std::ostream& err) {
+// world's object path and `action` given to a single model, showing how far it has come on `err`
+// when that is a terminal.
+Loaded LoadAsViewer(const std::string& path, const std::string& objectPath, std::ostream& err,
+                    const std::string& action = {}) {
     ErrorLog log;
     Loaded loaded;
     WorldReadOptions options = ToolReadOptions(objectPath);
+    options.action = action;
     ProgressLine progress(err, IsTerminalStandardError(err));
     options.progress = progress.Teller();
     loaded.scene = ReadShownAsViewer(path, log, options);
+    // Scale and visibility as the actions leave them; their images are the viewer's concern.
+    LookOptions looks;
+    looks.images = false;
+    CarryOutActions(loaded.scene, &log, looks);
     loaded.errors = log.Lines();
     loaded.places.reserve(log.LineCount());
     for (std::size_t i = 0; i < log.LineCount(); ++i) loaded.places.push_back(log.PlaceOf(i));
@@ -395,12 +407,34 @@ void WriteModelBody(JsonWriter& j, const RWXObject& o) {
     j.Raw(", ").Key("translucent").Int(o.CountTranslucentTriangles());
 }
 
-void WriteObject(JsonWriter& j, const RWXObject& o, const std::array<double, 3>& offset, std::string_view shownPath) {
+void WriteObject(JsonWriter& j, const RWXObject& o, const std::array<double, 3>& offset, std::string_view shownPath,
+                 const std::function<void()>& more = {}) {
     j.Raw("{").Key("path").String(shownPath);
     j.Raw(", ").Key("offset").Raw("[").Number(offset[0]).Raw(",").Number(offset[1]).Raw(",");
     j.Number(offset[2]).Raw("]");
     WriteModelBody(j, o);
+    if (more) more();
     j.Raw("}");
+}
+
+// "applied" and "ignored": the commands of the object's create section as written.
+void WriteActionOutcome(JsonWriter& j, const SceneObjects& scene, const PlacedObject& o) {
+    const ActionReport report = ReportAction(scene, o);
+    for (const auto& [key, list] : {std::pair{"applied", &report.applied}, std::pair{"ignored", &report.ignored}}) {
+        j.Raw(", ").Key(key).Raw("[");
+        for (std::size_t i = 0; i < list->size(); ++i) {
+            if (i) j.Raw(", ");
+            j.String((*list)[i]);
+        }
+        j.Raw("]");
+    }
+}
+
+void WriteScaleAndVisible(JsonWriter& j, const PlacedObject& o) {
+    const Placement& p = o.placement;
+    j.Raw(", ").Key("scale").Raw("[").Float(p.scale[0]).Raw(",").Float(p.scale[1]).Raw(",");
+    j.Float(p.scale[2]).Raw("]");
+    j.Raw(", ").Key("visible").Raw(o.visible ? "true" : "false");
 }
 
 void WriteErrors(JsonWriter& j, const std::vector<std::string>& errors) {
@@ -429,12 +463,11 @@ void WriteDumpScene(JsonWriter& j, const Loaded& loaded, std::ostream& out) {
         j.Raw(", ").Key("yaw").Float(p.yaw);
         j.Raw(", ").Key("tilt").Float(p.tilt);
         j.Raw(", ").Key("roll").Float(p.roll);
-        j.Raw(", ").Key("scale").Raw("[").Float(p.scale[0]).Raw(",").Float(p.scale[1]).Raw(",");
-        j.Float(p.scale[2]).Raw("]");
-        j.Raw(", ").Key("visible").Raw(o.visible ? "true" : "false");
+        WriteScaleAndVisible(j, o);
         j.Raw(", ").Key("type").Int(o.type);
         j.Raw(", ").Key("description").String(scene.Description(o));
         j.Raw(", ").Key("action").String(scene.Action(o));
+        if (!scene.Action(o).empty()) WriteActionOutcome(j, scene, o);
         j.Raw("}");
         // Written as it goes: a world's objects are many.
         if (j.Text().size() > (std::size_t{1} << 20)) {
@@ -459,8 +492,8 @@ void WriteDumpScene(JsonWriter& j, const Loaded& loaded, std::ostream& out) {
 
 }  // namespace
 
-void WriteDump(const std::string& path, const std::string& objectPath, std::ostream& out) {
-    const Loaded loaded = LoadAsViewer(path, objectPath, std::cerr);
+void WriteDump(const std::string& path, const std::string& objectPath, std::ostream& out, const std::string& action) {
+    const Loaded loaded = LoadAsViewer(path, objectPath, std::cerr, action);
     JsonWriter j(out);
     const SceneObjects& scene = loaded.scene;
     if (scene.dumpVersion > 0) {
@@ -477,7 +510,13 @@ void WriteDump(const std::string& path, const std::string& objectPath, std::ostr
             if (!model) continue;
             if (!first) j.Raw(",\n  ");
             first = false;
-            WriteObject(j, *model, o.placement.position, path);
+            WriteObject(j, *model, o.placement.position, path, [&] {
+                // The object as the action leaves it, after its model.
+                if (scene.Action(o).empty()) return;
+                j.Raw(", ").Key("action").String(scene.Action(o));
+                WriteActionOutcome(j, scene, o);
+                WriteScaleAndVisible(j, o);
+            });
         }
         j.Raw("]}\n");
         return;
@@ -503,9 +542,9 @@ void WriteDump(const std::string& path, const std::string& objectPath, std::ostr
     j.Raw("]}\n");
 }
 
-std::string DumpScene(const std::string& path, const std::string& objectPath) {
+std::string DumpScene(const std::string& path, const std::string& objectPath, const std::string& action) {
     std::ostringstream out;
-    WriteDump(path, objectPath, out);
+    WriteDump(path, objectPath, out, action);
     return std::move(out).str();
 }
 
@@ -515,6 +554,14 @@ ObjectPathArgument TakeObjectPath(std::vector<std::string>& args) {
     rest.reserve(args.size());
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
+        if (!optionsEnded && args[i] == kActionOption) {
+            if (i + 1 >= args.size())
+                taken.error = "--action needs an action, such as \"create color red\"";
+            else
+                taken.action = args[i + 1];
+            ++i;
+            continue;
+        }
         if (optionsEnded || args[i] != kObjectPathOption) {
             optionsEnded = optionsEnded || args[i] == "--";
             rest.push_back(std::move(args[i]));
@@ -606,8 +653,8 @@ void PrintScriptCounts(std::ostream& out, const std::string& written, const Scri
         << "\n";
 }
 
-int Export(const std::vector<std::string>& operands, const std::string& objectPath, std::ostream& out,
-           std::ostream& err) {
+int Export(const std::vector<std::string>& operands, const std::string& objectPath, const std::string& action,
+           std::ostream& out, std::ostream& err) {
     if (operands.size() != 2) {
         err << "pelorus: --export needs the name of the file to write and one FILE\n" << kUsage;
         return 2;
@@ -622,9 +669,10 @@ int Export(const std::vector<std::string>& operands, const std::string& objectPa
     }
     ErrorLog log;
     WorldReadOptions options = ToolReadOptions(objectPath);
+    options.action = action;
     ProgressLine progress(err, IsTerminalStandardError(err));
     options.progress = progress.Teller();
-    const TObjectMap scene(ReadShownAsViewer(file, log, options));
+    const TObjectMap scene(ReadShownAsViewer(file, log, options), &log);
     progress.Erase();
     PrintErrors(log, file, err);
     const std::vector<ExportEntry> entries = SceneEntries(scene);
@@ -656,8 +704,8 @@ int Export(const std::vector<std::string>& operands, const std::string& objectPa
     return log.Lines().empty() ? 0 : 1;
 }
 
-int ExportObjectPath(const std::vector<std::string>& operands, const std::string& objectPath, std::ostream& out,
-                     std::ostream& err) {
+int ExportObjectPath(const std::vector<std::string>& operands, const std::string& objectPath, const std::string& action,
+                     std::ostream& out, std::ostream& err) {
     if (operands.size() < 2) {
         err << "pelorus: --export-object-path needs a folder and at least one FILE\n" << kUsage;
         return 2;
@@ -679,9 +727,10 @@ int ExportObjectPath(const std::vector<std::string>& operands, const std::string
         names.insert(name);
         ErrorLog log;
         WorldReadOptions options = ToolReadOptions(objectPath);
+        options.action = action;
         ProgressLine progress(err, IsTerminalStandardError(err));
         options.progress = progress.Teller();
-        const TObjectMap scene(ReadShownAsViewer(file, log, options));
+        const TObjectMap scene(ReadShownAsViewer(file, log, options), &log);
         progress.Erase();
         PrintErrors(log, file, err);
         if (!log.Lines().empty()) status = std::max(status, 1);
@@ -749,6 +798,7 @@ std::optional<int> RunCommandLine(const std::vector<std::string>& given, std::os
     }
     if (args.empty()) return std::nullopt;
     const std::string objectPath = objectPathArgument.folder.value_or(std::string());
+    const std::string action = objectPathArgument.action.value_or(std::string());
     const std::string& first = args[0];
     if (first == "--") return std::nullopt;       // the viewer's FILE follows, whatever it looks like
     if (first == kAtOption) return std::nullopt;  // the viewer, at a location
@@ -775,7 +825,7 @@ std::optional<int> RunCommandLine(const std::vector<std::string>& given, std::os
             err << "pelorus: --dump needs exactly one file\n" << kUsage;
             return 2;
         }
-        WriteDump(files[0], objectPath, out);
+        WriteDump(files[0], objectPath, out, action);
         out.flush();
         if (!out) {
             err << "pelorus: the dump could not be written\n";
@@ -783,8 +833,8 @@ std::optional<int> RunCommandLine(const std::vector<std::string>& given, std::os
         }
         return 0;
     }
-    if (first == "--export") return Export(Operands(args), objectPath, out, err);
-    if (first == "--export-object-path") return ExportObjectPath(Operands(args), objectPath, out, err);
+    if (first == "--export") return Export(Operands(args), objectPath, action, out, err);
+    if (first == "--export-object-path") return ExportObjectPath(Operands(args), objectPath, action, out, err);
     if (first == "--registry") return Registry(Operands(args), out, err);
     if (first == "--pick") return RunPick(given, out, err);
     if (first.starts_with("--")) {

@@ -59,18 +59,27 @@ std::string_view UsageText();
 // For an object dump each object has "line", "name", "model" (an index into "models", -1 when it
 // shows none), "position" (model units), "yaw", "tilt", "roll" (degrees), "scale", "visible",
 // "type", "description" and "action", and "models" follows as for an object map.
-void WriteDump(const std::string& path, const std::string& objectPath, std::ostream& out);
+// Each object with an action also has "applied" and "ignored" (the commands of its create section
+// as written: carried out, or not); "scale" and "visible" are as its action leaves them. `action`
+// is given to a FILE that is one model (see WorldReadOptions::action), which is then written with
+// "action", "applied", "ignored", "scale" and "visible" too.
+void WriteDump(const std::string& path, const std::string& objectPath, std::ostream& out,
+               const std::string& action = {});
 // The same document as one string.
-std::string DumpScene(const std::string& path, const std::string& objectPath = {});
+std::string DumpScene(const std::string& path, const std::string& objectPath = {}, const std::string& action = {});
 
 // "--object-path FOLDER", given with any command.
 inline constexpr std::string_view kObjectPathOption = "--object-path";
+// "--action TEXT", given with any command that reads a FILE: the action a FILE that is one model
+// is given (see WorldReadOptions::action).
+inline constexpr std::string_view kActionOption = "--action";
 struct ObjectPathArgument {
     std::optional<std::string> folder;  // the last one given, made absolute against the current folder
-    std::string error;                  // "" unless one came without its folder
+    std::string error;                  // "" unless one came without its folder (or --action without text)
+    std::optional<std::string> action;  // the last --action given
 };
-// Takes every "--object-path FOLDER" out of `args` (not after a "--" that ends the options),
-// leaving the other arguments in order.
+// Takes every "--object-path FOLDER" and "--action TEXT" out of `args` (not after a "--" that
+// ends the options), leaving the other arguments in order.
 ObjectPathArgument TakeObjectPath(std::vector<std::string>& args);
 
 // "--at LOCATION" before the viewer's FILE: where the window's camera orbits once FILE is open.

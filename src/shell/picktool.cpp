@@ -128,14 +128,21 @@ FaceReport FaceReportOf(const TObjectMap& scene, const FaceHit& hit) {
     r.batch = hit.batchIndex;
     r.triangle = hit.triangle;
     r.point = hit.point;
+    // The face as drawn: as the object's action changed it, where it did.
+    const std::vector<TTexture>* textures = &object.Textures();
     if (hit.batch) {
         r.material = hit.batch->Material();
         r.tag = hit.batch->Tag();
+        const ObjectLook* look = hit.object < scene.ObjectCount() ? scene.LookOf(hit.object) : nullptr;
+        if (const FaceLook* face = look ? look->variant.LookOf(*hit.batch) : nullptr) {
+            r.material = face->material;
+            if (face->image != FaceImage::Model) textures = &look->textures;
+        }
     }
     r.textureMissing = r.material.textureMissing != 0;
     const int32_t texture = r.material.TextureIndex();
-    if (texture >= 0 && static_cast<std::size_t>(texture) < object.Textures().size()) {
-        const TTexture& t = object.Textures()[static_cast<std::size_t>(texture)];
+    if (texture >= 0 && static_cast<std::size_t>(texture) < textures->size()) {
+        const TTexture& t = (*textures)[static_cast<std::size_t>(texture)];
         r.texture = t.name;
         r.mask = t.maskName;
         r.textureFile = t.fileName;
@@ -146,6 +153,11 @@ FaceReport FaceReportOf(const TObjectMap& scene, const FaceHit& hit) {
     r.objectLine = scene.Placed(hit.object).line;
     r.description = std::string(scene.DescriptionOf(hit.object));
     r.action = std::string(scene.ActionOf(hit.object));
+    if (!r.action.empty() && hit.object < scene.ObjectCount()) {
+        ActionReport report = ReportAction(scene.Read(), scene.Placed(hit.object));
+        r.applied = std::move(report.applied);
+        r.ignored = std::move(report.ignored);
+    }
     return r;
 }
 
@@ -240,6 +252,15 @@ std::vector<std::pair<std::string, std::string>> FaceRows(const FaceReport& r) {
     rows.emplace_back("Object:", r.objectName + (r.objectLine ? " (line " + std::to_string(r.objectLine) + ")" : ""));
     rows.emplace_back("Description:", r.description);
     rows.emplace_back("Action:", r.action);
+    if (!r.action.empty()) {
+        auto list = [](const std::vector<std::string>& commands) {
+            std::string text;
+            for (const std::string& c : commands) text += (text.empty() ? "" : "; ") + c;
+            return text.empty() ? std::string("(none)") : text;
+        };
+        rows.emplace_back("Applied:", list(r.applied));
+        rows.emplace_back("Ignored:", list(r.ignored));
+    }
     return rows;
 }
 
@@ -294,7 +315,8 @@ int RunPick(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         read.objectPath =
             IsWebObjectPath(worldObjectPath) ? worldObjectPath : InFolder(read.read.baseFolder, worldObjectPath);
     read.cacheRoot = UserCacheRoot(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME"));
-    const TObjectMap scene(ReadShownAsViewer(view.file, log, read));
+    read.action = objectPath.action.value_or(std::string());
+    const TObjectMap scene(ReadShownAsViewer(view.file, log, read), &log);
     for (const std::string& line : log.Lines())
         err << EscapeForTerminal(view.file) << ": " << EscapeForTerminal(line) << "\n";
 

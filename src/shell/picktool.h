@@ -38,6 +38,8 @@ struct FaceReport {
     std::string objectName;
     uint32_t objectLine = 0;
     std::string description, action;
+    // The commands of the action's create section as written: carried out, and not.
+    std::vector<std::string> applied, ignored;
 };
 
 // What `hit` (a face of `scene`) says.

@@ -23,6 +23,8 @@ struct ScreenshotRequest {
     // --object-path: where an object dump's models are looked for, in place of the world's object
     // path (absolute).
     std::optional<std::string> objectPath;
+    // --action: the action a file of one model is given ("" for none).
+    std::string action;
     int32_t width = 400, height = 400;
     Camera camera;
     // --fit: the camera frames the model as the window does on opening it (FramedCamera), and

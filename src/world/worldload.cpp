@@ -219,6 +219,9 @@ SceneObjects LoadDump(std::string_view text, std::string_view path, ErrorLog& lo
     }
     // Models that cannot be had are placed at the dump's line that named them.
     const std::string dumpFile = ResolvePath(file, shared.folders);
+    scene.file = dumpFile;
+    if (!objectPath.empty()) scene.pictureFolders.push_back(objectPath);
+    scene.pictureFolders.emplace_back(ParentPart(AbsolutePath(file)));
 
     // The model of each name looked up (by its base name, letter case aside), and of each file read.
     std::unordered_map<std::string, uint32_t> byName;
@@ -300,11 +303,28 @@ SceneObjects LoadDump(std::string_view text, std::string_view path, ErrorLog& lo
     return scene;
 }
 
+namespace {
+
+// A script or object map: its objects' pictures are looked for beside it.
+SceneObjects LoadModelsOf(std::string_view path, ErrorLog& log, const WorldReadOptions& options) {
+    SceneObjects scene = LoadSceneObjects(path, log, options.read);
+    scene.file = ResolvePath(InFolder(options.read.baseFolder, path), options.read.folders);
+    scene.pictureFolders.emplace_back(ParentPart(AbsolutePath(scene.file)));
+    if (!options.action.empty() && IsModelFileName(path) && scene.objects.size() == 1) {
+        PlacedObject& o = scene.objects.front();
+        const std::string name(scene.Name(o));
+        scene.SetText(o, name, {}, options.action);
+    }
+    return scene;
+}
+
+}  // namespace
+
 SceneObjects LoadShownObjects(std::string_view path, ErrorLog& log, const WorldReadOptions& options) {
     if (path.empty()) return {};
-    if (IsModelFileName(path)) return LoadSceneObjects(path, log, options.read);
+    if (IsModelFileName(path)) return LoadModelsOf(path, log, options);
     const std::string file = InFolder(options.read.baseFolder, path);
-    if (!BeginsLikeDump(HeadOf(file, options.read.folders))) return LoadSceneObjects(path, log, options.read);
+    if (!BeginsLikeDump(HeadOf(file, options.read.folders))) return LoadModelsOf(path, log, options);
     FileContents contents;
     if (!contents.Open(file, kNoSizeLimit, options.read.folders)) {
         log.Append("Unable to open file \"" + BoundedQuote(path) + "\" as an object dump.");

@@ -58,6 +58,10 @@ struct WorldReadOptions {
     unsigned modelThreads = 0;
     // Not owned; null hands nothing over while loading.
     const DumpStream* stream = nullptr;
+    // An action given to the object of a file that is one model (a script, a zipped model or a
+    // model of another format), so that builders can try actions on their models; "" for none.
+    // Object maps and dumps keep their objects' own.
+    std::string action;
 };
 
 inline constexpr unsigned kMaxModelThreads = 4;

@@ -60,11 +60,14 @@ TEST(CliDump, CheckListsDumpLinesThenTheWorldsSummary) {
     EXPECT_EQ(r.out, shown + "Object dump \"world.txt\", line 6: too few fields.\n" + shown +
                          "Object dump \"world.txt\", line 8: \"q\" is not a number (y).\n" + w.dump +
                          ":4: Couldn't find model \"gone\" in the object path \"" + w.dir.Join("objects") +
-                         "\" and the dump's folder \"" + w.dir.Join("worlds") + "\".\n" + shown +
-                         "objects 4, distinct models 2, models not found 1, objects of other types 1, errors 3\n");
+                         "\" and the dump's folder \"" + w.dir.Join("worlds") + "\".\n" + w.dump +
+                         ":2: Couldn't read the action of the object on line 2, character 1: expected create, "
+                         "activate, bump or adone, not \"oc\xC3\xA9\".\n" +
+                         shown +
+                         "objects 4, distinct models 2, models not found 1, objects of other types 1, errors 4\n");
     // Without the object path the models are not found either.
     const CliRun bare = Cli({"--check", w.dump});
-    EXPECT_NE(bare.out.find("objects 4, distinct models 0, models not found 3, objects of other types 1, errors 5"),
+    EXPECT_NE(bare.out.find("objects 4, distinct models 0, models not found 3, objects of other types 1, errors 6"),
               std::string::npos)
         << bare.out;
 }
@@ -74,7 +77,7 @@ TEST(CliDump, DumpWritesObjectsNamingTheirModelsAndEachModelOnce) {
     const CliRun r = Cli({"--dump", w.dump, "--object-path", w.dir.Join("objects")});
     ASSERT_EQ(r.status, 0) << r.err;
     const json doc = json::parse(r.out);
-    ASSERT_EQ(doc["errors"].size(), 3u);
+    ASSERT_EQ(doc["errors"].size(), 4u);  // the first object's action cannot be read
     ASSERT_EQ(doc["objects"].size(), 5u);
     const json& tree = doc["objects"][0];
     EXPECT_EQ(tree["line"], 2);
@@ -153,6 +156,66 @@ TEST(CliDump, ObjectPathArguments) {
     EXPECT_TRUE(NeedsWindowSystem({"--object-path", "/x", "world.txt"}));
     EXPECT_TRUE(NeedsWindowSystem({"--object-path", "/x", "--screenshot", "o.png", "w.txt"}));
     EXPECT_FALSE(NeedsWindowSystem({"--object-path", "/x", "--check", "w.txt"}));
+}
+
+// Objects' actions: what each create command came to, and the scale and visibility they leave.
+TEST(CliDump, DumpShowsWhatActionsApplied) {
+    test::TempDir dir;
+    dir.Write("objects/rwx/tree.rwx", kTriangle);
+    const std::string first = "create color red, scale 2, sign, animate me, color blue name=x; activate visible no";
+    const std::string second = "create visible no";
+    const std::string dump =
+        dir.Write("world.txt", "propdump version 4\r\n7 99 0 0 0 0 0 0 0 4 0 " + std::to_string(first.size()) +
+                                   " 0 tree" + first + "\r\n7 99 0 0 0 0 0 0 0 4 0 " + std::to_string(second.size()) +
+                                   " 0 tree" + second + "\r\n7 99 0 0 0 0 0 0 0 4 0 5 0 treecreat\r\n");
+    const CliRun r = Cli({"--dump", "--object-path", dir.Join("objects"), dump});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const json doc = json::parse(r.out);
+    ASSERT_EQ(doc["objects"].size(), 3u);
+    const json& a = doc["objects"][0];
+    EXPECT_EQ(a["applied"], json::array({"color red", "scale 2"}));
+    EXPECT_EQ(a["ignored"], json::array({"sign", "animate me", "color blue name=x"}));  // no sign faces
+    EXPECT_EQ(a["scale"], json::array({2, 2, 2}));
+    EXPECT_EQ(a["visible"], true);
+    EXPECT_EQ(doc["objects"][1]["applied"], json::array({"visible no"}));
+    EXPECT_EQ(doc["objects"][1]["visible"], false);
+    // An action that cannot be read: one error line at its line, and nothing applied.
+    EXPECT_EQ(doc["objects"][2]["applied"], json::array());
+    ASSERT_EQ(doc["errors"].size(), 1u);
+    EXPECT_EQ(doc["errors"][0].get<std::string>().rfind("Couldn't read the action of the object on line 4, ", 0), 0u)
+        << doc["errors"][0];
+}
+
+TEST(CliDump, ActionOptionTriesAnActionOnOneModel) {
+    test::TempDir dir;
+    const std::string model = dir.Write("box.rwx", kTriangle);
+    const CliRun r = Cli({"--action", "create scale 3, opacity 0.5, url x", "--dump", model});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const json doc = json::parse(r.out);
+    ASSERT_EQ(doc["objects"].size(), 1u);
+    const json& o = doc["objects"][0];
+    EXPECT_EQ(o["action"], "create scale 3, opacity 0.5, url x");
+    EXPECT_EQ(o["applied"], json::array({"scale 3", "opacity 0.5"}));
+    EXPECT_EQ(o["ignored"], json::array({"url x"}));
+    EXPECT_EQ(o["scale"], json::array({3, 3, 3}));
+    EXPECT_EQ(o["triangles"], 1);
+
+    // Exported as drawn: the scale on the object's node, the colour in its material.
+    const std::string out = dir.Join("box.gltf");
+    const CliRun exported = Cli({"--export", out, "--action", "create color red, scale 2", model});
+    ASSERT_EQ(exported.status, 0) << exported.err;
+    std::string text;
+    ASSERT_EQ(ReadFileStatus(out, text), ReadStatus::kOk);
+    const json gltf = json::parse(text);
+    EXPECT_EQ(gltf["nodes"][1]["scale"], json::array({2, 2, 2}));
+    EXPECT_EQ(gltf["materials"][0]["pbrMetallicRoughness"]["baseColorFactor"], json::array({1, 0, 0, 1}));
+
+    // Hidden objects are left out of the export.
+    const CliRun hidden = Cli({"--export", out, "--action", "create visible no", model});
+    EXPECT_NE(hidden.out.find("entries 0"), std::string::npos) << hidden.out << hidden.err;
+
+    const CliRun missing = Cli({"--dump", model, "--action"});
+    EXPECT_EQ(missing.status, 2);
 }
 
 }  // namespace
