@@ -459,6 +459,10 @@ WorldReadOptions MainWindow::ModelReadOptions() const {
     options.extraTextureDirs.insert(options.extraTextureDirs.end(), entryTextureDirs_.begin(), entryTextureDirs_.end());
     if (!entryArchive_.empty()) options.textureArchives.insert(options.textureArchives.begin(), entryArchive_);
     world.objectPath = ObjectPathInEffect();
+    if (options_.objectPassword)
+        options.archivePassword = *options_.objectPassword;
+    else if (worldSource_)
+        options.archivePassword = worldSource_().look.objectPassword;
     return world;
 }
 

@@ -63,6 +63,9 @@ struct MainWindowOptions {
     // The object path for the whole run ("--object-path"), in place of the current world's: where
     // the models of object dumps are looked for. Empty: the world's.
     std::optional<std::string> objectPath;
+    // The password for the whole run ("--object-password"), in place of the current world's
+    // object password: opens encrypted archives of the object path.
+    std::optional<std::string> objectPassword;
     // How a failure to make a window is reported.
     FatalReporter fatal = ShowFatalMessage;
     // Where a window goes when it is first shown: a place remembered for the window of that

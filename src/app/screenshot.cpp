@@ -34,6 +34,7 @@
 #include "shell/filekind.h"
 #include "shell/userfolders.h"
 #include "shell/viewershell.h"
+#include "shell/worldimport.h"
 #include "shell/worlds.h"
 #include "world/worldload.h"
 
@@ -148,17 +149,16 @@ int DrawScreenshot(const ScreenshotRequest& request, std::ostream& out, std::ost
 
     WorldLook look;
     if (request.world) {
-        std::string text;
-        const ReadStatus read = ReadFileStatus(worldFile, text, kSmallFileLimit);
-        if (read != ReadStatus::kOk) {
-            err << "pelorus: cannot read the world file \"" << EscapeForTerminal(worldFile) << "\"";
-            if (worldFile != *request.world) err << " of the world \"" << EscapeForTerminal(*request.world) << "\"";
-            err << ": " << ReadStatusText(read);
-            if (read == ReadStatus::kTooLarge) err << " (at most " << (kSmallFileLimit >> 20) << " MiB)";
-            err << "\n";
+        // A world file or a world attribute dump; the problems of a dump that reads are shown.
+        ErrorLog worldLog;
+        const std::optional<WorldSettings> settings =
+            ReadWorldArgument(*request.world, CurrentDirectory(), worldLog, error);
+        if (!settings) {
+            err << "pelorus: " << error << "\n";
             return 1;
         }
-        look = LookOf(ParseWorldFile(text));
+        for (const std::string& line : worldLog.Lines()) err << "pelorus: " << EscapeForTerminal(line) << "\n";
+        look = LookOf(*settings);
     }
 
     HeadlessStatus status = HeadlessStatus::Ok;
@@ -184,6 +184,7 @@ int DrawScreenshot(const ScreenshotRequest& request, std::ostream& out, std::ost
             read.objectPath = *request.objectPath;
         else if (!look.objectPath.empty())
             read.objectPath = InFolder(options.baseFolder, look.objectPath);
+        read.read.archivePassword = request.objectPassword.value_or(look.objectPassword);
         auto scene = std::make_unique<TObjectMap>(ReadShownAsViewer(request.file, log, read));
         if (request.modelRequired) {
             int64_t triangles = 0;
@@ -274,6 +275,7 @@ void LetSignalsEndTheRun() {
 struct ToolArguments {
     std::vector<std::string> rest;
     std::optional<std::string> objectPath;
+    std::optional<std::string> password;
     std::string error;
 };
 
@@ -282,6 +284,7 @@ ToolArguments SplitToolArguments(const std::vector<std::string>& args) {
     std::vector<std::string> all = args;
     const ObjectPathArgument objectPath = TakeObjectPath(all);
     split.objectPath = objectPath.folder;
+    split.password = objectPath.password;
     split.error = objectPath.error;
     if (!all.empty()) split.rest.assign(all.begin() + 1, all.end());
     return split;
@@ -315,6 +318,7 @@ int RunScreenshot(const std::vector<std::string>& args, std::ostream& out, std::
         return 2;
     }
     request->objectPath = split.objectPath;
+    request->objectPassword = split.password;
     return DrawScreenshot(*request, out, err);
 }
 
@@ -332,6 +336,7 @@ int RunThumbnail(const std::vector<std::string>& args, std::ostream& out, std::o
         return 2;
     }
     request->objectPath = split.objectPath;
+    request->objectPassword = split.password;
     return DrawScreenshot(*request, out, err);
 }
 

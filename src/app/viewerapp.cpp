@@ -47,7 +47,9 @@ std::unique_ptr<MainWindow> StartViewer(const std::vector<std::string>& args, co
     // "--object-path FOLDER" sets the object path for the run; the rest names the file.
     std::vector<std::string> fileArgs = args;
     MainWindowOptions windowOptions;
-    windowOptions.objectPath = TakeObjectPath(fileArgs).folder;
+    const ObjectPathArgument objectPath = TakeObjectPath(fileArgs);
+    windowOptions.objectPath = objectPath.folder;
+    windowOptions.objectPassword = objectPath.password;
     std::optional<Location> at = options.at;
     {
         std::optional<Location> given;

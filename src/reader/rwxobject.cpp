@@ -141,9 +141,9 @@ void RWXObject::ReadZipped() {
         return;
     }
     std::vector<uint8_t> script;
-    status = archive->Read(*member, script, kMaxZippedScriptBytes);
+    status = archive->Read(*member, script, kMaxZippedScriptBytes, options_.archivePassword);
     if (status != ZipStatus::Ok) {
-        Log(ArchiveFailureLine(status, path_));
+        Log(ArchiveFailureLine(status, path_, kMaxZippedScriptBytes, !options_.archivePassword.empty()));
         return;
     }
     // What the script's lines write out is bounded by what it takes in the archive.
@@ -379,6 +379,7 @@ void RWXObject::PrepareTextureSources() {
     textureSourcesReady_ = true;
     TextureSources& sources = textureSources_;
     sources.folders = options_.folders;
+    sources.password = options_.archivePassword;
     auto addDir = [&](const std::string& dir) {
         if (std::find(sources.dirs.begin(), sources.dirs.end(), dir) == sources.dirs.end()) sources.dirs.push_back(dir);
     };

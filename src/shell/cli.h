@@ -59,18 +59,24 @@ std::string_view UsageText();
 // For an object dump each object has "line", "name", "model" (an index into "models", -1 when it
 // shows none), "position" (model units), "yaw", "tilt", "roll" (degrees), "scale", "visible",
 // "type", "description" and "action", and "models" follows as for an object map.
-void WriteDump(const std::string& path, const std::string& objectPath, std::ostream& out);
+// `password` opens encrypted archives of the object path ("" for none).
+void WriteDump(const std::string& path, const std::string& objectPath, std::ostream& out,
+               const std::string& password = {});
 // The same document as one string.
-std::string DumpScene(const std::string& path, const std::string& objectPath = {});
+std::string DumpScene(const std::string& path, const std::string& objectPath = {}, const std::string& password = {});
 
-// "--object-path FOLDER", given with any command.
+// "--object-path FOLDER" and "--object-password WORD", given with any command.
 inline constexpr std::string_view kObjectPathOption = "--object-path";
+inline constexpr std::string_view kObjectPasswordOption = "--object-password";
 struct ObjectPathArgument {
     std::optional<std::string> folder;  // the last one given, made absolute against the current folder
-    std::string error;                  // "" unless one came without its folder
+    // The last password given: opens encrypted archives of the object path in place of the
+    // world's object password ("" opens none).
+    std::optional<std::string> password;
+    std::string error;  // "" unless one came without its value
 };
-// Takes every "--object-path FOLDER" out of `args` (not after a "--" that ends the options),
-// leaving the other arguments in order.
+// Takes every "--object-path FOLDER" and "--object-password WORD" out of `args` (not after a "--"
+// that ends the options), leaving the other arguments in order.
 ObjectPathArgument TakeObjectPath(std::vector<std::string>& args);
 
 // "--at LOCATION" before the viewer's FILE: where the window's camera orbits once FILE is open.

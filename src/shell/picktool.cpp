@@ -12,6 +12,7 @@
 #include "shell/jsonwriter.h"
 #include "shell/viewershell.h"
 #include "shell/viewrequest.h"
+#include "shell/worldimport.h"
 #include "shell/worlds.h"
 #include "world/worldload.h"
 
@@ -264,17 +265,18 @@ int RunPick(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         }
         ::close(fd);
     }
-    std::string worldObjectPath;
+    std::string worldObjectPath, worldPassword;
     if (view.world) {
-        const std::string worldFile = WorldFileOfArgument(*view.world, CurrentDirectory());
-        std::string text;
-        const ReadStatus read = ReadFileStatus(worldFile, text, kSmallFileLimit);
-        if (read != ReadStatus::kOk) {
-            err << "pelorus: cannot read the world file \"" << EscapeForTerminal(worldFile)
-                << "\": " << ReadStatusText(read) << "\n";
+        ErrorLog worldLog;
+        std::string why;
+        const std::optional<WorldSettings> settings = ReadWorldArgument(*view.world, CurrentDirectory(), worldLog, why);
+        if (!settings) {
+            err << "pelorus: " << why << "\n";
             return 1;
         }
-        worldObjectPath = LookOf(ParseWorldFile(text)).objectPath;
+        for (const std::string& line : worldLog.Lines()) err << "pelorus: " << EscapeForTerminal(line) << "\n";
+        worldObjectPath = LookOf(*settings).objectPath;
+        worldPassword = settings->password;
     }
 
     // Read as --screenshot reads it: from the file's own folder.
@@ -287,6 +289,7 @@ int RunPick(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         read.objectPath = *objectPath.folder;
     else if (!worldObjectPath.empty())
         read.objectPath = InFolder(read.read.baseFolder, worldObjectPath);
+    read.read.archivePassword = objectPath.password.value_or(worldPassword);
     const TObjectMap scene(ReadShownAsViewer(view.file, log, read));
     for (const std::string& line : log.Lines())
         err << EscapeForTerminal(view.file) << ": " << EscapeForTerminal(line) << "\n";

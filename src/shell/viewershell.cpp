@@ -68,6 +68,7 @@ constexpr MenuItemRow kWorldItems[] = {
     {"&Properties...\tP", kCmdWorldProperties},
     {"&Texture Folders...", kCmdTextureFolders},
     {"&Go To...\tCtrl+G", kCmdGoTo},
+    {"&Import Attributes...", kCmdImportAttributes},
 };
 
 constexpr MenuItemRow kObjectItems[] = {

@@ -63,6 +63,8 @@ inline constexpr int32_t kCmdWorldProperties = 201;
 inline constexpr int32_t kCmdTextureFolders = 202;
 // World > Go To...: ask for a location (see ParseLocation) and move the orbit centre there.
 inline constexpr int32_t kCmdGoTo = 203;
+// World > Import Attributes...: carried out by the viewer's session, as Texture Folders is.
+inline constexpr int32_t kCmdImportAttributes = 204;
 inline constexpr int32_t kCmdObjectProperties = 301;
 inline constexpr int32_t kCmdOnlineHelp = 401;
 inline constexpr int32_t kCmdAbout = 402;

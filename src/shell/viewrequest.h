@@ -22,6 +22,9 @@ struct ScreenshotRequest {
     // --object-path: where an object dump's models are looked for, in place of the world's object
     // path (absolute).
     std::optional<std::string> objectPath;
+    // --object-password: opens encrypted archives of the object path, in place of the world's
+    // object password.
+    std::optional<std::string> objectPassword;
     int32_t width = 400, height = 400;
     Camera camera;
     // --fit: the camera frames the model as the window does on opening it (FramedCamera), and

@@ -4,9 +4,11 @@
 #include <charconv>
 #include <cmath>
 
+#include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/textsafety.h"
 #include "scene/location.h"
+#include "shell/viewrequest.h"
 
 namespace pelorus {
 namespace {
@@ -101,6 +103,30 @@ std::optional<WorldSettings> WorldOfFileText(std::string_view text, std::string_
     if (dump.version == 0) return std::nullopt;
     if (name) *name = dump.world.name;
     return SettingsOfDumpedWorld(dump.world, path, log);
+}
+
+std::optional<WorldSettings> ReadWorldArgument(std::string_view value, std::string_view folder, ErrorLog& log,
+                                               std::string& error, std::string* file) {
+    const std::string path = WorldFileOfArgument(value, folder);
+    if (file) *file = path;
+    std::string text;
+    const ReadStatus read = ReadFileStatus(path, text, kSmallFileLimit);
+    if (read != ReadStatus::kOk) {
+        error = "cannot read the world file \"" + EscapeForTerminal(path) + "\"";
+        if (path != value) error += " of the world \"" + EscapeForTerminal(value) + "\"";
+        error += ": " + std::string(ReadStatusText(read));
+        if (read == ReadStatus::kTooLarge) error += " (at most " + std::to_string(kSmallFileLimit >> 20) + " MiB)";
+        return std::nullopt;
+    }
+    ErrorLog own;
+    std::optional<WorldSettings> settings = WorldOfFileText(text, path, own);
+    if (!settings) {
+        error = own.Empty() ? std::string("cannot read the world \"" + EscapeForTerminal(path) + "\"")
+                            : EscapeForTerminal(own.Lines().front());
+        return std::nullopt;
+    }
+    log.AppendAll(own);
+    return settings;
 }
 
 std::string ValidWorldName(std::string_view wanted, std::string_view fallback) {

@@ -33,6 +33,16 @@ WorldSettings SettingsOfDumpedWorld(const DumpedWorld& dumped, std::string_view 
 std::optional<WorldSettings> WorldOfFileText(std::string_view text, std::string_view path, ErrorLog& log,
                                              std::string* name = nullptr);
 
+// The world that "--world VALUE" names (WorldFileOfArgument, from the folder `folder`), read
+// with WorldOfFileText: a world file or a world attribute dump. nullopt, with `error` saying why
+// (without "pelorus: " or a line end), when the file cannot be read:
+//   cannot read the world file "F" of the world "V": REASON (at most 1 MiB)
+// ("of the world" only when VALUE named a listed world, the limit only for a file too large), or
+// is an attribute dump of a version that cannot be read (its error line). The error lines of a
+// dump that reads go to `log`. `file` (when given) receives the file read.
+std::optional<WorldSettings> ReadWorldArgument(std::string_view value, std::string_view folder, ErrorLog& log,
+                                               std::string& error, std::string* file = nullptr);
+
 // A world name for a world imported under `wanted`: with every character that IsValidWorldName
 // refuses turned into "_", blanks at either end taken away and cut to at most 249 bytes (at a
 // whole UTF-8 character). When that leaves nothing, `fallback` made valid the same way, then

@@ -580,7 +580,9 @@ std::vector<WorldMessage> WorldBook::Create(std::string_view name) {
     return {};
 }
 
-std::vector<WorldMessage> WorldBook::Import(std::string_view name, const WorldSettings& settings) {
+std::vector<WorldMessage> WorldBook::Import(std::string_view name, const WorldSettings& settings,
+                                            std::string* imported) {
+    if (imported) imported->clear();
     if (!IsValidWorldName(name)) return {InvalidWorldNameMessage()};
     bool neverSaveable = false;
     std::optional<WorldMessage> failure = Save(list_.current, neverSaveable);
@@ -623,6 +625,7 @@ std::vector<WorldMessage> WorldBook::Import(std::string_view name, const WorldSe
     }
     shown_ = ParseWorldFile(text);
     saved_ = shown_;
+    if (imported) *imported = chosen;
     return out;
 }
 

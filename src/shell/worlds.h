@@ -261,7 +261,9 @@ public:
     // it stays valid), so no world or file is ever replaced. The world shown is saved first, as
     // Select saves the world left, with the same failures. A file that cannot be created gives
     // WorldNotCreatedMessage; a list that cannot be written the list's message; each adds nothing.
-    std::vector<WorldMessage> Import(std::string_view name, const WorldSettings& settings);
+    // `imported` (when given) receives the name the world was added under, "" when it was not.
+    std::vector<WorldMessage> Import(std::string_view name, const WorldSettings& settings,
+                                     std::string* imported = nullptr);
 
     // "Delete", after the window asked DeleteWorldQuestion(); it asks only when Selection() is
     // not -1. Cancel changes nothing. Yes deletes the selected world's file (a file that cannot be
