@@ -74,8 +74,7 @@ bool WriteZipMembers(const std::string& path, const std::vector<ZipMember>& memb
         const zip_int64_t index = zip_file_add(zip, m.name.c_str(), source, ZIP_FL_ENC_UTF_8);
         ok = index >= 0;
         if (ok && !m.password.empty())
-            ok =
-                zip_file_set_encryption(zip, static_cast<zip_uint64_t>(index), ZIP_EM_AES_256, m.password.c_str()) == 0;
+            ok = zip_file_set_encryption(zip, static_cast<zip_uint64_t>(index), m.encryption, m.password.c_str()) == 0;
         if (!ok) break;
     }
     if (!ok) {

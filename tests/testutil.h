@@ -46,6 +46,7 @@ struct ZipMember {
     std::string name;
     std::string data;
     std::string password;
+    uint16_t encryption = 0x0103;  // libzip's ZIP_EM_AES_256; ZIP_EM_TRAD_PKWARE is 1
 };
 bool WriteZipMembers(const std::string& path, const std::vector<ZipMember>& members);
 // An archive holding `data` as one member whose compression method is recorded as `method` (the

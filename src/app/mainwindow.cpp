@@ -534,6 +534,10 @@ WorldReadOptions MainWindow::ModelReadOptions() const {
     world.objectPath = ObjectPathInEffect();
     world.cacheRoot = UserCacheRoot(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME"));
     world.action = options_.action;
+    if (options_.objectPassword)
+        options.archivePassword = *options_.objectPassword;
+    else if (worldSource_)
+        options.archivePassword = worldSource_().look.objectPassword;
     return world;
 }
 

@@ -67,6 +67,9 @@ struct MainWindowOptions {
     std::optional<std::string> objectPath;
     // --action: the action every file of one model opened is given ("" for none).
     std::string action;
+    // The password for the whole run ("--object-password"), in place of the current world's
+    // object password: opens encrypted archives of the object path.
+    std::optional<std::string> objectPassword;
     // How a failure to make a window is reported.
     FatalReporter fatal = ShowFatalMessage;
     // Where a window goes when it is first shown: a place remembered for the window of that

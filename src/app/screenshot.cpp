@@ -37,6 +37,7 @@
 #include "shell/progressline.h"
 #include "shell/userfolders.h"
 #include "shell/viewershell.h"
+#include "shell/worldimport.h"
 #include "shell/worlds.h"
 #include "world/worldload.h"
 
@@ -151,17 +152,16 @@ int DrawScreenshot(const ScreenshotRequest& request, std::ostream& out, std::ost
 
     WorldLook look;
     if (request.world) {
-        std::string text;
-        const ReadStatus read = ReadFileStatus(worldFile, text, kSmallFileLimit);
-        if (read != ReadStatus::kOk) {
-            err << "pelorus: cannot read the world file \"" << EscapeForTerminal(worldFile) << "\"";
-            if (worldFile != *request.world) err << " of the world \"" << EscapeForTerminal(*request.world) << "\"";
-            err << ": " << ReadStatusText(read);
-            if (read == ReadStatus::kTooLarge) err << " (at most " << (kSmallFileLimit >> 20) << " MiB)";
-            err << "\n";
+        // A world file or a world attribute dump; the problems of a dump that reads are shown.
+        ErrorLog worldLog;
+        const std::optional<WorldSettings> settings =
+            ReadWorldArgument(*request.world, CurrentDirectory(), worldLog, error);
+        if (!settings) {
+            err << "pelorus: " << error << "\n";
             return 1;
         }
-        look = LookOf(ParseWorldFile(text));
+        for (const std::string& line : worldLog.Lines()) err << "pelorus: " << EscapeForTerminal(line) << "\n";
+        look = LookOf(*settings);
     }
 
     HeadlessStatus status = HeadlessStatus::Ok;
@@ -190,6 +190,7 @@ int DrawScreenshot(const ScreenshotRequest& request, std::ostream& out, std::ost
                 IsWebObjectPath(look.objectPath) ? look.objectPath : InFolder(options.baseFolder, look.objectPath);
         read.cacheRoot = UserCacheRoot(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME"));
         read.action = request.action;
+        read.read.archivePassword = request.objectPassword.value_or(look.objectPassword);
         ProgressLine progress(err, IsTerminalStandardError(err));
         read.progress = progress.Teller();
         auto scene = std::make_unique<TObjectMap>(ReadShownAsViewer(request.file, log, read), &log);
@@ -286,6 +287,7 @@ struct ToolArguments {
     std::vector<std::string> rest;
     std::optional<std::string> objectPath;
     std::string action;
+    std::optional<std::string> password;
     std::string error;
 };
 
@@ -295,6 +297,7 @@ ToolArguments SplitToolArguments(const std::vector<std::string>& args) {
     const ObjectPathArgument objectPath = TakeObjectPath(all);
     split.objectPath = objectPath.folder;
     split.action = objectPath.action.value_or(std::string());
+    split.password = objectPath.password;
     split.error = objectPath.error;
     if (!all.empty()) split.rest.assign(all.begin() + 1, all.end());
     return split;
@@ -329,6 +332,7 @@ int RunScreenshot(const std::vector<std::string>& args, std::ostream& out, std::
     }
     request->objectPath = split.objectPath;
     request->action = split.action;
+    request->objectPassword = split.password;
     return DrawScreenshot(*request, out, err);
 }
 
@@ -347,6 +351,7 @@ int RunThumbnail(const std::vector<std::string>& args, std::ostream& out, std::o
     }
     request->objectPath = split.objectPath;
     request->action = split.action;
+    request->objectPassword = split.password;
     return DrawScreenshot(*request, out, err);
 }
 

@@ -52,6 +52,7 @@ std::unique_ptr<MainWindow> StartViewer(const std::vector<std::string>& args, co
         ObjectPathArgument given = TakeObjectPath(fileArgs);
         windowOptions.objectPath = given.folder;
         windowOptions.action = given.action.value_or(std::string());
+        windowOptions.objectPassword = given.password;
     }
     std::optional<Location> at = options.at;
     {

@@ -12,6 +12,7 @@
 #include "platform/searchpath.h"
 #include "platform/text.h"
 #include "shell/userfolders.h"
+#include "shell/worldimport.h"
 #include "world/remoteobjectpath.h"
 
 namespace pelorus {
@@ -57,6 +58,8 @@ ViewerSession::ViewerSession(MainWindow& window, SessionOptions options)
         connect(textureFolders, &QAction::triggered, this, &ViewerSession::ShowTextureFolders);
     if (QAction* emptyCache = window.Action(kCmdEmptyCache))
         connect(emptyCache, &QAction::triggered, this, &ViewerSession::EmptyCache);
+    if (QAction* import = window.Action(kCmdImportAttributes))
+        connect(import, &QAction::triggered, this, &ViewerSession::ImportAttributes);
 }
 
 ViewerSession::~ViewerSession() {
@@ -120,6 +123,41 @@ void ViewerSession::ShowTextureFolders() {
     // The folders are read at every load: show the file again with them.
     connect(textureFolders_.data(), &TextureFoldersDialog::saved, this, [this] { window_.LoadCurrentFile(); });
     textureFolders_->show();
+}
+
+void ViewerSession::ImportAttributes() {
+    const std::optional<std::string> file = asker_->AskFile(&window_, "Import World Attributes", CurrentDirectory(),
+                                                            "World attribute dumps (*.txt *.TXT);;All files (*)");
+    if (!file) return;
+    const auto refuse = [this](const std::string& why) {
+        asker_->ShowError(&window_, {"Error : The world attributes could not be imported.\n" + why,
+                                     "Error : World Attributes Not Imported"});
+    };
+    std::string text;
+    const ReadStatus read = ReadFileStatus(*file, text, kSmallFileLimit);
+    if (read != ReadStatus::kOk) {
+        refuse("\"" + *file + "\" " + std::string(ReadStatusText(read)) + ".");
+        return;
+    }
+    if (!BeginsLikeAttributeDump(std::string_view(text).substr(0, kAttributeDumpProbeBytes))) {
+        refuse("\"" + *file + "\" is not a world attribute dump (its first line is not \"atdump version 1\").");
+        return;
+    }
+    ErrorLog problems;
+    std::string name;
+    const std::optional<WorldSettings> settings = WorldOfFileText(text, *file, problems, &name);
+    if (!settings) {
+        refuse(problems.Empty() ? std::string() : problems.Lines().front());
+        return;
+    }
+    window_.Log().AppendAll(problems);
+    std::string stem(FileNamePart(*file));
+    if (const std::size_t dot = stem.rfind('.'); dot != std::string::npos && dot > 0) stem.resize(dot);
+    std::string imported;
+    const std::vector<WorldMessage> messages = book_.Import(ValidWorldName(name, stem), *settings, &imported);
+    if (worldWindow_) worldWindow_->Refresh();
+    for (const WorldMessage& m : messages) asker_->ShowError(&window_, m);
+    if (!imported.empty()) window_.ApplyCurrentWorld();
 }
 
 void ViewerSession::RebuildCatalogue() {

@@ -89,6 +89,11 @@ private:
     void ShowTextureFolders();
     // World > Empty Cache: removes the copies of the saved world's web object path and says so.
     void EmptyCache();
+    // World > Import Attributes...: asks for a world attribute dump, adds the world it describes
+    // to the book (WorldBook::Import, named by its name attribute, else by the file's name),
+    // selects and applies it. A file that is no readable dump is refused with a message; the
+    // problems of one that reads go to the error log.
+    void ImportAttributes();
     void RebuildCatalogue();
     void OpenEntry(int command);
     void ForgetEntry();

@@ -84,6 +84,16 @@ public:
         return dialog.selectedFiles().first().toStdString();
     }
 
+    std::optional<std::string> AskFile(QWidget* owner, std::string_view title, std::string_view start,
+                                       std::string_view filter) override {
+        QFileDialog dialog(owner, Q(title), Q(start), Q(filter));
+        dialog.setObjectName("fileDialog");
+        dialog.setOption(QFileDialog::DontUseNativeDialog);
+        dialog.setFileMode(QFileDialog::ExistingFile);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+        return dialog.selectedFiles().first().toStdString();
+    }
+
 private:
     std::array<QColor, 16> custom_;
 };
@@ -154,6 +164,10 @@ Rgb BytesOf(const std::array<ColorField, 3>& light) {
 }  // namespace
 
 std::optional<std::string> WorldWindowAsker::AskFolder(QWidget*, std::string_view, std::string_view) {
+    return std::nullopt;
+}
+
+std::optional<std::string> WorldWindowAsker::AskFile(QWidget*, std::string_view, std::string_view, std::string_view) {
     return std::nullopt;
 }
 

@@ -42,6 +42,11 @@ public:
     // A folder, the dialog starting in `start` ("" for the current folder); nullopt when the user
     // cancels. The asker without dialogs answers nullopt.
     virtual std::optional<std::string> AskFolder(QWidget* owner, std::string_view title, std::string_view start);
+    // An existing file to read, the dialog starting in `start` and offering `filter` (as Qt's file
+    // dialogs write filters); nullopt when the user cancels. The asker without dialogs answers
+    // nullopt.
+    virtual std::optional<std::string> AskFile(QWidget* owner, std::string_view title, std::string_view start,
+                                               std::string_view filter);
 };
 
 // The asker with the real dialogs: a modal ask-for-text dialog (names of at most 255

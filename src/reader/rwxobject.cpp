@@ -141,9 +141,9 @@ void RWXObject::ReadZipped() {
         return;
     }
     std::vector<uint8_t> script;
-    status = archive->Read(*member, script, kMaxZippedScriptBytes);
+    status = archive->Read(*member, script, kMaxZippedScriptBytes, options_.archivePassword);
     if (status != ZipStatus::Ok) {
-        Log(ArchiveFailureLine(status, path_));
+        Log(ArchiveFailureLine(status, path_, kMaxZippedScriptBytes, !options_.archivePassword.empty()));
         return;
     }
     // What the script's lines write out is bounded by what it takes in the archive.
@@ -398,6 +398,7 @@ void RWXObject::PrepareTextureSources() {
     TextureSources& sources = textureSources_;
     sources.folders = options_.folders;
     sources.fetcher = options_.fetcher;
+    sources.password = options_.archivePassword;
     TextureSearch search = TextureSearchPlaces(options_.folders);
     sources.dirs = std::move(search.dirs);
     if (modelArchive_) sources.archives.push_back({modelArchive_.get(), file_});

@@ -62,6 +62,10 @@ struct ReadOptions {
     // letter case) before any folder, in order. An archive that cannot be opened is passed over.
     // A zipped model's own archive comes before these.
     std::vector<std::string> textureArchives;
+    // Opens the encrypted members of zipped models, of the archives searched for textures and of
+    // zipped texture images and masks (traditional zip encryption and AES); "" for none. A member
+    // it does not open is refused as one without a password is.
+    std::string archivePassword;
     // False reads no image at all: every texture command leaves the material untextured.
     bool loadTextures = true;
     // Scripts of at least this many bytes have their plain vertex and face lines read ahead on a

@@ -38,11 +38,11 @@ struct Lookup {
 };
 
 // Why an archive's member could not be taken (it was found).
-std::string ZippedReason(ZipStatus status, std::string_view archivePath) {
+std::string ZippedReason(ZipStatus status, std::string_view archivePath, bool passwordGiven) {
     const std::string archive = "archive \"" + BoundedQuote(FileNamePart(archivePath)) + "\"";
     switch (status) {
         case ZipStatus::NeedsPassword:
-            return "encrypted in " + archive;
+            return "encrypted in " + archive + (passwordGiven ? ", and the password given does not open it" : "");
         case ZipStatus::Unsupported:
             return "compressed by a method that is not supported in " + archive;
         case ZipStatus::TooLarge:
@@ -53,12 +53,13 @@ std::string ZippedReason(ZipStatus status, std::string_view archivePath) {
 }
 
 // Member `index` of `archive` (at `archivePath`).
-Lookup ReadMember(const ZipArchive& archive, std::size_t index, std::string_view archivePath) {
+Lookup ReadMember(const ZipArchive& archive, std::size_t index, std::string_view archivePath,
+                  const std::string& password) {
     Lookup result;
-    const ZipStatus status = archive.Read(index, result.image.bytes, kMaxImageFileBytes);
+    const ZipStatus status = archive.Read(index, result.image.bytes, kMaxImageFileBytes, password);
     if (status != ZipStatus::Ok) {
         result.kind = Lookup::Refused;
-        result.reason = ZippedReason(status, archivePath);
+        result.reason = ZippedReason(status, archivePath, !password.empty());
         return result;
     }
     result.kind = Lookup::Found;
@@ -68,15 +69,16 @@ Lookup ReadMember(const ZipArchive& archive, std::size_t index, std::string_view
 }
 
 // The member of `source` whose file name is `name`.
-Lookup LookInArchive(const TextureArchive& source, std::string_view name) {
+Lookup LookInArchive(const TextureArchive& source, std::string_view name, const std::string& password) {
     if (!source.archive || name.empty()) return {};
     const std::optional<std::size_t> member = source.archive->FindByFileName(name);
     if (!member) return {};
-    return ReadMember(*source.archive, *member, source.path);
+    return ReadMember(*source.archive, *member, source.path, password);
 }
 
 // The file `name` in `dir`, or the member of "<dir>/<base name>.zip" that holds it.
-Lookup LookInFolder(std::string_view dir, std::string_view name, FolderListingCache* folders) {
+Lookup LookInFolder(std::string_view dir, std::string_view name, FolderListingCache* folders,
+                    const std::string& password) {
     Lookup result;
     if (name.empty()) return result;
     std::string text;
@@ -106,7 +108,7 @@ Lookup LookInFolder(std::string_view dir, std::string_view name, FolderListingCa
     std::optional<std::size_t> member = archive->FindByFileName(name);
     if (!member && dot != std::string_view::npos) member = archive->FindByExtension(name.substr(dot));
     if (!member) return result;
-    result = ReadMember(*archive, *member, archivePath);
+    result = ReadMember(*archive, *member, archivePath, password);
     result.image.folder = std::string(dir);
     return result;
 }
@@ -121,7 +123,7 @@ Lookup LookInSourceFolder(const std::string& dir, std::string_view name, const T
 // `name` in the archives of `sources`, then in `dirs`: the first place that has it.
 Lookup LookEverywhere(std::string_view name, const TextureSources& sources, std::span<const std::string> dirs) {
     for (const TextureArchive& archive : sources.archives)
-        if (Lookup found = LookInArchive(archive, name); found.kind != Lookup::Missing) return found;
+        if (Lookup found = LookInArchive(archive, name, sources.password); found.kind != Lookup::Missing) return found;
     for (const std::string& dir : dirs)
         if (Lookup found = LookInSourceFolder(dir, name, sources); found.kind != Lookup::Missing) return found;
     return {};
@@ -214,7 +216,7 @@ std::optional<FoundImage> FindTextureImage(const TextureRequest& request, const 
     };
     for (const TextureArchive& archive : sources.archives)
         for (const std::string* name : {&request.fileName, &request.fallbackFileName})
-            if (Lookup lookup = LookInArchive(archive, *name); lookup.kind != Lookup::Missing)
+            if (Lookup lookup = LookInArchive(archive, *name, sources.password); lookup.kind != Lookup::Missing)
                 return found(lookup, *name);
     for (const std::string& dir : sources.dirs)
         for (const std::string* name : {&request.fileName, &request.fallbackFileName})

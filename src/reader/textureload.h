@@ -65,6 +65,8 @@ struct TextureSources {
     std::vector<std::string> dirs;
     FolderListingCache* folders = nullptr;
     FolderFetcher* fetcher = nullptr;
+    // Opens encrypted members of the archives and of zipped images; "" for none.
+    std::string password;
 };
 
 // A texture file found, not decoded yet.
@@ -86,7 +88,8 @@ struct FoundImage {
 //   `Couldn't open texture "N" (the name leads out of the texture folders).`
 // or when the first one found cannot be taken (the search stops there):
 //   `Couldn't read texture "F" (larger than 256 MiB).` for a file or member beyond the limit,
-//   `Couldn't read texture "F" (encrypted in archive "A").`, `(damaged in archive "A")`,
+//   `Couldn't read texture "F" (encrypted in archive "A").` (`(encrypted in archive "A", and the
+//   password given does not open it)` when the sources have one), `(damaged in archive "A")`,
 //   `(compressed by a method that is not supported in archive "A")`, with F the
 //   name it was found under and A the archive's file name.
 // Special files (FIFOs, devices, folders) and unreadable files count as missing.

@@ -29,7 +29,7 @@ std::optional<std::size_t> FindModelScript(const ZipArchive& archive, std::strin
     return first;
 }
 
-std::string ArchiveFailureLine(ZipStatus status, std::string_view archive, uint64_t maxBytes) {
+std::string ArchiveFailureLine(ZipStatus status, std::string_view archive, uint64_t maxBytes, bool passwordGiven) {
     const std::string a = "\"" + BoundedQuote(archive) + "\"";
     switch (status) {
         case ZipStatus::Ok:
@@ -49,7 +49,8 @@ std::string ArchiveFailureLine(ZipStatus status, std::string_view archive, uint6
             return "Archive " + a + " holds a model script larger than " + size + ".";
         }
         case ZipStatus::NeedsPassword:
-            return "Archive " + a + " holds an encrypted model script.";
+            return "Archive " + a + " holds an encrypted model script" +
+                   (passwordGiven ? " that the password given does not open." : ".");
         case ZipStatus::Unsupported:
             return "Archive " + a + " holds a model script compressed by a method that is not supported.";
     }

@@ -33,8 +33,10 @@ std::optional<std::size_t> FindModelScript(const ZipArchive& archive, std::strin
 //   Corrupt        Archive "A" holds a damaged model script.
 //   TooLarge       Archive "A" holds a model script larger than 256 MiB (`maxBytes`).
 //   NeedsPassword  Archive "A" holds an encrypted model script.
+//                  (with `passwordGiven`: ... script that the password given does not open.)
 //   Unsupported    Archive "A" holds a model script compressed by a method that is not supported.
 // Ok gives "".
-std::string ArchiveFailureLine(ZipStatus status, std::string_view archive, uint64_t maxBytes = kMaxZippedScriptBytes);
+std::string ArchiveFailureLine(ZipStatus status, std::string_view archive, uint64_t maxBytes = kMaxZippedScriptBytes,
+                               bool passwordGiven = false);
 
 }  // namespace pelorus

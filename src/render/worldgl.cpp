@@ -42,7 +42,8 @@ void ApplyWorld(const WorldLook& look, AppliedWorld& world, TObjectMap* scene, S
         glFogi(GL_FOG_MODE, GL_LINEAR);
         glFogf(GL_FOG_START, static_cast<GLfloat>(std::clamp(look.fogStart, -1e30, 1e30)));
         glFogf(GL_FOG_END, static_cast<GLfloat>(std::clamp(look.fogEnd, -1e30, 1e30)));
-        const GLfloat color[4] = {look.clearColor[0], look.clearColor[1], look.clearColor[2], 1.0f};
+        const std::array<float, 4>& fog = look.fogColor ? *look.fogColor : look.clearColor;
+        const GLfloat color[4] = {fog[0], fog[1], fog[2], 1.0f};
         glFogfv(GL_FOG_COLOR, color);
         glEnable(GL_FOG);
     } else {

@@ -4,6 +4,7 @@
 // ground and skybox.
 
 #include <array>
+#include <optional>
 #include <string>
 
 namespace pelorus {
@@ -19,10 +20,12 @@ struct WorldLook {
     std::array<float, 4> ambient{1, 1, 1, 1};                                   // light-model ambient
     double lightX = -0.8, lightY = -0.5, lightZ = -0.2;                         // direction the light shines to
     bool fog = false;
-    double fogStart = 4.0, fogEnd = 15.0;  // model units
-    // Where a world opens, as worlds write locations ("2.5N 3W 1.2a 90", see ParseLocation); "" for
-    // none.
+    double fogStart = 4.0, fogEnd = 15.0;          // model units
+    std::optional<std::array<float, 4>> fogColor;  // unset: the clear colour
+    // Where the world opens, in the notation of scene/location.h ("2.5N 3W 1.2a 90"); "" for none.
     std::string entryPoint;
+    // Opens the encrypted archives of the object path; "" for none.
+    std::string objectPassword;
 };
 
 }  // namespace pelorus

@@ -37,7 +37,7 @@ namespace pelorus {
 namespace {
 
 constexpr std::string_view kUsage =
-    "Usage: pelorus [--object-path FOLDER] [--] [FILE]\n"
+    "Usage: pelorus [--object-path FOLDER] [--object-password WORD] [--] [FILE]\n"
     "       pelorus --check [--] FILE|FOLDER...\n"
     "       pelorus --dump [--] FILE\n"
     "       pelorus --screenshot OUT.png [--size WxH] [--fit] [--yaw DEG] [--pitch DEG] [--height H]\n"
@@ -66,6 +66,10 @@ constexpr std::string_view kUsage =
     "            for: FOLDER/models/NAME.zip, FOLDER/rwx/NAME.rwx, FOLDER/models/NAME.rwx, then\n"
     "            the dump's own folder; textures in FOLDER/textures. The window otherwise uses\n"
     "            the object path of its world.\n"
+    "  --object-password WORD  (with any command) opens the encrypted zipped models and textures\n"
+    "            of the object path, in place of the world's object password.\n"
+    "  --world NAME|FILE  a world listed in Worlds.txt, a world file or a world attribute dump\n"
+    "            (\"atdump version 1\").\n"
     "  --check   read each file as the viewer does and print its error lines and a summary;\n"
     "            a folder stands for every .rwx file below it. An error line at a line of a\n"
     "            file is printed as compilers print theirs, FILE:LINE: MESSAGE (FILE as given,\n"
@@ -129,14 +133,15 @@ WorldReadOptions ToolReadOptions(const std::string& objectPath) {
 }
 
 // Reads `path` the way the viewer does when it is given that path, with `objectPath` as the
-// world's object path and `action` given to a single model, showing how far it has come on `err`
-// when that is a terminal.
+// world's object path, `action` given to a single model and `password` opening encrypted
+// archives, showing how far it has come on `err` when that is a terminal.
 Loaded LoadAsViewer(const std::string& path, const std::string& objectPath, std::ostream& err,
-                    const std::string& action = {}) {
+                    const std::string& action = {}, const std::string& password = {}) {
     ErrorLog log;
     Loaded loaded;
     WorldReadOptions options = ToolReadOptions(objectPath);
     options.action = action;
+    options.read.archivePassword = password;
     ProgressLine progress(err, IsTerminalStandardError(err));
     options.progress = progress.Teller();
     loaded.scene = ReadShownAsViewer(path, log, options);
@@ -249,7 +254,8 @@ void PrintDumpCounts(std::ostream& out, const Loaded& loaded) {
         << loaded.errors.size();
 }
 
-int Check(const std::vector<std::string>& args, const std::string& objectPath, std::ostream& out, std::ostream& err) {
+int Check(const std::vector<std::string>& args, const std::string& objectPath, const std::string& password,
+          std::ostream& out, std::ostream& err) {
     if (args.empty()) {
         err << "pelorus: --check needs at least one file or folder\n" << kUsage;
         return 2;
@@ -259,7 +265,7 @@ int Check(const std::vector<std::string>& args, const std::string& objectPath, s
     for (const std::string& arg : args) {
         folderGiven = folderGiven || IsDirectory(arg);
         for (const std::string& file : Expand(arg, err)) {
-            const Loaded loaded = LoadAsViewer(file, objectPath, err);
+            const Loaded loaded = LoadAsViewer(file, objectPath, err, {}, password);
             // Scripts are anybody's text: nothing of them reaches the terminal unescaped.
             const std::string shown = EscapeForTerminal(file);
             for (std::size_t i = 0; i < loaded.errors.size(); ++i)
@@ -492,8 +498,9 @@ void WriteDumpScene(JsonWriter& j, const Loaded& loaded, std::ostream& out) {
 
 }  // namespace
 
-void WriteDump(const std::string& path, const std::string& objectPath, std::ostream& out, const std::string& action) {
-    const Loaded loaded = LoadAsViewer(path, objectPath, std::cerr, action);
+void WriteDump(const std::string& path, const std::string& objectPath, std::ostream& out, const std::string& action,
+               const std::string& password) {
+    const Loaded loaded = LoadAsViewer(path, objectPath, std::cerr, action, password);
     JsonWriter j(out);
     const SceneObjects& scene = loaded.scene;
     if (scene.dumpVersion > 0) {
@@ -542,9 +549,10 @@ void WriteDump(const std::string& path, const std::string& objectPath, std::ostr
     j.Raw("]}\n");
 }
 
-std::string DumpScene(const std::string& path, const std::string& objectPath, const std::string& action) {
+std::string DumpScene(const std::string& path, const std::string& objectPath, const std::string& action,
+                      const std::string& password) {
     std::ostringstream out;
-    WriteDump(path, objectPath, out, action);
+    WriteDump(path, objectPath, out, action, password);
     return std::move(out).str();
 }
 
@@ -560,6 +568,13 @@ ObjectPathArgument TakeObjectPath(std::vector<std::string>& args) {
             else
                 taken.action = args[i + 1];
             ++i;
+            continue;
+        }
+        if (!optionsEnded && args[i] == kObjectPasswordOption) {
+            if (i + 1 >= args.size())
+                taken.error = "--object-password needs a password";
+            else
+                taken.password = args[++i];
             continue;
         }
         if (optionsEnded || args[i] != kObjectPathOption) {
@@ -654,6 +669,7 @@ void PrintScriptCounts(std::ostream& out, const std::string& written, const Scri
 }
 
 int Export(const std::vector<std::string>& operands, const std::string& objectPath, const std::string& action,
+           const std::string& password,
            std::ostream& out, std::ostream& err) {
     if (operands.size() != 2) {
         err << "pelorus: --export needs the name of the file to write and one FILE\n" << kUsage;
@@ -670,6 +686,7 @@ int Export(const std::vector<std::string>& operands, const std::string& objectPa
     ErrorLog log;
     WorldReadOptions options = ToolReadOptions(objectPath);
     options.action = action;
+    options.read.archivePassword = password;
     ProgressLine progress(err, IsTerminalStandardError(err));
     options.progress = progress.Teller();
     const TObjectMap scene(ReadShownAsViewer(file, log, options), &log);
@@ -705,7 +722,7 @@ int Export(const std::vector<std::string>& operands, const std::string& objectPa
 }
 
 int ExportObjectPath(const std::vector<std::string>& operands, const std::string& objectPath, const std::string& action,
-                     std::ostream& out, std::ostream& err) {
+                     const std::string& password, std::ostream& out, std::ostream& err) {
     if (operands.size() < 2) {
         err << "pelorus: --export-object-path needs a folder and at least one FILE\n" << kUsage;
         return 2;
@@ -728,6 +745,7 @@ int ExportObjectPath(const std::vector<std::string>& operands, const std::string
         ErrorLog log;
         WorldReadOptions options = ToolReadOptions(objectPath);
         options.action = action;
+        options.read.archivePassword = password;
         ProgressLine progress(err, IsTerminalStandardError(err));
         options.progress = progress.Teller();
         const TObjectMap scene(ReadShownAsViewer(file, log, options), &log);
@@ -799,6 +817,7 @@ std::optional<int> RunCommandLine(const std::vector<std::string>& given, std::os
     if (args.empty()) return std::nullopt;
     const std::string objectPath = objectPathArgument.folder.value_or(std::string());
     const std::string action = objectPathArgument.action.value_or(std::string());
+    const std::string password = objectPathArgument.password.value_or(std::string());
     const std::string& first = args[0];
     if (first == "--") return std::nullopt;       // the viewer's FILE follows, whatever it looks like
     if (first == kAtOption) return std::nullopt;  // the viewer, at a location
@@ -818,14 +837,14 @@ std::optional<int> RunCommandLine(const std::vector<std::string>& given, std::os
         out << "pelorus " << kProgramVersion << "\n";
         return 0;
     }
-    if (first == "--check") return Check(Operands(args), objectPath, out, err);
+    if (first == "--check") return Check(Operands(args), objectPath, password, out, err);
     if (first == "--dump") {
         const std::vector<std::string> files = Operands(args);
         if (files.size() != 1) {
             err << "pelorus: --dump needs exactly one file\n" << kUsage;
             return 2;
         }
-        WriteDump(files[0], objectPath, out, action);
+        WriteDump(files[0], objectPath, out, action, password);
         out.flush();
         if (!out) {
             err << "pelorus: the dump could not be written\n";
@@ -833,8 +852,9 @@ std::optional<int> RunCommandLine(const std::vector<std::string>& given, std::os
         }
         return 0;
     }
-    if (first == "--export") return Export(Operands(args), objectPath, action, out, err);
-    if (first == "--export-object-path") return ExportObjectPath(Operands(args), objectPath, action, out, err);
+    if (first == "--export") return Export(Operands(args), objectPath, action, password, out, err);
+    if (first == "--export-object-path")
+        return ExportObjectPath(Operands(args), objectPath, action, password, out, err);
     if (first == "--registry") return Registry(Operands(args), out, err);
     if (first == "--pick") return RunPick(given, out, err);
     if (first.starts_with("--")) {

@@ -62,24 +62,30 @@ std::string_view UsageText();
 // Each object with an action also has "applied" and "ignored" (the commands of its create section
 // as written: carried out, or not); "scale" and "visible" are as its action leaves them. `action`
 // is given to a FILE that is one model (see WorldReadOptions::action), which is then written with
-// "action", "applied", "ignored", "scale" and "visible" too.
+// "action", "applied", "ignored", "scale" and "visible" too. `password` opens encrypted archives
+// of the object path ("" for none).
 void WriteDump(const std::string& path, const std::string& objectPath, std::ostream& out,
-               const std::string& action = {});
+               const std::string& action = {}, const std::string& password = {});
 // The same document as one string.
-std::string DumpScene(const std::string& path, const std::string& objectPath = {}, const std::string& action = {});
+std::string DumpScene(const std::string& path, const std::string& objectPath = {}, const std::string& action = {},
+                      const std::string& password = {});
 
-// "--object-path FOLDER", given with any command.
+// "--object-path FOLDER" and "--object-password WORD", given with any command.
 inline constexpr std::string_view kObjectPathOption = "--object-path";
 // "--action TEXT", given with any command that reads a FILE: the action a FILE that is one model
 // is given (see WorldReadOptions::action).
 inline constexpr std::string_view kActionOption = "--action";
+inline constexpr std::string_view kObjectPasswordOption = "--object-password";
 struct ObjectPathArgument {
     std::optional<std::string> folder;  // the last one given, made absolute against the current folder
-    std::string error;                  // "" unless one came without its folder (or --action without text)
+    std::string error;                  // "" unless one came without its value
     std::optional<std::string> action;  // the last --action given
+    // The last password given: opens encrypted archives of the object path in place of the
+    // world's object password ("" opens none).
+    std::optional<std::string> password;
 };
-// Takes every "--object-path FOLDER" and "--action TEXT" out of `args` (not after a "--" that
-// ends the options), leaving the other arguments in order.
+// Takes every "--object-path FOLDER", "--action TEXT" and "--object-password WORD" out of `args`
+// (not after a "--" that ends the options), leaving the other arguments in order.
 ObjectPathArgument TakeObjectPath(std::vector<std::string>& args);
 
 // "--at LOCATION" before the viewer's FILE: where the window's camera orbits once FILE is open.

@@ -15,6 +15,7 @@
 #include "shell/userfolders.h"
 #include "shell/viewershell.h"
 #include "shell/viewrequest.h"
+#include "shell/worldimport.h"
 #include "shell/worlds.h"
 #include "world/worldload.h"
 
@@ -288,19 +289,20 @@ int RunPick(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         }
         ::close(fd);
     }
-    std::string worldObjectPath;
+    std::string worldObjectPath, worldPassword;
     WorldLook worldLook;
     if (view.world) {
-        const std::string worldFile = WorldFileOfArgument(*view.world, CurrentDirectory());
-        std::string text;
-        const ReadStatus read = ReadFileStatus(worldFile, text, kSmallFileLimit);
-        if (read != ReadStatus::kOk) {
-            err << "pelorus: cannot read the world file \"" << EscapeForTerminal(worldFile)
-                << "\": " << ReadStatusText(read) << "\n";
+        ErrorLog worldLog;
+        std::string why;
+        const std::optional<WorldSettings> settings = ReadWorldArgument(*view.world, CurrentDirectory(), worldLog, why);
+        if (!settings) {
+            err << "pelorus: " << why << "\n";
             return 1;
         }
-        worldLook = LookOf(ParseWorldFile(text));
+        for (const std::string& line : worldLog.Lines()) err << "pelorus: " << EscapeForTerminal(line) << "\n";
+        worldLook = LookOf(*settings);
         worldObjectPath = worldLook.objectPath;
+        worldPassword = settings->password;
     }
 
     // Read as --screenshot reads it: from the file's own folder.
@@ -316,6 +318,7 @@ int RunPick(const std::vector<std::string>& args, std::ostream& out, std::ostrea
             IsWebObjectPath(worldObjectPath) ? worldObjectPath : InFolder(read.read.baseFolder, worldObjectPath);
     read.cacheRoot = UserCacheRoot(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME"));
     read.action = objectPath.action.value_or(std::string());
+    read.read.archivePassword = objectPath.password.value_or(worldPassword);
     const TObjectMap scene(ReadShownAsViewer(view.file, log, read), &log);
     for (const std::string& line : log.Lines())
         err << EscapeForTerminal(view.file) << ": " << EscapeForTerminal(line) << "\n";

@@ -69,6 +69,7 @@ constexpr MenuItemRow kWorldItems[] = {
     {"&Properties...\tP", kCmdWorldProperties},
     {"&Texture Folders...", kCmdTextureFolders},
     {"&Go To...\tCtrl+G", kCmdGoTo},
+    {"&Import Attributes...", kCmdImportAttributes},
     {"&Empty Cache", kCmdEmptyCache},
 };
 

@@ -68,6 +68,8 @@ inline constexpr int32_t kCmdWorldProperties = 201;
 inline constexpr int32_t kCmdTextureFolders = 202;
 // World > Go To...: ask for a location (see ParseLocation) and move the orbit centre there.
 inline constexpr int32_t kCmdGoTo = 203;
+// World > Import Attributes...: carried out by the viewer's session, as Texture Folders is.
+inline constexpr int32_t kCmdImportAttributes = 204;
 // World > Empty Cache: removes the cached copies of the world's web object path. Carried out by
 // the viewer's session, like Texture Folders.
 inline constexpr int32_t kCmdEmptyCache = 205;

@@ -25,6 +25,9 @@ struct ScreenshotRequest {
     std::optional<std::string> objectPath;
     // --action: the action a file of one model is given ("" for none).
     std::string action;
+    // --object-password: opens encrypted archives of the object path, in place of the world's
+    // object password.
+    std::optional<std::string> objectPassword;
     int32_t width = 400, height = 400;
     Camera camera;
     // --fit: the camera frames the model as the window does on opening it (FramedCamera), and

@@ -151,6 +151,40 @@ std::array<float, 4> Rgba(const std::array<ColorField, 3>& c) {
     return Rgba(c[0].value, c[1].value, c[2].value);
 }
 
+// The keywords of the fields kept after the eight lines of the design's world file.
+constexpr std::string_view kEntryPointKey = "EntryPoint";
+constexpr std::string_view kFogColorKey = "FogColor";
+
+std::string BytesText(const std::array<uint8_t, 3>& c) {
+    return std::to_string(c[0]) + " " + std::to_string(c[1]) + " " + std::to_string(c[2]);
+}
+
+// Reads one line after the backdrop colour into `s`; false when it is no later field this
+// version knows, or does not read as one.
+bool ReadLaterField(std::string_view line, WorldSettings& s) {
+    const std::size_t blank = line.find(' ');
+    if (blank == std::string_view::npos) return false;
+    const std::string_view key = line.substr(0, blank);
+    const std::string_view value = line.substr(blank + 1);
+    if (EqualsNoCase(key, kEntryPointKey)) {
+        s.entryPoint = std::string(value);
+        return true;
+    }
+    if (EqualsNoCase(key, kFogColorKey)) {
+        TextCursor in(value);
+        std::array<uint8_t, 3> c{};
+        for (uint8_t& part : c) {
+            const std::optional<std::string_view> word = in.Word();
+            const std::optional<uint8_t> got = word ? LowByteOf(*word) : std::nullopt;
+            if (!got) return false;
+            part = *got;
+        }
+        s.fogColor = c;
+        return true;
+    }
+    return false;
+}
+
 // True when `old` already is `text`, CR LF line breaks counting as LF (they read alike
 // everywhere). Anything else, a last line without its line break included, is rewritten in the
 // plain form that every reader of these files reads the same way.
@@ -256,6 +290,12 @@ WorldSettings ParseWorldFile(std::string_view text) {
     line(s.ground);
     for (uint8_t& c : s.backdropColor)
         if (const auto got = byte()) c = *got;
+    in.SkipLine();
+    while (const auto got = in.Line(std::string_view::npos)) {
+        const std::string_view later = *got;
+        if (later.find_first_not_of(" \t\v\f") == std::string_view::npos) continue;
+        if (!ReadLaterField(later, s)) s.laterLines.emplace_back(later);
+    }
     return s;
 }
 
@@ -271,8 +311,11 @@ std::string WorldFileText(const WorldSettings& s) {
     out += LineField(s.backdrop) + "\n";
     out += LineField(s.skybox) + "\n";
     out += LineField(s.ground) + "\n";
-    out += std::to_string(s.backdropColor[0]) + " " + std::to_string(s.backdropColor[1]) + " " +
-           std::to_string(s.backdropColor[2]);
+    out += BytesText(s.backdropColor);
+    if (!s.entryPoint.empty())
+        out += "\n" + std::string(kEntryPointKey) + " " + std::string(UpToLineBreak(s.entryPoint));
+    if (s.fogColor) out += "\n" + std::string(kFogColorKey) + " " + BytesText(*s.fogColor);
+    for (const std::string& later : s.laterLines) out += "\n" + std::string(UpToLineBreak(later));
     return out;
 }
 
@@ -296,6 +339,9 @@ WorldLook LookOf(const WorldSettings& s) {
     look.fog = s.fog;
     look.fogStart = FieldInteger(s.fogMin) * 0.1;
     look.fogEnd = FieldInteger(s.fogMax) * 0.1;
+    if (s.fogColor) look.fogColor = Rgba((*s.fogColor)[0], (*s.fogColor)[1], (*s.fogColor)[2]);
+    look.entryPoint = s.entryPoint;
+    look.objectPassword = s.password;
     return look;
 }
 
@@ -532,6 +578,55 @@ std::vector<WorldMessage> WorldBook::Create(std::string_view name) {
     shown_ = std::move(settings);
     saved_ = shown_;
     return {};
+}
+
+std::vector<WorldMessage> WorldBook::Import(std::string_view name, const WorldSettings& settings,
+                                            std::string* imported) {
+    if (imported) imported->clear();
+    if (!IsValidWorldName(name)) return {InvalidWorldNameMessage()};
+    bool neverSaveable = false;
+    std::optional<WorldMessage> failure = Save(list_.current, neverSaveable);
+    if (failure && !neverSaveable) return {std::move(*failure)};
+    std::vector<WorldMessage> out;
+    if (failure) out.push_back(std::move(*failure));
+
+    // A name no world and no file has yet.
+    const auto taken = [this](const std::string& candidate) {
+        const std::optional<std::string> path = WorldFilePath(candidate);
+        std::string ignored;
+        return !path || Find(candidate) || ReadFileStatus(*path, ignored, kSmallFileLimit) != ReadStatus::kMissing;
+    };
+    std::string chosen(name);
+    for (int n = 2; taken(chosen); ++n) {
+        const std::string suffix = " (" + std::to_string(n) + ")";
+        std::string base(name.substr(0, std::min<std::size_t>(name.size(), 249 - suffix.size())));
+        while (!base.empty() && base.size() < name.size() && (static_cast<unsigned char>(base.back()) & 0x80) != 0 &&
+               (static_cast<unsigned char>(name[base.size()]) & 0xC0) == 0x80)
+            base.pop_back();  // not inside a UTF-8 character
+        chosen = base + suffix;
+    }
+    const std::string path = *WorldFilePath(chosen);
+    const std::string text = WorldFileText(settings);
+    std::string error;
+    if (!SaveSettingsFile(path, text, &error, log_)) {
+        out.push_back(WorldNotCreatedMessage(chosen, CannotWrite(path, error)));
+        return out;
+    }
+    if (auto failed = MergeList([&](WorldList& list) {
+            std::optional<std::size_t> at = FindName(list, chosen);
+            if (!at) {
+                list.names.push_back(chosen);
+                at = list.names.size() - 1;
+            }
+            list.current = static_cast<int32_t>(*at);
+        })) {
+        out.push_back(std::move(*failed));
+        return out;
+    }
+    shown_ = ParseWorldFile(text);
+    saved_ = shown_;
+    if (imported) *imported = chosen;
+    return out;
 }
 
 std::vector<WorldMessage> WorldBook::Delete(DeleteAnswer answer) {

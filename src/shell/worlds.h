@@ -39,7 +39,7 @@ ColorField ColorFieldFromByte(uint8_t value);
 // those of the default world (what kDefaultWorldText reads as).
 struct WorldSettings {
     std::string objectPath;  // folder holding the "models" folder of skybox, ground and catalogue
-    std::string password;    // kept and shown, used by nothing
+    std::string password;    // opens the encrypted archives of the object path ("" for none)
     std::array<std::string, 3> direction{"-0.8", "-0.5", "-0.2"};  // where the light shines to
     std::array<ColorField, 3> directional;                         // directional light r, g, b
     std::array<ColorField, 3> ambient;                             // ambient light r, g, b
@@ -48,7 +48,14 @@ struct WorldSettings {
     std::string backdrop = "fall_day";                 // backdrop image name
     std::string skybox;                                // model name, without folder or extension
     std::string ground = "fall_gd";                    // model name, without folder or extension
-    std::array<uint8_t, 3> backdropColor{30, 9, 200};  // clear and fog colour
+    std::array<uint8_t, 3> backdropColor{30, 9, 200};  // clear colour, and fog colour unless fogColor says
+
+    // Kept after the fields above in the world file (see WorldFileText), so that files without
+    // them read as before.
+    std::string entryPoint;                          // where the world opens, as FormatLocation writes it; "" for none
+    std::optional<std::array<uint8_t, 3>> fogColor;  // the fog's own colour; unset: the backdrop colour
+    // Lines after the known ones that this version does not know, kept as they are.
+    std::vector<std::string> laterLines;
 
     bool operator==(const WorldSettings&) const = default;
 };
@@ -71,6 +78,11 @@ inline constexpr std::string_view kDefaultWorldText =
 // letter case, off for any other word.
 // Whatever the file lacks (it ends early) keeps its WorldSettings default, and so does a number
 // field whose word holds no number; reading never fails.
+// The rest of the line of the third backdrop number is skipped; each line after it is a later
+// field, a keyword (letter case aside), one blank and its value:
+//   EntryPoint 2.5N 3W 1.2a 90     the entry point, the rest of the line
+//   FogColor 10 20 30              the fog colour, three numbers read as colour components are
+// A later field that does not read, and any other line but blank ones, is kept in laterLines.
 WorldSettings ParseWorldFile(std::string_view text);
 
 // The world file for `settings`: path and password lines; the direction texts and directional
@@ -83,6 +95,10 @@ WorldSettings ParseWorldFile(std::string_view text);
 // (direction, fog min and max) as its first word, or "0" when it has none; a light component
 // whose text would not read back as its byte, as the byte in decimal. These forms apply as the
 // fields did.
+// The later fields follow only when there are any: a line break after the backdrop colour, then
+// "EntryPoint " and the entry point (up to its first line break) when it is not empty, "FogColor "
+// and the three bytes when it is set, and the kept laterLines, each on a line of its own, with no
+// final line break. A world without them is written exactly as readers of the eight lines write it.
 std::string WorldFileText(const WorldSettings& settings);
 
 // ---------------------------------------------------------------------------------------------
@@ -97,6 +113,8 @@ std::string WorldFileText(const WorldSettings& settings);
 // - backdrop: the field as it stands;
 // - clear colour from the backdrop bytes, directional and ambient light from their bytes, each
 //   divided by 255, alpha 1;
+// - fog colour: the fog colour when set, else the clear colour;
+// - entry point and object password as the fields hold them;
 // - fog on or off from the check box; start and end from the first 9 characters of Min and Max
 //   read as integers (as for ColorFieldFromText, without the 8-bit cut) times 0.1, so 40 and
 //   "40.9" both give 4.0;
@@ -235,6 +253,17 @@ public:
     // shown world's own file is not saved). The name is appended (unless another viewer already
     // listed it, letter case ignored) and becomes current.
     std::vector<WorldMessage> Create(std::string_view name);
+
+    // World > Import Attributes...: adds a world holding `settings` and makes it current, as
+    // "&New" would with those settings. It is named `name` (which must be a valid world name, else
+    // the invalid-name message) when no world of the list has that name (letter case aside) and no
+    // file of that name exists; otherwise " (2)", " (3)", ... is added to it (the name cut so that
+    // it stays valid), so no world or file is ever replaced. The world shown is saved first, as
+    // Select saves the world left, with the same failures. A file that cannot be created gives
+    // WorldNotCreatedMessage; a list that cannot be written the list's message; each adds nothing.
+    // `imported` (when given) receives the name the world was added under, "" when it was not.
+    std::vector<WorldMessage> Import(std::string_view name, const WorldSettings& settings,
+                                     std::string* imported = nullptr);
 
     // "Delete", after the window asked DeleteWorldQuestion(); it asks only when Selection() is
     // not -1. Cancel changes nothing. Yes deletes the selected world's file (a file that cannot be

@@ -233,7 +233,8 @@ private slots:
              {{"", 0, false, false},
               {"&Properties...\tP", 201, false, false},
               {"&Texture Folders...", 202, false, false},
-              {"&Go To...\tCtrl+G", 203, false, false}}},
+              {"&Go To...\tCtrl+G", 203, false, false},
+              {"&Import Attributes...", 204, false, false}}},
             {"&Object", {{"", 0, false, false}, {"&Properties...\tAlt+Enter", 301, false, false}}},
             {"&Help", {{"&Online Help\tF1", 401, false, false}, {"", 0, false, false}, {"&About", 402, false, false}}},
         };

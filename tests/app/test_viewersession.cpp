@@ -101,6 +101,7 @@ std::vector<std::string> TextureFiles(MainWindow& window) {
 struct AskerRecord {
     std::deque<std::string> names;
     std::deque<std::string> folders;
+    std::deque<std::string> files;
     std::vector<WorldMessage> errors;
 };
 
@@ -121,6 +122,12 @@ public:
         std::string folder = record_->folders.front();
         record_->folders.pop_front();
         return folder;
+    }
+    std::optional<std::string> AskFile(QWidget*, std::string_view, std::string_view, std::string_view) override {
+        if (record_->files.empty()) return std::nullopt;
+        std::string file = record_->files.front();
+        record_->files.pop_front();
+        return file;
     }
 
 private:
@@ -492,6 +499,36 @@ private slots:
         next.Action(kCmdTextureFolders)->trigger();
         QVERIFY(Session().TextureFolders()->Widgets().note->text().contains(
             QString::fromStdString(prog_ + "/TexturesPath.txt")));
+    }
+
+    // World > Import Attributes... makes a world of a dump, named by it without replacing the
+    // world of that name, and applies it; a file that is no dump is refused with a message.
+    void importedAttributesBecomeTheCurrentWorld() {
+        dir_->Write("start/atshop.txt",
+                    "atdump version 1\r\n0 Plain\r\n3 " + objB_ + "\r\n61 big\r\n69 1N 2W\r\nx\r\n");
+        dir_->Write("start/bad.txt", "propdump version 4\n");
+        MainWindow& window = Start({"scene/model.rwx"});
+        QCOMPARE(GroundTriangles(window), int64_t{1});
+        record_->files = {dir_->Join("start/bad.txt"), dir_->Join("start/atshop.txt")};
+        window.Action(kCmdImportAttributes)->trigger();
+        QCOMPARE(record_->errors.size(), std::size_t{1});
+        QCOMPARE(record_->errors[0].caption, std::string("Error : World Attributes Not Imported"));
+        QVERIFY(record_->errors[0].text.find("is not a world attribute dump") != std::string::npos);
+        QCOMPARE(Session().Book().Names().size(), std::size_t{3});
+
+        window.Action(kCmdImportAttributes)->trigger();
+        QCOMPARE(record_->errors.size(), std::size_t{1});
+        QCOMPARE(Session().Book().Names(), (std::vector<std::string>{"Plain", "Shop", "Bare", "Plain (2)"}));
+        QCOMPARE(Controls().worldName->currentText(), QString("Plain (2)"));
+        QCOMPARE(Controls().objectPath->text(), QString::fromStdString(objB_));
+        QCOMPARE(Session().Book().Saved().entryPoint, std::string("1N 2W"));
+        QCOMPARE(ParseWorldFile(Slurp(start_ + "/Plain (2).world")), Session().Book().Saved());
+        QCOMPARE(ParseWorldFile(Slurp(start_ + "/Plain.world")).objectPath, objA_);
+        // Applied: no ground is named, and the skybox comes from the dump's object path.
+        QCOMPARE(GroundTriangles(window), int64_t{0});
+        QCOMPARE(window.View().Scene()->Skybox()->CountTriangles(), int64_t{2});
+        QVERIFY(window.Log().Text().find("atshop.txt\", line 6: \"x\" is not an attribute number.") !=
+                std::string::npos);
     }
 
     void aWorldListThatCannotBeWrittenIsReportedWhenAWorldIsAdded() {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 
 #include "app/screenshot.h"
@@ -68,6 +69,36 @@ TEST(WorldArgument, ScreenshotWithAWorldNameDrawsThatWorld) {
     EXPECT_FALSE(byName.empty());
     EXPECT_EQ(byName, byFile);
     EXPECT_NE(byName, other);
+}
+
+// A world attribute dump stands for a world wherever a world file does; one that cannot be read
+// stops the tool with its reason.
+TEST(WorldArgument, AttributeDumpDrawsTheWorldItDescribes) {
+    TempDir dir;
+    dir.Write("Green.world", kGreenWorld);
+    dir.Write("atgreen.txt", "atdump version 1\r\n0 Green\r\n70 0\r\n71 200\r\n72 0\r\n41 x\r\n");
+    dir.Write("atnext.txt", "atdump version 2\r\n");
+    ScopedCurrentDirectory cd(dir.Path());
+    ASSERT_TRUE(cd.Changed());
+    std::ostringstream out, fileErr, dumpErr, badErr;
+    ASSERT_EQ(RunScreenshot({"--screenshot", "file.png", "--size", "8x8", "--view", "-axes", "--world", "Green.world"},
+                            out, fileErr),
+              0)
+        << fileErr.str();
+    ASSERT_EQ(RunScreenshot({"--screenshot", "dump.png", "--size", "8x8", "--view", "-axes", "--world", "atgreen.txt"},
+                            out, dumpErr),
+              0)
+        << dumpErr.str();
+    std::string byFile, byDump;
+    ASSERT_TRUE(ReadWholeFile(dir.Join("file.png"), byFile));
+    ASSERT_TRUE(ReadWholeFile(dir.Join("dump.png"), byDump));
+    EXPECT_EQ(byDump, byFile);
+    EXPECT_EQ(dumpErr.str(), "pelorus: Attribute dump \"atgreen.txt\", line 6: attribute 41 \"x\" is not a number.\n");
+
+    EXPECT_EQ(RunScreenshot({"--screenshot", "bad.png", "--world", "atnext.txt"}, out, badErr), 1);
+    EXPECT_EQ(badErr.str(),
+              "pelorus: World attribute dump \"atnext.txt\" is of version 2, which cannot be read (version 1 can).\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.Join("bad.png")));
 }
 
 }  // namespace

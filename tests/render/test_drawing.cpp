@@ -840,5 +840,21 @@ INSTANTIATE_TEST_SUITE_P(World, FogTest,
                                            FogCase{"WorldWithoutFog", false, true, kWhite}),
                          [](const ::testing::TestParamInfo<FogCase>& p) { return std::string(p.param.name); });
 
+// A world with a fog colour of its own mixes that one in, and the clear colour stays the sky's.
+TEST_F(GLTest, FogOfItsOwnColourLeavesTheClearColourAlone) {
+    WorldLook look = PlainLook();
+    look.clearColor = {0, 0, 1, 1};
+    look.fogColor = std::array<float, 4>{1, 0, 0, 1};
+    look.fog = true;
+    look.fogStart = 0;
+    look.fogEnd = 3;
+    Apply(look);
+    SetFog(world_, true);
+    auto scene = SceneOf(Square("Color 1 1 1"));
+    Draw(scene.get());
+    EXPECT_TRUE(Near(Centre(), {255, 128, 128}, 4)) << ToString(Centre());
+    EXPECT_TRUE(Near(Pixel(1, 1), {0, 0, 255}, 4)) << ToString(Pixel(1, 1));
+}
+
 }  // namespace
 }  // namespace pelorus::test

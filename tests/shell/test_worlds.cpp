@@ -194,6 +194,53 @@ TEST(WorldFile, FieldsThatWouldBreakTheLayoutCannotShiftLaterFields) {
     EXPECT_EQ(before.ambient, after.ambient);
 }
 
+// The entry point and fog colour follow the eight lines of the older files: those still read as
+// before, and readers of the eight lines read the newer files' eight lines unchanged.
+TEST(WorldFile, LaterFieldsFollowTheEightLinesAndOlderFilesReadAsBefore) {
+    WorldSettings s = Sample();
+    EXPECT_EQ(WorldFileText(s), kSampleText);  // nothing later: written as before
+    s.entryPoint = "2.5N 3W 1.2a 90";
+    s.fogColor = std::array<uint8_t, 3>{7, 8, 9};
+    const std::string text = WorldFileText(s);
+    EXPECT_EQ(text, std::string(kSampleText) + "\nEntryPoint 2.5N 3W 1.2a 90\nFogColor 7 8 9");
+    EXPECT_EQ(ParseWorldFile(text), s);
+
+    // An older reader takes the eight lines alone: what they hold is unchanged.
+    WorldSettings eightLines = ParseWorldFile(text.substr(0, std::string_view(kSampleText).size()));
+    eightLines.entryPoint = s.entryPoint;
+    eightLines.fogColor = s.fogColor;
+    EXPECT_EQ(eightLines, s);
+
+    // Older files, with or without a final line break, have no later fields.
+    EXPECT_EQ(ParseWorldFile(std::string(kSampleText) + "\n"), Sample());
+    EXPECT_EQ(ParseWorldFile(kDefaultWorldText), WorldSettings{});
+
+    // Keywords in any case, CR LF; lines this version does not know are kept and written back.
+    const WorldSettings later =
+        ParseWorldFile(std::string(kSampleText) + " \r\n\r\nfogcolor 300 1 2\r\nSunPath 1 2\r\nFogColor red\r\n");
+    EXPECT_EQ(later.fogColor, (std::optional<std::array<uint8_t, 3>>({44, 1, 2})));
+    EXPECT_EQ(later.laterLines, (std::vector<std::string>{"SunPath 1 2", "FogColor red"}));
+    EXPECT_EQ(ParseWorldFile(WorldFileText(later)), later);
+
+    // A line break in the entry point cannot add a line.
+    s.entryPoint = "1N 1W\nFogColor 1 1 1";
+    s.fogColor.reset();
+    EXPECT_EQ(ParseWorldFile(WorldFileText(s)).entryPoint, "1N 1W");
+    EXPECT_FALSE(ParseWorldFile(WorldFileText(s)).fogColor);
+}
+
+TEST(WorldLookOf, FogHasTheBackdropColourUnlessItHasItsOwn) {
+    WorldSettings s;
+    EXPECT_FALSE(LookOf(s).fogColor);
+    s.fogColor = std::array<uint8_t, 3>{255, 0, 51};
+    EXPECT_EQ(LookOf(s).fogColor, (std::optional<std::array<float, 4>>({1, 0, 0.2f, 1})));
+    EXPECT_EQ(LookOf(s).clearColor, LookOf(WorldSettings{}).clearColor);
+    s.entryPoint = "1N 2W";
+    s.password = "pw";
+    EXPECT_EQ(LookOf(s).entryPoint, "1N 2W");
+    EXPECT_EQ(LookOf(s).objectPassword, "pw");
+}
+
 TEST(WorldFile, TypedComponentKeepsItsTextAndLowEightBits) {
     const std::pair<const char*, uint8_t> cases[] = {{"300", 44}, {"256", 0}, {"-1", 255},       {"", 0},
                                                      {"abc", 0},  {" 7", 7},  {"1234567890", 21}};
@@ -494,6 +541,39 @@ TEST_F(WorldBookTest, ExistingFileOfANewNameIsAdopted) {
     EXPECT_EQ(book.Shown().backdrop, "c_sky");
     EXPECT_EQ(Entries(home), (std::set<std::string>{"Worlds.txt", "c.world"}));  // no "C.world" beside it
     EXPECT_EQ(Slurp(File("Worlds.txt")), "0\nC\n");
+}
+
+// An import never replaces a world or a file: a taken name gets a number.
+TEST_F(WorldBookTest, ImportAddsTheWorldUnderAFreeNameAndMakesItCurrent) {
+    Write("Worlds.txt", "0\nCafe\n");
+    WriteWorld("Cafe", "cafe_sky");
+    WriteWorld("cafe (2)", "stray");  // a file no list names
+    WorldBook book = Started();
+    book.Shown().backdrop = "edited";  // saved before the import, as a selection saves
+
+    WorldSettings imported;
+    imported.objectPath = "http://example.org/cafe";
+    imported.entryPoint = "1N 1W";
+    EXPECT_TRUE(book.Import("CAFE", imported).empty());
+    EXPECT_EQ(book.Names(), (std::vector<std::string>{"Cafe", "CAFE (3)"}));
+    EXPECT_EQ(book.Selection(), 1);
+    EXPECT_EQ(book.Shown(), imported);
+    EXPECT_EQ(book.Saved(), imported);
+    EXPECT_EQ(Slurp(File("CAFE (3).world")), WorldFileText(imported));
+    EXPECT_EQ(ParseWorldFile(Slurp(File("Cafe.world"))).backdrop, "edited");
+    EXPECT_EQ(ParseWorldFile(Slurp(File("cafe (2).world"))).backdrop, "stray");
+    EXPECT_EQ(Slurp(File("Worlds.txt")), "1\nCafe\nCAFE (3)\n");
+
+    EXPECT_TRUE(book.Import("New", imported).empty());
+    EXPECT_EQ(book.Names().back(), "New");
+    EXPECT_EQ(book.Import("a/b", imported), std::vector<WorldMessage>{InvalidWorldNameMessage()});
+    EXPECT_EQ(book.Names().size(), 3u);
+
+    // A long name keeps room for its number, and stays a valid name.
+    const std::string longName = std::string(247, 'x') + "\xC3\xA9";
+    EXPECT_TRUE(book.Import(longName, imported).empty());
+    EXPECT_TRUE(book.Import(longName, imported).empty());
+    EXPECT_EQ(book.Names().back(), std::string(245, 'x') + " (2)");
 }
 
 TEST_F(WorldBookTest, DuplicateNameSelectsTheExistingWorldWithItsOwnSettings) {
