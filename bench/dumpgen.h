@@ -42,7 +42,7 @@ struct DumpSpec {
     // asks), actions on some objects.
     bool extras = true;
     // When not empty, object i carries actions[i % actions.size()] instead of the extras' ones.
-    std::vector<std::string> actions;
+    std::vector<std::string> actions{};
     double spacing = 0.5;      // model units between neighbours
     bool keepExpected = true;  // fill GeneratedDump::objects
 };

@@ -117,7 +117,7 @@ Lookup LookInFolder(std::string_view dir, std::string_view name, FolderListingCa
 // kept from before the fetch would not show what it brought, so the folder is then read afresh.
 Lookup LookInSourceFolder(const std::string& dir, std::string_view name, const TextureSources& sources) {
     const bool fetched = sources.fetcher && !name.empty() && sources.fetcher->Fetch(dir, name);
-    return LookInFolder(dir, name, fetched ? nullptr : sources.folders);
+    return LookInFolder(dir, name, fetched ? nullptr : sources.folders, sources.password);
 }
 
 // `name` in the archives of `sources`, then in `dirs`: the first place that has it.

@@ -234,7 +234,8 @@ private slots:
               {"&Properties...\tP", 201, false, false},
               {"&Texture Folders...", 202, false, false},
               {"&Go To...\tCtrl+G", 203, false, false},
-              {"&Import Attributes...", 204, false, false}}},
+              {"&Import Attributes...", 204, false, false},
+              {"&Empty Cache", 205, false, false}}},
             {"&Object", {{"", 0, false, false}, {"&Properties...\tAlt+Enter", 301, false, false}}},
             {"&Help", {{"&Online Help\tF1", 401, false, false}, {"", 0, false, false}, {"&About", 402, false, false}}},
         };
@@ -1021,6 +1022,7 @@ private slots:
             return world;
         });
         window.ShowChosenFile(dump);
+        window.WaitForLoad();
         window.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&window));
         const Camera opened = window.Shell().CameraValues();
@@ -1075,6 +1077,7 @@ private slots:
         // An entry point is where the world opens; a model opens framed, out of Walk Mode.
         entryPoint = "10N 5W 90";
         window.ShowChosenFile(dump);
+        window.WaitForLoad();
         QCOMPARE(window.StatusLocation(), QString("10N 5W 90"));
         QVERIFY(window.Action(kCmdWalkMode)->isChecked());
         window.OpenFile(dir_->Join("tri.rwx"));
