@@ -1,6 +1,5 @@
 #include "app/mainwindow.h"
 
-#include <cstdlib>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -31,6 +30,7 @@
 #include <QWheelEvent>
 #include <QWindow>
 #include <cmath>
+#include <cstdlib>
 #include <set>
 
 #include "app/glview.h"

@@ -1,6 +1,5 @@
 #include "app/screenshot.h"
 
-#include <cstdlib>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,6 +11,7 @@
 #include <cmath>
 #include <condition_variable>
 #include <csignal>
+#include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <thread>

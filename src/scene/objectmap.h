@@ -97,8 +97,8 @@ private:
     void RebuildTranslucent();
     void RebuildSkyboxTranslucent();
 
-    SceneObjects read_;            // its objects are the scene's objects
-    ObjectLooks looks_;            // of read_.objects
+    SceneObjects read_;  // its objects are the scene's objects
+    ObjectLooks looks_;  // of read_.objects
     // While models are still to come: the empty model standing in for them, and how the looks are
     // made once the last one is in (SetModels).
     std::shared_ptr<const RWXObject> standIn_;

@@ -13,6 +13,7 @@
 #include "export/gltfexport.h"
 #include "export/gltfsave.h"
 #include "export/rwxsave.h"
+#include "net/webaddress.h"
 #include "platform/errorlog.h"
 #include "platform/outputfile.h"
 #include "platform/paths.h"
@@ -30,7 +31,6 @@
 #include "shell/progressline.h"
 #include "shell/registry.h"
 #include "shell/userfolders.h"
-#include "net/webaddress.h"
 #include "world/worldload.h"
 
 namespace pelorus {
@@ -669,8 +669,7 @@ void PrintScriptCounts(std::ostream& out, const std::string& written, const Scri
 }
 
 int Export(const std::vector<std::string>& operands, const std::string& objectPath, const std::string& action,
-           const std::string& password,
-           std::ostream& out, std::ostream& err) {
+           const std::string& password, std::ostream& out, std::ostream& err) {
     if (operands.size() != 2) {
         err << "pelorus: --export needs the name of the file to write and one FILE\n" << kUsage;
         return 2;

@@ -1,10 +1,11 @@
-#include "net/webaddress.h"
 #include "shell/picktool.h"
 
-#include <cstdlib>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
+
+#include "net/webaddress.h"
 #include "platform/errorlog.h"
 #include "platform/paths.h"
 #include "platform/textsafety.h"

@@ -51,15 +51,15 @@ std::string CachedFilesFolder(std::string_view objectPath, std::string_view cach
 CacheEmptied EmptyObjectPathCache(std::string_view objectPath, std::string_view cacheRoot) {
     CacheEmptied result;
     std::string why;
-    const std::optional<WebObjectPath> web = IsWebObjectPath(objectPath) ? ParseWebObjectPath(objectPath, &why)
-                                                                         : std::nullopt;
+    const std::optional<WebObjectPath> web =
+        IsWebObjectPath(objectPath) ? ParseWebObjectPath(objectPath, &why) : std::nullopt;
     if (!web) {
         result.ok = why.empty();
-        result.message = why.empty() ? "The object path \"" + BoundedQuote(objectPath) +
-                                           "\" is a folder on this computer; there is no cache to empty."
-                                     : "The object path \"" + BoundedQuote(objectPath) +
-                                           "\" is no web address the viewer can use (" + why +
-                                           "); there is no cache to empty.";
+        result.message = why.empty()
+                             ? "The object path \"" + BoundedQuote(objectPath) +
+                                   "\" is a folder on this computer; there is no cache to empty."
+                             : "The object path \"" + BoundedQuote(objectPath) +
+                                   "\" is no web address the viewer can use (" + why + "); there is no cache to empty.";
         return result;
     }
     if (cacheRoot.empty()) {

@@ -22,10 +22,17 @@ namespace fs = std::filesystem;
 
 // Each layer and the layers it builds on directly (as src/CMakeLists.txt links them).
 const std::map<std::string, std::vector<std::string>> kLayers = {
-    {"platform", {}},      {"geometry", {"platform"}},     {"reader", {"geometry"}},
-    {"world", {"reader", "net"}}, {"scene", {"world"}},           {"export", {"scene"}},
-    {"render", {"scene"}}, {"shell", {"scene", "export"}}, {"app", {"shell", "render"}},
-    {"cli", {"shell"}},    {"net", {"platform"}},
+    {"platform", {}},
+    {"geometry", {"platform"}},
+    {"reader", {"geometry"}},
+    {"world", {"reader", "net"}},
+    {"scene", {"world"}},
+    {"export", {"scene"}},
+    {"render", {"scene"}},
+    {"shell", {"scene", "export"}},
+    {"app", {"shell", "render"}},
+    {"cli", {"shell"}},
+    {"net", {"platform"}},
 };
 
 // Everything a layer may include: itself and every layer below it.

@@ -155,7 +155,8 @@ TEST_F(RemoteDumps, EmptyingTheCacheRemovesOneObjectPathsCopiesAndTheNextLoadFet
 
     const CacheEmptied local = EmptyObjectPathCache("/worlds/objects/", cache_.Path());
     EXPECT_TRUE(local.ok);
-    EXPECT_EQ(local.message, "The object path \"/worlds/objects/\" is a folder on this computer; there is no cache to empty.");
+    EXPECT_EQ(local.message,
+              "The object path \"/worlds/objects/\" is a folder on this computer; there is no cache to empty.");
     EXPECT_FALSE(EmptyObjectPathCache(server_->Url(""), "").ok);
     EXPECT_FALSE(EmptyObjectPathCache("http://", cache_.Path()).ok);
 }
