@@ -132,14 +132,6 @@ Vec3 Cross(const TVertex& a, const TVertex& b, const TVertex& c) {
     return FaceNormal(a, b, c);
 }
 
-double Dot(const Vec3& a, const Vec3& b) {
-    return a.x * b.x + a.y * b.y + a.z * b.z;
-}
-
-double Length(const Vec3& a) {
-    return std::sqrt(Dot(a, a));
-}
-
 // The quad a, b, c, d that `first` and `second` make, when they share an edge (in opposite
 // directions), lie in one plane, make a strictly convex quad, and reading "Quad a b c d" gives
 // them back (turned so that they start at a). Nullopt otherwise.

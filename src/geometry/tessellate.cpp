@@ -10,14 +10,8 @@ namespace {
 Vec3 Sub(const TVertex& a, const TVertex& b) {
     return {a.x - b.x, a.y - b.y, a.z - b.z};
 }
-Vec3 Cross(const Vec3& a, const Vec3& b) {
-    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
 double Dot(const TVertex& p, const Vec3& e) {
     return p.x * e.x + p.y * e.y + p.z * e.z;
-}
-double Length(const Vec3& v) {
-    return std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
 }
 void Normalise(Vec3& v) {
     const double len = Length(v);

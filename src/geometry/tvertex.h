@@ -28,6 +28,20 @@ struct Vec3 {
     bool operator==(const Vec3&) const = default;
 };
 
+// Vector arithmetic as plain functions: no check for infinite or NaN components, which pass on.
+inline Vec3 Sub(const Vec3& a, const Vec3& b) {
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+inline Vec3 Cross(const Vec3& a, const Vec3& b) {
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+inline double Dot(const Vec3& a, const Vec3& b) {
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}
+inline double Length(const Vec3& a) {
+    return std::sqrt(Dot(a, a));
+}
+
 // (B - A) x (C - A), not normalised: its length is twice the triangle's area.
 inline Vec3 FaceNormal(const TVertex& a, const TVertex& b, const TVertex& c) {
     const double e1x = b.x - a.x, e1y = b.y - a.y, e1z = b.z - a.z;

@@ -165,18 +165,7 @@ private:
 }  // namespace
 
 std::optional<int> AttributeDumpVersionOf(std::string_view text) {
-    if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
-    if (text.size() < kHeader.size() || !EqualsNoCase(text.substr(0, kHeader.size()), kHeader)) return std::nullopt;
-    std::string_view rest = text.substr(kHeader.size());
-    const std::size_t end = rest.find('\n');
-    if (end != std::string_view::npos) rest = rest.substr(0, end);
-    while (!rest.empty() && (rest.back() == '\r' || rest.back() == ' ' || rest.back() == '\t')) rest.remove_suffix(1);
-    if (rest.empty() || (rest.front() != ' ' && rest.front() != '\t')) return std::nullopt;
-    while (!rest.empty() && (rest.front() == ' ' || rest.front() == '\t')) rest.remove_prefix(1);
-    int version = -1;
-    if (rest.empty() || rest.size() > 9 || !std::all_of(rest.begin(), rest.end(), IsDigit)) return -1;
-    std::from_chars(rest.data(), rest.data() + rest.size(), version);
-    return version;
+    return HeaderVersionOf(text, kHeader);
 }
 
 bool BeginsLikeAttributeDump(std::string_view head) {

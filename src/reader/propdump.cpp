@@ -220,10 +220,10 @@ void DumpReader::Line(std::string_view line, uint32_t number) {
 
 }  // namespace
 
-std::optional<int> DumpVersionOf(std::string_view text) {
+std::optional<int> HeaderVersionOf(std::string_view text, std::string_view header) {
     if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
-    if (text.size() < kHeader.size() || !EqualsNoCase(text.substr(0, kHeader.size()), kHeader)) return std::nullopt;
-    std::string_view rest = text.substr(kHeader.size());
+    if (text.size() < header.size() || !EqualsNoCase(text.substr(0, header.size()), header)) return std::nullopt;
+    std::string_view rest = text.substr(header.size());
     const std::size_t end = rest.find('\n');
     if (end != std::string_view::npos) rest = rest.substr(0, end);
     while (!rest.empty() && (rest.back() == '\r' || rest.back() == ' ' || rest.back() == '\t')) rest.remove_suffix(1);
@@ -233,6 +233,10 @@ std::optional<int> DumpVersionOf(std::string_view text) {
     if (rest.size() > 9 || rest.empty() || !std::all_of(rest.begin(), rest.end(), IsDigit) || !ReadInt(rest, version))
         return -1;
     return version;
+}
+
+std::optional<int> DumpVersionOf(std::string_view text) {
+    return HeaderVersionOf(text, kHeader);
 }
 
 bool BeginsLikeDump(std::string_view head) {

@@ -28,6 +28,11 @@ namespace pelorus {
 inline constexpr int kMinDumpVersion = 2;
 inline constexpr int kMaxDumpVersion = 5;
 
+// The N of a text whose first line is `header` ("propdump version", "atdump version"), letter
+// case aside, then blanks and N (after an optional UTF-8 byte-order mark, with nothing but blanks
+// after N); nullopt for any other text, -1 when N is not a whole number of at most nine digits.
+std::optional<int> HeaderVersionOf(std::string_view text, std::string_view header);
+
 // The N of a text whose first line is "propdump version N" (after an optional UTF-8 byte-order
 // mark, with nothing but blanks after N); nullopt for any other text. N may be a version this
 // parser cannot read, or -1 when it is not a whole number of at most nine digits.

@@ -17,18 +17,6 @@
 namespace pelorus {
 namespace {
 
-Vec3 Sub(const Vec3& a, const Vec3& b) {
-    return {a.x - b.x, a.y - b.y, a.z - b.z};
-}
-Vec3 Cross(const Vec3& a, const Vec3& b) {
-    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-double Dot(const Vec3& a, const Vec3& b) {
-    return a.x * b.x + a.y * b.y + a.z * b.z;
-}
-double Length(const Vec3& a) {
-    return std::sqrt(Dot(a, a));
-}
 Vec3 Scaled(const Vec3& a, double f) {
     return {a.x * f, a.y * f, a.z * f};
 }

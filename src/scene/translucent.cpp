@@ -141,19 +141,7 @@ void SortBackToFront(std::span<const TTranslucentTriangle> records, std::span<co
         records, [&](std::size_t k) { return candidates[k]; }, candidates.size(), order);
 }
 
-namespace {
-
-Vec3 Minus(const Vec3& a, const Vec3& b) {
-    return {a.x - b.x, a.y - b.y, a.z - b.z};
-}
-Vec3 Cross(const Vec3& a, const Vec3& b) {
-    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
-}
-double Dot(const Vec3& a, const Vec3& b) {
-    return a.x * b.x + a.y * b.y + a.z * b.z;
-}
-
-}  // namespace
+namespace {}  // namespace
 
 bool EyeOf(const Mat4& m, Vec3& eye) {
     // Column-major: the 3 x 3 part is a = m[0..2], b = m[4..6], c = m[8..10] (its columns), and
@@ -179,7 +167,7 @@ bool FacesAway(const TClump& clump, const MatTris& batch, int32_t triangle, cons
     for (std::size_t i = 0; i < 3; ++i)
         if (!(v[i] = clump.GetVertex(t[i]))) return false;
     const Vec3 n = FaceNormal(*v[0], *v[1], *v[2]);
-    const Vec3 toEye = Minus(eye, Vec3{v[0]->x, v[0]->y, v[0]->z});
+    const Vec3 toEye = Sub(eye, Vec3{v[0]->x, v[0]->y, v[0]->z});
     const double side = Dot(n, toEye);
     constexpr double kMargin = 1e-6;
     return side < 0 && side * side > kMargin * kMargin * Dot(n, n) * Dot(toEye, toEye);

@@ -60,10 +60,6 @@ PrimitiveMesh Stale() {
     return m;
 }
 
-double Dot(const Vec3& a, const Vec3& b) {
-    return a.x * b.x + a.y * b.y + a.z * b.z;
-}
-
 void CheckShape(const ShapeCase& c) {
     PrimitiveMesh m = Stale();
     ASSERT_TRUE(c.build(m));
