@@ -31,6 +31,9 @@
 #include "shell/progressline.h"
 #include "shell/registry.h"
 #include "shell/userfolders.h"
+#include "shell/viewrequest.h"
+#include "shell/worldimport.h"
+#include "shell/worlds.h"
 #include "world/worldload.h"
 
 namespace pelorus {
@@ -38,15 +41,15 @@ namespace {
 
 constexpr std::string_view kUsage =
     "Usage: pelorus [--object-path FOLDER] [--object-password WORD] [--] [FILE]\n"
-    "       pelorus --check [--] FILE|FOLDER...\n"
-    "       pelorus --dump [--] FILE\n"
+    "       pelorus --check [--world NAME|FILE] [--] FILE|FOLDER...\n"
+    "       pelorus --dump [--world NAME|FILE] [--] FILE\n"
     "       pelorus --screenshot OUT.png [--size WxH] [--fit] [--yaw DEG] [--pitch DEG] [--height H]\n"
     "                            [--distance D] [--world NAME|FILE] [--view LIST] [--time MS]\n"
     "                            [--draw-distance METRES] [--at LOCATION] [--] [FILE]\n"
     "       pelorus --pick X,Y [--size WxH] [--fit] [--yaw DEG] [--pitch DEG] [--height H]\n"
     "                      [--distance D] [--world NAME|FILE] [--time MS] [--draw-distance METRES]\n"
     "                      [--at LOCATION] [--] FILE\n"
-    "       pelorus --export OUT.glb|OUT.gltf|OUT.rwx|OUT.zip [--] FILE\n"
+    "       pelorus --export OUT.glb|OUT.gltf|OUT.rwx|OUT.zip [--world NAME|FILE] [--] FILE\n"
     "       pelorus --export-object-path FOLDER [--] FILE...\n"
     "       pelorus --registry [--] FILE|FOLDER...\n"
     "       pelorus --thumbnail IN OUT.png SIZE\n"
@@ -69,7 +72,9 @@ constexpr std::string_view kUsage =
     "  --object-password WORD  (with any command) opens the encrypted zipped models and textures\n"
     "            of the object path, in place of the world's object password.\n"
     "  --world NAME|FILE  a world listed in Worlds.txt, a world file or a world attribute dump\n"
-    "            (\"atdump version 1\").\n"
+    "            (\"atdump version 1\"). With --check, --dump and --export its object path and\n"
+    "            object password are used where --object-path and --object-password are not\n"
+    "            given; a relative object path is taken from FILE's folder.\n"
     "  --check   read each file as the viewer does and print its error lines and a summary;\n"
     "            a folder stands for every .rwx file below it. An error line at a line of a\n"
     "            file is printed as compilers print theirs, FILE:LINE: MESSAGE (FILE as given,\n"
@@ -123,25 +128,42 @@ struct Loaded {
     std::vector<LogPlace> places;  // of each error line
 };
 
-// How the tools read what the viewer shows, with `objectPath` as the world's object path and the
-// user's disk cache for web object paths.
-WorldReadOptions ToolReadOptions(const std::string& objectPath) {
+// What the tools that read files are given besides them: --object-path, --object-password,
+// --action and --world.
+struct ToolInputs {
+    std::optional<std::string> objectPath;  // absolute, or a web address
+    std::optional<std::string> password;
+    std::string action;
+    // --world: the world's object path (as the world applies it) and object password stand in for
+    // those not given.
+    std::optional<WorldSettings> world;
+};
+
+// How the tools read `file` as the viewer shows it: with the object path and password given, else
+// the world's (a relative object path of the world taken from the file's own folder, as the
+// viewer reads a file named on its command line), the action given and the user's disk cache for
+// web object paths.
+WorldReadOptions ToolReadOptions(const std::string& file, const ToolInputs& inputs) {
     WorldReadOptions options;
-    options.objectPath = objectPath;
+    const std::string worldObjectPath = inputs.world ? LookOf(*inputs.world).objectPath : std::string();
+    if (inputs.objectPath)
+        options.objectPath = *inputs.objectPath;
+    else if (!worldObjectPath.empty())
+        options.objectPath = IsWebObjectPath(worldObjectPath)
+                                 ? worldObjectPath
+                                 : InFolder(ParentPart(AbsolutePath(file)), worldObjectPath);
+    options.read.archivePassword = inputs.password.value_or(inputs.world ? inputs.world->password : std::string());
+    options.action = inputs.action;
     options.cacheRoot = UserCacheRoot(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME"));
     return options;
 }
 
-// Reads `path` the way the viewer does when it is given that path, with `objectPath` as the
-// world's object path, `action` given to a single model and `password` opening encrypted
-// archives, showing how far it has come on `err` when that is a terminal.
-Loaded LoadAsViewer(const std::string& path, const std::string& objectPath, std::ostream& err,
-                    const std::string& action = {}, const std::string& password = {}) {
+// Reads `path` the way the viewer does when it is given that path (see ToolReadOptions), showing
+// how far it has come on `err` when that is a terminal.
+Loaded LoadAsViewer(const std::string& path, const ToolInputs& inputs, std::ostream& err) {
     ErrorLog log;
     Loaded loaded;
-    WorldReadOptions options = ToolReadOptions(objectPath);
-    options.action = action;
-    options.read.archivePassword = password;
+    WorldReadOptions options = ToolReadOptions(path, inputs);
     ProgressLine progress(err, IsTerminalStandardError(err));
     options.progress = progress.Teller();
     loaded.scene = ReadShownAsViewer(path, log, options);
@@ -254,8 +276,7 @@ void PrintDumpCounts(std::ostream& out, const Loaded& loaded) {
         << loaded.errors.size();
 }
 
-int Check(const std::vector<std::string>& args, const std::string& objectPath, const std::string& password,
-          std::ostream& out, std::ostream& err) {
+int Check(const std::vector<std::string>& args, const ToolInputs& inputs, std::ostream& out, std::ostream& err) {
     if (args.empty()) {
         err << "pelorus: --check needs at least one file or folder\n" << kUsage;
         return 2;
@@ -265,7 +286,7 @@ int Check(const std::vector<std::string>& args, const std::string& objectPath, c
     for (const std::string& arg : args) {
         folderGiven = folderGiven || IsDirectory(arg);
         for (const std::string& file : Expand(arg, err)) {
-            const Loaded loaded = LoadAsViewer(file, objectPath, err, {}, password);
+            const Loaded loaded = LoadAsViewer(file, inputs, err);
             // Scripts are anybody's text: nothing of them reaches the terminal unescaped.
             const std::string shown = EscapeForTerminal(file);
             for (std::size_t i = 0; i < loaded.errors.size(); ++i)
@@ -496,11 +517,9 @@ void WriteDumpScene(JsonWriter& j, const Loaded& loaded, std::ostream& out) {
     j.Text().clear();
 }
 
-}  // namespace
-
-void WriteDump(const std::string& path, const std::string& objectPath, std::ostream& out, const std::string& action,
-               const std::string& password) {
-    const Loaded loaded = LoadAsViewer(path, objectPath, std::cerr, action, password);
+// WriteDump with what the tool was given.
+void WriteDumpOf(const std::string& path, const ToolInputs& inputs, std::ostream& out) {
+    const Loaded loaded = LoadAsViewer(path, inputs, std::cerr);
     JsonWriter j(out);
     const SceneObjects& scene = loaded.scene;
     if (scene.dumpVersion > 0) {
@@ -547,6 +566,17 @@ void WriteDump(const std::string& path, const std::string& objectPath, std::ostr
         j.Raw("}");
     }
     j.Raw("]}\n");
+}
+
+}  // namespace
+
+void WriteDump(const std::string& path, const std::string& objectPath, std::ostream& out, const std::string& action,
+               const std::string& password) {
+    ToolInputs inputs;
+    inputs.objectPath = objectPath;
+    inputs.password = password;
+    inputs.action = action;
+    WriteDumpOf(path, inputs, out);
 }
 
 std::string DumpScene(const std::string& path, const std::string& objectPath, const std::string& action,
@@ -668,8 +698,40 @@ void PrintScriptCounts(std::ostream& out, const std::string& written, const Scri
         << "\n";
 }
 
-int Export(const std::vector<std::string>& operands, const std::string& objectPath, const std::string& action,
-           const std::string& password, std::ostream& out, std::ostream& err) {
+// Takes "--world VALUE" out of a tool's options (args[0] is the tool; up to the "--" that ends
+// them), the last one given into `world`. False with `error` set when one comes without a value.
+bool TakeWorldOption(std::vector<std::string>& args, std::optional<std::string>& world, std::string& error) {
+    for (std::size_t i = 1; i < args.size() && args[i] != "--";) {
+        if (args[i] != "--world") {
+            ++i;
+            continue;
+        }
+        if (i + 1 >= args.size() || args[i + 1].empty() || args[i + 1] == "--") {
+            error = "--world needs a world name or file";
+            return false;
+        }
+        world = args[i + 1];
+        args.erase(args.begin() + static_cast<std::ptrdiff_t>(i), args.begin() + static_cast<std::ptrdiff_t>(i) + 2);
+    }
+    return true;
+}
+
+// The world "--world VALUE" names, for a tool that reads files: nullopt, with the reason on
+// `err`, when it cannot be read. The problems of an attribute dump that reads are shown on `err`.
+std::optional<WorldSettings> ReadToolWorld(const std::string& value, std::ostream& err) {
+    ErrorLog log;
+    std::string error;
+    std::optional<WorldSettings> settings = ReadWorldArgument(value, CurrentDirectory(), log, error);
+    if (!settings) {
+        err << "pelorus: " << error << "\n";
+        return std::nullopt;
+    }
+    for (const std::string& line : log.Lines()) err << "pelorus: " << EscapeForTerminal(line) << "\n";
+    return settings;
+}
+
+int Export(const std::vector<std::string>& operands, ToolInputs inputs, const std::optional<std::string>& world,
+           std::ostream& out, std::ostream& err) {
     if (operands.size() != 2) {
         err << "pelorus: --export needs the name of the file to write and one FILE\n" << kUsage;
         return 2;
@@ -677,15 +739,15 @@ int Export(const std::vector<std::string>& operands, const std::string& objectPa
     const std::string& output = operands[0];
     const std::string& file = operands[1];
     // Before anything is read: a forgotten or mistyped output name must not cost a file.
-    const std::string given[] = {file};
+    std::vector<std::string> given = {file};
+    if (world) given.push_back(WorldFileOfArgument(*world, CurrentDirectory()));
     if (const std::optional<std::string> refused = CheckOutputFile(output, ExportKindOf(output), given)) {
         err << "pelorus: " << EscapeForTerminal(*refused) << "\n";
         return 2;
     }
+    if (world && !(inputs.world = ReadToolWorld(*world, err))) return 1;
     ErrorLog log;
-    WorldReadOptions options = ToolReadOptions(objectPath);
-    options.action = action;
-    options.read.archivePassword = password;
+    WorldReadOptions options = ToolReadOptions(file, inputs);
     ProgressLine progress(err, IsTerminalStandardError(err));
     options.progress = progress.Teller();
     const TObjectMap scene(ReadShownAsViewer(file, log, options), &log);
@@ -720,8 +782,8 @@ int Export(const std::vector<std::string>& operands, const std::string& objectPa
     return log.Lines().empty() ? 0 : 1;
 }
 
-int ExportObjectPath(const std::vector<std::string>& operands, const std::string& objectPath, const std::string& action,
-                     const std::string& password, std::ostream& out, std::ostream& err) {
+int ExportObjectPath(const std::vector<std::string>& operands, const ToolInputs& inputs, std::ostream& out,
+                     std::ostream& err) {
     if (operands.size() < 2) {
         err << "pelorus: --export-object-path needs a folder and at least one FILE\n" << kUsage;
         return 2;
@@ -742,9 +804,7 @@ int ExportObjectPath(const std::vector<std::string>& operands, const std::string
         for (int n = 2; names.contains(name); ++n) name = base + "_" + std::to_string(n);
         names.insert(name);
         ErrorLog log;
-        WorldReadOptions options = ToolReadOptions(objectPath);
-        options.action = action;
-        options.read.archivePassword = password;
+        WorldReadOptions options = ToolReadOptions(file, inputs);
         ProgressLine progress(err, IsTerminalStandardError(err));
         options.progress = progress.Teller();
         const TObjectMap scene(ReadShownAsViewer(file, log, options), &log);
@@ -814,14 +874,21 @@ std::optional<int> RunCommandLine(const std::vector<std::string>& given, std::os
         return 2;
     }
     if (args.empty()) return std::nullopt;
-    const std::string objectPath = objectPathArgument.folder.value_or(std::string());
-    const std::string action = objectPathArgument.action.value_or(std::string());
-    const std::string password = objectPathArgument.password.value_or(std::string());
-    const std::string& first = args[0];
+    ToolInputs inputs;
+    inputs.objectPath = objectPathArgument.folder;
+    inputs.password = objectPathArgument.password;
+    inputs.action = objectPathArgument.action.value_or(std::string());
+    const std::string first = args[0];
     if (first == "--") return std::nullopt;       // the viewer's FILE follows, whatever it looks like
     if (first == kAtOption) return std::nullopt;  // the viewer, at a location
-    // An empty name names no file: a slip of the shell (an unset variable), not an empty model.
+    std::optional<std::string> world;
     if (first == "--check" || first == "--dump" || first == "--export") {
+        std::string error;
+        if (!TakeWorldOption(args, world, error)) {
+            err << "pelorus: " << error << "\n" << kUsage;
+            return 2;
+        }
+        // An empty name names no file: a slip of the shell (an unset variable), not an empty model.
         const std::vector<std::string> operands = Operands(args);
         if (std::find(operands.begin(), operands.end(), std::string()) != operands.end()) {
             err << "pelorus: " << first << " was given an empty file name\n" << kUsage;
@@ -836,14 +903,19 @@ std::optional<int> RunCommandLine(const std::vector<std::string>& given, std::os
         out << "pelorus " << kProgramVersion << "\n";
         return 0;
     }
-    if (first == "--check") return Check(Operands(args), objectPath, password, out, err);
+    if (first == "--check") {
+        const std::vector<std::string> files = Operands(args);
+        if (world && !files.empty() && !(inputs.world = ReadToolWorld(*world, err))) return 1;
+        return Check(files, inputs, out, err);
+    }
     if (first == "--dump") {
         const std::vector<std::string> files = Operands(args);
         if (files.size() != 1) {
             err << "pelorus: --dump needs exactly one file\n" << kUsage;
             return 2;
         }
-        WriteDump(files[0], objectPath, out, action, password);
+        if (world && !(inputs.world = ReadToolWorld(*world, err))) return 1;
+        WriteDumpOf(files[0], inputs, out);
         out.flush();
         if (!out) {
             err << "pelorus: the dump could not be written\n";
@@ -851,9 +923,8 @@ std::optional<int> RunCommandLine(const std::vector<std::string>& given, std::os
         }
         return 0;
     }
-    if (first == "--export") return Export(Operands(args), objectPath, action, password, out, err);
-    if (first == "--export-object-path")
-        return ExportObjectPath(Operands(args), objectPath, action, password, out, err);
+    if (first == "--export") return Export(Operands(args), inputs, world, out, err);
+    if (first == "--export-object-path") return ExportObjectPath(Operands(args), inputs, out, err);
     if (first == "--registry") return Registry(Operands(args), out, err);
     if (first == "--pick") return RunPick(given, out, err);
     if (first.starts_with("--")) {

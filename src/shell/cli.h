@@ -26,6 +26,11 @@ namespace pelorus {
 // written) or writing failed, 2 for usage errors and refused outputs. --export-object-path FOLDER
 // FILE... writes each FILE with SaveToObjectPath under its name (ScriptName of its file name,
 // made unique within the run), with the same statuses (the worst of all files).
+// --check, --dump and --export take "--world NAME|FILE" among their options (ReadWorldArgument):
+// the world's object path (a relative one taken from each FILE's folder) and object password are
+// used where --object-path and --object-password are not given, as --screenshot uses them; a
+// world that cannot be read gives status 1 before any FILE is read (--export checks OUT first,
+// and never writes over the world's file).
 std::optional<int> RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 // True when `args` (without the program name, "--object-path FOLDER" aside) ask for something

@@ -158,6 +158,55 @@ TEST(CliDump, ObjectPathArguments) {
     EXPECT_FALSE(NeedsWindowSystem({"--object-path", "/x", "--check", "w.txt"}));
 }
 
+// --world gives --check, --dump and --export the world's object path (a relative one from the
+// dump's folder) and its object password, as --screenshot has them; what is given on the command
+// line wins.
+TEST(CliDump, WorldArgumentGivesTheReadingToolsItsObjectPathAndPassword) {
+    World w;
+    ASSERT_TRUE(test::WriteZip(w.dir.Join("locked/models/tree.zip"), "tree.rwx", kTriangle, "secret"));
+    const std::string relative = w.dir.Write("relative.world", "../objects\n\n");
+    const std::string locked = w.dir.Write("locked.world", w.dir.Join("locked") + "\nsecret\n");
+    const std::string dumped =
+        w.dir.Write("at.txt", "atdump version 1\r\n0 Dumped\r\n3 " + w.dir.Join("objects") + "\r\n");
+    const std::string summary =
+        "objects 4, distinct models 2, models not found 1, objects of other types 1, errors 4\n";
+    const std::string found = w.dump + ": " + summary;
+    EXPECT_NE(Cli({"--check", "--world", relative, w.dump}).out.find(found), std::string::npos);
+    EXPECT_NE(Cli({"--check", w.dump, "--world", dumped}).out.find(found), std::string::npos);
+    const CliRun overridden = Cli({"--check", "--world", relative, "--object-path", w.dir.Join("worlds"), w.dump});
+    EXPECT_NE(overridden.out.find("distinct models 0, models not found 3"), std::string::npos) << overridden.out;
+
+    // The world's password opens its archives; --object-password replaces it.
+    const CliRun open = Cli({"--dump", "--world", locked, w.dump});
+    ASSERT_EQ(open.status, 0) << open.err;
+    const json doc = json::parse(open.out);
+    ASSERT_EQ(doc["models"].size(), 1u);
+    EXPECT_EQ(doc["models"][0]["path"], w.dir.Join("locked/models/tree.zip"));
+    EXPECT_EQ(doc["models"][0]["triangles"], 1);
+    const json wrong = json::parse(Cli({"--dump", "--world", locked, "--object-password", "guess", w.dump}).out);
+    EXPECT_EQ(wrong["models"][0]["triangles"], 0);
+
+    const std::string out = w.dir.Join("world.glb");
+    const CliRun exported = Cli({"--export", out, "--world", relative, w.dump});
+    EXPECT_NE(exported.out.find("entries 3"), std::string::npos) << exported.out << exported.err;
+
+    // A world that cannot be read stops the tool before it reads anything; one without its name
+    // is a usage error.
+    const CliRun gone = Cli({"--check", "--world", w.dir.Join("gone.world"), w.dump});
+    EXPECT_EQ(gone.status, 1);
+    EXPECT_EQ(gone.out, "");
+    EXPECT_EQ(gone.err.rfind("pelorus: cannot read the world file \"" + w.dir.Join("gone.world") + "\"", 0), 0u)
+        << gone.err;
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"--dump", w.dump, "--world"},
+                                                 std::vector<std::string>{"--check", "--world", "--", w.dump}}) {
+        const CliRun missing = Cli(args);
+        EXPECT_EQ(missing.status, 2);
+        EXPECT_EQ(missing.err.rfind("pelorus: --world needs a world name or file\n", 0), 0u) << missing.err;
+    }
+    // After "--" it is a file like any other.
+    EXPECT_NE(Cli({"--check", "--", "--world"}).out.find("--world: "), std::string::npos);
+}
+
 // Objects' actions: what each create command came to, and the scale and visibility they leave.
 TEST(CliDump, DumpShowsWhatActionsApplied) {
     test::TempDir dir;
