@@ -452,6 +452,42 @@ Action ParseAction(std::string_view text) {
     return result;
 }
 
+void CommandsNotCarriedOut::Add(const Action& action, int64_t times) {
+    const ActionSection* create = action.Create();
+    for (const ActionSection& section : action.sections) {
+        auto& counts = byTrigger[static_cast<std::size_t>(section.trigger)];
+        for (const ActionCommand& c : section.commands) {
+            const bool carriedOut = &section == create && c.verb != ActionVerb::Other && c.target.empty();
+            if (!carriedOut) counts[c.word] += times;
+        }
+    }
+}
+
+int64_t CommandsNotCarriedOut::Total() const {
+    int64_t total = 0;
+    for (const auto& counts : byTrigger)
+        for (const auto& [word, n] : counts) total += n;
+    return total;
+}
+
+std::string CommandsNotCarriedOut::Text() const {
+    static constexpr std::string_view kTriggers[] = {"create", "activate", "bump", "adone"};
+    std::string text;
+    for (std::size_t t = 0; t < byTrigger.size(); ++t) {
+        if (byTrigger[t].empty()) continue;
+        if (!text.empty()) text += "; ";
+        text += kTriggers[t];
+        text += ":";
+        bool first = true;
+        for (const auto& [word, n] : byTrigger[t]) {
+            text += first ? " " : ", ";
+            first = false;
+            text += word + " " + std::to_string(n);
+        }
+    }
+    return text;
+}
+
 std::string DescribeActionError(const ActionError& error) {
     return "character " + std::to_string(error.position + 1) + ": " + error.message;
 }

@@ -30,6 +30,8 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -150,6 +152,24 @@ struct Action {
 };
 
 Action ParseAction(std::string_view text);
+
+// The commands of actions that are accepted and not carried out when objects are placed, counted
+// by trigger and command word (lower case): in the first create section the commands this program
+// does not carry out (ActionVerb::Other) and those meant for another object (name=); every command
+// of every other section. Commands that are carried out count nowhere, even where the model lacks
+// the faces they name.
+struct CommandsNotCarriedOut {
+    // Indexed by ActionTrigger; each map by command word.
+    std::array<std::map<std::string, int64_t, std::less<>>, 4> byTrigger;
+
+    // Counts the commands of `action` `times` times over (for as many objects carrying it); an
+    // action that could not be read counts nothing.
+    void Add(const Action& action, int64_t times = 1);
+    int64_t Total() const;
+    // "create: animate 2, sound 1; activate: teleport 5" (triggers in the order create, activate,
+    // bump, adone, words in byte order); "" when nothing was counted.
+    std::string Text() const;
+};
 
 // "character N: MESSAGE", N counted from 1.
 std::string DescribeActionError(const ActionError& error);

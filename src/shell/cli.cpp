@@ -82,7 +82,11 @@ constexpr std::string_view kUsage =
     "            others as FILE: MESSAGE. Control characters and bytes that are not UTF-8 are\n"
     "            shown as \\xNN. Exit status 1 when any error line was written. For an object\n"
     "            dump the summary counts its objects, the distinct models they show, the\n"
-    "            models not found and the objects of other types.\n"
+    "            models not found and the objects of other types. A line after it counts\n"
+    "            the commands of the objects' actions that are not carried out, by trigger\n"
+    "            and command: \"commands not carried out: create: animate 2; activate:\n"
+    "            teleport 5\" (only the first create section is carried out, and of it only\n"
+    "            the commands that change how the object looks).\n"
     "  --dump    print everything read from FILE as one JSON document (an object map's or an\n"
     "            object dump's objects name their models by index, which follow, each once).\n"
     "  --screenshot  draw FILE as the viewer would, without a window, into OUT.png (default\n"
@@ -276,6 +280,18 @@ void PrintDumpCounts(std::ostream& out, const Loaded& loaded) {
         << loaded.errors.size();
 }
 
+// The commands of the objects' actions (objects of type 0) that are accepted and not carried out,
+// each distinct action read once.
+CommandsNotCarriedOut NotCarriedOut(const SceneObjects& scene) {
+    std::unordered_map<std::string_view, int64_t> actions;
+    for (const PlacedObject& o : scene.objects)
+        if (o.type == 0)
+            if (const std::string_view action = scene.Action(o); !action.empty()) ++actions[action];
+    CommandsNotCarriedOut counts;
+    for (const auto& [action, objects] : actions) counts.Add(ParseAction(action), objects);
+    return counts;
+}
+
 int Check(const std::vector<std::string>& args, const ToolInputs& inputs, std::ostream& out, std::ostream& err) {
     if (args.empty()) {
         err << "pelorus: --check needs at least one file or folder\n" << kUsage;
@@ -298,6 +314,8 @@ int Check(const std::vector<std::string>& args, const ToolInputs& inputs, std::o
             else
                 PrintCounts(out, c);
             out << "\n";
+            if (const CommandsNotCarriedOut unused = NotCarriedOut(loaded.scene); unused.Total() > 0)
+                out << shown << ": commands not carried out: " << EscapeForTerminal(unused.Text()) << "\n";
             total.Add(c);
         }
     }

@@ -145,6 +145,32 @@ TEST(ActionParser, OnlyTheFirstCreateSectionIsCarriedOut) {
     EXPECT_EQ(ParseAction("create color red; zap").Create(), nullptr);
 }
 
+// What --check reports as accepted and not carried out: everything but the look-changing commands
+// of the first create section that are meant for the object itself.
+TEST(ActionTally, CountsWhatPlacingAnObjectDoesNotCarryOut) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"create color red, scale 2, sign, picture x.jpg", ""},
+        {"create animate me . 5 100, ANIMATE me . 2, color red, Sound x.wav", "create: animate 2, sound 1"},
+        {"create visible tree no, color red name=door", "create: color 1, visible 1"},  // meant for others
+        {"activate teleport 10n 20w; bump warp 1n 1w, color red; create color blue; create color green",
+         "create: color 1; activate: teleport 1; bump: color 1, warp 1"},
+        {"adone astop; create astart", "create: astart 1; adone: astop 1"},
+        {"create color", ""},  // cannot be read: nothing counts
+        {"", ""},
+    };
+    for (const auto& [action, counted] : cases) {
+        CommandsNotCarriedOut tally;
+        tally.Add(ParseAction(action));
+        EXPECT_EQ(tally.Text(), counted) << action;
+    }
+    // Objects sharing an action count once each.
+    CommandsNotCarriedOut many;
+    many.Add(ParseAction("create noise a.wav, url x"), 3);
+    many.Add(ParseAction("create noise b.wav; activate url y"), 2);
+    EXPECT_EQ(many.Text(), "create: noise 5, url 3; activate: url 2");
+    EXPECT_EQ(many.Total(), 10);
+}
+
 TEST(ActionParser, CommandsKeepTheirTextForListing) {
     const Action a = ParseAction("create  color   red tag=2 ,\x80\x7Fsign \"a\x80\x7F b\" ;");
     ASSERT_EQ(a.sections.size(), 1u);

@@ -235,6 +235,42 @@ TEST(CliDump, DumpShowsWhatActionsApplied) {
         << doc["errors"][0];
 }
 
+// After a dump's summary, --check counts the commands of its objects' actions that are accepted
+// and not carried out; an action that cannot be read is an error line at its dump line, with the
+// character it fails at, and counts nothing.
+TEST(CliDump, CheckCountsCommandsNotCarriedOut) {
+    test::TempDir dir;
+    dir.Write("objects/rwx/tree.rwx", kTriangle);
+    auto line = [](const std::string& action) {
+        return "7 99 0 0 0 0 0 0 0 4 0 " + std::to_string(action.size()) + " 0 tree" + action + "\r\n";
+    };
+    const std::string dump = dir.Write(
+        "world.txt", "propdump version 4\r\n" + line("create animate me . 5, color red; activate teleport 1n 1w") +
+                         line("create animate me . 5, color red; activate teleport 1n 1w") +
+                         line("create sound a.wav; bump warp 2n 2w") + line("create scale") + line("") +
+                         "7 99 0 0 0 0 0 0 2 4 0 12 0 treecreate noise\r\n");
+    const CliRun r = Cli({"--check", "--object-path", dir.Join("objects"), dump});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out,
+              dump +
+                  ":5: Couldn't read the action of the object on line 5, character 8: scale needs one to "
+                  "three factors.\n" +
+                  dump + ": objects 5, distinct models 1, models not found 0, objects of other types 1, errors 1\n" +
+                  dump +
+                  ": commands not carried out: create: animate 2, sound 1; activate: teleport 2; bump: warp 1\n");
+
+    // One model with --action: the same line, and nothing more without such commands.
+    const std::string model = dir.Join("objects/rwx/tree.rwx");
+    const CliRun tried = Cli({"--check", "--action", "create color red, url x", model});
+    EXPECT_EQ(tried.status, 0) << tried.out;
+    EXPECT_NE(tried.out.find(model + ": commands not carried out: create: url 1\n"), std::string::npos) << tried.out;
+    EXPECT_EQ(Cli({"--check", "--action", "create color red", model}).out.find("not carried out"), std::string::npos);
+    const CliRun unread = Cli({"--check", "--action", "create zz, 9", model});
+    EXPECT_EQ(unread.status, 1);
+    EXPECT_NE(unread.out.find("Couldn't read the action of the object, character 12: "), std::string::npos)
+        << unread.out;
+}
+
 TEST(CliDump, ActionOptionTriesAnActionOnOneModel) {
     test::TempDir dir;
     const std::string model = dir.Write("box.rwx", kTriangle);
