@@ -663,7 +663,10 @@ std::size_t MainWindow::LastLoadProblems() const {
 void MainWindow::UpdateStatus() {
     if (!statusCounts_) return;
     const std::size_t problems = LastLoadProblems();
-    const LoadSummary summary = LoadSummaryOf(ModelObjects(), problems);
+    // A world is counted in objects and models, and measured where its objects stand.
+    const TObjectMap* scene = view_->Scene();
+    const LoadSummary summary = scene && scene->Read().dumpVersion > 0 ? WorldSummaryOf(scene->Read(), problems)
+                                                                       : LoadSummaryOf(ModelObjects(), problems);
     statusCounts_->setText(Text(summary.counts));
     statusSize_->setText(Text(summary.size));
     problems_->setText(Text(summary.problems));

@@ -4,10 +4,13 @@
 #include <charconv>
 #include <cmath>
 #include <filesystem>
+#include <iterator>
+#include <optional>
 #include <system_error>
 
 #include "geometry/rwmaterial.h"
 #include "platform/paths.h"
+#include "scene/location.h"
 
 namespace pelorus {
 namespace {
@@ -197,6 +200,44 @@ LoadSummary LoadSummaryOf(std::span<const RWXObject* const> objects, std::size_t
         summary.counts = Counted(count, "object", "objects") + ", " + Counted(triangles, "triangle", "triangles") +
                          ", " + Counted(textures, "texture", "textures");
     summary.size = SizeText(ObjectsBounds(objects));
+    summary.problems = problems == 0 ? std::string("No problems") : Counted(problems, "problem", "problems");
+    return summary;
+}
+
+std::string WorldSizeText(const Bounds& bounds) {
+    if (bounds.Empty()) return {};
+    const Vec3 lo = bounds.Min(), hi = bounds.Max();
+    constexpr double kMetres = kCentimetresPerUnit / 100;
+    const double sides[] = {(hi.x - lo.x) * kMetres, (hi.y - lo.y) * kMetres, (hi.z - lo.z) * kMetres};
+    const bool km = *std::max_element(std::begin(sides), std::end(sides)) >= 1000;
+    std::string text;
+    for (const double side : sides)
+        text += (text.empty() ? "" : " \u00D7 ") + (km ? Decimal(side / 1000, 2) : Decimal(side, 1));
+    text += km ? " km" : " m";
+    // Corners to a tenth of a unit, rounded outwards so that they hold the whole world.
+    const auto down = [](double v) { return std::floor(v * 10) / 10; };
+    const auto up = [](double v) { return std::ceil(v * 10) / 10; };
+    text += ", " + FormatLocation({down(lo.x), 0, down(lo.z), std::nullopt}) + " to " +
+            FormatLocation({up(hi.x), 0, up(hi.z), std::nullopt});
+    return text;
+}
+
+LoadSummary WorldSummaryOf(const SceneObjects& world, std::size_t problems) {
+    // Each model's box once, however many objects place it.
+    std::vector<std::optional<Bounds>> models(world.models.size());
+    Bounds extent;
+    uint64_t objects = 0;
+    for (const PlacedObject& o : world.objects) {
+        if (o.type != 0) continue;
+        ++objects;
+        if (!o.visible || o.model >= world.models.size() || !world.models[o.model]) continue;
+        std::optional<Bounds>& model = models[o.model];
+        if (!model) model = ObjectBounds(*world.models[o.model], {0, 0, 0});
+        extent.Extend(PlacedBounds(*model, o.placement));
+    }
+    LoadSummary summary;
+    summary.counts = Counted(objects, "object", "objects") + ", " + Counted(world.models.size(), "model", "models");
+    summary.size = WorldSizeText(extent);
     summary.problems = problems == 0 ? std::string("No problems") : Counted(problems, "problem", "problems");
     return summary;
 }

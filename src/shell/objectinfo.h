@@ -11,6 +11,7 @@
 
 #include "platform/errorlog.h"
 #include "reader/rwxobject.h"
+#include "reader/sceneobjects.h"
 #include "scene/framing.h"
 
 namespace pelorus {
@@ -141,6 +142,17 @@ struct LoadSummary {
 };
 // The summary of the objects shown and of `problems` error lines of their load.
 LoadSummary LoadSummaryOf(std::span<const RWXObject* const> objects, std::size_t problems);
+// The summary of a world (an object dump) `world` and of `problems` error lines of its load:
+// counts "1,000,000 objects, 1,000 models" (its objects of type 0 and its distinct models, those
+// still to read among them) and WorldSizeText of where its objects stand (each visible object of
+// type 0 as the box of its model placed by it; objects without a model read take no room).
+LoadSummary WorldSummaryOf(const SceneObjects& world, std::size_t problems);
+// The extent of a world as its builders read it: width (x) x height (y) x depth (z) in metres to
+// the decimetre ("850 × 12.5 × 300 m") while every side is below a kilometre, else all three in
+// kilometres to the ten metres ("12.5 × 0.03 × 8 km"), then the corners it spans in the notation
+// of locations, south-east to north-west, each rounded outwards to a tenth of a unit:
+// "12.5 × 0.03 × 8 km, 400S 600E to 400N 650W". "" for empty bounds.
+std::string WorldSizeText(const Bounds& bounds);
 // A whole number with commas between groups of three digits: "1,234,567".
 std::string GroupedNumber(uint64_t n);
 

@@ -1029,6 +1029,9 @@ private slots:
         QCOMPARE(opened.targetX, 3.0);
         QCOMPARE(opened.pitch, kFramePitch);
         QCOMPARE(window.StatusLocation(), QString("0N 3W 0"));
+        // Counted and measured as a world, not as its one model.
+        QCOMPARE(window.StatusCounts(), QString("2 objects, 1 model"));
+        QCOMPARE(window.StatusSize(), QString::fromUtf8("180 \u00D7 10 \u00D7 0 m, 0N 3W to 0N 21W"));
         QVERIFY(window.Action(kCmdWalkMode)->isChecked());
         QCOMPARE(window.Action(kCmdSkybox)->text(), QString("&SkyBox"));
         QVERIFY(window.Action(kCmdNextInFolder)->shortcuts().isEmpty());

@@ -271,6 +271,53 @@ TEST(StatusBar, CountsObjectsTrianglesTexturesAndProblems) {
     for (const auto& [n, text] : numbers) EXPECT_EQ(GroupedNumber(n), text) << n;
 }
 
+// A world's status: its objects and models counted as a builder counts them, and its extent where
+// its objects stand, turned as they are, in metres or kilometres with the corners it spans.
+TEST(StatusBar, WorldShowsObjectsModelsAndItsExtent) {
+    // A box 2 units (20 m) along x, 1 up and 0.5 along z, its origin at a corner.
+    SceneObjects world;
+    world.dumpVersion = 4;
+    world.models.push_back(
+        test::ReadScript("ModelBegin\nClumpBegin\nVertex 0 0 0\nVertex 2 0 0\nVertex 2 1 0.5\nVertex 0 1 0.5\n"
+                         "Quad 1 2 3 4\nClumpEnd\nModelEnd\n"));
+    world.models.push_back(nullptr);  // still to read: counted, takes no room
+    world.modelNames = {"box", "later"};
+    auto place = [&](double x, double z, float yaw, uint32_t model, int32_t type = 0, bool visible = true) {
+        PlacedObject o;
+        o.placement.position = {x, 0, z};
+        o.placement.yaw = yaw;
+        o.model = model;
+        o.type = type;
+        o.visible = visible;
+        world.objects.push_back(o);
+    };
+    place(0, 0, 0, 0);
+    EXPECT_EQ(WorldSummaryOf(world, 0).counts, "1 object, 2 models");
+    EXPECT_EQ(WorldSummaryOf(world, 0).size, "20 \u00D7 10 \u00D7 5 m, 0N 0W to 0.5N 2W");
+
+    // Turned by 90 degrees the box lies along z: from its origin towards -z (x turns into -z).
+    place(-3.25, 10, 90, 0);
+    // Neither hidden objects, objects of other types nor objects without a model take room.
+    place(500, 500, 0, 0, 0, false);
+    place(-500, -500, 0, 0, 2);
+    place(400, 400, 0, 1);
+    place(300, 300, 0, PlacedObject::kNoModel);
+    const LoadSummary near = WorldSummaryOf(world, 3);
+    EXPECT_EQ(near.counts, "5 objects, 2 models");
+    EXPECT_EQ(near.size, "52.5 \u00D7 10 \u00D7 100 m, 0N 3.3E to 10N 2W");
+    EXPECT_EQ(near.problems, "3 problems");
+
+    // A world kilometres wide reads in kilometres; the model's own size stays its own.
+    place(-120.04, -250, 0, 0);
+    place(600, 130.02, 0, 0);
+    EXPECT_EQ(WorldSummaryOf(world, 0).size, "7.22 \u00D7 0.01 \u00D7 3.81 km, 250S 120.1E to 130.6N 602W");
+
+    SceneObjects empty;
+    empty.dumpVersion = 4;
+    EXPECT_EQ(WorldSummaryOf(empty, 0).counts, "0 objects, 0 models");
+    EXPECT_EQ(WorldSummaryOf(empty, 0).size, "");
+}
+
 TEST(ObjectInfo, FileSizesInBytesThenKilobytesRoundedUp) {
     const std::pair<uint64_t, const char*> cases[] = {{0, "0 B"},     {1023, "1023 B"}, {1024, "1 KB"},
                                                       {1025, "2 KB"}, {2302, "3 KB"},   {1048576, "1024 KB"}};
