@@ -535,9 +535,10 @@ void WriteDumpScene(JsonWriter& j, const Loaded& loaded, std::ostream& out) {
     j.Text().clear();
 }
 
-// WriteDump with what the tool was given.
-void WriteDumpOf(const std::string& path, const ToolInputs& inputs, std::ostream& out) {
-    const Loaded loaded = LoadAsViewer(path, inputs, std::cerr);
+// WriteDump with what the tool was given, showing how far reading has come on `err` when that is
+// a terminal.
+void WriteDumpOf(const std::string& path, const ToolInputs& inputs, std::ostream& out, std::ostream& err) {
+    const Loaded loaded = LoadAsViewer(path, inputs, err);
     JsonWriter j(out);
     const SceneObjects& scene = loaded.scene;
     if (scene.dumpVersion > 0) {
@@ -594,7 +595,7 @@ void WriteDump(const std::string& path, const std::string& objectPath, std::ostr
     inputs.objectPath = objectPath;
     inputs.password = password;
     inputs.action = action;
-    WriteDumpOf(path, inputs, out);
+    WriteDumpOf(path, inputs, out, std::cerr);
 }
 
 std::string DumpScene(const std::string& path, const std::string& objectPath, const std::string& action,
@@ -933,7 +934,7 @@ std::optional<int> RunCommandLine(const std::vector<std::string>& given, std::os
             return 2;
         }
         if (world && !(inputs.world = ReadToolWorld(*world, err))) return 1;
-        WriteDumpOf(files[0], inputs, out);
+        WriteDumpOf(files[0], inputs, out, err);
         out.flush();
         if (!out) {
             err << "pelorus: the dump could not be written\n";

@@ -13,6 +13,7 @@
 #include "scene/viewmath.h"
 #include "shell/cli.h"
 #include "shell/jsonwriter.h"
+#include "shell/progressline.h"
 #include "shell/userfolders.h"
 #include "shell/viewershell.h"
 #include "shell/viewrequest.h"
@@ -320,7 +321,10 @@ int RunPick(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     read.cacheRoot = UserCacheRoot(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME"));
     read.action = objectPath.action.value_or(std::string());
     read.read.archivePassword = objectPath.password.value_or(worldPassword);
+    ProgressLine progress(err, IsTerminalStandardError(err));
+    read.progress = progress.Teller();
     const TObjectMap scene(ReadShownAsViewer(view.file, log, read), &log);
+    progress.Erase();
     for (const std::string& line : log.Lines())
         err << EscapeForTerminal(view.file) << ": " << EscapeForTerminal(line) << "\n";
 
