@@ -309,7 +309,8 @@ int Check(const std::vector<std::string>& args, const ToolInputs& inputs, std::o
                 out << TerminalErrorLine(loaded.errors[i], loaded.places[i], file) << "\n";
             const Counts c = CountsOf(loaded);
             out << shown << ": ";
-            if (loaded.scene.dumpVersion > 0)
+            // A dump of a version that cannot be read is still summed up as a dump.
+            if (loaded.scene.dumpVersion > 0 || IsDumpFile(file))
                 PrintDumpCounts(out, loaded);
             else
                 PrintCounts(out, c);

@@ -65,6 +65,11 @@ TEST(CliDump, CheckListsDumpLinesThenTheWorldsSummary) {
                          "activate, bump or adone, not \"oc\xC3\xA9\".\n" +
                          shown +
                          "objects 4, distinct models 2, models not found 1, objects of other types 1, errors 4\n");
+    // A dump of a version that cannot be read is summed up as an empty dump after its line.
+    const std::string later = w.dir.Write("later.txt", "propdump version 7\r\n1 2 3\r\n");
+    EXPECT_EQ(Cli({"--check", later}).out,
+              later + ": Object dump \"later.txt\" is of version 7, which cannot be read (versions 2 to 5 can).\n" +
+                  later + ": objects 0, distinct models 0, models not found 0, objects of other types 0, errors 1\n");
     // Without the object path the models are not found either.
     const CliRun bare = Cli({"--check", w.dump});
     EXPECT_NE(bare.out.find("objects 4, distinct models 0, models not found 3, objects of other types 1, errors 6"),
