@@ -325,8 +325,9 @@ int RunPick(const std::vector<std::string>& args, std::ostream& out, std::ostrea
     read.progress = progress.Teller();
     const TObjectMap scene(ReadShownAsViewer(view.file, log, read), &log);
     progress.Erase();
-    for (const std::string& line : log.Lines())
-        err << EscapeForTerminal(view.file) << ": " << EscapeForTerminal(line) << "\n";
+    // As --check prints them: FILE:LINE: for a line placed at a line of a file.
+    for (std::size_t i = 0; i < log.LineCount(); ++i)
+        err << TerminalErrorLine(log.Line(i), log.PlaceOf(i), view.file) << "\n";
 
     const Bounds bounds = SceneBounds(scene);
     const Camera camera =

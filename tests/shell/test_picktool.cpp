@@ -56,6 +56,16 @@ std::string TwoSquares(const std::string& near) {
            "\nClumpEnd\nClumpEnd\nModelEnd\n";
 }
 
+// Reading problems go to standard error as --check prints them, at their file's line.
+TEST(PickTool, ErrorLinesArePrintedAsCheckPrintsThem) {
+    test::TempDir dir;
+    const std::string dump = dir.Write("w.txt", "propdump version 3\r\n1 2 0 0 0 0 0 0 4 0 0 gone\r\n");
+    const PickRun r = Pick(dump, "50,50");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, "null\n");
+    EXPECT_EQ(r.err.rfind(dump + ":2: Couldn't find model \"gone\"", 0), 0u) << r.err;
+}
+
 TEST(PickTool, TheFaceInFrontIsPickedWithItsLineClumpAndMaterial) {
     test::TempDir dir;
     const std::string file = dir.Write("two.rwx", TwoSquares("Quad 1 2 3 4"));
