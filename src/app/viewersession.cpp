@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QMessageBox>
+#include <QStatusBar>
 
 #include "app/mainwindow.h"
 #include "app/texturefolders.h"
@@ -145,7 +146,8 @@ void ViewerSession::ImportAttributes() {
     }
     ErrorLog problems;
     std::string name;
-    const std::optional<WorldSettings> settings = WorldOfFileText(text, *file, problems, &name);
+    AttributeCounts counts;
+    const std::optional<WorldSettings> settings = WorldOfFileText(text, *file, problems, &name, &counts);
     if (!settings) {
         refuse(problems.Empty() ? std::string() : problems.Lines().front());
         return;
@@ -157,7 +159,10 @@ void ViewerSession::ImportAttributes() {
     const std::vector<WorldMessage> messages = book_.Import(ValidWorldName(name, stem), *settings, &imported);
     if (worldWindow_) worldWindow_->Refresh();
     for (const WorldMessage& m : messages) asker_->ShowError(&window_, m);
-    if (!imported.empty()) window_.ApplyCurrentWorld();
+    if (imported.empty()) return;
+    window_.ApplyCurrentWorld();
+    window_.statusBar()->showMessage(
+        QString::fromStdString("Imported the world \"" + imported + "\": " + AttributeCountsText(counts) + "."), 10000);
 }
 
 void ViewerSession::RebuildCatalogue() {

@@ -96,12 +96,14 @@ WorldSettings SettingsOfDumpedWorld(const DumpedWorld& dumped, std::string_view 
 }
 
 std::optional<WorldSettings> WorldOfFileText(std::string_view text, std::string_view path, ErrorLog& log,
-                                             std::string* name) {
+                                             std::string* name, AttributeCounts* counts) {
     if (name) name->clear();
+    if (counts) *counts = {};
     if (!BeginsLikeAttributeDump(text.substr(0, kAttributeDumpProbeBytes))) return ParseWorldFile(text);
     const AttributeDump dump = ReadAttributeDump(text, path, log);
     if (dump.version == 0) return std::nullopt;
     if (name) *name = dump.world.name;
+    if (counts) *counts = {dump.values.size() - dump.others, dump.others};
     return SettingsOfDumpedWorld(dump.world, path, log);
 }
 
@@ -127,6 +129,14 @@ std::optional<WorldSettings> ReadWorldArgument(std::string_view value, std::stri
     }
     log.AppendAll(own);
     return settings;
+}
+
+std::string AttributeCountsText(const AttributeCounts& counts) {
+    const auto count = [](uint64_t n, const char* one, const char* many) {
+        return std::to_string(n) + " " + (n == 1 ? one : many);
+    };
+    return count(counts.used, "attribute used", "attributes used") + ", " +
+           count(counts.ignored, "other ignored", "others ignored");
 }
 
 std::string ValidWorldName(std::string_view wanted, std::string_view fallback) {

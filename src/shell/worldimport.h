@@ -2,6 +2,7 @@
 // Worlds made of world attribute dumps: the settings a dump's attributes give, and the world
 // named after it. What the World > Import Attributes... command and "--world FILE" read.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -25,13 +26,24 @@ namespace pelorus {
 //     Attribute dump "D", line N: the entry point "V" is not a location (WHY).
 WorldSettings SettingsOfDumpedWorld(const DumpedWorld& dumped, std::string_view dumpName, ErrorLog& log);
 
+// How many of an attribute dump's attributes made the world and how many were kept and not used
+// (each number once, however often it was given). Both 0 for a world file.
+struct AttributeCounts {
+    uint64_t used = 0;
+    uint64_t ignored = 0;
+};
+
 // The world a file's text describes, for `--world FILE` and imports: a world attribute dump (see
 // BeginsLikeAttributeDump) is read with ReadAttributeDump and SettingsOfDumpedWorld (its error
 // lines go to `log`); any other text is a world file (ParseWorldFile). nullopt only for an
 // attribute dump of a version that cannot be read (its error line written). `name` (when given)
-// receives the world's name: attribute 0 of a dump, "" otherwise.
+// receives the world's name: attribute 0 of a dump, "" otherwise; `counts` (when given) what
+// became of the dump's attributes.
 std::optional<WorldSettings> WorldOfFileText(std::string_view text, std::string_view path, ErrorLog& log,
-                                             std::string* name = nullptr);
+                                             std::string* name = nullptr, AttributeCounts* counts = nullptr);
+
+// What an import says of the attributes it read, e.g. "4 attributes used, 1 other ignored".
+std::string AttributeCountsText(const AttributeCounts& counts);
 
 // The world that "--world VALUE" names (WorldFileOfArgument, from the folder `folder`), read
 // with WorldOfFileText: a world file or a world attribute dump. nullopt, with `error` saying why

@@ -12,6 +12,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTest>
 #include <cstdlib>
 #include <deque>
@@ -504,8 +505,8 @@ private slots:
     // World > Import Attributes... makes a world of a dump, named by it without replacing the
     // world of that name, and applies it; a file that is no dump is refused with a message.
     void importedAttributesBecomeTheCurrentWorld() {
-        dir_->Write("start/atshop.txt",
-                    "atdump version 1\r\n0 Plain\r\n3 " + objB_ + "\r\n61 big\r\n69 1N 2W\r\nx\r\n");
+        dir_->Write("start/atshop.txt", "atdump version 1\r\n0 Plain\r\n3 " + objB_ +
+                                            "\r\n61 big\r\n69 1N 2W\r\nx\r\n500 kept\r\n500 again\r\n");
         dir_->Write("start/bad.txt", "propdump version 4\n");
         MainWindow& window = Start({"scene/model.rwx"});
         QCOMPARE(GroundTriangles(window), int64_t{1});
@@ -520,6 +521,8 @@ private slots:
         QCOMPARE(record_->errors.size(), std::size_t{1});
         QCOMPARE(Session().Book().Names(), (std::vector<std::string>{"Plain", "Shop", "Bare", "Plain (2)"}));
         QCOMPARE(Controls().worldName->currentText(), QString("Plain (2)"));
+        QCOMPARE(window.statusBar()->currentMessage(),
+                 QString("Imported the world \"Plain (2)\": 4 attributes used, 1 other ignored."));
         QCOMPARE(Controls().objectPath->text(), QString::fromStdString(objB_));
         QCOMPARE(Session().Book().Saved().entryPoint, std::string("1N 2W"));
         QCOMPARE(ParseWorldFile(Slurp(start_ + "/Plain (2).world")), Session().Book().Saved());

@@ -70,6 +70,20 @@ TEST(WorldImport, WorldFilesStillReadAndUnreadableDumpsGiveNothing) {
     EXPECT_EQ(log.LineCount(), 1u);
 }
 
+// An import says how many attributes it used and how many it kept aside, each number once.
+TEST(WorldImport, AttributesAreCountedOnceAsUsedOrIgnored) {
+    test::LogCapture log;
+    AttributeCounts counts{9, 9};
+    ASSERT_TRUE(WorldOfFileText("atdump version 1\n0 W\n3 o\n3 p\n500 a\n501 b\n501 c\nbad\n", "at.txt", log, nullptr,
+                                &counts));
+    EXPECT_EQ(counts.used, 2u);
+    EXPECT_EQ(counts.ignored, 2u);
+    EXPECT_EQ(AttributeCountsText(counts), "2 attributes used, 2 others ignored");
+    EXPECT_EQ(AttributeCountsText({1, 1}), "1 attribute used, 1 other ignored");
+    ASSERT_TRUE(WorldOfFileText(kDefaultWorldText, "w.world", log, nullptr, &counts));
+    EXPECT_EQ(counts.used + counts.ignored, 0u);
+}
+
 TEST(WorldImport, NamesAreMadeValidWorldNames) {
     const std::tuple<std::string, std::string, std::string> cases[] = {
         {"Caf\xC3\xA9", "x", "Caf\xC3\xA9"},
