@@ -1,6 +1,7 @@
 #include "scene/objectmap.h"
 
 #include <algorithm>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -31,6 +32,30 @@ SceneObjects OwnObjects(std::vector<std::unique_ptr<RWXObject>> objects) {
     return read;
 }
 
+// The sphere of each object where it is placed. A model's sphere is found once, however many
+// objects share it; a large world's objects are placed on every core.
+std::vector<Sphere> PlacedSpheres(const SceneObjects& read) {
+    std::vector<Sphere> modelSpheres(read.models.size());
+    for (std::size_t m = 0; m < read.models.size(); ++m)
+        if (read.models[m]) modelSpheres[m] = BoundingSphereOf(*read.models[m]);
+    std::vector<Sphere> spheres(read.objects.size());
+    auto place = [&](std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i) {
+            const PlacedObject& o = read.objects[i];
+            if (o.model < modelSpheres.size()) spheres[i] = PlacedSphere(modelSpheres[o.model], o.placement);
+        }
+    };
+    constexpr std::size_t kObjectsPerThread = std::size_t{1} << 16;
+    const std::size_t threads = std::clamp<std::size_t>(
+        std::min<std::size_t>(std::thread::hardware_concurrency(), spheres.size() / kObjectsPerThread), 1, 8);
+    std::vector<std::thread> helpers;
+    for (std::size_t k = 1; k < threads; ++k)
+        helpers.emplace_back(place, spheres.size() * k / threads, spheres.size() * (k + 1) / threads);
+    place(0, spheres.size() / threads);
+    for (std::thread& t : helpers) t.join();
+    return spheres;
+}
+
 }  // namespace
 
 TObjectMap::TObjectMap() = default;
@@ -48,7 +73,7 @@ TObjectMap::TObjectMap(SceneObjects objects, ErrorLog* log, const LookOptions& l
     }
     // Only what shows a model is the scene's; the rest (other types, models not found) goes.
     std::erase_if(read_.objects, [&](const PlacedObject& o) { return o.type != 0 || !read_.ModelOf(o); });
-    read_.objects.shrink_to_fit();
+    if (read_.objects.capacity() - read_.objects.size() > read_.objects.size() / 4) read_.objects.shrink_to_fit();
     if (coming) {
         // The looks of actions depend on the models' faces: they are made once every model is in.
         standIn_ = coming;
@@ -57,18 +82,7 @@ TObjectMap::TObjectMap(SceneObjects objects, ErrorLog* log, const LookOptions& l
     } else {
         looks_ = CarryOutActions(read_, log, looks);
     }
-    // A model's sphere is found once, however many objects share it.
-    std::vector<Sphere> modelSpheres(read_.models.size());
-    std::vector<uint8_t> known(read_.models.size(), 0);
-    spheres_.reserve(read_.objects.size());
-    for (const PlacedObject& o : read_.objects) {
-        if (!known[o.model]) {
-            modelSpheres[o.model] = BoundingSphereOf(*read_.models[o.model]);
-            known[o.model] = 1;
-        }
-        spheres_.push_back(PlacedSphere(modelSpheres[o.model], o.placement));
-    }
-    RebuildTranslucent();
+    spheres_ = PlacedSpheres(read_);
 }
 
 std::vector<std::shared_ptr<const RWXObject>> TObjectMap::SetModels(
@@ -109,7 +123,7 @@ std::vector<std::shared_ptr<const RWXObject>> TObjectMap::SetModels(
             spheres_[i] = PlacedSphere(modelSpheres[o.model], o.placement);
         }
     }
-    RebuildTranslucent();
+    translucentStale_ = true;
     gridStale_ = true;
     return replaced;
 }
@@ -143,10 +157,11 @@ TObjectMap::~TObjectMap() {
 
 std::unique_ptr<RWXObject> TObjectMap::SetGround(std::unique_ptr<RWXObject> ground) {
     translucent_ = {};
+    translucentStale_ = true;
     std::unique_ptr<RWXObject> previous = std::move(ground_);
     if (ground && ground->CountTriangles() > 0) ground_ = std::move(ground);
     groundSphere_ = ground_ ? PlacedSphereOf(*ground_) : Sphere{};
-    RebuildTranslucent();
+    translucentStale_ = true;
     return previous;
 }
 
@@ -158,12 +173,27 @@ std::unique_ptr<RWXObject> TObjectMap::SetSkybox(std::unique_ptr<RWXObject> skyb
     return previous;
 }
 
-void TObjectMap::RebuildTranslucent() {
-    translucent_ = {};
-    for (std::size_t i = 0; i < read_.objects.size(); ++i)
-        AppendTranslucent(translucent_, Object(i), read_.objects[i].placement, false, static_cast<int32_t>(i),
-                          looks_.Of(i));
-    if (ground_) AppendTranslucent(translucent_, *ground_, PlacedAt(ground_->Offset()), true);
+const TranslucentList& TObjectMap::Translucent() const {
+    if (translucentStale_) {
+        translucent_ = {};
+        for (std::size_t i = 0; i < read_.objects.size(); ++i)
+            AppendTranslucent(translucent_, Object(i), read_.objects[i].placement, false, static_cast<int32_t>(i),
+                              looks_.Of(i));
+        if (ground_) AppendTranslucent(translucent_, *ground_, PlacedAt(ground_->Offset()), true);
+        translucentStale_ = false;
+    }
+    return translucent_;
+}
+
+void TObjectMap::TranslucentOf(std::span<const uint32_t> objects, bool ground, TranslucentList& out) const {
+    out.sources.clear();
+    out.firstRecord.clear();
+    out.sceneIndex.clear();
+    out.records.clear();
+    for (const uint32_t i : objects)
+        if (i < read_.objects.size())
+            AppendTranslucent(out, Object(i), read_.objects[i].placement, false, static_cast<int32_t>(i), looks_.Of(i));
+    if (ground && ground_) AppendTranslucent(out, *ground_, PlacedAt(ground_->Offset()), true);
 }
 
 void TObjectMap::RebuildSkyboxTranslucent() {
