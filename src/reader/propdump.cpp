@@ -250,6 +250,9 @@ template <typename Report>
 void ReadChunk(int version, DumpChunk& chunk, PlacedObject* rows, const std::atomic<bool>& stop, Report report) {
     DumpReader reader(version, chunk, rows);
     const std::string_view lines = chunk.lines;
+    // Texts are mostly as long as written: room for all of them at once (pages that are never
+    // written cost nothing).
+    chunk.text.reserve(lines.size());
     std::size_t start = 0;
     uint64_t read = 0;
     while (start < lines.size()) {

@@ -1,10 +1,10 @@
 #include "scene/objectmap.h"
 
 #include <algorithm>
-#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 
+#include "platform/parallel.h"
 #include "platform/paths.h"
 #include "reader/scenefile.h"
 
@@ -32,6 +32,9 @@ SceneObjects OwnObjects(std::vector<std::unique_ptr<RWXObject>> objects) {
     return read;
 }
 
+// Objects placed on one thread before more are worth starting.
+constexpr std::size_t kObjectsPerPart = std::size_t{1} << 16;
+
 // The sphere of each object where it is placed. A model's sphere is found once, however many
 // objects share it; a large world's objects are placed on every core.
 std::vector<Sphere> PlacedSpheres(const SceneObjects& read) {
@@ -39,20 +42,12 @@ std::vector<Sphere> PlacedSpheres(const SceneObjects& read) {
     for (std::size_t m = 0; m < read.models.size(); ++m)
         if (read.models[m]) modelSpheres[m] = BoundingSphereOf(*read.models[m]);
     std::vector<Sphere> spheres(read.objects.size());
-    auto place = [&](std::size_t from, std::size_t to) {
+    ForEachPart(spheres.size(), kObjectsPerPart, [&](std::size_t, std::size_t from, std::size_t to) {
         for (std::size_t i = from; i < to; ++i) {
             const PlacedObject& o = read.objects[i];
             if (o.model < modelSpheres.size()) spheres[i] = PlacedSphere(modelSpheres[o.model], o.placement);
         }
-    };
-    constexpr std::size_t kObjectsPerThread = std::size_t{1} << 16;
-    const std::size_t threads = std::clamp<std::size_t>(
-        std::min<std::size_t>(std::thread::hardware_concurrency(), spheres.size() / kObjectsPerThread), 1, 8);
-    std::vector<std::thread> helpers;
-    for (std::size_t k = 1; k < threads; ++k)
-        helpers.emplace_back(place, spheres.size() * k / threads, spheres.size() * (k + 1) / threads);
-    place(0, spheres.size() / threads);
-    for (std::thread& t : helpers) t.join();
+    });
     return spheres;
 }
 
