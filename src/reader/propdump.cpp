@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/hugepages.h"
 #include "platform/text.h"
 #include "platform/textsafety.h"
 
@@ -253,6 +254,7 @@ void ReadChunk(int version, DumpChunk& chunk, PlacedObject* rows, const std::ato
     // Texts are mostly as long as written: room for all of them at once (pages that are never
     // written cost nothing).
     chunk.text.reserve(lines.size());
+    AdviseHugePages(chunk.text.data(), chunk.text.capacity());
     std::size_t start = 0;
     uint64_t read = 0;
     while (start < lines.size()) {
@@ -383,6 +385,8 @@ DumpReadResult ReadDump(std::string_view text, std::string_view dumpName, ErrorL
     }
     // One row for each line, known before the first is read; rows of lines that give no object
     // are closed up afterwards.
+    out.objects.reserve(firstRow + static_cast<std::size_t>(lines));
+    AdviseHugePages(out.objects.data(), out.objects.capacity() * sizeof(PlacedObject));
     out.objects.resize(firstRow + static_cast<std::size_t>(lines));
 
     std::atomic<bool> stop{false};
@@ -431,7 +435,10 @@ DumpReadResult ReadDump(std::string_view text, std::string_view dumpName, ErrorL
     // Everything in order: the rows closed up, the texts moved, the error lines written.
     std::size_t textSize = out.text.size();
     for (const DumpChunk& chunk : chunks) textSize += chunk.text.size();
-    out.text.reserve(textSize);
+    if (textSize > out.text.capacity()) {
+        out.text.reserve(textSize);
+        AdviseHugePages(out.text.data() + out.text.size(), out.text.capacity() - out.text.size());
+    }
     std::size_t row = firstRow;
     const std::string name = BoundedQuote(dumpName);
     for (DumpChunk& chunk : chunks) {

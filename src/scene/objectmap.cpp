@@ -4,6 +4,7 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "platform/hugepages.h"
 #include "platform/parallel.h"
 #include "platform/paths.h"
 #include "reader/scenefile.h"
@@ -41,7 +42,10 @@ std::vector<Sphere> PlacedSpheres(const SceneObjects& read) {
     std::vector<Sphere> modelSpheres(read.models.size());
     for (std::size_t m = 0; m < read.models.size(); ++m)
         if (read.models[m]) modelSpheres[m] = BoundingSphereOf(*read.models[m]);
-    std::vector<Sphere> spheres(read.objects.size());
+    std::vector<Sphere> spheres;
+    spheres.reserve(read.objects.size());
+    AdviseHugePages(spheres.data(), spheres.capacity() * sizeof(Sphere));
+    spheres.resize(read.objects.size());
     ForEachPart(spheres.size(), kObjectsPerPart, [&](std::size_t, std::size_t from, std::size_t to) {
         for (std::size_t i = from; i < to; ++i) {
             const PlacedObject& o = read.objects[i];
