@@ -2,8 +2,11 @@
 
 #include <sys/mman.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <new>
+
+#include "platform/hugepages.h"
 
 namespace pelorus::podvector_detail {
 namespace {
@@ -66,3 +69,16 @@ void Release(void* block, std::size_t bytes, bool mapped) {
 }
 
 }  // namespace pelorus::podvector_detail
+
+namespace pelorus {
+
+void AdviseHugePages(void* p, std::size_t bytes) {
+    constexpr std::uintptr_t kPage = std::uintptr_t{2} << 20;
+    const auto from = reinterpret_cast<std::uintptr_t>(p);
+    if (!p || bytes < kPage || from > UINTPTR_MAX - bytes) return;
+    const std::uintptr_t begin = (from + kPage - 1) / kPage * kPage;
+    const std::uintptr_t end = (from + bytes) / kPage * kPage;
+    if (end > begin) ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+}
+
+}  // namespace pelorus

@@ -1,10 +1,18 @@
 #include "reader/propdump.h"
 
 #include <algorithm>
+#include <atomic>
 #include <charconv>
+#include <chrono>
 #include <cmath>
+#include <condition_variable>
 #include <cstring>
+#include <limits>
+#include <mutex>
+#include <thread>
+#include <vector>
 
+#include "platform/hugepages.h"
 #include "platform/text.h"
 #include "platform/textsafety.h"
 
@@ -103,37 +111,46 @@ bool ReadInt(std::string_view word, Int& out) {
     return ec == std::errc{} && end == word.data() + word.size();
 }
 
-// The reading of one dump, line by line.
+// One stretch of whole lines of a dump, read on a thread of its own: the objects go to their own
+// rows of the output (their text, in the stretch's own text, is moved to the output's once every
+// stretch is read), the error lines wait to be written in order.
+struct DumpChunk {
+    std::string_view lines;  // whole lines (the last one of the dump may lack its line feed)
+    uint64_t first = 0;      // the number of lines of the dump before it, the first line among them
+    uint64_t lineCount = 0;  // its lines
+    std::size_t row = 0;     // its first row in the output's objects
+    std::size_t objects = 0;
+    std::string text;  // the names, descriptions and actions of its objects
+    DumpReadResult result;
+    std::vector<std::pair<uint32_t, std::string>> errors;  // line and reason, the first kMaxDumpErrorLines
+    std::atomic<uint64_t> read{0};                         // lines read so far, for progress
+};
+
+// The reading of one stretch of a dump, line by line.
 class DumpReader {
 public:
-    DumpReader(int version, std::string_view dumpName, ErrorLog& log, SceneObjects& out, DumpReadResult& result)
-        : version_(version), name_(BoundedQuote(dumpName)), log_(log), out_(out), result_(result) {}
+    DumpReader(int version, DumpChunk& chunk, PlacedObject* rows) : version_(version), chunk_(chunk), rows_(rows) {}
 
     void Line(std::string_view line, uint32_t number);
-    void Finish();
 
 private:
     void Fail(uint32_t number, std::string_view reason);
+    uint32_t Kept(std::string_view field);
 
     int version_;
-    std::string name_;
-    ErrorLog& log_;
-    SceneObjects& out_;
-    DumpReadResult& result_;
+    DumpChunk& chunk_;
+    PlacedObject* rows_;
 };
 
 void DumpReader::Fail(uint32_t number, std::string_view reason) {
-    ++result_.malformed;
-    if (result_.malformed > kMaxDumpErrorLines) return;
-    std::string line = "Object dump \"" + name_ + "\", line " + std::to_string(number) + ": ";
-    line += reason;
-    log_.Append(line);
+    if (++chunk_.result.malformed > kMaxDumpErrorLines) return;
+    chunk_.errors.emplace_back(number, std::string(reason));
 }
 
-void DumpReader::Finish() {
-    if (result_.malformed > kMaxDumpErrorLines)
-        log_.Append("Object dump \"" + name_ + "\": " + std::to_string(result_.malformed - kMaxDumpErrorLines) +
-                    " more lines could not be read and are not listed.");
+uint32_t DumpReader::Kept(std::string_view field) {
+    const std::size_t size = std::min<std::size_t>(field.size(), std::numeric_limits<uint32_t>::max());
+    chunk_.text.append(field.data(), size);
+    return static_cast<uint32_t>(size);
 }
 
 void DumpReader::Line(std::string_view line, uint32_t number) {
@@ -198,24 +215,91 @@ void DumpReader::Line(std::string_view line, uint32_t number) {
     object.placement.yaw = static_cast<float>(yaw / 10);
     object.placement.tilt = static_cast<float>(tilt / 10);
     object.placement.roll = static_cast<float>(roll / 10);
-    const std::string_view name = text.substr(0, nameLen);
-    const std::string_view description = text.substr(nameLen, descLen);
-    const std::string_view action = text.substr(nameLen + descLen, actionLen);
-    if (IsPlainAscii(name) && IsPlainAscii(description) && IsPlainAscii(action)) {
-        out_.SetText(object, name, description, action);
-    } else {
-        std::string decoded[3];
-        AppendDumpText(name, version_, decoded[0]);
-        AppendDumpText(description, version_, decoded[1]);
-        AppendDumpText(action, version_, decoded[2]);
-        out_.SetText(object, decoded[0], decoded[1], decoded[2]);
+    const std::string_view fieldsOf[3] = {text.substr(0, nameLen), text.substr(nameLen, descLen),
+                                          text.substr(nameLen + descLen, actionLen)};
+    uint32_t* sizes[3] = {&object.nameSize, &object.descriptionSize, &object.actionSize};
+    object.text = chunk_.text.size();
+    const bool plain = IsPlainAscii(fieldsOf[0]) && IsPlainAscii(fieldsOf[1]) && IsPlainAscii(fieldsOf[2]);
+    std::string decoded;
+    for (std::size_t f = 0; f < 3; ++f) {
+        if (plain) {
+            *sizes[f] = Kept(fieldsOf[f]);
+        } else {
+            decoded.clear();
+            AppendDumpText(fieldsOf[f], version_, decoded);
+            *sizes[f] = Kept(decoded);
+        }
     }
-    out_.objects.push_back(object);
+    rows_[chunk_.objects++] = object;
     if (type == 0)
-        ++result_.objects;
+        ++chunk_.result.objects;
     else
-        ++result_.otherTypes;
-    ++result_.byType[type >= 0 && type < 7 ? static_cast<std::size_t>(type) : 7];
+        ++chunk_.result.otherTypes;
+    ++chunk_.result.byType[type >= 0 && type < 7 ? static_cast<std::size_t>(type) : 7];
+}
+
+// The number of line `index` among those after the first (the first of them is line 2), kept
+// at the largest a line number can be.
+uint32_t LineNumber(uint64_t index) {
+    return static_cast<uint32_t>(std::min<uint64_t>(index + 2, std::numeric_limits<uint32_t>::max()));
+}
+
+// Reads the lines of `chunk` into `rows` until they end or `stop` is set. `report`, when given,
+// is called every kDumpLinesPerReport lines before the next is read; when it answers false the
+// reading stops there.
+template <typename Report>
+void ReadChunk(int version, DumpChunk& chunk, PlacedObject* rows, const std::atomic<bool>& stop, Report report) {
+    DumpReader reader(version, chunk, rows);
+    const std::string_view lines = chunk.lines;
+    // Texts are mostly as long as written: room for all of them at once (pages that are never
+    // written cost nothing).
+    chunk.text.reserve(lines.size());
+    AdviseHugePages(chunk.text.data(), chunk.text.capacity());
+    std::size_t start = 0;
+    uint64_t read = 0;
+    while (start < lines.size()) {
+        if (read % kDumpLinesPerReport == 0 && read > 0) {
+            chunk.read.store(read, std::memory_order_relaxed);
+            if (!report()) break;
+        }
+        if (stop.load(std::memory_order_relaxed)) break;
+        std::size_t end = lines.find('\n', start);
+        if (end == std::string_view::npos) end = lines.size();
+        std::string_view line = lines.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+        reader.Line(line, LineNumber(chunk.first + read));
+        ++read;
+        start = end + 1;
+    }
+    chunk.read.store(read, std::memory_order_relaxed);
+}
+
+unsigned DumpThreadsFor(std::size_t bytes, unsigned asked) {
+    if (asked > 0) return std::min(asked, kMaxDumpThreads);
+    const auto cores = std::clamp(std::thread::hardware_concurrency(), 1u, kMaxDumpThreads);
+    return static_cast<unsigned>(std::clamp<std::size_t>(bytes / kDumpBytesPerThread, 1, cores));
+}
+
+// Splits `body` into `count` stretches of whole lines of about the same size (some may be empty).
+std::vector<std::string_view> SplitAtLines(std::string_view body, unsigned count) {
+    std::vector<std::string_view> parts;
+    std::size_t from = 0;
+    for (unsigned k = 1; k <= count; ++k) {
+        std::size_t to = body.size();
+        if (k < count) {
+            to = std::max(from, body.size() / count * k);
+            to = to < body.size() ? body.find('\n', to) : std::string_view::npos;
+            to = to == std::string_view::npos ? body.size() : to + 1;
+        }
+        parts.push_back(body.substr(from, to - from));
+        from = to;
+    }
+    return parts;
+}
+
+uint64_t LinesIn(std::string_view part) {
+    const auto feeds = static_cast<uint64_t>(std::count(part.begin(), part.end(), '\n'));
+    return feeds + (!part.empty() && part.back() != '\n' ? 1 : 0);
 }
 
 }  // namespace
@@ -264,7 +348,7 @@ void AppendDumpText(std::string_view field, int version, std::string& out) {
 }
 
 DumpReadResult ReadDump(std::string_view text, std::string_view dumpName, ErrorLog& log, SceneObjects& out,
-                        const DumpLinesHook& onLines) {
+                        const DumpLinesHook& onLines, unsigned threads) {
     DumpReadResult result;
     const std::optional<int> version = DumpVersionOf(text);
     if (!version) {
@@ -279,29 +363,110 @@ DumpReadResult ReadDump(std::string_view text, std::string_view dumpName, ErrorL
         return result;
     }
     result.version = *version;
-    // Room for one object a line, known before the first is read.
-    const auto lines = static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
-    out.objects.reserve(out.objects.size() + lines);
-    out.text.reserve(out.text.size() + text.size() / 2);
-    // The lines after the first, a last one without its line feed among them.
-    const uint64_t objectLines = lines - (!text.empty() && text.back() == '\n' ? 1 : 0);
-    DumpReader reader(*version, dumpName, log, out, result);
-    std::size_t pos = text.find('\n');
-    uint32_t number = 1;
-    uint64_t read = 0;
-    while (pos != std::string_view::npos && pos + 1 <= text.size()) {
-        const std::size_t start = pos + 1;
-        if (start == text.size()) break;
-        if (onLines && read % kDumpLinesPerReport == 0 && read > 0 && !onLines(read, objectLines)) break;
-        ++read;
-        pos = text.find('\n', start);
-        std::string_view line = text.substr(start, pos == std::string_view::npos ? text.size() - start : pos - start);
-        if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-        if (number < UINT32_MAX) ++number;
-        reader.Line(line, number);
+    // The lines after the first, split among the threads; each counts its lines, then reads them.
+    const std::size_t headerEnd = text.find('\n');
+    const std::string_view body = headerEnd == std::string_view::npos ? std::string_view() : text.substr(headerEnd + 1);
+    const std::vector<std::string_view> parts = SplitAtLines(body, DumpThreadsFor(body.size(), threads));
+    std::vector<DumpChunk> chunks(parts.size());
+    for (std::size_t k = 0; k < parts.size(); ++k) chunks[k].lines = parts[k];
+    auto onEachChunk = [&](auto work) {
+        std::vector<std::thread> helpers;
+        for (std::size_t k = 1; k < chunks.size(); ++k) helpers.emplace_back([&, k] { work(k); });
+        work(0);
+        for (std::thread& t : helpers) t.join();
+    };
+    onEachChunk([&](std::size_t k) { chunks[k].lineCount = LinesIn(chunks[k].lines); });
+    uint64_t lines = 0;
+    const std::size_t firstRow = out.objects.size();
+    for (DumpChunk& chunk : chunks) {
+        chunk.first = lines;
+        chunk.row = firstRow + static_cast<std::size_t>(lines);
+        lines += chunk.lineCount;
     }
-    if (onLines) onLines(read, std::max(read, objectLines));
-    reader.Finish();
+    // One row for each line, known before the first is read; rows of lines that give no object
+    // are closed up afterwards.
+    out.objects.reserve(firstRow + static_cast<std::size_t>(lines));
+    AdviseHugePages(out.objects.data(), out.objects.capacity() * sizeof(PlacedObject));
+    out.objects.resize(firstRow + static_cast<std::size_t>(lines));
+
+    std::atomic<bool> stop{false};
+    auto readSoFar = [&] {
+        uint64_t read = 0;
+        for (const DumpChunk& chunk : chunks) read += chunk.read.load(std::memory_order_relaxed);
+        return read;
+    };
+    uint64_t told = 0;
+    // Progress is told from the calling thread alone, never backwards.
+    auto tell = [&] {
+        const uint64_t read = readSoFar();
+        if (read <= told) return !stop.load();
+        told = read;
+        if (!onLines(read, lines)) stop = true;
+        return !stop.load();
+    };
+    std::mutex mutex;
+    std::condition_variable finished;
+    std::size_t helpersDone = 0;
+    onEachChunk([&](std::size_t k) {
+        DumpChunk& chunk = chunks[k];
+        PlacedObject* rows = out.objects.data() + chunk.row;
+        if (k > 0) {
+            ReadChunk(*version, chunk, rows, stop, [] { return true; });
+            std::lock_guard lock(mutex);
+            ++helpersDone;
+            finished.notify_all();
+            return;
+        }
+        if (!onLines) {
+            ReadChunk(*version, chunk, rows, stop, [] { return true; });
+            return;
+        }
+        ReadChunk(*version, chunk, rows, stop, tell);
+        // The others may still be reading: their progress is told meanwhile.
+        std::unique_lock lock(mutex);
+        while (helpersDone + 1 < chunks.size()) {
+            finished.wait_for(lock, std::chrono::milliseconds(20));
+            lock.unlock();
+            tell();
+            lock.lock();
+        }
+    });
+
+    // Everything in order: the rows closed up, the texts moved, the error lines written.
+    std::size_t textSize = out.text.size();
+    for (const DumpChunk& chunk : chunks) textSize += chunk.text.size();
+    if (textSize > out.text.capacity()) {
+        out.text.reserve(textSize);
+        AdviseHugePages(out.text.data() + out.text.size(), out.text.capacity() - out.text.size());
+    }
+    std::size_t row = firstRow;
+    const std::string name = BoundedQuote(dumpName);
+    for (DumpChunk& chunk : chunks) {
+        const uint64_t base = out.text.size();
+        for (std::size_t i = 0; i < chunk.objects; ++i) {
+            PlacedObject& o = out.objects[row++];
+            o = out.objects[chunk.row + i];
+            o.text += base;
+        }
+        out.text += chunk.text;
+        chunk.text = std::string();
+        result.objects += chunk.result.objects;
+        result.otherTypes += chunk.result.otherTypes;
+        for (std::size_t t = 0; t < result.byType.size(); ++t) result.byType[t] += chunk.result.byType[t];
+        for (const auto& [number, reason] : chunk.errors) {
+            if (++result.malformed > kMaxDumpErrorLines) continue;
+            log.Append("Object dump \"" + name + "\", line " + std::to_string(number) + ": " + reason);
+        }
+        // Those beyond the ones each stretch kept are only counted.
+        result.malformed += chunk.result.malformed - chunk.errors.size();
+    }
+    out.objects.resize(row);
+    const uint64_t read = readSoFar();
+    // (Unless the wait for the others told it already.)
+    if (onLines && (read > told || read == 0)) onLines(read, std::max(read, lines));
+    if (result.malformed > kMaxDumpErrorLines)
+        log.Append("Object dump \"" + name + "\": " + std::to_string(result.malformed - kMaxDumpErrorLines) +
+                   " more lines could not be read and are not listed.");
     return result;
 }
 

@@ -74,14 +74,20 @@ struct DumpReadResult {
 //   "D" is not an object dump (its first line is not "propdump version N").
 //   Object dump "D" is of version N, which cannot be read (versions 2 to 5 can).
 // The name, description and action of one object are cut at 4 GiB each.
-// `onLines`, when given, is told how many lines after the first were read and how many there are
-// (line feeds counted) every kDumpLinesPerReport lines and once at the end; when it answers false
-// reading stops there, keeping the objects read so far (a cancelled load).
+// `onLines`, when given, is told how many lines after the first were read and how many there are,
+// on the calling thread, with counts that only grow: about every kDumpLinesPerReport lines and
+// once at the end. When it answers false reading stops soon after, keeping the objects read so far
+// (a cancelled load; on more than one thread they need not be the first lines).
+// The lines are read on `threads` threads (the calling one among them), each a stretch of whole
+// lines; 0 takes the machine's cores, one for each kDumpBytesPerThread of text, at most
+// kMaxDumpThreads. Objects, line numbers and error lines come out the same whatever the number.
 using DumpLinesHook = std::function<bool(uint64_t linesRead, uint64_t lines)>;
 DumpReadResult ReadDump(std::string_view text, std::string_view dumpName, ErrorLog& log, SceneObjects& out,
-                        const DumpLinesHook& onLines = {});
+                        const DumpLinesHook& onLines = {}, unsigned threads = 0);
 
 inline constexpr uint64_t kDumpLinesPerReport = 4096;
+inline constexpr unsigned kMaxDumpThreads = 8;
+inline constexpr std::size_t kDumpBytesPerThread = std::size_t{1} << 20;
 
 inline constexpr uint64_t kMaxDumpErrorLines = 10000;
 

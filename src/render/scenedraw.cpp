@@ -157,16 +157,15 @@ void SceneRenderer::Draw(TObjectMap& scene, const DrawContext& context) {
     glDepthMask(GL_FALSE);
     glEnable(GL_BLEND);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    const TranslucentList& list = scene.Translucent();
-    sourceDrawn_.assign(list.sources.size(), 0);
-    for (std::size_t s = 0; s < list.sources.size(); ++s) {
-        const int32_t index = s < list.sceneIndex.size() ? list.sceneIndex[s] : -1;
-        if (index >= 0 && static_cast<std::size_t>(index) < objectDrawn_.size())
-            sourceDrawn_[s] = objectDrawn_[static_cast<std::size_t>(index)];
-        else
-            sourceDrawn_[s] = list.sources[s].object == scene.Ground() ? groundSeen : 1;
-    }
-    DrawTranslucent(scene.Translucent(), context, true, sourceDrawn_);
+    // The transparent pass of what this frame draws alone, in the scene's order: what lies
+    // elsewhere in a large world costs nothing.
+    drawnList_.clear();
+    for (const uint32_t i : near_)
+        if (objectDrawn_[i]) drawnList_.push_back(i);
+    scene.TranslucentOf(drawnList_, groundSeen, translucent_);
+    sourceDrawn_.assign(translucent_.sources.size(), 1);
+    DrawTranslucent(translucent_, context, true, sourceDrawn_);
+    scene.TranslucentOf({}, false, translucent_);  // no pointers into the scene outlive the frame
     glPopAttrib();
     glDisable(GL_BLEND);
 }

@@ -70,6 +70,8 @@ private:
     std::vector<uint8_t> objectDrawn_;  // scratch of a frame: 1 for each object of the scene drawn
     std::vector<uint32_t> near_;        // scratch of a frame: the objects looked at, in order
     std::vector<uint8_t> sourceDrawn_;  // the same for each source of a transparent pass
+    std::vector<uint32_t> drawnList_;   // scratch of a frame: the objects drawn, in order
+    TranslucentList translucent_;       // scratch of a frame: the transparent pass of what is drawn
 };
 
 }  // namespace pelorus

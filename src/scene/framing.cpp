@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
-#include <unordered_map>
+#include <vector>
+
+#include "platform/parallel.h"
 
 namespace pelorus {
 
@@ -72,15 +74,26 @@ Bounds ObjectBounds(const RWXObject& object) {
 }
 
 Bounds SceneBounds(const TObjectMap& scene) {
-    std::unordered_map<const RWXObject*, Bounds> models;
+    // Each model's box once, then the objects' boxes on every core (a box's extent does not
+    // depend on the order the boxes are taken in).
+    const SceneObjects& read = scene.Read();
+    std::vector<uint8_t> used(read.models.size(), 0);
+    for (const PlacedObject& o : read.objects)
+        if (o.model < used.size()) used[o.model] = 1;
+    std::vector<Bounds> models(read.models.size());
+    for (std::size_t m = 0; m < models.size(); ++m)
+        if (used[m] && read.models[m]) models[m] = ObjectBounds(*read.models[m], {0, 0, 0});
+    constexpr std::size_t kObjectsPerPart = std::size_t{1} << 16;
+    std::vector<Bounds> parts(kMaxParallelParts);
+    ForEachPart(read.objects.size(), kObjectsPerPart, [&](std::size_t part, std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i) {
+            const PlacedObject& o = read.objects[i];
+            if (o.model >= models.size() || models[o.model].Empty() || !o.visible) continue;
+            parts[part].Extend(PlacedBounds(models[o.model], o.placement));
+        }
+    });
     Bounds bounds;
-    for (std::size_t i = 0; i < scene.ObjectCount(); ++i) {
-        auto [it, added] = models.try_emplace(&scene.Object(i));
-        if (added) it->second = ObjectBounds(scene.Object(i), {0, 0, 0});
-        const Bounds& model = it->second;
-        if (model.Empty() || !scene.Placed(i).visible) continue;
-        bounds.Extend(PlacedBounds(model, scene.PlacementOf(i)));
-    }
+    for (const Bounds& part : parts) bounds.Extend(part);
     return bounds;
 }
 

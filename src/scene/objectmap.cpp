@@ -4,6 +4,8 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "platform/hugepages.h"
+#include "platform/parallel.h"
 #include "platform/paths.h"
 #include "reader/scenefile.h"
 
@@ -31,6 +33,28 @@ SceneObjects OwnObjects(std::vector<std::unique_ptr<RWXObject>> objects) {
     return read;
 }
 
+// Objects placed on one thread before more are worth starting.
+constexpr std::size_t kObjectsPerPart = std::size_t{1} << 16;
+
+// The sphere of each object where it is placed. A model's sphere is found once, however many
+// objects share it; a large world's objects are placed on every core.
+std::vector<Sphere> PlacedSpheres(const SceneObjects& read) {
+    std::vector<Sphere> modelSpheres(read.models.size());
+    for (std::size_t m = 0; m < read.models.size(); ++m)
+        if (read.models[m]) modelSpheres[m] = BoundingSphereOf(*read.models[m]);
+    std::vector<Sphere> spheres;
+    spheres.reserve(read.objects.size());
+    AdviseHugePages(spheres.data(), spheres.capacity() * sizeof(Sphere));
+    spheres.resize(read.objects.size());
+    ForEachPart(spheres.size(), kObjectsPerPart, [&](std::size_t, std::size_t from, std::size_t to) {
+        for (std::size_t i = from; i < to; ++i) {
+            const PlacedObject& o = read.objects[i];
+            if (o.model < modelSpheres.size()) spheres[i] = PlacedSphere(modelSpheres[o.model], o.placement);
+        }
+    });
+    return spheres;
+}
+
 }  // namespace
 
 TObjectMap::TObjectMap() = default;
@@ -48,7 +72,7 @@ TObjectMap::TObjectMap(SceneObjects objects, ErrorLog* log, const LookOptions& l
     }
     // Only what shows a model is the scene's; the rest (other types, models not found) goes.
     std::erase_if(read_.objects, [&](const PlacedObject& o) { return o.type != 0 || !read_.ModelOf(o); });
-    read_.objects.shrink_to_fit();
+    if (read_.objects.capacity() - read_.objects.size() > read_.objects.size() / 4) read_.objects.shrink_to_fit();
     if (coming) {
         // The looks of actions depend on the models' faces: they are made once every model is in.
         standIn_ = coming;
@@ -57,18 +81,7 @@ TObjectMap::TObjectMap(SceneObjects objects, ErrorLog* log, const LookOptions& l
     } else {
         looks_ = CarryOutActions(read_, log, looks);
     }
-    // A model's sphere is found once, however many objects share it.
-    std::vector<Sphere> modelSpheres(read_.models.size());
-    std::vector<uint8_t> known(read_.models.size(), 0);
-    spheres_.reserve(read_.objects.size());
-    for (const PlacedObject& o : read_.objects) {
-        if (!known[o.model]) {
-            modelSpheres[o.model] = BoundingSphereOf(*read_.models[o.model]);
-            known[o.model] = 1;
-        }
-        spheres_.push_back(PlacedSphere(modelSpheres[o.model], o.placement));
-    }
-    RebuildTranslucent();
+    spheres_ = PlacedSpheres(read_);
 }
 
 std::vector<std::shared_ptr<const RWXObject>> TObjectMap::SetModels(
@@ -109,7 +122,7 @@ std::vector<std::shared_ptr<const RWXObject>> TObjectMap::SetModels(
             spheres_[i] = PlacedSphere(modelSpheres[o.model], o.placement);
         }
     }
-    RebuildTranslucent();
+    translucentStale_ = true;
     gridStale_ = true;
     return replaced;
 }
@@ -143,10 +156,11 @@ TObjectMap::~TObjectMap() {
 
 std::unique_ptr<RWXObject> TObjectMap::SetGround(std::unique_ptr<RWXObject> ground) {
     translucent_ = {};
+    translucentStale_ = true;
     std::unique_ptr<RWXObject> previous = std::move(ground_);
     if (ground && ground->CountTriangles() > 0) ground_ = std::move(ground);
     groundSphere_ = ground_ ? PlacedSphereOf(*ground_) : Sphere{};
-    RebuildTranslucent();
+    translucentStale_ = true;
     return previous;
 }
 
@@ -158,12 +172,27 @@ std::unique_ptr<RWXObject> TObjectMap::SetSkybox(std::unique_ptr<RWXObject> skyb
     return previous;
 }
 
-void TObjectMap::RebuildTranslucent() {
-    translucent_ = {};
-    for (std::size_t i = 0; i < read_.objects.size(); ++i)
-        AppendTranslucent(translucent_, Object(i), read_.objects[i].placement, false, static_cast<int32_t>(i),
-                          looks_.Of(i));
-    if (ground_) AppendTranslucent(translucent_, *ground_, PlacedAt(ground_->Offset()), true);
+const TranslucentList& TObjectMap::Translucent() const {
+    if (translucentStale_) {
+        translucent_ = {};
+        for (std::size_t i = 0; i < read_.objects.size(); ++i)
+            AppendTranslucent(translucent_, Object(i), read_.objects[i].placement, false, static_cast<int32_t>(i),
+                              looks_.Of(i));
+        if (ground_) AppendTranslucent(translucent_, *ground_, PlacedAt(ground_->Offset()), true);
+        translucentStale_ = false;
+    }
+    return translucent_;
+}
+
+void TObjectMap::TranslucentOf(std::span<const uint32_t> objects, bool ground, TranslucentList& out) const {
+    out.sources.clear();
+    out.firstRecord.clear();
+    out.sceneIndex.clear();
+    out.records.clear();
+    for (const uint32_t i : objects)
+        if (i < read_.objects.size())
+            AppendTranslucent(out, Object(i), read_.objects[i].placement, false, static_cast<int32_t>(i), looks_.Of(i));
+    if (ground && ground_) AppendTranslucent(out, *ground_, PlacedAt(ground_->Offset()), true);
 }
 
 void TObjectMap::RebuildSkyboxTranslucent() {

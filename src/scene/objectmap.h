@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -46,7 +47,7 @@ public:
     TObjectMap& operator=(const TObjectMap&) = delete;
 
     // Replaces the ground (skybox); the new one is kept only when it holds at least one triangle
-    // (null or empty objects leave the slot empty). The transparent lists are rebuilt. The
+    // (null or empty objects leave the slot empty). The transparent lists follow. The
     // previous one is handed back (null when there was none), so that whoever holds resources
     // made from it can release them before it goes.
     [[nodiscard]] std::unique_ptr<RWXObject> SetGround(std::unique_ptr<RWXObject> ground);
@@ -87,14 +88,19 @@ public:
     void ObjectsNear(const Vec3& eye, double distance, std::vector<uint32_t>& out) const;
     const RWXObject* Ground() const { return ground_.get(); }
     const RWXObject* Skybox() const { return skybox_.get(); }
-    // The transparent passes; their depths are for the drawing side to set.
-    const TranslucentList& Translucent() const { return translucent_; }
+    // The transparent pass of the whole scene: every object's transparent triangles, objects in
+    // order, then the ground's. Made on the first call after the models or the ground changed (a
+    // world of a million objects never needs it whole: see TranslucentOf).
+    const TranslucentList& Translucent() const;
+    // Replaces `out` with the transparent pass of the objects `objects` names (indices below
+    // ObjectCount(), ascending; others are passed over), then of the ground when `ground` is true:
+    // the records Translucent() holds for them, in the same order.
+    void TranslucentOf(std::span<const uint32_t> objects, bool ground, TranslucentList& out) const;
+    // The skybox's transparent pass; its depths are for the drawing side to set.
     const TranslucentList& SkyboxTranslucent() const { return skyboxTranslucent_; }
-    TranslucentList& Translucent() { return translucent_; }
     TranslucentList& SkyboxTranslucent() { return skyboxTranslucent_; }
 
 private:
-    void RebuildTranslucent();
     void RebuildSkyboxTranslucent();
 
     SceneObjects read_;  // its objects are the scene's objects
@@ -115,7 +121,9 @@ private:
     std::unique_ptr<RWXObject> ground_;
     Sphere groundSphere_;
     std::unique_ptr<RWXObject> skybox_;
-    TranslucentList translucent_;
+    // The whole scene's transparent pass, made when first asked after the models or ground changed.
+    mutable TranslucentList translucent_;
+    mutable bool translucentStale_ = true;
     TranslucentList skyboxTranslucent_;
 };
 

@@ -11,6 +11,7 @@
 #include <optional>
 #include <thread>
 #include <unordered_map>
+#include <unordered_set>
 
 #include "net/webaddress.h"
 #include "platform/paths.h"
@@ -210,11 +211,12 @@ SceneObjects LoadDump(std::string_view text, std::string_view path, ErrorLog& lo
     ObjectPath& source = options.source ? *options.source : remote ? static_cast<ObjectPath&>(*remote) : local;
     if (!shared.fetcher) shared.fetcher = source.Fetcher();
     {
-        std::vector<std::string> names;
+        // Each name once: a world names its few models many times over.
+        std::unordered_set<std::string_view> seen;
         for (const PlacedObject& object : scene.objects)
-            if (object.type == 0) names.emplace_back(scene.Name(object));
+            if (object.type == 0) seen.insert(scene.Name(object));
+        std::vector<std::string> names(seen.begin(), seen.end());
         std::sort(names.begin(), names.end());
-        names.erase(std::unique(names.begin(), names.end()), names.end());
         source.Prefetch(names);
     }
     // Models that cannot be had are placed at the dump's line that named them.

@@ -4,6 +4,9 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #include "reader/propdump.h"
 #include "testutil.h"
@@ -220,6 +223,109 @@ TEST(PropDump, ErrorLinesStopAtTheLimitAndAreCounted) {
     EXPECT_EQ(r.errors.size(), kMaxDumpErrorLines + 1);
     EXPECT_EQ(r.errors.back(), "Object dump \"world.txt\": 5 more lines could not be read and are not listed.");
     EXPECT_EQ(r.result.malformed, kMaxDumpErrorLines + 5);
+}
+
+struct Threaded {
+    SceneObjects scene;
+    DumpReadResult result;
+    std::vector<std::string> errors;
+};
+
+Threaded ReadOn(const std::string& text, unsigned threads, const DumpLinesHook& onLines = {}) {
+    Threaded r;
+    test::LogCapture log;
+    // Something read before: the dump's objects and texts come after it.
+    r.scene.SetText(r.scene.objects.emplace_back(), "before");
+    r.result = ReadDump(text, "world.txt", log, r.scene, onLines, threads);
+    r.errors = log.Lines();
+    return r;
+}
+
+// Stretches read on several threads are joined in the order of their lines: the same objects
+// with the same line numbers and texts, the same error lines and counts, whatever the number of
+// threads and wherever the stretches begin.
+TEST(PropDump, ThreadsReadWhatOneThreadReads) {
+    std::string text = "propdump version 5\r\n";
+    for (int i = 0; i < 300; ++i) {
+        const std::string n = std::to_string(i);
+        if (i % 37 == 5)
+            text += "1 2 3\r\n";  // too few fields
+        else if (i % 41 == 7)
+            text += "\r\n";
+        else if (i % 43 == 9)
+            text += "1 2 0 0 0 0 0 0 0 9 0 0 0 abc\r\n";  // runs past the line
+        else
+            text += "1 2 " + n + " 0 -" + n + " 1 2 3 " + std::to_string(i % 3) + " " + std::to_string(n.size()) +
+                    " 3 2 0 " + n + "d\xC3\xA9\x7F" + "ac\r\n";
+    }
+    text += "1 2 7 7 7 0 0 0 0 1 0 0 0 z";  // the last line without its line end
+    const Threaded one = ReadOn(text, 1);
+    ASSERT_GT(one.errors.size(), 5u);
+    ASSERT_GT(one.scene.objects.size(), 250u);
+    EXPECT_EQ(one.scene.objects.back().line, 302u);
+    EXPECT_EQ(one.scene.Name(one.scene.objects.back()), "z");
+    EXPECT_EQ(one.scene.Name(one.scene.objects.front()), "before");
+    for (const unsigned threads : {2u, 3u, 7u, 8u}) {
+        const Threaded many = ReadOn(text, threads);
+        EXPECT_EQ(many.errors, one.errors) << threads;
+        EXPECT_EQ(many.result.objects, one.result.objects) << threads;
+        EXPECT_EQ(many.result.otherTypes, one.result.otherTypes) << threads;
+        EXPECT_EQ(many.result.byType, one.result.byType) << threads;
+        EXPECT_EQ(many.result.malformed, one.result.malformed) << threads;
+        ASSERT_EQ(many.scene.objects.size(), one.scene.objects.size()) << threads;
+        for (std::size_t i = 0; i < one.scene.objects.size(); ++i) {
+            const PlacedObject &a = one.scene.objects[i], &b = many.scene.objects[i];
+            EXPECT_EQ(b.line, a.line) << threads << " " << i;
+            EXPECT_EQ(b.placement, a.placement) << threads << " " << i;
+            EXPECT_EQ(b.type, a.type) << threads << " " << i;
+            EXPECT_EQ(many.scene.Name(b), one.scene.Name(a)) << threads << " " << i;
+            EXPECT_EQ(many.scene.Description(b), one.scene.Description(a)) << threads << " " << i;
+            EXPECT_EQ(many.scene.Action(b), one.scene.Action(a)) << threads << " " << i;
+        }
+    }
+}
+
+// The limit on error lines counts over the whole dump, not over each thread's part of it.
+TEST(PropDump, ErrorLimitHoldsAcrossThreads) {
+    std::string text = "propdump version 3\n";
+    for (uint64_t i = 0; i < 2 * kMaxDumpErrorLines + 2000; ++i) text += i % 2 ? "x\n" : "1 2 0 0 0 0 0 0 1 0 0 a\n";
+    const Threaded one = ReadOn(text, 1);
+    const Threaded four = ReadOn(text, 4);
+    ASSERT_EQ(one.errors.size(), kMaxDumpErrorLines + 1);
+    EXPECT_EQ(one.errors.back(),
+              "Object dump \"world.txt\": " + std::to_string(one.result.malformed - kMaxDumpErrorLines) +
+                  " more lines could not be read and are not listed.");
+    EXPECT_EQ(four.errors, one.errors);
+    EXPECT_EQ(four.result.malformed, one.result.malformed);
+    EXPECT_EQ(four.scene.objects.size(), one.scene.objects.size());
+}
+
+// Progress comes from the calling thread, only grows and ends at every line; answering false
+// stops every thread, keeping what was read.
+TEST(PropDump, ProgressGrowsOnTheCallingThreadAndCancelStopsEveryThread) {
+    std::string text = "propdump version 4\n";
+    const uint64_t lines = kDumpLinesPerReport * 6 + 17;
+    for (uint64_t i = 0; i < lines; ++i) text += "1 2 0 0 0 0 0 0 0 1 0 0 0 a\n";
+    for (const unsigned threads : {1u, 3u}) {
+        std::vector<std::pair<uint64_t, uint64_t>> told;
+        const std::thread::id caller = std::this_thread::get_id();
+        bool elsewhere = false;
+        const Threaded all = ReadOn(text, threads, [&](uint64_t read, uint64_t total) {
+            elsewhere = elsewhere || std::this_thread::get_id() != caller;
+            told.emplace_back(read, total);
+            return true;
+        });
+        EXPECT_FALSE(elsewhere) << threads;
+        EXPECT_EQ(all.scene.objects.size(), lines + 1) << threads;
+        ASSERT_GE(told.size(), 2u) << threads;
+        EXPECT_EQ(told.back(), (std::pair<uint64_t, uint64_t>{lines, lines})) << threads;
+        for (std::size_t i = 1; i < told.size(); ++i) EXPECT_GT(told[i].first, told[i - 1].first) << threads;
+
+        const Threaded stopped = ReadOn(text, threads, [&](uint64_t read, uint64_t) { return read < 2; });
+        EXPECT_LT(stopped.scene.objects.size(), lines + 1) << threads;
+        for (std::size_t i = 1; i < stopped.scene.objects.size(); ++i)
+            EXPECT_EQ(stopped.scene.Name(stopped.scene.objects[i]), "a") << threads;
+    }
 }
 
 }  // namespace

@@ -9,7 +9,9 @@
 #include <vector>
 
 #include "platform/errorlog.h"
+#include "scene/culling.h"
 #include "scene/framing.h"
+#include "scene/objectmap.h"
 #include "scene/viewmath.h"
 #include "testutil.h"
 
@@ -216,6 +218,44 @@ TEST(ObjectBounds, HoldTheVerticesOfEveryClumpAtTheOffsetButNotUninstancedProtot
     const Bounds all = ObjectsBounds(objects);
     ExpectVec(all.Min(), b.Min());
     ExpectVec(all.Max(), b.Max());
+}
+
+// A world large enough to be measured on several threads has the bounds and spheres of its
+// objects taken one by one: turned, hidden and far-off objects in every part.
+TEST(SceneBounds, ALargeWorldGivesWhatEachObjectGives) {
+    ErrorLog log;
+    SceneObjects read;
+    read.AddModel(RWXObject::FromText("ModelBegin\nClumpBegin\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 2 0\n"
+                                      "Triangle 1 2 3\nClumpEnd\nModelEnd\n",
+                                      0, 0, 0, log, test::NoTextures()),
+                  "pane");
+    constexpr std::size_t kObjects = 300000;
+    read.objects.resize(kObjects);
+    for (std::size_t i = 0; i < kObjects; ++i) {
+        PlacedObject& o = read.objects[i];
+        o.model = 0;
+        o.placement.position = {static_cast<double>(i % 1000), 0, static_cast<double>(i / 1000)};
+        o.placement.yaw = static_cast<float>(i % 360);
+        o.placement.tilt = static_cast<float>(i % 7);
+    }
+    // The farthest objects: one hidden at the start, one shown at the end of the list.
+    read.objects[3].placement.position = {-500, 0, 0};
+    read.objects[3].visible = false;
+    read.objects[kObjects - 2].placement.position = {0, 40, 5000};
+    const TObjectMap scene(std::move(read));
+    Bounds want;
+    const Bounds model = ObjectBounds(scene.Object(0), {0, 0, 0});
+    for (std::size_t i = 0; i < scene.ObjectCount(); ++i) {
+        if (scene.Placed(i).visible) want.Extend(PlacedBounds(model, scene.PlacementOf(i)));
+        const Sphere sphere = PlacedSphere(BoundingSphereOf(scene.Object(i)), scene.PlacementOf(i));
+        ASSERT_EQ(scene.SphereOf(i).centre, sphere.centre) << i;
+        ASSERT_EQ(scene.SphereOf(i).radius, sphere.radius) << i;
+    }
+    const Bounds got = SceneBounds(scene);
+    EXPECT_EQ(got.Min(), want.Min());
+    EXPECT_EQ(got.Max(), want.Max());
+    EXPECT_GT(got.Min().x, -10) << "hidden objects are left out";
+    EXPECT_GT(got.Max().z, 4999);
 }
 
 TEST(DepthRange, PlanesAroundTheEyeHoldTheWholeSkyboxWhateverTheTurns) {
