@@ -533,6 +533,7 @@ WorldReadOptions MainWindow::ModelReadOptions() const {
     if (!entryArchive_.empty()) options.textureArchives.insert(options.textureArchives.begin(), entryArchive_);
     world.objectPath = ObjectPathInEffect();
     world.cacheRoot = UserCacheRoot(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME"));
+    if (worldSource_) world.refreshTime = worldSource_().look.refreshTime;
     world.action = options_.action;
     if (options_.objectPassword)
         options.archivePassword = *options_.objectPassword;
