@@ -564,7 +564,7 @@ void MainWindow::ReadCurrentFile(bool frame) {
     loadFrames_ = frame;
     loader_ = std::make_unique<WorldLoader>(currentFile_, ModelReadOptions());
     loadTimer_.start();
-    statusMessage_->setText(Text(ProgressText(loader_->Progress())));
+    statusMessage_->setText(Text(LoadStatusText(loader_->Progress(), sceneObjectPath_)));
 }
 
 void MainWindow::TakeLoaded() {
@@ -589,8 +589,10 @@ void MainWindow::TakeLoaded() {
         if (!loader_) return;  // the world asked for another load
     }
     view_->AddModels(got.models);
+    const LoadProgress progress = loader_->Progress();
+    if (progress.offline) offlinePath_ = sceneObjectPath_;
     if (!got.finished) {
-        statusMessage_->setText(Text(ProgressText(loader_->Progress())));
+        statusMessage_->setText(Text(LoadStatusText(progress, sceneObjectPath_)));
         return;
     }
     loadTimer_.stop();
@@ -615,6 +617,7 @@ void MainWindow::BeginLoad(bool reload) {
     marks_.push_back(
         {log_->LineCount(), currentFile_, QDateTime::currentDateTime().toString("HH:mm:ss").toStdString(), reload});
     openProblem_ = OpenProblem(currentFile_);
+    offlinePath_.clear();
 }
 
 void MainWindow::ShowScene(std::unique_ptr<TObjectMap> scene, bool frame) {
@@ -676,7 +679,9 @@ void MainWindow::UpdateStatus() {
     QPalette colours = palette();
     if (problems > 0) colours.setColor(QPalette::ButtonText, colours.color(QPalette::Link));
     problems_->setPalette(colours);
-    statusMessage_->setText(Text(openProblem_));
+    LoadProgress offline;
+    offline.offline = !offlinePath_.empty();
+    statusMessage_->setText(Text(openProblem_.empty() ? LoadStatusText(offline, offlinePath_) : openProblem_));
 }
 
 QString MainWindow::StatusCounts() const {

@@ -576,22 +576,38 @@ std::vector<FetchResult> Downloader::TakeFinished() {
 }
 
 std::vector<FetchResult> Downloader::Wait(std::span<const uint64_t> tickets,
-                                          const std::function<void(const DownloadProgress&)>& onProgress) {
+                                          const std::function<void(const DownloadProgress&)>& onProgress,
+                                          const std::atomic<bool>* stop) {
     std::unique_lock lock(impl_->mutex);
     auto allIn = [&] {
         for (const uint64_t ticket : tickets)
             if (impl_->pending.count(ticket)) return false;
         return true;
     };
+    const auto stopped = [&] { return stop && stop->load(std::memory_order_relaxed); };
+    // Without a stop flag only progress needs waking for; with one, it is looked at more often.
+    const milliseconds step(stop ? 20 : 100);
+    auto nextProgress = SteadyClock::now();
     while (!allIn()) {
-        if (onProgress) {
+        if (stopped()) {
+            // Results already in are kept; the rest are not waited for.
+            std::vector<uint64_t> left;
+            for (const uint64_t ticket : tickets)
+                if (impl_->pending.count(ticket)) left.push_back(ticket);
+            lock.unlock();
+            Cancel(left);
+            lock.lock();
+            break;
+        }
+        if (onProgress && SteadyClock::now() >= nextProgress) {
+            nextProgress = SteadyClock::now() + milliseconds(100);
             const DownloadProgress now = impl_->published;
             lock.unlock();
             onProgress(now);
             lock.lock();
             if (allIn()) break;
         }
-        impl_->changed.wait_for(lock, milliseconds(100));
+        impl_->changed.wait_for(lock, step);
     }
     std::vector<FetchResult> out;
     out.reserve(tickets.size());

@@ -128,13 +128,21 @@ FetchResult RemoteObjectPath::FetchFile(const std::string& name) {
             prefetched_.erase(it);
         }
     }
-    if (ticket) {
-        result = downloader_.Wait(std::span<const uint64_t>(&*ticket, 1)).front();
-    } else {
-        result = downloader_.Fetch({objectPath_, name, refreshTime_});
-    }
+    if (!ticket) ticket = downloader_.Request({objectPath_, name, refreshTime_});
+    std::function<void(const DownloadProgress&)> tell;
+    if (onProgress_) tell = [this](const DownloadProgress& progress) { onProgress_(progress, Offline()); };
+    result = downloader_.Wait(std::span<const uint64_t>(&*ticket, 1), tell, cancel_).front();
+    // A load given up is no failure of the server's.
+    if (cancel_ && cancel_->load() && !result.Usable()) return result;
     Note(result);
+    if (tell) tell(downloader_.Progress());
     return result;
+}
+
+void RemoteObjectPath::Watch(std::function<void(const DownloadProgress&, bool)> onProgress,
+                             const std::atomic<bool>* cancel) {
+    onProgress_ = std::move(onProgress);
+    cancel_ = cancel;
 }
 
 std::vector<std::string> RemoteObjectPath::Candidates(const std::string& base) const {

@@ -4,7 +4,9 @@
 // order of a local object path, and read from there. Fetching waits, so a load that uses this runs
 // beside the window, never on its thread.
 
+#include <atomic>
 #include <chrono>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <set>
@@ -75,6 +77,13 @@ public:
     // For the textures folder of the cache: fetches textures/FILE, else textures/BASE.zip.
     bool Fetch(std::string_view dir, std::string_view fileName) override;
 
+    // While a lookup waits for a download, `onProgress` (when set) is told how the downloads go
+    // (every tenth of a second, and when a file is in) and whether the server was found
+    // unreachable; it is called on the thread that waits, which may be any thread using this
+    // object path. When `cancel` (not owned) turns true, waiting lookups give up within a
+    // fiftieth of a second, finding nothing. Set before the first lookup.
+    void Watch(std::function<void(const DownloadProgress&, bool offline)> onProgress, const std::atomic<bool>* cancel);
+
     // True once the server could not be reached in this object path's lookups.
     bool Offline() const {
         std::lock_guard lock(mutex_);
@@ -91,6 +100,8 @@ private:
     std::vector<std::string> Candidates(const std::string& base) const;
 
     Downloader& downloader_;
+    std::function<void(const DownloadProgress&, bool)> onProgress_;
+    const std::atomic<bool>* cancel_ = nullptr;
     std::string objectPath_;
     std::string fileFolder_;
     FolderListingCache* folders_;

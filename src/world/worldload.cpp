@@ -78,9 +78,33 @@ bool Cancelled(const WorldReadOptions& options) {
     return options.cancel && options.cancel->load(std::memory_order_relaxed);
 }
 
-void Tell(const WorldReadOptions& options, LoadProgress::Stage stage, uint64_t done, uint64_t total) {
-    if (options.progress) options.progress(LoadProgress{stage, done, total});
-}
+// Tells options.progress how the load goes: its stage from the loading thread, its downloads from
+// whichever thread waits for one, each told with the latest of the other.
+class ProgressTeller {
+public:
+    explicit ProgressTeller(const WorldReadOptions& options) : options_(options) {}
+    void operator()(LoadProgress::Stage stage, uint64_t done, uint64_t total) {
+        if (!options_.progress) return;
+        std::lock_guard lock(mutex_);
+        last_.stage = stage;
+        last_.done = done;
+        last_.total = total;
+        options_.progress(last_);
+    }
+    void Downloads(const DownloadProgress& download, bool offline) {
+        if (!options_.progress) return;
+        std::lock_guard lock(mutex_);
+        if (download == last_.download && offline == last_.offline) return;
+        last_.download = download;
+        last_.offline = offline;
+        options_.progress(last_);
+    }
+
+private:
+    const WorldReadOptions& options_;
+    std::mutex mutex_;
+    LoadProgress last_;
+};
 
 unsigned ModelThreadsFor(const WorldReadOptions& options, std::size_t jobs) {
     if (options.read.folders || options.read.images || options.read.textureStore) return 1;
@@ -175,10 +199,11 @@ private:
 
 SceneObjects LoadDump(std::string_view text, std::string_view path, ErrorLog& log, const WorldReadOptions& options) {
     SceneObjects scene;
+    ProgressTeller tell(options);
     DumpLinesHook onLines;
     if (options.progress || options.cancel)
         onLines = [&](uint64_t read, uint64_t lines) {
-            Tell(options, LoadProgress::Stage::Reading, read, lines);
+            tell(LoadProgress::Stage::Reading, read, lines);
             return !Cancelled(options);
         };
     const DumpReadResult read = ReadDump(text, path, log, scene, onLines);
@@ -206,6 +231,7 @@ SceneObjects LoadDump(std::string_view text, std::string_view path, ErrorLog& lo
         net.cacheRoot = options.cacheRoot;
         downloader.emplace(std::move(net));
         remote.emplace(*downloader, options.objectPath, fileFolder, shared.folders, options.refreshTime);
+        remote->Watch([&tell](const DownloadProgress& p, bool offline) { tell.Downloads(p, offline); }, options.cancel);
     }
     ObjectPath& source = options.source ? *options.source : remote ? static_cast<ObjectPath&>(*remote) : local;
     if (!shared.fetcher) shared.fetcher = source.Fetcher();
@@ -276,7 +302,7 @@ SceneObjects LoadDump(std::string_view text, std::string_view path, ErrorLog& lo
 
     const bool streamed = options.stream && options.stream->placed;
     if (streamed) options.stream->placed(scene);
-    Tell(options, LoadProgress::Stage::Loading, 0, jobs.size());
+    tell(LoadProgress::Stage::Loading, 0, jobs.size());
     ModelReading reading(jobs, shared, options, ModelThreadsFor(options, jobs.size()));
     reading.Start();
     uint64_t loaded = 0;
@@ -296,7 +322,7 @@ SceneObjects LoadDump(std::string_view text, std::string_view path, ErrorLog& lo
         if (!streamed && job.index < scene.models.size()) scene.models[job.index] = job.model;
         if (options.stream && options.stream->model) options.stream->model(job.index, std::move(job.model));
         job.model.reset();
-        Tell(options, LoadProgress::Stage::Loading, ++loaded, jobs.size());
+        tell(LoadProgress::Stage::Loading, ++loaded, jobs.size());
     }
     reading.Stop();
     for (const std::string& line : source.TakeMessages()) log.Append(line, LogPlace{dumpFile, {}, 0});

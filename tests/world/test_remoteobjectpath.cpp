@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <mutex>
 
 #include "objectserver.h"
 #include "platform/paths.h"
@@ -107,6 +109,43 @@ TEST_F(RemoteDumps, AReopenWithinTheRefreshTimeAsksNothingAndAStoppedServerLeave
     ASSERT_EQ(log.Lines().size(), 1u) << log.Lines().back();
     EXPECT_TRUE(log.Lines()[0].starts_with("Couldn't reach the object path \"" + server_->Url("") + "\""))
         << log.Lines()[0];
+}
+
+// What a window shows while a dump's models are downloaded comes through the load's progress:
+// the files counted while they come, then, with the server gone, that the copies stand in.
+TEST_F(RemoteDumps, TheLoadTellsItsDownloadsAndThatTheServerIsGone) {
+    const std::string dump = local_.Write("world.txt", "propdump version 4\n" + Line("tree") + Line("rock"));
+    std::vector<LoadProgress> told;
+    std::mutex toldMutex;
+    WorldReadOptions options;
+    options.objectPath = server_->Url("");
+    options.cacheRoot = cache_.Path();
+    options.refreshTime = std::chrono::seconds(0);
+    options.progress = [&](const LoadProgress& p) {
+        std::lock_guard lock(toldMutex);
+        told.push_back(p);
+    };
+    test::LogCapture log;
+    ASSERT_EQ(LoadShownObjects(dump, log, options).models.size(), 2u);
+    const auto downloading = std::find_if(told.begin(), told.end(), [](const LoadProgress& p) {
+        return p.download.Active() && LoadStatusText(p, "x").starts_with("Downloading ");
+    });
+    EXPECT_NE(downloading, told.end());
+    ASSERT_FALSE(told.empty());
+    EXPECT_FALSE(told.back().download.Active());
+    EXPECT_GE(told.back().download.wanted, 1);
+    EXPECT_TRUE(std::none_of(told.begin(), told.end(), [](const LoadProgress& p) { return p.offline; }));
+
+    server_->Stop();
+    told.clear();
+    ASSERT_EQ(LoadShownObjects(dump, log, options).models.size(), 2u);
+    ASSERT_FALSE(told.empty());
+    EXPECT_TRUE(told.back().offline);
+    LoadProgress done = told.back();
+    done.stage = LoadProgress::Stage::Done;
+    EXPECT_EQ(LoadStatusText(done, server_->Url("")), "Offline: using cached copies of " + server_->Url(""));
+    done.offline = false;
+    EXPECT_EQ(LoadStatusText(done, server_->Url("")), "");
 }
 
 TEST_F(RemoteDumps, NamesLeavingTheObjectPathAreNeverAskedFor) {
