@@ -76,6 +76,38 @@ CacheEmptied EmptyObjectPathCache(std::string_view objectPath, std::string_view 
     return result;
 }
 
+std::optional<FileRequest> PictureRequest(std::string_view name, std::string_view objectPath,
+                                          std::chrono::seconds refreshTime) {
+    FileRequest request;
+    request.refreshTime = refreshTime;
+    if (IsWebObjectPath(name)) {
+        // The folder of the address is the object path its file is kept under.
+        const std::size_t slash = ToSlashes(name).rfind('/');
+        if (slash == std::string::npos || slash + 1 >= name.size()) return std::nullopt;
+        request.objectPath = std::string(name.substr(0, slash + 1));
+        request.name = std::string(name.substr(slash + 1));
+        const std::optional<WebObjectPath> folder = ParseWebObjectPath(request.objectPath);
+        // "http://host/a.jpg" has no folder beyond the host: the scheme's slashes are no folder.
+        if (!folder || !ParseWebObjectPath(name)) return std::nullopt;
+    } else {
+        // An address of another kind is no name in the object path.
+        if (name.empty() || name.find("://") != std::string_view::npos || !IsWebObjectPath(objectPath))
+            return std::nullopt;
+        request.objectPath = std::string(objectPath);
+        request.name = std::string(name);
+    }
+    if (!SafeObjectName(request.name)) return std::nullopt;
+    return request;
+}
+
+std::string CopyPathOf(const FileRequest& request, std::string_view cacheRoot) {
+    if (cacheRoot.empty()) return {};
+    const std::optional<WebObjectPath> web = ParseWebObjectPath(request.objectPath);
+    const std::optional<std::string> name = SafeObjectName(request.name);
+    if (!web || !name) return {};
+    return DiskCache(std::string(cacheRoot)).CopyOf(*web, *name);
+}
+
 RemoteObjectPath::RemoteObjectPath(Downloader& downloader, std::string objectPath, std::string fileFolder,
                                    FolderListingCache* folders, std::chrono::seconds refreshTime)
     : downloader_(downloader),
@@ -165,6 +197,18 @@ void RemoteObjectPath::Prefetch(const std::vector<std::string>& names) {
         std::string file = Candidates(base).front();
         std::lock_guard lock(mutex_);
         if (prefetched_.contains(file)) continue;
+        const uint64_t ticket = downloader_.Request({objectPath_, file, refreshTime_});
+        prefetched_.emplace(std::move(file), ticket);
+    }
+}
+
+void RemoteObjectPath::PrefetchTextures(const std::vector<std::string>& fileNames) {
+    if (texturesFolder_.empty()) return;
+    for (const std::string& fileName : fileNames) {
+        if (fileName.empty()) continue;
+        std::string file = "textures/" + fileName;
+        std::lock_guard lock(mutex_);
+        if (prefetched_.contains(file) || textures_.contains(fileName)) continue;
         const uint64_t ticket = downloader_.Request({objectPath_, file, refreshTime_});
         prefetched_.emplace(std::move(file), ticket);
     }

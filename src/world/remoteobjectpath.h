@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
@@ -37,6 +38,16 @@ struct CacheEmptied {
     std::string message;
 };
 CacheEmptied EmptyObjectPathCache(std::string_view objectPath, std::string_view cacheRoot);
+
+// The request that brings the picture `name` an action gives, on a world whose object path is
+// `objectPath`: a full "http://" or "https://" address is asked of its own folder; any other name,
+// of a web object path, relative to it. nullopt for names neither gives (a relative name on a
+// local object path, an address that is no usable web address, a query or fragment in it).
+std::optional<FileRequest> PictureRequest(std::string_view name, std::string_view objectPath,
+                                          std::chrono::seconds refreshTime);
+// Where the disk cache at `cacheRoot` keeps the copy that `request` brings; "" when the request's
+// object path or name cannot be used, or `cacheRoot` is "".
+std::string CopyPathOf(const FileRequest& request, std::string_view cacheRoot);
 
 // Find, Prefetch and Where are used from one thread at a time; Fetch, TakeMessages and Offline
 // from any thread.
@@ -73,6 +84,10 @@ public:
     // message.
     std::vector<std::string> TakeMessages() override;
     FolderFetcher* Fetcher() override { return this; }
+
+    // Starts fetching textures/FILE of every file name at once (as TextureFileName and
+    // MaskFileName give them), so that Fetch mostly waits for downloads under way.
+    void PrefetchTextures(const std::vector<std::string>& fileNames);
 
     // For the textures folder of the cache: fetches textures/FILE, else textures/BASE.zip.
     bool Fetch(std::string_view dir, std::string_view fileName) override;
