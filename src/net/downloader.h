@@ -116,6 +116,13 @@ public:
     std::vector<FetchResult> Wait(std::span<const uint64_t> tickets,
                                   const std::function<void(const DownloadProgress&)>& onProgress = {},
                                   const std::atomic<bool>* stop = nullptr);
+    // Waits until at least one of `tickets` has its result and returns the results of all that
+    // have, in the order of `tickets`; the others go on. `onProgress` and `stop` as for Wait (a
+    // stop returns the results in, and the tickets not in are cancelled and get kFailed results).
+    // An empty `tickets` returns at once.
+    std::vector<FetchResult> WaitAny(std::span<const uint64_t> tickets,
+                                     const std::function<void(const DownloadProgress&)>& onProgress = {},
+                                     const std::atomic<bool>* stop = nullptr);
     // Request and Wait for one file.
     FetchResult Fetch(FileRequest request);
 

@@ -123,6 +123,7 @@ RemoteObjectPath::RemoteObjectPath(Downloader& downloader, std::string objectPat
 RemoteObjectPath::~RemoteObjectPath() {
     std::vector<uint64_t> tickets;
     for (const auto& [name, ticket] : prefetched_) tickets.push_back(ticket);
+    for (const auto& [ticket, base] : searchOfTicket_) tickets.push_back(ticket);
     downloader_.Cancel(tickets);
 }
 
@@ -177,29 +178,80 @@ void RemoteObjectPath::Watch(std::function<void(const DownloadProgress&, bool)> 
     cancel_ = cancel;
 }
 
-std::vector<std::string> RemoteObjectPath::Candidates(const std::string& base) const {
-    std::vector<std::string> out = ModelFiles(base);
+std::vector<std::pair<std::string, int>> RemoteObjectPath::Candidates(const std::string& base) const {
+    std::vector<std::pair<std::string, int>> out;
+    int kind = 0;
+    for (std::string& file : ModelFiles(base)) out.emplace_back(std::move(file), kind++);
     if (const std::string lower = LowerAscii(base); lower != base)
-        for (std::string& file : ModelFiles(lower)) out.push_back(std::move(file));
+        for (std::string& file : ModelFiles(lower)) out.emplace_back(std::move(file), kind++);
     // Files kept from earlier runs first, in the same order: they are used without asking while
     // fresh, so a reopen asks nothing for names that were found in a later layout.
     if (!filesFolder_.empty())
         std::stable_partition(out.begin(), out.end(),
-                              [&](const std::string& file) { return IsRegularFile(JoinPath(filesFolder_, file)); });
+                              [&](const auto& file) { return IsRegularFile(JoinPath(filesFolder_, file.first)); });
     return out;
+}
+
+void RemoteObjectPath::AskNext(Search& search) {
+    search.ticket = 0;
+    if (search.files.empty()) {
+        search.done = true;
+        return;
+    }
+    auto next = search.files.begin();
+    if (!filesFolder_.empty() && !IsRegularFile(JoinPath(filesFolder_, next->first)))
+        for (auto it = search.files.begin(); it != search.files.end(); ++it)
+            if (foundKinds_[static_cast<std::size_t>(it->second)] > foundKinds_[static_cast<std::size_t>(next->second)])
+                next = it;
+    search.kind = next->second;
+    search.ticket = downloader_.Request({objectPath_, next->first, refreshTime_});
+    search.files.erase(next);
+}
+
+RemoteObjectPath::Search& RemoteObjectPath::SearchOf(const std::string& base) {
+    auto [it, added] = searches_.try_emplace(base);
+    if (added) {
+        it->second.files = Candidates(base);
+        AskNext(it->second);
+        if (it->second.ticket) searchOfTicket_.emplace(it->second.ticket, base);
+    }
+    return it->second;
+}
+
+void RemoteObjectPath::StartQueued() {
+    while (searchOfTicket_.size() < kSearchesAtOnce && !queued_.empty()) {
+        const std::string base = std::move(queued_.front());
+        queued_.pop_front();
+        SearchOf(base);
+    }
+}
+
+void RemoteObjectPath::Took(const FetchResult& result) {
+    const auto by = searchOfTicket_.find(result.ticket);
+    if (by == searchOfTicket_.end()) return;
+    Search& search = searches_[by->second];
+    const std::string base = by->second;
+    searchOfTicket_.erase(by);
+    Note(result);
+    if (result.Usable()) {
+        search.found = result;
+        search.done = true;
+        search.ticket = 0;
+        ++foundKinds_[static_cast<std::size_t>(search.kind)];
+        return;
+    }
+    AskNext(search);
+    if (search.ticket) searchOfTicket_.emplace(search.ticket, base);
 }
 
 void RemoteObjectPath::Prefetch(const std::vector<std::string>& names) {
     for (const std::string& name : names) {
         if (!IsSafeModelName(name)) continue;
-        const std::string base = BaseModelName(name);
+        std::string base = BaseModelName(name);
         if (base.empty() || base.ends_with('/')) continue;
-        std::string file = Candidates(base).front();
-        std::lock_guard lock(mutex_);
-        if (prefetched_.contains(file)) continue;
-        const uint64_t ticket = downloader_.Request({objectPath_, file, refreshTime_});
-        prefetched_.emplace(std::move(file), ticket);
+        queued_.push_back(std::move(base));
     }
+    StartQueued();
 }
 
 void RemoteObjectPath::PrefetchTextures(const std::vector<std::string>& fileNames) {
@@ -222,11 +274,23 @@ ModelLookup RemoteObjectPath::Find(std::string_view name) {
     }
     const std::string base = BaseModelName(name);
     if (base.empty() || base.ends_with('/')) return lookup;
-    for (const std::string& file : Candidates(base)) {
-        const FetchResult result = FetchFile(file);
-        if (!result.Usable()) continue;
+    std::function<void(const DownloadProgress&)> tell;
+    if (onProgress_) tell = [this](const DownloadProgress& progress) { onProgress_(progress, Offline()); };
+    // This model's search first, the others going on meanwhile.
+    while (!SearchOf(base).done) {
+        StartQueued();
+        std::vector<uint64_t> tickets{SearchOf(base).ticket};
+        for (const auto& [ticket, other] : searchOfTicket_)
+            if (ticket != tickets.front()) tickets.push_back(ticket);
+        const std::vector<FetchResult> results = downloader_.WaitAny(tickets, tell, cancel_);
+        if (cancel_ && cancel_->load()) return lookup;  // a load given up
+        for (const FetchResult& result : results) Took(result);
+    }
+    if (tell) tell(downloader_.Progress());
+    const Search& search = SearchOf(base);
+    if (search.found) {
         lookup.status = ModelLookupStatus::Found;
-        lookup.location.file = result.file;
+        lookup.location.file = search.found->file;
         if (!texturesFolder_.empty()) lookup.location.textureDirs.push_back(texturesFolder_);
         for (std::string& dir : ObjectPathTextureDirs(fileFolder_, folders_))
             if (std::find(lookup.location.textureDirs.begin(), lookup.location.textureDirs.end(), dir) ==

@@ -4,8 +4,10 @@
 // order of a local object path, and read from there. Fetching waits, so a load that uses this runs
 // beside the window, never on its thread.
 
+#include <array>
 #include <atomic>
 #include <chrono>
+#include <deque>
 #include <functional>
 #include <map>
 #include <mutex>
@@ -13,6 +15,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "net/downloader.h"
@@ -111,8 +114,31 @@ private:
     // The result of fetching `name` (relative to the object path), waiting for a prefetch of it.
     FetchResult FetchFile(const std::string& name);
     void Note(const FetchResult& result);
-    // The files that may hold the model `base`, in the order they are asked for.
-    std::vector<std::string> Candidates(const std::string& base) const;
+    // The files that may hold the model `base`, in the order they are asked for, each with its
+    // kind (which layout, and whether in lower case).
+    std::vector<std::pair<std::string, int>> Candidates(const std::string& base) const;
+
+    // The search of one model: its files are asked for one after another until one is there.
+    // Searches go on side by side; the one a lookup waits for is asked first.
+    struct Search {
+        std::vector<std::pair<std::string, int>> files;  // still to ask
+        uint64_t ticket = 0;                             // of the file asked now; 0 when none is
+        int kind = 0;                                    // of that file
+        std::optional<FetchResult> found;
+        bool done = false;
+    };
+    Search& SearchOf(const std::string& base);
+    // Asks for the search's next file: one kept in the cache first, else the kind the models of
+    // this server were most often found as; done when no file is left.
+    void AskNext(Search& search);
+    // Starts searches waiting to start while fewer than kSearchesAtOnce are under way.
+    void StartQueued();
+    void Took(const FetchResult& result);
+    std::map<std::string, Search> searches_;          // by base name
+    std::map<uint64_t, std::string> searchOfTicket_;  // tickets under way -> base name
+    std::deque<std::string> queued_;                  // base names not asked for yet
+    std::array<int, 6> foundKinds_{};                 // models found in each kind of file
+    static constexpr std::size_t kSearchesAtOnce = 48;
 
     Downloader& downloader_;
     std::function<void(const DownloadProgress&, bool)> onProgress_;

@@ -110,10 +110,16 @@ private:
     LoadProgress last_;
 };
 
-unsigned ModelThreadsFor(const WorldReadOptions& options, std::size_t jobs) {
+// Models whose textures come from a web server mostly wait for them: as many read at once as
+// the server is asked at once.
+constexpr unsigned kFetchingModelThreads = 6;
+
+unsigned ModelThreadsFor(const WorldReadOptions& options, std::size_t jobs, bool fetching) {
     if (options.read.folders || options.read.images || options.read.textureStore) return 1;
     unsigned threads = options.modelThreads;
-    if (threads == 0) threads = std::clamp(std::thread::hardware_concurrency(), 1u, kMaxModelThreads);
+    if (threads == 0)
+        threads =
+            fetching ? kFetchingModelThreads : std::clamp(std::thread::hardware_concurrency(), 1u, kMaxModelThreads);
     return static_cast<unsigned>(std::min<std::size_t>(threads, std::max<std::size_t>(jobs, 1)));
 }
 
@@ -394,7 +400,7 @@ SceneObjects LoadDump(std::string_view text, std::string_view path, ErrorLog& lo
     const bool streamed = options.stream && options.stream->placed;
     if (streamed) options.stream->placed(scene);
     tell(LoadProgress::Stage::Loading, 0, jobs.size());
-    ModelReading reading(jobs, shared, options, ModelThreadsFor(options, jobs.size()));
+    ModelReading reading(jobs, shared, options, ModelThreadsFor(options, jobs.size(), remote.has_value()));
     reading.Start();
     uint64_t loaded = 0;
     for (const LogSlot& slot : slots) {
