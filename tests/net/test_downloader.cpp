@@ -431,6 +431,24 @@ TEST_F(Downloads, AWaitStoppedFromAnotherThreadReturnsWithoutTheFilesNotIn) {
     EXPECT_EQ(downloader.Wait(std::span(&again, 1), {}, &stop).front().status, FetchStatus::kFailed);
 }
 
+// Waiting for any of several returns with those in and leaves a slow one to come later.
+TEST_F(Downloads, WaitingForAnyReturnsThoseInAndLeavesTheRestComing) {
+    Serve("models/tree.zip", "tree");
+    Serve("models/rock.zip", "rock");
+    Downloader downloader(Options());
+    const uint64_t tickets[] = {downloader.Request({server_->Url("slow/300/"), "models/rock.zip"}),
+                                downloader.Request({server_->Url(), "models/tree.zip"})};
+    std::vector<FetchResult> first = downloader.WaitAny(tickets);
+    ASSERT_EQ(first.size(), 1u);
+    EXPECT_EQ(first[0].ticket, tickets[1]);
+    EXPECT_EQ(first[0].status, FetchStatus::kDownloaded);
+    const std::vector<FetchResult> rest = downloader.WaitAny(std::span(tickets, 1));
+    ASSERT_EQ(rest.size(), 1u);
+    EXPECT_EQ(rest[0].status, FetchStatus::kDownloaded);
+    EXPECT_TRUE(downloader.WaitAny({}).empty());
+    EXPECT_TRUE(downloader.TakeFinished().empty());
+}
+
 TEST_F(Downloads, EmptyingTheCacheOfOneObjectPathFetchesItsFilesAgain) {
     Serve("models/tree.zip", "tree");
     const std::string mars = server_->Url();
