@@ -533,6 +533,7 @@ WorldReadOptions MainWindow::ModelReadOptions() const {
     if (!entryArchive_.empty()) options.textureArchives.insert(options.textureArchives.begin(), entryArchive_);
     world.objectPath = ObjectPathInEffect();
     world.cacheRoot = UserCacheRoot(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME"));
+    if (worldSource_) world.refreshTime = worldSource_().look.refreshTime;
     world.action = options_.action;
     if (options_.objectPassword)
         options.archivePassword = *options_.objectPassword;
@@ -563,7 +564,7 @@ void MainWindow::ReadCurrentFile(bool frame) {
     loadFrames_ = frame;
     loader_ = std::make_unique<WorldLoader>(currentFile_, ModelReadOptions());
     loadTimer_.start();
-    statusMessage_->setText(Text(ProgressText(loader_->Progress())));
+    statusMessage_->setText(Text(LoadStatusText(loader_->Progress(), sceneObjectPath_)));
 }
 
 void MainWindow::TakeLoaded() {
@@ -588,8 +589,10 @@ void MainWindow::TakeLoaded() {
         if (!loader_) return;  // the world asked for another load
     }
     view_->AddModels(got.models);
+    const LoadProgress progress = loader_->Progress();
+    if (progress.offline) offlinePath_ = sceneObjectPath_;
     if (!got.finished) {
-        statusMessage_->setText(Text(ProgressText(loader_->Progress())));
+        statusMessage_->setText(Text(LoadStatusText(progress, sceneObjectPath_)));
         return;
     }
     loadTimer_.stop();
@@ -614,6 +617,7 @@ void MainWindow::BeginLoad(bool reload) {
     marks_.push_back(
         {log_->LineCount(), currentFile_, QDateTime::currentDateTime().toString("HH:mm:ss").toStdString(), reload});
     openProblem_ = OpenProblem(currentFile_);
+    offlinePath_.clear();
 }
 
 void MainWindow::ShowScene(std::unique_ptr<TObjectMap> scene, bool frame) {
@@ -678,7 +682,9 @@ void MainWindow::UpdateStatus() {
     QPalette colours = palette();
     if (problems > 0) colours.setColor(QPalette::ButtonText, colours.color(QPalette::Link));
     problems_->setPalette(colours);
-    statusMessage_->setText(Text(openProblem_));
+    LoadProgress offline;
+    offline.offline = !offlinePath_.empty();
+    statusMessage_->setText(Text(openProblem_.empty() ? LoadStatusText(offline, offlinePath_) : openProblem_));
 }
 
 QString MainWindow::StatusCounts() const {

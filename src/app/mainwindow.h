@@ -342,6 +342,7 @@ private:
     ViewChoices savedChoices_;
     std::vector<LoadMark> marks_;
     std::string openProblem_;  // why the current file cannot be opened, "" when it can
+    std::string offlinePath_;  // the web object path found unreachable by the last load, "" when none was
     std::string settingsFolder_;
     RecentFiles recent_;
     ChangeWatch sources_;

@@ -189,6 +189,7 @@ int DrawScreenshot(const ScreenshotRequest& request, std::ostream& out, std::ost
             read.objectPath =
                 IsWebObjectPath(look.objectPath) ? look.objectPath : InFolder(options.baseFolder, look.objectPath);
         read.cacheRoot = UserCacheRoot(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME"));
+        read.refreshTime = look.refreshTime;
         read.action = request.action;
         read.read.archivePassword = request.objectPassword.value_or(look.objectPassword);
         ProgressLine progress(err, IsTerminalStandardError(err));

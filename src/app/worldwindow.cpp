@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QPixmap>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QString>
 #include <algorithm>
 
@@ -215,10 +216,21 @@ void WorldPropertiesWindow::Build() {
     MakeLabel(features, "Gr&ound:", 8, 75, 93, 19, c_.ground);
     c_.skybox = MakeField(features, "skybox", 102, 102, 83, 21);
     MakeLabel(features, "S&kybox:", 8, 103, 93, 19, c_.skybox);
-    QLabel* backdropColor = MakeLabel(features, "Backdrop Color:", 196, 50, 53, 30);
+    QLabel* backdropColor = MakeLabel(features, "Backdrop Color:", 196, 42, 53, 30);
     backdropColor->setWordWrap(true);
-    c_.backdropSwatch = MakeSwatch(features, "backdropSwatch", 252, 44, 54, 42);
-    c_.changeBackdrop = MakeButton(features, "Change...", "changeBackdrop", 314, 53, 60, 23);
+    c_.backdropSwatch = MakeSwatch(features, "backdropSwatch", 252, 44, 54, 26);
+    c_.changeBackdrop = MakeButton(features, "Change...", "changeBackdrop", 314, 45, 60, 23);
+    // How long copies from a web object path are used before the server is asked again.
+    c_.refreshDays = new QSpinBox(features);
+    c_.refreshDays->setObjectName("refreshDays");
+    c_.refreshDays->setGeometry(292, 74, 83, 21);
+    c_.refreshDays->setRange(0, static_cast<int>(kMaxRefreshDays));
+    c_.refreshDays->setSuffix(" days");
+    c_.refreshDays->setSpecialValueText("each load");
+    c_.refreshDays->setToolTip(
+        "How long models and textures fetched from a web object path are used before their "
+        "server is asked whether they changed");
+    MakeLabel(features, "Refresh e&very:", 196, 76, 93, 19, c_.refreshDays);
     c_.password = MakeField(features, "password", 292, 102, 83, 21);
     c_.password->setEchoMode(QLineEdit::Password);
     MakeLabel(features, "Objec&t Password:", 196, 102, 93, 21, c_.password);
@@ -291,6 +303,12 @@ void WorldPropertiesWindow::Build() {
     connect(c_.fog, &QCheckBox::toggled, this, [this](bool on) {
         if (!refreshing_) book_.Shown().fog = on;
     });
+    connect(c_.refreshDays, &QSpinBox::valueChanged, this, [this](int days) {
+        if (refreshing_) return;
+        // A world that never set it keeps not setting it while it shows the default.
+        std::optional<uint32_t>& kept = book_.Shown().refreshDays;
+        if (kept || days != static_cast<int>(kDefaultRefreshDays)) kept = static_cast<uint32_t>(days);
+    });
     connect(c_.worldName, &QComboBox::currentIndexChanged, this, &WorldPropertiesWindow::Pick);
     connect(c_.newWorld, &QPushButton::clicked, this, &WorldPropertiesWindow::NewWorld);
     connect(c_.deleteWorld, &QPushButton::clicked, this, &WorldPropertiesWindow::DeleteWorld);
@@ -339,6 +357,7 @@ void WorldPropertiesWindow::Refresh() {
         show(c_.ambient[i], s.ambient[i].text);
     }
     c_.fog->setChecked(s.fog);
+    c_.refreshDays->setValue(static_cast<int>(std::min(s.refreshDays.value_or(kDefaultRefreshDays), kMaxRefreshDays)));
 
     const bool enabled = book_.FieldsEnabled();
     QWidget* const fields[] = {c_.deleteWorld,
@@ -355,6 +374,7 @@ void WorldPropertiesWindow::Refresh() {
                                c_.ambientSwatch,
                                c_.ambientPicker,
                                c_.fog,
+                               c_.refreshDays,
                                c_.fogMin,
                                c_.fogMax};
     for (QWidget* w : fields) w->setEnabled(enabled);

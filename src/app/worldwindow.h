@@ -21,6 +21,7 @@ class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 
 namespace pelorus {
 
@@ -85,6 +86,7 @@ public:
         QLabel* backdropSwatch = nullptr;
         QPushButton* changeBackdrop = nullptr;
         QLineEdit* password = nullptr;
+        QSpinBox* refreshDays = nullptr;          // the world's refresh time
         std::array<QLineEdit*, 3> directional{};  // Red, Green, Blue
         QLabel* directionalSwatch = nullptr;
         QPushButton* directionalPicker = nullptr;

@@ -152,7 +152,12 @@ bool DiskCache::Record(const WebObjectPath& path, std::string_view name, const V
     const std::string file = RecordOf(path, name);
     if (!MakeFolders(std::string(ParentPart(file)), kFolderMode))
         return Fail(error, "Cannot make the cache folder of \"" + file + "\": " + std::strerror(errno));
-    return WriteFileAtomically(file, FormatCacheRecord(record), error);
+    // Copies and records are replaced whole; flushing them to disk as well would cost more than
+    // asking again for the few that a crash of the system could leave empty (their records then
+    // no longer describe them).
+    AtomicWriteOptions options;
+    options.durable = false;
+    return WriteFileAtomically(file, FormatCacheRecord(record), error, options);
 }
 
 void DiskCache::Forget(const WebObjectPath& path, std::string_view name) const {

@@ -169,6 +169,11 @@ struct Downloader::Impl {
     uint64_t nextTicket = 1;
     bool stop = false;
 
+    Downloader* owner = nullptr;
+    std::vector<FetchResult> WaitFor(std::span<const uint64_t> tickets,
+                                     const std::function<void(const DownloadProgress&)>& onProgress,
+                                     const std::atomic<bool>* stopFlag, bool any);
+
     void Post(Command command) {
         {
             std::lock_guard lock(mutex);
@@ -434,6 +439,7 @@ struct Downloader::Impl {
         if (tidiedFolders.insert(folder).second)
             RemoveLeftoverTemporaries(folder, [](std::string_view) { return true; });
         job.writer = std::make_unique<AtomicFileWriter>();
+        job.writer->SetDurable(false);  // see DiskCache::Record
         if (!job.writer->Begin(copy, &why)) {
             job.writer.reset();
             job.failure = "cannot store " + Quoted(job.url) + " in the cache: " + why;
@@ -549,7 +555,9 @@ struct Downloader::Impl {
     }
 };
 
-Downloader::Downloader(DownloaderOptions options) : impl_(std::make_unique<Impl>(std::move(options))) {}
+Downloader::Downloader(DownloaderOptions options) : impl_(std::make_unique<Impl>(std::move(options))) {
+    impl_->owner = this;
+}
 
 Downloader::~Downloader() = default;
 
@@ -576,27 +584,59 @@ std::vector<FetchResult> Downloader::TakeFinished() {
 }
 
 std::vector<FetchResult> Downloader::Wait(std::span<const uint64_t> tickets,
-                                          const std::function<void(const DownloadProgress&)>& onProgress) {
-    std::unique_lock lock(impl_->mutex);
+                                          const std::function<void(const DownloadProgress&)>& onProgress,
+                                          const std::atomic<bool>* stop) {
+    return impl_->WaitFor(tickets, onProgress, stop, false);
+}
+
+std::vector<FetchResult> Downloader::WaitAny(std::span<const uint64_t> tickets,
+                                             const std::function<void(const DownloadProgress&)>& onProgress,
+                                             const std::atomic<bool>* stop) {
+    return impl_->WaitFor(tickets, onProgress, stop, true);
+}
+
+std::vector<FetchResult> Downloader::Impl::WaitFor(std::span<const uint64_t> tickets,
+                                                   const std::function<void(const DownloadProgress&)>& onProgress,
+                                                   const std::atomic<bool>* stopFlag, bool any) {
+    std::unique_lock lock(mutex);
     auto allIn = [&] {
+        std::size_t in = 0;
         for (const uint64_t ticket : tickets)
-            if (impl_->pending.count(ticket)) return false;
-        return true;
+            if (!pending.count(ticket)) ++in;
+        return any ? in > 0 || tickets.empty() : in == tickets.size();
     };
+    bool stoppedNow = false;
+    const auto stopped = [&] { return stopFlag && stopFlag->load(std::memory_order_relaxed); };
+    // Without a stop flag only progress needs waking for; with one, it is looked at more often.
+    const milliseconds step(stopFlag ? 20 : 100);
+    auto nextProgress = SteadyClock::now();
     while (!allIn()) {
-        if (onProgress) {
-            const DownloadProgress now = impl_->published;
+        if (stopped()) {
+            // Results already in are kept; the rest are not waited for.
+            std::vector<uint64_t> left;
+            for (const uint64_t ticket : tickets)
+                if (pending.count(ticket)) left.push_back(ticket);
+            lock.unlock();
+            owner->Cancel(left);
+            lock.lock();
+            stoppedNow = true;
+            break;
+        }
+        if (onProgress && SteadyClock::now() >= nextProgress) {
+            nextProgress = SteadyClock::now() + milliseconds(100);
+            const DownloadProgress now = published;
             lock.unlock();
             onProgress(now);
             lock.lock();
             if (allIn()) break;
         }
-        impl_->changed.wait_for(lock, milliseconds(100));
+        changed.wait_for(lock, step);
     }
     std::vector<FetchResult> out;
     out.reserve(tickets.size());
     for (const uint64_t ticket : tickets) {
-        auto& finished = impl_->finished;
+        // Waiting for any: those still coming are left to come.
+        if (any && !stoppedNow && pending.count(ticket)) continue;
         const auto found =
             std::find_if(finished.begin(), finished.end(), [&](const FetchResult& r) { return r.ticket == ticket; });
         if (found == finished.end()) {

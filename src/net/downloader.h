@@ -19,6 +19,7 @@
 //   receives nothing for `stallTimeout` ends; more than the request's `maxBytes` ends a transfer.
 // - A name that could leave its object path or the cache folder is refused before any request.
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <functional>
@@ -110,8 +111,18 @@ public:
     // given) is called on the caller's thread every tenth of a second meanwhile. A ticket that is
     // cancelled or was never given gets a kFailed result saying so. Results of other tickets
     // stay for TakeFinished. Use either this or TakeFinished for a ticket, not both.
+    // When `stop` (not owned) turns true, the tickets not in yet are cancelled within a fiftieth
+    // of a second and Wait returns.
     std::vector<FetchResult> Wait(std::span<const uint64_t> tickets,
-                                  const std::function<void(const DownloadProgress&)>& onProgress = {});
+                                  const std::function<void(const DownloadProgress&)>& onProgress = {},
+                                  const std::atomic<bool>* stop = nullptr);
+    // Waits until at least one of `tickets` has its result and returns the results of all that
+    // have, in the order of `tickets`; the others go on. `onProgress` and `stop` as for Wait (a
+    // stop returns the results in, and the tickets not in are cancelled and get kFailed results).
+    // An empty `tickets` returns at once.
+    std::vector<FetchResult> WaitAny(std::span<const uint64_t> tickets,
+                                     const std::function<void(const DownloadProgress&)>& onProgress = {},
+                                     const std::atomic<bool>* stop = nullptr);
     // Request and Wait for one file.
     FetchResult Fetch(FileRequest request);
 

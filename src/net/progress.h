@@ -15,6 +15,7 @@ struct DownloadProgress {
     int done = 0;        // files finished, whatever the outcome
     uint64_t bytes = 0;  // bytes received for them
     bool Active() const { return done < wanted; }
+    bool operator==(const DownloadProgress&) const = default;
 };
 
 // "Downloading 12 of 340 files, 1.2 MB": the files done of those wanted ("file" when one is

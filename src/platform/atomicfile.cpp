@@ -149,7 +149,7 @@ bool AtomicFileWriter::Finish(std::string* error) {
         return Fail(error, std::strerror(code));
     };
     if (writeError_ != 0) return abandon(writeError_);
-    if (::fsync(fd_) != 0) return abandon(errno);
+    if (durable_ && ::fsync(fd_) != 0) return abandon(errno);
     const int closed = ::close(fd_);
     const int closeError = errno;
     fd_ = -1;
@@ -182,7 +182,7 @@ bool AtomicFileWriter::Commit(std::string* error, const AtomicLastCheck& lastChe
     temp_.clear();
     finished_ = false;
     if (standing.kind == Standing::Link) replacedLink_ = standing.link;
-    SyncFolder(folder_);
+    if (durable_) SyncFolder(folder_);
     return true;
 }
 
@@ -190,6 +190,7 @@ bool WriteFileAtomically(std::string_view path, std::string_view content, std::s
                          const AtomicWriteOptions& options) {
     AtomicFileWriter writer;
     if (!writer.Begin(path, error)) return false;
+    writer.SetDurable(options.durable);
     writer.Write(content);
     const bool written = writer.Commit(error, options.lastCheck);
     if (options.refused) *options.refused = writer.Refused();

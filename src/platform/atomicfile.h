@@ -37,6 +37,9 @@ struct AtomicWriteOptions {
     AtomicLastCheck lastCheck;
     std::string* replacedLink = nullptr;
     bool* refused = nullptr;
+    // False skips flushing the file and its folder to disk: the file is still replaced whole, but
+    // after a crash of the system it may be empty or older. For copies that can be had again.
+    bool durable = true;
 };
 bool WriteFileAtomically(std::string_view path, std::string_view content, std::string* error,
                          const AtomicWriteOptions& options = {});
@@ -59,6 +62,9 @@ public:
     bool Begin(std::string_view path, std::string* error);
     // False when the piece cannot be written; Finish and Commit then fail with the reason.
     bool Write(std::string_view piece);
+    // Whether Finish flushes the file and Commit its folder to disk (see AtomicWriteOptions);
+    // true unless set before Finish.
+    void SetDurable(bool durable) { durable_ = durable; }
     // Flushes what was written to disk and closes the temporary file; the target is not touched.
     // False, with `*error` set, when that fails (a full disk shows here at the latest).
     bool Finish(std::string* error);
@@ -78,6 +84,7 @@ private:
     void Abandon();
     std::string target_;
     std::string folder_;
+    bool durable_ = true;
     std::string temp_;
     int fd_ = -1;
     bool finished_ = false;

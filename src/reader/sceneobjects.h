@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "geometry/placement.h"
@@ -57,6 +58,10 @@ struct SceneObjects {
     // for, in order.
     std::string file;
     std::vector<std::string> pictureFolders;
+    // Pictures fetched from web servers: the name an action gives (a full address, or a name in a
+    // web object path) and the file its copy is kept in, which may not exist (yet). Looked at
+    // before the folders.
+    std::vector<std::pair<std::string, std::string>> pictureFiles;
 
     std::string_view Name(const PlacedObject& o) const { return Span(o.text, o.nameSize); }
     std::string_view Description(const PlacedObject& o) const { return Span(o.text + o.nameSize, o.descriptionSize); }

@@ -134,7 +134,15 @@ private:
         TextureRequest request;
         request.fileName = name;
         std::vector<std::string> errors;
-        if (name.find("://") == std::string::npos && IsLoadableTextureName(request.fileName)) {
+        const auto fetched = std::find_if(objects_.pictureFiles.begin(), objects_.pictureFiles.end(),
+                                          [&](const auto& entry) { return entry.first == name; });
+        if (fetched != objects_.pictureFiles.end()) {
+            // The copy of a picture on a web server, by the name its folder keeps it under.
+            request.fileName = std::string(FileNamePart(fetched->second));
+            TextureSources sources;
+            sources.dirs.emplace_back(ParentPart(fetched->second));
+            if (IsLoadableTextureName(request.fileName)) picture = LoadTextureImage(request, sources, &budget_, errors);
+        } else if (name.find("://") == std::string::npos && IsLoadableTextureName(request.fileName)) {
             TextureSources sources;
             sources.dirs = objects_.pictureFolders;
             sources.folders = &folders_;

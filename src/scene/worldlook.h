@@ -4,8 +4,11 @@
 // ground and skybox.
 
 #include <array>
+#include <chrono>
 #include <optional>
 #include <string>
+
+#include "net/downloader.h"
 
 namespace pelorus {
 
@@ -26,6 +29,9 @@ struct WorldLook {
     std::string entryPoint;
     // Opens the encrypted archives of the object path; "" for none.
     std::string objectPassword;
+    // How long a copy fetched from a web object path is used without asking its server; zero asks
+    // on every load.
+    std::chrono::seconds refreshTime = kDefaultRefreshTime;
 };
 
 }  // namespace pelorus

@@ -319,6 +319,7 @@ int RunPick(const std::vector<std::string>& args, std::ostream& out, std::ostrea
         read.objectPath =
             IsWebObjectPath(worldObjectPath) ? worldObjectPath : InFolder(read.read.baseFolder, worldObjectPath);
     read.cacheRoot = UserCacheRoot(std::getenv("XDG_CACHE_HOME"), std::getenv("HOME"));
+    read.refreshTime = worldLook.refreshTime;
     read.action = objectPath.action.value_or(std::string());
     read.read.archivePassword = objectPath.password.value_or(worldPassword);
     ProgressLine progress(err, IsTerminalStandardError(err));

@@ -154,6 +154,7 @@ std::array<float, 4> Rgba(const std::array<ColorField, 3>& c) {
 // The keywords of the fields kept after the eight lines of the design's world file.
 constexpr std::string_view kEntryPointKey = "EntryPoint";
 constexpr std::string_view kFogColorKey = "FogColor";
+constexpr std::string_view kRefreshDaysKey = "RefreshDays";
 
 std::string BytesText(const std::array<uint8_t, 3>& c) {
     return std::to_string(c[0]) + " " + std::to_string(c[1]) + " " + std::to_string(c[2]);
@@ -180,6 +181,16 @@ bool ReadLaterField(std::string_view line, WorldSettings& s) {
             part = *got;
         }
         s.fogColor = c;
+        return true;
+    }
+    if (EqualsNoCase(key, kRefreshDaysKey)) {
+        // Digits alone: a sign, a fraction or a unit is not what this version writes.
+        uint32_t days = 0;
+        const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), days);
+        if (ec != std::errc() || end != value.data() + value.size() || value.empty() || value.front() == '-' ||
+            value.front() == '+' || days > kMaxRefreshDays)
+            return false;
+        s.refreshDays = days;
         return true;
     }
     return false;
@@ -315,6 +326,8 @@ std::string WorldFileText(const WorldSettings& s) {
     if (!s.entryPoint.empty())
         out += "\n" + std::string(kEntryPointKey) + " " + std::string(UpToLineBreak(s.entryPoint));
     if (s.fogColor) out += "\n" + std::string(kFogColorKey) + " " + BytesText(*s.fogColor);
+    if (s.refreshDays)
+        out += "\n" + std::string(kRefreshDaysKey) + " " + std::to_string(std::min(*s.refreshDays, kMaxRefreshDays));
     for (const std::string& later : s.laterLines) out += "\n" + std::string(UpToLineBreak(later));
     return out;
 }
@@ -342,6 +355,8 @@ WorldLook LookOf(const WorldSettings& s) {
     if (s.fogColor) look.fogColor = Rgba((*s.fogColor)[0], (*s.fogColor)[1], (*s.fogColor)[2]);
     look.entryPoint = s.entryPoint;
     look.objectPassword = s.password;
+    look.refreshTime = std::chrono::seconds(
+        int64_t{std::min(s.refreshDays.value_or(kDefaultRefreshDays), kMaxRefreshDays)} * 24 * 60 * 60);
     return look;
 }
 

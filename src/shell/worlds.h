@@ -54,6 +54,9 @@ struct WorldSettings {
     // them read as before.
     std::string entryPoint;                          // where the world opens, as FormatLocation writes it; "" for none
     std::optional<std::array<uint8_t, 3>> fogColor;  // the fog's own colour; unset: the backdrop colour
+    // How many days a copy fetched from a web object path is used without asking its server again
+    // (0: ask on every load, at most kMaxRefreshDays); unset: kDefaultRefreshDays.
+    std::optional<uint32_t> refreshDays;
     // Lines after the known ones that this version does not know, kept as they are.
     std::vector<std::string> laterLines;
 
@@ -62,6 +65,9 @@ struct WorldSettings {
 
 // ---------------------------------------------------------------------------------------------
 // World files
+
+inline constexpr uint32_t kDefaultRefreshDays = 7;
+inline constexpr uint32_t kMaxRefreshDays = 36500;
 
 // What the very first world's file holds.
 inline constexpr std::string_view kDefaultWorldText =
@@ -82,6 +88,7 @@ inline constexpr std::string_view kDefaultWorldText =
 // field, a keyword (letter case aside), one blank and its value:
 //   EntryPoint 2.5N 3W 1.2a 90     the entry point, the rest of the line
 //   FogColor 10 20 30              the fog colour, three numbers read as colour components are
+//   RefreshDays 7                  the refresh time: digits alone, 0 to kMaxRefreshDays
 // A later field that does not read, and any other line but blank ones, is kept in laterLines.
 WorldSettings ParseWorldFile(std::string_view text);
 
@@ -97,8 +104,9 @@ WorldSettings ParseWorldFile(std::string_view text);
 // fields did.
 // The later fields follow only when there are any: a line break after the backdrop colour, then
 // "EntryPoint " and the entry point (up to its first line break) when it is not empty, "FogColor "
-// and the three bytes when it is set, and the kept laterLines, each on a line of its own, with no
-// final line break. A world without them is written exactly as readers of the eight lines write it.
+// and the three bytes when it is set, "RefreshDays " and the days (at most kMaxRefreshDays) when
+// they are set, and the kept laterLines, each on a line of its own, with no final line break. A world without them is
+// written exactly as readers of the eight lines write it.
 std::string WorldFileText(const WorldSettings& settings);
 
 // ---------------------------------------------------------------------------------------------
@@ -115,6 +123,8 @@ std::string WorldFileText(const WorldSettings& settings);
 //   divided by 255, alpha 1;
 // - fog colour: the fog colour when set, else the clear colour;
 // - entry point and object password as the fields hold them;
+// - refresh time: the refresh days (kDefaultRefreshDays when unset, at most kMaxRefreshDays) in
+//   seconds;
 // - fog on or off from the check box; start and end from the first 9 characters of Min and Max
 //   read as integers (as for ColorFieldFromText, without the 8-bit cut) times 0.1, so 40 and
 //   "40.9" both give 4.0;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/textsafety.h"
+
 namespace pelorus {
 
 std::string WithThousands(uint64_t n) {
@@ -16,6 +18,8 @@ std::string WithThousands(uint64_t n) {
 }
 
 std::string ProgressText(const LoadProgress& progress) {
+    if (progress.download.Active() && progress.stage != LoadProgress::Stage::Done)
+        return ProgressText(progress.download);
     const uint64_t done = std::min(progress.done, progress.total);
     switch (progress.stage) {
         case LoadProgress::Stage::Reading:
@@ -27,6 +31,13 @@ std::string ProgressText(const LoadProgress& progress) {
             break;
     }
     return {};
+}
+
+std::string LoadStatusText(const LoadProgress& progress, std::string_view objectPath) {
+    std::string text = ProgressText(progress);
+    if (text.empty() && progress.offline)
+        text = "Offline: using cached copies of " + EscapeForTerminal(BoundedQuote(objectPath));
+    return text;
 }
 
 }  // namespace pelorus

@@ -76,6 +76,38 @@ CacheEmptied EmptyObjectPathCache(std::string_view objectPath, std::string_view 
     return result;
 }
 
+std::optional<FileRequest> PictureRequest(std::string_view name, std::string_view objectPath,
+                                          std::chrono::seconds refreshTime) {
+    FileRequest request;
+    request.refreshTime = refreshTime;
+    if (IsWebObjectPath(name)) {
+        // The folder of the address is the object path its file is kept under.
+        const std::size_t slash = ToSlashes(name).rfind('/');
+        if (slash == std::string::npos || slash + 1 >= name.size()) return std::nullopt;
+        request.objectPath = std::string(name.substr(0, slash + 1));
+        request.name = std::string(name.substr(slash + 1));
+        const std::optional<WebObjectPath> folder = ParseWebObjectPath(request.objectPath);
+        // "http://host/a.jpg" has no folder beyond the host: the scheme's slashes are no folder.
+        if (!folder || !ParseWebObjectPath(name)) return std::nullopt;
+    } else {
+        // An address of another kind is no name in the object path.
+        if (name.empty() || name.find("://") != std::string_view::npos || !IsWebObjectPath(objectPath))
+            return std::nullopt;
+        request.objectPath = std::string(objectPath);
+        request.name = std::string(name);
+    }
+    if (!SafeObjectName(request.name)) return std::nullopt;
+    return request;
+}
+
+std::string CopyPathOf(const FileRequest& request, std::string_view cacheRoot) {
+    if (cacheRoot.empty()) return {};
+    const std::optional<WebObjectPath> web = ParseWebObjectPath(request.objectPath);
+    const std::optional<std::string> name = SafeObjectName(request.name);
+    if (!web || !name) return {};
+    return DiskCache(std::string(cacheRoot)).CopyOf(*web, *name);
+}
+
 RemoteObjectPath::RemoteObjectPath(Downloader& downloader, std::string objectPath, std::string fileFolder,
                                    FolderListingCache* folders, std::chrono::seconds refreshTime)
     : downloader_(downloader),
@@ -91,6 +123,7 @@ RemoteObjectPath::RemoteObjectPath(Downloader& downloader, std::string objectPat
 RemoteObjectPath::~RemoteObjectPath() {
     std::vector<uint64_t> tickets;
     for (const auto& [name, ticket] : prefetched_) tickets.push_back(ticket);
+    for (const auto& [ticket, base] : searchOfTicket_) tickets.push_back(ticket);
     downloader_.Cancel(tickets);
 }
 
@@ -128,35 +161,106 @@ FetchResult RemoteObjectPath::FetchFile(const std::string& name) {
             prefetched_.erase(it);
         }
     }
-    if (ticket) {
-        result = downloader_.Wait(std::span<const uint64_t>(&*ticket, 1)).front();
-    } else {
-        result = downloader_.Fetch({objectPath_, name, refreshTime_});
-    }
+    if (!ticket) ticket = downloader_.Request({objectPath_, name, refreshTime_});
+    std::function<void(const DownloadProgress&)> tell;
+    if (onProgress_) tell = [this](const DownloadProgress& progress) { onProgress_(progress, Offline()); };
+    result = downloader_.Wait(std::span<const uint64_t>(&*ticket, 1), tell, cancel_).front();
+    // A load given up is no failure of the server's.
+    if (cancel_ && cancel_->load() && !result.Usable()) return result;
     Note(result);
+    if (tell) tell(downloader_.Progress());
     return result;
 }
 
-std::vector<std::string> RemoteObjectPath::Candidates(const std::string& base) const {
-    std::vector<std::string> out = ModelFiles(base);
+void RemoteObjectPath::Watch(std::function<void(const DownloadProgress&, bool)> onProgress,
+                             const std::atomic<bool>* cancel) {
+    onProgress_ = std::move(onProgress);
+    cancel_ = cancel;
+}
+
+std::vector<std::pair<std::string, int>> RemoteObjectPath::Candidates(const std::string& base) const {
+    std::vector<std::pair<std::string, int>> out;
+    int kind = 0;
+    for (std::string& file : ModelFiles(base)) out.emplace_back(std::move(file), kind++);
     if (const std::string lower = LowerAscii(base); lower != base)
-        for (std::string& file : ModelFiles(lower)) out.push_back(std::move(file));
+        for (std::string& file : ModelFiles(lower)) out.emplace_back(std::move(file), kind++);
     // Files kept from earlier runs first, in the same order: they are used without asking while
     // fresh, so a reopen asks nothing for names that were found in a later layout.
     if (!filesFolder_.empty())
         std::stable_partition(out.begin(), out.end(),
-                              [&](const std::string& file) { return IsRegularFile(JoinPath(filesFolder_, file)); });
+                              [&](const auto& file) { return IsRegularFile(JoinPath(filesFolder_, file.first)); });
     return out;
+}
+
+void RemoteObjectPath::AskNext(Search& search) {
+    search.ticket = 0;
+    if (search.files.empty()) {
+        search.done = true;
+        return;
+    }
+    auto next = search.files.begin();
+    if (!filesFolder_.empty() && !IsRegularFile(JoinPath(filesFolder_, next->first)))
+        for (auto it = search.files.begin(); it != search.files.end(); ++it)
+            if (foundKinds_[static_cast<std::size_t>(it->second)] > foundKinds_[static_cast<std::size_t>(next->second)])
+                next = it;
+    search.kind = next->second;
+    search.ticket = downloader_.Request({objectPath_, next->first, refreshTime_});
+    search.files.erase(next);
+}
+
+RemoteObjectPath::Search& RemoteObjectPath::SearchOf(const std::string& base) {
+    auto [it, added] = searches_.try_emplace(base);
+    if (added) {
+        it->second.files = Candidates(base);
+        AskNext(it->second);
+        if (it->second.ticket) searchOfTicket_.emplace(it->second.ticket, base);
+    }
+    return it->second;
+}
+
+void RemoteObjectPath::StartQueued() {
+    while (searchOfTicket_.size() < kSearchesAtOnce && !queued_.empty()) {
+        const std::string base = std::move(queued_.front());
+        queued_.pop_front();
+        SearchOf(base);
+    }
+}
+
+void RemoteObjectPath::Took(const FetchResult& result) {
+    const auto by = searchOfTicket_.find(result.ticket);
+    if (by == searchOfTicket_.end()) return;
+    Search& search = searches_[by->second];
+    const std::string base = by->second;
+    searchOfTicket_.erase(by);
+    Note(result);
+    if (result.Usable()) {
+        search.found = result;
+        search.done = true;
+        search.ticket = 0;
+        ++foundKinds_[static_cast<std::size_t>(search.kind)];
+        return;
+    }
+    AskNext(search);
+    if (search.ticket) searchOfTicket_.emplace(search.ticket, base);
 }
 
 void RemoteObjectPath::Prefetch(const std::vector<std::string>& names) {
     for (const std::string& name : names) {
         if (!IsSafeModelName(name)) continue;
-        const std::string base = BaseModelName(name);
+        std::string base = BaseModelName(name);
         if (base.empty() || base.ends_with('/')) continue;
-        std::string file = Candidates(base).front();
+        queued_.push_back(std::move(base));
+    }
+    StartQueued();
+}
+
+void RemoteObjectPath::PrefetchTextures(const std::vector<std::string>& fileNames) {
+    if (texturesFolder_.empty()) return;
+    for (const std::string& fileName : fileNames) {
+        if (fileName.empty()) continue;
+        std::string file = "textures/" + fileName;
         std::lock_guard lock(mutex_);
-        if (prefetched_.contains(file)) continue;
+        if (prefetched_.contains(file) || textures_.contains(fileName)) continue;
         const uint64_t ticket = downloader_.Request({objectPath_, file, refreshTime_});
         prefetched_.emplace(std::move(file), ticket);
     }
@@ -170,11 +274,23 @@ ModelLookup RemoteObjectPath::Find(std::string_view name) {
     }
     const std::string base = BaseModelName(name);
     if (base.empty() || base.ends_with('/')) return lookup;
-    for (const std::string& file : Candidates(base)) {
-        const FetchResult result = FetchFile(file);
-        if (!result.Usable()) continue;
+    std::function<void(const DownloadProgress&)> tell;
+    if (onProgress_) tell = [this](const DownloadProgress& progress) { onProgress_(progress, Offline()); };
+    // This model's search first, the others going on meanwhile.
+    while (!SearchOf(base).done) {
+        StartQueued();
+        std::vector<uint64_t> tickets{SearchOf(base).ticket};
+        for (const auto& [ticket, other] : searchOfTicket_)
+            if (ticket != tickets.front()) tickets.push_back(ticket);
+        const std::vector<FetchResult> results = downloader_.WaitAny(tickets, tell, cancel_);
+        if (cancel_ && cancel_->load()) return lookup;  // a load given up
+        for (const FetchResult& result : results) Took(result);
+    }
+    if (tell) tell(downloader_.Progress());
+    const Search& search = SearchOf(base);
+    if (search.found) {
         lookup.status = ModelLookupStatus::Found;
-        lookup.location.file = result.file;
+        lookup.location.file = search.found->file;
         if (!texturesFolder_.empty()) lookup.location.textureDirs.push_back(texturesFolder_);
         for (std::string& dir : ObjectPathTextureDirs(fileFolder_, folders_))
             if (std::find(lookup.location.textureDirs.begin(), lookup.location.textureDirs.end(), dir) ==

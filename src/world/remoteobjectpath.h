@@ -4,12 +4,18 @@
 // order of a local object path, and read from there. Fetching waits, so a load that uses this runs
 // beside the window, never on its thread.
 
+#include <array>
+#include <atomic>
 #include <chrono>
+#include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "net/downloader.h"
@@ -35,6 +41,16 @@ struct CacheEmptied {
     std::string message;
 };
 CacheEmptied EmptyObjectPathCache(std::string_view objectPath, std::string_view cacheRoot);
+
+// The request that brings the picture `name` an action gives, on a world whose object path is
+// `objectPath`: a full "http://" or "https://" address is asked of its own folder; any other name,
+// of a web object path, relative to it. nullopt for names neither gives (a relative name on a
+// local object path, an address that is no usable web address, a query or fragment in it).
+std::optional<FileRequest> PictureRequest(std::string_view name, std::string_view objectPath,
+                                          std::chrono::seconds refreshTime);
+// Where the disk cache at `cacheRoot` keeps the copy that `request` brings; "" when the request's
+// object path or name cannot be used, or `cacheRoot` is "".
+std::string CopyPathOf(const FileRequest& request, std::string_view cacheRoot);
 
 // Find, Prefetch and Where are used from one thread at a time; Fetch, TakeMessages and Offline
 // from any thread.
@@ -72,8 +88,19 @@ public:
     std::vector<std::string> TakeMessages() override;
     FolderFetcher* Fetcher() override { return this; }
 
+    // Starts fetching textures/FILE of every file name at once (as TextureFileName and
+    // MaskFileName give them), so that Fetch mostly waits for downloads under way.
+    void PrefetchTextures(const std::vector<std::string>& fileNames);
+
     // For the textures folder of the cache: fetches textures/FILE, else textures/BASE.zip.
     bool Fetch(std::string_view dir, std::string_view fileName) override;
+
+    // While a lookup waits for a download, `onProgress` (when set) is told how the downloads go
+    // (every tenth of a second, and when a file is in) and whether the server was found
+    // unreachable; it is called on the thread that waits, which may be any thread using this
+    // object path. When `cancel` (not owned) turns true, waiting lookups give up within a
+    // fiftieth of a second, finding nothing. Set before the first lookup.
+    void Watch(std::function<void(const DownloadProgress&, bool offline)> onProgress, const std::atomic<bool>* cancel);
 
     // True once the server could not be reached in this object path's lookups.
     bool Offline() const {
@@ -87,10 +114,35 @@ private:
     // The result of fetching `name` (relative to the object path), waiting for a prefetch of it.
     FetchResult FetchFile(const std::string& name);
     void Note(const FetchResult& result);
-    // The files that may hold the model `base`, in the order they are asked for.
-    std::vector<std::string> Candidates(const std::string& base) const;
+    // The files that may hold the model `base`, in the order they are asked for, each with its
+    // kind (which layout, and whether in lower case).
+    std::vector<std::pair<std::string, int>> Candidates(const std::string& base) const;
+
+    // The search of one model: its files are asked for one after another until one is there.
+    // Searches go on side by side; the one a lookup waits for is asked first.
+    struct Search {
+        std::vector<std::pair<std::string, int>> files;  // still to ask
+        uint64_t ticket = 0;                             // of the file asked now; 0 when none is
+        int kind = 0;                                    // of that file
+        std::optional<FetchResult> found;
+        bool done = false;
+    };
+    Search& SearchOf(const std::string& base);
+    // Asks for the search's next file: one kept in the cache first, else the kind the models of
+    // this server were most often found as; done when no file is left.
+    void AskNext(Search& search);
+    // Starts searches waiting to start while fewer than kSearchesAtOnce are under way.
+    void StartQueued();
+    void Took(const FetchResult& result);
+    std::map<std::string, Search> searches_;          // by base name
+    std::map<uint64_t, std::string> searchOfTicket_;  // tickets under way -> base name
+    std::deque<std::string> queued_;                  // base names not asked for yet
+    std::array<int, 6> foundKinds_{};                 // models found in each kind of file
+    static constexpr std::size_t kSearchesAtOnce = 48;
 
     Downloader& downloader_;
+    std::function<void(const DownloadProgress&, bool)> onProgress_;
+    const std::atomic<bool>* cancel_ = nullptr;
     std::string objectPath_;
     std::string fileFolder_;
     FolderListingCache* folders_;

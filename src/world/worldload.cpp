@@ -12,14 +12,17 @@
 #include <thread>
 #include <unordered_map>
 #include <unordered_set>
+#include <variant>
 
 #include "net/webaddress.h"
 #include "platform/paths.h"
 #include "platform/text.h"
 #include "platform/textsafety.h"
+#include "reader/action.h"
 #include "reader/modelimport.h"
 #include "reader/propdump.h"
 #include "reader/scenefile.h"
+#include "reader/textureload.h"
 #include "reader/zippedmodel.h"
 #include "world/remoteobjectpath.h"
 
@@ -79,14 +82,44 @@ bool Cancelled(const WorldReadOptions& options) {
     return options.cancel && options.cancel->load(std::memory_order_relaxed);
 }
 
-void Tell(const WorldReadOptions& options, LoadProgress::Stage stage, uint64_t done, uint64_t total) {
-    if (options.progress) options.progress(LoadProgress{stage, done, total});
-}
+// Tells options.progress how the load goes: its stage from the loading thread, its downloads from
+// whichever thread waits for one, each told with the latest of the other.
+class ProgressTeller {
+public:
+    explicit ProgressTeller(const WorldReadOptions& options) : options_(options) {}
+    void operator()(LoadProgress::Stage stage, uint64_t done, uint64_t total) {
+        if (!options_.progress) return;
+        std::lock_guard lock(mutex_);
+        last_.stage = stage;
+        last_.done = done;
+        last_.total = total;
+        options_.progress(last_);
+    }
+    void Downloads(const DownloadProgress& download, bool offline) {
+        if (!options_.progress) return;
+        std::lock_guard lock(mutex_);
+        if (download == last_.download && offline == last_.offline) return;
+        last_.download = download;
+        last_.offline = offline;
+        options_.progress(last_);
+    }
 
-unsigned ModelThreadsFor(const WorldReadOptions& options, std::size_t jobs) {
+private:
+    const WorldReadOptions& options_;
+    std::mutex mutex_;
+    LoadProgress last_;
+};
+
+// Models whose textures come from a web server mostly wait for them: as many read at once as
+// the server is asked at once.
+constexpr unsigned kFetchingModelThreads = 6;
+
+unsigned ModelThreadsFor(const WorldReadOptions& options, std::size_t jobs, bool fetching) {
     if (options.read.folders || options.read.images || options.read.textureStore) return 1;
     unsigned threads = options.modelThreads;
-    if (threads == 0) threads = std::clamp(std::thread::hardware_concurrency(), 1u, kMaxModelThreads);
+    if (threads == 0)
+        threads =
+            fetching ? kFetchingModelThreads : std::clamp(std::thread::hardware_concurrency(), 1u, kMaxModelThreads);
     return static_cast<unsigned>(std::min<std::size_t>(threads, std::max<std::size_t>(jobs, 1)));
 }
 
@@ -172,14 +205,96 @@ private:
     bool stopped_ = false;
 };
 
+// The images that the create sections of a dump's objects name and that come from web servers:
+// textures and masks of a web object path, and pictures of one or at full addresses. They are
+// asked for while the models are, and must be in before the looks are made of them (once the last
+// model is handed over).
+class ActionImages {
+public:
+    // Finds them: every action once, and, on a local object path, only actions naming an address.
+    ActionImages(const SceneObjects& scene, bool web) {
+        std::unordered_set<std::string_view> seen;
+        std::unordered_set<std::string> textures, pictures;
+        for (const PlacedObject& object : scene.objects) {
+            const std::string_view text = scene.Action(object);
+            if (text.empty() || (!web && text.find("://") == std::string_view::npos) || !seen.insert(text).second)
+                continue;
+            const Action action = ParseAction(text);
+            const ActionSection* create = action.Create();
+            if (!create) continue;
+            for (const ActionCommand& command : create->commands) {
+                if (!command.target.empty()) continue;  // meant for another object
+                if (const auto* t = std::get_if<TextureArgs>(&command.args); t && web) {
+                    if (textures.insert(t->texture).second)
+                        textures_.emplace_back(TextureFileName(t->texture), TextureFallbackFileName(t->texture));
+                    if (!t->mask.empty() && textures.insert("\n" + t->mask).second)
+                        textures_.emplace_back(MaskFileName(t->mask), std::string());
+                } else if (const auto* p = std::get_if<PictureArgs>(&command.args)) {
+                    if (!p->name.empty() && (web || IsWebObjectPath(p->name)) && pictures.insert(p->name).second)
+                        pictures_.push_back(p->name);
+                }
+            }
+        }
+    }
+    bool Any() const { return !textures_.empty() || !pictures_.empty(); }
+
+    // Asks for them all at once, and tells `scene` where each picture's copy will be.
+    void Start(SceneObjects& scene, const WorldReadOptions& options, Downloader& downloader, RemoteObjectPath* remote,
+               std::function<void(const DownloadProgress&)> onProgress) {
+        downloader_ = &downloader;
+        remote_ = remote;
+        cancel_ = options.cancel;
+        onProgress_ = std::move(onProgress);
+        if (remote) {
+            std::vector<std::string> names;
+            for (const auto& [file, fallback] : textures_) names.push_back(file);
+            remote->PrefetchTextures(names);
+        }
+        for (const std::string& name : pictures_) {
+            const std::optional<FileRequest> request = PictureRequest(name, options.objectPath, options.refreshTime);
+            if (!request) continue;
+            const std::string copy = CopyPathOf(*request, options.cacheRoot);
+            if (copy.empty()) continue;
+            scene.pictureFiles.emplace_back(name, copy);
+            tickets_.push_back(downloader.Request(*request));
+        }
+    }
+
+    // Waits until every one is in (or could not be had); only the first call waits.
+    void Bring() {
+        if (!downloader_ || brought_) return;
+        brought_ = true;
+        if (remote_)
+            for (const auto& [file, fallback] : textures_) {
+                if (Cancelled()) return;
+                const std::string& dir = remote_->TexturesFolder();
+                if (!remote_->Fetch(dir, file) && !fallback.empty()) remote_->Fetch(dir, fallback);
+            }
+        if (!tickets_.empty() && !Cancelled()) downloader_->Wait(tickets_, onProgress_, cancel_);
+    }
+
+private:
+    bool Cancelled() const { return cancel_ && cancel_->load(std::memory_order_relaxed); }
+
+    std::vector<std::pair<std::string, std::string>> textures_;  // file name, fallback name
+    std::vector<std::string> pictures_;
+    std::vector<uint64_t> tickets_;
+    Downloader* downloader_ = nullptr;
+    RemoteObjectPath* remote_ = nullptr;
+    const std::atomic<bool>* cancel_ = nullptr;
+    std::function<void(const DownloadProgress&)> onProgress_;
+    bool brought_ = false;
+};
+
 }  // namespace
 
 SceneObjects LoadDump(std::string_view text, std::string_view path, ErrorLog& log, const WorldReadOptions& options) {
     SceneObjects scene;
+    ProgressTeller tell(options);
     DumpLinesHook onLines;
     if (options.progress || options.cancel)
         onLines = [&](uint64_t read, uint64_t lines) {
-            Tell(options, LoadProgress::Stage::Reading, read, lines);
+            tell(LoadProgress::Stage::Reading, read, lines);
             return !Cancelled(options);
         };
     const DumpReadResult read = ReadDump(text, path, log, scene, onLines);
@@ -202,11 +317,15 @@ SceneObjects LoadDump(std::string_view text, std::string_view path, ErrorLog& lo
     LocalObjectPath local(objectPath, fileFolder, shared.folders);
     std::optional<Downloader> downloader;
     std::optional<RemoteObjectPath> remote;
-    if (web) {
+    ActionImages actionImages(scene, web);
+    if (web || (actionImages.Any() && !options.cacheRoot.empty())) {
         DownloaderOptions net;
         net.cacheRoot = options.cacheRoot;
         downloader.emplace(std::move(net));
+    }
+    if (web) {
         remote.emplace(*downloader, options.objectPath, fileFolder, shared.folders, options.refreshTime);
+        remote->Watch([&tell](const DownloadProgress& p, bool offline) { tell.Downloads(p, offline); }, options.cancel);
     }
     ObjectPath& source = options.source ? *options.source : remote ? static_cast<ObjectPath&>(*remote) : local;
     if (!shared.fetcher) shared.fetcher = source.Fetcher();
@@ -219,6 +338,9 @@ SceneObjects LoadDump(std::string_view text, std::string_view path, ErrorLog& lo
         std::sort(names.begin(), names.end());
         source.Prefetch(names);
     }
+    if (downloader)
+        actionImages.Start(scene, options, *downloader, remote ? &*remote : nullptr,
+                           [&tell](const DownloadProgress& p) { tell.Downloads(p, false); });
     // Models that cannot be had are placed at the dump's line that named them.
     const std::string dumpFile = ResolvePath(file, shared.folders);
     scene.file = dumpFile;
@@ -278,8 +400,8 @@ SceneObjects LoadDump(std::string_view text, std::string_view path, ErrorLog& lo
 
     const bool streamed = options.stream && options.stream->placed;
     if (streamed) options.stream->placed(scene);
-    Tell(options, LoadProgress::Stage::Loading, 0, jobs.size());
-    ModelReading reading(jobs, shared, options, ModelThreadsFor(options, jobs.size()));
+    tell(LoadProgress::Stage::Loading, 0, jobs.size());
+    ModelReading reading(jobs, shared, options, ModelThreadsFor(options, jobs.size(), remote.has_value()));
     reading.Start();
     uint64_t loaded = 0;
     for (const LogSlot& slot : slots) {
@@ -293,14 +415,17 @@ SceneObjects LoadDump(std::string_view text, std::string_view path, ErrorLog& lo
             break;
         }
         ModelJob& job = jobs[slot.job];
+        // The looks of actions are made once the last model is in: their images must be there.
+        if (loaded + 1 == jobs.size()) actionImages.Bring();
         log.AppendAll(job.lines);
         job.lines = ErrorLog();
         if (!streamed && job.index < scene.models.size()) scene.models[job.index] = job.model;
         if (options.stream && options.stream->model) options.stream->model(job.index, std::move(job.model));
         job.model.reset();
-        Tell(options, LoadProgress::Stage::Loading, ++loaded, jobs.size());
+        tell(LoadProgress::Stage::Loading, ++loaded, jobs.size());
     }
     reading.Stop();
+    if (!Cancelled(options)) actionImages.Bring();
     for (const std::string& line : source.TakeMessages()) log.Append(line, LogPlace{dumpFile, {}, 0});
     return scene;
 }

@@ -53,8 +53,8 @@ struct WorldReadOptions {
     // models not read are null in it (see DumpStream::placed). Not owned.
     const std::atomic<bool>* cancel = nullptr;
     // How many threads read a dump's models at once; 0 as many as the machine runs at once (at
-    // most kMaxModelThreads). A load whose options.read brings its own folder cache, image budget
-    // or texture store reads them on the calling thread, as does one of 1.
+    // most kMaxModelThreads), or six when they fetch their textures from a web object path. A load whose options.read
+    // brings its own folder cache, image budget or texture store reads them on the calling thread, as does one of 1.
     unsigned modelThreads = 0;
     // Not owned; null hands nothing over while loading.
     const DumpStream* stream = nullptr;

@@ -12,7 +12,11 @@ WorldLoader::~WorldLoader() {
 }
 
 LoadProgress WorldLoader::Progress() const {
-    return LoadProgress{stage_.load(), done_.load(), total_.load()};
+    LoadProgress progress{stage_.load(), done_.load(), total_.load()};
+    std::lock_guard lock(downloadMutex_);
+    progress.download = download_;
+    progress.offline = offline_;
+    return progress;
 }
 
 LoadHandOver WorldLoader::Take() {
@@ -45,6 +49,9 @@ void WorldLoader::Run(WorldReadOptions options) {
         done_.store(p.done);
         total_.store(p.total);
         stage_.store(p.stage);
+        std::lock_guard lock(downloadMutex_);
+        download_ = p.download;
+        offline_ = p.offline;
     };
     DumpStream stream;
     bool placed = false;

@@ -56,7 +56,7 @@ public:
     // hand-over is finished.
     void Cancel() { cancel_.store(true); }
     bool Cancelled() const { return cancel_.load(); }
-    // How far the load has come (Done once it has ended).
+    // How far the load has come (Done once it has ended), with the files it downloads.
     LoadProgress Progress() const;
     // Everything handed over since the last call (empty when nothing came).
     LoadHandOver Take();
@@ -75,6 +75,9 @@ private:
     std::atomic<bool> cancel_{false};
     std::atomic<LoadProgress::Stage> stage_{LoadProgress::Stage::Idle};
     std::atomic<uint64_t> done_{0}, total_{0};
+    mutable std::mutex downloadMutex_;
+    DownloadProgress download_;  // under downloadMutex_, as offline_
+    bool offline_ = false;
     // The thread's own log, and how much of it was handed over (both the thread's alone).
     ErrorLog log_;
     std::size_t logHandedOver_ = 0;

@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QTest>
 #include <QTimer>
 #include <deque>
@@ -429,6 +430,26 @@ private slots:
         QCOMPARE(saved.objectPath, std::string("/elsewhere"));
         QVERIFY(!saved.fog);
         QCOMPARE(saved, s.book.Shown());
+    }
+
+    // A world that never set a refresh time shows the week and keeps its file as it was; a time
+    // typed in is saved, and a world picked shows its own.
+    void RefreshDaysShowTheWorldsOwnAndAreSavedOnlyWhenSet() {
+        Setup s(std::string_view("0\nA\nB\n"),
+                {{"A.world", kWorldA}, {"B.world", std::string(kWorldB) + "\nRefreshDays 0"}});
+        QCOMPARE(s.c().refreshDays->value(), 7);
+        QVERIFY(s.c().refreshDays->isEnabled());
+        s.c().ok->click();
+        QCOMPARE(Slurp(s.dir.Join("A.world")), std::string(kWorldA));
+
+        s.c().worldName->setCurrentIndex(1);
+        QCOMPARE(s.c().refreshDays->value(), 0);
+        QCOMPARE(s.c().refreshDays->text(), QString("each load"));
+        s.c().refreshDays->selectAll();
+        QTest::keyClicks(s.c().refreshDays, "30");
+        s.c().ok->click();
+        QCOMPARE(ParseWorldFile(Slurp(s.dir.Join("B.world"))).refreshDays, std::optional<uint32_t>(30));
+        QCOMPARE(LookOf(s.book.Saved()).refreshTime, std::chrono::hours(30 * 24));
     }
 
     // Cancel, the close box and Escape hide the window and drop the edits: nothing is written,

@@ -400,6 +400,55 @@ TEST_F(Downloads, CancelledRequestsGetNoResultAndFreeTheirPlace) {
     EXPECT_FALSE(wokenOnCallersThread);
 }
 
+// A load that is given up stops waiting for a server that never answers, keeps the results
+// already in and leaves nothing of the abandoned transfer in the cache.
+TEST_F(Downloads, AWaitStoppedFromAnotherThreadReturnsWithoutTheFilesNotIn) {
+    Serve("models/held.zip", "held");
+    Serve("models/tree.zip", "tree");
+    Downloader downloader(Options());
+    const uint64_t tree = downloader.Request({server_->Url(), "models/tree.zip"});
+    ASSERT_EQ(downloader.Wait(std::span(&tree, 1)).front().status, FetchStatus::kDownloaded);
+    const uint64_t tickets[] = {downloader.Request({server_->Url(), "models/tree.zip"}),
+                                downloader.Request({server_->Url("hold/"), "models/held.zip"})};
+    std::atomic<bool> stop{false};
+    std::thread stopper([&] {
+        while (server_->CountOf("/hold/models/held.zip") == 0) std::this_thread::sleep_for(milliseconds(5));
+        stop = true;
+    });
+    int told = 0;
+    const std::vector<FetchResult> results = downloader.Wait(
+        tickets, [&](const DownloadProgress&) { ++told; }, &stop);
+    stopper.join();
+    ASSERT_EQ(results.size(), 2u);
+    EXPECT_EQ(results[0].status, FetchStatus::kFresh);
+    EXPECT_EQ(results[1].status, FetchStatus::kFailed);
+    EXPECT_FALSE(results[1].Usable());
+    EXPECT_GE(told, 1);
+    EXPECT_TRUE(downloader.TakeFinished().empty());
+    EXPECT_TRUE(CachedFiles(server_->Url("hold/")).empty());
+    // A stop flag already set waits for nothing.
+    const uint64_t again = downloader.Request({server_->Url("hold/"), "models/held.zip"});
+    EXPECT_EQ(downloader.Wait(std::span(&again, 1), {}, &stop).front().status, FetchStatus::kFailed);
+}
+
+// Waiting for any of several returns with those in and leaves a slow one to come later.
+TEST_F(Downloads, WaitingForAnyReturnsThoseInAndLeavesTheRestComing) {
+    Serve("models/tree.zip", "tree");
+    Serve("models/rock.zip", "rock");
+    Downloader downloader(Options());
+    const uint64_t tickets[] = {downloader.Request({server_->Url("slow/300/"), "models/rock.zip"}),
+                                downloader.Request({server_->Url(), "models/tree.zip"})};
+    std::vector<FetchResult> first = downloader.WaitAny(tickets);
+    ASSERT_EQ(first.size(), 1u);
+    EXPECT_EQ(first[0].ticket, tickets[1]);
+    EXPECT_EQ(first[0].status, FetchStatus::kDownloaded);
+    const std::vector<FetchResult> rest = downloader.WaitAny(std::span(tickets, 1));
+    ASSERT_EQ(rest.size(), 1u);
+    EXPECT_EQ(rest[0].status, FetchStatus::kDownloaded);
+    EXPECT_TRUE(downloader.WaitAny({}).empty());
+    EXPECT_TRUE(downloader.TakeFinished().empty());
+}
+
 TEST_F(Downloads, EmptyingTheCacheOfOneObjectPathFetchesItsFilesAgain) {
     Serve("models/tree.zip", "tree");
     const std::string mars = server_->Url();

@@ -229,6 +229,47 @@ TEST(WorldFile, LaterFieldsFollowTheEightLinesAndOlderFilesReadAsBefore) {
     EXPECT_FALSE(ParseWorldFile(WorldFileText(s)).fogColor);
 }
 
+// The refresh time is one more later field: worlds without it are written exactly as before,
+// older readers see the eight lines unchanged, and a value that does not read is kept, not lost.
+TEST(WorldFile, RefreshDaysFollowTheOtherLaterFieldsAndBadValuesAreKept) {
+    WorldSettings s = Sample();
+    s.fogColor = std::array<uint8_t, 3>{7, 8, 9};
+    const std::string withoutRefresh = WorldFileText(s);
+    s.refreshDays = 0;
+    const std::string text = WorldFileText(s);
+    EXPECT_EQ(text, withoutRefresh + "\nRefreshDays 0");
+    EXPECT_EQ(ParseWorldFile(text), s);
+    WorldSettings eightLines = ParseWorldFile(text.substr(0, std::string_view(kSampleText).size()));
+    EXPECT_FALSE(eightLines.refreshDays);
+    eightLines.fogColor = s.fogColor;
+    eightLines.refreshDays = s.refreshDays;
+    EXPECT_EQ(eightLines, s);
+
+    // Before the fog colour, in any case, with CR LF: still read.
+    EXPECT_EQ(ParseWorldFile(std::string(kSampleText) + "\r\nrefreshdays 30\r\nFogColor 1 2 3").refreshDays,
+              std::optional<uint32_t>(30));
+    // Anything but plain digits within the limit is no refresh time this version can use.
+    for (const char* bad : {"-1", "+3", "7d", "1.5", "", " 7", "36501", "99999999999"}) {
+        const WorldSettings got = ParseWorldFile(std::string(kSampleText) + "\nRefreshDays " + bad);
+        EXPECT_FALSE(got.refreshDays) << bad;
+        EXPECT_EQ(got.laterLines, std::vector<std::string>{"RefreshDays " + std::string(bad)}) << bad;
+        EXPECT_EQ(ParseWorldFile(WorldFileText(got)), got) << bad;
+    }
+}
+
+TEST(WorldLookOf, RefreshTimeIsAWeekUnlessTheWorldSaysInDays) {
+    WorldSettings s;
+    EXPECT_EQ(LookOf(s).refreshTime, std::chrono::hours(7 * 24));
+    s.refreshDays = 0;
+    EXPECT_EQ(LookOf(s).refreshTime, std::chrono::seconds(0));
+    s.refreshDays = 2;
+    EXPECT_EQ(LookOf(s).refreshTime, std::chrono::hours(48));
+    // Set in code beyond the limit: the limit, in the file as in the look.
+    s.refreshDays = 4'000'000'000u;
+    EXPECT_EQ(LookOf(s).refreshTime, std::chrono::hours(24) * kMaxRefreshDays);
+    EXPECT_EQ(ParseWorldFile(WorldFileText(s)).refreshDays, std::optional<uint32_t>(kMaxRefreshDays));
+}
+
 TEST(WorldLookOf, FogHasTheBackdropColourUnlessItHasItsOwn) {
     WorldSettings s;
     EXPECT_FALSE(LookOf(s).fogColor);
