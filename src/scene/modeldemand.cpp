@@ -139,10 +139,8 @@ ModelSupply::Delivered ModelFeed::Take(ErrorLog& log) {
 
 void FeedAndWait(ModelFeed& feed, TObjectMap& scene, const Vec3& eye, double distance, ErrorLog& log) {
     feed.Look(eye, distance);
-    while (feed.Busy()) {
-        feed.Wait();
-        (void)scene.SetModels(feed.Take(log));
-    }
+    feed.WaitUntilSettled();
+    (void)scene.SetModels(feed.Take(log));
 }
 
 }  // namespace pelorus

@@ -96,6 +96,7 @@ public:
     bool Busy() const { return supply_->Busy(); }
     // Waits until there is something to take or nothing asked is left (see ModelSupply::Wait).
     void Wait() { supply_->Wait(); }
+    void WaitUntilSettled() { supply_->WaitUntilSettled(); }
     const ModelDemand& Demand() const { return demand_; }
     const ModelSupply& Supply() const { return *supply_; }
 
@@ -105,7 +106,8 @@ private:
 };
 
 // Reads, through `feed`, the models `eye` needs with `distance` and gives them to `scene` (whose
-// objects the feed was made over), waiting for the last; their error lines go to `log`.
+// objects the feed was made over), waiting for the last; their error lines go to `log` in the
+// order of the models' indices (the order they were first named), whatever the threads did.
 void FeedAndWait(ModelFeed& feed, TObjectMap& scene, const Vec3& eye, double distance, ErrorLog& log);
 
 }  // namespace pelorus

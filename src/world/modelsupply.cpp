@@ -55,6 +55,7 @@ ModelSupply::Delivered ModelSupply::Take(ErrorLog& log) {
         taken.swap(ready_);
         for (const Finished& f : taken) state_[f.index] = State::Idle;
     }
+    std::sort(taken.begin(), taken.end(), [](const Finished& a, const Finished& b) { return a.index < b.index; });
     Delivered out;
     out.reserve(taken.size());
     for (Finished& f : taken) {
@@ -73,6 +74,11 @@ bool ModelSupply::Busy() const {
 void ModelSupply::Wait() {
     std::unique_lock lock(mutex_);
     changed_.wait(lock, [&] { return !ready_.empty() || (asked_.empty() && reading_ == 0) || stop_; });
+}
+
+void ModelSupply::WaitUntilSettled() {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return (asked_.empty() && reading_ == 0) || stop_; });
 }
 
 uint64_t ModelSupply::Reads() const {

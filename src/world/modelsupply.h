@@ -37,13 +37,15 @@ public:
     // begun. A model being read, or read and not yet taken, is not read again; indices out of
     // range, models that cannot be read and repeats are passed over.
     void Ask(const std::vector<uint32_t>& models);
-    // The models read since the last call, in the order they were finished; their error lines go
-    // to `log` (with their places), a model's only the first time it is read.
+    // The models read since the last call, by index; their error lines go to `log` (with their
+    // places) in that order, a model's only the first time it is read.
     Delivered Take(ErrorLog& log);
     // True while a model asked for is still to be read, being read, or waiting to be taken.
     bool Busy() const;
     // Waits until there is something to take or nothing asked is left to read.
     void Wait();
+    // Waits until every model asked for is read (all there is is then one Take away).
+    void WaitUntilSettled();
     // How many models were read (one read again after it was dropped counts again).
     uint64_t Reads() const;
     std::size_t Size() const { return locations_.size(); }
