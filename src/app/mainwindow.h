@@ -23,6 +23,7 @@
 #include "app/sceneview.h"
 #include "platform/errorlog.h"
 #include "reader/rwxobject.h"
+#include "scene/modeldemand.h"
 #include "scene/pick.h"
 #include "scene/worldlook.h"
 #include "shell/filewatch.h"
@@ -30,7 +31,6 @@
 #include "shell/recentfiles.h"
 #include "shell/viewershell.h"
 #include "world/worldload.h"
-#include "scene/modeldemand.h"
 #include "world/worldloader.h"
 
 class QLabel;

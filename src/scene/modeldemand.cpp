@@ -28,8 +28,8 @@ uint64_t ModelBytes(const RWXObject& model) {
 double ModelReach(const RWXObject& model) {
     const Sphere s = BoundingSphereOf(model);
     if (s.Empty()) return 0;
-    const double reach = std::sqrt(s.centre.x * s.centre.x + s.centre.y * s.centre.y + s.centre.z * s.centre.z) +
-                         s.radius;
+    const double reach =
+        std::sqrt(s.centre.x * s.centre.x + s.centre.y * s.centre.y + s.centre.z * s.centre.z) + s.radius;
     return std::isfinite(reach) ? reach : 0;
 }
 
@@ -53,6 +53,9 @@ ModelDemand::ModelDemand(std::span<const PlacedObject> objects, std::size_t mode
 std::vector<uint32_t> ModelDemand::Wanted(const Vec3& eye, double distance) {
     ++tick_;
     const bool all = !(distance > 0) || !std::isfinite(distance);
+    wantedAll_ = all;
+    // Everything held and nothing to let go: no object need be looked at.
+    if (all && heldCount_ == held_.size()) return {};
     grid_.Near(eye, all ? kDrawEverything : distance * kKeepFactor + reach_, near_);
     const double wantedWithin = all ? kDrawEverything : distance + reach_;
     std::vector<uint32_t> wanted;
@@ -75,15 +78,15 @@ std::vector<uint32_t> ModelDemand::Wanted(const Vec3& eye, double distance) {
             nearest_[m] = std::min(nearest_[m], d);
         }
     }
-    std::sort(wanted.begin(), wanted.end(), [&](uint32_t a, uint32_t b) {
-        return nearest_[a] != nearest_[b] ? nearest_[a] < nearest_[b] : a < b;
-    });
+    std::sort(wanted.begin(), wanted.end(),
+              [&](uint32_t a, uint32_t b) { return nearest_[a] != nearest_[b] ? nearest_[a] < nearest_[b] : a < b; });
     return wanted;
 }
 
 void ModelDemand::Arrived(uint32_t m, uint64_t bytes, double reach) {
     if (m >= held_.size()) return;
     if (held_[m]) heldBytes_ -= bytes_[m];
+    if (!held_[m]) ++heldCount_;
     held_[m] = 1;
     bytes_[m] = bytes;
     heldBytes_ += bytes;
@@ -94,7 +97,7 @@ void ModelDemand::Arrived(uint32_t m, uint64_t bytes, double reach) {
 
 std::vector<uint32_t> ModelDemand::ToDrop(uint64_t budgetBytes) {
     std::vector<uint32_t> drop;
-    if (heldBytes_ <= budgetBytes) return drop;
+    if (wantedAll_ || heldBytes_ <= budgetBytes) return drop;
     std::vector<uint32_t> unused;
     for (uint32_t m = 0; m < held_.size(); ++m)
         if (held_[m] && lastUse_[m] != tick_) unused.push_back(m);
@@ -103,15 +106,12 @@ std::vector<uint32_t> ModelDemand::ToDrop(uint64_t budgetBytes) {
     for (const uint32_t m : unused) {
         if (heldBytes_ <= budgetBytes) break;
         held_[m] = 0;
+        --heldCount_;
         heldBytes_ -= bytes_[m];
         bytes_[m] = 0;
         drop.push_back(m);
     }
     return drop;
-}
-
-std::size_t ModelDemand::HeldCount() const {
-    return static_cast<std::size_t>(std::count(held_.begin(), held_.end(), 1));
 }
 
 Bounds ModelDemand::Extent() const {
@@ -122,8 +122,7 @@ Bounds ModelDemand::Extent() const {
     return out;
 }
 
-ModelFeed::ModelFeed(std::unique_ptr<ModelSupply> supply, std::span<const PlacedObject> objects,
-                     std::size_t modelCount)
+ModelFeed::ModelFeed(std::unique_ptr<ModelSupply> supply, std::span<const PlacedObject> objects, std::size_t modelCount)
     : supply_(std::move(supply)), demand_(objects, modelCount) {}
 
 void ModelFeed::Look(const Vec3& eye, double distance) {

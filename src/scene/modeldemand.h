@@ -51,14 +51,15 @@ public:
     // its origin (see ModelReach; the objects' largest scale is applied). Out of range: nothing.
     void Arrived(uint32_t m, uint64_t bytes, double reach);
     // The held models to let go so that those held take at most `budgetBytes`: among those not
-    // used at the last Wanted, the longest unused first. They count as not held from now on.
+    // used at the last Wanted, the longest unused first (none after a Wanted without a draw
+    // distance, which uses them all). They count as not held from now on.
     std::vector<uint32_t> ToDrop(uint64_t budgetBytes);
 
     // max(kDemandMargin, the largest reach of a model that arrived).
     double Reach() const { return reach_; }
     bool Held(uint32_t m) const { return m < held_.size() && held_[m]; }
     uint64_t HeldBytes() const { return heldBytes_; }
-    std::size_t HeldCount() const;
+    std::size_t HeldCount() const { return heldCount_; }
     // The box around where the objects stand, grown by Reach(): the world's extent before its
     // models are known. Empty without objects.
     Bounds Extent() const;
@@ -72,6 +73,8 @@ private:
     std::vector<uint64_t> lastUse_;
     uint64_t tick_ = 0;
     uint64_t heldBytes_ = 0;
+    std::size_t heldCount_ = 0;
+    bool wantedAll_ = false;
     double reach_ = kDemandMargin;
     double largestScale_ = 1;
     Bounds positions_;

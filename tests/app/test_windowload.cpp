@@ -144,7 +144,8 @@ private slots:
         // (A handful of objects stand within the draw distance; far objects of other models show
         // nothing.)
         QVERIFY2(modelsIn() <= 12, qPrintable(QString::number(modelsIn())));
-        QVERIFY(shown(opened.targetX + 80, opened.targetZ + 80, 40).first < shown(opened.targetX + 80, opened.targetZ + 80, 40).second);
+        QVERIFY(shown(opened.targetX + 80, opened.targetZ + 80, 40).first <
+                shown(opened.targetX + 80, opened.targetZ + 80, 40).second);
         // Walking there brings theirs.
         window.GoTo({opened.targetX + 80, 0, opened.targetZ + 80, std::nullopt});
         QTRY_VERIFY_WITH_TIMEOUT(shown(opened.targetX + 80, opened.targetZ + 80, 2).first > 0, 60000);

@@ -345,10 +345,11 @@ TEST(ScreenshotTool, ADrawDistanceReadsOnlyTheModelsOfADumpThatLieWithinIt) {
               "Vertex -1 0 1\nVertex 1 0 1\nVertex -1 2 1\nVertex 1 2 1\n"
               "Quad 1 2 4 3\nQuad 5 6 8 7\nQuad 1 2 6 5\nQuad 3 4 8 7\nQuad 1 3 7 5\nQuad 2 4 8 6\n"
               "ClumpEnd\nModelEnd\n");
-    dir.Write("op/rwx/noisy.rwx", "ClumpBegin\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\nTriangle 1 2 3\nOops\nClumpEnd\n");
+    dir.Write("op/rwx/noisy.rwx",
+              "ClumpBegin\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\nTriangle 1 2 3\nOops\nClumpEnd\n");
     dir.Write("w.txt", "propdump version 3\n1 2 0 0 0 0 0 0 3 0 0 red\n1 2 100000 0 0 0 0 0 5 0 0 noisy\n");
-    const std::vector<std::string> common = {"--object-path", "op",   "--screenshot", "out.png", "--view",
-                                             "-axes,-ground",  "--size", "160x120"};
+    const std::vector<std::string> common = {"--object-path", "op",     "--screenshot", "out.png", "--view",
+                                             "-axes,-ground", "--size", "160x120"};
     for (const bool limited : {true, false}) {
         std::vector<std::string> args = common;
         if (limited) args.insert(args.end(), {"--draw-distance", "200"});

@@ -101,6 +101,11 @@ TEST(ModelDemand, OnlyModelsNoObjectNearUsesAreLetGoLongestUnusedFirstAndOnlyPas
     EXPECT_TRUE(demand.ToDrop(0).empty());
     // A model let go is wanted again when the eye comes back.
     EXPECT_EQ(demand.Wanted({0, 0, 0}, 4), (std::vector<uint32_t>{0}));
+    // Without a draw distance every model is in use: none goes, however far the eye.
+    for (uint32_t m = 0; m < 5; ++m) demand.Arrived(m, 100, 0);
+    EXPECT_TRUE(demand.Wanted({5000, 0, 0}, kDrawEverything).empty());
+    EXPECT_TRUE(demand.ToDrop(0).empty());
+    EXPECT_EQ(demand.HeldCount(), 5u);
 }
 
 TEST(ModelDemand, TheExtentHoldsEveryPositionGrownByTheReach) {
@@ -118,8 +123,12 @@ struct GeneratedWorld {
     std::string dump;
     explicit GeneratedWorld(int models = 12, int objects = 400, int missing = 0, double spacing = 0.5) {
         EXPECT_TRUE(dumpgen::WriteObjectPath(dir.Join("op"), {.models = models, .textures = 0}));
-        const dumpgen::GeneratedDump made = dumpgen::MakeDump(
-            {.objects = objects, .models = models, .missingModels = missing, .extras = false, .spacing = spacing, .keepExpected = false});
+        const dumpgen::GeneratedDump made = dumpgen::MakeDump({.objects = objects,
+                                                               .models = models,
+                                                               .missingModels = missing,
+                                                               .extras = false,
+                                                               .spacing = spacing,
+                                                               .keepExpected = false});
         dump = dir.Join("w.txt");
         EXPECT_TRUE(dumpgen::WriteFile(dump, made.text));
     }
@@ -177,7 +186,8 @@ TEST(ModelSupply, ReadsOnlyWhatIsAskedEachOnceWhileWantedAndAgainOnceLetGo) {
 
 TEST(ModelSupply, AModelsErrorLinesComeOnceHoweverOftenItIsRead) {
     TempDir dir;
-    dir.Write("op/rwx/noisy.rwx", "ClumpBegin\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\nTriangle 1 2 3\nOops\nClumpEnd\n");
+    dir.Write("op/rwx/noisy.rwx",
+              "ClumpBegin\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\nTriangle 1 2 3\nOops\nClumpEnd\n");
     const std::string dump = dir.Write("w.txt", "propdump version 3\n1 2 0 0 0 0 0 0 5 0 0 noisy\n");
     std::unique_ptr<ModelSupply> supply;
     WorldReadOptions options;
@@ -220,8 +230,9 @@ TEST(LoadDump, OnDemandNamesTheModelsNotFoundOnceInOrderAndReadsNothingElse) {
 
     // A script is read whole: no supply.
     std::unique_ptr<ModelSupply> none;
-    const std::string script = world.dir.Write("tri.rwx", "ClumpBegin\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\n"
-                                                          "Triangle 1 2 3\nClumpEnd\n");
+    const std::string script = world.dir.Write("tri.rwx",
+                                               "ClumpBegin\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\n"
+                                               "Triangle 1 2 3\nClumpEnd\n");
     const SceneObjects one = LoadShownObjects(script, lazy, world.Options(&none));
     EXPECT_EQ(none, nullptr);
     ASSERT_EQ(one.models.size(), 1u);

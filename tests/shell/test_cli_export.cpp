@@ -127,7 +127,8 @@ TEST_F(CliExportWorld, WritesOnlyWhatLiesWithinTheDrawDistanceOfAtReadingOnlyIts
         // Each turned object's node carries its turn: a by 90 degrees of yaw, a by 30 of tilt.
         const std::string gltf = Contents(dir_.Join("near.gltf"));
         std::size_t turns = 0;
-        for (std::size_t at = gltf.find("\"rotation\""); at != std::string::npos; at = gltf.find("\"rotation\"", at + 1))
+        for (std::size_t at = gltf.find("\"rotation\""); at != std::string::npos;
+             at = gltf.find("\"rotation\"", at + 1))
             ++turns;
         EXPECT_EQ(turns, 2u);
     }
@@ -137,7 +138,8 @@ TEST_F(CliExportWorld, WritesOnlyWhatLiesWithinTheDrawDistanceOfAtReadingOnlyIts
     EXPECT_NE(far.err.find("Oops"), std::string::npos);
     EXPECT_EQ(far.out.substr(far.out.find(": ") + 2, 10), "entries 1,");
     // Without a draw distance (with --at or not) everything, each model read.
-    for (const std::vector<std::string>& options : {std::vector<std::string>{}, std::vector<std::string>{"--at", "0N 0W"}}) {
+    for (const std::vector<std::string>& options :
+         {std::vector<std::string>{}, std::vector<std::string>{"--at", "0N 0W"}}) {
         const CliRun all = Export("all.glb", options);
         EXPECT_EQ(all.status, 1);
         EXPECT_NE(all.err.find("Oops"), std::string::npos);
