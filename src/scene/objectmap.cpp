@@ -76,7 +76,18 @@ std::vector<std::shared_ptr<const RWXObject>> TObjectMap::SetModels(
     std::vector<std::shared_ptr<const RWXObject>> replaced;
     if (models.empty()) return replaced;
     IndexObjectsByModel();
-    translucent_ = {};
+    // Models that take the place of the stand-in add their objects' transparent triangles to the
+    // list; anything else makes it again (no record may outlive the model it points into).
+    bool onlyComing = standIn_ != nullptr;
+    std::vector<uint32_t> given;
+    for (const auto& [index, model] : models)
+        if (index < read_.models.size() && model) {
+            onlyComing = onlyComing && read_.models[index] == standIn_;
+            given.push_back(index);
+        }
+    std::sort(given.begin(), given.end());
+    onlyComing = onlyComing && std::adjacent_find(given.begin(), given.end()) == given.end();
+    if (!onlyComing) translucent_ = {};
     for (const auto& [index, model] : models) {
         if (index >= read_.models.size() || !model) continue;
         replaced.push_back(std::move(read_.models[index]));
@@ -100,8 +111,18 @@ std::vector<std::shared_ptr<const RWXObject>> TObjectMap::SetModels(
             }
             spheres_[i] = PlacedSphere(modelSpheres[o.model], o.placement);
         }
+        onlyComing = false;
     }
-    RebuildTranslucent();
+    if (onlyComing) {
+        for (const uint32_t index : given)
+            for (uint32_t k = modelStarts_[index]; k < modelStarts_[index + 1]; ++k) {
+                const uint32_t i = byModel_[k];
+                AppendTranslucent(translucent_, *read_.models[index], read_.objects[i].placement, false,
+                                  static_cast<int32_t>(i), looks_.Of(i));
+            }
+    } else {
+        RebuildTranslucent();
+    }
     gridStale_ = true;
     return replaced;
 }

@@ -57,6 +57,8 @@ public:
     // passed over. The models replaced are handed back (so that whoever holds resources made from
     // them can release them before they go). When the last model still to come is given, the
     // objects' actions are carried out (see the constructor; its `log` must still exist then).
+    // Models that take the place of ones still to come append their objects' transparent
+    // triangles to the list (after the ground's) rather than making it again.
     [[nodiscard]] std::vector<std::shared_ptr<const RWXObject>> SetModels(
         const std::vector<std::pair<uint32_t, std::shared_ptr<const RWXObject>>>& models);
 

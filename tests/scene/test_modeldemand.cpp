@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <set>
 
 #include "dumpgen.h"
 #include "scene/modeldemand.h"
@@ -115,6 +116,56 @@ TEST(ModelDemand, TheExtentHoldsEveryPositionGrownByTheReach) {
     EXPECT_DOUBLE_EQ(extent.Min().x, -kDemandMargin);
     EXPECT_DOUBLE_EQ(extent.Max().x, 90 + kDemandMargin);
     EXPECT_TRUE(ModelDemand(std::span<const PlacedObject>(), 0).Extent().Empty());
+}
+
+TEST(TObjectMap, ModelsComingOneByOneGiveTheTransparentListOfAllAtOnceAndLettingGoTakesTheirsAway) {
+    ErrorLog log;
+    const std::shared_ptr<const RWXObject> clear = test::ReadScript(
+        "ClumpBegin\nOpacity 0.5\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\nVertex 1 1 0\n"
+        "Triangle 1 2 3\nTriangle 2 4 3\nClumpEnd\n",
+        log);
+    const std::shared_ptr<const RWXObject> solid =
+        test::ReadScript("ClumpBegin\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\nTriangle 1 2 3\nClumpEnd\n", log);
+    const std::string ground =
+        "ClumpBegin\nOpacity 0.5\nVertex 0 0 0\nVertex 9 0 0\nVertex 0 0 9\nTriangle 1 2 3\nClumpEnd\n";
+    auto make = [&](bool coming) {
+        SceneObjects read;
+        const uint32_t a = read.AddModel(coming ? nullptr : clear, "a");
+        const uint32_t b = read.AddModel(coming ? nullptr : solid, "b");
+        const uint32_t c = read.AddModel(coming ? nullptr : clear, "c");
+        for (int i = 0; i < 6; ++i) {
+            PlacedObject o = At(i, 0, i % 3 == 0 ? a : i % 3 == 1 ? b : c);
+            read.SetText(o, "x");
+            read.objects.push_back(o);
+        }
+        auto scene = std::make_unique<TObjectMap>(std::move(read));
+        (void)scene->SetGround(test::ReadScript(ground, log));
+        return scene;
+    };
+    // Which object each record comes from (-1 the ground), and which triangle, in any order.
+    auto records = [](const TObjectMap& scene) {
+        std::multiset<std::pair<int32_t, int32_t>> out;
+        const TranslucentList& list = scene.Translucent();
+        for (const TTranslucentTriangle& r : list.records)
+            out.insert({list.sceneIndex.at(static_cast<std::size_t>(r.source)), r.triangle});
+        return out;
+    };
+    const auto whole = make(false);
+    const auto coming = make(true);
+    EXPECT_EQ(records(*coming).size(), 1u);  // the ground's
+    (void)coming->SetModels({{2, clear}});
+    (void)coming->SetModels({{1, solid}});
+    (void)coming->SetModels({{0, clear}});
+    EXPECT_EQ(records(*coming), records(*whole));
+    EXPECT_EQ(records(*whole).size(), 9u);  // four clear objects of two triangles, and the ground
+    // Letting a model go takes its records with it; it may come again.
+    (void)coming->DropModels({0});
+    EXPECT_EQ(records(*coming).size(), 5u);
+    (void)coming->SetModels({{0, clear}});
+    EXPECT_EQ(records(*coming), records(*whole));
+    // The same model given twice at once, or one replacing a model held: made again, not doubled.
+    (void)coming->SetModels({{2, clear}, {2, clear}});
+    EXPECT_EQ(records(*coming), records(*whole));
 }
 
 // A world of `models` models named by `objects` objects on a grid, 0.5 units apart.
