@@ -89,6 +89,21 @@ void GlView::AddModels(const std::vector<std::pair<uint32_t, std::shared_ptr<con
     update();
 }
 
+void GlView::DropModels(const std::vector<uint32_t>& models) {
+    if (!scene_ || models.empty()) return;
+    const bool current = isValid();
+    if (current) makeCurrent();
+    {
+        const std::vector<std::shared_ptr<const RWXObject>> gone = scene_->DropModels(models);
+        if (current)
+            for (const std::shared_ptr<const RWXObject>& model : gone)
+                if (model.use_count() == 1) renderer_.Forget(model.get());
+    }
+    if (current) renderer_.ReleaseUnusedTextures();
+    if (current) doneCurrent();
+    update();
+}
+
 void GlView::ApplyWorld(const WorldLook& look, ErrorLog& log, const ReadOptions& options) {
     if (!isValid()) {
         pendingLook_ = look;

@@ -30,6 +30,7 @@ public:
     void SetScene(std::unique_ptr<TObjectMap> scene) override;
     const TObjectMap* Scene() const override { return scene_.get(); }
     void AddModels(const std::vector<std::pair<uint32_t, std::shared_ptr<const RWXObject>>>& models) override;
+    void DropModels(const std::vector<uint32_t>& models) override;
     // Before the context exists the world is kept and applied as soon as it does.
     void ApplyWorld(const WorldLook& look, ErrorLog& log, const ReadOptions& options) override;
     void Redraw(const ViewFlags& flags, const Camera& camera, const DepthRange& depth) override;

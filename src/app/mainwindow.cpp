@@ -206,12 +206,15 @@ MainWindow::MainWindow(MainWindowOptions options)
     connect(&walkTimer_, &QTimer::timeout, this, &MainWindow::WalkTick);
     loadTimer_.setInterval(kLoadPollMs);
     connect(&loadTimer_, &QTimer::timeout, this, &MainWindow::TakeLoaded);
+    feedTimer_.setInterval(kLoadPollMs);
+    connect(&feedTimer_, &QTimer::timeout, this, &MainWindow::TakeModels);
     connect(&watcher_, &QFileSystemWatcher::fileChanged, this, &MainWindow::SourcesChanged);
     connect(&watcher_, &QFileSystemWatcher::directoryChanged, this, &MainWindow::SourcesChanged);
 }
 
 MainWindow::~MainWindow() {
     loader_.reset();  // its thread stops before anything it could hand over to goes
+    feed_.reset();
 }
 
 void MainWindow::BuildMenus() {
@@ -327,6 +330,28 @@ void MainWindow::RequestRedraw() {
     view_->SetDrawDistance(metres > 0 ? metres / kMetresPerUnit : kDrawEverything);
     view_->Redraw(shell_.Flags(), shell_.CameraValues(), shell_.Depth());
     if (statusLocation_) statusLocation_->setText(StatusLocation());
+    LookForModels();
+}
+
+void MainWindow::LookForModels() {
+    if (!feed_) return;
+    const double metres = shell_.DrawDistanceMetres();
+    feed_->Look(EyeOf(CameraMatrix(shell_.CameraValues())), metres > 0 ? metres / kMetresPerUnit : kDrawEverything);
+    if (feed_->Busy() && !feedTimer_.isActive()) feedTimer_.start();
+}
+
+void MainWindow::TakeModels() {
+    if (!feed_) {
+        feedTimer_.stop();
+        return;
+    }
+    view_->AddModels(feed_->Take(*log_));
+    // Past the budget, models no object near uses go (a draw distance of all keeps everything).
+    if (shell_.DrawDistanceMetres() > 0) view_->DropModels(feed_->ToDrop(kDefaultModelBudgetBytes));
+    if (!feed_->Busy()) {
+        feedTimer_.stop();
+        UpdateStatus();
+    }
 }
 
 QString MainWindow::StatusLocation() const {
@@ -562,7 +587,7 @@ void MainWindow::ReadCurrentFile(bool frame) {
     // The scene shown stays until the dump's objects are placed.
     sceneObjectPath_ = ObjectPathInEffect();
     loadFrames_ = frame;
-    loader_ = std::make_unique<WorldLoader>(currentFile_, ModelReadOptions());
+    loader_ = std::make_unique<WorldLoader>(currentFile_, ModelReadOptions(), shell_.DrawDistanceMetres() > 0);
     loadTimer_.start();
     statusMessage_->setText(Text(LoadStatusText(loader_->Progress(), sceneObjectPath_)));
 }
@@ -573,6 +598,10 @@ void MainWindow::TakeLoaded() {
     log_->AppendAll(got.lines);
     if (got.objects) {
         view_->SetScene(std::make_unique<TObjectMap>(std::move(*got.objects), log_));
+        if (got.supply) {
+            const SceneObjects& read = view_->Scene()->Read();
+            feed_ = std::make_unique<ModelFeed>(std::move(got.supply), read.objects, read.models.size());
+        }
         if (properties_) properties_->SetFace({});
         shell_.SetModelBounds({}, true);
         // The opening view needs only where the objects stand: it is taken now, so that the
@@ -608,9 +637,11 @@ void MainWindow::WaitForLoad() {
 }
 
 void MainWindow::BeginLoad(bool reload) {
-    // A load going on is of no use any more.
+    // A load going on is of no use any more, nor the models of the scene it replaces.
     loader_.reset();
     loadTimer_.stop();
+    feed_.reset();
+    feedTimer_.stop();
     // Whatever changed before is read now.
     reloadSchedule_.Cancel();
     reloadTimer_.stop();
@@ -629,7 +660,9 @@ void MainWindow::ShowScene(std::unique_ptr<TObjectMap> scene, bool frame) {
 
 void MainWindow::LoadFinished(bool frame) {
     const TObjectMap* shown = view_->Scene();
-    shell_.SetModelBounds(shown ? SceneBounds(*shown) : Bounds{}, shown && shown->Read().dumpVersion > 0);
+    // Models read on demand are not all known: the world's extent is where its objects stand.
+    const Bounds bounds = feed_ ? feed_->Demand().Extent() : shown ? SceneBounds(*shown) : Bounds{};
+    shell_.SetModelBounds(bounds, shown && shown->Read().dumpVersion > 0);
     if (frame) {
         shell_.Opened(shown ? shown->Read() : SceneObjects{}, CurrentLook().entryPoint, ViewAspect());
         walkTimer_.stop();

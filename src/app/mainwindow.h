@@ -23,6 +23,7 @@
 #include "app/sceneview.h"
 #include "platform/errorlog.h"
 #include "reader/rwxobject.h"
+#include "scene/modeldemand.h"
 #include "scene/pick.h"
 #include "scene/worldlook.h"
 #include "shell/filewatch.h"
@@ -293,6 +294,9 @@ private:
     void TakeLoaded();
     // The end of every load, whatever read it: bounds, framing, title, world, watched sources.
     void LoadFinished(bool frame);
+    // Asks for the models the eye needs now (models read on demand), and takes in those read.
+    void LookForModels();
+    void TakeModels();
     void Frame(double yaw);
     double ViewAspect() const;
     void UpdateTitle();
@@ -356,6 +360,10 @@ private:
     std::unique_ptr<WorldLoader> loader_;
     bool loadFrames_ = false;
     QTimer loadTimer_;
+    // With a draw distance, the models of the dump shown come as the eye needs them: asked for
+    // at every redraw, taken in by the timer while any are on their way.
+    std::unique_ptr<ModelFeed> feed_;
+    QTimer feedTimer_;
 };
 
 }  // namespace pelorus

@@ -13,6 +13,10 @@ void PlainView::AddModels(const std::vector<std::pair<uint32_t, std::shared_ptr<
     if (scene_) (void)scene_->SetModels(models);
 }
 
+void PlainView::DropModels(const std::vector<uint32_t>& models) {
+    if (scene_) (void)scene_->DropModels(models);
+}
+
 void PlainView::SetScene(std::unique_ptr<TObjectMap> scene) {
     scene_ = std::move(scene);
     outline_.reset();

@@ -35,6 +35,9 @@ public:
     // Gives the scene shown the models that arrived (TObjectMap::SetModels) and redraws; nothing
     // without a scene.
     virtual void AddModels(const std::vector<std::pair<uint32_t, std::shared_ptr<const RWXObject>>>& models) = 0;
+    // Lets the models of the indices go (TObjectMap::DropModels), with what the graphics card
+    // holds for them, and redraws; nothing without a scene.
+    virtual void DropModels(const std::vector<uint32_t>& models) = 0;
 
     // Applies a world to what is shown: the scene gets a new ground and skybox read from the
     // look's paths; with OpenGL also the backdrop, lights, fog and clear colour. Reading problems
@@ -71,6 +74,7 @@ public:
     void SetScene(std::unique_ptr<TObjectMap> scene) override;
     const TObjectMap* Scene() const override { return scene_.get(); }
     void AddModels(const std::vector<std::pair<uint32_t, std::shared_ptr<const RWXObject>>>& models) override;
+    void DropModels(const std::vector<uint32_t>& models) override;
     void ApplyWorld(const WorldLook& look, ErrorLog& log, const ReadOptions& options) override;
     void Redraw(const ViewFlags& flags, const Camera& camera, const DepthRange& depth) override;
     // An image of the view's size filled with black (nothing is drawn without OpenGL).

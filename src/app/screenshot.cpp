@@ -30,6 +30,7 @@
 #include "render/scenedraw.h"
 #include "render/worldgl.h"
 #include "scene/framing.h"
+#include "scene/modeldemand.h"
 #include "scene/objectmap.h"
 #include "scene/viewmath.h"
 #include "shell/cli.h"
@@ -194,6 +195,9 @@ int DrawScreenshot(const ScreenshotRequest& request, std::ostream& out, std::ost
         read.read.archivePassword = request.objectPassword.value_or(look.objectPassword);
         ProgressLine progress(err, IsTerminalStandardError(err));
         read.progress = progress.Teller();
+        // With a draw distance, a dump's models are read only for what is drawn (below).
+        std::unique_ptr<ModelSupply> supply;
+        if (request.drawDistanceMetres > 0) read.modelsOnDemand = &supply;
         auto scene = std::make_unique<TObjectMap>(ReadShownAsViewer(request.file, log, read), &log);
         progress.Erase();
         if (request.modelRequired) {
@@ -208,10 +212,16 @@ int DrawScreenshot(const ScreenshotRequest& request, std::ostream& out, std::ost
         SceneRenderer renderer;
 
         // The model alone, as the window frames it and sets its planes.
-        const Bounds bounds = SceneBounds(*scene);
+        Bounds bounds = SceneBounds(*scene);
         const SceneObjects& shown = scene->Read();
         const Camera camera =
             ScreenshotCamera(request, bounds, shown.dumpVersion > 0 ? &shown : nullptr, look.entryPoint);
+        if (supply) {
+            // The models of what lies within the draw distance of the eye.
+            ModelFeed feed(std::move(supply), shown.objects, shown.models.size());
+            FeedAndWait(feed, *scene, EyeOf(CameraMatrix(camera)), request.drawDistanceMetres / kMetresPerUnit, log);
+            bounds = SceneBounds(*scene);
+        }
 
         Viewport viewport;
         Resize(viewport, request.width, request.height, SceneDepthRange(camera, bounds));

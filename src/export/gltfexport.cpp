@@ -630,6 +630,20 @@ std::vector<ExportEntry> SceneEntries(const TObjectMap& scene) {
     return entries;
 }
 
+std::vector<ExportEntry> SceneEntriesNear(const TObjectMap& scene, const Vec3& centre, double distance) {
+    if (!(distance > 0) || !std::isfinite(distance)) return SceneEntries(scene);
+    std::vector<uint32_t> near;
+    scene.ObjectsNear(centre, distance, near);
+    std::vector<ExportEntry> entries;
+    entries.reserve(near.size());
+    for (const uint32_t i : near)
+        if (scene.Placed(i).visible) {
+            entries.push_back({&scene.Object(i), scene.PlacementOf(i), scene.NameOf(i)});
+            entries.back().look = scene.LookOf(i);
+        }
+    return entries;
+}
+
 std::array<double, 4> RotationQuaternion(const Placement& placement) {
     auto about = [](float degrees, int axis) {
         const double half = (std::isfinite(degrees) ? static_cast<double>(degrees) : 0.0) * std::numbers::pi / 360.0;

@@ -79,6 +79,11 @@ struct ExportEntry {
 // that placed it names it, with its look, without ground and skybox. This is the one place that knows how a scene
 // holds its models. The names point into the scene, which must outlive the entries.
 std::vector<ExportEntry> SceneEntries(const TObjectMap& scene);
+// The same for the objects whose bounding spheres come within `distance` of `centre` (model
+// units, as a draw distance measures; see TObjectMap::ObjectsNear), in order; objects that show
+// nothing (their model not read) are left out. A distance that is not finite or not above 0 gives
+// SceneEntries.
+std::vector<ExportEntry> SceneEntriesNear(const TObjectMap& scene, const Vec3& centre, double distance);
 
 enum class GltfForm {
     Binary,  // one .glb file

@@ -39,6 +39,8 @@ public:
 
     // Drops the compiled faces held for `object` (null does nothing); textures stay until Release.
     void Forget(const RWXObject* object);
+    // Drops the textures of images no model holds any more (see TextureCache::ReleaseUnused).
+    void ReleaseUnusedTextures() { textures_.ReleaseUnused(); }
     // Drops everything held.
     void Release();
     // How many images are on the card (for tests and benchmarks).

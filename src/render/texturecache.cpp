@@ -99,4 +99,16 @@ void TextureCache::Release() {
     checker_ = 0;
 }
 
+void TextureCache::ReleaseUnused() {
+    for (auto it = uploaded_.begin(); it != uploaded_.end();) {
+        Uploaded& up = it->second;
+        if (!up.pixels || up.pixels.use_count() > 1) {
+            ++it;
+            continue;
+        }
+        if (!up.names.empty()) glDeleteTextures(static_cast<GLsizei>(up.names.size()), up.names.data());
+        it = uploaded_.erase(it);
+    }
+}
+
 }  // namespace pelorus

@@ -41,6 +41,9 @@ public:
 
     // Deletes every texture object made (safe without a context when none was).
     void Release();
+    // Deletes the texture objects of pixels that nothing but the cache holds any more (their
+    // models are gone), so that models read and let go do not leave their images behind.
+    void ReleaseUnused();
 
 private:
     struct Key {

@@ -88,16 +88,10 @@ std::vector<std::shared_ptr<const RWXObject>> TObjectMap::SetModels(
     const std::vector<std::pair<uint32_t, std::shared_ptr<const RWXObject>>>& models) {
     std::vector<std::shared_ptr<const RWXObject>> replaced;
     if (models.empty()) return replaced;
-    if (modelStarts_.size() != read_.models.size() + 1) {
-        modelStarts_.assign(read_.models.size() + 1, 0);
-        for (const PlacedObject& o : read_.objects) ++modelStarts_[o.model + 1];
-        for (std::size_t m = 1; m < modelStarts_.size(); ++m) modelStarts_[m] += modelStarts_[m - 1];
-        byModel_.resize(read_.objects.size());
-        std::vector<uint32_t> next(modelStarts_.begin(), modelStarts_.end() - 1);
-        for (std::size_t i = 0; i < read_.objects.size(); ++i)
-            byModel_[next[read_.objects[i].model]++] = static_cast<uint32_t>(i);
-    }
+    IndexObjectsByModel();
+    // No record may outlive the model it points into; frames make theirs from what they draw.
     translucent_ = {};
+    translucentStale_ = true;
     for (const auto& [index, model] : models) {
         if (index >= read_.models.size() || !model) continue;
         replaced.push_back(std::move(read_.models[index]));
@@ -122,9 +116,39 @@ std::vector<std::shared_ptr<const RWXObject>> TObjectMap::SetModels(
             spheres_[i] = PlacedSphere(modelSpheres[o.model], o.placement);
         }
     }
-    translucentStale_ = true;
     gridStale_ = true;
     return replaced;
+}
+
+void TObjectMap::IndexObjectsByModel() {
+    if (modelStarts_.size() == read_.models.size() + 1) return;
+    modelStarts_.assign(read_.models.size() + 1, 0);
+    for (const PlacedObject& o : read_.objects) ++modelStarts_[o.model + 1];
+    for (std::size_t m = 1; m < modelStarts_.size(); ++m) modelStarts_[m] += modelStarts_[m - 1];
+    byModel_.resize(read_.objects.size());
+    std::vector<uint32_t> next(modelStarts_.begin(), modelStarts_.end() - 1);
+    for (std::size_t i = 0; i < read_.objects.size(); ++i)
+        byModel_[next[read_.objects[i].model]++] = static_cast<uint32_t>(i);
+}
+
+std::vector<std::shared_ptr<const RWXObject>> TObjectMap::DropModels(const std::vector<uint32_t>& indices) {
+    std::vector<std::shared_ptr<const RWXObject>> dropped;
+    if (indices.empty()) return dropped;
+    IndexObjectsByModel();
+    if (!standIn_) {
+        ErrorLog none;
+        standIn_ = RWXObject::FromText("", 0.0, 0.0, 0.0, none);
+    }
+    translucent_ = {};
+    for (const uint32_t index : indices) {
+        if (index >= read_.models.size() || !read_.models[index] || read_.models[index] == standIn_) continue;
+        dropped.push_back(std::move(read_.models[index]));
+        read_.models[index] = standIn_;
+        for (uint32_t k = modelStarts_[index]; k < modelStarts_[index + 1]; ++k) spheres_[byModel_[k]] = Sphere{};
+    }
+    translucentStale_ = true;
+    gridStale_ = true;
+    return dropped;
 }
 
 void TObjectMap::ObjectsNear(const Vec3& eye, double distance, std::vector<uint32_t>& out) const {

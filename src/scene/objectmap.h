@@ -58,8 +58,16 @@ public:
     // passed over. The models replaced are handed back (so that whoever holds resources made from
     // them can release them before they go). When the last model still to come is given, the
     // objects' actions are carried out (see the constructor; its `log` must still exist then).
+    // Models that take the place of ones still to come append their objects' transparent
+    // triangles to the list (after the ground's) rather than making it again.
     [[nodiscard]] std::vector<std::shared_ptr<const RWXObject>> SetModels(
         const std::vector<std::pair<uint32_t, std::shared_ptr<const RWXObject>>>& models);
+
+    // Lets the models of the indices go (when models are read on demand): their objects show
+    // nothing, as while a model is still to come, until SetModels gives them again. Indices out
+    // of range and models already gone are passed over. The models let go are handed back (see
+    // SetModels).
+    [[nodiscard]] std::vector<std::shared_ptr<const RWXObject>> DropModels(const std::vector<uint32_t>& indices);
 
     std::size_t ObjectCount() const { return read_.objects.size(); }
     // The model of object `index`, and how it is placed. Objects may share models: the model's
@@ -102,6 +110,7 @@ public:
 
 private:
     void RebuildSkyboxTranslucent();
+    void IndexObjectsByModel();
 
     SceneObjects read_;  // its objects are the scene's objects
     ObjectLooks looks_;  // of read_.objects

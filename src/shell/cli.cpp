@@ -1,6 +1,8 @@
 #include "shell/cli.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -25,12 +27,15 @@
 #include "reader/zippedmodel.h"
 #include "scene/actionlooks.h"
 #include "scene/framing.h"
+#include "scene/modeldemand.h"
 #include "scene/objectmap.h"
+#include "scene/walk.h"
 #include "shell/jsonwriter.h"
 #include "shell/picktool.h"
 #include "shell/progressline.h"
 #include "shell/registry.h"
 #include "shell/userfolders.h"
+#include "shell/viewershell.h"
 #include "shell/viewrequest.h"
 #include "shell/worldimport.h"
 #include "shell/worlds.h"
@@ -49,7 +54,8 @@ constexpr std::string_view kUsage =
     "       pelorus --pick X,Y [--size WxH] [--fit] [--yaw DEG] [--pitch DEG] [--height H]\n"
     "                      [--distance D] [--world NAME|FILE] [--time MS] [--draw-distance METRES]\n"
     "                      [--at LOCATION] [--] FILE\n"
-    "       pelorus --export OUT.glb|OUT.gltf|OUT.rwx|OUT.zip [--world NAME|FILE] [--] FILE\n"
+    "       pelorus --export OUT.glb|OUT.gltf|OUT.rwx|OUT.zip [--world NAME|FILE] [--at LOCATION]\n"
+    "                        [--draw-distance METRES] [--] FILE\n"
     "       pelorus --export-object-path FOLDER [--] FILE...\n"
     "       pelorus --registry [--] FILE|FOLDER...\n"
     "       pelorus --thumbnail IN OUT.png SIZE\n"
@@ -111,7 +117,9 @@ constexpr std::string_view kUsage =
     "            path. FILE's error lines are printed to standard error as --check prints\n"
     "            them and give exit status 1 (the model is still written). No output replaces an\n"
     "            input, something that is not a regular file, or a file of another kind; such\n"
-    "            outputs, like a wrong name, give exit status 2.\n"
+    "            outputs, like a wrong name, give exit status 2. Of an object dump, --at and\n"
+    "            --draw-distance write only the objects within METRES of LOCATION (of the place\n"
+    "            the viewer opens the world at without --at), reading only their models.\n"
     "  --export-object-path  write each FILE as a world server lays models out:\n"
     "            FOLDER/models/NAME.zip (NAME is FILE's name in lower case) and its textures in\n"
     "            FOLDER/textures, where a file of the same name holding something else is never\n"
@@ -736,6 +744,52 @@ bool TakeWorldOption(std::vector<std::string>& args, std::optional<std::string>&
     return true;
 }
 
+// The arguments of --export: "--at LOCATION" and "--draw-distance METRES" before "--" are taken
+// out; the rest, without the first "--", are its operands. False with `error` set for an option
+// without a value or with one that does not read.
+struct ExportArgs {
+    std::vector<std::string> operands;
+    std::optional<Location> at;
+    double drawDistanceMetres = 0;  // 0: all
+};
+bool ReadExportArgs(const std::vector<std::string>& args, ExportArgs& read, std::string& error) {
+    bool ended = false;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (!ended && a == "--") {
+            ended = true;
+            continue;
+        }
+        if (ended || (a != kAtOption && a != "--draw-distance")) {
+            read.operands.push_back(a);
+            continue;
+        }
+        if (i + 1 >= args.size()) {
+            error = a + " needs a value";
+            return false;
+        }
+        const std::string& value = args[++i];
+        if (a == kAtOption) {
+            std::string why;
+            read.at = ParseLocation(value, why);
+            if (!read.at) {
+                error = "bad location \"" + EscapeForTerminal(value) + "\" for --at: " + why;
+                return false;
+            }
+            continue;
+        }
+        double metres = 0;
+        const char* end = value.data() + value.size();
+        const auto [next, ec] = std::from_chars(value.data(), end, metres);
+        if (ec != std::errc{} || next != end || !(metres > 0) || !std::isfinite(metres)) {
+            error = "--draw-distance needs a distance in metres above 0, not \"" + EscapeForTerminal(value) + "\"";
+            return false;
+        }
+        read.drawDistanceMetres = metres;
+    }
+    return true;
+}
+
 // The world "--world VALUE" names, for a tool that reads files: nullopt, with the reason on
 // `err`, when it cannot be read. The problems of an attribute dump that reads are shown on `err`.
 std::optional<WorldSettings> ReadToolWorld(const std::string& value, std::ostream& err) {
@@ -750,8 +804,15 @@ std::optional<WorldSettings> ReadToolWorld(const std::string& value, std::ostrea
     return settings;
 }
 
-int Export(const std::vector<std::string>& operands, ToolInputs inputs, const std::optional<std::string>& world,
+int Export(const std::vector<std::string>& args, ToolInputs inputs, const std::optional<std::string>& world,
            std::ostream& out, std::ostream& err) {
+    ExportArgs exportArgs;
+    std::string argError;
+    if (!ReadExportArgs(args, exportArgs, argError)) {
+        err << "pelorus: " << argError << "\n" << kUsage;
+        return 2;
+    }
+    const std::vector<std::string>& operands = exportArgs.operands;
     if (operands.size() != 2) {
         err << "pelorus: --export needs the name of the file to write and one FILE\n" << kUsage;
         return 2;
@@ -770,10 +831,27 @@ int Export(const std::vector<std::string>& operands, ToolInputs inputs, const st
     WorldReadOptions options = ToolReadOptions(file, inputs);
     ProgressLine progress(err, IsTerminalStandardError(err));
     options.progress = progress.Teller();
-    const TObjectMap scene(ReadShownAsViewer(file, log, options), &log);
+    // Of a world with a draw distance, only the models of what is written are read.
+    std::unique_ptr<ModelSupply> supply;
+    const double distance = exportArgs.drawDistanceMetres / kMetresPerUnit;
+    if (distance > 0) options.modelsOnDemand = &supply;
+    TObjectMap scene(ReadShownAsViewer(file, log, options), &log);
     progress.Erase();
+    std::vector<ExportEntry> entries;
+    const SceneObjects& read = scene.Read();
+    if (read.dumpVersion > 0 && distance > 0) {
+        const Camera opening = WorldOpeningCamera(read, {}, 1.0);
+        const Vec3 centre = exportArgs.at ? Vec3{exportArgs.at->x, exportArgs.at->y, exportArgs.at->z}
+                                          : Vec3{opening.targetX, opening.targetY, opening.targetZ};
+        if (supply) {
+            ModelFeed feed(std::move(supply), read.objects, read.models.size());
+            FeedAndWait(feed, scene, centre, distance, log);
+        }
+        entries = SceneEntriesNear(scene, centre, distance);
+    } else {
+        entries = SceneEntries(scene);
+    }
     PrintErrors(log, file, err);
-    const std::vector<ExportEntry> entries = SceneEntries(scene);
     std::optional<SaveProblem> problem;
     if (GltfFormOf(output)) {
         const ExportResult result = ExportToFile(output, entries, file);
@@ -943,7 +1021,7 @@ std::optional<int> RunCommandLine(const std::vector<std::string>& given, std::os
         }
         return 0;
     }
-    if (first == "--export") return Export(Operands(args), inputs, world, out, err);
+    if (first == "--export") return Export(args, inputs, world, out, err);
     if (first == "--export-object-path") return ExportObjectPath(Operands(args), inputs, out, err);
     if (first == "--registry") return Registry(Operands(args), out, err);
     if (first == "--pick") return RunPick(given, out, err);

@@ -399,6 +399,21 @@ SceneObjects LoadDump(std::string_view text, std::string_view path, ErrorLog& lo
     }
 
     const bool streamed = options.stream && options.stream->placed;
+    if (options.modelsOnDemand && !web && !options.source) {
+        // The names not found are told now, in the order they were first named; each model's
+        // own lines come when it is first read.
+        std::vector<ModelLocation> locations(scene.models.size());
+        for (const LogSlot& slot : slots)
+            if (slot.job == SIZE_MAX) log.Append(slot.line, slot.place);
+        for (ModelJob& job : jobs) locations[job.index] = std::move(job.location);
+        ReadOptions onDemand = options.read;
+        if (!onDemand.fetcher) onDemand.fetcher = source.Fetcher();
+        unsigned threads = options.modelThreads;
+        if (threads == 0) threads = std::clamp(std::thread::hardware_concurrency(), 1u, kMaxModelThreads);
+        *options.modelsOnDemand = std::make_unique<ModelSupply>(std::move(locations), std::move(onDemand), threads);
+        if (streamed) options.stream->placed(scene);
+        return scene;
+    }
     if (streamed) options.stream->placed(scene);
     tell(LoadProgress::Stage::Loading, 0, jobs.size());
     ModelReading reading(jobs, shared, options, ModelThreadsFor(options, jobs.size(), remote.has_value()));

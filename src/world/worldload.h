@@ -16,6 +16,7 @@
 #include "reader/rwxobject.h"
 #include "reader/sceneobjects.h"
 #include "world/loadprogress.h"
+#include "world/modelsupply.h"
 #include "world/objectpath.h"
 
 namespace pelorus {
@@ -62,6 +63,13 @@ struct WorldReadOptions {
     // model of another format), so that builders can try actions on their models; "" for none.
     // Object maps and dumps keep their objects' own.
     std::string action;
+    // When set, the models of an object dump on a local object path are read only when asked
+    // for: the load ends once the objects are placed (each model null in the result, as
+    // DumpStream::placed has them; names not found written as ever) and *modelsOnDemand is given
+    // the supply that reads them (model i of the result is its model i), on modelThreads threads.
+    // Other files, and dumps whose models come from the web or from options.source, are read
+    // whole, and *modelsOnDemand is left null. Not owned.
+    std::unique_ptr<ModelSupply>* modelsOnDemand = nullptr;
 };
 
 inline constexpr unsigned kMaxModelThreads = 4;

@@ -2,8 +2,9 @@
 
 namespace pelorus {
 
-WorldLoader::WorldLoader(std::string path, WorldReadOptions options) : path_(std::move(path)) {
-    thread_ = std::thread([this, options = std::move(options)]() mutable { Run(std::move(options)); });
+WorldLoader::WorldLoader(std::string path, WorldReadOptions options, bool modelsOnDemand) : path_(std::move(path)) {
+    thread_ = std::thread(
+        [this, modelsOnDemand, options = std::move(options)]() mutable { Run(std::move(options), modelsOnDemand); });
 }
 
 WorldLoader::~WorldLoader() {
@@ -43,7 +44,7 @@ void WorldLoader::HandOver(const std::function<void(LoadHandOver&)>& add) {
     changed_.notify_all();
 }
 
-void WorldLoader::Run(WorldReadOptions options) {
+void WorldLoader::Run(WorldReadOptions options, bool modelsOnDemand) {
     options.cancel = &cancel_;
     options.progress = [this](const LoadProgress& p) {
         done_.store(p.done);
@@ -55,9 +56,14 @@ void WorldLoader::Run(WorldReadOptions options) {
     };
     DumpStream stream;
     bool placed = false;
+    std::unique_ptr<ModelSupply> supply;
+    options.modelsOnDemand = modelsOnDemand ? &supply : nullptr;
     stream.placed = [&](SceneObjects& objects) {
         placed = true;
-        HandOver([&](LoadHandOver& h) { h.objects = std::move(objects); });
+        HandOver([&](LoadHandOver& h) {
+            h.objects = std::move(objects);
+            h.supply = std::move(supply);
+        });
     };
     stream.model = [&](uint32_t index, std::shared_ptr<const RWXObject> model) {
         HandOver([&](LoadHandOver& h) { h.models.emplace_back(index, std::move(model)); });

@@ -34,6 +34,9 @@ struct LoadHandOver {
     std::vector<std::pair<uint32_t, std::shared_ptr<const RWXObject>>> models;
     // The error lines written since, with their places, in order.
     ErrorLog lines;
+    // With models on demand (see WorldLoader), in the hand-over that has the objects of a dump
+    // read so: the supply of its models. The load then ends with the objects.
+    std::unique_ptr<ModelSupply> supply;
     // The load has ended (read to its end, or cancelled): nothing comes after this hand-over.
     bool finished = false;
 
@@ -45,8 +48,10 @@ public:
     // Starts loading `path` (relative from options.read.baseFolder) on a thread of its own, as
     // LoadShownObjects would. options.progress, cancel and stream are the loader's own (those
     // given are not used). options.source, when set, must outlive the loader and is used only
-    // by its thread.
-    WorldLoader(std::string path, WorldReadOptions options);
+    // by its thread. With `modelsOnDemand`, a dump on a local object path is placed without
+    // reading its models, and the supply that reads them is handed over with its objects (see
+    // WorldReadOptions::modelsOnDemand).
+    WorldLoader(std::string path, WorldReadOptions options, bool modelsOnDemand = false);
     // Cancels the load and waits for its thread, which stops between lines and between models.
     ~WorldLoader();
     WorldLoader(const WorldLoader&) = delete;
@@ -68,7 +73,7 @@ public:
     const std::string& Path() const { return path_; }
 
 private:
-    void Run(WorldReadOptions options);
+    void Run(WorldReadOptions options, bool modelsOnDemand);
     void HandOver(const std::function<void(LoadHandOver&)>& add);
 
     std::string path_;

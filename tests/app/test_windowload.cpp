@@ -7,6 +7,7 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
+#include <cmath>
 #include <memory>
 #include <set>
 
@@ -90,6 +91,67 @@ private slots:
         QCOMPARE(window.View().Scene()->Object(119999).CountTriangles() > 0, true);
         QCOMPARE(window.LastLoadProblems(), std::size_t{5});
         QCOMPARE(window.StatusMessage(), QString());
+    }
+
+    void withADrawDistanceOnlyTheModelsNearTheEyeAreRead() {
+        // Objects 5 units apart over 225 units, each of 100 models standing in 20 places.
+        const std::string folder = dir_->Join("spread");
+        QVERIFY(dumpgen::WriteObjectPath(folder + "/op", {.models = 100, .textures = 2}));
+        const dumpgen::GeneratedDump made = dumpgen::MakeDump(
+            {.objects = 2000, .models = 100, .missingModels = 2, .extras = false, .spacing = 5, .keepExpected = false});
+        QVERIFY(dumpgen::WriteFile(folder + "/w.txt", made.text));
+        MainWindowOptions options;
+        options.glView = false;
+        options.settingsFolder = dir_->Path();
+        options.objectPath = folder + "/op";
+        window_ = std::make_unique<MainWindow>(options);
+        MainWindow& window = *window_;
+        window.SetWorldSource([] {
+            CurrentWorld world;
+            world.look.groundPath = "models/.rwx";
+            return world;
+        });
+        window.show();
+        window.Dispatch(kFirstDrawDistanceCommand + 1);  // 50 m
+        QSignalSpy loaded(&window, &MainWindow::sceneLoaded);
+        window.ShowChosenFile(folder + "/w.txt");
+        QTRY_VERIFY_WITH_TIMEOUT(!window.Loading(), 60000);
+        QCOMPARE(loaded.count(), 1);
+        // The two names not found are told at once.
+        QCOMPARE(window.LastLoadProblems(), std::size_t{2});
+        const TObjectMap& scene = *window.View().Scene();
+        QCOMPARE(scene.ObjectCount(), std::size_t{2000});
+        auto shown = [&](double x, double z, double within) {
+            std::size_t models = 0, objects = 0;
+            for (std::size_t i = 0; i < scene.ObjectCount(); ++i) {
+                const auto& p = scene.PlacementOf(i).position;
+                if (std::hypot(p[0] - x, p[2] - z) > within) continue;
+                ++objects;
+                if (scene.Object(i).CountTriangles() > 0) ++models;
+            }
+            return std::make_pair(models, objects);
+        };
+        // The objects around where the world opened get their models; those far away none.
+        const Camera opened = window.Shell().CameraValues();
+        QTRY_VERIFY_WITH_TIMEOUT(shown(opened.targetX, opened.targetZ, 2).first > 0, 60000);
+        const auto near = shown(opened.targetX, opened.targetZ, 2);
+        QCOMPARE(near.first, near.second);
+        auto modelsIn = [&] {
+            std::size_t n = 0;
+            for (const auto& model : scene.Read().models) n += model && model->CountTriangles() > 0;
+            return n;
+        };
+        // (A handful of objects stand within the draw distance; far objects of other models show
+        // nothing.)
+        QVERIFY2(modelsIn() <= 12, qPrintable(QString::number(modelsIn())));
+        QVERIFY(shown(opened.targetX + 80, opened.targetZ + 80, 40).first <
+                shown(opened.targetX + 80, opened.targetZ + 80, 40).second);
+        // Walking there brings theirs.
+        window.GoTo({opened.targetX + 80, 0, opened.targetZ + 80, std::nullopt});
+        QTRY_VERIFY_WITH_TIMEOUT(shown(opened.targetX + 80, opened.targetZ + 80, 2).first > 0, 60000);
+        const auto there = shown(opened.targetX + 80, opened.targetZ + 80, 2);
+        QCOMPARE(there.first, there.second);
+        QCOMPARE(window.LastLoadProblems(), std::size_t{2});
     }
 
     void closingOrOpeningAnotherFileEndsTheLoad() {

@@ -335,6 +335,32 @@ TEST(ScreenshotTool, FitShowsModelsTheFixedCameraAndPlanesMiss) {
     }
 }
 
+TEST(ScreenshotTool, ADrawDistanceReadsOnlyTheModelsOfADumpThatLieWithinIt) {
+    // A red box at 0N 0W where the world opens, and far away a model that says what is wrong
+    // with it when it is read.
+    TempDir dir;
+    dir.Write("op/rwx/red.rwx",
+              "ModelBegin\nClumpBegin\nColor 1 0 0\nSurface 1 0 0\nMaterialModes Double\n"
+              "Vertex -1 0 -1\nVertex 1 0 -1\nVertex -1 2 -1\nVertex 1 2 -1\n"
+              "Vertex -1 0 1\nVertex 1 0 1\nVertex -1 2 1\nVertex 1 2 1\n"
+              "Quad 1 2 4 3\nQuad 5 6 8 7\nQuad 1 2 6 5\nQuad 3 4 8 7\nQuad 1 3 7 5\nQuad 2 4 8 6\n"
+              "ClumpEnd\nModelEnd\n");
+    dir.Write("op/rwx/noisy.rwx",
+              "ClumpBegin\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\nTriangle 1 2 3\nOops\nClumpEnd\n");
+    dir.Write("w.txt", "propdump version 3\n1 2 0 0 0 0 0 0 3 0 0 red\n1 2 100000 0 0 0 0 0 5 0 0 noisy\n");
+    const std::vector<std::string> common = {"--object-path", "op",     "--screenshot", "out.png", "--view",
+                                             "-axes,-ground", "--size", "160x120"};
+    for (const bool limited : {true, false}) {
+        std::vector<std::string> args = common;
+        if (limited) args.insert(args.end(), {"--draw-distance", "200"});
+        args.push_back("w.txt");
+        std::string err;
+        ASSERT_EQ(RunPelorus(dir.Path(), args, err, "EGL_PLATFORM=surfaceless"), 0) << err;
+        EXPECT_EQ(err.find("Oops") != std::string::npos, !limited) << err;
+        EXPECT_GT(RedShare(dir.Join("out.png")), 0.05) << limited;
+    }
+}
+
 TEST(PickTool, AgreesWithWhatTheScreenshotDraws) {
     // A red square, before it a green one seen from behind in part (its back culled), and a blue
     // pane instanced from a prototype, seen turned and from above in a view that is not square.

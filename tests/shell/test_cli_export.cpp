@@ -87,6 +87,77 @@ TEST_F(CliExport, ErrorLinesGiveStatus1AndTheModelIsStillWritten) {
     EXPECT_EQ(Contents(dir_.Join("bad.glb")).substr(0, 4), "glTF");
 }
 
+// A world of three objects near 0N 0W (two turned) and one far away whose model says what is
+// wrong with it when it is read.
+class CliExportWorld : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const std::string triangle = "ClumpBegin\nVertex 0 0 0\nVertex 1 0 0\nVertex 0 1 0\nTriangle 1 2 3\n";
+        dir_.Write("op/rwx/a.rwx", triangle + "ClumpEnd\n");
+        dir_.Write("op/rwx/b.rwx", triangle + "Color 0 1 0\nTriangle 1 3 2\nClumpEnd\n");
+        dir_.Write("op/rwx/c.rwx", triangle + "Oops\nClumpEnd\n");
+        world_ = dir_.Write("w.txt",
+                            "propdump version 3\n"
+                            "1 2 0 0 0 900 0 0 1 0 0 a\n"
+                            "1 2 500 0 0 0 300 0 1 0 0 a\n"
+                            "1 2 0 0 200 0 0 0 1 0 0 b\n"
+                            "1 2 100000 0 0 0 0 0 1 0 0 c\n");
+    }
+    CliRun Export(const std::string& out, std::vector<std::string> options) {
+        std::vector<std::string> args = {"--object-path", dir_.Join("op"), "--export", dir_.Join(out)};
+        args.insert(args.end(), options.begin(), options.end());
+        args.push_back(world_);
+        return Cli(args);
+    }
+    test::TempDir dir_;
+    std::string world_;
+};
+
+TEST_F(CliExportWorld, WritesOnlyWhatLiesWithinTheDrawDistanceOfAtReadingOnlyItsModels) {
+    // 20 m of 0N 0W: the three near objects, two meshes (one per model, shared by the objects
+    // of a, whose triangles count once), and c is never read.
+    for (const std::vector<std::string>& options :
+         {std::vector<std::string>{"--at", "0N 0W", "--draw-distance", "20"},
+          std::vector<std::string>{"--draw-distance", "20"}}) {  // where the world opens: a at 0N 0W
+        const CliRun near = Export("near.gltf", options);
+        EXPECT_EQ(near.status, 0) << near.err;
+        EXPECT_EQ(near.err, "");
+        EXPECT_EQ(near.out, dir_.Join("near.gltf") +
+                                ": entries 3, nodes 7, meshes 2, primitives 3, triangles 3, materials 2, images 0\n");
+        // Each turned object's node carries its turn: a by 90 degrees of yaw, a by 30 of tilt.
+        const std::string gltf = Contents(dir_.Join("near.gltf"));
+        std::size_t turns = 0;
+        for (std::size_t at = gltf.find("\"rotation\""); at != std::string::npos;
+             at = gltf.find("\"rotation\"", at + 1))
+            ++turns;
+        EXPECT_EQ(turns, 2u);
+    }
+    // Elsewhere with 20 m: only the far object.
+    const CliRun far = Export("far.glb", {"--at", "0N 100W", "--draw-distance", "20"});
+    EXPECT_EQ(far.status, 1);
+    EXPECT_NE(far.err.find("Oops"), std::string::npos);
+    EXPECT_EQ(far.out.substr(far.out.find(": ") + 2, 10), "entries 1,");
+    // Without a draw distance (with --at or not) everything, each model read.
+    for (const std::vector<std::string>& options :
+         {std::vector<std::string>{}, std::vector<std::string>{"--at", "0N 0W"}}) {
+        const CliRun all = Export("all.glb", options);
+        EXPECT_EQ(all.status, 1);
+        EXPECT_NE(all.err.find("Oops"), std::string::npos);
+        EXPECT_EQ(all.out, dir_.Join("all.glb") +
+                               ": entries 4, nodes 9, meshes 3, primitives 4, triangles 4, materials 2, images 0\n");
+    }
+}
+
+TEST_F(CliExportWorld, BadWorldOptionsAreUsageErrors) {
+    for (const std::vector<std::string>& options :
+         {std::vector<std::string>{"--at", "nowhere"}, std::vector<std::string>{"--draw-distance", "0"},
+          std::vector<std::string>{"--draw-distance", "-5"}, std::vector<std::string>{"--draw-distance", "1,5"}}) {
+        const CliRun bad = Export("bad.glb", options);
+        EXPECT_EQ(bad.status, 2) << options[1];
+        EXPECT_FALSE(Exists(dir_.Join("bad.glb")));
+    }
+}
+
 TEST_F(CliExport, UsageErrorsGiveStatus2) {
     for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
              {"--export"}, {"--export", "a.glb"}, {"--export", "a.glb", "b.rwx", "c.rwx"}}) {
