@@ -595,6 +595,7 @@ void MainWindow::ReadCurrentFile(bool frame) {
 void MainWindow::TakeLoaded() {
     if (!loader_) return;
     LoadHandOver got = loader_->Take();
+    const uint64_t load = loadsBegun_;
     log_->AppendAll(got.lines);
     if (got.objects) {
         view_->SetScene(std::make_unique<TObjectMap>(std::move(*got.objects), log_));
@@ -615,7 +616,8 @@ void MainWindow::TakeLoaded() {
         }
         UpdateTitle();
         ApplyCurrentWorld();
-        if (!loader_) return;  // the world asked for another load
+        // The world asked for another load: what this one handed over is of no use any more.
+        if (!loader_ || loadsBegun_ != load) return;
     }
     view_->AddModels(got.models);
     const LoadProgress progress = loader_->Progress();
@@ -638,6 +640,7 @@ void MainWindow::WaitForLoad() {
 
 void MainWindow::BeginLoad(bool reload) {
     // A load going on is of no use any more, nor the models of the scene it replaces.
+    ++loadsBegun_;
     loader_.reset();
     loadTimer_.stop();
     feed_.reset();

@@ -359,6 +359,7 @@ private:
     // The load of an object dump going on, and whether its scene is framed when it ends.
     std::unique_ptr<WorldLoader> loader_;
     bool loadFrames_ = false;
+    uint64_t loadsBegun_ = 0;  // counts BeginLoad: a hand-over knows whether another load began since
     QTimer loadTimer_;
     // With a draw distance, the models of the dump shown come as the eye needs them: asked for
     // at every redraw, taken in by the timer while any are on their way.

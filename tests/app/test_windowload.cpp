@@ -7,9 +7,11 @@
 #include <QStatusBar>
 #include <QTest>
 #include <QTimer>
+#include <chrono>
 #include <cmath>
 #include <memory>
 #include <set>
+#include <thread>
 
 #include "app/mainwindow.h"
 #include "dumpgen.h"
@@ -152,6 +154,39 @@ private slots:
         const auto there = shown(opened.targetX + 80, opened.targetZ + 80, 2);
         QCOMPARE(there.first, there.second);
         QCOMPARE(window.LastLoadProblems(), std::size_t{2});
+    }
+
+    // A world that changes its object path while a dump is read makes the window read it again;
+    // the load that handed over its objects and its end at once must not end the new one.
+    void aWorldChangedDuringTheLoadIsReadAgainToTheEnd() {
+        const std::string folder = dir_->Join("changed");
+        QVERIFY(dumpgen::WriteObjectPath(folder + "/op", {.models = 4, .textures = 1}));
+        const dumpgen::GeneratedDump made =
+            dumpgen::MakeDump({.objects = 40, .models = 4, .extras = false, .keepExpected = false});
+        QVERIFY(dumpgen::WriteFile(folder + "/w.txt", made.text));
+        MainWindowOptions options;
+        options.glView = false;
+        options.settingsFolder = folder;  // every model read: no draw distance of earlier tests
+        window_ = std::make_unique<MainWindow>(options);
+        MainWindow& window = *window_;
+        std::string objectPath = folder + "/nowhere";
+        window.SetWorldSource([&objectPath] {
+            CurrentWorld world;
+            world.look.groundPath = "models/.rwx";
+            world.look.objectPath = objectPath;
+            return world;
+        });
+        window.show();
+        window.ShowChosenFile(folder + "/w.txt");
+        objectPath = folder + "/op";
+        // The whole first load is read before the window looks: one hand-over, ended.
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        QTRY_VERIFY_WITH_TIMEOUT(!window.Loading(), 60000);
+        const TObjectMap& scene = *window.View().Scene();
+        QCOMPARE(scene.ObjectCount(), std::size_t{40});
+        for (std::size_t i = 0; i < scene.ObjectCount(); ++i)
+            QVERIFY2(scene.Object(i).CountTriangles() > 0, std::string(scene.NameOf(i)).c_str());
+        QCOMPARE(window.LastLoadProblems(), std::size_t{0});
     }
 
     void closingOrOpeningAnotherFileEndsTheLoad() {
