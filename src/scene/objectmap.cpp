@@ -104,17 +104,7 @@ std::vector<std::shared_ptr<const RWXObject>> TObjectMap::SetModels(
                                  [&](const std::shared_ptr<const RWXObject>& m) { return m == standIn_; })) {
         standIn_.reset();
         looks_ = CarryOutActions(read_, looksLog_, lookOptions_);
-        // Actions may have scaled objects.
-        std::vector<Sphere> modelSpheres(read_.models.size());
-        std::vector<uint8_t> known(read_.models.size(), 0);
-        for (std::size_t i = 0; i < read_.objects.size(); ++i) {
-            const PlacedObject& o = read_.objects[i];
-            if (!known[o.model]) {
-                modelSpheres[o.model] = BoundingSphereOf(*read_.models[o.model]);
-                known[o.model] = 1;
-            }
-            spheres_[i] = PlacedSphere(modelSpheres[o.model], o.placement);
-        }
+        spheres_ = PlacedSpheres(read_);  // actions may have scaled objects
     }
     gridStale_ = true;
     return replaced;

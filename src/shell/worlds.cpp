@@ -235,6 +235,16 @@ std::optional<std::size_t> FindName(const WorldList& list, std::string_view name
     return std::nullopt;
 }
 
+// Makes the entry named `name` the list's current one, adding it at the end when it is missing.
+void MakeCurrent(WorldList& list, const std::string& name) {
+    std::optional<std::size_t> at = FindName(list, name);
+    if (!at) {
+        list.names.push_back(name);
+        at = list.names.size() - 1;
+    }
+    list.current = static_cast<int32_t>(*at);
+}
+
 // An exclusive lock on a folder for as long as the object lives, so that two viewers merging the
 // list at the same moment take turns. Where the file system has no locks, or another holder does
 // not let go within two seconds, the work goes ahead without one.
@@ -581,14 +591,7 @@ std::vector<WorldMessage> WorldBook::Create(std::string_view name) {
             return {WorldNotCreatedMessage(name, CannotWrite(*path, error))};
         if (first) settings = ParseWorldFile(text);
     }
-    if (auto failure = MergeList([&](WorldList& list) {
-            std::optional<std::size_t> at = FindName(list, name);
-            if (!at) {
-                list.names.emplace_back(name);
-                at = list.names.size() - 1;
-            }
-            list.current = static_cast<int32_t>(*at);
-        }))
+    if (auto failure = MergeList([&](WorldList& list) { MakeCurrent(list, std::string(name)); }))
         return {std::move(*failure)};
     shown_ = std::move(settings);
     saved_ = shown_;
@@ -627,14 +630,7 @@ std::vector<WorldMessage> WorldBook::Import(std::string_view name, const WorldSe
         out.push_back(WorldNotCreatedMessage(chosen, CannotWrite(path, error)));
         return out;
     }
-    if (auto failed = MergeList([&](WorldList& list) {
-            std::optional<std::size_t> at = FindName(list, chosen);
-            if (!at) {
-                list.names.push_back(chosen);
-                at = list.names.size() - 1;
-            }
-            list.current = static_cast<int32_t>(*at);
-        })) {
+    if (auto failed = MergeList([&](WorldList& list) { MakeCurrent(list, chosen); })) {
         out.push_back(std::move(*failed));
         return out;
     }
